@@ -1,0 +1,64 @@
+#include "app/headless_ui.h"
+
+#include <numeric>
+
+namespace logwell {
+
+HeadlessUi::HeadlessUi(std::FILE* out, std::FILE* err, bool quiet)
+    : out_(out), err_(err), quiet_(quiet) {}
+
+void HeadlessUi::Print(std::FILE* stream, std::string_view caption, std::string_view text) {
+  const std::string cutCaption = CutBoxText(caption);
+  const std::string cutText = CutBoxText(text);
+  std::lock_guard lock(mutex_);
+  if (cutCaption.empty()) {
+    std::fprintf(stream, "%s\n", cutText.c_str());
+  } else {
+    std::fprintf(stream, "%s: %s\n", cutCaption.c_str(), cutText.c_str());
+  }
+  std::fflush(stream);
+}
+
+void HeadlessUi::ShowErrorBox(std::string_view text, std::string_view caption) {
+  Print(err_, caption, text);
+}
+
+void HeadlessUi::ShowInfoBox(std::string_view text, std::string_view caption) {
+  Print(out_, caption, text);
+}
+
+Answer HeadlessUi::AskOkCancel(std::string_view, std::string_view, Answer unattended) {
+  return unattended;
+}
+
+Answer HeadlessUi::AskYesNo(std::string_view, std::string_view, Answer unattended) {
+  return unattended;
+}
+
+Answer HeadlessUi::AskYesNoCancel(std::string_view, std::string_view, Answer unattended) {
+  return unattended;
+}
+
+void HeadlessUi::ShowStatus(std::string_view text) {
+  if (!quiet_ && !text.empty()) Print(out_, {}, text);
+}
+
+void HeadlessUi::ShowProduct(std::string_view text) {
+  if (!quiet_ && !text.empty()) Print(out_, {}, text);
+}
+
+std::optional<std::vector<int>> HeadlessUi::ChooseFromList(const ListChoice& choice) {
+  if (choice.lines.empty()) return std::nullopt;
+  if (choice.multiple && choice.allButton) {
+    std::vector<int> all(choice.lines.size());
+    std::iota(all.begin(), all.end(), 0);
+    return all;
+  }
+  return std::vector<int>{0};
+}
+
+NewTrackLogChoice HeadlessUi::AskNewTrackLog(const NewTrackLogForm&) {
+  return NewTrackLogChoice::Overwrite;
+}
+
+}  // namespace logwell

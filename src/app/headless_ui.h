@@ -1,0 +1,39 @@
+#pragma once
+// The Ui of logwell-cli and of hidden unattended runs: nobody is there to answer, so no box is
+// shown. Errors go to stderr, information and status texts to stdout, and every question
+// takes the answer its caller documents for an unattended run.
+#include <cstdio>
+#include <mutex>
+
+#include "app/ui.h"
+
+namespace logwell {
+
+class HeadlessUi final : public Ui {
+ public:
+  // quiet: status and product lines are not printed (information and errors still are).
+  explicit HeadlessUi(std::FILE* out = stdout, std::FILE* err = stderr, bool quiet = false);
+
+  void ShowErrorBox(std::string_view text, std::string_view caption) override;
+  void ShowInfoBox(std::string_view text, std::string_view caption) override;
+  Answer AskOkCancel(std::string_view text, std::string_view caption, Answer unattended) override;
+  Answer AskYesNo(std::string_view text, std::string_view caption, Answer unattended) override;
+  Answer AskYesNoCancel(std::string_view text, std::string_view caption,
+                        Answer unattended) override;
+  void ShowStatus(std::string_view text) override;
+  void ShowProduct(std::string_view text) override;
+  // Unattended runs take the first line (or every line of a multiple choice with "&All").
+  std::optional<std::vector<int>> ChooseFromList(const ListChoice& choice) override;
+  // Unattended runs replace the current log.
+  NewTrackLogChoice AskNewTrackLog(const NewTrackLogForm& form) override;
+
+ private:
+  void Print(std::FILE* stream, std::string_view caption, std::string_view text);
+
+  std::mutex mutex_;
+  std::FILE* out_;
+  std::FILE* err_;
+  bool quiet_;
+};
+
+}  // namespace logwell

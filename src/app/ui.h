@@ -1,0 +1,64 @@
+#pragma once
+// Everything the program shows a person goes through this interface: message boxes, the status
+// and product lines, and the choosers. The Qt window, the headless command line and the tests
+// each provide one implementation. Workers call it from their own threads; an implementation
+// returns only once the text has been shown or the question answered.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace logwell {
+
+enum class Answer { Ok, Cancel, Yes, No };
+
+// Captions and texts of message boxes are cut to this many characters.
+inline constexpr std::size_t kMaxBoxTextLength = 99;
+std::string CutBoxText(std::string_view text);
+
+// A list of lines from which the user picks one or several (the Track List dialogs, the split
+// pieces, the track chooser of multi-track files, the pilot chooser).
+struct ListChoice {
+  std::string title;
+  std::string prompt;      // text above the list, may be empty
+  std::string header;      // column header line, may be empty
+  std::string footnote;    // static text below the list, may be empty
+  std::vector<std::string> lines;
+  bool multiple = false;   // several lines may be chosen
+  bool allButton = false;  // offers "&All", which chooses every line
+  int preselected = 0;     // line selected when the chooser opens
+};
+
+// The three choices of the "New Track Log" dialog when a file is read while a log exists.
+enum class NewTrackLogChoice { Overwrite, Append, Cancel };
+struct NewTrackLogForm {
+  std::string currentStart, currentEnd, currentDuration;  // "%d-%02d-%02d  %02d:%02d:%02d", "%02d:%02d:%02d"
+  std::string newStart, newEnd, newDuration;
+};
+
+class Ui {
+ public:
+  virtual ~Ui() = default;
+
+  virtual void ShowErrorBox(std::string_view text, std::string_view caption) = 0;
+  virtual void ShowInfoBox(std::string_view text, std::string_view caption) = 0;
+  // Each question names the answer that stands when nobody can be asked (a hidden or
+  // headless run): the documented answer for that question.
+  virtual Answer AskOkCancel(std::string_view text, std::string_view caption,
+                             Answer unattended = Answer::Cancel) = 0;
+  virtual Answer AskYesNo(std::string_view text, std::string_view caption,
+                          Answer unattended = Answer::No) = 0;
+  virtual Answer AskYesNoCancel(std::string_view text, std::string_view caption,
+                                Answer unattended = Answer::Cancel) = 0;
+  // The error box whose text is the system's message for an errno value.
+  void ShowSystemError(int errorNumber, std::string_view caption);
+
+  virtual void ShowStatus(std::string_view text) = 0;
+  virtual void ShowProduct(std::string_view text) = 0;
+
+  // The indexes of the chosen lines, in list order, or nothing when the user cancelled.
+  virtual std::optional<std::vector<int>> ChooseFromList(const ListChoice& choice) = 0;
+  virtual NewTrackLogChoice AskNewTrackLog(const NewTrackLogForm& form) = 0;
+};
+
+}  // namespace logwell

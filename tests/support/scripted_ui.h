@@ -1,0 +1,62 @@
+#pragma once
+// A Ui for tests: records every box, status and product text with its caption, and answers
+// questions and choosers from a script given in advance. When the script runs dry, a question
+// takes its unattended answer and a chooser cancels; the test can check that nothing was asked.
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/ui.h"
+
+namespace logwell::testing {
+
+enum class UiEventKind { Error, Info, OkCancel, YesNo, YesNoCancel, Status, Product, Choice, NewTrackLog };
+
+struct UiEvent {
+  UiEventKind kind;
+  std::string caption;
+  std::string text;
+  bool operator==(const UiEvent&) const = default;
+};
+
+class ScriptedUi final : public Ui {
+ public:
+  void ScriptAnswer(Answer answer);
+  void ScriptChoice(std::optional<std::vector<int>> chosen);
+  void ScriptNewTrackLog(NewTrackLogChoice choice);
+
+  void ShowErrorBox(std::string_view text, std::string_view caption) override;
+  void ShowInfoBox(std::string_view text, std::string_view caption) override;
+  Answer AskOkCancel(std::string_view text, std::string_view caption, Answer unattended) override;
+  Answer AskYesNo(std::string_view text, std::string_view caption, Answer unattended) override;
+  Answer AskYesNoCancel(std::string_view text, std::string_view caption,
+                        Answer unattended) override;
+  void ShowStatus(std::string_view text) override;
+  void ShowProduct(std::string_view text) override;
+  std::optional<std::vector<int>> ChooseFromList(const ListChoice& choice) override;
+  NewTrackLogChoice AskNewTrackLog(const NewTrackLogForm& form) override;
+
+  // Everything shown so far, in order.
+  std::vector<UiEvent> Events() const;
+  // Only the message boxes and questions (no status or product lines).
+  std::vector<UiEvent> Boxes() const;
+  std::vector<std::string> StatusTexts() const;
+  std::string LastStatus() const;
+  // The choosers shown so far, with all their texts.
+  std::vector<ListChoice> Choices() const;
+  void Clear();
+
+ private:
+  void Record(UiEventKind kind, std::string_view caption, std::string_view text);
+  Answer NextAnswer(Answer unattended);
+
+  mutable std::mutex mutex_;
+  std::vector<UiEvent> events_;
+  std::vector<ListChoice> choices_;
+  std::deque<Answer> answers_;
+  std::deque<std::optional<std::vector<int>>> chosen_;
+  std::deque<NewTrackLogChoice> newTrackLog_;
+};
+
+}  // namespace logwell::testing
