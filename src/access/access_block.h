@@ -1,0 +1,83 @@
+#pragma once
+// The record of one access: everything a worker needs to talk to one instrument, and what it
+// hands back. The starter fills it, the worker owns it from its first step until it is freed.
+#include <array>
+#include <atomic>
+#include <bitset>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "access/access_types.h"
+#include "access/port.h"
+#include "track/track_point.h"
+#include "track/track_types.h"
+#include "waypoints/waypoint.h"
+
+namespace logwell {
+
+class Ui;
+struct AccessBlock;
+
+// Called on the worker thread with the block still complete, after `result` has been set.
+using AccessCompletion = std::function<void(AccessBlock&)>;
+
+inline constexpr std::size_t kMaxTrackListEntries = 255;
+inline constexpr std::size_t kInstrumentNameLength = 16;
+inline constexpr std::size_t kInstrumentTextLength = 80;
+inline constexpr std::size_t kInstrumentIdLength = 50;
+inline constexpr std::size_t kPortNameLength = 80;
+
+struct AccessBlock {
+  int param = 0;  // baud rate, protocol variant or waypoint-set selector
+
+  std::array<TrackListEntry, kMaxTrackListEntries> trackList{};
+  std::bitset<256> trackSelection;
+
+  int timeIsUtc = 0;
+  SignState signState = SignState::NotSignable;
+  int altitudeFlag = 0;
+  TrackSourceKind sourceKind = TrackSourceKind::None;
+  std::string instrumentName;  // at most kInstrumentNameLength
+  std::string instrumentText;  // at most kInstrumentTextLength
+  std::string instrumentId;    // at most kInstrumentIdLength
+
+  int result = 0;  // negative: failure
+  Ui* owner = nullptr;
+  AccessCompletion completion;
+
+  // Items to send (uploads) or received (downloads). A completion routine takes them over by
+  // moving them out.
+  std::vector<TrackPoint> points;
+  std::vector<Waypoint> waypoints;
+  std::optional<TaskDeclaration> task;
+  std::optional<RawIgcLog> rawIgc;  // the instrument's own IGC text, where it sends one
+
+  int foundCompId = -1;
+  int foundCivlId = -1;
+
+  std::atomic<int> abortRequested{0};
+  std::unique_ptr<Port> port;
+  std::string portName;  // at most kPortNameLength; not used by Garmin USB
+
+  AccessType accessType = AccessType::ReadWaypoints;
+  ProtocolType protocolType = ProtocolType::GarminSerial;
+
+  bool Aborted() const { return abortRequested.load() != 0; }
+  // A worker's pause: waits `duration` unless an abort is requested first; false when aborted.
+  bool Pause(std::chrono::milliseconds duration);
+  // Wakes a pause at once (used by the abort).
+  void WakePause();
+
+ private:
+  std::mutex pauseMutex_;
+  std::condition_variable pauseWake_;
+};
+
+}  // namespace logwell
