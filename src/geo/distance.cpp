@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "geo/wgs84.h"
 
@@ -90,6 +91,10 @@ std::optional<double> EllipsoidDistance(GeoPoint from, GeoPoint to) {
   const ReducedLatitude u1 = Reduce(from.latitude);
   const ReducedLatitude u2 = Reduce(to.latitude);
   double L = to.longitude - from.longitude;
+  // Across the antimeridian the difference is taken the short way round; left near 2 pi it
+  // would weaken the relative convergence test and cost millimetres.
+  if (L > std::numbers::pi) L -= 2.0 * std::numbers::pi;
+  if (L < -std::numbers::pi) L += 2.0 * std::numbers::pi;
   if (std::fabs(L) < kMinLongitudeDifference) L = kMinLongitudeDifference;
 
   double lambda = L;
