@@ -1,13 +1,63 @@
-// logwell-cli: the headless program. It takes the same command line as the window program and a
-// few verbs for scripting.
+// logwell-cli: the headless program. It takes the same command line as the window program
+// (/COM=... /GPS=... /KML_LOG=... and the rest), a single track file name, or --help and
+// --version. Exit codes: 0 done, 1 the job failed, 2 the command line was refused.
 #include <cstdio>
-#include <cstring>
+#include <span>
+#include <string_view>
+
+#include "app/command_line.h"
+#include "app/headless_ui.h"
+
+namespace {
+
+using namespace logwell;
+
+// The unattended job of a parsed command line. The instrument families and the file readers
+// are not part of this build yet, so every job says so and fails rather than pretending.
+int RunUnattendedJob(const CommandLineOptions& options, Ui& ui) {
+  if (UnattendedAccessFor(options)) {
+    // Where the access framework will start the access of the GPS table.
+    ui.ShowErrorBox("Unsupported access function", "GPS access");
+    return kExitFailed;
+  }
+  switch (options.action) {
+    case CommandAction::LogFile:
+      ui.ShowErrorBox("Reading track log files is not supported yet", kCommandLineCaption);
+      return kExitFailed;
+    case CommandAction::CheckKml:
+      ui.ShowErrorBox("Checking KML files is not supported yet", kCommandLineCaption);
+      return kExitFailed;
+    default:
+      // A command line with settings but no action has nothing to do headless.
+      return kExitOk;
+  }
+}
+
+int RunCommandLine(std::span<const char* const> arguments) {
+  HeadlessUi ui;
+  ParseResult parsed = ParseArguments(arguments, ui);
+  if (parsed.outcome != ParseOutcome::Go) return ExitCodeFor(parsed.outcome);
+  return RunUnattendedJob(*parsed.options, ui);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
-    std::printf("logwell-cli 5.07\n");
-    return 0;
+  const std::span<const char* const> arguments(argv + 1, static_cast<std::size_t>(argc - 1));
+  if (arguments.empty()) {
+    std::fputs(CommandLineHelp().c_str(), stderr);
+    return kExitBadCommandLine;
   }
-  std::fprintf(stderr, "usage: logwell-cli --version\n");
-  return 2;
+  // Verbs for scripting come first; everything else is the instrument command line.
+  const std::string_view verb = arguments.front();
+  if (verb == "--help" || verb == "-h") {
+    std::fputs(CommandLineHelp().c_str(), stdout);
+    return kExitOk;
+  }
+  if (verb == "--version") {
+    std::printf("logwell-cli %.*s\n", static_cast<int>(kProgramVersion.size()),
+                kProgramVersion.data());
+    return kExitOk;
+  }
+  return RunCommandLine(arguments);
 }

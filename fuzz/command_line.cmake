@@ -1,0 +1,1 @@
+logwell_fuzz(command_line SOURCE command_line.cpp DEPENDS logwell_app)

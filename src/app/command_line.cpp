@@ -1,0 +1,707 @@
+#include "app/command_line.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <initializer_list>
+#include <system_error>
+
+namespace logwell {
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// Small value readers
+
+std::string Cut(std::string_view text, std::size_t limit) {
+  return std::string(text.substr(0, std::min(text.size(), limit)));
+}
+
+// A whole number: an optional minus sign (when allowed), then digits only. Values beyond
+// +-10^15 are held at that bound, so that clamping callers still see "very large".
+std::optional<long long> ParseWholeNumber(std::string_view text, bool allowMinus) {
+  constexpr long long kBound = 1'000'000'000'000'000LL;
+  bool negative = false;
+  if (allowMinus && !text.empty() && text.front() == '-') {
+    negative = true;
+    text.remove_prefix(1);
+  }
+  if (text.empty()) return std::nullopt;
+  long long value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = std::min(kBound, value * 10 + (c - '0'));
+  }
+  return negative ? -value : value;
+}
+
+std::optional<int> ParseInt(std::string_view text, bool allowMinus) {
+  const auto value = ParseWholeNumber(text, allowMinus);
+  if (!value || *value > INT32_MAX || *value < INT32_MIN) return std::nullopt;
+  return static_cast<int>(*value);
+}
+
+// YYYYMMDDhhmmss as a GarminTime. Years outside 1990..2099 have no GarminTime (the count
+// starts at the end of 1989 and the leap-year rule holds until 2099), so they are refused
+// rather than wrapped round into a meaningless time.
+std::optional<GarminTime> ParseFilterTime(std::string_view text) {
+  if (text.size() != 14 || !ParseWholeNumber(text, false)) return std::nullopt;
+  const auto field = [text](std::size_t at, std::size_t length) {
+    int value = 0;
+    for (std::size_t i = at; i < at + length; ++i) value = value * 10 + (text[i] - '0');
+    return value;
+  };
+  CalendarTime time;
+  time.year = field(0, 4);
+  time.month = field(4, 2);
+  time.day = field(6, 2);
+  time.hour = field(8, 2);
+  time.minute = field(10, 2);
+  time.second = field(12, 2);
+  const bool valid = time.year >= 1990 && time.year <= 2099 && time.month >= 1 &&
+                     time.month <= 12 && time.day >= 1 && time.day <= 31 && time.hour <= 23 &&
+                     time.minute <= 59 && time.second <= 59;
+  if (!valid) return std::nullopt;
+  return CalendarToGarminTime(time);
+}
+
+std::uint32_t MillisecondTicks() {
+  using namespace std::chrono;
+  const auto ms = duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+  return static_cast<std::uint32_t>(ms);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The option table
+
+struct OptionContext {
+  Ui& ui;
+  const CommandLineHandlers& handlers;
+};
+
+// The message of a refused option. An empty text means the failure was reported already.
+using OptionError = std::optional<std::string>;
+using OptionHandler = OptionError (*)(CommandLineOptions&, std::string_view value,
+                                      OptionContext&);
+
+struct OptionEntry {
+  std::string_view keyword;
+  OptionHandler apply;
+};
+
+OptionError FileAction(CommandLineOptions& o, std::string_view value, CommandAction action,
+                       std::string_view missingMessage) {
+  if (value.empty()) return std::string(missingMessage);
+  o.fileName = Cut(value, kMaxFileNameLength);
+  o.action = action;
+  return std::nullopt;
+}
+
+OptionError ApplyCom(CommandLineOptions& o, std::string_view value, OptionContext&) {
+  if (const auto number = ParseInt(value, false)) {
+    if (*number < 1) return "Bad COM port";
+    char name[32];
+    std::snprintf(name, sizeof(name), *number < 10 ? "COM%d" : "\\\\.\\COM%d", *number);
+    o.comPortName = name;
+    o.comDevicePath = ResolveComPort(o.comPortName);
+    return std::nullopt;
+  }
+  // A device path such as /dev/ttyUSB0; one that does not fit is refused rather than cut,
+  // which would name another device.
+  if (value.empty() || value.front() != '/' || value.size() > kMaxComPortNameLength) {
+    return "Bad COM port";
+  }
+  o.comPortName = std::string(value);
+  o.comDevicePath = o.comPortName;
+  return std::nullopt;
+}
+
+OptionError ApplyGps(CommandLineOptions& o, std::string_view value, OptionContext&) {
+  const auto code = FindGpsCode(value);
+  if (!code) return "Bad GPS type";
+  o.gpsCode = *code;
+  return std::nullopt;
+}
+
+OptionError ApplyWin(CommandLineOptions& o, std::string_view value, OptionContext&) {
+  const auto size = ParseInt(value, false);
+  if (!size || *size > 2) return "Bad window size";
+  o.showCommand = static_cast<ShowCommand>(*size);
+  return std::nullopt;
+}
+
+OptionError ApplyCompLog(CommandLineOptions& o, std::string_view value, OptionContext&) {
+  std::string upper(value);
+  std::ranges::transform(upper, upper.begin(), [](char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+  });
+  if (upper == "KML") {
+    o.compLogType = 0;
+  } else if (upper == "IGC") {
+    o.compLogType = 1;
+  } else {
+    return "Bad competition fle type";
+  }
+  o.action = CommandAction::CompLog;
+  return std::nullopt;
+}
+
+OptionError ApplyCompFs(CommandLineOptions& o, std::string_view value, OptionContext& context) {
+  if (value.empty()) return "Missing flight score file name";
+  if (!context.handlers.loadFlightScoreFile) {
+    return "Flight score files are not supported yet";
+  }
+  if (!context.handlers.loadFlightScoreFile(std::string(value), context.ui)) {
+    return std::string();  // the loader has shown its message
+  }
+  o.pilotListLoaded = true;
+  return std::nullopt;
+}
+
+OptionError ApplySignedNumber(int& field, std::string_view value, std::string_view message) {
+  const auto number = ParseInt(value, true);
+  if (!number) return std::string(message);
+  field = *number;
+  return std::nullopt;
+}
+
+OptionError ApplyFilterStart(CommandLineOptions& o, std::string_view value, OptionContext&) {
+  const auto time = ParseFilterTime(value);
+  if (!time) return "Bad track log start filter time";
+  if (*time == 0) return std::nullopt;
+  if (o.filterEnd != 0 && *time >= o.filterEnd) return "Comp. stop time before start time";
+  o.filterStart = *time;
+  return std::nullopt;
+}
+
+OptionError ApplyFilterEnd(CommandLineOptions& o, std::string_view value, OptionContext&) {
+  const auto time = ParseFilterTime(value);
+  if (!time) return "Bad track log stop filter time";
+  if (*time == 0) return std::nullopt;
+  if (o.filterStart != 0 && *time <= o.filterStart) return "Comp. start time after end time";
+  o.filterEnd = *time;
+  return std::nullopt;
+}
+
+OptionError ApplyNotify(CommandLineOptions& o, std::string_view value, OptionContext&) {
+  if (value.empty()) return "Missing window class name";
+  o.notifyClass = Cut(value, kMaxNotifyClassLength);
+  o.notifyWindow = NotifyChannel::Open(o.notifyClass);
+  o.notifyTicks = MillisecondTicks();
+  return std::nullopt;
+}
+
+OptionError ApplySession(CommandLineOptions& o, std::string_view value, OptionContext&) {
+  if (value.empty()) return "Missing session number";
+  const auto number = ParseWholeNumber(value, false);
+  if (!number || *number > UINT32_MAX) return "Bad session number";
+  o.sessionNumber = static_cast<std::uint32_t>(*number);
+  o.sessionGiven = true;
+  return std::nullopt;
+}
+
+OptionError ApplySendLog(CommandLineOptions& o, std::string_view value, OptionContext&) {
+  const auto seconds = ParseInt(value, false);
+  if (!seconds) return "Bad SENDLOG value";
+  o.sendLogSeconds = *seconds;
+  return std::nullopt;
+}
+
+OptionError ApplyTimeout(CommandLineOptions& o, std::string_view value, OptionContext&) {
+  const auto seconds = ParseWholeNumber(value, true);
+  if (!seconds) return "Bad TIMEOUT value";
+  o.connectSeconds = static_cast<int>(std::clamp<long long>(*seconds, 0, kMaxConnectSeconds));
+  return std::nullopt;
+}
+
+// Numbers separated by commas, spaces allowed around them (inside a quoted value).
+OptionError ApplyTrack(CommandLineOptions& o, std::string_view value, OptionContext&) {
+  auto numbers = NoTrackNumbers();
+  std::size_t count = 0;
+  std::size_t at = 0;
+  const auto skipSpaces = [&] {
+    while (at < value.size() && value[at] == ' ') ++at;
+  };
+  while (true) {
+    skipSpaces();
+    const std::size_t start = at;
+    while (at < value.size() && value[at] >= '0' && value[at] <= '9') ++at;
+    if (at == start) return count == 0 ? "Missing TRACK list" : "Bad TRACK value";
+    const auto number = ParseInt(value.substr(start, at - start), false);
+    if (!number || count == kMaxTrackNumbers) return "Bad TRACK value";
+    numbers[count++] = *number;
+    skipSpaces();
+    if (at == value.size()) break;
+    if (value[at] != ',') return "Bad TRACK value";
+    ++at;
+  }
+  o.trackNumbers = numbers;
+  return std::nullopt;
+}
+
+OptionError SetFlag(bool& flag) {
+  flag = true;
+  return std::nullopt;
+}
+
+using O = CommandLineOptions;
+using V = std::string_view;
+using C = OptionContext;
+using A = CommandAction;
+
+constexpr OptionEntry kOptions[] = {
+    {"COM", ApplyCom},
+    {"USB", [](O& o, V, C&) { return SetFlag(o.useUsb); }},
+    {"GPS", ApplyGps},
+    {"KML_LOG", [](O& o, V v, C&) { return FileAction(o, v, A::KmlLog, "Missing log file name"); }},
+    {"MPS_LOG", [](O& o, V v, C&) { return FileAction(o, v, A::MpsLog, "Missing log file name"); }},
+    {"OZI_LOG", [](O& o, V v, C&) { return FileAction(o, v, A::OziLog, "Missing log file name"); }},
+    {"RD_LOG", [](O& o, V v, C&) { return FileAction(o, v, A::OziLog, "Missing log file name"); }},
+    {"IGC_LOG",
+     [](O& o, V v, C&) { return FileAction(o, v, A::IgcLog, "Missing log file directory name"); }},
+    {"PILOT",
+     [](O& o, V v, C&) -> OptionError {
+       if (!v.empty()) o.pilotName = Cut(v, kMaxPilotNameLength);
+       return std::nullopt;
+     }},
+    {"ID",
+     [](O& o, V v, C&) -> OptionError {
+       if (!v.empty()) o.gliderId = Cut(v, kMaxGliderIdLength);
+       return std::nullopt;
+     }},
+    {"RD_WPT",
+     [](O& o, V v, C&) { return FileAction(o, v, A::ReadWaypoints, "Missing wpt file name"); }},
+    {"RD_GEO_WPT",
+     [](O& o, V v, C&) { return FileAction(o, v, A::ReadGeoWaypoints, "Missing wpt file name"); }},
+    {"WR_WPT",
+     [](O& o, V v, C&) { return FileAction(o, v, A::WriteWaypoints, "Missing wpt file name"); }},
+    {"WR_WPT2",
+     [](O& o, V v, C&) { return FileAction(o, v, A::WriteWaypoints2, "Missing wpt file name"); }},
+    {"WR_CTR",
+     [](O& o, V v, C&) { return FileAction(o, v, A::WriteCtr, "Missing CTR file name"); }},
+    {"EXIT", [](O& o, V, C&) { return SetFlag(o.exitWhenDone); }},
+    {"OVERWRITE", [](O& o, V, C&) { return SetFlag(o.overwrite); }},
+    {"WIN", ApplyWin},
+    {"CHKKML", [](O& o, V v, C&) { return FileAction(o, v, A::CheckKml, "Missing file name"); }},
+    {"IGC2KML",
+     [](O& o, V v, C&) { return FileAction(o, v, A::IgcToKml, "Missing IGC/KML file name"); }},
+    {"DAT2KML",
+     [](O& o, V v, C&) { return FileAction(o, v, A::DatToKml, "Missing DAT/KML file name"); }},
+    {"LOGFILE",
+     [](O& o, V v, C&) { return FileAction(o, v, A::LogFile, "Missing track log file name"); }},
+    {"COMP_LOG", ApplyCompLog},
+    {"COMP_SPECIAL", [](O& o, V, C&) { return SetFlag(o.compSpecial); }},
+    {"COMP_DIR",
+     [](O& o, V v, C&) -> OptionError {
+       if (v.empty()) return "Missing competition directory name";
+       o.compDir = Cut(v, kMaxFileNameLength);
+       return std::nullopt;
+     }},
+    {"COMP_FS", ApplyCompFs},
+    {"COMPID", [](O& o, V v, C&) { return ApplySignedNumber(o.compId, v, "Bad COMPID value"); }},
+    {"CIVLID", [](O& o, V v, C&) { return ApplySignedNumber(o.civlId, v, "Bad CIVLID value"); }},
+    {"FILTER", ApplyFilterStart},
+    {"FILTEREND", ApplyFilterEnd},
+    {"NOTIFY", ApplyNotify},
+    {"NOSPLIT", [](O& o, V, C&) { return SetFlag(o.noSplit); }},
+    {"SESSION", ApplySession},
+    {"NOCHECK", [](O& o, V, C&) { return SetFlag(o.noCheck); }},
+    {"PWROFF", [](O& o, V, C&) { return SetFlag(o.powerOff); }},
+    {"SENDLOG", ApplySendLog},
+    {"POSX", [](O& o, V v, C&) { return ApplySignedNumber(o.dialogX, v, "Bad POSX value"); }},
+    {"POSY", [](O& o, V v, C&) { return ApplySignedNumber(o.dialogY, v, "Bad POSY value"); }},
+    {"USERNAME",
+     [](O& o, V v, C&) -> OptionError {
+       if (v.empty()) return "Missing username";
+       o.pilotName = Cut(v, kMaxPilotNameLength);
+       o.action = A::Username;
+       return std::nullopt;
+     }},
+    {"TIMEOUT", ApplyTimeout},
+    {"NOLOOPOPT", [](O& o, V, C&) { return SetFlag(o.noLoopOpt); }},
+    {"FLIGHTLIST",
+     [](O& o, V, C&) -> OptionError {
+       o.action = A::FlightList;
+       return std::nullopt;
+     }},
+    {"TRACK", ApplyTrack},
+    {"WPTSRC",
+     [](O& o, V v, C&) {
+       return FileAction(o, v, A::WaypointConvert, "Missing wpt. source file name");
+     }},
+    {"WPTDEST",
+     [](O& o, V v, C&) -> OptionError {
+       if (v.empty()) return "Missing wpt. destination file name";
+       o.secondFileName = Cut(v, kMaxFileNameLength);
+       return std::nullopt;
+     }},
+};
+
+OptionError ApplyOption(CommandLineOptions& options, OptionContext& context) {
+  const auto* entry = std::ranges::find(kOptions, std::string_view(options.keyword),
+                                        &OptionEntry::keyword);
+  if (entry == std::end(kOptions)) return "Unrecognized command";
+  return entry->apply(options, options.value, context);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The checks at the end of the parse
+
+constexpr std::uint32_t GpsSet(std::initializer_list<int> codes) {
+  std::uint32_t set = 0;
+  for (const int code : codes) set |= 1u << code;
+  return set;
+}
+constexpr std::uint32_t kAllGps = (1u << kGpsCodeCount) - 1;
+
+constexpr std::uint32_t ActionSet(std::initializer_list<CommandAction> actions) {
+  std::uint32_t set = 0;
+  for (const CommandAction action : actions) set |= 1u << static_cast<int>(action);
+  return set;
+}
+
+struct ActionCheck {
+  std::uint32_t actions;
+  std::uint32_t allowedGps;
+  std::string_view message;
+};
+
+constexpr ActionCheck kActionChecks[] = {
+    {ActionSet({A::KmlLog, A::OziLog, A::MpsLog, A::CompLog}),
+     kAllGps & ~GpsSet({kGpsMlrc}),
+     "Unsupported GPS for track log download"},
+    {ActionSet({A::IgcLog}), kAllGps & ~GpsSet({2, 5, kGpsMlrc}), "Unsupported GPS for IGC track log download"},
+    {ActionSet({A::ReadWaypoints, A::ReadGeoWaypoints}),
+     GpsSet({0, 1, 4, 9, 11, 12, 14, 17, 18}),
+     "Unsupported GPS for waypoint download"},
+    {ActionSet({A::WriteWaypoints, A::WriteWaypoints2}),
+     GpsSet({0, 1, 2, 4, 6, 7, 9, 12, 14, 17, 18}),
+     "Unsupported GPS for waypoint upload"},
+    {ActionSet({A::WriteCtr}), GpsSet({0, 4}), "Unsupported GPS for CTR upload"},
+    {ActionSet({A::FlightList}),
+     GpsSet({4, 9, 12, 14, 15, 17, 18}),
+     "Unsupported GPS for flightlist download"},
+    {ActionSet({A::Username}), GpsSet({kGpsFlymaster, kGpsFlymasterOld}), "Unsupported GPS for username upload"},
+};
+
+bool UsesInstrumentPort(CommandAction action) {
+  const int code = static_cast<int>(action);
+  return (code >= 1 && code <= 7) || action == A::CompLog || action == A::WriteCtr;
+}
+
+// A conversion that runs during the parse and ends the program.
+ParseOutcome RunConversion(const std::function<bool(const CommandLineOptions&, Ui&)>& convert,
+                           std::string_view unsupportedMessage, const CommandLineOptions& options,
+                           Ui& ui) {
+  if (!convert) {
+    ui.ShowErrorBox(unsupportedMessage, kCommandLineCaption);
+    return ParseOutcome::Failed;
+  }
+  return convert(options, ui) ? ParseOutcome::Done : ParseOutcome::Failed;
+}
+
+ParseOutcome ConvertWaypointFile(const CommandLineOptions& options, Ui& ui,
+                                 const CommandLineHandlers& handlers) {
+  bool converted = false;
+  if (!handlers.convertWaypointFile) {
+    ui.ShowErrorBox("Waypoint file conversion is not supported yet", kCommandLineCaption);
+  } else {
+    converted = handlers.convertWaypointFile(options, ui);
+  }
+  const std::string_view report =
+      converted ? "Waypoint file converted" : "Waypoint file conversion failed";
+  NotifyExternal(&options, report);
+  if (!converted) {
+    if (handlers.convertWaypointFile) ui.ShowErrorBox(report, kCommandLineCaption);
+    return ParseOutcome::Failed;
+  }
+  ui.ShowInfoBox(report, kCommandLineCaption);
+  return ParseOutcome::Done;
+}
+
+// Returns Go, or how the program ends (a refusal has been shown).
+ParseOutcome CheckAtEnd(const CommandLineOptions& options, Ui& ui,
+                        const CommandLineHandlers& handlers) {
+  for (const ActionCheck& check : kActionChecks) {
+    if ((check.actions & ActionSet({options.action})) == 0) continue;
+    if ((check.allowedGps & (1u << options.gpsCode)) == 0) {
+      ui.ShowErrorBox(check.message, kCommandLineCaption);
+      return ParseOutcome::BadCommandLine;
+    }
+  }
+  if (options.action == A::FlightList && !options.notifyWindow.IsOpen()) {
+    ui.ShowErrorBox("Missing notify window for flightlist download", kCommandLineCaption);
+    return ParseOutcome::BadCommandLine;
+  }
+  if (UsesInstrumentPort(options.action) && options.useUsb && options.gpsCode != kGpsGarmin) {
+    ui.ShowErrorBox("USB is not supported", kCommandLineCaption);
+    return ParseOutcome::BadCommandLine;
+  }
+  switch (options.action) {
+    case A::CompLog:
+      if (options.pilotListLoaded && handlers.enableCompetitionMode) {
+        handlers.enableCompetitionMode(options.compSpecial);
+      }
+      return ParseOutcome::Go;
+    case A::IgcToKml:
+      return RunConversion(handlers.convertIgcToKml, "IGC to KML conversion is not supported yet",
+                           options, ui);
+    case A::DatToKml:
+      return RunConversion(handlers.convertDatToKml, "DAT to KML conversion is not supported yet",
+                           options, ui);
+    case A::WaypointConvert:
+      if (options.fileName.empty() || options.secondFileName.empty()) {
+        ui.ShowErrorBox("Missing file name(s) for waypoint file conversion", kCommandLineCaption);
+        return ParseOutcome::BadCommandLine;
+      }
+      return ConvertWaypointFile(options, ui, handlers);
+    default:
+      return ParseOutcome::Go;
+  }
+}
+
+ParseResult OpenFileResult(std::string_view fileName) {
+  ParseResult result;
+  result.options = std::make_unique<CommandLineOptions>();
+  result.options->fileName = Cut(fileName, kMaxFileNameLength);
+  result.options->action = CommandAction::LogFile;
+  result.options->gpsCode = kGpsGarmin;
+  return result;
+}
+
+ParseResult Refuse(Ui& ui, std::string_view message) {
+  ui.ShowErrorBox(message, kCommandLineCaption);
+  return {ParseOutcome::BadCommandLine, nullptr};
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+int ExitCodeFor(ParseOutcome outcome) {
+  switch (outcome) {
+    case ParseOutcome::Go:
+    case ParseOutcome::Done:
+      return kExitOk;
+    case ParseOutcome::Failed:
+      return kExitFailed;
+    case ParseOutcome::BadCommandLine:
+      return kExitBadCommandLine;
+  }
+  return kExitFailed;
+}
+
+bool FeedCommandLineCharacter(CommandLineOptions& o, char c, bool& error) {
+  const bool separator = c == ' ' || c == '\0';
+  const auto complete = [&o] {
+    o.scanState = ScanState::BetweenOptions;
+    o.scanLength = 0;
+    return true;
+  };
+  const auto append = [&o](std::string& part, char ch, std::size_t limit) {
+    if (part.size() < limit) {
+      part.push_back(ch);
+      o.scanLength = static_cast<int>(part.size());
+    }
+  };
+  error = false;
+  switch (o.scanState) {
+    case ScanState::BetweenOptions:
+      if (c == '/') {
+        o.scanState = ScanState::Keyword;
+        o.scanLength = 0;
+        o.keyword.clear();
+        o.value.clear();
+      } else if (!separator) {
+        error = true;
+      }
+      return false;
+    case ScanState::Keyword:
+      if (separator) return complete();
+      if (c == '=') {
+        o.scanState = ScanState::Value;
+        o.scanLength = 0;
+      } else {
+        append(o.keyword, c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c,
+               kMaxKeywordLength);
+      }
+      return false;
+    case ScanState::Value:
+      if (separator) return complete();
+      if (c == '"' && o.value.empty()) {
+        o.scanState = ScanState::QuotedValue;
+      } else {
+        append(o.value, c, kMaxValueLength);
+      }
+      return false;
+    case ScanState::QuotedValue:
+      if (c == '"' || c == '\0') return complete();
+      append(o.value, c, kMaxValueLength);
+      return false;
+  }
+  return false;
+}
+
+ParseResult ParseCommandLine(std::string_view text, Ui& ui, const CommandLineHandlers& handlers) {
+  // The text ends at its terminator, as every C string does.
+  text = text.substr(0, text.find('\0'));
+  if (text.empty()) return {};
+
+  if (text.front() == '"') {
+    const std::size_t closing = text.find('"', 1);
+    if (closing == std::string_view::npos) return Refuse(ui, "Bad double apostrophe (\") balance");
+    text = text.substr(1, closing - 1);
+  }
+  if (text.empty() || text.front() != '/') return OpenFileResult(text);
+
+  auto options = std::make_unique<CommandLineOptions>();
+  OptionContext context{ui, handlers};
+  for (std::size_t i = 0; i <= text.size(); ++i) {
+    const char c = i < text.size() ? text[i] : '\0';
+    bool error = false;
+    const bool optionComplete = FeedCommandLineCharacter(*options, c, error);
+    if (error) {
+      char message[48];
+      std::snprintf(message, sizeof(message), "Error at position %zu", i + 1);
+      return Refuse(ui, message);
+    }
+    if (!optionComplete) continue;
+    if (const OptionError failure = ApplyOption(*options, context)) {
+      if (failure->empty()) return {ParseOutcome::BadCommandLine, nullptr};
+      return Refuse(ui, *failure);
+    }
+  }
+
+  const ParseOutcome outcome = CheckAtEnd(*options, ui, handlers);
+  if (outcome != ParseOutcome::Go) return {outcome, nullptr};
+  return {ParseOutcome::Go, std::move(options)};
+}
+
+std::string JoinArguments(std::span<const char* const> arguments) {
+  std::string text;
+  for (const char* argument : arguments) {
+    const std::string_view arg(argument);
+    if (arg.empty()) continue;
+    if (!text.empty()) text.push_back(' ');
+    const std::size_t equals = arg.find('=');
+    if (arg.find(' ') == std::string_view::npos || arg.front() == '"') {
+      text.append(arg);
+    } else if (arg.front() == '/' && equals != std::string_view::npos &&
+               arg.find(' ') > equals) {
+      // "/PILOT=Jane Doe" becomes /PILOT="Jane Doe": the tokeniser quotes values only.
+      const std::string_view value = arg.substr(equals + 1);
+      text.append(arg.substr(0, equals + 1));
+      if (value.front() == '"') {
+        text.append(value);
+      } else {
+        text.append("\"").append(value).append("\"");
+      }
+    } else {
+      text.append("\"").append(arg).append("\"");
+    }
+  }
+  return text;
+}
+
+ParseResult ParseArguments(std::span<const char* const> arguments, Ui& ui,
+                           const CommandLineHandlers& handlers) {
+  if (arguments.size() == 1) {
+    // Absolute paths begin with "/" like the options, so only the file's existence can tell
+    // "/home/pilot/flight.igc" from an option.
+    std::error_code ignored;
+    if (std::filesystem::is_regular_file(arguments[0], ignored)) {
+      return OpenFileResult(arguments[0]);
+    }
+  }
+  return ParseCommandLine(JoinArguments(arguments), ui, handlers);
+}
+
+std::string ResolveComPort(std::string_view portName) {
+  std::string_view rest = portName;
+  if (rest.starts_with("\\\\.\\")) rest.remove_prefix(4);
+  if (rest.starts_with("COM")) {
+    rest.remove_prefix(3);
+    const auto number = ParseInt(rest, false);
+    if (number && *number >= 1) return "/dev/ttyS" + std::to_string(*number - 1);
+  }
+  return std::string(portName);
+}
+
+std::optional<UnattendedAccess> UnattendedAccessFor(const CommandLineOptions& options) {
+  const auto column = [&options](AccessType type,
+                                 GpsColumn gpsColumn) -> std::optional<UnattendedAccess> {
+    const auto gps = GpsAccessFor(options.gpsCode, gpsColumn, options.useUsb);
+    if (!gps) return std::nullopt;
+    return UnattendedAccess{type, *gps};
+  };
+  switch (options.action) {
+    case A::KmlLog:
+    case A::OziLog:
+    case A::IgcLog:
+    case A::MpsLog:
+    case A::CompLog:
+      return column(AccessType::ReadTrackLog, GpsColumn::TrackLogRead);
+    case A::ReadWaypoints:
+    case A::ReadGeoWaypoints:
+      return column(AccessType::ReadWaypoints, GpsColumn::WaypointRead);
+    case A::WriteWaypoints:
+    case A::WriteWaypoints2:
+      return column(AccessType::WriteWaypoints, GpsColumn::WaypointWrite);
+    case A::FlightList:
+      return column(AccessType::ReadFlightList, GpsColumn::FlightList);
+    case A::Username:
+      return UnattendedAccess{AccessType::WritePilotData, {ProtocolType::Flymaster, 0}};
+    case A::WriteCtr:
+      if (options.gpsCode == kGpsGarmin) {
+        return UnattendedAccess{
+            AccessType::UploadCtr,
+            {options.useUsb ? ProtocolType::GarminUsb : ProtocolType::GarminSerial, 0}};
+      }
+      return UnattendedAccess{AccessType::UploadCtr, {ProtocolType::Flytec, 0}};
+    default:
+      return std::nullopt;
+  }
+}
+
+void NotifyExternal(const CommandLineOptions* options, std::string_view text) {
+  if (options == nullptr || !options->notifyWindow.IsOpen()) return;
+  options->notifyWindow.Send(options->sessionGiven ? options->sessionNumber : options->notifyTicks,
+                             text);
+}
+
+std::string CommandLineHelp() {
+  return R"(Usage: logwell-cli [options] | FILE | --help | --version
+
+A single FILE opens that track file. Options (keywords in any case, values as typed;
+quote a value that holds spaces: /PILOT="Jane Doe"):
+
+  Instrument and port
+    /COM=N | /COM=DEVICE   serial port: N names COMN (/dev/ttyS<N-1>), or a device path
+    /USB                   Garmin over USB
+    /GPS=NAME              GARMIN MLR TOPNAV LOGIT IQCOMPEO GRAVITER MAGELLAN XCTRAINER
+                           XCT_MXP FLYMASTER DSX MLRC IQBASIC MTK LEONARDO ASCENT DIGIFLYAIR
+                           SYRIDE FLYMASTEROLD (default GARMIN)
+    /TIMEOUT=SECONDS       connection attempts, 0 to 86400
+    /PWROFF                switch a Garmin off after reading
+    /TRACK=N[,N...]        tracks to download (at most 20)
+
+  Actions (the last one given counts)
+    /KML_LOG=FILE  /OZI_LOG=FILE  /RD_LOG=FILE  /MPS_LOG=FILE  /IGC_LOG=FILE|FOLDER
+    /RD_WPT=FILE  /RD_GEO_WPT=FILE  /WR_WPT=FILE  /WR_WPT2=FILE  /WR_CTR=FILE
+    /LOGFILE=FILE  /CHKKML=FILE  /IGC2KML=FILE  /DAT2KML=FILE  /FLIGHTLIST
+    /WPTSRC=FILE /WPTDEST=FILE  /USERNAME=NAME  /COMP_LOG=KML|IGC
+
+  Pilot and competition
+    /PILOT=NAME  /ID=GLIDER  /COMPID=N  /CIVLID=N  /COMP_DIR=FOLDER  /COMP_FS=FILE
+    /COMP_SPECIAL  /NOCHECK  /NOSPLIT  /NOLOOPOPT
+    /FILTER=YYYYMMDDhhmmss  /FILTEREND=YYYYMMDDhhmmss
+
+  Run
+    /EXIT  /OVERWRITE  /WIN=0|1|2  /POSX=N  /POSY=N
+    /NOTIFY=SOCKET  /SESSION=N  /SENDLOG=SECONDS
+
+Exit codes: 0 done, 1 the transfer or check failed, 2 the command line was refused.
+)";
+}
+
+}  // namespace logwell
