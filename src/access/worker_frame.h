@@ -3,7 +3,7 @@
 //   clear the trace (optional) -> open the port -> protocol steps -> store the result and call
 //   the completion routine -> free the block -> clear the busy flag when there is no routine.
 // An abort noticed by the steps ends here as a failure with "Transfer aborted" in the status
-// line; nothing a step throws leaves the worker thread.
+// line (modules need not show it themselves); nothing a step throws leaves the worker thread.
 #include <functional>
 
 #include "access/access_block.h"
