@@ -46,6 +46,30 @@ void BM_EllipsoidDistanceContinental(benchmark::State& state) {
 }
 BENCHMARK(BM_EllipsoidDistanceContinental);
 
+// A typical task leg: 100 km to the north-east in the Alps.
+void BM_EllipsoidDistance100Km(benchmark::State& state) {
+  const GeoPoint from{DegreesToRadians(46.5), DegreesToRadians(7.5)};
+  const GeoPoint to{DegreesToRadians(47.1358), DegreesToRadians(8.4263)};
+  for (auto _ : state) benchmark::DoNotOptimize(EllipsoidDistance(from, to));
+}
+BENCHMARK(BM_EllipsoidDistance100Km);
+
+// Every stored position passes these conversions on its way to a file or a computation.
+void BM_SemicircleConversions(benchmark::State& state) {
+  const std::vector<GeoPoint> points = Flight(4096);
+  std::vector<SemicirclePoint> stored;
+  for (const GeoPoint& p : points) stored.push_back(ToSemicirclePoint(p));
+  std::size_t i = 0;
+  for (auto _ : state) {
+    const SemicirclePoint& p = stored[i++ & 4095];
+    benchmark::DoNotOptimize(SemicirclesToRadians(p.latitude));
+    benchmark::DoNotOptimize(RadiansToSemicircles(SemicirclesToRadians(p.longitude)));
+    benchmark::DoNotOptimize(SemicirclesToMilliMinutes(p.latitude));
+    benchmark::DoNotOptimize(SemicirclesToCentiSeconds(p.longitude));
+  }
+}
+BENCHMARK(BM_SemicircleConversions);
+
 void BM_SphericalDistance(benchmark::State& state) {
   const std::vector<GeoPoint> points = Flight(4096);
   std::size_t i = 0;
