@@ -14,21 +14,24 @@ InstrumentTexts TakeInstrumentTexts(const AccessBlock& block) {
 
 TrackDownload TakeTrackDownload(AccessBlock& block) {
   TrackDownload download;
-  download.points = std::move(block.points);
+  DownloadResult& log = download.log;
+  log.result = block.result;
+  log.points = std::move(block.points);
   block.points.clear();
-  download.sourceKind = block.sourceKind;
-  download.timeIsUtc = block.timeIsUtc;
-  download.signState = block.signState;
-  download.altitudeFlag = block.altitudeFlag;
-  download.sourceProtocol = block.protocolType;
-  download.task = std::move(block.task);
+  log.sourceKind = block.sourceKind;
+  log.timeIsUtc = block.timeIsUtc;
+  log.signState = block.signState;
+  log.altitudeFlag = block.altitudeFlag;
+  log.protocol = block.protocolType;
+  log.task = std::move(block.task);
   block.task.reset();
-  download.rawIgc = std::move(block.rawIgc);
+  log.rawIgc = std::move(block.rawIgc);
   block.rawIgc.reset();
-  download.instrument = TakeInstrumentTexts(block);
+  log.instrumentName = block.instrumentName;
+  log.instrumentText = block.instrumentText;
+  log.instrumentId = block.instrumentId;
   download.foundCompId = block.foundCompId;
   download.foundCivlId = block.foundCivlId;
-  download.downloadTime = std::chrono::system_clock::now();
   return download;
 }
 

@@ -16,6 +16,7 @@
 #include "access/access_block.h"
 #include "access/access_types.h"
 #include "track/track_point.h"
+#include "track/track_takeover.h"
 #include "track/track_types.h"
 #include "waypoints/waypoint.h"
 
@@ -29,18 +30,9 @@ struct InstrumentTexts {
 
 // A finished track-log download, moved out of the block for the current track log.
 struct TrackDownload {
-  std::vector<TrackPoint> points;
-  TrackSourceKind sourceKind = TrackSourceKind::None;
-  int timeIsUtc = 0;
-  SignState signState = SignState::NotSignable;
-  int altitudeFlag = 0;
-  ProtocolType sourceProtocol = ProtocolType::GarminSerial;
-  std::optional<TaskDeclaration> task;
-  std::optional<RawIgcLog> rawIgc;
-  InstrumentTexts instrument;
+  DownloadResult log;
   int foundCompId = -1;  // identities found on the instrument in competition mode
   int foundCivlId = -1;
-  std::chrono::system_clock::time_point downloadTime;
 };
 
 struct WaypointDownload {

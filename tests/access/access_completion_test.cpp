@@ -14,7 +14,7 @@ class CompletionTest : public ::testing::Test {
   CompletionTest() {
     CompletionTargets& t = framework.targets;
     t.takeOverTrackLog = [this](TrackDownload&& d) {
-      calls.push_back("track " + std::to_string(d.points.size()) + " " + d.instrument.name);
+      calls.push_back("track " + std::to_string(d.log.points.size()) + " " + d.log.instrumentName);
       download = std::move(d);
     };
     t.replaceWaypoints = [this](WaypointDownload&& d) {
@@ -58,8 +58,8 @@ TEST_F(CompletionTest, TrackLogReadTakesTheDownloadOver) {
   EXPECT_EQ(calls, (Calls{"track 4 Flytec", "view 0"}));
   EXPECT_TRUE(block.points.empty());  // taken over, not copied
   EXPECT_FALSE(block.task.has_value());
-  EXPECT_TRUE(download.task.has_value());
-  EXPECT_EQ(download.sourceProtocol, ProtocolType::Flymaster);
+  EXPECT_TRUE(download.log.task.has_value());
+  EXPECT_EQ(download.log.protocol, ProtocolType::Flymaster);
   EXPECT_EQ(download.foundCompId, 17);
   EXPECT_EQ(framework.exitCode, 0);
 }

@@ -48,7 +48,7 @@ class AccessFrameworkTest : public ::testing::Test {
  protected:
   AccessFrameworkTest() {
     framework.targets.takeOverTrackLog = [this](TrackDownload&& download) {
-      deliveredPoints = download.points.size();
+      deliveredPoints = download.log.points.size();
       ++deliveries;
     };
     framework.targets.postUnattendedDone = [this](bool success) { posted.push_back(success); };
@@ -170,9 +170,9 @@ TEST_F(AccessFrameworkTest, WorkerThatEndsBeforeTheHandlerReturnsStillDelivers) 
                 }));
   framework.targets.takeOverTrackLog = [&](TrackDownload&& download) {
     busySeenByCompletion = framework.gpsBusy.load();
-    deliveredPoints = download.points.size();
-    EXPECT_EQ(download.sourceKind, TrackSourceKind::Flytec);
-    EXPECT_EQ(download.sourceProtocol, ProtocolType::Flytec);
+    deliveredPoints = download.log.points.size();
+    EXPECT_EQ(download.log.sourceKind, TrackSourceKind::Flytec);
+    EXPECT_EQ(download.log.protocol, ProtocolType::Flytec);
     ++deliveries;
   };
 
