@@ -148,7 +148,7 @@ TEST_F(VirtualPortTest, AbortIsNoticedWhileWaitingForAnAnswer) {
   instrument_.Inject({Fault::Kind::Silence});
   Clock::time_point abortedAt;
   std::jthread aborter([&] {
-    std::this_thread::sleep_for(200ms);
+    std::this_thread::sleep_for(225ms);  // in the middle of a 50 ms read
     abortedAt = Clock::now();
     block_.abortRequested = 1;
     block_.WakePause();
