@@ -27,7 +27,7 @@ struct FlightPlan {
   double courseBearing = 0.0;     // degrees from north, direction of the first leg
   std::chrono::seconds duration{3 * 3600};
   std::chrono::milliseconds fixInterval{1000};
-  GarminTime startTime = 1054029600;  // 2023-05-27 10:00:00 UTC
+  GarminTime startTime = 1054029600;  // 2023-05-26 10:00:00 UTC
   bool pressureAltitude = true;
   double positionNoiseMetres = 0.0;  // standard deviation of each coordinate
   double altitudeNoiseMetres = 0.0;

@@ -10,6 +10,8 @@
 #include "access/nmea.h"
 #include "access/serial_port.h"
 #include "sim/echo_model.h"
+#include "sim/flight_generator.h"
+#include "sim/nmea_stream_model.h"
 #include "sim/virtual_instrument.h"
 #include "support/scripted_ui.h"
 
@@ -240,3 +242,53 @@ TEST(DropFlowControlBytes, RemovesXonAndXoffOnly) {
 
 }  // namespace
 }  // namespace logwell
+
+namespace logwell::sim {
+namespace {
+
+TEST(NmeaStreamModel, StreamsFixesOfAFlightThroughTheSerialBackEnd) {
+  FlightPlan plan;
+  plan.duration = std::chrono::seconds(60);
+  plan.launchLatitude = -33.25;
+  plan.launchLongitude = -70.5;
+  const auto points = GenerateFlight(plan);
+  VirtualInstrument instrument(std::make_unique<NmeaStreamModel>(points, std::chrono::milliseconds(20)));
+  testing::ScriptedUi ui;
+  AccessBlock block;
+  block.owner = &ui;
+  block.portName = instrument.DevicePath();
+  ASSERT_EQ(ConnectComPort(block, 4800, false, {std::chrono::milliseconds(10), std::chrono::milliseconds(0)}), 0);
+
+  ChunkReader reader(2000);
+  NmeaLineAssembler assembler;
+  std::vector<std::string> lines;
+  while (lines.size() < 6) {
+    ASSERT_EQ(reader.ReadUntil(block, std::chrono::seconds(2), [&](std::uint8_t b) { return assembler.Feed(b); }),
+              ReadResult::Complete);
+    lines.push_back(assembler.Line());
+  }
+  for (std::string& line : lines) {
+    std::vector<char> work(line.begin(), line.end());
+    std::array<std::size_t, 20> fields{};
+    ASSERT_GE(ParseNmeaSentence(work, fields), 10) << line;
+    const std::string_view kind = NmeaField(work, fields[0]);
+    EXPECT_TRUE(kind == "$GPRMC" || kind == "$GPGGA") << line;
+    EXPECT_NE(line.find(",S,070"), std::string::npos) << line;
+  }
+  EXPECT_NE(lines[0].find(",3315.0000,S,07030.0000,W,"), std::string::npos) << lines[0];
+}
+
+TEST(NmeaStreamModel, FixSentencesFormatTimePositionAndAltitude) {
+  TrackPoint point;
+  point.time = 1054029600 + 3723;  // 2023-05-26 11:02:03
+  point.milliseconds = 250;
+  point.latitude = DegreesToSemicircles(46.999999999);
+  point.longitude = DegreesToSemicircles(-8.5);
+  point.gpsAltitude = 12345;
+  EXPECT_EQ(FixSentences(point, nullptr),
+            AppendNmeaChecksum("$GPRMC,110203.250,A,4700.0000,N,00830.0000,W,0.0,0.0,260523,,,A") +
+                AppendNmeaChecksum("$GPGGA,110203.250,4700.0000,N,00830.0000,W,1,08,1.0,1234.5,M,0.0,M,,"));
+}
+
+}  // namespace
+}  // namespace logwell::sim
