@@ -190,6 +190,19 @@ TEST(ConnectComPort, DeviceThatRefusesLineSettingsIsClosedAndReported) {
                                                "Error while initialising port"}}));
 }
 
+TEST(ReconfigureComPort, RefusedSettingsAreReportedAndThePortStaysOpen) {
+  ScriptedUi ui;
+  AccessBlock block;
+  block.owner = &ui;
+  int error = 0;
+  block.port = SerialPort::Open("/dev/null", error);
+  ASSERT_NE(block.port, nullptr) << error;
+  EXPECT_EQ(ReconfigureComPort(block, 57600, 0ms), -1);
+  EXPECT_NE(block.port, nullptr);
+  EXPECT_EQ(ui.Boxes(), (std::vector<UiEvent>{{UiEventKind::Error, "Initialising COM port",
+                                               "Error getting COM port state"}}));
+}
+
 TEST(ConnectComPort, AbortEndsTheRetries) {
   ScriptedUi ui;
   AccessBlock block;
