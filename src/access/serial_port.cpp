@@ -73,10 +73,10 @@ std::unique_ptr<SerialPort> SerialPort::Open(const std::string& devicePath, int&
     return nullptr;
   }
   ::ioctl(fd, TIOCEXCL);
-  return std::unique_ptr<SerialPort>(new SerialPort(fd));
+  return std::make_unique<SerialPort>(OpenKey{}, fd);
 }
 
-SerialPort::SerialPort(int fd) : fd_(fd) {
+SerialPort::SerialPort(OpenKey, int fd) : fd_(fd) {
   struct stat info {};
   if (::fstat(fd, &info) == 0 && S_ISCHR(info.st_mode)) {
     const unsigned major = ::major(info.st_rdev);

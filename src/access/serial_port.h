@@ -12,7 +12,10 @@ namespace logwell {
 inline constexpr int kSupportedBaudRates[] = {4800, 9600, 19200, 38400, 57600, 115200, 128000};
 
 class SerialPort final : public Port {
+  struct OpenKey {};  // only Open makes one
+
  public:
+  SerialPort(OpenKey, int fd);
   // Opens an existing device for reading and writing, exclusively (no other Logwell process
   // or access may hold it). Nothing is configured yet. On failure returns null and sets
   // `error` to the errno value.
@@ -35,7 +38,6 @@ class SerialPort final : public Port {
   int Descriptor() const { return fd_; }
 
  private:
-  explicit SerialPort(int fd);
   bool Fail(ConfigureStep step);
 
   int fd_ = -1;
