@@ -5,6 +5,7 @@
 #include <new>
 #include <utility>
 
+#include "access/debug_buffer.h"
 #include "app/ui.h"
 
 namespace logwell {
@@ -32,7 +33,7 @@ void AccessBlockRelease::operator()(AccessBlock* block) const noexcept {
 }
 
 AccessFramework::AccessFramework(const AccessTable& table)
-    : startThread(StartThread), table_(table) {}
+    : clearTrace([] { DebugBuffer::Global().Clear(); }), startThread(StartThread), table_(table) {}
 
 AccessFramework::~AccessFramework() {
   {

@@ -71,7 +71,7 @@ class AccessFramework {
 
   // Filled by the program at start-up, before the first access.
   CompletionTargets targets;
-  // Clears the trace of instrument traffic at every start; empty until the trace exists.
+  // Clears the trace of instrument traffic at every start (the process-wide DebugBuffer).
   std::function<void()> clearTrace;
   // The port the user selected (device path); copied into each block but Garmin USB's.
   std::function<std::string()> selectedPortName;
