@@ -23,6 +23,9 @@ struct CalendarTime {
 // Instruments mark a point without a valid time with one of these values.
 inline constexpr std::uint32_t kInvalidGarminTime1 = 0xFFFFFFFFu;
 inline constexpr std::uint32_t kInvalidGarminTime2 = 0x7FFFFFFFu;
+constexpr bool IsInvalidGarminTime(std::uint32_t seconds) {
+  return seconds == kInvalidGarminTime1 || seconds == kInvalidGarminTime2;
+}
 
 CalendarTime GarminTimeToCalendar(GarminTime seconds, int milliseconds = 0);
 // The seconds of a calendar time; its milliseconds are not part of the result.

@@ -19,6 +19,19 @@ struct TrackPoint {
   bool operator==(const TrackPoint&) const = default;
 };
 
+// Stores a time as an instrument sent it: the instruments' "no time" markers become time 0
+// with milliseconds 0, so that every later step sees one way of saying "no valid time".
+inline void StoreInstrumentTime(TrackPoint& point, std::uint32_t seconds,
+                                std::uint16_t milliseconds = 0) {
+  if (IsInvalidGarminTime(seconds)) {
+    point.time = 0;
+    point.milliseconds = 0;
+  } else {
+    point.time = seconds;
+    point.milliseconds = milliseconds;
+  }
+}
+
 // Which instrument family produced a track log; 0 for files, conversions and edited logs.
 enum class TrackSourceKind : std::uint32_t {
   None = 0, Garmin = 1, Mlr = 2, TopNavigator = 3, LogIt = 4, Flytec = 5, Graviter = 6,

@@ -1,0 +1,84 @@
+#include "track/track_log.h"
+
+#include <algorithm>
+#include <new>
+
+#include "app/ui.h"
+
+namespace logwell {
+
+bool AppendTrackPoint(std::vector<TrackPoint>& points, const TrackPoint& point) {
+  if (points.size() >= kMaxTrackPoints) return false;
+  try {
+    if (points.size() == points.capacity()) {
+      const std::size_t room =
+          points.empty() ? kInitialTrackCapacity : std::min(points.size() * 2, kMaxTrackPoints);
+      points.reserve(std::max(room, kInitialTrackCapacity));
+    }
+    points.push_back(point);
+  } catch (const std::bad_alloc&) {
+    return false;  // reserve and push_back leave the vector as it was
+  }
+  return true;
+}
+
+bool ReserveTrackPoints(std::vector<TrackPoint>& points, std::size_t count) {
+  if (count > kMaxTrackPoints) return false;
+  try {
+    points.reserve(count);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
+std::string CutText(std::string_view text, std::size_t maxBytes) {
+  text = text.substr(0, text.find('\0'));
+  if (text.size() <= maxBytes) return std::string(text);
+  std::size_t end = maxBytes;
+  // Step back over continuation bytes (10xxxxxx) so the cut falls between characters.
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return std::string(text.substr(0, end));
+}
+
+void TrackLog::Clear() {
+  points.clear();
+  points.shrink_to_fit();
+  rawIgc.reset();
+  logItData.clear();
+  logItData.shrink_to_fit();
+  task.reset();
+  signState = SignState::NotSignable;
+  saved = 0;
+  altitudeFlag = 0;
+}
+
+TrackLog& CurrentTrackLog() {
+  static TrackLog log;
+  return log;
+}
+
+bool AskBeforeReplacing(const TrackLog& log, Ui& ui, bool fromCommandLine) {
+  if (log.Empty() || log.saved != 0 || fromCommandLine) return true;
+  return ui.AskOkCancel("Continue without saving current track log ?", "Unsaved track log") ==
+         Answer::Ok;
+}
+
+std::optional<std::vector<TrackPoint>> CopySelectedPositions(const TrackLog& log,
+                                                             std::span<const int> selectedRows) {
+  try {
+    std::vector<int> rows(selectedRows.begin(), selectedRows.end());
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    std::vector<TrackPoint> copy;
+    copy.reserve(rows.size());
+    for (const int row : rows) {
+      if (row >= 0 && row < log.Count()) copy.push_back(log.points[static_cast<std::size_t>(row)]);
+    }
+    return copy;
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  }
+}
+
+}  // namespace logwell
