@@ -31,7 +31,8 @@ bool XmlStructureReader::Start(std::string& error) {
     error = "Unknown BOM before opening tag '<?xml>'";
     return false;
   }
-  if (first.name != "?xml") {
+  // "<?xml?>" without attributes leaves the closing "?" on the name.
+  if (first.name != "?xml" && first.name != "?xml?") {
     error = "Missing opening tag '<?xml>'";
     return false;
   }
@@ -41,7 +42,7 @@ bool XmlStructureReader::Start(std::string& error) {
 bool XmlStructureReader::Next(XmlElementEvent& event, std::string& error) {
   if (pendingClose_) {
     pendingClose_ = false;
-    event = {XmlElementEvent::Kind::Close, pendingName_, {}, {}, open_.size()};
+    event = {XmlElementEvent::Kind::Close, pendingName_, {}, {}, open_.size(), Innermost()};
     return true;
   }
   while (true) {
@@ -61,7 +62,7 @@ bool XmlStructureReader::Next(XmlElementEvent& event, std::string& error) {
         error = "Nesting level not zero at end-of-file";
         return false;
       }
-      event = {XmlElementEvent::Kind::End, {}, {}, {}, 0};
+      event = {XmlElementEvent::Kind::End, {}, {}, {}, 0, {}};
       return true;
     }
     if (IsMarkup(tag.name)) {
@@ -80,7 +81,7 @@ bool XmlStructureReader::Next(XmlElementEvent& event, std::string& error) {
         return false;
       }
       open_.pop_back();
-      event = {XmlElementEvent::Kind::Close, name, {}, content, open_.size()};
+      event = {XmlElementEvent::Kind::Close, name, {}, content, open_.size(), Innermost()};
       return true;
     }
     if (!content.empty()) {
@@ -91,7 +92,7 @@ bool XmlStructureReader::Next(XmlElementEvent& event, std::string& error) {
       error = "Nesting limit exceeded at tag <" + NameForMessage(tag.name) + ">";
       return false;
     }
-    event = {XmlElementEvent::Kind::Open, tag.name, tag.attributes, {}, open_.size()};
+    event = {XmlElementEvent::Kind::Open, tag.name, tag.attributes, {}, open_.size(), Innermost()};
     if (tag.result == XmlScanResult::EmptyElement) {
       pendingClose_ = true;
       pendingName_ = tag.name;

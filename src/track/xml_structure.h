@@ -18,6 +18,7 @@ struct XmlElementEvent {
   std::string_view attributes;  // Open only
   std::string_view content;     // Close only: the text before the end tag
   std::size_t depth = 0;        // elements open around this one (0 for the root element)
+  std::string_view parent;      // the element around this one, empty for the root element
 };
 
 class XmlStructureReader {
@@ -40,6 +41,7 @@ class XmlStructureReader {
 
  private:
   static std::string NameForMessage(std::string_view name);
+  std::string_view Innermost() const { return open_.empty() ? std::string_view{} : open_.back(); }
 
   std::string_view text_;
   XmlTagScanner scanner_;

@@ -86,7 +86,7 @@ class GpxTrackReader {
     while (true) {
       if (!xml.Next(event, error)) return Fail(error);
       if (event.kind == XmlElementEvent::Kind::End) break;
-      const std::string_view parent = Parent(xml);
+      const std::string_view parent = event.parent;
       if (event.kind == XmlElementEvent::Kind::Open) {
         if (!Open(event, parent)) return std::nullopt;
       } else if (!Close(event, parent)) {
@@ -98,13 +98,6 @@ class GpxTrackReader {
   }
 
  private:
-  // The element that encloses the event's element.
-  static std::string_view Parent(const XmlStructureReader& xml) {
-    const auto& open = xml.OpenElements();
-    // At an Open event the element is not on the stack yet; at a Close it has just left it.
-    return open.empty() ? std::string_view{} : open.back();
-  }
-
   bool Open(const XmlElementEvent& event, std::string_view parent) {
     if (event.name == "trkseg" && parent == "trk") {
       inSegment_ = true;
