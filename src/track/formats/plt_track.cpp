@@ -69,20 +69,25 @@ std::optional<FileReadResult> ReadPltTrack(std::string_view text, Ui& ui) {
   if (lines.size() < 2) return fail("Missing map datum line (2)");
   if (lines[1] != kDatum) return fail("Bad map datum line (2)");
   if (lines.size() < kPointCountLine) return fail("Missing line(s)");
+  // The announced number of points. Writers that do not count first (GPSBabel among them)
+  // write 0, which OziExplorer itself reads as "every point line that follows".
   const auto announced = formats::ParseWhole(lines[kPointCountLine - 1]);
-  if (!announced || *announced <= 0) {
+  if (!announced || *announced < 0) {
     return fail(FormatText("Bad line %d", static_cast<int>(kPointCountLine)));
   }
+  const bool counted = *announced > 0;
 
   FileReadResult result;
   for (std::size_t index = kPointCountLine; index < lines.size(); ++index) {
-    if (std::cmp_greater_equal(result.points.size(), *announced)) break;
+    if (counted && std::cmp_greater_equal(result.points.size(), *announced)) break;
+    if (!counted && lines[index].empty()) break;
     auto point = ParsePointLine(lines[index]);
     if (!point) return fail(FormatText("Bad line %d", static_cast<int>(index + 1)));
     point->segmentStart = result.points.empty() ? 1 : 0;
     if (!AppendTrackPoint(result.points, *point)) return fail(kTrackLogMemoryError);
   }
   if (std::cmp_less(result.points.size(), *announced)) return fail("Missing line(s)");
+  if (result.points.empty()) return fail("Missing line(s)");
   return result;
 }
 

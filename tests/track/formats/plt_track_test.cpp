@@ -82,7 +82,8 @@ TEST(PltTrack, RefusesBadFilesWithOneMessage) {
       {"OziExplorer Track Point File Version 2.1\r\n", "Missing map datum line (2)"},
       {"OziExplorer Track Point File Version 2.1\r\nWGS 72\r\n", "Bad map datum line (2)"},
       {"OziExplorer Track Point File Version 2.1\r\nWGS 84\r\nx\r\n", "Missing line(s)"},
-      {std::string(kHeader) + "0\r\n", "Bad line 6"},
+      {std::string(kHeader) + "-1\r\n", "Bad line 6"},
+      {std::string(kHeader) + "0\r\n", "Missing line(s)"},
       {std::string(kHeader) + "two\r\n", "Bad line 6"},
       {good + point, "Missing line(s)"},
       // before 1989-12-31 (day 32873)
@@ -98,6 +99,15 @@ TEST(PltTrack, RefusesBadFilesWithOneMessage) {
     EXPECT_FALSE(ReadPltTrack(c.text, ui)) << c.message;
     EXPECT_EQ(ui.Boxes(), std::vector{DecodeError(c.message)}) << c.text;
   }
+}
+
+TEST(PltTrack, ACountOfZeroReadsEveryPointLine) {
+  const std::string text = std::string(kHeader) +
+                           "0\r\n47.0,8.0,1,1000,39307.5,,\r\n47.1,8.0,0,1000,39307.6,,\r\n\r\n";
+  ScriptedUi ui;
+  const auto read = ReadPltTrack(text, ui);
+  ASSERT_TRUE(read);
+  EXPECT_EQ(read->points.size(), 2u);
 }
 
 TEST(PltTrack, StopsAfterTheAnnouncedPoints) {
