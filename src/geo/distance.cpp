@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "geo/wgs84.h"
 
@@ -47,13 +48,14 @@ Pass NextPass(const ReducedLatitude& u1, const ReducedLatitude& u2, double L, do
   // atan2 is atan(sinSigma / cosSigma), plus pi where the quotient is negative, and also right
   // where the quotient is 0/negative (antipodes), which the plain quotient would miss.
   p.sigma = std::atan2(p.sinSigma, p.cosSigma);
-  // Coincident points within one pass leave sinSigma 0; the azimuth is then meaningless.
+  // Exactly opposite points leave sinSigma 0, and rounding can push the quotient just past
+  // +-1; neither may turn into NaN.
   const double sinAlpha =
       p.sinSigma == 0.0 ? 0.0 : std::clamp(u1.cosine * u2.cosine * sinLambda / p.sinSigma, -1.0, 1.0);
   const double cosAlpha = std::cos(std::asin(sinAlpha));
   p.cosSquaredAlpha = cosAlpha * cosAlpha;
-  // On the equator cos^2(alpha) is 0 and so is sinU1*sinU2: the midpoint term is then 0
-  // instead of the 0/0 that would poison the whole result.
+  // Along the equator cos^2(alpha) tends to 0 and so does sinU1*sinU2; the midpoint term is
+  // then 0. cos(asin(1)) is not exactly 0 in doubles, so this only guards against a 0/0.
   p.cos2SigmaM = p.cosSquaredAlpha == 0.0
                      ? 0.0
                      : p.cosSigma - 2.0 * u1.sine * u2.sine / p.cosSquaredAlpha;
@@ -90,6 +92,10 @@ std::optional<double> EllipsoidDistance(GeoPoint from, GeoPoint to) {
   const ReducedLatitude u1 = Reduce(from.latitude);
   const ReducedLatitude u2 = Reduce(to.latitude);
   double L = to.longitude - from.longitude;
+  // Across the antimeridian the difference is taken the short way round; left near 2 pi it
+  // would weaken the relative convergence test and cost millimetres.
+  if (L > std::numbers::pi) L -= 2.0 * std::numbers::pi;
+  if (L < -std::numbers::pi) L += 2.0 * std::numbers::pi;
   if (std::fabs(L) < kMinLongitudeDifference) L = kMinLongitudeDifference;
 
   double lambda = L;
