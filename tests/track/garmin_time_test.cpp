@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace logwell {
 namespace {
 
@@ -33,7 +35,10 @@ INSTANTIATE_TEST_SUITE_P(
                       CalendarCase{{1996, 12, 0, 31, 12, 0, 0, 0}, 2557u * 86400 + 43200},
                       CalendarCase{{2000, 2, 0, 29, 0, 0, 0, 0}, 3712u * 86400},
                       // 2024-02-09 23:43:25, a fix of a real flight that crosses midnight
-                      CalendarCase{{2024, 2, 0, 9, 23, 43, 25, 0}, 1076456605u}));
+                      CalendarCase{{2024, 2, 0, 9, 23, 43, 25, 0}, 1076456605u}),
+    [](const ::testing::TestParamInfo<CalendarCase>& param) {
+      return "Seconds" + std::to_string(param.param.seconds);
+    });
 
 TEST(GarminTime, KeepsMillisecondsAndMatchesTheUnixClock) {
   EXPECT_EQ(GarminTimeToCalendar(5, 250).milliseconds, 250);
