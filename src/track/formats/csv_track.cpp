@@ -167,7 +167,10 @@ std::size_t ReferencePoint(std::span<const TrackPoint> points, std::size_t i, in
   if (i == 0) return 0;
   std::size_t reference = i - 1;
   const GarminTime now = points[i].time;
-  for (std::size_t k = i - 1;; --k) {
+  // A log with many points in the same second would make the walk back long; no interval of
+  // the form needs more than a few thousand points.
+  constexpr std::size_t kMaxStepsBack = 4096;
+  for (std::size_t k = i - 1; i - k <= kMaxStepsBack; --k) {
     if (points[k].time > now || now - points[k].time > static_cast<GarminTime>(seconds)) break;
     reference = k;
     if (k == 0) break;
