@@ -7,6 +7,7 @@
 
 #include "app/command_line.h"
 #include "app/headless_ui.h"
+#include "track/formats/track_file_types.h"
 
 namespace {
 
@@ -53,6 +54,11 @@ int main(int argc, char** argv) {
   if (verb == "--help" || verb == "-h") {
     std::fputs(CommandLineHelp().c_str(), stdout);
     return kExitOk;
+  }
+  // convert IN OUT: a file to another format, chosen by the extensions.
+  if (verb == "convert" && arguments.size() == 3) {
+    HeadlessUi ui;
+    return ConvertTrackFile(arguments[1], arguments[2], ui) == 0 ? kExitOk : kExitFailed;
   }
   if (verb == "--version") {
     std::printf("logwell-cli %.*s\n", static_cast<int>(kProgramVersion.size()),
