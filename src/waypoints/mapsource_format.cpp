@@ -1,7 +1,9 @@
 // MapSource .mps files (binary, little-endian): "MsRcd", a header record with the format
 // version, a product record, then records of length, type and data; 'W' records are waypoints
 // and the 'V' record ends the file.
+#include <array>
 #include <bit>
+#include <optional>
 #include <cstring>
 
 #include "waypoints/reader_support.h"
@@ -78,19 +80,23 @@ int FormatError(Ui& ui, std::size_t offset) {
   return -1;
 }
 
-std::size_t SubclassLength(int version) {
-  if (version == 100) return 17;
-  if (version == 105) return 22;
-  return 18;
+// The subclass lengths to try, the usual one of the version first. Real files of the middle
+// versions also carry the 22-byte subclass of version 105, so the others are tried when the
+// usual one does not end the record exactly.
+std::array<std::size_t, 3> SubclassLengths(int version) {
+  if (version == 100) return {17, 18, 22};
+  if (version == 105) return {22, 18, 17};
+  return {18, 22, 17};
 }
 
 // One 'W' record's data; false when it does not end exactly at the record's end.
-bool ReadWaypointRecord(ByteReader& record, int version, std::size_t end, Waypoint& waypoint) {
+bool ReadWaypointRecord(ByteReader& record, int version, std::size_t subclassLength,
+                        std::size_t end, Waypoint& waypoint) {
   const std::string_view name = record.Text();
   waypoint.SetId(name.substr(0, Waypoint::kMaxIdLength));
   record.U32();   // class
   record.Text();  // country
-  record.Skip(SubclassLength(version));
+  record.Skip(subclassLength);
   waypoint.latitude = record.I32();
   waypoint.longitude = record.I32();
   const std::uint8_t hasAltitude = record.U8();
@@ -144,11 +150,18 @@ int ReadMapSourceWaypoints(std::string_view bytes, WaypointReadContext& context,
       break;
     }
     if (type == 'W') {
-      ByteReader record(bytes, dataStart, dataEnd);
       Waypoint waypoint;
-      if (!ReadWaypointRecord(record, versionNumber, dataEnd, waypoint)) {
-        return FormatError(ui, record.Position());
+      std::optional<std::size_t> errorAt;
+      for (std::size_t subclassLength : SubclassLengths(versionNumber)) {
+        ByteReader record(bytes, dataStart, dataEnd);
+        waypoint = Waypoint{};
+        if (ReadWaypointRecord(record, versionNumber, subclassLength, dataEnd, waypoint)) {
+          errorAt.reset();
+          break;
+        }
+        if (!errorAt) errorAt = record.Position();  // reported for the usual layout
       }
+      if (errorAt) return FormatError(ui, *errorAt);
       ReserveForOneMore(read, 30);
       read.push_back(waypoint);
     }

@@ -452,7 +452,7 @@ TEST(RealFiles, EachIsReadOrRefusedWithAMessage) {
   LOGWELL_REQUIRE_FIXTURES(dir);
   const std::pair<const char*, int> expected[] = {
       {"compegps.wpt", 24}, {"euregio9.cup", 99}, {"euregio9.dat", 99},
-      {"kml-points.kml", 9}, {"mapsource.mps", -1}, {"simple.cup", 8},
+      {"kml-points.kml", 9}, {"mapsource.mps", 9}, {"simple.cup", 8},
       {"waypoints_compe_utm.wpt", 5},
   };
   for (const auto& entry : std::filesystem::directory_iterator(dir / "waypoints")) {
@@ -473,6 +473,32 @@ TEST(RealFiles, EachIsReadOrRefusedWithAMessage) {
       if (entry.path().filename() == name) { EXPECT_EQ(result, count); }
     }
   }
+}
+
+}  // namespace
+}  // namespace logwell
+
+namespace logwell {
+namespace {
+
+// The MapSource file and the Ozi file of the same geocaches agree on every position.
+TEST(RealFiles, MapSourceAgreesWithOzi) {
+  LOGWELL_REQUIRE_FIXTURES(dir);
+  ScriptedUi ui;
+  WaypointReadContext context{ui, false, kNow};
+  std::vector<Waypoint> mps, ozi;
+  ASSERT_EQ(ReadWaypointFile(dir / "waypoints" / "mapsource.mps", context, "r", mps), 9);
+  ASSERT_EQ(ReadWaypointFile(dir / "waypoints" / "ozi.wpt", context, "r", ozi), 9);
+  int matched = 0;
+  for (const Waypoint& m : mps) {
+    for (const Waypoint& o : ozi) {
+      if (m.Id() != o.Id()) continue;
+      ++matched;
+      EXPECT_NEAR(Degrees(m.latitude), Degrees(o.latitude), 1e-6) << m.Id();
+      EXPECT_NEAR(Degrees(m.longitude), Degrees(o.longitude), 1e-6) << m.Id();
+    }
+  }
+  EXPECT_EQ(matched, 9);
 }
 
 }  // namespace
