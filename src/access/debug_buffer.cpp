@@ -1,52 +1,17 @@
 #include "access/debug_buffer.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <string>
 
 #include "app/ui.h"
+#include "track/atomic_file.h"
 
 namespace logwell {
 namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
-
-// Writes the bytes to a temporary file beside the target, flushes it and renames it over the
-// target, so a failed save never leaves a half-written file. Returns 0 or an errno value.
-int WriteFileAtomically(const std::filesystem::path& target, std::span<const std::uint8_t> bytes) {
-  std::string temp = target.string() + ".tmpXXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) return errno;
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      const int error = n < 0 ? errno : EIO;
-      ::close(fd);
-      ::unlink(temp.c_str());
-      return error;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  ::fchmod(fd, 0644);
-  if (::fsync(fd) != 0 || ::close(fd) != 0) {
-    const int error = errno;
-    ::unlink(temp.c_str());
-    return error;
-  }
-  if (::rename(temp.c_str(), target.c_str()) != 0) {
-    const int error = errno;
-    ::unlink(temp.c_str());
-    return error;
-  }
-  return 0;
-}
 
 }  // namespace
 
@@ -125,7 +90,8 @@ bool SaveDebugBuffer(Ui& ui, const DebugBuffer& buffer,
   if (!chosen) return false;
   if (!chosen->has_extension()) chosen->replace_extension(kDebugFileExtension);
   const std::vector<std::uint8_t> contents = buffer.Contents();
-  if (const int error = WriteFileAtomically(*chosen, contents); error != 0) {
+  const std::string_view text(reinterpret_cast<const char*>(contents.data()), contents.size());
+  if (const int error = WriteFileAtomically(*chosen, text); error != 0) {
     ui.ShowSystemError(error, "File write error");
     return false;
   }

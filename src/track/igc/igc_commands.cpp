@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <charconv>
 
-#include "track/igc/igc_file_io.h"
+#include "track/atomic_file.h"
 #include "track/igc/igc_reader.h"
 #include "track/igc/igc_security.h"
 #include "track/igc/igc_writer.h"
