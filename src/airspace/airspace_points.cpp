@@ -23,11 +23,18 @@ GeoPoint ToRadians(DegreePosition position) {
 // in the south), so that points on both sides of the equator share one plane.
 class CentrePlane {
  public:
-  explicit CentrePlane(DegreePosition centre) : utm_(GeoToUtm(ToRadians(centre))) {
+  explicit CentrePlane(DegreePosition centre) : centre_(centre), utm_(GeoToUtm(ToRadians(centre))) {
     origin_ = ToPlane(centre);
   }
 
   PlanePoint Origin() const { return origin_; }
+
+  // The plane angle of true north at the centre: grid north turned by the meridian
+  // convergence, so that bearings keep their meaning away from the zone's central meridian.
+  double NorthAngle() const {
+    const PlanePoint north = ToPlane({centre_.latitude + 1e-4, centre_.longitude});
+    return std::atan2(north.y - origin_.y, north.x - origin_.x);
+  }
 
   PlanePoint ToPlane(DegreePosition position) const {
     const GeoPoint point = ToRadians(position);
@@ -48,6 +55,7 @@ class CentrePlane {
   }
 
  private:
+  DegreePosition centre_;
   UtmPosition utm_;
   PlanePoint origin_;
 };
@@ -72,10 +80,10 @@ class PointCollector {
   std::vector<SemicirclePoint> points_;
 };
 
-// A bearing (degrees from north, clockwise) as a plane angle (degrees from east,
-// counter-clockwise).
-double BearingToPlaneAngle(double bearing) {
-  return bearing >= 270.0 ? 450.0 - bearing : 90.0 - bearing;
+// A bearing (degrees from north, clockwise) as a plane angle (radians counter-clockwise from
+// the plane's east), given the plane angle of north.
+double BearingToPlaneAngle(double bearing, double northAngle) {
+  return northAngle - DegreesToRadians(bearing);
 }
 
 double NormalisedTurn(double angle) {
@@ -125,8 +133,9 @@ void AddArcByPoints(const AirspaceSegment& segment, std::uint32_t accuracy, Poin
 
 void AddArcByAngles(const AirspaceSegment& segment, std::uint32_t accuracy, PointCollector& points) {
   const CentrePlane plane(segment.position);
-  const double startAngle = DegreesToRadians(BearingToPlaneAngle(segment.startAngle));
-  const double endAngle = DegreesToRadians(BearingToPlaneAngle(segment.endAngle));
+  const double north = plane.NorthAngle();
+  const double startAngle = BearingToPlaneAngle(segment.startAngle, north);
+  const double endAngle = BearingToPlaneAngle(segment.endAngle, north);
   double sweep = -NormalisedTurn(startAngle - endAngle);  // clockwise, as bearings run
   if (segment.direction == '-') sweep = kTwoPi + sweep;   // counter-clockwise: the rest
   const double radius = segment.radius;
