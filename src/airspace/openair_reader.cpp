@@ -64,7 +64,8 @@ std::optional<DegreePosition> ReadPosition(TextCursor& cursor) {
 }
 
 // A radius above 0 and at most 10000, in kilometres with "km" or "KM", else nautical miles;
-// rounded to whole metres.
+// rounded to whole metres. A radius that rounds to no metres at all is refused too: it would
+// be written back as 0 and could not be read again.
 std::optional<std::uint32_t> ReadRadius(TextCursor& cursor, bool commaAllowed) {
   const auto number = cursor.Decimal(commaAllowed);
   if (!number || *number <= 0.0 || *number > kMaxRadiusNumber) return std::nullopt;
@@ -75,7 +76,9 @@ std::optional<std::uint32_t> ReadRadius(TextCursor& cursor, bool commaAllowed) {
     metresPerUnit = 1000.0;
     cursor.Advance(2);
   }
-  return static_cast<std::uint32_t>(*number * metresPerUnit + 0.5);
+  const auto metres = static_cast<std::uint32_t>(*number * metresPerUnit + 0.5);
+  if (metres == 0) return std::nullopt;
+  return metres;
 }
 
 // An arc angle, 0 to 360 degrees.

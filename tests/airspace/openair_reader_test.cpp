@@ -118,7 +118,7 @@ TEST(OpenAirReader, Radii) {
   EXPECT_EQ(ReadOpenAirRadius("2KM *c"), 2000u);
   EXPECT_EQ(ReadOpenAirRadius("0,5"), 926u);
   EXPECT_EQ(ReadOpenAirRadius("10000"), 18521850u);
-  for (std::string_view bad : {"0", "10001", "-1", "2 nm", "2 Km", "", "km"}) {
+  for (std::string_view bad : {"0", "0.0002", "10001", "-1", "2 nm", "2 Km", "", "km"}) {
     EXPECT_FALSE(ReadOpenAirRadius(bad)) << bad;
   }
 }
