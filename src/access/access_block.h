@@ -75,6 +75,8 @@ struct AccessBlock {
   // Wakes a pause at once (used by the abort).
   void WakePause();
 
+  int connectSeconds = 0;  // TIMEOUT option of an unattended run; 0: the default 30 attempts
+
  private:
   std::mutex pauseMutex_;
   std::condition_variable pauseWake_;

@@ -11,6 +11,9 @@ namespace logwell {
 // The longest a single read waits; all longer waiting is done by the caller's own clock.
 inline constexpr std::chrono::milliseconds kMaxReadWait{50};
 
+// The steps of configuring a line; a failed Configure names the one that went wrong.
+enum class ConfigureStep { None, GetState, SetTimeouts, SetState, Purge };
+
 class Port {
  public:
   virtual ~Port() = default;
@@ -25,6 +28,8 @@ class Port {
   virtual bool Purge() = 0;
   // Changes the line speed and XON/XOFF flow control (serial ports; others ignore it).
   virtual bool Configure(int baudRate, bool xonXoff) = 0;
+  // Which step of the last failed Configure went wrong, for the caller's message.
+  virtual ConfigureStep FailedConfigureStep() const { return ConfigureStep::SetState; }
 };
 
 }  // namespace logwell
