@@ -49,7 +49,9 @@ TEST(RealFlights, OlcResultsComeCloseToTheKnownOptima) {
     double km = 0.0;
     for (const double leg : result.legs) km += leg / 1000.0;
     EXPECT_GE(km, k.distanceKm * 0.99);
-    if (!k.peerTrimmed) EXPECT_LE(km, k.distanceKm * 1.002 + 0.02);
+    if (!k.peerTrimmed) {
+      EXPECT_LE(km, k.distanceKm * 1.002 + 0.02);
+    }
   }
 }
 
