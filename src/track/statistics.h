@@ -28,10 +28,11 @@ struct FlightStatistics {
 
 FlightStatistics ComputeStatistics(const std::vector<TrackPoint>& points);
 
-// Decimetres to whole metres: (dm + 5) / 10 with the division truncating toward zero, so
-// -14 dm gives -1 m.
+// Decimetres to whole metres, half a metre rounded away from zero like every conversion to
+// whole units: 1234 dm gives 123 m, -14 dm gives -1 m.
 constexpr std::int32_t DecimetresToMetres(std::int32_t decimetres) {
-  return static_cast<std::int32_t>((static_cast<std::int64_t>(decimetres) + 5) / 10);
+  const auto dm = static_cast<std::int64_t>(decimetres);
+  return static_cast<std::int32_t>((dm >= 0 ? dm + 5 : dm - 5) / 10);
 }
 
 // The speed in km/h over the `windowSeconds` that end at point `index`: the distance flown in
