@@ -23,7 +23,16 @@
 namespace logwell {
 
 class Ui;
+class AccessFramework;
 struct AccessBlock;
+
+// Frees a block the way every access ends: closes its port, gives its buffers back and, when
+// it is the current access, makes the framework idle again. Whichever way a block dies (its
+// worker's last step, an exception, a failed start), its slot is released.
+struct AccessBlockRelease {
+  void operator()(AccessBlock* block) const noexcept;
+};
+using AccessBlockPtr = std::unique_ptr<AccessBlock, AccessBlockRelease>;
 
 // Called on the worker thread with the block still complete, after `result` has been set.
 using AccessCompletion = std::function<void(AccessBlock&)>;
@@ -69,8 +78,13 @@ struct AccessBlock {
   AccessType accessType = AccessType::ReadWaypoints;
   ProtocolType protocolType = ProtocolType::GarminSerial;
 
+  // The framework that started the access: its busy flag, exit code and completion targets.
+  // Set once the worker has been started; none for a block that never ran.
+  AccessFramework* framework = nullptr;
+
   bool Aborted() const { return abortRequested.load() != 0; }
   // A worker's pause: waits `duration` unless an abort is requested first; false when aborted.
+  // Nothing but an abort ever wakes it early.
   bool Pause(std::chrono::milliseconds duration);
   // Wakes a pause at once (used by the abort).
   void WakePause();
