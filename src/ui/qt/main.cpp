@@ -3,6 +3,7 @@
 // the result unless the run ends the program.
 #include <QApplication>
 #include <QTimer>
+#include <filesystem>
 #include <span>
 
 #include "access/access_framework.h"
@@ -29,6 +30,11 @@ int RunUnattendedJob(const CommandLineOptions& options, AccessFramework& access,
     return kExitFailed;
   }
   if (options.action == CommandAction::LogFile) {
+    // A plain file name given as the only argument names the file itself.
+    std::error_code error;
+    if (std::filesystem::is_regular_file(options.fileName, error)) {
+      return igc::OpenIgcFile(CurrentTrackLog(), options.fileName, ui) == 0 ? kExitOk : kExitFailed;
+    }
     return igc::ReadCommandLineIgcFile(CurrentTrackLog(), options.fileName, ui) == 0 ? kExitOk
                                                                                       : kExitFailed;
   }
@@ -70,6 +76,7 @@ int main(int argc, char** argv) {
     return QApplication::exec();
   }
   const int code = RunUnattendedJob(*options, access, ui);
+  window.RefreshView(ViewMode::TrackLog);
   if (options->exitWhenDone || ui.Hidden()) return code;
   if (options->showCommand == ShowCommand::Minimised) {
     window.showMinimized();

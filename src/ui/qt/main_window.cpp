@@ -16,6 +16,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
 #include <QTableView>
 #include <QThread>
 #include <QTimer>
@@ -79,6 +80,13 @@ constexpr InstrumentButton kInstrumentButtons[] = {
     {40029, "Garmin (RS232)"}, {40075, "Garmin (USB)"}, {40054, "Compeo/Competino"},
     {40085, "Flytec 5020/5030"}, {40091, "XC Trainer (MXP)"}, {40004, "MLR types"},
     {40198, "Digifly Air"}, {40126, "Flymaster"}};
+
+// A column is its number of characters wide, plus the cell's margins. The character is the
+// wider of the font's average and its digit, since the cells are mostly figures.
+int ColumnWidth(const QFontMetrics& metrics, const ListColumn& column) {
+  const int character = std::max(metrics.averageCharWidth(), metrics.horizontalAdvance('0'));
+  return (column.widthChars + 1) * character;
+}
 
 }  // namespace
 
@@ -354,10 +362,9 @@ bool MainWindow::ShowView(ViewMode mode, bool force) {
 }
 
 void MainWindow::ApplyColumnWidths() {
-  const int average = list_->fontMetrics().averageCharWidth();
   const auto columns = model_->Columns();
   for (std::size_t i = 0; i < columns.size(); ++i) {
-    list_->setColumnWidth(static_cast<int>(i), columns[i].widthChars * average);
+    list_->setColumnWidth(static_cast<int>(i), ColumnWidth(list_->fontMetrics(), columns[i]));
   }
 }
 
@@ -389,6 +396,16 @@ std::vector<int> MainWindow::SelectedRows() const {
 double MainWindow::DialogUnitX() const { return fontMetrics().averageCharWidth() / 4.0; }
 double MainWindow::DialogUnitY() const { return fontMetrics().height() / 8.0; }
 
+// The dialog's width, or wider when the track columns need it in the chosen font.
+int MainWindow::WindowWidth() const {
+  int columns = 0;
+  for (const ListColumn& column : ColumnsFor(ViewMode::TrackLog, true)) {
+    columns += ColumnWidth(list_->fontMetrics(), column);
+  }
+  const int chrome = 2 * style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 40;
+  return std::max(static_cast<int>(kWindowWidth * DialogUnitX()), columns + chrome);
+}
+
 int MainWindow::HeightFor(ListSize size) const {
   switch (size) {
     case ListSize::Small: return static_cast<int>(kSmallListSize * DialogUnitY());
@@ -413,8 +430,7 @@ void MainWindow::SetListSize(ListSize size) {
   // The window keeps its place and its lists; only its height follows the list size.
   const QPoint place = pos();
   listSize_ = size;
-  resize(static_cast<int>(kWindowWidth * DialogUnitX()),
-         HeightFor(size) + menuBar()->sizeHint().height());
+  resize(WindowWidth(), HeightFor(size) + menuBar()->sizeHint().height());
   move(place);
 }
 

@@ -69,6 +69,9 @@ class MainWindow final : public QMainWindow {
   // The window's height in pixels for a list size.
   int HeightFor(ListSize size) const;
   void RefreshTitle();
+  // Shows the current data of a view anew (after a file read or a download), whatever the
+  // busy flag says: the list must never show rows that are gone.
+  void RefreshView(ViewMode mode);
 
   // Called every second: the automatic switch to a newly plugged-in port, once it exists.
   std::function<void()> autoPortSwitch;
@@ -99,7 +102,7 @@ class MainWindow final : public QMainWindow {
   void ApplyColumnWidths();
   int RowCountOf(ViewMode mode) const;
   std::string Cell(ViewMode mode, int row, int column, bool utm) const;
-  void RefreshView(ViewMode mode);
+  int WindowWidth() const;
   double DialogUnitX() const;
   double DialogUnitY() const;
 
