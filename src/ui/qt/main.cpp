@@ -33,7 +33,9 @@ int RunUnattendedJob(const CommandLineOptions& options, AccessFramework& access,
     // A plain file name given as the only argument names the file itself.
     std::error_code error;
     if (std::filesystem::is_regular_file(options.fileName, error)) {
-      return igc::OpenIgcFile(CurrentTrackLog(), options.fileName, ui) == 0 ? kExitOk : kExitFailed;
+      if (igc::OpenIgcFile(CurrentTrackLog(), options.fileName, ui) != 0) return kExitFailed;
+      ui.ShowProduct(options.fileName);
+      return kExitOk;
     }
     return igc::ReadCommandLineIgcFile(CurrentTrackLog(), options.fileName, ui) == 0 ? kExitOk
                                                                                       : kExitFailed;
