@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "track/text_format.h"
+
 namespace logwell {
 
 // A position in degrees, north and east positive, as OpenAir files write it.
@@ -87,10 +89,5 @@ enum class HeightKind { Floor, Ceiling };
 // "F" that does not start "FL", "FL" without a number).
 std::optional<HeightReading> ReadHeightText(std::string_view text, HeightKind kind);
 
-// Cuts a text to at most `limit` bytes without splitting a UTF-8 character of a text that is
-// UTF-8; single-byte texts are cut at the limit.
-std::string CutText(std::string_view text, std::size_t limit);
-// True when the text is well-formed UTF-8 (plain ASCII is).
-bool IsUtf8(std::string_view text);
 
 }  // namespace logwell

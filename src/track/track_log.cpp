@@ -32,15 +32,6 @@ bool ReserveTrackPoints(std::vector<TrackPoint>& points, std::size_t count) {
   return true;
 }
 
-std::string CutText(std::string_view text, std::size_t maxBytes) {
-  text = text.substr(0, text.find('\0'));
-  if (text.size() <= maxBytes) return std::string(text);
-  std::size_t end = maxBytes;
-  // Step back over continuation bytes (10xxxxxx) so the cut falls between characters.
-  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-  return std::string(text.substr(0, end));
-}
-
 void TrackLog::Clear() {
   points.clear();
   points.shrink_to_fit();

@@ -11,6 +11,7 @@
 
 #include "access/access_types.h"
 #include "track/garmin_time.h"
+#include "track/text_format.h"
 #include "track/track_point.h"
 #include "track/track_types.h"
 
@@ -33,8 +34,6 @@ bool AppendTrackPoint(std::vector<TrackPoint>& points, const TrackPoint& point);
 // Makes room for exactly `count` points, for instruments that announce their record count.
 bool ReserveTrackPoints(std::vector<TrackPoint>& points, std::size_t count);
 
-// Cuts `text` to at most `maxBytes` bytes without splitting a UTF-8 character.
-std::string CutText(std::string_view text, std::size_t maxBytes);
 
 class TrackLog {
  public:

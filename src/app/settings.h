@@ -1,0 +1,128 @@
+#pragma once
+// The settings store: 73 named values (folders, port, filters, IGC header data, competition
+// values, service accounts) kept between interactive runs in an INI file,
+// $XDG_CONFIG_HOME/logwell/logwell.ini. A user without a file starts from the system-wide copy
+// (/etc/xdg/logwell/logwell.ini) when there is one, else from the built-in defaults. The file
+// is read once when the main window is first created and written, in one piece, on the way out
+// of an interactive run; unattended runs never write it.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace logwell {
+
+class Ui;
+
+// The values, in the order of the file.
+enum class Setting : int {
+  PilotListName, PilotListDir, GoogleDir, CompDir, OziDir, TrackLogDir, WaypointDir, CtrDir,
+  TraceDir, Baudrate, PortName, Port, AutoSetPort, LogFilter, LogExportExt, LogImportExt,
+  WptExportExt, WptImportExt, CompTimeStart, CompTimeStop, CompWptNNN, CompMode, CompSpecial,
+  TrackGapTime, AddIgcToCompOut, AddKmlToCompOut, LoopFlightGap, VarioFilter, TimestampFilter,
+  UseDownloadFilter, FlymasterPwrOff, UtcOffsetForTN, IgcDir, IgcPilotName, IgcFlightNo,
+  IgcContestId, IgcGliderType, IgcGliderId, IgcSite, IgcClass, IgcSaveMask, IgcAddEnl, OlcDir,
+  OlcFirstName, OlcLastName, OlcBirthDate, OlcGliderClass, OlcGliderType, OlcCallSign,
+  OlcStartPlace, OlcRegion, OlcLongFileName, DsxDataMode, CsvAbsTime, CsvRelTime, CsvRelDist,
+  CsvAccDist, CsvBearing, Csv400deg, CsvSpeed, CsvVario, CtrSegError, FtpAddress, FtpUserId,
+  FtpRemoteName, FtpLocalFolder, FtpLocalFileExt, FtpPassiveMode, TrackvaultUserId,
+  TrackvaultPassword, TrackvaultModel, TrackvaultClass, TrackvaultTandem,
+};
+inline constexpr std::size_t kSettingCount = 73;
+// (The enumerator for the "DownloadFilter" value is UseDownloadFilter, apart from the filter type.)
+
+enum class SettingKind { Text, Number, Binary };
+
+struct SettingRow {
+  std::string_view name;
+  SettingKind kind;
+  std::size_t size;  // bytes: texts hold at most size - 1, binary values exactly size
+};
+
+std::span<const SettingRow> SettingRows();
+const SettingRow& RowOf(Setting setting);
+
+// The section of the file that holds the values.
+inline constexpr std::string_view kSettingsSection = "Logwell";
+// The host name that stands in the FTP fields until the user gives a real one.
+inline constexpr std::string_view kFtpPlaceholderHost = "ftp.example.com";
+
+struct SettingsPaths {
+  std::filesystem::path userFile;     // read at start, written at the end
+  std::filesystem::path defaultFile;  // the system-wide starting copy, read only
+};
+// $XDG_CONFIG_HOME (else ~/.config)/logwell/logwell.ini and the first folder of
+// $XDG_CONFIG_DIRS (else /etc/xdg)/logwell/logwell.ini.
+SettingsPaths StandardSettingsPaths();
+// The user's documents folder (XDG_DOCUMENTS_DIR, else ~/Documents, else the home folder):
+// the default of every folder value.
+std::string DocumentsFolder();
+
+class SettingsStore {
+ public:
+  // Every value starts at its default; `documentsFolder` is the default of the folder values.
+  explicit SettingsStore(std::string documentsFolder = DocumentsFolder());
+
+  // Reads the user's file, or the system-wide copy when the user has none. A file that exists
+  // but cannot be read is reported ("Registry access error") and leaves every value at its
+  // default, and Save will then write nothing. Returns false in that case.
+  bool Load(const SettingsPaths& paths, Ui& ui);
+  // Writes the file atomically (only after a successful Load). A file made in this run gets
+  // every value; an existing one gets the values that differ from their defaults and every
+  // value it already held, so a value set back to its default replaces the old one. Values the
+  // program does not know are kept. Returns false when the file could not be written.
+  bool Save();
+
+  bool IsOpen() const { return open_; }
+  bool FileExisted() const { return existed_; }
+
+  const std::string& Text(Setting setting) const;
+  std::int64_t Number(Setting setting) const;
+  const std::vector<std::uint8_t>& Binary(Setting setting) const;
+  // Texts are cut to their room; numbers must fit 32 bits (signed or unsigned), others are
+  // refused; binary values are cut or padded with zeros to their size.
+  void SetText(Setting setting, std::string_view text);
+  bool SetNumber(Setting setting, std::int64_t number);
+  void SetBinary(Setting setting, std::span<const std::uint8_t> bytes);
+
+  bool IsDefault(Setting setting) const;
+  void ResetToDefaults();
+
+  // The file text Save would write (exposed for tests).
+  std::string RenderFile() const;
+
+ private:
+  struct Value {
+    std::string text;
+    std::int64_t number = 0;
+    std::vector<std::uint8_t> binary;
+    bool operator==(const Value&) const = default;
+  };
+  struct Entry {
+    std::string name;
+    std::string raw;
+  };
+  static Value DefaultOf(Setting setting, const std::string& documents);
+  bool ApplyRaw(Setting setting, const std::string& raw);
+  // False (errno set) when the file cannot be opened.
+  bool ReadFile(const std::filesystem::path& file, bool fromUserFile);
+
+  std::string documents_;
+  std::array<Value, kSettingCount> values_;
+  std::array<bool, kSettingCount> inFile_{};  // the user's file held the value at load
+  std::vector<Entry> unknown_;                // values of the file the program does not know
+  std::filesystem::path userFile_;
+  bool open_ = false;
+  bool existed_ = false;
+};
+
+// Text values are written between double quotes with \\, \" and \xHH escapes for control
+// characters and ';' (the INI reader's comment mark). Exposed for tests.
+std::string EncodeSettingText(std::string_view text);
+bool DecodeSettingText(std::string_view encoded, std::string& text);
+
+}  // namespace logwell

@@ -1,0 +1,333 @@
+// Drives the window program's main window on the offscreen platform: views and their columns,
+// the UTM box, busy and view-mode refusals, abort, list sizes, the test track, opening an IGC
+// file over an existing log, boxes asked from a worker thread, and the settings on the way out.
+#include <QCheckBox>
+#include <QClipboard>
+#include <QLabel>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTableView>
+#include <QtTest/QtTest>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <thread>
+
+#include "access/access_framework.h"
+#include "access/access_table.h"
+#include "access/worker_frame.h"
+#include "app/settings.h"
+#include "box_answerer.h"
+#include "track/track_log.h"
+#include "ui/qt/list_model.h"
+#include "ui/qt/main_window.h"
+#include "ui/qt/qt_ui.h"
+
+using namespace logwell;
+using logwell::qt::ListSize;
+using logwell::qt::MainWindow;
+using logwell::testing::BoxAnswerer;
+
+namespace {
+
+// The window with its services, as main() builds them, on settings in a temporary folder.
+struct Fixture {
+  explicit Fixture(bool unattended = false, std::function<void(AccessTable&)> families = {})
+      : folder(MakeFolder()) {
+    if (families) families(table);
+    paths = {folder / "user" / "logwell.ini", folder / "etc" / "logwell.ini"};
+    settings.Load(paths, ui);
+    window = std::make_unique<MainWindow>(
+        MainWindow::Services{access, table, settings, ui, unattended});
+    access.InitGpsAccess();
+    window->show();
+  }
+  ~Fixture() {
+    window.reset();
+    std::filesystem::remove_all(folder);
+    CurrentTrackLog() = TrackLog();
+  }
+  static std::filesystem::path MakeFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "logwell-qt-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) return {};
+    return pattern;
+  }
+  QString Header(int column) const {
+    return window->Model()->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+  }
+  QString CellText(int row, int column) const {
+    return window->Model()->data(window->Model()->index(row, column), Qt::DisplayRole).toString();
+  }
+
+  std::filesystem::path folder;
+  SettingsPaths paths;
+  AccessTable table;
+  AccessFramework access{table};
+  SettingsStore settings{"/docs"};
+  qt::QtUi ui;
+  std::unique_ptr<MainWindow> window;
+};
+
+// A small IGC file: a header with its date and four fixes a second apart.
+std::filesystem::path WriteIgc(const std::filesystem::path& folder, const char* name, int hour) {
+  const auto path = folder / name;
+  std::ofstream out(path, std::ios::binary);
+  out << "AXLWABC\r\nHFDTE150723\r\n";
+  for (int second = 0; second < 4; ++second) {
+    char line[64];
+    std::snprintf(line, sizeof line, "B%02d00%02d4612345N00812345EA0100001100\r\n", hour, second);
+    out << line;
+  }
+  return path;
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void startsInTheTrackViewWithTitleAndLines() {
+    Fixture f;
+    QCOMPARE(f.window->windowTitle(), QString("Logwell 5.07, COM1"));
+    QCOMPARE(f.window->ProductLine()->text(), QString("Product"));
+    QCOMPARE(f.window->StatusLine()->text(), QString("Status"));
+    QCOMPARE(f.window->Mode(), ViewMode::TrackLog);
+    QCOMPARE(f.window->Model()->columnCount(), 7);
+    QCOMPARE(f.Header(4), QString("H (GPS)"));
+    // Commands of families that are not built are not offered; built ones are.
+    QVERIFY(f.window->Action(40085) == nullptr);
+    QVERIFY(f.window->Action(40117) != nullptr);
+    QCOMPARE(f.window->Action(40025)->shortcut(), QKeySequence("Ctrl+1"));
+  }
+
+  void testTrackFillsTheListAndUtmSwitchesColumns() {
+    Fixture f;
+    f.window->RunCommand(40140);
+    QCOMPARE(f.window->Model()->rowCount(), 2201);
+    QCOMPARE(f.CellText(0, 6), QString("START"));
+    QVERIFY(f.CellText(1, 6).toDouble() > 0.0);
+    QVERIFY(f.CellText(0, 2).startsWith("N 60 "));
+    f.window->UtmBox()->click();
+    QCOMPARE(f.window->Model()->columnCount(), 8);
+    QCOMPARE(f.Header(2), QString("Zone"));
+    QCOMPARE(f.CellText(0, 2), QString("32V"));
+    // The first point lies on the first arc: easting 498500, northing 6660000 - 1200.
+    QCOMPARE(f.CellText(0, 3), QString("0498500"));
+    QCOMPARE(f.CellText(0, 4), QString("6658800"));
+    QCOMPARE(f.window->Model()->rowCount(), 2201);
+  }
+
+  void viewsSwitchAndWaypointUtmColumns() {
+    Fixture f;
+    Waypoint point;
+    point.SetId("TAKEOF");
+    point.latitude = 550000000;
+    point.longitude = 50000000;
+    f.window->Waypoints().push_back(point);
+    f.window->RunCommand(40024);
+    QCOMPARE(f.window->Mode(), ViewMode::Waypoints);
+    QCOMPARE(f.Header(1), QString("Latitude"));
+    QCOMPARE(f.CellText(0, 0), QString("TAKEOF"));
+    f.window->UtmBox()->click();
+    QCOMPARE(f.Header(1), QString("Zone"));
+    QCOMPARE(f.Header(3), QString("Northing"));
+    f.window->RunCommand(40101);
+    QCOMPARE(f.window->Mode(), ViewMode::Airspace);
+    QCOMPARE(f.Header(1), QString("Floor (Remark)"));
+    f.window->RunCommand(40129);
+    QCOMPARE(f.Header(3), QString("Device"));
+  }
+
+  void busyAndViewModeRefusals() {
+    Fixture f;
+    BoxAnswerer boxes;
+    f.window->RunCommand(40024);
+    f.window->RunCommand(40083);  // copy positions needs the track view
+    f.access.gpsBusy = 1;
+    f.window->RunCommand(40025);
+    f.window->RunCommand(40042);
+    f.window->RunCommand(40131);
+    f.window->RunCommand(40140);
+    f.access.gpsBusy = 0;
+    const std::vector<std::pair<QString, QString>> expected = {
+        {"Copy positions", "Incorrect view mode"}, {"Change view mode", "Busy GPS driver"},
+        {"Select all items", "Busy GPS driver"}, {"Set list size", "Busy GPS driver"},
+        {"Test", "Busy GPS driver"}};
+    QCOMPARE(boxes.Seen().size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+      QCOMPARE(boxes.Seen()[i].caption, expected[i].first);
+      QCOMPARE(boxes.Seen()[i].text, expected[i].second);
+    }
+    QCOMPARE(f.window->Mode(), ViewMode::Waypoints);
+    QCOMPARE(f.window->Model()->rowCount(), 0);
+  }
+
+  void listSizeChangeKeepsPlaceAndLists() {
+    Fixture f;
+    f.window->RunCommand(40140);
+    f.window->List()->selectRow(5);
+    const QPoint place = f.window->pos();
+    const int defaultHeight = f.window->height();
+    f.window->RunCommand(40131);
+    QVERIFY(f.window->height() < defaultHeight);
+    QCOMPARE(f.window->pos(), place);
+    QCOMPARE(f.window->Model()->rowCount(), 2201);
+    QCOMPARE(f.window->SelectedRows(), std::vector<int>{5});
+    f.window->RunCommand(40133);
+    QVERIFY(f.window->height() >= f.window->HeightFor(ListSize::Default) / 2);
+    f.window->RunCommand(40132);
+    QCOMPARE(f.window->height(), defaultHeight);
+  }
+
+  void selectAllAndCopy() {
+    Fixture f;
+    f.window->RunCommand(40140);
+    f.window->RunCommand(40042);
+    QCOMPARE(f.window->SelectedRows().size(), std::size_t{2201});
+    f.window->List()->clearSelection();
+    f.window->List()->selectRow(1);
+    f.window->RunCommand(40083);
+    const QStringList cells = QApplication::clipboard()->text().trimmed().split('\t');
+    QCOMPARE(cells.size(), 7);
+    QCOMPARE(cells[1], f.CellText(1, 1));
+  }
+
+  void abortWithoutAndWithAnAccess() {
+    std::promise<void> running;
+    Fixture f(false, [&](AccessTable& table) {
+      table.Register(AccessType::ReadTrackLog, ProtocolType::Flytec,
+                     FrameWorker({.openPort = {}, .run = [&](AccessBlock& block) {
+                       block.points.resize(3);
+                       running.set_value();
+                       return block.Pause(std::chrono::seconds(60)) ? 0 : -1;
+                     }}));
+    });
+    BoxAnswerer boxes;
+    f.window->RunCommand(1102);  // nothing runs: nothing happens
+    QCOMPARE(f.window->StatusLine()->text(), QString("Status"));
+    // The family's commands and its button are offered now.
+    QVERIFY(f.window->Action(40085) != nullptr);
+    QVERIFY(f.window->findChild<QPushButton*>() != nullptr);
+    f.window->RunCommand(40085);
+    QCOMPARE(running.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    QCOMPARE(f.access.gpsBusy.load(), 1);
+    f.window->RunCommand(40085);  // a second access is refused with its own caption
+    QCOMPARE(boxes.Seen().size(), std::size_t{1});
+    QCOMPARE(boxes.Seen()[0].caption, QString("Download track log"));
+    QCOMPARE(boxes.Seen()[0].text, QString("Busy GPS driver"));
+    f.window->RunCommand(1102);
+    QCOMPARE(f.window->StatusLine()->text(), QString("Aborting transfer"));
+    QTRY_VERIFY_WITH_TIMEOUT(!f.access.AccessCurrent(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(f.window->StatusLine()->text(), QString("Transfer aborted"), 5000);
+    QCOMPARE(f.window->Model()->rowCount(), 0);
+  }
+
+  void downloadReachesTheListThroughTheCompletion() {
+    Fixture f(false, [](AccessTable& table) {
+      table.Register(AccessType::ReadTrackLog, ProtocolType::Flytec,
+                     FrameWorker({.openPort = {}, .run = [](AccessBlock& block) {
+                       block.points.resize(5);
+                       for (std::size_t i = 0; i < 5; ++i) block.points[i].time = 1000000000u + static_cast<GarminTime>(i);
+                       return 0;
+                     }}));
+    });
+    f.window->RunCommand(40085);
+    QTRY_COMPARE_WITH_TIMEOUT(f.window->Model()->rowCount(), 5, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!f.access.AccessCurrent(), 10000);
+    QCOMPARE(f.access.gpsBusy.load(), 0);
+  }
+
+  void openingAFileOverALogAsksOverwriteOrAppend() {
+    Fixture f;
+    BoxAnswerer boxes;
+    const auto first = WriteIgc(f.folder, "first.igc", 10);
+    const auto second = WriteIgc(f.folder, "second.igc", 11);
+    QString next = QString::fromStdString(first.string());
+    f.window->chooseOpenFile = [&](const QString&, const QString&) { return next; };
+    f.window->RunCommand(40117);
+    QCOMPARE(f.window->Model()->rowCount(), 4);
+    QCOMPARE(f.CellText(0, 1), QString("10:00:00"));
+    QCOMPARE(f.window->StatusLine()->text(), QString("4 positions read"));
+    next = QString::fromStdString(second.string());
+    boxes.Answer("appendButton");
+    f.window->RunCommand(40117);
+    QCOMPARE(boxes.Seen().size(), std::size_t{1});
+    QCOMPARE(boxes.Seen()[0].caption, QString("New Track Log"));
+    QCOMPARE(f.window->Model()->rowCount(), 8);
+    QCOMPARE(f.CellText(4, 1), QString("11:00:00"));
+    boxes.Answer("overwriteButton");
+    f.window->RunCommand(40117);
+    QCOMPARE(f.window->Model()->rowCount(), 4);
+  }
+
+  void workerThreadsWaitForTheMainThread() {
+    Fixture f;
+    BoxAnswerer boxes;
+    boxes.Answer("Ok");
+    boxes.Answer("No");
+    std::atomic<bool> statusShown{false};
+    auto worker = std::async(std::launch::async, [&] {
+      f.ui.ShowStatus("Requesting track log 1");
+      // The text is on screen by the time the call returns.
+      statusShown = f.window->StatusLine()->text() == "Requesting track log 1";
+      const Answer first = f.ui.AskOkCancel("Continue ?", "Question one", Answer::Cancel);
+      const Answer second = f.ui.AskYesNo("Really ?", "Question two", Answer::Yes);
+      return std::make_pair(first, second);
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(worker.wait_for(std::chrono::seconds(0)) == std::future_status::ready, 10000);
+    QVERIFY(statusShown.load());
+    const auto answers = worker.get();
+    QCOMPARE(answers.first, Answer::Ok);
+    QCOMPARE(answers.second, Answer::No);
+    QCOMPARE(boxes.Seen().size(), std::size_t{2});
+    QCOMPARE(boxes.Seen()[0].caption, QString("Question one"));
+    QCOMPARE(boxes.Seen()[1].text, QString("Really ?"));
+  }
+
+  void hiddenRunsShowNoBox() {
+    Fixture f(true);
+    BoxAnswerer boxes;
+    f.ui.SetHidden(true);
+    f.ui.ShowErrorBox("Something failed", "Caption");
+    QCOMPARE(f.ui.AskOkCancel("Continue ?", "Q", Answer::Ok), Answer::Ok);
+    QCOMPARE(f.ui.AskYesNo("Continue ?", "Q", Answer::No), Answer::No);
+    QTest::qWait(50);
+    QVERIFY(boxes.Seen().empty());
+  }
+
+  void settingsSurviveARestartButNotAnUnattendedRun() {
+    std::filesystem::path file;
+    {
+      Fixture f;
+      file = f.paths.userFile;
+      f.settings.SetText(Setting::PortName, "/dev/ttyUSB1");
+      f.window->RefreshTitle();
+      QCOMPARE(f.window->windowTitle(), QString("Logwell 5.07, /dev/ttyUSB1"));
+      f.window->RunCommand(1010);
+      QVERIFY(std::filesystem::exists(file));
+      SettingsStore again("/docs");
+      QVERIFY(again.Load(f.paths, f.ui));
+      QCOMPARE(again.Text(Setting::PortName), std::string("/dev/ttyUSB1"));
+    }
+    {
+      Fixture f(true);
+      f.settings.SetText(Setting::PortName, "/dev/ttyUSB2");
+      f.window->RunCommand(1010);
+      QVERIFY(!std::filesystem::exists(f.paths.userFile));
+    }
+  }
+
+  void competitionStateInTheTitle() {
+    Fixture f;
+    f.settings.SetNumber(Setting::CompMode, 1);
+    f.window->RefreshTitle();
+    QCOMPARE(f.window->windowTitle(), QString("Logwell 5.07, COM1, Competition mode"));
+    f.settings.SetNumber(Setting::CompSpecial, 1);
+    f.window->RefreshTitle();
+    QCOMPARE(f.window->windowTitle(), QString("Logwell 5.07, COM1, Comp. mode"));
+  }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
