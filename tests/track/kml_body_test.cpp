@@ -355,7 +355,7 @@ TEST(KmlReaderTest, SeveralTracksAreOfferedInTheTrackList) {
     ASSERT_EQ(read->points.size(), 1u);
     EXPECT_EQ(read->points[0].longitude, formats::DegreesToSemicircles(9.0));
     ASSERT_EQ(ui.Choices().size(), 1u);
-    const ListChoice& choice = ui.Choices()[0];
+    const ListChoice choice = ui.Choices()[0];
     EXPECT_EQ(choice.title, "Track List");
     EXPECT_EQ(choice.prompt, "Select one of these tracks");
     EXPECT_EQ(choice.header, "Date / time");
