@@ -87,6 +87,11 @@ class Ui {
   // The indexes of the chosen lines, in list order, or nothing when the user cancelled.
   virtual std::optional<std::vector<int>> ChooseFromList(const ListChoice& choice) = 0;
   virtual NewTrackLogChoice AskNewTrackLog(const NewTrackLogForm& form) = 0;
+  // The "File already exists" dialog of the logbook save ("&Overwrite", "&Append", "&Cancel").
+  // Where nobody can be asked the existing file is left alone.
+  virtual NewTrackLogChoice AskExistingFile(std::string_view /*path*/) {
+    return NewTrackLogChoice::Cancel;
+  }
 
   // Shows the form filled with `form`; false when the user cancelled. Where nobody can be
   // asked the form is taken as filled in.

@@ -6,15 +6,17 @@
 #include <string_view>
 
 #include "app/command_line.h"
+#include "app/convert.h"
 #include "app/headless_ui.h"
-#include "track/formats/track_file_types.h"
+#include "track/kml/kml_commands.h"
+#include "track/track_log.h"
 
 namespace {
 
 using namespace logwell;
 
-// The unattended job of a parsed command line. The instrument families and the file readers
-// are not part of this build yet, so every job says so and fails rather than pretending.
+// The unattended job of a parsed command line. The instrument families are not part of this
+// build yet, so an access says so and fails rather than pretending.
 int RunUnattendedJob(const CommandLineOptions& options, Ui& ui) {
   if (UnattendedAccessFor(options)) {
     // Where the access framework will start the access of the GPS table.
@@ -23,11 +25,10 @@ int RunUnattendedJob(const CommandLineOptions& options, Ui& ui) {
   }
   switch (options.action) {
     case CommandAction::LogFile:
-      ui.ShowErrorBox("Reading track log files is not supported yet", kCommandLineCaption);
-      return kExitFailed;
+      return kml::ReadCommandLineTrackFile(CurrentTrackLog(), options, ui) == 0 ? kExitOk
+                                                                                : kExitFailed;
     case CommandAction::CheckKml:
-      ui.ShowErrorBox("Checking KML files is not supported yet", kCommandLineCaption);
-      return kExitFailed;
+      return kml::CheckKmlFile(options.fileName, ui);
     default:
       // A command line with settings but no action has nothing to do headless.
       return kExitOk;
@@ -36,9 +37,36 @@ int RunUnattendedJob(const CommandLineOptions& options, Ui& ui) {
 
 int RunCommandLine(std::span<const char* const> arguments) {
   HeadlessUi ui;
-  ParseResult parsed = ParseArguments(arguments, ui);
+  ParseResult parsed = ParseArguments(arguments, ui, kml::KmlCommandLineHandlers());
   if (parsed.outcome != ParseOutcome::Go) return ExitCodeFor(parsed.outcome);
   return RunUnattendedJob(*parsed.options, ui);
+}
+
+// analyse FILE [--json] [--filters]
+int RunAnalyse(std::span<const char* const> arguments) {
+  kml::AnalyseOptions options;
+  const char* file = nullptr;
+  for (const std::string_view argument : arguments) {
+    if (argument == "--json") {
+      options.json = true;
+    } else if (argument == "--filters") {
+      options.filters = true;
+    } else if (file == nullptr && !argument.starts_with("--")) {
+      file = argument.data();
+    } else {
+      file = nullptr;
+      break;
+    }
+  }
+  if (file == nullptr) {
+    std::fputs("usage: logwell-cli analyse FILE [--json] [--filters]\n", stderr);
+    return kExitBadCommandLine;
+  }
+  HeadlessUi ui;
+  std::string output;
+  if (kml::AnalyseTrackFile(file, options, output, ui) != 0) return kExitFailed;
+  std::fputs(output.c_str(), stdout);
+  return kExitOk;
 }
 
 }  // namespace
@@ -55,15 +83,16 @@ int main(int argc, char** argv) {
     std::fputs(CommandLineHelp().c_str(), stdout);
     return kExitOk;
   }
-  // convert IN OUT: a file to another format, chosen by the extensions.
-  if (verb == "convert" && arguments.size() == 3) {
-    HeadlessUi ui;
-    return ConvertTrackFile(arguments[1], arguments[2], ui) == 0 ? kExitOk : kExitFailed;
-  }
   if (verb == "--version") {
     std::printf("logwell-cli %.*s\n", static_cast<int>(kProgramVersion.size()),
                 kProgramVersion.data());
     return kExitOk;
   }
+  // convert IN OUT: a track, waypoint or airspace file to another format, chosen by OUT's name.
+  if (verb == "convert" && arguments.size() == 3) {
+    HeadlessUi ui;
+    return ConvertAnyFile(arguments[1], arguments[2], ui);
+  }
+  if (verb == "analyse") return RunAnalyse(arguments.subspan(1));
   return RunCommandLine(arguments);
 }

@@ -79,6 +79,15 @@ NewTrackLogChoice ScriptedUi::AskNewTrackLog(const NewTrackLogForm& form) {
   return choice;
 }
 
+NewTrackLogChoice ScriptedUi::AskExistingFile(std::string_view path) {
+  Record(UiEventKind::NewTrackLog, "File already exists", path);
+  std::lock_guard lock(mutex_);
+  if (newTrackLog_.empty()) return NewTrackLogChoice::Cancel;
+  const NewTrackLogChoice choice = newTrackLog_.front();
+  newTrackLog_.pop_front();
+  return choice;
+}
+
 void ScriptedUi::ScriptIgcForm(std::optional<IgcFileFormatForm> form) {
   std::lock_guard lock(mutex_);
   igcForms_.push_back(std::move(form));

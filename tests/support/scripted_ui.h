@@ -40,6 +40,8 @@ class ScriptedUi final : public Ui {
   void ShowProduct(std::string_view text) override;
   std::optional<std::vector<int>> ChooseFromList(const ListChoice& choice) override;
   NewTrackLogChoice AskNewTrackLog(const NewTrackLogForm& form) override;
+  // Answered from the same script as AskNewTrackLog; recorded with caption "File already exists".
+  NewTrackLogChoice AskExistingFile(std::string_view path) override;
   // Without a script the form is cancelled, and so is the save-file dialog.
   bool EditIgcFileFormat(IgcFileFormatForm& form) override;
   std::optional<std::string> ChooseSaveFile(const SaveFileChoice& choice) override;

@@ -1,0 +1,309 @@
+#include "track/kml/kml_commands.h"
+
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "app/ui.h"
+#include "optimise/olc.h"
+#include "track/filters.h"
+#include "track/formats/format_text.h"
+#include "track/formats/track_file_types.h"
+#include "track/atomic_file.h"
+#include "track/igc/igc_reader.h"
+#include "track/igc/igc_writer.h"
+#include "track/kml/kml_convert.h"
+#include "track/kml/kml_reader.h"
+#include "track/kml/kml_save.h"
+#include "track/statistics.h"
+#include "track/text_format.h"
+#include "track/track_log.h"
+
+namespace logwell::kml {
+namespace {
+
+using formats::AppendFormat;
+
+std::optional<FileReadResult> ReadKmlFile(std::string_view text, Ui& ui) {
+  std::optional<KmlReadResult> read = ReadKmlTrack(text, ui);
+  if (!read) return std::nullopt;
+  FileReadResult result;
+  result.points = std::move(read->points);
+  result.timeIsUtc = read->timeIsUtc;
+  result.altitudeFlag = read->altitudeFlag;
+  result.signatureOk = read->signState == SignState::FileSignatureOk;
+  return result;
+}
+
+std::optional<FileReadResult> ReadIgcTrack(std::string_view text, Ui& ui) {
+  igc::IgcDecodeResult decoded = igc::DecodeIgcText(text);
+  if (!decoded.Ok()) {
+    ui.ShowErrorBox(decoded.error, "Reading IGC log file");
+    return std::nullopt;
+  }
+  FileReadResult result;
+  result.points = std::move(decoded.points);
+  result.timeIsUtc = 1;  // IGC fixes are UTC
+  result.altitudeFlag = 1;
+  return result;
+}
+
+std::string LowerExtension(const std::filesystem::path& path) {
+  std::string extension = path.extension().string();
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return extension;
+}
+
+// Reads any track file of the open table; nothing after one message.
+std::optional<FileReadResult> ReadAnyTrackFile(const std::filesystem::path& path, Ui& ui) {
+  RegisterKmlAndIgcReaders();
+  const TrackFileType* type = FindTrackFileTypeByName(OpenTrackFileTypes(), path);
+  if (type == nullptr) {
+    ui.ShowErrorBox("File contains invalid extension", "Read track log");
+    return std::nullopt;
+  }
+  return ReadTrackLogFile(path, type->code, ui);
+}
+
+int WriteIgcFile(const std::filesystem::path& out, const FileReadResult& read, Ui& ui) {
+  igc::IgcEncodeInput input;
+  input.points = read.points;
+  input.downloadTime = CurrentUtcCalendar();
+  input.loggerSerial = "000";
+  const std::optional<igc::IgcEncodeResult> encoded = igc::EncodeIgc(input);
+  if (!encoded) {
+    ui.ShowErrorBox("Memory allocation error", "Save IGC log");
+    return -1;
+  }
+  if (const int error = WriteFileAtomically(out, encoded->text, WriteMode::Replace)) {
+    ui.ShowErrorBox("File write error: " + std::generic_category().message(error), "Save IGC log");
+    return -1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+void RegisterKmlAndIgcReaders() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    RegisterTrackFileReader(TrackFileCode::Kml, ReadKmlFile);
+    RegisterTrackFileReader(TrackFileCode::Igc, ReadIgcTrack);
+  });
+}
+
+CommandLineHandlers KmlCommandLineHandlers() {
+  CommandLineHandlers handlers;
+  handlers.convertIgcToKml = ConvertFromCommandLine;
+  return handlers;
+}
+
+bool ConvertFromCommandLine(const CommandLineOptions& options, Ui& ui) {
+  const std::filesystem::path file = options.fileName;
+  const ConversionDirection direction = LowerExtension(file) == ".kml"
+                                            ? ConversionDirection::KmlToIgc
+                                            : ConversionDirection::IgcToKml;
+  BatchOptions batch;
+  batch.afterRead = batch.betweenFiles = std::chrono::milliseconds(0);
+  const std::vector<std::filesystem::path> files{file};
+  return ConvertFiles(direction, files, ui, batch) == 1;
+}
+
+int CheckKmlFile(const std::filesystem::path& path, Ui& ui) {
+  const ReadFileResult read = ReadWholeFile(path);
+  if (read.status != ReadStatus::Ok) {
+    ui.ShowErrorBox("File open error", kKmlReadCaption);
+    return kExitFailed;
+  }
+  const std::optional<KmlReadResult> track = ReadKmlTrack(read.bytes, ui);
+  if (!track || track->signState != SignState::FileSignatureOk) {
+    ui.ShowStatus("Signature NOT confirmed");
+    return kExitFailed;
+  }
+  ui.ShowStatus("Signature OK");
+  return kExitOk;
+}
+
+int ReadCommandLineTrackFile(TrackLog& log, const CommandLineOptions& options, Ui& ui) {
+  const std::filesystem::path path = options.fileName;
+  if (!path.has_extension()) {
+    ui.ShowErrorBox("Missing track log file extension", "Read track log");
+    return -1;
+  }
+  std::optional<FileReadResult> read = ReadAnyTrackFile(path, ui);
+  if (!read) return -1;
+  const FileTakeOver taken = TakeOverFile(log, std::move(*read), ui);
+  return taken == FileTakeOver::Replaced || taken == FileTakeOver::Appended ? 0 : -1;
+}
+
+int SaveCommandLineKml(const TrackLog& log, const CommandLineOptions& options, Ui& ui) {
+  GoogleEarthFileRequest request = GoogleEarthRequestFor(log);
+  request.logFileName = options.fileName;
+  request.overwrite = options.overwrite;
+  return WriteGoogleEarthFile(std::move(request), ui);
+}
+
+int ConvertAnyTrackFile(const std::filesystem::path& in, const std::filesystem::path& out,
+                        Ui& ui) {
+  const std::string to = LowerExtension(out);
+  if (to != ".kml" && to != ".igc") {
+    RegisterKmlAndIgcReaders();
+    return ConvertTrackFile(in, out, ui);
+  }
+  std::optional<FileReadResult> read = ReadAnyTrackFile(in, ui);
+  if (!read) return -1;
+  if (to == ".igc") return WriteIgcFile(out, *read, ui);
+  GoogleEarthFileRequest request;
+  request.points = std::move(read->points);
+  request.timesAreUtc = read->timeIsUtc != 0;
+  request.withPressureAltitude = read->altitudeFlag != 0;
+  request.chosenFile = out;
+  return WriteGoogleEarthFile(std::move(request), ui);
+}
+
+// ---- analyse -------------------------------------------------------------------------------
+
+namespace {
+
+class QuietOlcView final : public OlcView {
+ public:
+  void ShowStatus(std::string_view) override {}
+  void ShowKind(OlcKind, const OlcKindResult&) override {}
+  void ShowResult(std::string_view) override {}
+};
+
+std::string IsoText(GarminTime time, bool utc) {
+  const CalendarTime t = GarminTimeToCalendar(time);
+  return FormatText("%d-%02d-%02dT%02d:%02d:%02d%s", t.year, t.month, t.day, t.hour, t.minute,
+                    t.second, utc ? "Z" : "");
+}
+
+std::string IndexList(const std::vector<std::size_t>& indices) {
+  std::string text = "[";
+  for (std::size_t i = 0; i < indices.size(); ++i) {
+    AppendFormat(text, i == 0 ? "%zu" : ", %zu", indices[i]);
+  }
+  return text + "]";
+}
+
+struct NamedDistance {
+  const char* key;
+  const char* label;
+  double metres;
+  std::vector<std::size_t> indices;
+};
+
+std::vector<NamedDistance> Distances(const DistanceAnalysis& a) {
+  const auto v = [](const auto& array) { return std::vector<std::size_t>(array.begin(), array.end()); };
+  return {
+      {"two_point", "Greatest distance (2 points)", a.two.total, v(a.two.points)},
+      {"three_point", "Greatest distance (3 points)", a.three.total, v(a.three.points)},
+      {"four_point", "Greatest distance (4 points)", a.four.total, v(a.four.points)},
+      {"five_point", "Greatest distance (5 points)", a.five.total, v(a.five.points)},
+      {"out_and_return", "Out-and-return distance", a.outAndReturn.result,
+       {a.outAndReturn.start, a.outAndReturn.turn, a.outAndReturn.end}},
+      {"flat_triangle", "Flat triangle", a.triangle.result, v(a.triangle.points)},
+      {"fai_triangle", "FAI triangle", a.fai.result, v(a.fai.points)},
+  };
+}
+
+const char* BestName(OlcBest best) {
+  switch (best) {
+    case OlcBest::FreeTriangle: return "free triangle";
+    case OlcBest::FaiTriangle: return "FAI triangle";
+    default: return "free distance";
+  }
+}
+
+}  // namespace
+
+int AnalyseTrackFile(const std::filesystem::path& path, const AnalyseOptions& options,
+                     std::string& output, Ui& ui) {
+  std::optional<FileReadResult> read = ReadAnyTrackFile(path, ui);
+  if (!read) return -1;
+  std::vector<TrackPoint> points = std::move(read->points);
+  if (options.filters) {
+    std::optional<std::vector<TrackPoint>> kept =
+        PrepareStatisticsPositions(std::move(points), FilterSettings{}, ui);
+    if (!kept) return -1;
+    points = std::move(*kept);
+  }
+  if (points.size() < kMinKmlPositions) {
+    ui.ShowErrorBox("Number of positions must be 5 or more", "Analysing track");
+    return -1;
+  }
+  const FlightStatistics s = ComputeStatistics(points);
+  DistanceAnalysis analysis;
+  AnalysisOptions analysisOptions;
+  analysisOptions.loopGap = options.loopGap;
+  if (AnalyseDistances(points, analysis, analysisOptions) != 0) {
+    ui.ShowErrorBox("Memory allocation error", "Analysing track");
+    return -1;
+  }
+  QuietOlcView view;
+  OlcComputation olc(points, OlcSource{}, view);
+  olc.Run();
+  const bool utc = read->timeIsUtc != 0;
+  const std::vector<NamedDistance> distances = Distances(analysis);
+  struct OlcLine { const char* key; const char* label; OlcKind kind; double points; };
+  const OlcScores& scores = olc.Scores();
+  const std::array<OlcLine, 3> olcLines{{
+      {"free_distance", "Free distance", OlcKind::FreeDistance, scores.freeDistance},
+      {"free_triangle", "Free triangle", OlcKind::FreeTriangle, scores.freeTriangle},
+      {"fai_triangle", "FAI triangle", OlcKind::FaiTriangle, scores.faiTriangle},
+  }};
+  std::string& o = output;
+  if (options.json) {
+    AppendFormat(o, "{\"points\": %zu,\n \"statistics\": {", points.size());
+    AppendFormat(o, "\"start\": \"%s\", \"end\": \"%s\", \"duration_s\": %lld, ",
+                 IsoText(s.startTime, utc).c_str(), IsoText(s.endTime, utc).c_str(),
+                 static_cast<long long>(s.durationSeconds));
+    AppendFormat(o, "\"min_altitude_m\": %d, \"max_altitude_m\": %d, ", s.lowestAltitude,
+                 s.highestAltitude);
+    AppendFormat(o, "\"distance_km\": %.3f, \"average_speed_kmh\": %.2f, ",
+                 s.totalDistance / 1000.0, s.averageSpeed);
+    AppendFormat(o, "\"best_speed_10s_kmh\": %.2f, \"best_speed_60s_kmh\": %.2f, ", s.bestSpeed10,
+                 s.bestSpeed60);
+    AppendFormat(o, "\"min_climb_60s_ms\": %.2f, \"max_climb_60s_ms\": %.2f},\n \"distances\": {",
+                 s.lowestVario60, s.highestVario60);
+    for (std::size_t i = 0; i < distances.size(); ++i) {
+      AppendFormat(o, "%s\"%s\": {\"km\": %.3f, \"indices\": %s}", i == 0 ? "" : ", ",
+                   distances[i].key, distances[i].metres / 1000.0,
+                   IndexList(distances[i].indices).c_str());
+    }
+    o.append("},\n \"olc\": {");
+    for (const OlcLine& line : olcLines) {
+      const OlcKindResult& kind = olc.Kind(line.kind);
+      AppendFormat(o, "\"%s\": {\"km\": %.3f, \"points\": %.2f, \"indices\": %s}, ", line.key,
+                   kind.distance / 1000.0, line.points, IndexList(kind.points).c_str());
+    }
+    AppendFormat(o, "\"best\": \"%s\"}}\n", BestName(scores.best));
+    return 0;
+  }
+  const FlightStatistics& st = s;
+  const StatisticsTexts texts = FormatStatistics(st);
+  AppendFormat(o, "Positions            %zu\n", points.size());
+  o += "Date                 " + texts.startDate + "\n";
+  o += "Start/finish         " + texts.startTime + " - " + texts.endTime + "\n";
+  o += "Duration             " + texts.duration + "\n";
+  o += "Max./min. height     " + texts.highestAltitude + " / " + texts.lowestAltitude + "\n";
+  o += "Distance flown       " + texts.distance + "\n";
+  o += "Average speed        " + texts.averageSpeed + "\n";
+  o += "Best speed 10s/60s   " + texts.bestSpeed10 + " / " + texts.bestSpeed60 + "\n";
+  o += "Climb 60s max/min    " + texts.highestVario60 + " / " + texts.lowestVario60 + "\n";
+  AppendFormat(o, "\nDistance analysis (loop gap %u m)\n", options.loopGap);
+  for (const NamedDistance& d : distances) {
+    AppendFormat(o, "  %-30s %8.2f km  points %s\n", d.label, d.metres / 1000.0,
+                 IndexList(d.indices).c_str());
+  }
+  o += "\nOLC\n";
+  for (const OlcLine& line : olcLines) {
+    const OlcKindResult& kind = olc.Kind(line.kind);
+    AppendFormat(o, "  %-30s %8.2f km  %8.2f points\n", line.label, kind.distance / 1000.0,
+                 line.points);
+  }
+  o += "  " + BestResultText(scores) + "\n";
+  return 0;
+}
+
+}  // namespace logwell::kml

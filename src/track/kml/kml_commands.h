@@ -1,0 +1,52 @@
+#pragma once
+// The command-line jobs of the KML files and the scripting verbs of logwell-cli:
+//   IGC2KML (action 8), CHKKML (action 16), LOGFILE (action 10) for every track file type,
+//   KML_LOG (action 1, the unattended save), `convert IN OUT` and `analyse FILE`.
+#include <filesystem>
+#include <string>
+
+#include "app/command_line.h"
+
+namespace logwell {
+class Ui;
+class TrackLog;
+}  // namespace logwell
+
+namespace logwell::kml {
+
+// Plugs the KML and IGC readers into the track file table, so that opening, LOGFILE and
+// `convert` read them like every other track file. Safe to call more than once.
+void RegisterKmlAndIgcReaders();
+
+// The handlers of the conversions that run while the command line is parsed.
+CommandLineHandlers KmlCommandLineHandlers();
+
+// IGC2KML: FILE.igc becomes FILE.kml; a ".kml" name goes the other way. True on success.
+bool ConvertFromCommandLine(const CommandLineOptions& options, Ui& ui);
+
+// CHKKML: reads the KML file; the exit code is 0 when its signature is confirmed, else 1.
+int CheckKmlFile(const std::filesystem::path& path, Ui& ui);
+
+// LOGFILE: opens the command line's track file by its extension into the track log.
+int ReadCommandLineTrackFile(TrackLog& log, const CommandLineOptions& options, Ui& ui);
+
+// KML_LOG: the unattended save of a downloaded track log as FILE.kml.
+int SaveCommandLineKml(const TrackLog& log, const CommandLineOptions& options, Ui& ui);
+
+// `logwell-cli convert IN OUT`: every position read, no filter; the output format by OUT's
+// extension (.kml, .igc and the other track formats). Returns 0 or -1 after one message.
+int ConvertAnyTrackFile(const std::filesystem::path& in, const std::filesystem::path& out,
+                        Ui& ui);
+
+struct AnalyseOptions {
+  bool json = false;
+  bool filters = false;  // the vario filter and speed analysis of the statistics dialog
+  std::uint32_t loopGap = 800;
+};
+
+// `logwell-cli analyse FILE`: the flight statistics, the seven distances and the three OLC
+// results, as text for people or one JSON object. Returns 0 or -1 after one message.
+int AnalyseTrackFile(const std::filesystem::path& path, const AnalyseOptions& options,
+                     std::string& output, Ui& ui);
+
+}  // namespace logwell::kml

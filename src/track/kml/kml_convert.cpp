@@ -1,0 +1,168 @@
+#include "track/kml/kml_convert.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <new>
+#include <thread>
+#include <vector>
+
+#include "app/ui.h"
+#include "track/atomic_file.h"
+#include "track/igc/igc_reader.h"
+#include "track/igc/igc_writer.h"
+#include "track/kml/kml_reader.h"
+#include "track/kml/kml_save.h"
+#include "track/kml/kml_writer.h"
+#include "track/statistics.h"
+#include "track/text_format.h"
+
+namespace logwell::kml {
+namespace {
+
+std::string LowerExtension(const std::filesystem::path& path) {
+  std::string extension = path.extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension;
+}
+
+class BatchFailure {
+ public:
+  explicit BatchFailure(std::string text) : text_(std::move(text)) {}
+  const std::string& Text() const { return text_; }
+
+ private:
+  std::string text_;
+};
+
+std::string ReadForBatch(const std::filesystem::path& path) {
+  ReadFileResult read = ReadWholeFile(path);
+  switch (read.status) {
+    case ReadStatus::Ok: return std::move(read.bytes);
+    case ReadStatus::Empty: throw BatchFailure("Empty file");
+    case ReadStatus::NoMemory: throw BatchFailure("Memory allocation  error");
+    case ReadStatus::ReadFailed: throw BatchFailure("File read error");
+    case ReadStatus::NotAFile: throw BatchFailure("File size read error");
+    default: throw BatchFailure("File open error");
+  }
+}
+
+}  // namespace
+
+std::optional<std::string> IgcTextToKml(std::string_view igcText, GarminTime convertedAt,
+                                        std::string& error, std::uint32_t loopGap) {
+  igc::IgcDecodeResult decoded = igc::DecodeIgcText(igcText);
+  if (!decoded.Ok() || decoded.points.empty()) {
+    error = "File decode error";
+    return std::nullopt;
+  }
+  try {
+    KmlTrackInfo info;
+    info.points = decoded.points;
+    NormaliseMissingTimes(info.points);
+    info.statistics = ComputeStatistics(decoded.points);
+    info.loopGap = loopGap;
+    AnalysisOptions analysis;
+    analysis.loopGap = loopGap;
+    if (AnalyseDistances(decoded.points, info.analysis, analysis) != 0) {
+      error = "Memory allocation error";
+      return std::nullopt;
+    }
+    info.downloaded = convertedAt;
+    info.timesAreUtc = false;
+    info.withPressureAltitude = true;
+    std::string body;
+    const int result = WriteKmlBody(body, info, std::nullopt, std::nullopt);
+    if (result != kKmlBodyOk) {
+      error = std::string(KmlBodyErrorText(result));
+      return std::nullopt;
+    }
+    return KmlDocumentOf(body);
+  } catch (const std::bad_alloc&) {
+    error = "Memory allocation error";
+    return std::nullopt;
+  }
+}
+
+std::optional<std::string> KmlTextToIgc(std::string_view kmlText, const CalendarTime& convertedAt,
+                                        Ui& ui, std::string& error) {
+  std::string readError;
+  std::optional<KmlReadResult> read = ReadKmlTrack(kmlText, ui, true, &readError);
+  if (!read || read->points.empty()) {
+    error = "File decode error";
+    return std::nullopt;
+  }
+  igc::IgcEncodeInput input;
+  input.points = read->points;
+  input.downloadTime = convertedAt;
+  input.loggerSerial = "000";
+  std::optional<igc::IgcEncodeResult> encoded = igc::EncodeIgc(input);
+  if (!encoded) {
+    error = "Memory allocation error";
+    return std::nullopt;
+  }
+  return std::move(encoded->text);
+}
+
+std::string_view BatchCaption(ConversionDirection direction) {
+  return direction == ConversionDirection::IgcToKml ? "Convert .igc to .kml"
+                                                    : "Convert .kml to .igc";
+}
+
+int ConvertFiles(ConversionDirection direction, std::span<const std::filesystem::path> files,
+                 Ui& ui, const BatchOptions& options) {
+  const std::string_view caption = BatchCaption(direction);
+  const bool toKml = direction == ConversionDirection::IgcToKml;
+  const std::string_view from = toKml ? ".igc" : ".kml";
+  const std::string_view to = toKml ? ".kml" : ".igc";
+  if (files.empty()) {
+    ui.ShowErrorBox("No file(s) selected", caption);
+    return -1;
+  }
+  for (const auto& file : files) {
+    if (file.native().size() > kMaxBatchPathLength) {
+      ui.ShowErrorBox("Too long filename", caption);
+      return -1;
+    }
+  }
+  // The conversion time is taken once for the whole batch.
+  const CalendarTime now = options.now ? *options.now : CurrentUtcCalendar();
+  int converted = 0;
+  try {
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      const std::filesystem::path& file = files[i];
+      if (LowerExtension(file) != from) throw BatchFailure("File contains invalid extension");
+      const std::string prefix =
+          FormatText("(%d) ", static_cast<int>(files.size() - i)) +
+          std::string(std::string_view(file.string()).substr(0, 70));
+      ui.ShowStatus(prefix + ": Reading");
+      const std::string bytes = ReadForBatch(file);
+      std::this_thread::sleep_for(options.afterRead);
+      ui.ShowStatus(prefix + ": Analysing");
+      std::string error;
+      const std::optional<std::string> output =
+          toKml ? IgcTextToKml(bytes, CalendarToGarminTime(now), error, options.loopGap)
+                : KmlTextToIgc(bytes, now, ui, error);
+      if (!output) throw BatchFailure(error);
+      ui.ShowStatus(prefix + ": Saving");
+      std::filesystem::path target = file;
+      target.replace_extension(std::string(to));
+      const int written = WriteFileAtomically(target, *output, WriteMode::Replace);
+      if (written != 0) {
+        throw BatchFailure(written == ENOSPC || written == EIO || written == EDQUOT
+                               ? "File write error"
+                               : "File open error");
+      }
+      ++converted;
+      if (i + 1 < files.size()) std::this_thread::sleep_for(options.betweenFiles);
+    }
+  } catch (const BatchFailure& failure) {
+    ui.ShowErrorBox(failure.Text(), caption);
+    return -1;
+  }
+  ui.ShowStatus(FormatText("%d file(s) converted", converted));
+  return converted;
+}
+
+}  // namespace logwell::kml
