@@ -61,4 +61,10 @@ NewTrackLogChoice HeadlessUi::AskNewTrackLog(const NewTrackLogForm&) {
   return NewTrackLogChoice::Overwrite;
 }
 
+bool HeadlessUi::EditIgcFileFormat(IgcFileFormatForm& form) { return Ui::EditIgcFileFormat(form); }
+
+std::optional<std::string> HeadlessUi::ChooseSaveFile(const SaveFileChoice& choice) {
+  return Ui::ChooseSaveFile(choice);
+}
+
 }  // namespace logwell

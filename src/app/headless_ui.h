@@ -26,6 +26,9 @@ class HeadlessUi final : public Ui {
   std::optional<std::vector<int>> ChooseFromList(const ListChoice& choice) override;
   // Unattended runs replace the current log.
   NewTrackLogChoice AskNewTrackLog(const NewTrackLogForm& form) override;
+  // Unattended runs take the form as filled in by the caller and the suggested file name.
+  bool EditIgcFileFormat(IgcFileFormatForm& form) override;
+  std::optional<std::string> ChooseSaveFile(const SaveFileChoice& choice) override;
 
  private:
   void Print(std::FILE* stream, std::string_view caption, std::string_view text);

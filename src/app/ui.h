@@ -36,6 +36,30 @@ struct NewTrackLogForm {
   std::string newStart, newEnd, newDuration;
 };
 
+// The "IGC File Format" form of "Save log in &IGC format", and its short variant "Save IGC
+// track log from GPS" (`rawLog`), which shows only the flight number and the name style.
+struct IgcFileFormatForm {
+  bool rawLog = false;
+  std::string pilot;             // "&Pilot", up to 80 characters
+  std::string flightNumber;      // "&Flight # (1-35)", up to 10
+  std::string serial;            // "FR serial no.", 3 letters or digits
+  std::string gliderType;        // "&Glider Type", up to 80
+  std::string gliderId;          // "Glider &ID", up to 80
+  std::string site;              // "&Site", up to 80
+  std::string competitionClass;  // "&Class", up to 80
+  bool longFileName = false;     // "Save with IGC long file name"; at most one of the two is set
+  bool shortFileName = false;    // "Save with IGC short file name"
+  bool addEnl = false;           // "Add ENL from trk depth"
+  bool operator==(const IgcFileFormatForm&) const = default;
+};
+
+// A save-file dialog: the chosen path, or nothing when the user cancelled.
+struct SaveFileChoice {
+  std::string title;          // "Save track log"
+  std::string filter;         // "IGC track log files (*.igc)"
+  std::string suggestedName;  // may be empty
+};
+
 class Ui {
  public:
   virtual ~Ui() = default;
@@ -59,6 +83,15 @@ class Ui {
   // The indexes of the chosen lines, in list order, or nothing when the user cancelled.
   virtual std::optional<std::vector<int>> ChooseFromList(const ListChoice& choice) = 0;
   virtual NewTrackLogChoice AskNewTrackLog(const NewTrackLogForm& form) = 0;
+
+  // Shows the form filled with `form`; false when the user cancelled. Where nobody can be
+  // asked the form is taken as filled in.
+  virtual bool EditIgcFileFormat(IgcFileFormatForm&) { return true; }
+  // Where nobody can be asked the suggested name is taken (nothing when there is none).
+  virtual std::optional<std::string> ChooseSaveFile(const SaveFileChoice& choice) {
+    if (choice.suggestedName.empty()) return std::nullopt;
+    return choice.suggestedName;
+  }
 };
 
 }  // namespace logwell

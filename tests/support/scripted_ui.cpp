@@ -79,6 +79,44 @@ NewTrackLogChoice ScriptedUi::AskNewTrackLog(const NewTrackLogForm& form) {
   return choice;
 }
 
+void ScriptedUi::ScriptIgcForm(std::optional<IgcFileFormatForm> form) {
+  std::lock_guard lock(mutex_);
+  igcForms_.push_back(std::move(form));
+}
+
+void ScriptedUi::ScriptSaveFile(std::optional<std::string> path) {
+  std::lock_guard lock(mutex_);
+  saveFiles_.push_back(std::move(path));
+}
+
+bool ScriptedUi::EditIgcFileFormat(IgcFileFormatForm& form) {
+  Record(UiEventKind::IgcForm, form.rawLog ? "Save IGC track log from GPS" : "IGC File Format",
+         form.flightNumber);
+  std::lock_guard lock(mutex_);
+  shownIgcForms_.push_back(form);
+  if (igcForms_.empty() || !igcForms_.front()) {
+    if (!igcForms_.empty()) igcForms_.pop_front();
+    return false;
+  }
+  form = *igcForms_.front();
+  igcForms_.pop_front();
+  return true;
+}
+
+std::optional<std::string> ScriptedUi::ChooseSaveFile(const SaveFileChoice& choice) {
+  Record(UiEventKind::SaveFile, choice.title, choice.suggestedName);
+  std::lock_guard lock(mutex_);
+  if (saveFiles_.empty()) return std::nullopt;
+  auto path = std::move(saveFiles_.front());
+  saveFiles_.pop_front();
+  return path;
+}
+
+std::vector<IgcFileFormatForm> ScriptedUi::ShownIgcForms() const {
+  std::lock_guard lock(mutex_);
+  return shownIgcForms_;
+}
+
 std::vector<UiEvent> ScriptedUi::Events() const {
   std::lock_guard lock(mutex_);
   return events_;
@@ -88,7 +126,10 @@ std::vector<UiEvent> ScriptedUi::Boxes() const {
   std::lock_guard lock(mutex_);
   std::vector<UiEvent> boxes;
   for (const UiEvent& e : events_) {
-    if (e.kind != UiEventKind::Status && e.kind != UiEventKind::Product) boxes.push_back(e);
+    if (e.kind != UiEventKind::Status && e.kind != UiEventKind::Product &&
+        e.kind != UiEventKind::IgcForm && e.kind != UiEventKind::SaveFile) {
+      boxes.push_back(e);
+    }
   }
   return boxes;
 }

@@ -11,7 +11,7 @@
 
 namespace logwell::testing {
 
-enum class UiEventKind { Error, Info, OkCancel, YesNo, YesNoCancel, Status, Product, Choice, NewTrackLog };
+enum class UiEventKind { Error, Info, OkCancel, YesNo, YesNoCancel, Status, Product, Choice, NewTrackLog, IgcForm, SaveFile };
 
 struct UiEvent {
   UiEventKind kind;
@@ -25,6 +25,10 @@ class ScriptedUi final : public Ui {
   void ScriptAnswer(Answer answer);
   void ScriptChoice(std::optional<std::vector<int>> chosen);
   void ScriptNewTrackLog(NewTrackLogChoice choice);
+  // The next IGC File Format form as the user leaves it, or nothing for Cancel.
+  void ScriptIgcForm(std::optional<IgcFileFormatForm> form);
+  // The next save-file dialog's path, or nothing for Cancel.
+  void ScriptSaveFile(std::optional<std::string> path);
 
   void ShowErrorBox(std::string_view text, std::string_view caption) override;
   void ShowInfoBox(std::string_view text, std::string_view caption) override;
@@ -36,10 +40,15 @@ class ScriptedUi final : public Ui {
   void ShowProduct(std::string_view text) override;
   std::optional<std::vector<int>> ChooseFromList(const ListChoice& choice) override;
   NewTrackLogChoice AskNewTrackLog(const NewTrackLogForm& form) override;
+  // Without a script the form is cancelled, and so is the save-file dialog.
+  bool EditIgcFileFormat(IgcFileFormatForm& form) override;
+  std::optional<std::string> ChooseSaveFile(const SaveFileChoice& choice) override;
+  // The forms as they were shown (filled with the remembered values).
+  std::vector<IgcFileFormatForm> ShownIgcForms() const;
 
   // Everything shown so far, in order.
   std::vector<UiEvent> Events() const;
-  // Only the message boxes and questions (no status or product lines).
+  // Only the message boxes and questions (no status or product lines, no forms or file dialogs).
   std::vector<UiEvent> Boxes() const;
   std::vector<std::string> StatusTexts() const;
   std::string LastStatus() const;
@@ -57,6 +66,9 @@ class ScriptedUi final : public Ui {
   std::deque<Answer> answers_;
   std::deque<std::optional<std::vector<int>>> chosen_;
   std::deque<NewTrackLogChoice> newTrackLog_;
+  std::deque<std::optional<IgcFileFormatForm>> igcForms_;
+  std::vector<IgcFileFormatForm> shownIgcForms_;
+  std::deque<std::optional<std::string>> saveFiles_;
 };
 
 }  // namespace logwell::testing

@@ -1,0 +1,249 @@
+#include "track/igc/igc_reader.h"
+
+#include <cstdio>
+#include <optional>
+
+#include "geo/units.h"
+#include "track/garmin_time.h"
+#include "track/track_log.h"
+
+namespace logwell::igc {
+namespace {
+
+constexpr GarminTime kSecondsPerDay = 86400;
+// A fix that lies this far or more before the previous one belongs to the next day: a flight
+// that passes midnight UTC restarts its time of day at zero under the same date record.
+constexpr std::uint32_t kMidnightRollOverSeconds = 3600;
+
+// Thousandths of a minute of arc to semicircles (10800000 / 2^31 inverted), rounded half away
+// from zero. The geodesy library offers only the other direction so far.
+std::int32_t MilliMinutesToSemicircles(std::int64_t milliMinutes) {
+  return detail::RoundHalfAwayAndWrap(static_cast<double>(milliMinutes) * 198.8410785185);
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsAsciiAlnum(char c) {
+  return IsDigit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// The value of `count` digits at `pos`, or nothing when one of them is missing or no digit.
+std::optional<std::uint32_t> Digits(std::string_view line, std::size_t pos, std::size_t count) {
+  if (pos + count > line.size()) return std::nullopt;
+  std::uint32_t value = 0;
+  for (std::size_t i = pos; i < pos + count; ++i) {
+    if (!IsDigit(line[i])) return std::nullopt;
+    value = value * 10 + static_cast<std::uint32_t>(line[i] - '0');
+  }
+  return value;
+}
+
+// A five-character altitude: five digits, or a minus sign and four digits.
+std::optional<std::int32_t> Altitude(std::string_view line, std::size_t pos) {
+  if (pos + 5 > line.size()) return std::nullopt;
+  if (line[pos] == '-') {
+    const auto value = Digits(line, pos + 1, 4);
+    if (!value) return std::nullopt;
+    return -static_cast<std::int32_t>(*value);
+  }
+  const auto value = Digits(line, pos, 5);
+  if (!value) return std::nullopt;
+  return static_cast<std::int32_t>(*value);
+}
+
+class TextDecoder {
+ public:
+  IgcDecodeResult Run(std::string_view text);
+
+ private:
+  // Each returns an error text, empty when the line was accepted or ignored.
+  std::string ProcessLine(std::string_view line);
+  std::string ARecord(std::string_view line);
+  std::string HRecord(std::string_view line);
+  std::string IRecord(std::string_view line);
+  std::string BRecord(std::string_view line);
+  std::string FormatError() const {
+    char text[kMaxDecodeErrorLength + 1];
+    std::snprintf(text, sizeof text, "Format error on line %d", lineNumber_);
+    return text;
+  }
+
+  IgcDecodeResult result_;
+  int lineNumber_ = 0;
+  bool aRecordSeen_ = false;
+  bool dateSeen_ = false;
+  bool iRecordSeen_ = false;
+  std::optional<std::pair<std::uint32_t, std::uint32_t>> tdsBytes_;  // first and last, from 1
+  GarminTime date_ = 0;  // the HFDTE day plus the days passed since
+  std::uint32_t previousTimeOfDay_ = 0;
+};
+
+IgcDecodeResult TextDecoder::Run(std::string_view text) {
+  std::string line;
+  line.reserve(kMaxDecodedLineLength);
+  bool carriageReturnSeen = false;
+  for (char c : text) {
+    if (c == '\n') {
+      ++lineNumber_;
+      std::string error = ProcessLine(line);
+      if (!error.empty()) {
+        result_.points.clear();
+        result_.points.shrink_to_fit();
+        result_.error = std::move(error);
+        return std::move(result_);
+      }
+      line.clear();
+      carriageReturnSeen = false;
+    } else if (c == '\r') {
+      carriageReturnSeen = true;
+    } else if (!carriageReturnSeen && line.size() < kMaxDecodedLineLength) {
+      line.push_back(c);
+    }
+  }
+  if (!aRecordSeen_) {
+    result_.error = "No A-record found";
+  } else if (result_.points.empty()) {
+    result_.error = "No positions found";
+  }
+  return std::move(result_);
+}
+
+std::string TextDecoder::ProcessLine(std::string_view line) {
+  if (!aRecordSeen_ && (line.empty() || line[0] != 'A')) return "Missing A-record";
+  if (line.empty()) return {};
+  switch (line[0]) {
+    case 'A': return ARecord(line);
+    case 'H': return HRecord(line);
+    case 'I': return IRecord(line);
+    case 'B': return BRecord(line);
+    default: return {};
+  }
+}
+
+std::string TextDecoder::ARecord(std::string_view line) {
+  if (aRecordSeen_) return "Multiple A-records";
+  if (line.size() < 4) return FormatError();
+  for (std::size_t i = 1; i <= 3; ++i) {
+    if (!IsAsciiAlnum(line[i])) return FormatError();
+  }
+  std::string serial = "000";
+  if (line.size() > 4 && line[4] != ' ') {
+    if (line.size() < 7) return FormatError();
+    for (std::size_t i = 4; i <= 6; ++i) {
+      if (!IsAsciiAlnum(line[i])) return FormatError();
+    }
+    serial = std::string(line.substr(4, 3));
+  }
+  result_.manufacturer = std::string(line.substr(1, 3));
+  result_.loggerSerial = std::move(serial);
+  aRecordSeen_ = true;
+  return {};
+}
+
+std::string TextDecoder::HRecord(std::string_view line) {
+  if (!line.starts_with("HFDTE")) return {};
+  if (dateSeen_) return "Multiple HFDTE-records";
+  std::string_view field = line.substr(5);
+  if (field.starts_with("DATE:")) {
+    field.remove_prefix(5);
+    // The long form may carry a flight number after a comma.
+    if (field.size() > 6 && field[6] != ',') return FormatError();
+  } else if (field.size() != 6) {
+    return FormatError();
+  }
+  const auto day = Digits(field, 0, 2);
+  const auto month = Digits(field, 2, 2);
+  const auto year = Digits(field, 4, 2);
+  if (!day || !month || !year || *day < 1 || *day > 31 || *month < 1 || *month > 12) {
+    return FormatError();
+  }
+  CalendarTime calendar;
+  calendar.year = 2000 + static_cast<int>(*year);
+  calendar.month = static_cast<int>(*month);
+  calendar.day = static_cast<int>(*day);
+  date_ = CalendarToGarminTime(calendar);
+  dateSeen_ = true;
+  return {};
+}
+
+std::string TextDecoder::IRecord(std::string_view line) {
+  if (iRecordSeen_) return "Multiple I-records";
+  const auto count = Digits(line, 1, 2);
+  if (!count) return FormatError();
+  for (std::size_t i = 0; i < *count; ++i) {
+    const std::size_t pos = 3 + 7 * i;
+    const auto first = Digits(line, pos, 2);
+    const auto last = Digits(line, pos + 2, 2);
+    if (!first || !last || *last < *first || pos + 7 > line.size()) return FormatError();
+    if (line.substr(pos + 4, 3) == "TDS") tdsBytes_ = {{*first, *last}};
+  }
+  iRecordSeen_ = true;
+  return {};
+}
+
+std::string TextDecoder::BRecord(std::string_view line) {
+  if (!dateSeen_) return FormatError();
+  if (tdsBytes_ && (tdsBytes_->first < 36 || line.size() < tdsBytes_->second)) {
+    return FormatError();
+  }
+  const auto hours = Digits(line, 1, 2);
+  const auto minutes = Digits(line, 3, 2);
+  const auto seconds = Digits(line, 5, 2);
+  const auto latDegrees = Digits(line, 7, 2);
+  const auto latMilliMinutes = Digits(line, 9, 5);
+  const auto lonDegrees = Digits(line, 15, 3);
+  const auto lonMilliMinutes = Digits(line, 18, 5);
+  const auto pressure = Altitude(line, 25);
+  const auto gnss = Altitude(line, 30);
+  if (!hours || *hours > 23 || !minutes || *minutes > 59 || !seconds || *seconds > 59 ||
+      !latDegrees || *latDegrees > 89 || !latMilliMinutes || *latMilliMinutes > 60000 ||
+      !lonDegrees || *lonDegrees > 179 || !lonMilliMinutes || *lonMilliMinutes > 60000 ||
+      !pressure || !gnss) {
+    return FormatError();
+  }
+  const char northSouth = line[14];
+  const char eastWest = line[23];
+  if ((northSouth != 'N' && northSouth != 'S') || (eastWest != 'E' && eastWest != 'W')) {
+    return FormatError();
+  }
+  std::uint16_t milliseconds = 0;
+  if (tdsBytes_) {
+    static constexpr std::uint16_t kWeights[] = {100, 10, 1};
+    for (std::uint32_t byte = tdsBytes_->first; byte <= tdsBytes_->second; ++byte) {
+      const char c = line[byte - 1];
+      if (!IsDigit(c)) return FormatError();
+      const std::uint32_t place = byte - tdsBytes_->first;
+      if (place < 3) {
+        milliseconds = static_cast<std::uint16_t>(milliseconds + (c - '0') * kWeights[place]);
+      }
+    }
+  }
+
+  const std::uint32_t timeOfDay = *hours * 3600 + *minutes * 60 + *seconds;
+  TrackPoint point;
+  if (result_.points.empty()) {
+    point.segmentStart = 1;
+  } else {
+    // Fixes of the same whole second are one fix for the track log.
+    if (timeOfDay == previousTimeOfDay_) return {};
+    if (previousTimeOfDay_ >= timeOfDay + kMidnightRollOverSeconds) date_ += kSecondsPerDay;
+  }
+  previousTimeOfDay_ = timeOfDay;
+  point.time = date_ + timeOfDay;
+  point.milliseconds = milliseconds;
+  std::int64_t latitude = std::int64_t{*latDegrees} * 60000 + *latMilliMinutes;
+  std::int64_t longitude = std::int64_t{*lonDegrees} * 60000 + *lonMilliMinutes;
+  if (northSouth == 'S') latitude = -latitude;
+  if (eastWest == 'W') longitude = -longitude;
+  point.latitude = MilliMinutesToSemicircles(latitude);
+  point.longitude = MilliMinutesToSemicircles(longitude);
+  point.pressureAltitude = *pressure;
+  point.gpsAltitude = *gnss * 10;
+  if (!AppendTrackPoint(result_.points, point)) return "Memory allocation error";
+  return {};
+}
+
+}  // namespace
+
+IgcDecodeResult DecodeIgcText(std::string_view text) { return TextDecoder().Run(text); }
+
+}  // namespace logwell::igc

@@ -1,0 +1,29 @@
+#pragma once
+// The IGC text decoder: turns a whole IGC file (or IGC text held in memory) into track points
+// in one strict pass, reporting the first fault with its line number.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "track/track_point.h"
+
+namespace logwell::igc {
+
+// Lines longer than this are cut silently; no record this decoder reads needs more.
+inline constexpr std::size_t kMaxDecodedLineLength = 80;
+inline constexpr std::size_t kMaxDecodeErrorLength = 80;
+
+struct IgcDecodeResult {
+  std::vector<TrackPoint> points;  // empty on failure
+  std::string loggerSerial;        // 3 characters, "000" when the A record names none
+  std::string manufacturer;        // 3 characters
+  std::string error;               // empty on success, at most kMaxDecodeErrorLength
+
+  bool Ok() const { return error.empty(); }
+};
+
+// Decodes the text. Times are the file's own (UTC by the IGC rules) counted in GarminTime;
+// altitudes become decimetres (GNSS) and metres (pressure).
+IgcDecodeResult DecodeIgcText(std::string_view text);
+
+}  // namespace logwell::igc
