@@ -6,20 +6,17 @@
 #include <string_view>
 
 #include "app/command_line.h"
+#include "app/headless_program.h"
 #include "app/headless_ui.h"
 
 namespace {
 
 using namespace logwell;
 
-// The unattended job of a parsed command line. The instrument families and the file readers
-// are not part of this build yet, so every job says so and fails rather than pretending.
-int RunUnattendedJob(const CommandLineOptions& options, Ui& ui) {
-  if (UnattendedAccessFor(options)) {
-    // Where the access framework will start the access of the GPS table.
-    ui.ShowErrorBox("Unsupported access function", "GPS access");
-    return kExitFailed;
-  }
+// The unattended job of a parsed command line. Instrument jobs run through the access
+// framework; a family that is not built yet refuses with "Unsupported access function".
+int RunUnattendedJob(CommandLineOptions& options, Ui& ui) {
+  if (UnattendedAccessFor(options)) return RunHeadlessUnattended(options, ui);
   switch (options.action) {
     case CommandAction::LogFile:
       ui.ShowErrorBox("Reading track log files is not supported yet", kCommandLineCaption);
