@@ -1,0 +1,1 @@
+logwell_fuzz(waypoints_mapsource SOURCE waypoints_mapsource.cpp DEPENDS logwell_waypoints SEEDS waypoints)

@@ -1,0 +1,209 @@
+#include "waypoints/reader_support.h"
+
+#include <charconv>
+#include <cmath>
+
+#include "geo/units.h"
+#include "track/xml_scanner.h"
+#include "waypoints/waypoint_text.h"
+
+namespace logwell {
+namespace {
+
+constexpr double kSemicirclesPerDegree = 2147483648.0 / 180.0;
+
+SplitCoordinate SplitScaled(std::int32_t semicircles, char positive, char negative,
+                            double unitsPerSemicircle) {
+  SplitCoordinate split;
+  split.hemisphere = semicircles < 0 ? negative : positive;
+  const double magnitude = std::fabs(static_cast<double>(semicircles));
+  split.units = static_cast<std::int64_t>(magnitude * unitsPerSemicircle + 0.5);
+  return split;
+}
+
+void AppendUtf8(std::string& out, std::uint32_t code) {
+  if (code < 0x80) {
+    out.push_back(static_cast<char>(code));
+  } else if (code < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (code >> 6)));
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  } else if (code < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (code >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | ((code >> 18) & 0x07)));
+    out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  }
+}
+
+// Decodes the entity at the start of text ("&amp;" ...); returns its length, 0 when none.
+std::size_t DecodeEntity(std::string_view text, std::string& out) {
+  static constexpr std::pair<std::string_view, char> kNamed[] = {
+      {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
+  for (const auto& [name, character] : kNamed) {
+    if (text.starts_with(name)) {
+      out.push_back(character);
+      return name.size();
+    }
+  }
+  if (!text.starts_with("&#")) return 0;
+  const std::size_t end = text.find(';');
+  if (end == std::string_view::npos || end > 10) return 0;
+  std::string_view digits = text.substr(2, end - 2);
+  int base = 10;
+  if (!digits.empty() && (digits.front() == 'x' || digits.front() == 'X')) {
+    base = 16;
+    digits.remove_prefix(1);
+  }
+  std::uint32_t code = 0;
+  const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), code, base);
+  if (digits.empty() || result.ec != std::errc{} || result.ptr != digits.data() + digits.size() ||
+      code == 0 || code > 0x10FFFF) {
+    return 0;
+  }
+  AppendUtf8(out, code);
+  return end + 1;
+}
+
+}  // namespace
+
+IdentifierFixer::Outcome IdentifierFixer::Check(std::string_view raw, std::string_view lineText,
+                                                std::string& id) {
+  if (auto checked = SanitiseImportId(raw, fixAll_)) {
+    id = std::move(*checked);
+    return Outcome::Accept;
+  }
+  if (!context_.interactive || fixAll_) return Outcome::Bad;
+  ListChoice question;
+  question.title = "Modify waypoint ID";
+  question.prompt = std::string(lineText.substr(0, 200));
+  question.footnote = "Modify (-> uppercase or truncate) this ID ?";
+  question.lines = {"&Yes", "Yes to &All", "&No (skip)"};
+  const auto answer = context_.ui.ChooseFromList(question);
+  if (!answer || answer->size() != 1) return Outcome::Bad;
+  switch ((*answer)[0]) {
+    case 0:
+      break;
+    case 1:
+      fixAll_ = true;
+      break;
+    case 2:
+      return Outcome::Skip;
+    default:
+      return Outcome::Bad;
+  }
+  auto fixed = SanitiseImportId(raw, true);
+  if (!fixed) return Outcome::Bad;  // nothing to fix: the identifier is empty
+  id = std::move(*fixed);
+  return Outcome::Accept;
+}
+
+int ReportBadLine(Ui& ui, int lineNumber, std::string_view caption) {
+  ui.ShowErrorBox(Printf("Bad line %d", lineNumber), caption);
+  return -1;
+}
+
+std::int32_t DegreesToSemicircles(double degrees) {
+  return RadiansToSemicircles(DegreesToRadians(degrees));
+}
+
+double SemicirclesToDegrees(std::int32_t semicircles) {
+  return static_cast<double>(semicircles) / kSemicirclesPerDegree;
+}
+
+SplitCoordinate SplitCentiSeconds(std::int32_t semicircles, char positive, char negative) {
+  return SplitScaled(semicircles, positive, negative, kCentiSecondsPerSemicircle);
+}
+
+SplitCoordinate SplitMilliMinutes(std::int32_t semicircles, char positive, char negative) {
+  return SplitScaled(semicircles, positive, negative, kMilliMinutesPerSemicircle);
+}
+
+std::string DecodeXmlText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    if (text[i] == '&') {
+      const std::size_t used = DecodeEntity(text.substr(i), out);
+      if (used > 0) {
+        i += used;
+        continue;
+      }
+    }
+    out.push_back(text[i++]);
+  }
+  NormaliseXmlWhiteSpace(out);
+  return out;
+}
+
+std::string EscapeXmlText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out.push_back(c);
+    }
+  }
+  return out;
+}
+
+}  // namespace logwell
+
+#include "geo/projection.h"
+
+namespace logwell {
+
+void SetDescriptionAndAirfieldMark(Waypoint& waypoint, std::string_view rest) {
+  rest = TrimTrailingSpaces(rest);
+  if (rest.size() >= 3 && rest[rest.size() - 3] == '[' && (rest[rest.size() - 2] == 'A' ||
+                                                           rest[rest.size() - 2] == 'a') &&
+      rest.back() == ']') {
+    waypoint.type = 1;
+    rest.remove_suffix(3);
+  }
+  waypoint.SetDescription(SanitiseDescription(rest));
+}
+
+std::int32_t NonNegativeAltitude(double metres) {
+  return metres < 0.0 ? 0 : AddHalfTruncate(metres);
+}
+
+std::optional<ZoneAndBand> ScanUtmZone(std::string_view text) {
+  ZoneAndBand result;
+  std::size_t i = 0;
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9' && i < 3) {
+    result.zone = result.zone * 10 + (text[i] - '0');
+    ++i;
+  }
+  if (i == 0 || result.zone < 1 || result.zone > 60) return std::nullopt;
+  while (i < text.size() && text[i] == ' ') ++i;
+  if (i >= text.size()) return std::nullopt;
+  char band = text[i];
+  if (band >= 'a' && band <= 'z') band = static_cast<char>(band - 'a' + 'A');
+  if (band < 'B' || band > 'X' || band == 'I' || band == 'O') return std::nullopt;
+  result.band = band;
+  result.length = i + 1;
+  return result;
+}
+
+std::optional<SemicirclePoint> UtmToSemicircles(const ZoneAndBand& zone, double easting,
+                                                double northing) {
+  if (!(easting >= 0.0 && easting <= 1000000.0) || !(northing >= 0.0 && northing <= 20000000.0)) {
+    return std::nullopt;
+  }
+  UtmPosition utm;
+  utm.easting = easting;
+  utm.northing = northing;
+  utm.zone = zone.zone;
+  utm.band = zone.band;
+  return ToSemicirclePoint(UtmToGeo(utm));
+}
+
+}  // namespace logwell

@@ -1,0 +1,86 @@
+#pragma once
+// Pieces the waypoint readers share: the identifier fix through the "Modify waypoint ID"
+// question, the "Bad line %d" message, coordinate helpers and XML text decoding.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "geo/units.h"
+#include "waypoints/waypoint_formats.h"
+
+namespace logwell {
+
+inline constexpr std::string_view kDecodingWaypointFile = "Decoding waypoint file";
+
+// Asks, when allowed, whether a bad identifier is to be fixed, and remembers "Yes to All".
+class IdentifierFixer {
+ public:
+  enum class Outcome { Accept, Skip, Bad };
+
+  explicit IdentifierFixer(WaypointReadContext& context) : context_(context) {}
+
+  // Sanitises raw; lineText is shown in the question. On Accept, id holds the identifier.
+  Outcome Check(std::string_view raw, std::string_view lineText, std::string& id);
+
+ private:
+  WaypointReadContext& context_;
+  bool fixAll_ = false;
+};
+
+// Shows "Bad line %d" and returns -1.
+int ReportBadLine(Ui& ui, int lineNumber, std::string_view caption);
+
+// Degrees (signed) to semicircles.
+std::int32_t DegreesToSemicircles(double degrees);
+// Semicircles to signed degrees.
+double SemicirclesToDegrees(std::int32_t semicircles);
+
+// An absolute coordinate split for printing: hemisphere letter and the rounded count of
+// hundredths of a second or thousandths of a minute.
+struct SplitCoordinate {
+  char hemisphere = 'N';
+  std::int64_t units = 0;
+};
+SplitCoordinate SplitCentiSeconds(std::int32_t semicircles, char positive, char negative);
+SplitCoordinate SplitMilliMinutes(std::int32_t semicircles, char positive, char negative);
+
+// XML text: the five predefined entities and numeric character references decoded, white
+// space normalised. And the reverse for writing.
+std::string DecodeXmlText(std::string_view text);
+std::string EscapeXmlText(std::string_view text);
+
+// Grows a vector the way the readers' arrays grow: a first capacity, then doubling.
+template <typename T>
+void ReserveForOneMore(std::vector<T>& items, std::size_t firstCapacity) {
+  if (items.size() == items.capacity()) {
+    items.reserve(items.capacity() == 0 ? firstCapacity : items.capacity() * 2);
+  }
+}
+
+}  // namespace logwell
+
+namespace logwell {
+
+// The rest of a GEO or UTM line: a final "[A]" (either case) marks an airfield and is cut; the
+// description sanitiser does the rest.
+void SetDescriptionAndAirfieldMark(Waypoint& waypoint, std::string_view rest);
+
+// The altitude of GEO lines and similar: negative gives 0, others are rounded half up.
+std::int32_t NonNegativeAltitude(double metres);
+
+// Parses a UTM zone with its band letter ("32U", "32 U", lower case accepted) at the start of
+// text; returns the characters used. Zone 1..60, band 'B'..'X' without 'I' and 'O'.
+struct ZoneAndBand {
+  std::int32_t zone = 0;
+  char band = 'N';
+  std::size_t length = 0;
+};
+std::optional<ZoneAndBand> ScanUtmZone(std::string_view text);
+
+// A waypoint position from UTM easting and northing, after their range checks (easting
+// 0..1000000, northing 0..20000000). Nothing when out of range.
+std::optional<SemicirclePoint> UtmToSemicircles(const ZoneAndBand& zone, double easting,
+                                                double northing);
+
+}  // namespace logwell
