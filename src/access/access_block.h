@@ -16,6 +16,7 @@
 
 #include "access/access_types.h"
 #include "access/port.h"
+#include "airspace/airspace_record.h"
 #include "track/track_point.h"
 #include "track/track_types.h"
 #include "waypoints/waypoint.h"
@@ -67,6 +68,7 @@ struct AccessBlock {
   std::vector<Waypoint> waypoints;
   std::optional<TaskDeclaration> task;
   std::optional<RawIgcLog> rawIgc;  // the instrument's own IGC text, where it sends one
+  std::vector<AirspaceRecord> airspace;  // CTRs to upload (the selected ones) or downloaded
 
   int foundCompId = -1;
   int foundCivlId = -1;

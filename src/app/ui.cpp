@@ -12,4 +12,9 @@ void Ui::ShowSystemError(int errorNumber, std::string_view caption) {
   ShowErrorBox(std::generic_category().message(errorNumber), caption);
 }
 
+bool Ui::ShowSkippableNotice(std::string_view text, std::string_view caption) {
+  ShowInfoBox(text, caption);
+  return false;
+}
+
 }  // namespace logwell

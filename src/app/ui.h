@@ -77,6 +77,10 @@ class Ui {
   // The error box whose text is the system's message for an errno value.
   void ShowSystemError(int errorNumber, std::string_view caption);
 
+  // A notice with a "&Skip further notifications" tick box; true when the user ticked it.
+  // An implementation without such a box shows an information box and answers false.
+  virtual bool ShowSkippableNotice(std::string_view text, std::string_view caption);
+
   virtual void ShowStatus(std::string_view text) = 0;
   virtual void ShowProduct(std::string_view text) = 0;
 

@@ -1,0 +1,1 @@
+logwell_fuzz(openair SOURCE openair.cpp DEPENDS logwell_airspace SEEDS airspace)

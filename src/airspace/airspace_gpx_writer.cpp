@@ -1,0 +1,104 @@
+#include "airspace/airspace_gpx_writer.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <limits>
+
+#include "airspace/airspace_points.h"
+#include "geo/units.h"
+
+namespace logwell {
+namespace {
+
+double ToDegrees(std::int32_t semicircles) {
+  return RadiansToDegrees(SemicirclesToRadians(semicircles));
+}
+
+struct Bounds {
+  double minLatitude = std::numeric_limits<double>::max();
+  double maxLatitude = std::numeric_limits<double>::lowest();
+  double minLongitude = std::numeric_limits<double>::max();
+  double maxLongitude = std::numeric_limits<double>::lowest();
+  bool any = false;
+  void Add(double latitude, double longitude) {
+    minLatitude = std::min(minLatitude, latitude);
+    maxLatitude = std::max(maxLatitude, latitude);
+    minLongitude = std::min(minLongitude, longitude);
+    maxLongitude = std::max(maxLongitude, longitude);
+    any = true;
+  }
+};
+
+}  // namespace
+
+std::string AsUtf8(std::string_view text) {
+  if (IsUtf8(text)) return std::string(text);
+  std::string utf8;
+  utf8.reserve(text.size() * 2);
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      utf8 += c;
+    } else {
+      utf8 += static_cast<char>(0xC0 | (byte >> 6));
+      utf8 += static_cast<char>(0x80 | (byte & 0x3F));
+    }
+  }
+  return utf8;
+}
+
+std::string XmlText(std::string_view text) {
+  std::string escaped;
+  for (const char c : AsUtf8(text)) {
+    switch (c) {
+      case '&': escaped += "&amp;"; break;
+      case '<': escaped += "&lt;"; break;
+      case '>': escaped += "&gt;"; break;
+      default:
+        // Control characters are not allowed in XML text.
+        if (static_cast<unsigned char>(c) >= 0x20 || c == '\t') escaped += c;
+        break;
+    }
+  }
+  return escaped;
+}
+
+std::string MakeAirspaceGpx(const AirspaceList& records, std::uint32_t accuracy) {
+  std::string tracks;
+  Bounds bounds;
+  char buffer[128];
+  for (std::size_t index = 0; index < records.size(); ++index) {
+    const AirspaceRecord& record = records[index];
+    if (record.selected == 0) continue;
+    tracks += "\r\n  <trk>\r\n    <name>" + XmlText(record.name) + "</name>\r\n    <trkseg>\r\n";
+    for (const Waypoint& point : AirspaceToPoints(record, index, accuracy, 0)) {
+      const double latitude = ToDegrees(point.latitude);
+      const double longitude = ToDegrees(point.longitude);
+      bounds.Add(latitude, longitude);
+      std::snprintf(buffer, sizeof buffer, "      <trkpt lat=\"%.6f\" lon=\"%.6f\">\r\n", latitude,
+                    longitude);
+      tracks += buffer;
+      tracks += "      </trkpt>\r\n";
+    }
+    tracks += "    </trkseg>\r\n  </trk>\r\n";
+  }
+  if (!bounds.any) bounds.Add(0.0, 0.0);
+
+  std::string text =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\" ?>\r\n"
+      "<gpx xmlns=\"http://www.topografix.com/GPX/1/1\" version=\"1.1\" creator=\"Logwell\" "
+      "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+      "xsi:schemaLocation=\"http://www.topografix.com/GPX/1/1 "
+      "http://www.topografix.com/GPX/1/1/gpx.xsd\">";
+  text += "\r\n  <metadata>\r\n    <bounds ";
+  std::snprintf(buffer, sizeof buffer,
+                "maxlat=\"%.6f\" maxlon=\"%.6f\" minlat=\"%.6f\" minlon=\"%.6f\"/>\r\n",
+                bounds.maxLatitude, bounds.maxLongitude, bounds.minLatitude, bounds.minLongitude);
+  text += buffer;
+  text += "  </metadata>\r\n";
+  text += tracks;
+  text += "\r\n</gpx>\r\n";
+  return text;
+}
+
+}  // namespace logwell
