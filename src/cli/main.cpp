@@ -8,6 +8,7 @@
 #include "app/command_line.h"
 #include "app/headless_program.h"
 #include "app/headless_ui.h"
+#include "track/formats/track_file_types.h"
 
 namespace {
 
@@ -55,6 +56,11 @@ int main(int argc, char** argv) {
     std::printf("logwell-cli %.*s\n", static_cast<int>(kProgramVersion.size()),
                 kProgramVersion.data());
     return kExitOk;
+  }
+  // convert IN OUT: a track file to another format, chosen by the extensions.
+  if (verb == "convert" && arguments.size() == 3) {
+    HeadlessUi ui;
+    return ConvertTrackFile(arguments[1], arguments[2], ui) == 0 ? kExitOk : kExitFailed;
   }
   return RunCommandLine(arguments);
 }

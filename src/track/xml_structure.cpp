@@ -1,0 +1,106 @@
+#include "track/xml_structure.h"
+
+namespace logwell {
+namespace {
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+bool IsSpaceOnly(std::string_view text) {
+  return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
+}
+
+// Comments, "<!DOCTYPE ...>" and "<?...?>" carry no element structure.
+bool IsMarkup(std::string_view name) { return name.starts_with('!') || name.starts_with('?'); }
+
+}  // namespace
+
+std::string XmlStructureReader::NameForMessage(std::string_view name) {
+  if (name.size() <= kMaxNameInMessage) return std::string(name);
+  return std::string(name.substr(0, kMaxNameInMessage)) + "...";
+}
+
+bool XmlStructureReader::Start(std::string& error) {
+  const XmlTag first = scanner_.Next();
+  if (first.result == XmlScanResult::EndOfText || first.result == XmlScanResult::UnterminatedTag) {
+    error = "No tags found";
+    return false;
+  }
+  std::string_view before = text_.substr(0, text_.find('<'));
+  if (before.starts_with(kUtf8Bom)) before.remove_prefix(kUtf8Bom.size());
+  if (!IsSpaceOnly(before)) {
+    error = "Unknown BOM before opening tag '<?xml>'";
+    return false;
+  }
+  // "<?xml?>" without attributes leaves the closing "?" on the name.
+  if (first.name != "?xml" && first.name != "?xml?") {
+    error = "Missing opening tag '<?xml>'";
+    return false;
+  }
+  return true;
+}
+
+bool XmlStructureReader::Next(XmlElementEvent& event, std::string& error) {
+  if (pendingClose_) {
+    pendingClose_ = false;
+    event = {XmlElementEvent::Kind::Close, pendingName_, {}, {}, open_.size(), Innermost()};
+    return true;
+  }
+  while (true) {
+    const XmlTag tag = scanner_.Next();
+    std::string_view content = tag.content.empty() ? carriedContent_ : tag.content;
+    carriedContent_ = {};
+    if (tag.result == XmlScanResult::UnterminatedTag) {
+      error = "End-of-file encountered within a tag";
+      return false;
+    }
+    if (tag.result == XmlScanResult::EndOfText) {
+      if (!content.empty()) {
+        error = "Data found after last tag";
+        return false;
+      }
+      if (!open_.empty()) {
+        error = "Nesting level not zero at end-of-file";
+        return false;
+      }
+      event = {XmlElementEvent::Kind::End, {}, {}, {}, 0, {}};
+      return true;
+    }
+    if (IsMarkup(tag.name)) {
+      carriedContent_ = content;
+      continue;
+    }
+    if (tag.name.starts_with('/')) {
+      const std::string_view name = tag.name.substr(1);
+      if (open_.empty()) {
+        error = "Terminating tag <" + NameForMessage(name) + "> encountered at root level";
+        return false;
+      }
+      if (open_.back() != name) {
+        error = "Tag <" + NameForMessage(open_.back()) + "> is terminated by <" +
+                NameForMessage(name) + ">";
+        return false;
+      }
+      open_.pop_back();
+      event = {XmlElementEvent::Kind::Close, name, {}, content, open_.size(), Innermost()};
+      return true;
+    }
+    if (!content.empty()) {
+      error = "Data found before tag <" + NameForMessage(tag.name) + ">";
+      return false;
+    }
+    if (open_.size() >= kMaxNesting) {
+      error = "Nesting limit exceeded at tag <" + NameForMessage(tag.name) + ">";
+      return false;
+    }
+    event = {XmlElementEvent::Kind::Open, tag.name, tag.attributes, {}, open_.size(), Innermost()};
+    if (tag.result == XmlScanResult::EmptyElement) {
+      pendingClose_ = true;
+      pendingName_ = tag.name;
+    } else {
+      open_.push_back(tag.name);
+    }
+    return true;
+  }
+}
+
+}  // namespace logwell
