@@ -1,0 +1,388 @@
+#include "optimise/distance_search.h"
+
+#include <algorithm>
+#include <climits>
+#include <mutex>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+namespace logwell {
+namespace {
+
+// The winner of one triangle kind while searching. A candidate wins over another when its
+// score is higher or, at equal scores, when a plain loop over a, then c, then b would meet it
+// later; this makes the result independent of the order in which pairs are visited.
+struct Candidate {
+  std::int64_t score = 0;
+  int a = -1, c = -1, b = -1;  // -1: the start value, which any candidate of equal score beats
+};
+
+bool Beats(std::int64_t score, int a, int c, int b, const Candidate& best) {
+  if (score != best.score) return score > best.score;
+  return std::tie(a, c, b) > std::tie(best.a, best.c, best.b);
+}
+
+// Whether any candidate of the pair (a, c) with a score up to `bound` could still win.
+bool PairCanWin(std::int64_t bound, int a, int c, const Candidate& best) {
+  if (bound != best.score) return bound > best.score;
+  return std::tie(a, c) >= std::tie(best.a, best.c);
+}
+
+void RaiseTo(std::atomic<std::int64_t>& shared, std::int64_t value) {
+  std::int64_t current = shared.load(std::memory_order_relaxed);
+  while (value > current &&
+         !shared.compare_exchange_weak(current, value, std::memory_order_relaxed)) {
+  }
+}
+
+ReducedTriangle ToTriangle(const Candidate& candidate) {
+  if (candidate.a < 0) return {};
+  return {candidate.score, candidate.a, candidate.b, candidate.c};
+}
+
+// The triangle search, shared by the threads that split the starts between them.
+class TriangleSearcher {
+ public:
+  TriangleSearcher(const DistanceTables& tables, TriangleRule rule, std::int32_t gap,
+                   const TriangleSearchHooks& hooks)
+      : t_(tables), rule_(rule), gap_(gap), hooks_(hooks) {
+    const std::int64_t start = rule == TriangleRule::ClosingBelowGap ? -1 : 0;
+    initial_.score = start;
+    sharedFree_.store(start);
+    sharedFai_.store(start);
+  }
+
+  TriangleSearchResult Run() {
+    const int n = t_.Count();
+    if (n < 3) return Finish({initial_}, {initial_});
+    Candidate seedFree = initial_;
+    Candidate seedFai = initial_;
+    Seed(seedFree, seedFai);
+    const int threads = std::max(1, std::min(hooks_.threads, n / 64 + 1));
+    std::vector<Candidate> frees(static_cast<std::size_t>(threads), initial_);
+    std::vector<Candidate> fais(static_cast<std::size_t>(threads), initial_);
+    frees[0] = seedFree;
+    fais[0] = seedFai;
+    if (threads == 1) {
+      Work(0, 1, frees[0], fais[0]);
+    } else {
+      std::vector<std::jthread> workers;
+      for (int k = 1; k < threads; ++k) {
+        workers.emplace_back([this, k, threads, &frees, &fais] {
+          Work(k, threads, frees[static_cast<std::size_t>(k)], fais[static_cast<std::size_t>(k)]);
+        });
+      }
+      Work(0, threads, frees[0], fais[0]);
+    }
+    return Finish(frees, fais);
+  }
+
+ private:
+  TriangleSearchResult Finish(const std::vector<Candidate>& frees,
+                              const std::vector<Candidate>& fais) const {
+    Candidate free = initial_;
+    Candidate fai = initial_;
+    for (const auto& c : frees) {
+      if (c.a >= 0 && Beats(c.score, c.a, c.c, c.b, free)) free = c;
+    }
+    for (const auto& c : fais) {
+      if (c.a >= 0 && Beats(c.score, c.a, c.c, c.b, fai)) fai = c;
+    }
+    TriangleSearchResult result;
+    result.free = ToTriangle(free);
+    result.fai = ToTriangle(fai);
+    result.halted = halted_.load();
+    return result;
+  }
+
+  // A first good triangle from every 8th reduced point, so that the bounds prune from the start.
+  void Seed(Candidate& free, Candidate& fai) {
+    const int n = t_.Count();
+    const int stride = std::max(1, n / 250);
+    if (stride == 1) return;
+    for (int a = 0; a + 2 < n; a += stride) {
+      for (int c = a + 2; c < n; c += stride) {
+        const std::int32_t g = t_.Closing(a, c);
+        if (rule_ == TriangleRule::ClosingBelowGap && g >= gap_) continue;
+        const std::int32_t dac = t_.D(a, c);
+        for (int b = a + 1; b < c; b += stride) {
+          Consider(a, b, c, g, dac, free, fai);
+        }
+      }
+    }
+    RaiseTo(sharedFree_, free.score);
+    RaiseTo(sharedFai_, fai.score);
+  }
+
+  void Consider(int a, int b, int c, std::int32_t g, std::int32_t dac, Candidate& free,
+                Candidate& fai) const {
+    const std::int64_t dab = t_.D(a, b);
+    const std::int64_t dbc = t_.D(b, c);
+    const std::int64_t s = dab + dbc;
+    if (rule_ == TriangleRule::ClosingBelowFifthOfPerimeter && !(s > 5ll * g - dac)) return;
+    const std::int64_t perimeter = s + dac;
+    const std::int64_t score = perimeter - g;
+    if (Beats(score, a, c, b, free)) free = {score, a, c, b};
+    const std::int64_t minLeg = 7 * perimeter / 25;
+    if (dab >= minLeg && dbc >= minLeg && dac >= minLeg && Beats(score, a, c, b, fai)) {
+      fai = {score, a, c, b};
+    }
+  }
+
+  void Work(int first, int step, Candidate& free, Candidate& fai) {
+    const int n = t_.Count();
+    for (int a = first; a + 2 < n; a += step) {
+      if (hooks_.halt != nullptr && hooks_.halt->load(std::memory_order_relaxed)) {
+        halted_.store(true);
+        return;
+      }
+      SearchStart(a, free, fai);
+      CountProgress(a);
+    }
+  }
+
+  void SearchStart(int a, Candidate& free, Candidate& fai) {
+    const int n = t_.Count();
+    const std::int32_t* rowA = t_.Row(a);
+    const std::int32_t* closingRow = t_.ClosingRow(a);
+    const std::int32_t* columnMaxRow = t_.ColumnMaxRow(a);
+    const bool olc = rule_ == TriangleRule::ClosingBelowFifthOfPerimeter;
+    std::int64_t rowMax = 0;  // max over a < b < c of d(a, b)
+    for (int c = a + 2; c < n; ++c) {
+      rowMax = std::max<std::int64_t>(rowMax, rowA[c - 1]);
+      const std::int32_t g = closingRow[c];
+      if (!olc && g >= gap_) continue;
+      const std::int64_t dac = rowA[c];
+      const std::int64_t sBound = rowMax + columnMaxRow[c];
+      const std::int64_t sFloor = olc ? 5ll * g - dac : LLONG_MIN;  // s must exceed this
+      if (sBound <= sFloor) continue;
+
+      const std::int64_t freeBound = sBound + dac - g;
+      const bool freeOpen =
+          PairCanWin(freeBound, a, c, free) && freeBound >= sharedFree_.load(std::memory_order_relaxed);
+      // An FAI triangle needs floor(7P/25) <= d(a, c), which caps its perimeter.
+      const std::int64_t perimeterCap = (25 * (dac + 1) - 1) / 7;
+      const std::int64_t faiBound = std::min(sBound + dac, perimeterCap) - g;
+      const bool faiOpen =
+          PairCanWin(faiBound, a, c, fai) && faiBound >= sharedFai_.load(std::memory_order_relaxed);
+      if (!freeOpen && !faiOpen) continue;
+
+      const std::int32_t* rowC = t_.Row(c);
+      if (freeOpen) SearchFreeCorner(a, c, g, dac, sFloor, rowA, rowC, free);
+      if (faiOpen) SearchFaiCorner(a, c, g, dac, sFloor, rowA, rowC, fai);
+    }
+  }
+
+  void SearchFreeCorner(int a, int c, std::int32_t g, std::int64_t dac, std::int64_t sFloor,
+                        const std::int32_t* rowA, const std::int32_t* rowC, Candidate& free) {
+    std::int32_t best = INT_MIN;
+    for (int b = a + 1; b < c; ++b) best = std::max(best, rowA[b] + rowC[b]);
+    if (!(best > sFloor)) return;
+    int corner = c - 1;
+    while (rowA[corner] + rowC[corner] != best) --corner;
+    const std::int64_t score = best + dac - g;
+    if (Beats(score, a, c, corner, free)) {
+      free = {score, a, c, corner};
+      RaiseTo(sharedFree_, score);
+      ShowInterim(free);
+    }
+  }
+
+  void SearchFaiCorner(int a, int c, std::int32_t g, std::int64_t dac, std::int64_t sFloor,
+                       const std::int32_t* rowA, const std::int32_t* rowC, Candidate& fai) {
+    std::int64_t best = -1;
+    int corner = -1;
+    for (int b = a + 1; b < c; ++b) {
+      const std::int64_t dab = rowA[b];
+      const std::int64_t dbc = rowC[b];
+      const std::int64_t s = dab + dbc;
+      if (s < best || s <= sFloor) continue;
+      const std::int64_t minLeg = 7 * (s + dac) / 25;
+      if (dab >= minLeg && dbc >= minLeg && dac >= minLeg) {
+        best = s;
+        corner = b;
+      }
+    }
+    if (corner < 0) return;
+    const std::int64_t score = best + dac - g;
+    if (Beats(score, a, c, corner, fai)) {
+      fai = {score, a, c, corner};
+      RaiseTo(sharedFai_, score);
+    }
+  }
+
+  void ShowInterim(const Candidate& free) {
+    if (!hooks_.interim) return;
+    std::lock_guard lock(interimMutex_);
+    if (free.score > shownScore_ + (shownScore_ >> 4)) {
+      shownScore_ = free.score;
+      hooks_.interim(ToTriangle(free));
+    }
+  }
+
+  void CountProgress(int a) {
+    if (hooks_.progressDone == nullptr) return;
+    // The inner steps a plain search spends on this start: 1 + 2 + ... + (n - a - 2).
+    const std::int64_t pairs = t_.Count() - a - 2;
+    const std::int64_t steps = pairs * (pairs + 1) / 2;
+    const std::int64_t before = steps_.fetch_add(steps, std::memory_order_relaxed);
+    const auto units = static_cast<int>((before + steps) / 1000000 - before / 1000000);
+    if (units > 0) hooks_.progressDone->fetch_add(units, std::memory_order_relaxed);
+  }
+
+  const DistanceTables& t_;
+  TriangleRule rule_;
+  std::int32_t gap_;
+  const TriangleSearchHooks& hooks_;
+  Candidate initial_;
+  std::atomic<std::int64_t> sharedFree_{0};
+  std::atomic<std::int64_t> sharedFai_{0};
+  std::atomic<std::int64_t> steps_{0};
+  std::atomic<bool> halted_{false};
+  std::mutex interimMutex_;
+  std::int64_t shownScore_ = 0;
+};
+
+}  // namespace
+
+void SearchFreeDistances(const DistanceTables& t, ReducedWinners& w) {
+  const int n = t.Count();
+  if (n >= 2) {
+    std::int64_t best = -1;
+    for (int i = 0; i <= n - 2; ++i) {
+      if (t.MaxFrom(i) >= best) {
+        best = t.MaxFrom(i);
+        w.two = {i, t.MaxFromArg(i)};
+      }
+    }
+    w.twoScore = best;
+  }
+  if (n >= 3) {
+    std::int64_t best = -1;
+    for (int k = 1; k <= n - 2; ++k) {
+      const std::int64_t score = std::int64_t{t.MaxTo(k)} + t.MaxFrom(k);
+      if (score >= best) {
+        best = score;
+        w.three = {t.MaxToArg(k), k, t.MaxFromArg(k)};
+      }
+    }
+    w.threeScore = best;
+  }
+  if (n >= 4) {
+    std::int64_t best = -1;
+    for (int p = 1; p <= n - 3; ++p) {
+      const std::int32_t* row = t.Row(p);
+      const std::int64_t left = t.MaxTo(p);
+      for (int q = p + 1; q <= n - 2; ++q) {
+        const std::int64_t score = left + row[q] + t.MaxFrom(q);
+        if (score >= best) {
+          best = score;
+          w.four = {t.MaxToArg(p), p, q, t.MaxFromArg(q)};
+        }
+      }
+    }
+    w.fourScore = best;
+  }
+  if (n >= 5) {
+    std::int64_t best = -1;
+    for (int m = 2; m <= n - 3; ++m) {
+      const std::int32_t* row = t.Row(m);
+      std::int64_t left = -1;
+      int p = 1;
+      for (int k = 1; k <= m - 1; ++k) {
+        const std::int64_t score = std::int64_t{t.MaxTo(k)} + row[k];
+        if (score >= left) {
+          left = score;
+          p = k;
+        }
+      }
+      std::int64_t right = -1;
+      int q = m + 1;
+      for (int k = m + 1; k <= n - 2; ++k) {
+        const std::int64_t score = std::int64_t{row[k]} + t.MaxFrom(k);
+        if (score >= right) {
+          right = score;
+          q = k;
+        }
+      }
+      if (left + right >= best) {
+        best = left + right;
+        w.five = {t.MaxToArg(p), p, m, q, t.MaxFromArg(q)};
+      }
+    }
+    w.fiveScore = best;
+  }
+}
+
+bool SearchAnalysisOutAndReturn(const DistanceTables& t, std::int32_t gap,
+                                std::array<int, 3>& points, std::int64_t& score) {
+  // For a fixed start the best turn before each end is the farthest point so far (the latest
+  // of equals), so the plain triple loop collapses to a running maximum.
+  const int n = t.Count();
+  std::int64_t best = -999999999;
+  for (int i = 0; i + 2 < n; ++i) {
+    const std::int32_t* row = t.Row(i);
+    std::int64_t farthest = -1;
+    int turn = i + 1;
+    for (int k = i + 2; k < n; ++k) {
+      if (row[k - 1] >= farthest) {
+        farthest = row[k - 1];
+        turn = k - 1;
+      }
+      if (row[k] >= gap) continue;
+      const std::int64_t candidate = 2 * farthest - row[k];
+      if (candidate >= best) {
+        best = candidate;
+        points = {i, turn, k};
+      }
+    }
+  }
+  score = best;
+  return best >= 0;
+}
+
+OlcOutAndReturn SearchOlcOutAndReturn(const DistanceTables& t, std::int32_t closing,
+                                      const std::atomic<bool>* halt) {
+  OlcOutAndReturn result;
+  const int n = t.Count();
+  std::int64_t best = 0;
+  for (int a = 0; a + 2 < n; ++a) {
+    if (halt != nullptr && halt->load(std::memory_order_relaxed)) {
+      result.halted = true;
+      break;
+    }
+    const std::int32_t* rowA = t.Row(a);
+    const std::int32_t* columnMaxRow = t.ColumnMaxRow(a);
+    std::int64_t rowMax = 0;
+    for (int c = a + 2; c < n; ++c) {
+      rowMax = std::max<std::int64_t>(rowMax, rowA[c - 1]);
+      if (rowA[c] >= closing || rowMax + columnMaxRow[c] < best) continue;
+      const std::int32_t* rowC = t.Row(c);
+      std::int32_t pairBest = INT_MIN;
+      for (int b = a + 1; b < c; ++b) pairBest = std::max(pairBest, rowA[b] + rowC[b]);
+      if (pairBest < best) continue;
+      int turn = c - 1;
+      while (rowA[turn] + rowC[turn] != pairBest) --turn;
+      best = pairBest;
+      result.points = {a, turn, c};
+    }
+  }
+  result.score = best;
+  result.found = best >= 1;
+  return result;
+}
+
+TriangleSearchResult SearchTriangles(const DistanceTables& tables, TriangleRule rule,
+                                     std::int32_t gap, const TriangleSearchHooks& hooks) {
+  TriangleSearcher searcher(tables, rule, gap, hooks);
+  return searcher.Run();
+}
+
+const DistanceSearchStrategy& ProductionSearch() {
+  static const DistanceSearchStrategy strategy{&SearchFreeDistances, &SearchAnalysisOutAndReturn,
+                                               &SearchTriangles};
+  return strategy;
+}
+
+}  // namespace logwell

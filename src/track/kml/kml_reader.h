@@ -1,0 +1,36 @@
+#pragma once
+// The KML track reader: finds the track placemarks this program writes (a `Folder` whose
+// `Placemark` holds `Metadata` of type "track" with `FsInfo`, the time offsets, optionally the
+// pressure altitudes, and a `LineString`), lets the user pick one when there are several, reads
+// its positions and checks its signature.
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "track/track_point.h"
+
+namespace logwell {
+class Ui;
+}
+
+namespace logwell::kml {
+
+inline constexpr std::string_view kKmlReadCaption = "Parsing track log file";
+inline constexpr std::size_t kMaxKmlTracks = 50;
+
+struct KmlReadResult {
+  std::vector<TrackPoint> points;
+  SignState signState = SignState::NotSignable;  // FileSignatureOk when the hash checked out
+  int timeIsUtc = 0;
+  int altitudeFlag = 0;
+};
+
+// Reads the track of a KML text. Failures are shown with caption "Parsing track log file"
+// (the cancelled track choice shows nothing) and give nothing. `quiet` (batch conversions)
+// shows nothing and takes the first track; `error` receives the failure's text either way.
+std::optional<KmlReadResult> ReadKmlTrack(std::string_view text, Ui& ui, bool quiet = false,
+                                          std::string* error = nullptr);
+
+}  // namespace logwell::kml

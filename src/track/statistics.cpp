@@ -1,0 +1,152 @@
+#include "track/statistics.h"
+
+#include <algorithm>
+
+#include "geo/distance.h"
+#include "geo/units.h"
+#include "track/text_format.h"
+
+namespace logwell {
+namespace {
+
+constexpr std::int32_t kAltitudeStartLow = 1000000;    // dm; any real altitude is below
+constexpr std::int32_t kAltitudeStartHigh = -1000000;  // dm; any real altitude is above
+constexpr double kVarioClamp = 9999.0;
+
+double GroundDistance(const TrackPoint& from, const TrackPoint& to) {
+  const GeoPoint a = ToGeoPoint(SemicirclePoint{from.latitude, from.longitude});
+  const GeoPoint b = ToGeoPoint(SemicirclePoint{to.latitude, to.longitude});
+  return EllipsoidDistance(a, b).value_or(0.0);
+}
+
+bool OpensSegment(const TrackPoint& point) { return (point.segmentStart & 1u) != 0; }
+
+// The walk back over `window` seconds from point `index`: the distance covered and the
+// altitude (decimetres) where the window starts.
+struct WindowWalk {
+  double distance = 0.0;
+  double startAltitude = 0.0;
+};
+
+WindowWalk WalkWindow(const std::vector<TrackPoint>& points, std::size_t index, double window) {
+  WindowWalk walk;
+  walk.startAltitude = points[index].gpsAltitude;
+  double elapsed = 0.0;
+  for (std::size_t k = index; k > 0;) {
+    const TrackPoint& later = points[k];
+    const TrackPoint& earlier = points[k - 1];
+    // Steps with equal times, or times running backwards, cover no time and add nothing.
+    const double step = later.time > earlier.time ? static_cast<double>(later.time - earlier.time) : 0.0;
+    if (step > 0.0) {
+      const double distance = GroundDistance(earlier, later);
+      if (elapsed + step >= window) {
+        const double fraction = (window - elapsed) / step;
+        walk.distance += distance * fraction;
+        walk.startAltitude =
+            later.gpsAltitude + (static_cast<double>(earlier.gpsAltitude) - later.gpsAltitude) * fraction;
+        return walk;
+      }
+      walk.distance += distance;
+      elapsed += step;
+    }
+    walk.startAltitude = earlier.gpsAltitude;
+    --k;
+    if (OpensSegment(points[k])) break;
+  }
+  return walk;
+}
+
+std::string FormatDate(GarminTime time) {
+  const CalendarTime at = GarminTimeToCalendar(time);
+  return FormatText("%4d-%02d-%02d", at.year, at.month, at.day);
+}
+
+std::string FormatTimeOfDay(GarminTime time) {
+  const CalendarTime at = GarminTimeToCalendar(time);
+  return FormatText("%02d:%02d:%02d", at.hour, at.minute, at.second);
+}
+
+std::string FormatWholeSpeed(double kmh) {
+  return FormatText("%d km/h", static_cast<int>(std::clamp(kmh + 0.5, -2e9, 2e9)));
+}
+
+}  // namespace
+
+double WindowedSpeed(const std::vector<TrackPoint>& points, std::size_t index,
+                     std::uint32_t windowSeconds) {
+  if (index == 0 || index >= points.size() || OpensSegment(points[index]) || windowSeconds == 0) {
+    return 0.0;
+  }
+  const double window = windowSeconds;
+  return WalkWindow(points, index, window).distance / window * 3.6;
+}
+
+SpeedAndClimb WindowedSpeedAndClimb60(const std::vector<TrackPoint>& points, std::size_t index) {
+  if (index == 0 || index >= points.size() || OpensSegment(points[index])) return {};
+  const WindowWalk walk = WalkWindow(points, index, 60.0);
+  // Metres over 60 s is km/h times 0.06; decimetres over 60 s is m/s times 0.001666667.
+  return {walk.distance * 0.06, (points[index].gpsAltitude - walk.startAltitude) * 0.001666667};
+}
+
+FlightStatistics ComputeStatistics(const std::vector<TrackPoint>& points) {
+  FlightStatistics statistics;
+  if (points.empty()) return statistics;
+  statistics.startTime = points.front().time;
+  statistics.endTime = points.back().time;
+  statistics.durationSeconds =
+      static_cast<std::int64_t>(statistics.endTime) - static_cast<std::int64_t>(statistics.startTime);
+
+  std::int32_t lowest = kAltitudeStartLow;
+  std::int32_t highest = kAltitudeStartHigh;
+  for (const auto& point : points) {
+    lowest = std::min(lowest, point.gpsAltitude);
+    highest = std::max(highest, point.gpsAltitude);
+  }
+  statistics.lowestAltitude = DecimetresToMetres(lowest);
+  statistics.highestAltitude = DecimetresToMetres(highest);
+
+  const auto start = static_cast<std::int64_t>(points.front().time);
+  for (std::size_t i = 1; i < points.size(); ++i) {
+    statistics.totalDistance += GroundDistance(points[i - 1], points[i]);
+    const std::int64_t sinceStart = static_cast<std::int64_t>(points[i].time) - start;
+    if (sinceStart > 10) {
+      statistics.bestSpeed10 = std::max(statistics.bestSpeed10, WindowedSpeed(points, i, 10));
+    }
+    if (sinceStart > 60) {
+      const SpeedAndClimb window = WindowedSpeedAndClimb60(points, i);
+      statistics.bestSpeed60 = std::max(statistics.bestSpeed60, window.speed);
+      statistics.lowestVario60 = std::min(statistics.lowestVario60, window.climb);
+      statistics.highestVario60 = std::max(statistics.highestVario60, window.climb);
+    }
+  }
+  // A log whose times do not advance has no average speed rather than a division by zero.
+  if (statistics.durationSeconds > 0) {
+    statistics.averageSpeed =
+        statistics.totalDistance / static_cast<double>(statistics.durationSeconds) * 3.6;
+  }
+  statistics.lowestVario60 = std::clamp(statistics.lowestVario60, -kVarioClamp, kVarioClamp);
+  statistics.highestVario60 = std::clamp(statistics.highestVario60, -kVarioClamp, kVarioClamp);
+  return statistics;
+}
+
+StatisticsTexts FormatStatistics(const FlightStatistics& statistics) {
+  StatisticsTexts texts;
+  texts.startDate = FormatDate(statistics.startTime);
+  texts.startTime = FormatTimeOfDay(statistics.startTime);
+  texts.endDate = FormatDate(statistics.endTime);
+  texts.endTime = FormatTimeOfDay(statistics.endTime);
+  const std::int64_t duration = std::max<std::int64_t>(statistics.durationSeconds, 0);
+  texts.duration = FormatText("%d : %02d : %02d", static_cast<int>(duration / 3600),
+                              static_cast<int>(duration / 60 % 60), static_cast<int>(duration % 60));
+  texts.lowestAltitude = FormatText("%d m", statistics.lowestAltitude);
+  texts.highestAltitude = FormatText("%d m", statistics.highestAltitude);
+  texts.distance = FormatText("%.1f km", statistics.totalDistance / 1000.0);
+  texts.averageSpeed = FormatWholeSpeed(statistics.averageSpeed);
+  texts.bestSpeed10 = FormatWholeSpeed(statistics.bestSpeed10);
+  texts.bestSpeed60 = FormatWholeSpeed(statistics.bestSpeed60);
+  texts.lowestVario60 = FormatText("%.1f m/s", statistics.lowestVario60);
+  texts.highestVario60 = FormatText("%.1f m/s", statistics.highestVario60);
+  return texts;
+}
+
+}  // namespace logwell

@@ -1,0 +1,62 @@
+#pragma once
+// Flight statistics: times, altitudes, distance, average speed, the best speeds over 10 and 60
+// seconds and the extreme climb and sink over 60 seconds, with the texts the statistics dialog
+// shows them in.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "track/garmin_time.h"
+#include "track/track_point.h"
+
+namespace logwell {
+
+struct FlightStatistics {
+  GarminTime startTime = 0;
+  GarminTime endTime = 0;
+  std::int64_t durationSeconds = 0;  // end - start
+  std::int32_t lowestAltitude = 0;   // metres, GPS altitude
+  std::int32_t highestAltitude = 0;  // metres
+  double totalDistance = 0.0;        // metres
+  double averageSpeed = 0.0;         // km/h
+  double bestSpeed10 = 0.0;          // km/h
+  double bestSpeed60 = 0.0;          // km/h
+  double lowestVario60 = 0.0;        // m/s
+  double highestVario60 = 0.0;       // m/s
+};
+
+FlightStatistics ComputeStatistics(const std::vector<TrackPoint>& points);
+
+// Decimetres to whole metres: (dm + 5) / 10 with the division truncating toward zero, so
+// -14 dm gives -1 m.
+constexpr std::int32_t DecimetresToMetres(std::int32_t decimetres) {
+  return static_cast<std::int32_t>((static_cast<std::int64_t>(decimetres) + 5) / 10);
+}
+
+// The speed in km/h over the `windowSeconds` that end at point `index`: the distance flown in
+// that window (the step that crosses its start counted by the fraction inside it) over the
+// window. 0 at the first point and at a segment start.
+double WindowedSpeed(const std::vector<TrackPoint>& points, std::size_t index,
+                     std::uint32_t windowSeconds);
+
+struct SpeedAndClimb {
+  double speed = 0.0;  // km/h
+  double climb = 0.0;  // m/s
+};
+// The 60-second speed and the climb over the same window, whose starting altitude is
+// interpolated like its distance.
+SpeedAndClimb WindowedSpeedAndClimb60(const std::vector<TrackPoint>& points, std::size_t index);
+
+// The texts of the statistics dialog.
+struct StatisticsTexts {
+  std::string startDate, startTime, endDate, endTime;  // "%4d-%02d-%02d", "%02d:%02d:%02d"
+  std::string duration;                                // "%d : %02d : %02d"
+  std::string lowestAltitude, highestAltitude;         // "%d m"
+  std::string distance;                                // "%.1f km"
+  std::string averageSpeed, bestSpeed10, bestSpeed60;  // "%d km/h"
+  std::string lowestVario60, highestVario60;           // "%.1f m/s"
+};
+StatisticsTexts FormatStatistics(const FlightStatistics& statistics);
+
+}  // namespace logwell
