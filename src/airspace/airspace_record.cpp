@@ -123,13 +123,4 @@ bool IsUtf8(std::string_view text) {
   return true;
 }
 
-std::string CutText(std::string_view text, std::size_t limit) {
-  if (text.size() <= limit) return std::string(text);
-  std::size_t cut = limit;
-  if (IsUtf8(text)) {
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-  }
-  return std::string(text.substr(0, cut));
-}
-
 }  // namespace logwell

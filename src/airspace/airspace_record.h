@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "track/track_log.h"  // CutText
 #include <vector>
 
 namespace logwell {
@@ -87,9 +89,6 @@ enum class HeightKind { Floor, Ceiling };
 // "F" that does not start "FL", "FL" without a number).
 std::optional<HeightReading> ReadHeightText(std::string_view text, HeightKind kind);
 
-// Cuts a text to at most `limit` bytes without splitting a UTF-8 character of a text that is
-// UTF-8; single-byte texts are cut at the limit.
-std::string CutText(std::string_view text, std::size_t limit);
 // True when the text is well-formed UTF-8 (plain ASCII is).
 bool IsUtf8(std::string_view text);
 

@@ -1,6 +1,7 @@
 #include "app/headless_program.h"
 
 #include <cmath>
+#include <numbers>
 #include <condition_variable>
 #include <mutex>
 #include <optional>
@@ -15,7 +16,7 @@
 namespace logwell {
 namespace {
 
-double Degrees(std::int32_t semicircles) { return SemicirclesToRadians(semicircles) * 180.0 / M_PI; }
+double Degrees(std::int32_t semicircles) { return SemicirclesToRadians(semicircles) * 180.0 / std::numbers::pi; }
 
 // Every instrument family fills its cells of the run's table.
 void RegisterFamilies(AccessTable& table, const CommandLineOptions& options) {

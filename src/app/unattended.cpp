@@ -1,8 +1,17 @@
 #include "app/unattended.h"
 
+#include <cerrno>
+
 #include "access/access_completion.h"
+#include "optimise/distance_analysis.h"
+#include "track/atomic_file.h"
 #include "track/igc/igc_commands.h"
+#include "track/formats/mps_track.h"
+#include "track/formats/plt_track.h"
+#include "track/kml/kml_writer.h"
+#include "track/statistics.h"
 #include "track/text_format.h"
+#include "waypoints/waypoint_formats.h"
 
 namespace logwell {
 namespace {
@@ -64,6 +73,111 @@ void SaveIgc(UnattendedProgram& program) {
     return;
   }
   program.written.push_back(written);
+}
+
+// Creates or replaces the file of a track-log save under the run's rules: with OVERWRITE the
+// file is replaced; without it an existing file is left alone (a hidden run gives up without
+// asking, a visible one asks). False when nothing was written.
+bool WriteSaveFile(UnattendedProgram& program, const std::string& name, std::string_view bytes) {
+  const CommandLineOptions& options = *program.options;
+  Ui& ui = *program.ui;
+  std::error_code error;
+  if (!options.overwrite && std::filesystem::exists(name, error)) {
+    if (options.showCommand == ShowCommand::Hidden ||
+        ui.AskYesNo("File already exists, overwrite ?", "File creation", Answer::No) != Answer::Yes) {
+      return false;
+    }
+  }
+  if (WriteFileAtomically(name, bytes) != 0) {
+    ui.ShowErrorBox("Error opening file", kStartCaption);
+    return false;
+  }
+  return true;
+}
+
+void SaveKml(UnattendedProgram& program) {
+  const CommandLineOptions& options = *program.options;
+  TrackLog& log = *program.log;
+  Ui& ui = *program.ui;
+  if (log.Empty()) {
+    ui.ShowErrorBox("No positions", kStartCaption);
+    SaveFailed(program);
+    return;
+  }
+  std::vector<TrackPoint> points = log.points;
+  std::string name = options.fileName;
+  ExpandNameMacros(name, points.front().time);
+
+  kml::KmlTrackInfo info;
+  info.statistics = ComputeStatistics(points);
+  AnalysisOptions analysisOptions;
+  analysisOptions.skipLoops = options.noLoopOpt;
+  AnalyseDistances(points, info.analysis, analysisOptions);
+  info.points = points;
+  info.downloaded = CalendarToGarminTime(log.downloadTime);
+  info.withHash = log.signState == SignState::Downloaded;
+  info.timesAreUtc = log.timeIsUtc != 0;
+  info.withPressureAltitude = log.altitudeFlag != 0;
+  std::string text(kml::kKmlDocumentStart);
+  const int body = kml::WriteKmlBody(text, info, std::nullopt, log.InstrumentText());
+  if (body != kml::kKmlBodyOk) {
+    ui.ShowErrorBox(kml::KmlBodyErrorText(body), kStartCaption);
+    SaveFailed(program);
+    return;
+  }
+  text += kml::kKmlDocumentEnd;
+  if (!WriteSaveFile(program, name, text)) {
+    SaveFailed(program);
+    return;
+  }
+  log.saved = 1;
+  ui.ShowStatus(FormatText("%d positions written", static_cast<int>(points.size())));
+  ui.ShowProduct(name);
+  program.written.emplace_back(name);
+}
+
+// OziExplorer track (.plt) and MapSource (.mps) saves of a downloaded track log.
+void SaveTrackFile(UnattendedProgram& program, bool mapSource) {
+  const CommandLineOptions& options = *program.options;
+  TrackLog& log = *program.log;
+  Ui& ui = *program.ui;
+  if (log.Empty()) {
+    ui.ShowErrorBox("No positions", kStartCaption);
+    SaveFailed(program);
+    return;
+  }
+  std::string name = options.fileName;
+  ExpandNameMacros(name, log.points.front().time);
+  const std::string text =
+      mapSource ? WriteMpsTrack(log.points) : WritePltTrack(log.points, CurrentUtcCalendar());
+  if (!WriteSaveFile(program, name, text)) {
+    SaveFailed(program);
+    return;
+  }
+  log.saved = 1;
+  ui.ShowStatus(FormatText("%d positions written", log.Count()));
+  ui.ShowProduct(name);
+  program.written.emplace_back(name);
+}
+
+// Downloaded waypoints as an OziExplorer (action 5) or GEO (action 15) waypoint file.
+void SaveWaypoints(UnattendedProgram& program, bool geo) {
+  Ui& ui = *program.ui;
+  const std::vector<Waypoint>& waypoints = *program.waypoints;
+  if (waypoints.empty()) {
+    ui.ShowErrorBox("No waypoints", "Download waypoints");
+    SaveFailed(program);
+    return;
+  }
+  const std::string text = geo ? WriteGeoWaypoints(waypoints) : WriteOziWaypoints(waypoints);
+  const std::string& name = program.options->fileName;
+  if (!WriteSaveFile(program, name, text)) {
+    SaveFailed(program);
+    return;
+  }
+  ui.ShowStatus(FormatText("%d waypoints written", static_cast<int>(waypoints.size())));
+  ui.ShowProduct(name);
+  program.written.emplace_back(name);
 }
 
 }  // namespace
@@ -128,6 +242,21 @@ int OnUnattendedDone(UnattendedProgram& program, bool success) {
     switch (options.action) {
       case CommandAction::IgcLog:
         SaveIgc(program);
+        break;
+      case CommandAction::KmlLog:
+        SaveKml(program);
+        break;
+      case CommandAction::OziLog:
+        SaveTrackFile(program, false);
+        break;
+      case CommandAction::MpsLog:
+        SaveTrackFile(program, true);
+        break;
+      case CommandAction::ReadWaypoints:
+        SaveWaypoints(program, false);
+        break;
+      case CommandAction::ReadGeoWaypoints:
+        SaveWaypoints(program, true);
         break;
       default:
         break;

@@ -8,7 +8,10 @@
 #include "app/command_line.h"
 #include "app/headless_program.h"
 #include "app/headless_ui.h"
+#include "optimise/distance_analysis.h"
 #include "track/formats/track_file_types.h"
+#include "track/igc/igc_commands.h"
+#include "track/statistics.h"
 
 namespace {
 
@@ -38,6 +41,30 @@ int RunCommandLine(std::span<const char* const> arguments) {
   return RunUnattendedJob(*parsed.options, ui);
 }
 
+// analyse FILE: the statistics and the best distances of an IGC file, as text.
+int Analyse(const char* path) {
+  HeadlessUi ui;
+  const auto content = igc::ReadIgcFile(path, ui);
+  if (!content || content->points.empty()) return kExitFailed;
+  const StatisticsTexts t = FormatStatistics(ComputeStatistics(content->points));
+  std::printf("Start         %s %s\nEnd           %s %s\nDuration      %s\n", t.startDate.c_str(),
+              t.startTime.c_str(), t.endDate.c_str(), t.endTime.c_str(), t.duration.c_str());
+  std::printf("Altitude      %s .. %s\nDistance      %s\nSpeed         %s average, %s best 10 s, %s best 60 s\n",
+              t.lowestAltitude.c_str(), t.highestAltitude.c_str(), t.distance.c_str(),
+              t.averageSpeed.c_str(), t.bestSpeed10.c_str(), t.bestSpeed60.c_str());
+  std::printf("Vario 60 s    %s .. %s\n", t.lowestVario60.c_str(), t.highestVario60.c_str());
+  DistanceAnalysis analysis;
+  if (AnalyseDistances(content->points, analysis) != 0) return kExitFailed;
+  std::printf("Free distance            %.1f km\n", analysis.two.total / 1000.0);
+  std::printf("Via 1 turnpoint          %.1f km\n", analysis.three.total / 1000.0);
+  std::printf("Via 2 turnpoints         %.1f km\n", analysis.four.total / 1000.0);
+  std::printf("Via 3 turnpoints         %.1f km\n", analysis.five.total / 1000.0);
+  std::printf("Out and return           %.1f km\n", analysis.outAndReturn.result / 1000.0);
+  std::printf("Flat triangle            %.1f km\n", analysis.triangle.result / 1000.0);
+  std::printf("FAI triangle             %.1f km\n", analysis.fai.result / 1000.0);
+  return kExitOk;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -57,6 +84,7 @@ int main(int argc, char** argv) {
                 kProgramVersion.data());
     return kExitOk;
   }
+  if (verb == "analyse" && arguments.size() == 2) return Analyse(arguments[1]);
   // convert IN OUT: a track file to another format, chosen by the extensions.
   if (verb == "convert" && arguments.size() == 3) {
     HeadlessUi ui;

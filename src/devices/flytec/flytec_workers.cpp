@@ -6,6 +6,7 @@
 #include "access/connect.h"
 #include "access/worker_frame.h"
 #include "devices/flytec/flytec_tracks.h"
+#include "devices/flytec/flytec_waypoints.h"
 #include "track/track_list_dialog.h"
 
 namespace logwell::flytec {
@@ -52,6 +53,18 @@ int RunReadFlightList(AccessBlock& block, const FlytecContext& context) {
   return any ? 0 : -1;
 }
 
+int RunReadWaypoints(AccessBlock& block, const FlytecContext& context) {
+  ProductData product;
+  if (RequestProductData(block, product) < 0) return -1;
+  return DownloadWaypoints(block, context, false);
+}
+
+int RunWriteWaypoints(AccessBlock& block, const FlytecContext& context) {
+  ProductData product;
+  if (RequestProductData(block, product) < 0) return -1;
+  return UploadWaypoints(block, context);
+}
+
 namespace {
 
 AccessWorker Worker(const FlytecContext& context, int (*steps)(AccessBlock&, const FlytecContext&),
@@ -69,6 +82,10 @@ bool RegisterFlytecWorkers(AccessTable& table, const FlytecContext& context) {
   bool ok = true;
   ok &= table.Register(AccessType::ReadTrackLog, ProtocolType::Flytec,
                        Worker(context, RunReadTrackLog, true));
+  ok &= table.Register(AccessType::ReadWaypoints, ProtocolType::Flytec,
+                       Worker(context, RunReadWaypoints, false));
+  ok &= table.Register(AccessType::WriteWaypoints, ProtocolType::Flytec,
+                       Worker(context, RunWriteWaypoints, false));
   ok &= table.Register(AccessType::ReadFlightList, ProtocolType::Flytec,
                        Worker(context, RunReadFlightList, true));
   return ok;

@@ -12,6 +12,8 @@ bool OpenFlytecPort(AccessBlock& block);
 // The protocol steps of each worker (after the port is open).
 int RunReadTrackLog(AccessBlock& block, const FlytecContext& context);
 int RunReadFlightList(AccessBlock& block, const FlytecContext& context);
+int RunReadWaypoints(AccessBlock& block, const FlytecContext& context);
+int RunWriteWaypoints(AccessBlock& block, const FlytecContext& context);
 
 // Fills the family's cells. `context` is copied into each worker. False when a cell was
 // already taken.
