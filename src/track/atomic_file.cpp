@@ -1,76 +1,95 @@
 #include "track/atomic_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <string>
+#include <vector>
 
 namespace logwell {
 namespace {
 
-// Closes the descriptor and removes the temporary file unless the write was completed.
+// Closes the descriptor and removes the temporary file unless the rename has taken it over.
 class TemporaryFile {
  public:
-  explicit TemporaryFile(std::filesystem::path path) : path_(std::move(path)) {
-    descriptor_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  }
-  ~TemporaryFile() {
-    if (descriptor_ >= 0) ::close(descriptor_);
-    if (!kept_) ::unlink(path_.c_str());
-  }
+  explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-  bool IsOpen() const { return descriptor_ >= 0; }
-
-  int WriteAll(std::string_view content) {
-    while (!content.empty()) {
-      const ssize_t written = ::write(descriptor_, content.data(), content.size());
-      if (written < 0) {
-        if (errno == EINTR) continue;
-        return errno;
-      }
-      content.remove_prefix(static_cast<std::size_t>(written));
-    }
-    if (::fsync(descriptor_) != 0) return errno;
-    const int closed = ::close(descriptor_);
-    descriptor_ = -1;
-    return closed == 0 ? 0 : errno;
+  ~TemporaryFile() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!renamed_) ::unlink(path_.c_str());
   }
-
-  int RenameTo(const std::filesystem::path& target) {
-    if (::rename(path_.c_str(), target.c_str()) != 0) return errno;
-    kept_ = true;
-    return 0;
+  // mkstemp fills in the XXXXXX part of the name in place.
+  bool Create() {
+    std::vector<char> name(path_.begin(), path_.end());
+    name.push_back('\0');
+    fd_ = ::mkstemp(name.data());
+    if (fd_ < 0) return false;
+    path_.assign(name.data());
+    return true;
   }
+  int Close() {
+    const int result = ::close(fd_);
+    fd_ = -1;
+    return result;
+  }
+  int fd() const { return fd_; }
+  const std::string& path() const { return path_; }
+  void MarkRenamed() { renamed_ = true; }
 
  private:
-  std::filesystem::path path_;
-  int descriptor_ = -1;
-  bool kept_ = false;
+  std::string path_;
+  int fd_ = -1;
+  bool renamed_ = false;
 };
 
-std::filesystem::path TemporaryName(const std::filesystem::path& target) {
-  static std::atomic<unsigned> counter{0};
-  char suffix[48];
-  std::snprintf(suffix, sizeof suffix, ".%ld.%u.tmp", static_cast<long>(::getpid()),
-                counter.fetch_add(1));
-  std::filesystem::path name = target;
-  name += suffix;
-  return name;
+int WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (written == 0) return EIO;
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return 0;
+}
+
+// A new file gets the usual rw-r--r-- (mkstemp would leave it private to the owner); a
+// replaced one keeps the bits it had.
+mode_t ModeFor(const std::filesystem::path& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0) return info.st_mode & 07777;
+  return 0644;
+}
+
+// The rename is durable only once the folder itself is flushed.
+void SyncFolder(const std::filesystem::path& folder) {
+  const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
 }
 
 }  // namespace
 
-int WriteFileAtomically(const std::filesystem::path& target, std::string_view content) {
-  TemporaryFile file(TemporaryName(target));
-  if (!file.IsOpen()) return errno;
-  if (const int error = file.WriteAll(content)) return error;
-  return file.RenameTo(target);
+int WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
+  if (path.filename().empty()) return EISDIR;
+  TemporaryFile temp(path.string() + ".tmpXXXXXX");
+  if (!temp.Create()) return errno;
+  if (::fchmod(temp.fd(), ModeFor(path)) != 0) return errno;
+  if (const int error = WriteAll(temp.fd(), bytes); error != 0) return error;
+  if (::fsync(temp.fd()) != 0) return errno;
+  if (temp.Close() != 0) return errno;
+  if (::rename(temp.path().c_str(), path.c_str()) != 0) return errno;
+  temp.MarkRenamed();
+  SyncFolder(path.parent_path());
+  return 0;
 }
 
 std::string ReadWholeFileBytes(const std::filesystem::path& path, int& error) {
