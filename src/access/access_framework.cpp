@@ -84,6 +84,7 @@ int AccessFramework::StartGpsAccess(Ui* owner, AccessType accessType, ProtocolTy
   block->param = param;
   block->protocolType = protocolType;
   block->accessType = accessType;
+  block->connectSeconds = connectSeconds.load();
   if (protocolType != ProtocolType::GarminUsb && selectedPortName) {
     block->portName = selectedPortName().substr(0, kPortNameLength);
   }

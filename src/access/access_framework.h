@@ -68,6 +68,8 @@ class AccessFramework {
   std::atomic<int> gpsBusy{0};
   // The process exit code of an unattended run: 0 at every start, 1 after a failed access.
   std::atomic<int> exitCode{0};
+  // The TIMEOUT option of an unattended run (seconds), copied into every block; 0: defaults.
+  std::atomic<int> connectSeconds{0};
 
   // Filled by the program at start-up, before the first access.
   CompletionTargets targets;

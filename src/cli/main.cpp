@@ -7,6 +7,7 @@
 
 #include "app/command_line.h"
 #include "app/convert.h"
+#include "app/headless_program.h"
 #include "app/headless_ui.h"
 #include "track/kml/kml_commands.h"
 #include "track/track_log.h"
@@ -15,14 +16,10 @@ namespace {
 
 using namespace logwell;
 
-// The unattended job of a parsed command line. The instrument families are not part of this
-// build yet, so an access says so and fails rather than pretending.
-int RunUnattendedJob(const CommandLineOptions& options, Ui& ui) {
-  if (UnattendedAccessFor(options)) {
-    // Where the access framework will start the access of the GPS table.
-    ui.ShowErrorBox("Unsupported access function", "GPS access");
-    return kExitFailed;
-  }
+// The unattended job of a parsed command line. Instrument jobs run through the access
+// framework; a family that is not built yet refuses with "Unsupported access function".
+int RunUnattendedJob(CommandLineOptions& options, Ui& ui) {
+  if (UnattendedAccessFor(options)) return RunHeadlessUnattended(options, ui);
   switch (options.action) {
     case CommandAction::LogFile:
       return kml::ReadCommandLineTrackFile(CurrentTrackLog(), options, ui) == 0 ? kExitOk

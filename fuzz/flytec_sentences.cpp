@@ -1,0 +1,32 @@
+// Fuzz target: every byte-wise reader of the Flytec/Brauniger module on the same input, as the
+// instrument's bytes would reach them: the IGC line builder, the $PBRWPS assembler and the
+// sentence collector with the $PBRTL field parser.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+#include "devices/flytec/flytec_tracks.h"
+#include "devices/flytec/flytec_waypoints.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace logwell::flytec;
+  IgcLineBuilder lines;
+  WaypointAssembler waypoints;
+  SentenceCollector collector(79);
+  for (std::size_t i = 0; i < size; ++i) {
+    const int line = lines.Feed(data[i]);
+    if (line < -2 || line > 1) std::abort();
+    if (line < 0) lines = IgcLineBuilder{};
+    const int waypoint = waypoints.Feed(data[i]);
+    if (waypoint < -21 || waypoint > 1) std::abort();
+    if (collector.Feed(data[i])) {
+      const auto fields = SplitSentence(collector.Line(), 10);
+      if (fields.size() >= 6) {
+        int index = 0;
+        logwell::TrackListEntry entry;
+        ParseTrackListFields(fields, index, entry);
+      }
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,273 @@
+#include "app/unattended.h"
+
+#include <cerrno>
+
+#include "access/access_completion.h"
+#include "optimise/distance_analysis.h"
+#include "track/atomic_file.h"
+#include "track/igc/igc_commands.h"
+#include "track/formats/mps_track.h"
+#include "track/formats/plt_track.h"
+#include "track/kml/kml_writer.h"
+#include "track/statistics.h"
+#include "track/text_format.h"
+#include "waypoints/waypoint_formats.h"
+
+namespace logwell {
+namespace {
+
+constexpr std::string_view kStartCaption = "Download track log";
+
+bool IsTrackAction(CommandAction action) {
+  return action == CommandAction::KmlLog || action == CommandAction::OziLog ||
+         action == CommandAction::IgcLog || action == CommandAction::MpsLog ||
+         action == CommandAction::CompLog;
+}
+
+// Instruments that deliver their own IGC text, which the IGC save writes unchanged.
+bool OwnIgcText(int gpsCode) { return gpsCode == 4 || gpsCode == 10 || gpsCode == 12; }
+
+AccessCompletion CompletionFor(AccessType access) {
+  switch (access) {
+    case AccessType::ReadTrackLog: return CompleteTrackLogRead;
+    case AccessType::ReadWaypoints: return CompleteWaypointsRead;
+    case AccessType::ReadFlightList: return CompleteFlightListRead;
+    default: return CompleteUnattendedDone;
+  }
+}
+
+int StartAccess(UnattendedProgram& program, const UnattendedAccess& access,
+                std::vector<Waypoint>* upload = nullptr) {
+  CommandLineOptions& options = *program.options;
+  const int started = program.framework->StartCommandAccess(
+      kStartCaption, program.ui, access.accessType, access.gps.protocol, access.gps.parameter,
+      CompletionFor(access.accessType), upload);
+  if (started == 0) NotifyExternal(&options, "Transfer started");
+  return started;
+}
+
+void SaveFailed(UnattendedProgram& program) {
+  program.saveFailed = true;
+  program.framework->exitCode = kExitFailed;
+}
+
+void SaveIgc(UnattendedProgram& program) {
+  const CommandLineOptions& options = *program.options;
+  TrackLog& log = *program.log;
+  igc::IgcAutoSave request;
+  request.overwrite = options.overwrite;
+  request.writeRawLog = OwnIgcText(options.gpsCode);
+  request.pilotName = options.pilotName;
+  request.gliderId = options.gliderId;
+  request.outputPath = options.fileName;
+  GarminTime nameTime = 0;
+  if (request.writeRawLog && log.rawIgc) {
+    nameTime = log.rawIgc->firstFixTime;
+  } else if (!log.Empty()) {
+    nameTime = log.points.front().time;
+  }
+  ExpandNameMacros(request.outputPath, nameTime);
+  std::filesystem::path written;
+  if (igc::AutoSaveIgc(log, request, *program.ui, &written) != 0) {
+    SaveFailed(program);
+    return;
+  }
+  program.written.push_back(written);
+}
+
+// Creates or replaces the file of a track-log save under the run's rules: with OVERWRITE the
+// file is replaced; without it an existing file is left alone (a hidden run gives up without
+// asking, a visible one asks). False when nothing was written.
+bool WriteSaveFile(UnattendedProgram& program, const std::string& name, std::string_view bytes) {
+  const CommandLineOptions& options = *program.options;
+  Ui& ui = *program.ui;
+  std::error_code error;
+  if (!options.overwrite && std::filesystem::exists(name, error)) {
+    if (options.showCommand == ShowCommand::Hidden ||
+        ui.AskYesNo("File already exists, overwrite ?", "File creation", Answer::No) != Answer::Yes) {
+      return false;
+    }
+  }
+  if (WriteFileAtomically(name, bytes) != 0) {
+    ui.ShowErrorBox("Error opening file", kStartCaption);
+    return false;
+  }
+  return true;
+}
+
+void SaveKml(UnattendedProgram& program) {
+  const CommandLineOptions& options = *program.options;
+  TrackLog& log = *program.log;
+  Ui& ui = *program.ui;
+  if (log.Empty()) {
+    ui.ShowErrorBox("No positions", kStartCaption);
+    SaveFailed(program);
+    return;
+  }
+  std::vector<TrackPoint> points = log.points;
+  std::string name = options.fileName;
+  ExpandNameMacros(name, points.front().time);
+
+  kml::KmlTrackInfo info;
+  info.statistics = ComputeStatistics(points);
+  AnalysisOptions analysisOptions;
+  analysisOptions.skipLoops = options.noLoopOpt;
+  AnalyseDistances(points, info.analysis, analysisOptions);
+  info.points = points;
+  info.downloaded = CalendarToGarminTime(log.downloadTime);
+  info.withHash = log.signState == SignState::Downloaded;
+  info.timesAreUtc = log.timeIsUtc != 0;
+  info.withPressureAltitude = log.altitudeFlag != 0;
+  std::string text(kml::kKmlDocumentStart);
+  const int body = kml::WriteKmlBody(text, info, std::nullopt, log.InstrumentText());
+  if (body != kml::kKmlBodyOk) {
+    ui.ShowErrorBox(kml::KmlBodyErrorText(body), kStartCaption);
+    SaveFailed(program);
+    return;
+  }
+  text += kml::kKmlDocumentEnd;
+  if (!WriteSaveFile(program, name, text)) {
+    SaveFailed(program);
+    return;
+  }
+  log.saved = 1;
+  ui.ShowStatus(FormatText("%d positions written", static_cast<int>(points.size())));
+  ui.ShowProduct(name);
+  program.written.emplace_back(name);
+}
+
+// OziExplorer track (.plt) and MapSource (.mps) saves of a downloaded track log.
+void SaveTrackFile(UnattendedProgram& program, bool mapSource) {
+  const CommandLineOptions& options = *program.options;
+  TrackLog& log = *program.log;
+  Ui& ui = *program.ui;
+  if (log.Empty()) {
+    ui.ShowErrorBox("No positions", kStartCaption);
+    SaveFailed(program);
+    return;
+  }
+  std::string name = options.fileName;
+  ExpandNameMacros(name, log.points.front().time);
+  const std::string text =
+      mapSource ? WriteMpsTrack(log.points) : WritePltTrack(log.points, CurrentUtcCalendar());
+  if (!WriteSaveFile(program, name, text)) {
+    SaveFailed(program);
+    return;
+  }
+  log.saved = 1;
+  ui.ShowStatus(FormatText("%d positions written", log.Count()));
+  ui.ShowProduct(name);
+  program.written.emplace_back(name);
+}
+
+// Downloaded waypoints as an OziExplorer (action 5) or GEO (action 15) waypoint file.
+void SaveWaypoints(UnattendedProgram& program, bool geo) {
+  Ui& ui = *program.ui;
+  const std::vector<Waypoint>& waypoints = *program.waypoints;
+  if (waypoints.empty()) {
+    ui.ShowErrorBox("No waypoints", "Download waypoints");
+    SaveFailed(program);
+    return;
+  }
+  const std::string text = geo ? WriteGeoWaypoints(waypoints) : WriteOziWaypoints(waypoints);
+  const std::string& name = program.options->fileName;
+  if (!WriteSaveFile(program, name, text)) {
+    SaveFailed(program);
+    return;
+  }
+  ui.ShowStatus(FormatText("%d waypoints written", static_cast<int>(waypoints.size())));
+  ui.ShowProduct(name);
+  program.written.emplace_back(name);
+}
+
+}  // namespace
+
+void ExpandNameMacros(std::string& fileName, GarminTime time) {
+  const CalendarTime t = GarminTimeToCalendar(time);
+  const std::string date = FormatText("%d%02d%02d", t.year, t.month, t.day);
+  const std::string clock = FormatText("%02d%02d%02d", t.hour, t.minute, t.second);
+  std::string out;
+  for (std::size_t at = 0; at < fileName.size();) {
+    if (fileName.compare(at, 5, "$date") == 0) {
+      out += date;
+      at += 5;
+    } else if (fileName.compare(at, 5, "$time") == 0) {
+      out += clock;
+      at += 5;
+    } else {
+      out += fileName[at++];
+    }
+  }
+  fileName = CutText(out, kMaxFileNameLength);
+}
+
+int RunUnattended(UnattendedProgram& program) {
+  if (program.options == nullptr) return 0;
+  CommandLineOptions& options = *program.options;
+  AccessFramework& framework = *program.framework;
+  if (!options.comDevicePath.empty()) {
+    framework.selectedPortName = [path = options.comDevicePath] { return path; };
+  }
+  framework.connectSeconds = options.connectSeconds;
+  framework.targets.unattended = true;
+  framework.targets.exitAfterRun = options.exitWhenDone;
+
+  int started = -1;
+  const auto access = UnattendedAccessFor(options);
+  switch (options.action) {
+    case CommandAction::KmlLog:
+    case CommandAction::OziLog:
+    case CommandAction::IgcLog:
+    case CommandAction::MpsLog:
+    case CommandAction::ReadWaypoints:
+    case CommandAction::ReadGeoWaypoints:
+    case CommandAction::FlightList:
+      if (access) started = StartAccess(program, *access);
+      break;
+    default:
+      program.ui->ShowErrorBox("Unsupported access function", "GPS access");
+      break;
+  }
+  if (started != 0) {
+    framework.exitCode = kExitFailed;
+    return options.exitWhenDone ? -1 : 0;
+  }
+  return 0;
+}
+
+int OnUnattendedDone(UnattendedProgram& program, bool success) {
+  if (program.options == nullptr) return 0;
+  CommandLineOptions& options = *program.options;
+  if (success) {
+    switch (options.action) {
+      case CommandAction::IgcLog:
+        SaveIgc(program);
+        break;
+      case CommandAction::KmlLog:
+        SaveKml(program);
+        break;
+      case CommandAction::OziLog:
+        SaveTrackFile(program, false);
+        break;
+      case CommandAction::MpsLog:
+        SaveTrackFile(program, true);
+        break;
+      case CommandAction::ReadWaypoints:
+        SaveWaypoints(program, false);
+        break;
+      case CommandAction::ReadGeoWaypoints:
+        SaveWaypoints(program, true);
+        break;
+      default:
+        break;
+    }
+  }
+  NotifyExternal(&options, success ? "Transfer completed" : "Transfer completed (error)");
+  if (IsTrackAction(options.action) && program.saveFailed) {
+    options.exitWhenDone = false;
+    options.showCommand = ShowCommand::Normal;
+  }
+  return options.exitWhenDone ? 1 : 0;
+}
+
+}  // namespace logwell

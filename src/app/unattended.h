@@ -1,0 +1,44 @@
+#pragma once
+// The unattended run: once the program is ready, the command line's action starts its access
+// (or file job); when the access ends, what it delivered is saved under a name built from the
+// log's date and time, the program that follows the run is told, and the run ends with its
+// exit code or goes on as an interactive run.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "access/access_framework.h"
+#include "app/command_line.h"
+#include "app/ui.h"
+#include "track/track_log.h"
+#include "waypoints/waypoint.h"
+
+namespace logwell {
+
+// What an unattended run works on: the parsed command line, the program's data and its one
+// access framework.
+struct UnattendedProgram {
+  CommandLineOptions* options = nullptr;  // none: not an unattended run
+  Ui* ui = nullptr;
+  AccessFramework* framework = nullptr;
+  TrackLog* log = nullptr;
+  std::vector<Waypoint>* waypoints = nullptr;
+  // A file could not be written: the window program becomes visible and stays open so that
+  // the user sees why; the headless program ends with exit code 1.
+  bool saveFailed = false;
+  std::vector<std::filesystem::path> written;  // files saved by this run
+};
+
+// Starts the action's access. Returns 0, or -1 when the program must close at once (the start
+// failed and the run ends when done).
+int RunUnattended(UnattendedProgram& program);
+
+// The completion step of the run's access: saves what it delivered and reports to the notify
+// channel. Returns 1 when the program must now close.
+int OnUnattendedDone(UnattendedProgram& program, bool success);
+
+// Replaces every "$date" in `fileName` by the date as YYYYMMDD and every "$time" by hhmmss,
+// keeping the name within 260 characters.
+void ExpandNameMacros(std::string& fileName, GarminTime time);
+
+}  // namespace logwell

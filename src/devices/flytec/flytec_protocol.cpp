@@ -1,0 +1,230 @@
+#include "devices/flytec/flytec_protocol.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+
+#include "access/access_framework.h"
+#include "access/connect.h"
+#include "access/nmea.h"
+#include "track/text_format.h"
+
+namespace logwell::flytec {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+constexpr std::size_t kModelLength = 16;
+constexpr std::size_t kPilotLength = 40;
+constexpr std::size_t kSerialLength = 7;
+constexpr std::size_t kSoftwareLength = 6;
+constexpr int kDefaultProductBudget = 30;
+constexpr milliseconds kProductAnswerWindow{2000};
+constexpr milliseconds kAfterProductPause{1000};
+constexpr std::size_t kProductLineLength = 80;
+constexpr std::size_t kReadChunk = 256;
+
+constexpr std::string_view kProductCaption = "Reading product data";
+
+struct ModelRow {
+  std::string_view contains;
+  std::string_view display;
+};
+// Searched in this order, so that "COMPEO+" is found before "COMPEO".
+constexpr std::array<ModelRow, 9> kDisplayNames = {{
+    {"5020", "5020"}, {"5030", "5030"}, {"6020", "6020"}, {"6030", "6030"},
+    {"COMPEO+", "Compeo+"}, {"COMPEO", "Compeo"}, {"COMPETINO+", "Competino+"},
+    {"COMPETINO", "Competino"}, {"GALILEO", "Galileo"},
+}};
+
+struct TrackListRow {
+  std::string_view model;
+  std::string_view above;  // empty: every firmware has the list
+};
+constexpr std::array<TrackListRow, 9> kTrackListModels = {{
+    {"COMPETINO", "1.13"}, {"5020", "1.13"}, {"COMPEO", "2.19"}, {"5030", "2.19"},
+    {"GALILEO", "2.19"}, {"COMPEO+", ""}, {"6030", ""}, {"COMPETINO+", ""}, {"6020", ""},
+}};
+
+std::string Upper(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string Cut(std::string_view text, std::size_t length) {
+  return std::string(text.substr(0, std::min(text.size(), length)));
+}
+
+}  // namespace
+
+std::string OneTrackRequest(int index) {
+  const char tens = static_cast<char>('0' + index / 10);
+  const char ones = static_cast<char>('0' + index % 10);
+  // 0x6A is the exclusive-or of "PBRTR,".
+  const unsigned checksum = 0x6Au ^ static_cast<unsigned char>(tens) ^ static_cast<unsigned char>(ones);
+  return FormatText("\x11$PBRTR,%c%c*%02X\r\n", tens, ones, checksum);
+}
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  return text;
+}
+
+std::string FillTemplate(std::string_view text, std::initializer_list<long long> numbers) {
+  std::string out;
+  auto next = numbers.begin();
+  for (const char c : text) {
+    if (c == '%' && next != numbers.end()) {
+      out += std::to_string(*next++);
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::string_view DisplayName(std::string_view model) {
+  for (const ModelRow& row : kDisplayNames) {
+    if (model.find(row.contains) != std::string_view::npos) return row.display;
+  }
+  return "Unknown";
+}
+
+bool IsKnownModel(std::string_view model) {
+  return std::any_of(kTrackListModels.begin(), kTrackListModels.end(),
+                     [&](const TrackListRow& row) { return row.model == model; });
+}
+
+bool HasTrackList(std::string_view model, std::string_view software) {
+  for (const TrackListRow& row : kTrackListModels) {
+    if (row.model != model) continue;
+    return row.above.empty() || software > row.above;  // byte-wise comparison
+  }
+  return false;
+}
+
+bool ReadProductFields(std::span<const std::string_view> fields, ProductData& product) {
+  if (fields.size() < 5) return false;
+  product.model = Cut(Upper(Trim(fields[1])), kModelLength);
+  product.pilot = Cut(Trim(fields[2]), kPilotLength);
+  product.serial = Cut(fields[3], kSerialLength);
+  product.software = Cut(fields[4], kSoftwareLength);
+  return !product.pilot.empty();
+}
+
+bool SentenceCollector::Feed(std::uint8_t byte) {
+  switch (state_) {
+    case State::WaitDollar:
+      if (byte == '$') {
+        line_.assign(1, '$');
+        state_ = State::InLine;
+      }
+      return false;
+    case State::InLine:
+      if (byte == '\r') {
+        state_ = State::WaitLineFeed;
+      } else if (byte == '\n') {
+        state_ = State::WaitDollar;
+        return true;
+      } else if (line_.size() < maxLength_) {
+        line_ += static_cast<char>(byte);
+      }
+      return false;
+    case State::WaitLineFeed:
+      if (byte == '\n') {
+        state_ = State::WaitDollar;
+        return true;
+      }
+      if (byte == '$') {  // a sentence without its line feed: start over
+        line_.assign(1, '$');
+        state_ = State::InLine;
+      }
+      return false;
+  }
+  return false;
+}
+
+std::vector<std::string_view> SplitSentence(std::string& line, std::size_t maxFields) {
+  std::vector<std::size_t> offsets(maxFields);
+  const int count = ParseNmeaSentence(std::span<char>(line.data(), line.size()), offsets);
+  std::vector<std::string_view> fields;
+  if (count <= 0) return fields;
+  for (int i = 0; i < count; ++i) {
+    fields.push_back(NmeaField(std::span<const char>(line.data(), line.size()),
+                               offsets[static_cast<std::size_t>(i)]));
+  }
+  return fields;
+}
+
+bool SendText(AccessBlock& block, std::string_view text) { return WritePortText(block, text) == 0; }
+
+ReadEnd ReadBytes(AccessBlock& block, milliseconds limit, bool silenceLimit,
+                  const std::function<bool(std::uint8_t)>& handler) {
+  std::array<std::uint8_t, kReadChunk> chunk{};
+  auto since = Clock::now();
+  for (;;) {
+    if (block.Aborted()) return ReadEnd::Aborted;
+    const int n = ReadPortChunk(block, chunk);
+    if (n < 0) return ReadEnd::ReadError;
+    if (n > 0) {
+      if (silenceLimit) since = Clock::now();
+      for (int i = 0; i < n; ++i) {
+        const std::uint8_t byte = chunk[static_cast<std::size_t>(i)];
+        if (byte == kXon || byte == kXoff) continue;
+        if (!handler(byte)) return ReadEnd::Stopped;
+      }
+    }
+    if (Clock::now() - since > limit) return ReadEnd::TimedOut;
+  }
+}
+
+int RequestProductData(AccessBlock& block, ProductData& product) {
+  const int budget = block.connectSeconds >= 1 ? block.connectSeconds : kDefaultProductBudget;
+  for (int requests = 0; 2 * requests < budget; ++requests) {
+    ShowAccessStatus(block, FillTemplate("Requesting product info (%)", {(budget - 2 * requests) / 2}));
+    if (!SendText(block, kProductRequest)) {
+      ShowAccessError(block, "COM port write error", "Requesting GPS product data");
+      return -1;
+    }
+    SentenceCollector collector(kProductLineLength);
+    bool answered = false;
+    bool gaveUp = false;  // a bad answer: the rest of the window is waited out
+    const ReadEnd end = ReadBytes(block, kProductAnswerWindow, false, [&](std::uint8_t byte) {
+      if (gaveUp || !collector.Feed(byte)) return true;
+      const auto fields = SplitSentence(collector.Line(), 5);
+      if (fields.size() < 5 || fields[0] != "$PBRSNP") {
+        gaveUp = true;
+        return true;
+      }
+      answered = true;
+      if (!ReadProductFields(fields, product)) product.pilot.clear();
+      return false;
+    });
+    if (end == ReadEnd::Aborted) return -1;  // the frame shows "Transfer aborted"
+    if (end == ReadEnd::ReadError) {
+      ShowAccessError(block, "COM port read error", kProductCaption);
+      return -1;
+    }
+    if (!answered) continue;
+    if (product.pilot.empty()) {
+      ShowAccessError(block, "Bad/missing user name", kProductCaption);
+      return -1;
+    }
+    ShowAccessStatus(block, "Product data read");
+    ShowAccessProduct(block, product.model + ", SN" + product.serial + ", SW" + product.software);
+    const std::string_view display = DisplayName(product.model);
+    block.instrumentName = Cut(display, kInstrumentNameLength);
+    block.instrumentText = Cut(product.model + " SN" + product.serial + " SW" + product.software,
+                               kInstrumentTextLength);
+    block.instrumentId = Cut(std::string(display) + ": " + product.pilot, kInstrumentIdLength);
+    if (!block.Pause(kAfterProductPause)) return -1;
+    return 0;
+  }
+  ShowAccessError(block, "No valid response from GPS", "Get GPS product data");
+  return -1;
+}
+
+}  // namespace logwell::flytec

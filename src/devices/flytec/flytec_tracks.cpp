@@ -1,0 +1,374 @@
+#include "devices/flytec/flytec_tracks.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "access/access_framework.h"
+#include "track/igc/igc_device_parser.h"
+#include "track/text_format.h"
+#include "track/track_list_dialog.h"
+#include "track/track_log.h"
+
+namespace logwell::flytec {
+namespace {
+
+using std::chrono::milliseconds;
+
+constexpr std::string_view kListCaption = "Read GPS track list";
+constexpr std::string_view kTrackCaption = "Read GPS track log";
+constexpr std::size_t kListLineLength = 79;
+constexpr milliseconds kListSilence{1000};
+constexpr milliseconds kTrackSilence{2000};
+constexpr milliseconds kBeforeTrackRequest{500};
+constexpr std::size_t kRawInitialBytes = 20000;
+constexpr int kMaxEstimateSeconds = 5999;
+
+// A decimal number with blanks around it.
+std::optional<int> Number(std::string_view text) {
+  text = Trim(text);
+  int value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc{} || end != text.data() + text.size() || text.empty()) return std::nullopt;
+  return value;
+}
+
+// "a<sep>b<sep>c" with blanks allowed around each number.
+std::optional<std::array<int, 3>> Triple(std::string_view text, char separator) {
+  std::array<int, 3> parts{};
+  for (std::size_t i = 0; i < 3; ++i) {
+    const std::size_t at = i < 2 ? text.find(separator) : text.size();
+    if (at == std::string_view::npos) return std::nullopt;
+    const auto value = Number(text.substr(0, at));
+    if (!value || *value < 0) return std::nullopt;
+    parts[i] = *value;
+    if (i < 2) text.remove_prefix(at + 1);
+  }
+  return parts;
+}
+
+bool ValidTime(const std::array<int, 3>& hms) { return hms[0] < 24 && hms[1] < 60 && hms[2] < 60; }
+
+}  // namespace
+
+bool ValidListDate(int day, int month, int twoDigitYear) {
+  if (day < 1 || day > 31 || month < 1 || month > 12) return false;
+  if (day == 31 && (month == 4 || month == 6 || month == 9 || month == 11)) return false;
+  if (month == 2 && (day > 29 || (day == 29 && twoDigitYear % 4 != 0))) return false;
+  return true;
+}
+
+std::optional<std::string_view> ParseTrackListFields(std::span<const std::string_view> fields,
+                                                     int& index, TrackListEntry& entry) {
+  if (!Number(fields[1])) return "Bad track count parameter";
+  const auto trackIndex = Number(fields[2]);
+  if (!trackIndex) return "Bad track index parameter";
+  const auto date = Triple(fields[3], '.');
+  if (!date || (*date)[2] > 99 || !ValidListDate((*date)[0], (*date)[1], (*date)[2])) {
+    return "Bad track date parameter";
+  }
+  const auto time = Triple(fields[4], ':');
+  if (!time || !ValidTime(*time)) return "Bad track time parameter";
+  const auto duration = Triple(fields[5], ':');
+  if (!duration || !ValidTime(*duration)) return "Bad track duration parameter";
+  CalendarTime start;
+  start.year = 2000 + (*date)[2];
+  start.month = (*date)[1];
+  start.day = (*date)[0];
+  start.hour = (*time)[0];
+  start.minute = (*time)[1];
+  start.second = (*time)[2];
+  index = *trackIndex;
+  entry.startTime = CalendarToGarminTime(start);
+  entry.durationSeconds = static_cast<std::uint32_t>((*duration)[0] * 3600 + (*duration)[1] * 60 + (*duration)[2]);
+  return std::nullopt;
+}
+
+int ReadTrackList(AccessBlock& block) {
+  ShowAccessStatus(block, "Requesting track list");
+  block.trackList.fill(TrackListEntry{});
+  if (!SendText(block, kTrackListRequest)) {
+    ShowAccessError(block, "E500 COM port write error", kListCaption);
+    return -1;
+  }
+  SentenceCollector collector(kListLineLength);
+  std::optional<std::string_view> error;
+  const ReadEnd end = ReadBytes(block, kListSilence, true, [&](std::uint8_t byte) {
+    if (!collector.Feed(byte)) return true;
+    const auto fields = SplitSentence(collector.Line(), 10);
+    if (fields.size() < 6) {
+      error = "NMEA line parse error";
+    } else if (fields[0] != "$PBRTL") {
+      error = "Bad NMEA identifier";
+    } else {
+      int index = 0;
+      TrackListEntry entry;
+      error = ParseTrackListFields(fields, index, entry);
+      if (!error && index >= 0 && static_cast<std::size_t>(index) < kMaxTrackListEntries) {
+        block.trackList[static_cast<std::size_t>(index)] = entry;
+      }
+    }
+    return !error;
+  });
+  if (end == ReadEnd::Aborted) return -1;
+  if (end == ReadEnd::ReadError) {
+    ShowAccessError(block, "COM port read error", kListCaption);
+    return -1;
+  }
+  if (error) {
+    ShowAccessError(block, *error, kListCaption);
+    return -1;
+  }
+  const auto found = std::count_if(block.trackList.begin(), block.trackList.end(),
+                                   [](const TrackListEntry& e) { return e.startTime != 0; });
+  ShowAccessStatus(block, FillTemplate("% tracks in track list found", {found}));
+  return 0;
+}
+
+bool SelectTracks(AccessBlock& block, const FlytecContext& context) {
+  const bool named = std::any_of(context.commandLineTracks.begin(), context.commandLineTracks.end(),
+                                 [](int n) { return n >= 0; });
+  block.trackSelection.reset();
+  if (named) {
+    for (const int index : context.commandLineTracks) {
+      if (index >= 0 && static_cast<std::size_t>(index) < kMaxTrackListEntries &&
+          block.trackList[static_cast<std::size_t>(index)].startTime != 0) {
+        block.trackSelection.set(static_cast<std::size_t>(index));
+      }
+    }
+    if (block.trackSelection.none()) {
+      // None of the named tracks is stored: nothing the user asked for can be downloaded.
+      ShowAccessError(block, "No selected track found in track list", kTrackCaption);
+      return false;
+    }
+    return true;
+  }
+  if (block.owner == nullptr) return false;
+  return ChooseTracks(*block.owner, block.trackList, block.portName, block.instrumentName,
+                      block.trackSelection) > 0;
+}
+
+std::optional<std::string> MergeTrack(std::vector<TrackPoint>& accumulated,
+                                      std::vector<TrackPoint>&& next) {
+  if (next.empty()) return std::nullopt;
+  if (accumulated.empty()) {
+    accumulated = std::move(next);
+    return std::nullopt;
+  }
+  const std::string gapText =
+      FormatText("Time gap between tracks greater than %d s", static_cast<int>(kMaxMergeGapSeconds));
+  if (accumulated.back().time < next.front().time) {
+    if (next.front().time - accumulated.back().time > kMaxMergeGapSeconds) return gapText;
+    next.front().segmentStart &= ~1u;
+    accumulated.insert(accumulated.end(), next.begin(), next.end());
+    return std::nullopt;
+  }
+  if (!(accumulated.front().time > next.back().time)) return "Overlapping track start/stop times";
+  if (accumulated.front().time - next.back().time > kMaxMergeGapSeconds) return gapText;
+  accumulated.front().segmentStart &= ~1u;
+  next.insert(next.end(), accumulated.begin(), accumulated.end());
+  accumulated = std::move(next);
+  return std::nullopt;
+}
+
+int IgcLineBuilder::Feed(std::uint8_t byte) {
+  if (!inLine_) {
+    if (byte == '\n' || byte == '\r') return 1;  // empty lines between records
+    if (byte < 'A' || byte > 'Z') {
+      badByte_ = byte;
+      return -1;
+    }
+    line_.assign(1, static_cast<char>(byte));
+    inLine_ = true;
+    return 1;
+  }
+  if (byte == '\n') {
+    inLine_ = false;
+    return 0;
+  }
+  if (line_.size() >= kMaxLine) return -2;
+  line_ += static_cast<char>(byte);
+  return 1;
+}
+
+int EstimateSecondsLeft(GarminTime listedStart, std::uint32_t durationSeconds, GarminTime current,
+                        double elapsedSeconds) {
+  if (current <= listedStart || elapsedSeconds <= 0.0) return kMaxEstimateSeconds;
+  const double covered = current - listedStart;
+  const double remaining = std::max(0.0, static_cast<double>(durationSeconds) - covered);
+  const double left = elapsedSeconds * remaining / covered;
+  return static_cast<int>(std::min<double>(left, kMaxEstimateSeconds));
+}
+
+namespace {
+
+struct TrackOutcome {
+  std::vector<TrackPoint> points;
+  bool signedTrack = false;
+  std::string manufacturer;
+  std::string serial;
+  GarminTime firstFix = 0;
+};
+
+// Downloads one track: the request is sent, then IGC lines are read until the instrument has
+// been silent for two seconds. Returns 0 or -1 after the failure was shown.
+int DownloadOneTrack(AccessBlock& block, const FlytecContext& context, bool trackListInUse,
+                     int index, std::string* raw, TrackOutcome& outcome) {
+  GarminTime listedStart = 0;
+  std::uint32_t listedDuration = 0;
+  if (!trackListInUse) {
+    ShowAccessStatus(block, "Requesting track log");
+    if (!SendText(block, kWholeMemoryRequest)) {
+      ShowAccessError(block, "E202 COM port write error", kTrackCaption);
+      return -1;
+    }
+  } else {
+    ShowAccessStatus(block, FillTemplate("Requesting track log %", {index + 1}));
+    if (!block.Pause(kBeforeTrackRequest)) return -1;
+    if (!SendText(block, OneTrackRequest(index))) {
+      ShowAccessError(block, "E202 COM port write error", kTrackCaption);
+      return -1;
+    }
+    listedStart = block.trackList[static_cast<std::size_t>(index)].startTime;
+    listedDuration = block.trackList[static_cast<std::size_t>(index)].durationSeconds;
+  }
+
+  igc::IgcDeviceLineParser parser(igc::IgcDeviceVariant::FlytecBrauniger);
+  parser.onPosition = context.reportPosition;
+  IgcLineBuilder builder;
+  std::string error;
+  bool rawFailed = false;
+  const ReadEnd end = ReadBytes(block, kTrackSilence, true, [&](std::uint8_t byte) {
+    if (raw != nullptr) {
+      try {
+        raw->push_back(static_cast<char>(byte));
+      } catch (const std::bad_alloc&) {
+        rawFailed = true;
+        return false;
+      }
+    }
+    const int state = builder.Feed(byte);
+    if (state == 1) return true;
+    if (state == -1) {
+      error = FormatText("E205 Bad record type (%02X)", builder.BadByte());
+      return false;
+    }
+    if (state == -2) {
+      error = "E207 Too long sentence";
+      return false;
+    }
+    const int code = parser.ParseLine(builder.Line());
+    if (code < 0) {
+      error = FormatText("E206 Format error %d", -code);
+      return false;
+    }
+    const auto n = static_cast<long long>(parser.Points().size());
+    if (builder.Line()[0] == 'B') {
+      if (n == 1) {
+        ShowAccessStatus(block, "Receiving track log");
+      } else if (n % 100 == 1) {
+        if (!trackListInUse) {
+          ShowAccessStatus(block, FillTemplate("Track position %", {n}));
+        } else {
+          const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() -
+                                                               parser.FirstFixTick()).count();
+          const int left = EstimateSecondsLeft(listedStart, listedDuration,
+                                               parser.Points().back().time, elapsed);
+          ShowAccessStatus(block, FillTemplate("Track position % (%m %s)", {n, left / 60, left % 60}));
+        }
+        if (context.notify) context.notify(FillTemplate("Progress %/?", {n}));
+      }
+    }
+    return true;
+  });
+  if (rawFailed) {
+    ShowAccessError(block, "E204 Track log memory allocation", kTrackCaption);
+    return -1;
+  }
+  if (end == ReadEnd::Aborted) return -1;
+  if (end == ReadEnd::ReadError) {
+    ShowAccessError(block, "E203 COM port read error", kTrackCaption);
+    return -1;
+  }
+  if (!error.empty()) {
+    ShowAccessError(block, error, kTrackCaption);
+    return -1;
+  }
+  ShowAccessStatus(block, FillTemplate("% points received", {static_cast<long long>(parser.Points().size())}));
+  if (parser.Points().empty()) {
+    ShowAccessError(block, "No points detected", kTrackCaption);
+    return -1;
+  }
+  if (parser.LoggerSerial().empty()) {
+    ShowAccessError(block, "Bad or missing A-record", kTrackCaption);
+    return -1;
+  }
+  outcome.signedTrack = parser.GRecordCount() > 0;
+  outcome.manufacturer = parser.Manufacturer();
+  outcome.serial = parser.LoggerSerial();
+  outcome.firstFix = parser.FirstFixTime();
+  outcome.points = parser.TakePoints();
+  return 0;
+}
+
+}  // namespace
+
+int DownloadTrackLog(AccessBlock& block, const FlytecContext& context, bool trackListInUse) {
+  const std::size_t selected = block.trackSelection.count();
+  std::string raw;
+  raw.reserve(kRawInitialBytes);
+  std::vector<TrackPoint> merged;
+  bool everyTrackSigned = true;
+  int downloaded = 0;
+  TrackOutcome first;
+  for (int index = 0; index < static_cast<int>(kMaxTrackListEntries); ++index) {
+    if (!block.trackSelection.test(static_cast<std::size_t>(index))) continue;
+    TrackOutcome outcome;
+    if (DownloadOneTrack(block, context, trackListInUse, index, downloaded == 0 ? &raw : nullptr,
+                         outcome) < 0) {
+      return -1;
+    }
+    everyTrackSigned = everyTrackSigned && outcome.signedTrack;
+    if (downloaded == 0) {
+      first.manufacturer = outcome.manufacturer;
+      first.serial = outcome.serial;
+      first.firstFix = outcome.firstFix;
+    }
+    ++downloaded;
+    if (const auto mergeError = MergeTrack(merged, std::move(outcome.points))) {
+      ShowAccessError(block, *mergeError, kTrackCaption);
+      return -1;
+    }
+  }
+  if (downloaded == 0) {
+    ShowAccessError(block, "No points detected", kTrackCaption);
+    return -1;
+  }
+  if (selected > 1) {
+    ShowAccessStatus(block, FillTemplate("% points received", {static_cast<long long>(merged.size())}));
+  }
+  block.points = std::move(merged);
+  RawIgcLog log;
+  log.text = std::move(raw);
+  log.firstFixTime = first.firstFix;
+  log.logCount = downloaded;
+  log.loggerSerial = first.serial;
+  log.manufacturer = first.manufacturer;
+  block.rawIgc = std::move(log);
+  if (!everyTrackSigned && block.owner != nullptr) block.owner->ShowInfoBox("No G-records found", kTrackCaption);
+  return everyTrackSigned ? 1 : 0;
+}
+
+std::string FlightListText(std::span<const TrackListEntry> entries) {
+  std::string text = "Flightlist:\n";
+  for (const TrackListEntry& entry : entries) {
+    if (entry.startTime == 0) continue;
+    const CalendarTime t = GarminTimeToCalendar(entry.startTime);
+    const std::uint32_t d = entry.durationSeconds;
+    text += FormatText("%02d.%02d.%02d,%02d:%02d:%02d,%d:%02d:%02d\n", t.year % 100, t.month, t.day,
+                       t.hour, t.minute, t.second, static_cast<int>(d / 3600),
+                       static_cast<int>(d / 60 % 60), static_cast<int>(d % 60));
+  }
+  return text;
+}
+
+}  // namespace logwell::flytec

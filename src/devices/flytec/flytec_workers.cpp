@@ -1,0 +1,94 @@
+#include "devices/flytec/flytec_workers.h"
+
+#include <algorithm>
+
+#include "access/access_framework.h"
+#include "access/connect.h"
+#include "access/worker_frame.h"
+#include "devices/flytec/flytec_tracks.h"
+#include "devices/flytec/flytec_waypoints.h"
+#include "track/track_list_dialog.h"
+
+namespace logwell::flytec {
+
+bool OpenFlytecPort(AccessBlock& block) { return ConnectComPort(block, kBaudRate, true) == 0; }
+
+int RunReadTrackLog(AccessBlock& block, const FlytecContext& context) {
+  ProductData product;
+  if (RequestProductData(block, product) < 0) return -1;
+  bool trackListInUse = false;
+  if (HasTrackList(product.model, product.software)) {
+    if (ReadTrackList(block) < 0) return -1;
+    if (!SelectTracks(block, context)) return -1;
+    trackListInUse = true;
+  }
+  if (!trackListInUse) {
+    block.trackSelection.reset();
+    block.trackSelection.set(0);
+  }
+  const int result = DownloadTrackLog(block, context, trackListInUse);
+  block.sourceKind = TrackSourceKind::Flytec;
+  block.timeIsUtc = 1;
+  block.signState = result != 0 ? SignState::Downloaded : SignState::NotSignable;
+  block.altitudeFlag = 1;
+  return result;
+}
+
+int RunReadFlightList(AccessBlock& block, const FlytecContext& context) {
+  block.sourceKind = TrackSourceKind::Flytec;
+  ProductData product;
+  if (RequestProductData(block, product) < 0) return -1;
+  if (!HasTrackList(product.model, product.software)) return -1;
+  if (ReadTrackList(block) < 0) return -1;
+  const bool any = std::any_of(block.trackList.begin(), block.trackList.end(),
+                               [](const TrackListEntry& e) { return e.startTime != 0; });
+  if (context.unattended) {
+    if (context.notify) context.notify(FlightListText(block.trackList));
+    return any ? 0 : -1;
+  }
+  if (block.owner != nullptr) {
+    ChooseTracks(*block.owner, block.trackList, block.portName, block.instrumentName,
+                 block.trackSelection);
+  }
+  return any ? 0 : -1;
+}
+
+int RunReadWaypoints(AccessBlock& block, const FlytecContext& context) {
+  ProductData product;
+  if (RequestProductData(block, product) < 0) return -1;
+  return DownloadWaypoints(block, context, false);
+}
+
+int RunWriteWaypoints(AccessBlock& block, const FlytecContext& context) {
+  ProductData product;
+  if (RequestProductData(block, product) < 0) return -1;
+  return UploadWaypoints(block, context);
+}
+
+namespace {
+
+AccessWorker Worker(const FlytecContext& context, int (*steps)(AccessBlock&, const FlytecContext&),
+                    bool clearTrace) {
+  WorkerSteps frame;
+  frame.clearTrace = clearTrace;
+  frame.openPort = OpenFlytecPort;
+  frame.run = [context, steps](AccessBlock& block) { return steps(block, context); };
+  return FrameWorker(std::move(frame));
+}
+
+}  // namespace
+
+bool RegisterFlytecWorkers(AccessTable& table, const FlytecContext& context) {
+  bool ok = true;
+  ok &= table.Register(AccessType::ReadTrackLog, ProtocolType::Flytec,
+                       Worker(context, RunReadTrackLog, true));
+  ok &= table.Register(AccessType::ReadWaypoints, ProtocolType::Flytec,
+                       Worker(context, RunReadWaypoints, false));
+  ok &= table.Register(AccessType::WriteWaypoints, ProtocolType::Flytec,
+                       Worker(context, RunWriteWaypoints, false));
+  ok &= table.Register(AccessType::ReadFlightList, ProtocolType::Flytec,
+                       Worker(context, RunReadFlightList, true));
+  return ok;
+}
+
+}  // namespace logwell::flytec

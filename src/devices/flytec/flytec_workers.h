@@ -1,0 +1,22 @@
+#pragma once
+// The Flytec/Brauniger cells of the access table: protocol type 4 (read and write waypoints,
+// read track log, upload and read CTR, read flight list) and protocol type 11 (all tracks).
+#include "access/access_table.h"
+#include "devices/flytec/flytec_protocol.h"
+
+namespace logwell::flytec {
+
+// Every worker opens the port at 57600 baud with XON/XOFF in both directions.
+bool OpenFlytecPort(AccessBlock& block);
+
+// The protocol steps of each worker (after the port is open).
+int RunReadTrackLog(AccessBlock& block, const FlytecContext& context);
+int RunReadFlightList(AccessBlock& block, const FlytecContext& context);
+int RunReadWaypoints(AccessBlock& block, const FlytecContext& context);
+int RunWriteWaypoints(AccessBlock& block, const FlytecContext& context);
+
+// Fills the family's cells. `context` is copied into each worker. False when a cell was
+// already taken.
+bool RegisterFlytecWorkers(AccessTable& table, const FlytecContext& context);
+
+}  // namespace logwell::flytec

@@ -1,0 +1,188 @@
+// The unattended run end to end: a command line, a virtual Flytec on a pseudo-terminal, the
+// headless program, the files it writes and what it reports to the program that follows it.
+#include "app/unattended.h"
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/headless_program.h"
+#include "sim/flight_generator.h"
+#include "sim/flytec/flytec_model.h"
+#include "sim/virtual_instrument.h"
+#include "support/scripted_ui.h"
+
+namespace logwell {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ScriptedUi;
+using testing::UiEvent;
+using testing::UiEventKind;
+
+GarminTime At(int year, int month, int day, int hour, int minute, int second) {
+  CalendarTime t;
+  t.year = year;
+  t.month = month;
+  t.day = day;
+  t.hour = hour;
+  t.minute = minute;
+  t.second = second;
+  return CalendarToGarminTime(t);
+}
+
+TEST(ExpandNameMacros, DateAndTimeOfTheFirstPosition) {
+  std::string name = "flights/$date/log-$time-$date.kml";
+  ExpandNameMacros(name, At(2023, 5, 6, 7, 8, 9));
+  EXPECT_EQ(name, "flights/20230506/log-070809-20230506.kml");
+  std::string noMacro = "$dat$tim";
+  ExpandNameMacros(noMacro, 0);
+  EXPECT_EQ(noMacro, "$dat$tim");
+  std::string longName(255, 'x');
+  longName += "$date";
+  ExpandNameMacros(longName, 0);
+  EXPECT_EQ(longName.size(), 260u);  // what does not fit is cut off
+}
+
+// A follower bound to a datagram socket; returns the texts of the reports.
+class Follower {
+ public:
+  explicit Follower(fs::path path) : path_(std::move(path)) {
+    fd_ = ::socket(AF_UNIX, SOCK_DGRAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path_.c_str(), sizeof(address.sun_path) - 1);
+    ::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
+    timeval timeout{0, 200000};
+    ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
+  }
+  ~Follower() {
+    ::close(fd_);
+    fs::remove(path_);
+  }
+  std::vector<std::string> Texts() const {
+    std::vector<std::string> texts;
+    char buffer[8192];
+    for (;;) {
+      const ssize_t size = ::recv(fd_, buffer, sizeof(buffer), 0);
+      if (size < 8) return texts;
+      texts.emplace_back(buffer + 8, static_cast<std::size_t>(size) - 8);
+    }
+  }
+
+ private:
+  fs::path path_;
+  int fd_ = -1;
+};
+
+class UnattendedRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() / ("logwell-unattended-" + std::to_string(::getpid()) + "-" +
+                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+  }
+  void TearDown() override { fs::remove_all(dir); }
+
+  void StartInstrument(bool silent = false) {
+    sim::FlightPlan plan;
+    plan.startTime = At(2023, 5, 26, 10, 0, 0);
+    plan.duration = std::chrono::minutes(10);
+    plan.fixInterval = std::chrono::seconds(5);
+    sim::FlytecModelConfig config;
+    config.model = "COMPEO+";
+    flight = sim::FlytecIgcText(sim::GenerateFlight(plan), config.serial, config.pilot);
+    config.flights = {flight};
+    if (silent) config.faultsFor["PBRSNP"] = {sim::Fault{sim::Fault::Kind::Silence}};
+    auto model = std::make_unique<sim::FlytecModel>(std::move(config));
+    sim::FlytecModel* raw = model.get();
+    instrument = std::make_unique<sim::VirtualInstrument>(std::move(model));
+    raw->Attach(instrument.get());
+  }
+
+  // Runs a command line; `%dev` stands for the instrument's device, `%dir` for the folder.
+  int Run(std::string commandLine) {
+    for (const auto& [key, value] : {std::pair<std::string, std::string>{"%dev", instrument->DevicePath()},
+                                     {"%dir", dir.string()}}) {
+      for (std::size_t at; (at = commandLine.find(key)) != std::string::npos;) commandLine.replace(at, key.size(), value);
+    }
+    ui.ScriptChoice(std::vector<int>{0});  // the Track List: the first track
+    ParseResult parsed = ParseCommandLine(commandLine, ui);
+    EXPECT_EQ(parsed.outcome, ParseOutcome::Go);
+    if (!parsed.options) return -1;
+    return RunHeadlessUnattended(*parsed.options, ui);
+  }
+
+  std::vector<UiEvent> Errors() const {
+    std::vector<UiEvent> errors;
+    for (const UiEvent& e : ui.Boxes()) {
+      if (e.kind == UiEventKind::Error) errors.push_back(e);
+    }
+    return errors;
+  }
+
+  std::string Read(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  fs::path dir;
+  ScriptedUi ui;
+  std::string flight;
+  std::unique_ptr<sim::VirtualInstrument> instrument;
+};
+
+TEST_F(UnattendedRun, IgcLogFolderGetsTheInstrumentsOwnTextUnderTheNextFlightNumber) {
+  StartInstrument();
+  Follower follower(dir / "follower");
+  const std::string line = "/COM=%dev /GPS=IQCOMPEO /IGC_LOG=%dir/ /EXIT /WIN=0 /NOTIFY=%dir/follower";
+  EXPECT_EQ(Run(line), 0);
+  EXPECT_EQ(Read(dir / "2023-05-26-xxx-123-01.igc"), flight);
+  const auto reports = follower.Texts();
+  ASSERT_GE(reports.size(), 2u);
+  EXPECT_EQ(reports.front(), "Transfer started");
+  EXPECT_EQ(reports.back(), "Transfer completed");
+
+  EXPECT_EQ(Run(line), 0);  // the same flight again: the next free number
+  EXPECT_EQ(Read(dir / "2023-05-26-xxx-123-02.igc"), flight);
+  for (const UiEvent& e : Errors()) ADD_FAILURE() << e.caption << ": " << e.text;
+}
+
+TEST_F(UnattendedRun, ExistingFileWithoutOverwriteFindsNoFreeFlightNumber) {
+  StartInstrument();
+  { std::ofstream(dir / "taken.igc") << "keep"; }
+  EXPECT_EQ(Run("/COM=%dev /GPS=IQCOMPEO /IGC_LOG=%dir/taken.igc /EXIT /WIN=0"), 1);
+  EXPECT_EQ(Errors(), (std::vector<UiEvent>{{UiEventKind::Error, "Save IGC log", "No free flight number available"}}));
+  EXPECT_EQ(Read(dir / "taken.igc"), "keep");
+  ui.Clear();
+  EXPECT_EQ(Run("/COM=%dev /GPS=IQCOMPEO /IGC_LOG=%dir/taken.igc /OVERWRITE /EXIT /WIN=0"), 0);
+  EXPECT_EQ(Read(dir / "taken.igc"), flight);
+}
+
+TEST_F(UnattendedRun, FailedDownloadExitsWithOneAndWritesNothing) {
+  StartInstrument(true);
+  Follower follower(dir / "follower");
+  EXPECT_EQ(Run("/COM=%dev /GPS=IQCOMPEO /IGC_LOG=%dir/ /TIMEOUT=2 /EXIT /WIN=0 /NOTIFY=%dir/follower"), 1);
+  EXPECT_EQ(follower.Texts().back(), "Transfer completed (error)");
+  std::vector<fs::path> files;
+  for (const auto& entry : fs::directory_iterator(dir)) files.push_back(entry.path().filename());
+  EXPECT_TRUE(files.empty() || (files.size() == 1 && files[0] == "follower"));
+}
+
+TEST_F(UnattendedRun, ActionOfAFamilyNotBuiltIsRefusedByTheTable) {
+  StartInstrument();
+  EXPECT_EQ(Run("/COM=%dev /GPS=MAGELLAN /IGC_LOG=%dir/ /EXIT /WIN=0"), 1);
+  EXPECT_EQ(Errors(), (std::vector<UiEvent>{{UiEventKind::Error, "GPS access", "Unsupported access function"}}));
+}
+
+}  // namespace
+}  // namespace logwell
