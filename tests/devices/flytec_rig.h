@@ -66,7 +66,7 @@ class FlytecRig {
     std::promise<int> done;
     auto finished = done.get_future();
     const int started = framework.StartCommandAccess(
-        "Test", &ui, access, ProtocolType::Flytec, 0,
+        "Test", &ui, access, protocol, 0,
         [&done, completion](AccessBlock& block) {
           const int result = block.result;
           if (completion) completion(block);
@@ -90,6 +90,7 @@ class FlytecRig {
   AccessFramework framework{table};
   TrackLog log;
   flytec::FlytecContext context;
+  ProtocolType protocol = ProtocolType::Flytec;
   sim::FlytecModel* model = nullptr;
   std::unique_ptr<sim::VirtualInstrument> instrument;
   std::vector<Waypoint> waypointsReceived;
