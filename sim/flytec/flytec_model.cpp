@@ -124,7 +124,8 @@ std::string FlytecIgcText(const std::vector<TrackPoint>& points, const std::stri
   return text;
 }
 
-FlytecModel::FlytecModel(FlytecModelConfig config) : config_(std::move(config)) {}
+FlytecModel::FlytecModel(FlytecModelConfig config)
+    : config_(std::move(config)), ctrStored_(config_.ctrList) {}
 
 std::vector<FlytecWaypoint> FlytecModel::Waypoints() const {
   std::lock_guard lock(mutex_);

@@ -37,6 +37,8 @@ struct FlytecModelConfig {
   int baudRate = 57600;
   int flowControlEveryLines = 40;  // an XOFF/XON pair after this many lines; 0 never
   char ctrAck = '1';               // status of the $PBRANS answer to a CTR upload
+  // The CTR list held at the start, as "$PBRCTR,..." sentence bodies (uploads add to it).
+  std::vector<std::string> ctrList;
   // Faults applied to the answer of a request ("PBRSNP", "PBRTL", "PBRTR", "PBRIGC",
   // "PBRWPS", "PBRCTR", "PBRCTRW"), each once.
   std::map<std::string, std::vector<Fault>> faultsFor;

@@ -53,7 +53,7 @@ void AccessFramework::InitGpsAccess() {
 
 int AccessFramework::StartGpsAccess(Ui* owner, AccessType accessType, ProtocolType protocolType,
                                     int param, AccessCompletion completion,
-                                    std::vector<Waypoint>* upload) {
+                                    std::vector<Waypoint>* upload, AirspaceList* airspaceUpload) {
   exitCode = 0;
 
   // Nothing is taken before these three checks.
@@ -114,6 +114,10 @@ int AccessFramework::StartGpsAccess(Ui* owner, AccessType accessType, ProtocolTy
     started->waypoints = std::move(*upload);
     upload->clear();
   }
+  if (airspaceUpload != nullptr) {
+    started->airspace = std::move(*airspaceUpload);
+    airspaceUpload->clear();
+  }
   currentAccess = block.release();  // the worker thread owns it from here
   return 0;
 }
@@ -121,13 +125,15 @@ int AccessFramework::StartGpsAccess(Ui* owner, AccessType accessType, ProtocolTy
 int AccessFramework::StartCommandAccess(std::string_view commandCaption, Ui* owner,
                                         AccessType accessType, ProtocolType protocolType,
                                         int param, AccessCompletion completion,
-                                        std::vector<Waypoint>* upload) {
+                                        std::vector<Waypoint>* upload,
+                                        AirspaceList* airspaceUpload) {
   int idle = 0;
   if (!gpsBusy.compare_exchange_strong(idle, 1)) {
     return Refuse(owner, "Busy GPS driver", commandCaption);
   }
   const int started =
-      StartGpsAccess(owner, accessType, protocolType, param, std::move(completion), upload);
+      StartGpsAccess(owner, accessType, protocolType, param, std::move(completion), upload,
+                     airspaceUpload);
   if (started < 0) gpsBusy = 0;
   return started;
 }

@@ -47,6 +47,7 @@ int RunHeadlessUnattended(CommandLineOptions& options, Ui& ui) {
   AccessFramework framework(table);
   framework.InitGpsAccess();
   std::vector<Waypoint> waypoints;
+  AirspaceList airspace;
   std::mutex mutex;
   std::condition_variable posted;
   std::optional<bool> done;
@@ -57,6 +58,10 @@ int RunHeadlessUnattended(CommandLineOptions& options, Ui& ui) {
   };
   targets.replaceWaypoints = [&waypoints](WaypointDownload&& download) {
     waypoints = std::move(download.waypoints);
+  };
+  targets.takeOverAirspace = [&airspace](AccessBlock& block) {
+    airspace = std::move(block.airspace);
+    block.airspace.clear();
   };
   targets.postUnattendedDone = [&](bool success) {
     std::lock_guard lock(mutex);
@@ -70,6 +75,7 @@ int RunHeadlessUnattended(CommandLineOptions& options, Ui& ui) {
   program.framework = &framework;
   program.log = &CurrentTrackLog();
   program.waypoints = &waypoints;
+  program.airspace = &airspace;
   if (RunUnattended(program) < 0 || framework.exitCode != 0) {
     return kExitFailed;
   }

@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "access/access_completion.h"
+#include "airspace/airspace_list.h"
 #include "optimise/distance_analysis.h"
 #include "track/atomic_file.h"
 #include "track/igc/igc_commands.h"
@@ -11,6 +12,7 @@
 #include "track/kml/kml_writer.h"
 #include "track/statistics.h"
 #include "track/text_format.h"
+#include "waypoints/waypoint_files.h"
 #include "waypoints/waypoint_formats.h"
 
 namespace logwell {
@@ -37,13 +39,48 @@ AccessCompletion CompletionFor(AccessType access) {
 }
 
 int StartAccess(UnattendedProgram& program, const UnattendedAccess& access,
-                std::vector<Waypoint>* upload = nullptr) {
+                std::vector<Waypoint>* upload = nullptr, AirspaceList* airspaceUpload = nullptr) {
   CommandLineOptions& options = *program.options;
   const int started = program.framework->StartCommandAccess(
       kStartCaption, program.ui, access.accessType, access.gps.protocol, access.gps.parameter,
-      CompletionFor(access.accessType), upload);
+      CompletionFor(access.accessType), upload, airspaceUpload);
   if (started == 0) NotifyExternal(&options, "Transfer started");
   return started;
+}
+
+// Instruments that keep one text per waypoint: the upload folds name and description into it.
+bool ShortNameInstrument(int gpsCode) {
+  return gpsCode == 4 || gpsCode == 9 || gpsCode == 12 || gpsCode == 14 || gpsCode == 17 ||
+         gpsCode == 18;
+}
+
+// Actions 6 and 7: the waypoint file is read and handed to the upload.
+int StartWaypointUpload(UnattendedProgram& program, const UnattendedAccess& access) {
+  const CommandLineOptions& options = *program.options;
+  UploadFileOptions read;
+  read.namesAndDescriptions = options.action == CommandAction::WriteWaypoints2;
+  read.shortNameInstrument = ShortNameInstrument(options.gpsCode);
+  read.compId = options.compId;
+  read.civlId = options.civlId;
+  read.dashName = options.compSpecial;
+  std::vector<Waypoint> upload;
+  if (ReadWaypointsForUpload(options.fileName, read, *program.ui, upload) < 0) return -1;
+  if (!options.exitWhenDone && program.waypoints != nullptr) *program.waypoints = upload;
+  program.ui->ShowProduct(options.fileName);
+  return StartAccess(program, access, &upload);
+}
+
+// Action 13: the OpenAir file is read, every airspace in it selected and uploaded.
+int StartCtrUpload(UnattendedProgram& program, const UnattendedAccess& access) {
+  const CommandLineOptions& options = *program.options;
+  AirspaceSettings settings;
+  auto records = ReadAirspacesForUpload(options.fileName, *program.ui, settings);
+  if (!records) return -1;
+  if (!options.exitWhenDone) {
+    program.ui->ShowStatus(FormatText("%d CTRs read", static_cast<int>(records->size())));
+    if (program.airspace != nullptr) *program.airspace = *records;
+  }
+  return StartAccess(program, access, nullptr, &*records);
 }
 
 void SaveFailed(UnattendedProgram& program) {
@@ -223,6 +260,13 @@ int RunUnattended(UnattendedProgram& program) {
     case CommandAction::ReadGeoWaypoints:
     case CommandAction::FlightList:
       if (access) started = StartAccess(program, *access);
+      break;
+    case CommandAction::WriteWaypoints:
+    case CommandAction::WriteWaypoints2:
+      if (access) started = StartWaypointUpload(program, *access);
+      break;
+    case CommandAction::WriteCtr:
+      if (access) started = StartCtrUpload(program, *access);
       break;
     default:
       program.ui->ShowErrorBox("Unsupported access function", "GPS access");

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "access/access_framework.h"
+#include "airspace/airspace_record.h"
 #include "app/command_line.h"
 #include "app/ui.h"
 #include "track/track_log.h"
@@ -23,6 +24,7 @@ struct UnattendedProgram {
   AccessFramework* framework = nullptr;
   TrackLog* log = nullptr;
   std::vector<Waypoint>* waypoints = nullptr;
+  AirspaceList* airspace = nullptr;  // the program's CTR list; none: not shown
   // A file could not be written: the window program becomes visible and stays open so that
   // the user sees why; the headless program ends with exit code 1.
   bool saveFailed = false;

@@ -17,6 +17,7 @@
 #include "sim/flytec/flytec_model.h"
 #include "sim/virtual_instrument.h"
 #include "support/scripted_ui.h"
+#include "waypoints/waypoint_formats.h"
 
 namespace logwell {
 namespace {
@@ -105,6 +106,7 @@ class UnattendedRun : public ::testing::Test {
     sim::FlytecModel* raw = model.get();
     instrument = std::make_unique<sim::VirtualInstrument>(std::move(model));
     raw->Attach(instrument.get());
+    flytec = raw;
   }
 
   // Runs a command line; `%dev` stands for the instrument's device, `%dir` for the folder.
@@ -139,6 +141,7 @@ class UnattendedRun : public ::testing::Test {
   ScriptedUi ui;
   std::string flight;
   std::unique_ptr<sim::VirtualInstrument> instrument;
+  sim::FlytecModel* flytec = nullptr;
 };
 
 TEST_F(UnattendedRun, IgcLogFolderGetsTheInstrumentsOwnTextUnderTheNextFlightNumber) {
@@ -182,6 +185,61 @@ TEST_F(UnattendedRun, ActionOfAFamilyNotBuiltIsRefusedByTheTable) {
   StartInstrument();
   EXPECT_EQ(Run("/COM=%dev /GPS=MAGELLAN /IGC_LOG=%dir/ /EXIT /WIN=0"), 1);
   EXPECT_EQ(Errors(), (std::vector<UiEvent>{{UiEventKind::Error, "GPS access", "Unsupported access function"}}));
+}
+
+TEST_F(UnattendedRun, WaypointFileIsUploadedWithTheNameRuleOfEachAction) {
+  std::vector<Waypoint> file(2);
+  file[0].SetId("TOP");
+  file[0].SetDescription("HILL TOP");
+  file[0].altitude = 1200;
+  file[1].SetId("LZ");
+  file[1].altitude = 450;
+  { std::ofstream(dir / "points.wpt", std::ios::binary) << WriteOziWaypoints(file); }
+  StartInstrument();
+  Follower follower(dir / "follower");
+  EXPECT_EQ(Run("/COM=%dev /GPS=IQCOMPEO /WR_WPT=%dir/points.wpt /EXIT /WIN=0 /NOTIFY=%dir/follower"), 0);
+  EXPECT_EQ(Run("/COM=%dev /GPS=IQCOMPEO /WR_WPT2=%dir/points.wpt /EXIT /WIN=0"), 0);
+  const auto stored = flytec->Waypoints();
+  ASSERT_EQ(stored.size(), 4u);
+  // WR_WPT keeps a description and fills an empty one with the name; WR_WPT2 puts the name first.
+  EXPECT_EQ(stored[0].longName, "HILL TOP         ");
+  EXPECT_EQ(stored[1].longName, "LZ               ");
+  EXPECT_EQ(stored[2].longName, "TOP HILL TOP     ");
+  EXPECT_EQ(stored[3].longName, "LZ               ");  // nothing after the name
+  EXPECT_EQ(stored[0].altitude, 1200);
+  const auto reports = follower.Texts();
+  ASSERT_GE(reports.size(), 3u);
+  EXPECT_EQ(reports.front(), "Transfer started");
+  EXPECT_EQ(reports[1], "Sent wpt 1/2");
+  EXPECT_EQ(reports.back(), "Transfer completed");
+  for (const UiEvent& e : Errors()) ADD_FAILURE() << e.caption << ": " << e.text;
+
+  EXPECT_EQ(Run("/COM=%dev /GPS=IQCOMPEO /WR_WPT=%dir/missing.wpt /EXIT /WIN=0"), 1);
+  EXPECT_EQ(flytec->Waypoints().size(), 4u);
+}
+
+TEST_F(UnattendedRun, OpenAirFileIsUploadedAsCtrRuns) {
+  {
+    std::ofstream(dir / "air.txt", std::ios::binary)
+        << "AC D\r\nAN TEST CTR\r\nAL GND\r\nAH 3000 ft\r\n"
+           "DP 46:30:00 N 008:00:00 E\r\nDP 46:40:00 N 008:10:00 E\r\nDP 46:30:00 N 008:20:00 E\r\n\r\n"
+           "AC R\r\nAN ROUND\r\nAL 1000 m\r\nAH FL95\r\nV X=47:00:00 N 009:00:00 E\r\nDC 2\r\n";
+  }
+  StartInstrument();
+  EXPECT_EQ(Run("/COM=%dev /GPS=IQCOMPEO /WR_CTR=%dir/air.txt /EXIT /WIN=0"), 0);
+  for (const UiEvent& e : Errors()) ADD_FAILURE() << e.caption << ": " << e.text;
+  const auto sent = flytec->CtrSentencesReceived();
+  ASSERT_EQ(sent.size(), 8u);
+  EXPECT_EQ(sent[0], "$PBRCTRW,005,000,TEST CTR         ,0200");
+  EXPECT_EQ(sent[1], "$PBRCTRW,005,001,GND              ");
+  EXPECT_EQ(sent[2], "$PBRCTRW,005,002,P,4630.000,N,00800.000,E");
+  EXPECT_EQ(sent[5], "$PBRCTRW,003,000,ROUND            ,0200");
+  EXPECT_EQ(sent[7], "$PBRCTRW,003,002,C,4700.000,N,00900.000,E,03704");  // 2 nautical miles
+
+  ui.Clear();
+  EXPECT_EQ(Run("/COM=%dev /GPS=IQCOMPEO /WR_CTR=%dir/none.txt /EXIT /WIN=0"), 1);
+  ASSERT_FALSE(Errors().empty());
+  EXPECT_EQ(Errors()[0].caption, "Reading CTR file");
 }
 
 }  // namespace

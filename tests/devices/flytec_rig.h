@@ -42,6 +42,10 @@ class FlytecRig {
     framework.targets.takeOverTrackLog = [this](TrackDownload&& download) {
       TakeOverDownload(log, std::move(download.log), ui);
     };
+    framework.targets.takeOverAirspace = [this](AccessBlock& block) {
+      airspaceReceived = std::move(block.airspace);
+      block.airspace.clear();
+    };
     framework.targets.replaceWaypoints = [this](WaypointDownload&& download) {
       waypointsReceived = std::move(download.waypoints);
     };
@@ -53,7 +57,8 @@ class FlytecRig {
   ~FlytecRig() { instrument.reset(); }
 
   // Runs one access to its end; returns the block's result.
-  int Run(AccessType access, AccessCompletion completion, std::vector<Waypoint>* upload = nullptr) {
+  int Run(AccessType access, AccessCompletion completion, std::vector<Waypoint>* upload = nullptr,
+          AirspaceList* airspaceUpload = nullptr) {
     if (!registered) {
       registered = true;
       flytec::RegisterFlytecWorkers(table, context);
@@ -61,13 +66,13 @@ class FlytecRig {
     std::promise<int> done;
     auto finished = done.get_future();
     const int started = framework.StartCommandAccess(
-        "Test", &ui, access, ProtocolType::Flytec, 0,
+        "Test", &ui, access, protocol, 0,
         [&done, completion](AccessBlock& block) {
           const int result = block.result;
           if (completion) completion(block);
           done.set_value(result);
         },
-        upload);
+        upload, airspaceUpload);
     if (started != 0) return -1000;
     const int result = finished.get();
     framework.WaitForGpsAccessEnd();
@@ -85,9 +90,11 @@ class FlytecRig {
   AccessFramework framework{table};
   TrackLog log;
   flytec::FlytecContext context;
+  ProtocolType protocol = ProtocolType::Flytec;
   sim::FlytecModel* model = nullptr;
   std::unique_ptr<sim::VirtualInstrument> instrument;
   std::vector<Waypoint> waypointsReceived;
+  AirspaceList airspaceReceived;
   bool registered = false;
   std::mutex notifyMutex;
   std::vector<std::string> notified;

@@ -18,7 +18,6 @@ constexpr std::string_view kListCaption = "Read GPS track list";
 constexpr std::string_view kTrackCaption = "Read GPS track log";
 constexpr std::size_t kListLineLength = 79;
 constexpr milliseconds kListSilence{1000};
-constexpr milliseconds kTrackSilence{2000};
 constexpr milliseconds kBeforeTrackRequest{500};
 constexpr std::size_t kRawInitialBytes = 20000;
 constexpr int kMaxEstimateSeconds = 5999;
@@ -199,33 +198,30 @@ int EstimateSecondsLeft(GarminTime listedStart, std::uint32_t durationSeconds, G
   return static_cast<int>(std::min<double>(left, kMaxEstimateSeconds));
 }
 
-namespace {
-
-struct TrackOutcome {
-  std::vector<TrackPoint> points;
-  bool signedTrack = false;
-  std::string manufacturer;
-  std::string serial;
-  GarminTime firstFix = 0;
-};
-
-// Downloads one track: the request is sent, then IGC lines are read until the instrument has
-// been silent for two seconds. Returns 0 or -1 after the failure was shown.
 int DownloadOneTrack(AccessBlock& block, const FlytecContext& context, bool trackListInUse,
-                     int index, std::string* raw, TrackOutcome& outcome) {
+                     int index, std::string* raw, DownloadedTrack& outcome,
+                     const TrackDownloadStyle& style) {
+  const std::string_view caption = style.caption;
+  const milliseconds silence = style.silence;
   GarminTime listedStart = 0;
   std::uint32_t listedDuration = 0;
-  if (!trackListInUse) {
+  if (style.allTracks) {
+    ShowAccessStatus(block, FillTemplate("Reading track log %", {index + 1}));
+    if (!SendText(block, OneTrackRequest(index))) {
+      ShowAccessError(block, "E202 COM port write error", caption);
+      return -1;
+    }
+  } else if (!trackListInUse) {
     ShowAccessStatus(block, "Requesting track log");
     if (!SendText(block, kWholeMemoryRequest)) {
-      ShowAccessError(block, "E202 COM port write error", kTrackCaption);
+      ShowAccessError(block, "E202 COM port write error", caption);
       return -1;
     }
   } else {
     ShowAccessStatus(block, FillTemplate("Requesting track log %", {index + 1}));
     if (!block.Pause(kBeforeTrackRequest)) return -1;
     if (!SendText(block, OneTrackRequest(index))) {
-      ShowAccessError(block, "E202 COM port write error", kTrackCaption);
+      ShowAccessError(block, "E202 COM port write error", caption);
       return -1;
     }
     listedStart = block.trackList[static_cast<std::size_t>(index)].startTime;
@@ -237,7 +233,7 @@ int DownloadOneTrack(AccessBlock& block, const FlytecContext& context, bool trac
   IgcLineBuilder builder;
   std::string error;
   bool rawFailed = false;
-  const ReadEnd end = ReadBytes(block, kTrackSilence, true, [&](std::uint8_t byte) {
+  const ReadEnd end = ReadBytes(block, silence, true, [&](std::uint8_t byte) {
     if (raw != nullptr) {
       try {
         raw->push_back(static_cast<char>(byte));
@@ -262,7 +258,9 @@ int DownloadOneTrack(AccessBlock& block, const FlytecContext& context, bool trac
       return false;
     }
     const auto n = static_cast<long long>(parser.Points().size());
-    if (builder.Line()[0] == 'B') {
+    if (builder.Line()[0] == 'B' && style.allTracks) {
+      if (n % 100 == 1) ShowAccessStatus(block, FillTemplate("Reading track log %   (%)", {index + 1, n}));
+    } else if (builder.Line()[0] == 'B') {
       if (n == 1) {
         ShowAccessStatus(block, "Receiving track log");
       } else if (n % 100 == 1) {
@@ -281,25 +279,25 @@ int DownloadOneTrack(AccessBlock& block, const FlytecContext& context, bool trac
     return true;
   });
   if (rawFailed) {
-    ShowAccessError(block, "E204 Track log memory allocation", kTrackCaption);
+    ShowAccessError(block, "E204 Track log memory allocation", caption);
     return -1;
   }
   if (end == ReadEnd::Aborted) return -1;
   if (end == ReadEnd::ReadError) {
-    ShowAccessError(block, "E203 COM port read error", kTrackCaption);
+    ShowAccessError(block, "E203 COM port read error", caption);
     return -1;
   }
   if (!error.empty()) {
-    ShowAccessError(block, error, kTrackCaption);
+    ShowAccessError(block, error, caption);
     return -1;
   }
   ShowAccessStatus(block, FillTemplate("% points received", {static_cast<long long>(parser.Points().size())}));
   if (parser.Points().empty()) {
-    ShowAccessError(block, "No points detected", kTrackCaption);
+    ShowAccessError(block, "No points detected", caption);
     return -1;
   }
   if (parser.LoggerSerial().empty()) {
-    ShowAccessError(block, "Bad or missing A-record", kTrackCaption);
+    ShowAccessError(block, "Bad or missing A-record", caption);
     return -1;
   }
   outcome.signedTrack = parser.GRecordCount() > 0;
@@ -310,8 +308,6 @@ int DownloadOneTrack(AccessBlock& block, const FlytecContext& context, bool trac
   return 0;
 }
 
-}  // namespace
-
 int DownloadTrackLog(AccessBlock& block, const FlytecContext& context, bool trackListInUse) {
   const std::size_t selected = block.trackSelection.count();
   std::string raw;
@@ -319,10 +315,10 @@ int DownloadTrackLog(AccessBlock& block, const FlytecContext& context, bool trac
   std::vector<TrackPoint> merged;
   bool everyTrackSigned = true;
   int downloaded = 0;
-  TrackOutcome first;
+  DownloadedTrack first;
   for (int index = 0; index < static_cast<int>(kMaxTrackListEntries); ++index) {
     if (!block.trackSelection.test(static_cast<std::size_t>(index))) continue;
-    TrackOutcome outcome;
+    DownloadedTrack outcome;
     if (DownloadOneTrack(block, context, trackListInUse, index, downloaded == 0 ? &raw : nullptr,
                          outcome) < 0) {
       return -1;

@@ -1,6 +1,7 @@
 #pragma once
 // The track list ($PBRTL) and the track download: each track arrives as the instrument's own
 // IGC text, which is parsed record by record into positions and kept as raw text for saving.
+#include <chrono>
 #include <optional>
 #include <span>
 #include <string>
@@ -51,6 +52,31 @@ class IgcLineBuilder {
   bool inLine_ = false;
   std::uint8_t badByte_ = 0;
 };
+
+// One track as the instrument sent it.
+struct DownloadedTrack {
+  std::vector<TrackPoint> points;
+  bool signedTrack = false;
+  std::string manufacturer;
+  std::string serial;
+  GarminTime firstFix = 0;
+};
+
+// How a track is asked for and reported: the type-4 download, or the reading of all tracks
+// (its own caption, a longer silence and its own progress texts).
+struct TrackDownloadStyle {
+  std::string_view caption = "Read GPS track log";
+  std::chrono::milliseconds silence{2000};
+  bool allTracks = false;
+};
+
+// Downloads one track (the track `index` of the list, or the whole memory when no list is in
+// use): the request is sent, then IGC lines are read until the instrument has been silent for
+// the style's time. The received bytes are appended to `raw` where given. Returns 0 or -1
+// after the failure was shown.
+int DownloadOneTrack(AccessBlock& block, const FlytecContext& context, bool trackListInUse,
+                     int index, std::string* raw, DownloadedTrack& outcome,
+                     const TrackDownloadStyle& style = {});
 
 // Downloads every selected track (or the whole memory when no list is in use), merges them,
 // hands the raw IGC text of the first track over and fills block.points. Returns 1 when

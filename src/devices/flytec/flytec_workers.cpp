@@ -5,6 +5,8 @@
 #include "access/access_framework.h"
 #include "access/connect.h"
 #include "access/worker_frame.h"
+#include "devices/flytec/flytec_all_tracks.h"
+#include "devices/flytec/flytec_ctr.h"
 #include "devices/flytec/flytec_tracks.h"
 #include "devices/flytec/flytec_waypoints.h"
 #include "track/track_list_dialog.h"
@@ -65,6 +67,18 @@ int RunWriteWaypoints(AccessBlock& block, const FlytecContext& context) {
   return UploadWaypoints(block, context);
 }
 
+int RunReadCtr(AccessBlock& block, const FlytecContext& /*context*/) {
+  ProductData product;
+  if (RequestProductData(block, product) < 0) return -1;
+  return DownloadCtrList(block);
+}
+
+int RunUploadCtr(AccessBlock& block, const FlytecContext& /*context*/) {
+  ProductData product;
+  if (RequestProductData(block, product) < 0) return -1;
+  return UploadCtrs(block);
+}
+
 namespace {
 
 AccessWorker Worker(const FlytecContext& context, int (*steps)(AccessBlock&, const FlytecContext&),
@@ -88,6 +102,10 @@ bool RegisterFlytecWorkers(AccessTable& table, const FlytecContext& context) {
                        Worker(context, RunWriteWaypoints, false));
   ok &= table.Register(AccessType::ReadFlightList, ProtocolType::Flytec,
                        Worker(context, RunReadFlightList, true));
+  ok &= table.Register(AccessType::ReadTrackLog, ProtocolType::FlytecAllTracks,
+                       Worker(context, RunReadAllTracks, true));
+  ok &= table.Register(AccessType::ReadCtr, ProtocolType::Flytec, Worker(context, RunReadCtr, false));
+  ok &= table.Register(AccessType::UploadCtr, ProtocolType::Flytec, Worker(context, RunUploadCtr, false));
   return ok;
 }
 

@@ -14,6 +14,8 @@ int RunReadTrackLog(AccessBlock& block, const FlytecContext& context);
 int RunReadFlightList(AccessBlock& block, const FlytecContext& context);
 int RunReadWaypoints(AccessBlock& block, const FlytecContext& context);
 int RunWriteWaypoints(AccessBlock& block, const FlytecContext& context);
+int RunReadCtr(AccessBlock& block, const FlytecContext& context);
+int RunUploadCtr(AccessBlock& block, const FlytecContext& context);
 
 // Fills the family's cells. `context` is copied into each worker. False when a cell was
 // already taken.
