@@ -14,18 +14,16 @@ namespace {
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
-// OK runs the check; the dialog closes only when it passes.
-QDialogButtonBox* OkCancel(QDialog* dialog, std::function<bool()> check) {
+QDialogButtonBox* OkCancel(QDialog* dialog) {
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
-  QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, [dialog, check] {
-    if (check()) dialog->accept();
-  });
+  QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
   QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
   return buttons;
 }
 
 QLineEdit* AddField(QFormLayout* form, const QString& label, const std::string& text) {
   auto* field = new QLineEdit(Q(text));
+  field->setObjectName(QString(label).remove('&'));
   form->addRow(label, field);
   return field;
 }
@@ -34,18 +32,19 @@ QLineEdit* AddField(QFormLayout* form, const QString& label, const std::string& 
 
 TextValueDialog::TextValueDialog(const QString& title, const QString& label, const QString& text,
                                  std::function<bool(const QString&)> accept, QWidget* parent)
-    : QDialog(parent) {
+    : CheckedDialog(parent) {
   setWindowTitle(title);
   auto* layout = new QFormLayout(this);
   field_ = new QLineEdit(text, this);
   layout->addRow(label, field_);
-  layout->addRow(OkCancel(this, [this, accept] { return accept(field_->text()); }));
+  check_ = [this, accept] { return accept(field_->text()); };
+  layout->addRow(OkCancel(this));
 }
 
 WaypointEditDialog::WaypointEditDialog(const WaypointEditForm& form,
                                        std::function<bool(const WaypointEditForm&)> accept,
                                        QWidget* parent)
-    : QDialog(parent), utm_(form.utm) {
+    : CheckedDialog(parent), utm_(form.utm) {
   setWindowTitle("Edit Waypoint");
   auto* layout = new QFormLayout(this);
   id_ = AddField(layout, "Waypoint &ID", form.id);
@@ -65,7 +64,8 @@ WaypointEditDialog::WaypointEditDialog(const WaypointEditForm& form,
     first_ = AddField(layout, "&Latitude", form.latitude);
     second_ = AddField(layout, "L&ongitude", form.longitude);
   }
-  layout->addRow(OkCancel(this, [this, accept] { return accept(Form()); }));
+  check_ = [this, accept] { return accept(Form()); };
+  layout->addRow(OkCancel(this));
 }
 
 WaypointEditForm WaypointEditDialog::Form() const {
@@ -89,7 +89,7 @@ WaypointEditForm WaypointEditDialog::Form() const {
 
 CtrEditDialog::CtrEditDialog(const AirspaceEditForm& form,
                              std::function<bool(const AirspaceEditForm&)> accept, QWidget* parent)
-    : QDialog(parent) {
+    : CheckedDialog(parent) {
   setWindowTitle("Edit CTR");
   auto* layout = new QFormLayout(this);
   distance_ = AddField(layout, "&Warning distance (m)", form.warningDistance);
@@ -98,7 +98,8 @@ CtrEditDialog::CtrEditDialog(const AirspaceEditForm& form,
   text_->setLineWrapMode(QPlainTextEdit::NoWrap);
   text_->setMinimumSize(480, 300);
   layout->addRow(text_);
-  layout->addRow(OkCancel(this, [this, accept] { return accept(Form()); }));
+  check_ = [this, accept] { return accept(Form()); };
+  layout->addRow(OkCancel(this));
 }
 
 AirspaceEditForm CtrEditDialog::Form() const {
@@ -110,7 +111,7 @@ AirspaceEditForm CtrEditDialog::Form() const {
 
 ComPortDialog::ComPortDialog(const PortDialogState& state, const std::vector<std::string>& descriptions,
                              std::function<bool(const QString&, int, bool)> accept, QWidget* parent)
-    : QDialog(parent) {
+    : CheckedDialog(parent) {
   setWindowTitle("Select COM port");
   auto* layout = new QFormLayout(this);
   ports_ = new QComboBox(this);
@@ -127,9 +128,10 @@ ComPortDialog::ComPortDialog(const PortDialogState& state, const std::vector<std
   autoSwitch_ = new QCheckBox("Auto-switch to new available COM port", this);
   autoSwitch_->setChecked(state.autoSwitch);
   layout->addRow(autoSwitch_);
-  layout->addRow(OkCancel(this, [this, accept] {
+  check_ = [this, accept] {
     return accept(typed_->text(), ports_->currentIndex(), autoSwitch_->isChecked());
-  }));
+  };
+  layout->addRow(OkCancel(this));
 }
 
 }  // namespace logwell::qt

@@ -18,7 +18,20 @@ class QPlainTextEdit;
 
 namespace logwell::qt {
 
-class TextValueDialog final : public QDialog {
+// A dialog whose OK (however it is pressed) runs its check first.
+class CheckedDialog : public QDialog {
+  Q_OBJECT
+ public:
+  using QDialog::QDialog;
+  void accept() override {
+    if (!check_ || check_()) QDialog::accept();
+  }
+
+ protected:
+  std::function<bool()> check_;
+};
+
+class TextValueDialog final : public CheckedDialog {
   Q_OBJECT
  public:
   // `accept` sees the typed text; false keeps the dialog open.
@@ -30,7 +43,7 @@ class TextValueDialog final : public QDialog {
   QLineEdit* field_;
 };
 
-class WaypointEditDialog final : public QDialog {
+class WaypointEditDialog final : public CheckedDialog {
   Q_OBJECT
  public:
   WaypointEditDialog(const WaypointEditForm& form, std::function<bool(const WaypointEditForm&)> accept,
@@ -49,7 +62,7 @@ class WaypointEditDialog final : public QDialog {
   QLineEdit* third_ = nullptr;  // northing
 };
 
-class CtrEditDialog final : public QDialog {
+class CtrEditDialog final : public CheckedDialog {
   Q_OBJECT
  public:
   CtrEditDialog(const AirspaceEditForm& form, std::function<bool(const AirspaceEditForm&)> accept,
@@ -61,7 +74,7 @@ class CtrEditDialog final : public QDialog {
   QPlainTextEdit* text_;
 };
 
-class ComPortDialog final : public QDialog {
+class ComPortDialog final : public CheckedDialog {
   Q_OBJECT
  public:
   // `descriptions` names each entry of `state` for people (the USB adapter's maker and product).
