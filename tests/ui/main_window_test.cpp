@@ -124,7 +124,7 @@ class MainWindowTest : public QObject {
     point.SetId("TAKEOF");
     point.latitude = 550000000;
     point.longitude = 50000000;
-    f.window->Waypoints().push_back(point);
+    f.window->Waypoints().Replace({point});
     f.window->RunCommand(40024);
     QCOMPARE(f.window->Mode(), ViewMode::Waypoints);
     QCOMPARE(f.Header(1), QString("Latitude"));

@@ -8,6 +8,9 @@
 
 #include "access/access_framework.h"
 #include "access/access_table.h"
+#include "access/debug_buffer.h"
+#include "access/port_list.h"
+#include "devices/flytec/flytec_workers.h"
 #include "app/command_line.h"
 #include "app/settings.h"
 #include "track/igc/igc_commands.h"
@@ -18,8 +21,13 @@ namespace {
 
 using namespace logwell;
 
-// The instrument families register their workers here as they become part of the build.
-void RegisterInstrumentFamilies(AccessTable& /*table*/) {}
+// Every instrument family built into the program registers its workers here; its commands
+// and buttons appear in the window from then on.
+void RegisterInstrumentFamilies(AccessTable& table, const SettingsStore& settings) {
+  flytec::FlytecContext flytecContext;
+  flytecContext.competitionMode = settings.Number(Setting::CompMode) != 0;
+  flytec::RegisterFlytecWorkers(table, flytecContext);
+}
 
 // The file job of an unattended run; the instrument jobs fail with the access framework's
 // own message until their families are built.
@@ -65,11 +73,14 @@ int main(int argc, char** argv) {
     ui.SetBoxPosition(QPoint(options->dialogX, options->dialogY));
   }
 
-  AccessTable table;
-  RegisterInstrumentFamilies(table);
-  AccessFramework access(table);
   SettingsStore settings;
   settings.Load(StandardSettingsPaths(), ui);
+  AccessTable table;
+  RegisterInstrumentFamilies(table, settings);
+  AccessFramework access(table);
+  access.clearTrace = [] { DebugBuffer::Global().Clear(); };
+  // Workers read the port when they start; the window changes it only while none runs.
+  access.selectedPortName = [&settings] { return ResolvePortPath(settings.Text(Setting::PortName)); };
 
   qt::MainWindow window({access, table, settings, ui, unattended});
   access.InitGpsAccess();

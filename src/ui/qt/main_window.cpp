@@ -29,6 +29,8 @@
 #include "access/access_table.h"
 #include "app/settings.h"
 #include "app/test_track.h"
+#include "track/formats/track_file_types.h"
+#include "track/kml/kml_commands.h"
 #include "track/track_takeover.h"
 #include "ui/qt/list_model.h"
 #include "ui/qt/qt_ui.h"
@@ -44,6 +46,10 @@ constexpr int kDefaultListSize = 310;
 constexpr int kWindowWidth = 342;
 
 enum class Menu { None, File, Edit, View, Gps, Track, Help };
+
+// "Write GoogleEarth file" has no identifier of its own in the older menus; it takes the first
+// one after them.
+constexpr int kWriteGoogleEarthId = 40216;
 
 QString Q(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -88,6 +94,27 @@ int ColumnWidth(const QFontMetrics& metrics, const ListColumn& column) {
   return (column.widthChars + 1) * character;
 }
 
+NameMode NameModeOf(SelectionMode selection) {
+  switch (selection) {
+    case SelectionMode::NamesOnly: return NameMode::OnlyName;
+    case SelectionMode::IdsAndNames: return NameMode::IdAndName;
+    case SelectionMode::IdsOnly: return NameMode::OnlyId;
+    default: return NameMode::Unchanged;
+  }
+}
+
+// The rows of the CTR view: name, floor, ceiling, warning distance and number of segments.
+std::string AirspaceCell(const AirspaceRecord& record, int column) {
+  switch (column) {
+    case 0: return record.name;
+    case 1: return record.floorText;
+    case 2: return record.ceilingText;
+    case 3: return std::to_string(record.warningDistance);
+    case 4: return std::to_string(record.segments.size());
+    default: return {};
+  }
+}
+
 }  // namespace
 
 // One row per window command whose work exists in this build; adding a command is one row.
@@ -101,13 +128,55 @@ struct MainWindow::Command {
 
 std::span<const MainWindow::Command> MainWindow::Commands() {
   static const Command kCommands[] = {
+      // File menu: track files, waypoint files, airspace files, the trace.
       {40117, Menu::File, "&Open log", "Ctrl+O", &MainWindow::OnOpenLog},
+      {40115, Menu::File, "&Save log (Trackvault/.kml)", "Ctrl+S", &MainWindow::OnSaveLog},
+      {40116, Menu::File, "Save log &As...", "", &MainWindow::OnSaveLogAs},
+      {kWriteGoogleEarthId, Menu::File, "Write Google&Earth file", "", &MainWindow::OnWriteGoogleEarth},
+      {40188, Menu::File, "Save log for animation in GE", "", &MainWindow::OnSaveAnimation},
       {40043, Menu::File, "Save log in &IGC format", "Ctrl+I", &MainWindow::OnSaveIgc},
       {40072, Menu::File, "Save IGC log from &GPS", "", &MainWindow::OnSaveIgcFromGps},
       {40073, Menu::File, "&Verify IGC log from Logwell", "Ctrl+V", &MainWindow::OnVerifyIgc},
+      {40047, Menu::File, "Open wpts.", "Ctrl+W", &MainWindow::OnOpenWaypoints},
+      {40118, Menu::File, "Save &wpts. As...", "", &MainWindow::OnSaveWaypoints},
+      {40100, Menu::File, "&Read CTR(s) from file", "", &MainWindow::OnReadCtrFile},
+      {40108, Menu::File, "&Write CTR(s) to OpenAir file", "", &MainWindow::OnWriteOpenAir},
+      {40195, Menu::File, "Write CTR(s) to OpenAir file (no arcs)", "", &MainWindow::OnWriteOpenAirNoArcs},
+      {40149, Menu::File, "Write CTR(s) to .gp&x file", "", &MainWindow::OnWriteCtrGpx},
+      {40189, Menu::File, "Write CTR(s) to Google API file", "", &MainWindow::OnWriteCtrWebMap},
+      {40079, Menu::File, "&Dump Debug Data", "", &MainWindow::OnDumpDebug},
+      {40080, Menu::File, "&Clear Debug Data", "", &MainWindow::OnClearDebug},
       {40019, Menu::File, "E&xit", "", &MainWindow::OnExit},
+      // Edit menu: the list commands.
       {40042, Menu::Edit, "Select &all", "Ctrl+A", &MainWindow::OnSelectAll},
       {40083, Menu::None, "Copy positions", "Ctrl+C", &MainWindow::OnCopyPositions},
+      {40038, Menu::Edit, "&New waypoint", "", &MainWindow::OnNewWaypoint},
+      {40030, Menu::Edit, "&Edit waypoint", "", &MainWindow::OnEditWaypoint},
+      {40031, Menu::Edit, "&Delete waypoint(s)", "", &MainWindow::OnDeleteWaypoints},
+      {40212, Menu::Edit, "Sort waypoint IDs", "", &MainWindow::OnSortIds},
+      {40213, Menu::Edit, "Sort waypoint names", "", &MainWindow::OnSortNames},
+      {40214, Menu::Edit, "Sort waypoint heights", "", &MainWindow::OnSortHeights},
+      {40104, Menu::Edit, "&Edit CTR", "", &MainWindow::OnEditCtr},
+      {40105, Menu::Edit, "&New CTR", "", &MainWindow::OnNewCtr},
+      {40111, Menu::Edit, "&Delete CTR(s)", "", &MainWindow::OnDeleteCtrs},
+      {40112, Menu::Edit, "&Show CTR as waypoints", "", &MainWindow::OnShowCtrAsWaypoints},
+      {40190, Menu::Edit, "Set accuracy for segments", "", &MainWindow::OnSegmentAccuracy},
+      // Track log menu: filters, statistics, pictures, the test track.
+      {40088, Menu::Track, "Track log filter (&speed analysis)", "", &MainWindow::OnToggleLogFilter},
+      {40191, Menu::Track, "Timestamp filter (&time analysis)", "", &MainWindow::OnToggleTimestampFilter},
+      {40192, Menu::Track, "Use filter(s) during download", "", &MainWindow::OnToggleDownloadFilter},
+      {40172, Menu::Track, "Set vario filter (&height analysis)", "", &MainWindow::OnVarioFilter},
+      {40136, Menu::Track, "Set track &gap filter time", "", &MainWindow::OnGapTime},
+      {40151, Menu::Track, "Set loop flight gap", "", &MainWindow::OnLoopGap},
+      {40095, Menu::Track, "&OLC statistics (use IGC buffer)", "", &MainWindow::OnOlcFromIgc},
+      {40094, Menu::Track, "OLC statistics (use selected pos.)", "", &MainWindow::OnOlcFromSelection},
+      {40141, Menu::Track, "Show &Track", "", &MainWindow::OnShowTrackPicture},
+      {40175, Menu::Track, "Show &Vario", "", &MainWindow::OnShowVarioGraph},
+      {40140, Menu::Track, "&Test", "", &MainWindow::OnTestTrack},
+      {40130, Menu::None, "Special competition mode", "Ctrl+Alt+C", &MainWindow::OnToggleCompSpecial},
+      // GPS menu: the port.
+      {40006, Menu::Gps, "Set &COM port", "", &MainWindow::OnSetComPort},
+      // View menu.
       {40025, Menu::View, "&Tracklog", "Ctrl+1", &MainWindow::OnShowTrackView},
       {40024, Menu::View, "&Waypoints", "Ctrl+2", &MainWindow::OnShowWaypointView},
       {40129, Menu::View, "&Pilot List", "Ctrl+3", &MainWindow::OnShowPilotView},
@@ -116,12 +185,12 @@ std::span<const MainWindow::Command> MainWindow::Commands() {
       {40132, Menu::View, "Set default list size", "Ctrl+Alt+1", &MainWindow::OnDefaultList},
       {40133, Menu::View, "Set large list size", "Ctrl+Alt+2", &MainWindow::OnLargeList},
       {40174, Menu::View, "&Font", "", &MainWindow::OnFont},
-      {40140, Menu::Track, "&Test", "", &MainWindow::OnTestTrack},
       {40005, Menu::Help, "&About Logwell", "", &MainWindow::OnAbout},
       // Controls of the window.
       {1102, Menu::None, "", "", &MainWindow::OnAbort},
       {1010, Menu::None, "", "", &MainWindow::OnExit},
       {1018, Menu::None, "", "", &MainWindow::OnUtmClicked},
+      {1315, Menu::None, "", "", &MainWindow::OnSaveLog},
   };
   return kCommands;
 }
@@ -133,9 +202,16 @@ MainWindow::MainWindow(Services services, QWidget* parent)
       [this](ViewMode mode, int row, int column, bool utm) { return Cell(mode, row, column, utm); },
       this);
   services_.ui.SetOwner(this);
+  kml::RegisterKmlAndIgcReaders();
+  airspaceSettings_.segmentAccuracy =
+      static_cast<std::uint32_t>(std::max<std::int64_t>(1, services_.settings.Number(Setting::CtrSegError)));
   BuildControls();
   BuildMenus();
+  SetToggleChecks();
+  ApplyFilterSettings();
   InstallCompletionTargets();
+  portSwitch_ = std::make_unique<PortAutoSwitch>([] { return EnumerateSerialPortPaths(); });
+  autoPortSwitch = [this] { OnPortTick(); };
   connect(&services_.ui, &QtUi::statusChanged, status_, &QLabel::setText);
   connect(&services_.ui, &QtUi::productChanged, product_, &QLabel::setText);
   timer_ = new QTimer(this);
@@ -206,9 +282,7 @@ void MainWindow::BuildControls() {
   auto* bottom = new QHBoxLayout();
   saveButton_ = new QPushButton("Save log\n(Flight &Data)", central);
   saveButton_->setObjectName("saveLogButton");
-  // The flight statistics dialog behind this button is not part of this build.
-  saveButton_->setEnabled(false);
-  saveButton_->setToolTip("Flight statistics are not available in this build");
+  connect(saveButton_, &QPushButton::clicked, this, [this] { RunCommand(1315); });
   utm_ = new QCheckBox("UTM", central);
   utm_->setObjectName("utmBox");
   connect(utm_, &QCheckBox::clicked, this, [this] { RunCommand(1018); });
@@ -264,21 +338,79 @@ void MainWindow::BuildMenus() {
     if (submenu == nullptr) submenu = gps->addMenu(Q(AccessCaption(command.access)));
     AddAction(submenu, command.id, command.label, command.shortcut);
   }
-  if (gps->isEmpty()) gps->menuAction()->setVisible(false);
+  if (QAction* special = Action(40130)) {
+    special->setShortcuts({QKeySequence("Ctrl+Alt+C"), QKeySequence("Ctrl+Shift+C")});
+  }
+}
+
+// The marks of the toggled settings, from their values.
+void MainWindow::SetToggleChecks() {
+  const SettingsStore& settings = services_.settings;
+  const std::pair<int, bool> marks[] = {
+      {40088, settings.Number(Setting::LogFilter) != 0},
+      {40191, settings.Number(Setting::TimestampFilter) != 0},
+      {40192, settings.Number(Setting::UseDownloadFilter) != 0},
+      {40172, settings.Number(Setting::VarioFilter) > 0},
+      {40130, settings.Number(Setting::CompSpecial) != 0},
+  };
+  for (const auto& [id, on] : marks) {
+    if (QAction* action = Action(id)) {
+      action->setCheckable(true);
+      action->setChecked(on);
+    }
+  }
+}
+
+void MainWindow::Toggle(int id) {
+  const Setting setting = id == 40088   ? Setting::LogFilter
+                          : id == 40191 ? Setting::TimestampFilter
+                          : id == 40192 ? Setting::UseDownloadFilter
+                                        : Setting::CompSpecial;
+  SettingsStore& settings = services_.settings;
+  settings.SetNumber(setting, settings.Number(setting) != 0 ? 0 : 1);
+  SetToggleChecks();
+  ApplyFilterSettings();
+  if (setting == Setting::CompSpecial) RefreshTitle();
+}
+
+FilterSettings MainWindow::Filters() const {
+  const SettingsStore& settings = services_.settings;
+  FilterSettings filters;
+  filters.useDuringDownload = settings.Number(Setting::UseDownloadFilter) != 0;
+  filters.speedAnalysis = settings.Number(Setting::LogFilter) != 0;
+  filters.timestampFilter = settings.Number(Setting::TimestampFilter) != 0;
+  filters.varioLimit = static_cast<std::uint32_t>(settings.Number(Setting::VarioFilter));
+  filters.gapSeconds = static_cast<std::uint32_t>(settings.Number(Setting::TrackGapTime));
+  return filters;
+}
+
+// The save path of the track files runs the vario filter while a limit is set.
+void MainWindow::ApplyFilterSettings() {
+  const std::uint32_t limit = Filters().varioLimit;
+  SaveVarioFilter() = limit == 0 ? VarioFilterFunction{} : VarioFilterFunction([limit](std::vector<TrackPoint>& points) {
+    return static_cast<int>(VarioFilter(points, limit));
+  });
 }
 
 void MainWindow::InstallCompletionTargets() {
   CompletionTargets& targets = services_.access.targets;
   targets.takeOverTrackLog = [this](TrackDownload&& download) {
     OnWindowThread(this, [this, &download] {
-      TakeOverDownload(CurrentTrackLog(), std::move(download.log), services_.ui);
+      TakeOverDownload(CurrentTrackLog(), std::move(download.log), services_.ui,
+                       MakeDownloadFilter(Filters(), services_.ui));
       RefreshView(ViewMode::TrackLog);
     });
   };
   targets.replaceWaypoints = [this](WaypointDownload&& download) {
     OnWindowThread(this, [this, &download] {
-      waypoints_ = std::move(download.waypoints);
+      waypoints_.Replace(std::move(download.waypoints));
       RefreshView(ViewMode::Waypoints);
+    });
+  };
+  targets.takeOverAirspace = [this](AccessBlock& block) {
+    OnWindowThread(this, [this, &block] {
+      airspace_ = std::move(block.airspace);
+      RefreshView(ViewMode::Airspace);
     });
   };
   targets.showView = [this](AccessView view) {
@@ -315,8 +447,9 @@ QAction* MainWindow::Action(int id) const {
 int MainWindow::RowCountOf(ViewMode mode) const {
   switch (mode) {
     case ViewMode::TrackLog: return CurrentTrackLog().Count();
-    case ViewMode::Waypoints: return static_cast<int>(waypoints_.size());
-    default: return 0;  // the airspace and pilot lists are not part of this build
+    case ViewMode::Waypoints: return static_cast<int>(waypoints_.Count());
+    case ViewMode::Airspace: return static_cast<int>(airspace_.size());
+    default: return 0;  // the pilot list is not part of this build
   }
 }
 
@@ -326,8 +459,11 @@ std::string MainWindow::Cell(ViewMode mode, int row, int column, bool utm) const
       if (row >= CurrentTrackLog().Count()) return {};
       return TrackCell(CurrentTrackLog(), row, column, utm);
     case ViewMode::Waypoints:
-      if (row >= static_cast<int>(waypoints_.size())) return {};
-      return WaypointCell(waypoints_[static_cast<std::size_t>(row)], column, utm);
+      if (row >= static_cast<int>(waypoints_.Count())) return {};
+      return WaypointCell(waypoints_.Records()[static_cast<std::size_t>(row)], column, utm);
+    case ViewMode::Airspace:
+      if (row >= static_cast<int>(airspace_.size())) return {};
+      return AirspaceCell(airspace_[static_cast<std::size_t>(row)], column);
     default: return {};
   }
 }
@@ -377,6 +513,37 @@ std::vector<int> MainWindow::SelectedRows() const {
   std::sort(rows.begin(), rows.end());
   rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
   return rows;
+}
+
+std::vector<std::size_t> MainWindow::SelectedIndexes() const {
+  std::vector<std::size_t> indexes;
+  for (const int row : SelectedRows()) indexes.push_back(static_cast<std::size_t>(row));
+  return indexes;
+}
+
+std::vector<TrackPoint> MainWindow::SelectedPositions() const {
+  const TrackLog& log = CurrentTrackLog();
+  std::vector<TrackPoint> positions;
+  if (Mode() != ViewMode::TrackLog) return positions;
+  for (const int row : SelectedRows()) {
+    if (row < log.Count()) positions.push_back(log.points[static_cast<std::size_t>(row)]);
+  }
+  return positions;
+}
+
+// The airspace commands read the selection from the records.
+void MainWindow::SyncAirspaceSelection() {
+  for (AirspaceRecord& record : airspace_) record.selected = 0;
+  if (Mode() != ViewMode::Airspace) return;
+  for (const int row : SelectedRows()) {
+    if (row < static_cast<int>(airspace_.size())) airspace_[static_cast<std::size_t>(row)].selected = 1;
+  }
+}
+
+bool MainWindow::Busy(std::string_view caption) {
+  if (services_.access.gpsBusy.load() != 1) return false;
+  services_.ui.ShowErrorBox(kBusy, caption);
+  return true;
 }
 
 // ---- window size and title ----
@@ -457,18 +624,32 @@ void MainWindow::OnUtmClicked() {
 // ---- file commands ----
 
 void MainWindow::OnOpenLog() {
-  if (services_.access.gpsBusy.load() == 1) {
-    services_.ui.ShowErrorBox(kBusy, "Open track log");
+  constexpr std::string_view kCaption = "Open track log";
+  if (Busy(kCaption)) return;
+  QStringList filters;
+  for (const auto& [label, pattern] : FileDialogFilterRows(OpenTrackFileTypes())) {
+    filters << Q(label);
+  }
+  const FileChoice choice = PickOpenFile("Open track log", filters);
+  if (choice.path.isEmpty()) return;
+  const std::filesystem::path path = choice.path.toStdString();
+  const auto types = OpenTrackFileTypes();
+  const TrackFileType* type = choice.filterIndex >= 1 && choice.filterIndex <= static_cast<int>(types.size())
+                                  ? &types[static_cast<std::size_t>(choice.filterIndex - 1)]
+                                  : FindTrackFileTypeByName(types, path);
+  if (type == nullptr) {
+    services_.ui.ShowErrorBox("Unknown track file type", kCaption);
     return;
   }
-  const QString title = "Open track log";
-  const QString filter = "IGC track log files (*.igc);;All files (*)";
-  const QString path = chooseOpenFile ? chooseOpenFile(title, filter)
-                                      : QFileDialog::getOpenFileName(this, title, QString(), filter);
-  if (path.isEmpty()) return;
-  if (igc::OpenIgcFile(CurrentTrackLog(), path.toStdString(), services_.ui) == 0) {
-    product_->setText(path);
-  }
+  // IGC files go through the IGC module, which also keeps their text and security state.
+  const bool read = type->code == TrackFileCode::Igc
+                        ? igc::OpenIgcFile(CurrentTrackLog(), path.string(), services_.ui) == 0
+                        : [&] {
+                            const FileTakeOver outcome =
+                                OpenTrackLogFile(CurrentTrackLog(), path, type->code, services_.ui);
+                            return outcome == FileTakeOver::Replaced || outcome == FileTakeOver::Appended;
+                          }();
+  if (read) product_->setText(choice.path);
   RefreshView(ViewMode::TrackLog);
 }
 
@@ -577,9 +758,7 @@ void MainWindow::RunInstrumentCommand(const InstrumentCommand& command) {
     case AccessType::WriteWaypoints:
     case AccessType::WaypointsAsGarminLog: {
       if (CheckCommandAllowed(caption, ViewMode::Waypoints) != 0) return;
-      for (const int row : SelectedRows()) {
-        if (row < static_cast<int>(waypoints_.size())) upload.push_back(waypoints_[static_cast<std::size_t>(row)]);
-      }
+      upload = waypoints_.CollectSelected(SelectedIndexes(), NameModeOf(command.selection));
       if (upload.empty()) {
         ui.ShowErrorBox("No waypoints selected", caption);
         return;
@@ -588,7 +767,10 @@ void MainWindow::RunInstrumentCommand(const InstrumentCommand& command) {
     }
     case AccessType::UploadCtr:
       if (CheckCommandAllowed(caption, ViewMode::Airspace) != 0) return;
-      ui.ShowErrorBox("No CTR(s) selected", caption);
+      SyncAirspaceSelection();
+      if (!CheckAirspaceUpload(airspace_, command.protocol, ui)) return;
+      // The access block has no room for the airspace to send yet; no family offers it.
+      ui.ShowErrorBox("Unsupported access function", caption);
       return;
     default:
       break;

@@ -5,16 +5,25 @@
 // access, whose worker reaches the window only through the Ui.
 #include <QMainWindow>
 #include <QPointer>
+#include <QStringList>
 #include <functional>
 #include <map>
+#include <memory>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
 
 #include "app/instrument_commands.h"
 #include "app/list_rows.h"
+#include "access/port_list.h"
+#include "airspace/airspace_list.h"
+#include "airspace/airspace_record.h"
+#include "airspace/openair_reader.h"
+#include "track/filters.h"
 #include "track/igc/igc_commands.h"
 #include "waypoints/waypoint.h"
+#include "waypoints/waypoint_list.h"
 
 class QLabel;
 class QTableView;
@@ -76,8 +85,11 @@ class MainWindow final : public QMainWindow {
   // Called every second: the automatic switch to a newly plugged-in port, once it exists.
   std::function<void()> autoPortSwitch;
 
-  // The process-wide lists that have no owner in this build yet.
-  std::vector<Waypoint>& Waypoints() { return waypoints_; }
+  // The window's lists: the waypoints and the airspace (CTR) list.
+  WaypointList& Waypoints() { return waypoints_; }
+  AirspaceList& Airspaces() { return airspace_; }
+  // The filter values of the settings, as the filters take them.
+  FilterSettings Filters() const;
 
   QTableView* List() const { return list_; }
   ListModel* Model() const { return model_; }
@@ -87,6 +99,19 @@ class MainWindow final : public QMainWindow {
 
   // What the file commands open; tests set it so that no file dialog is needed.
   std::function<QString(const QString& title, const QString& filter)> chooseOpenFile;
+  // What the file commands save to: the path and the 1-based filter chosen (0: by the name).
+  struct FileChoice {
+    QString path;
+    int filterIndex = 0;
+  };
+  std::function<FileChoice(const QString& title, const QStringList& filters,
+                           const QString& suggested)> chooseSaveFile;
+  // The text dialogs of the settings commands (vario limit, gap time, loop gap, segment
+  // accuracy): tests answer them here; nothing means Cancel.
+  std::function<std::optional<QString>(const QString& title, const QString& text)> askText;
+
+  // The windows a command opened last (the statistics, OLC, track and vario windows).
+  QWidget* LastOpened() const { return lastOpened_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -127,6 +152,61 @@ class MainWindow final : public QMainWindow {
   void OnFont();
   void OnAbout();
   void RunInstrumentCommand(const InstrumentCommand& command);
+  bool Busy(std::string_view caption);
+  FileChoice PickOpenFile(const QString& title, const QStringList& filters);
+  FileChoice PickSaveFile(const QString& title, const QStringList& filters,
+                          const QString& suggested = {});
+  std::optional<QString> AskText(const QString& title, const QString& label, const QString& text);
+  std::vector<TrackPoint> SelectedPositions() const;
+  std::vector<std::size_t> SelectedIndexes() const;
+  void SyncAirspaceSelection();
+  void SetToggleChecks();
+  void ApplyFilterSettings();
+  void Toggle(int id);
+  void ShowWindow(QWidget* window);
+
+  // File commands (main_window_files.cpp).
+  void OnSaveLogAs();
+  void OnWriteGoogleEarth();
+  void OnSaveAnimation();
+  void OnOpenWaypoints();
+  void OnSaveWaypoints();
+  void OnNewWaypoint();
+  void OnEditWaypoint();
+  void OnDeleteWaypoints();
+  void OnSortIds();
+  void OnSortNames();
+  void OnSortHeights();
+  void SortWaypoints(WaypointSortKey key, std::string_view caption);
+  void OnReadCtrFile();
+  void OnWriteOpenAir();
+  void OnWriteOpenAirNoArcs();
+  void OnWriteCtrGpx();
+  void OnWriteCtrWebMap();
+  void WriteAirspaces(AirspaceFileKind kind, std::string_view caption, const QString& filter);
+  void OnEditCtr();
+  void OnNewCtr();
+  void OnDeleteCtrs();
+  void OnShowCtrAsWaypoints();
+  void OnSegmentAccuracy();
+  void OnDumpDebug();
+  void OnClearDebug();
+  // Settings commands.
+  void OnToggleLogFilter() { Toggle(40088); }
+  void OnToggleTimestampFilter() { Toggle(40191); }
+  void OnToggleDownloadFilter() { Toggle(40192); }
+  void OnToggleCompSpecial() { Toggle(40130); }
+  void OnVarioFilter();
+  void OnGapTime();
+  void OnLoopGap();
+  void OnSetComPort();
+  void OnPortTick();
+  // Statistics and pictures.
+  void OnSaveLog();
+  void OnOlcFromIgc();
+  void OnOlcFromSelection();
+  void OnShowTrackPicture();
+  void OnShowVarioGraph();
 
   Services services_;
   ListModel* model_ = nullptr;
@@ -138,8 +218,12 @@ class MainWindow final : public QMainWindow {
   QTimer* timer_ = nullptr;
   std::map<int, QAction*> actions_;
   ListSize listSize_ = ListSize::Default;
-  std::vector<Waypoint> waypoints_;
+  WaypointList waypoints_;
+  AirspaceList airspace_;
+  AirspaceSettings airspaceSettings_;
   igc::IgcSaveMemory igcMemory_;
+  std::unique_ptr<PortAutoSwitch> portSwitch_;
+  QPointer<QWidget> lastOpened_;
 };
 
 }  // namespace logwell::qt

@@ -1,0 +1,111 @@
+// The main window's statistics and picture commands: the flight statistics and OLC dialogs,
+// the track picture and the altitude and vario graph. Each works on a copy of the selected
+// positions, so the track log itself is never touched.
+#include <QLabel>
+
+#include "access/access_framework.h"
+#include "app/settings.h"
+#include "track/igc/igc_reader.h"
+#include "ui/qt/main_window.h"
+#include "ui/qt/olc_dialog.h"
+#include "ui/qt/qt_ui.h"
+#include "ui/qt/statistics_dialog.h"
+#include "ui/qt/track_picture.h"
+
+namespace logwell::qt {
+
+void MainWindow::ShowWindow(QWidget* window) {
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  window->setWindowFlag(Qt::Window);
+  lastOpened_ = window;
+  window->show();
+}
+
+// "Save log": the flight statistics of the selected positions (the whole log when none is
+// selected), whose "Save log" writes the KML logbook file.
+void MainWindow::OnSaveLog() {
+  constexpr std::string_view kCaption = "Save track log";
+  if (CheckCommandAllowed(kCaption, ViewMode::TrackLog) != 0) return;
+  TrackLog& log = CurrentTrackLog();
+  if (log.Empty()) return;
+  auto prepared = PrepareStatisticsPositions(SelectedPositions(), Filters(), services_.ui);
+  if (!prepared) return;
+  StatisticsDialog::Flight flight;
+  flight.points = std::move(*prepared);
+  flight.loopGap = static_cast<std::uint32_t>(services_.settings.Number(Setting::LoopFlightGap));
+  flight.withHash = log.signState == SignState::Downloaded;
+  flight.timesAreUtc = log.timeIsUtc != 0;
+  flight.withPressureAltitude = log.altitudeFlag != 0;
+  flight.instrumentText = log.InstrumentText();
+  ShowWindow(new StatisticsDialog(std::move(flight), services_.ui, &log, this));
+}
+
+void MainWindow::OnOlcFromIgc() {
+  constexpr std::string_view kCaption = "OLC statistics";
+  if (CheckCommandAllowed(kCaption, ViewMode::TrackLog) != 0) return;
+  const TrackLog& log = CurrentTrackLog();
+  if (!log.rawIgc) {
+    services_.ui.ShowErrorBox("No raw IGC buffer stored", kCaption);
+    return;
+  }
+  igc::IgcDecodeResult decoded = igc::DecodeIgcText(log.rawIgc->text);
+  if (!decoded.Ok()) {
+    services_.ui.ShowErrorBox(decoded.error, kCaption);
+    return;
+  }
+  OlcSource source;
+  source.fromRawIgc = true;
+  source.instrumentText = log.InstrumentText();
+  source.manufacturer = decoded.manufacturer;
+  source.loggerSerial = decoded.loggerSerial;
+  source.startTime = log.rawIgc->firstFixTime;
+  source.rawIgc = log.rawIgc;
+  auto* dialog = new OlcDialog(std::move(decoded.points), std::move(source), services_.ui,
+                               services_.settings, this);
+  if (!dialog->Start()) {
+    delete dialog;
+    return;
+  }
+  ShowWindow(dialog);
+}
+
+void MainWindow::OnOlcFromSelection() {
+  constexpr std::string_view kCaption = "OLC statistics";
+  if (CheckCommandAllowed(kCaption, ViewMode::TrackLog) != 0) return;
+  const TrackLog& log = CurrentTrackLog();
+  if (log.Empty()) return;
+  std::vector<TrackPoint> points = SelectedPositions();
+  if (points.empty()) {
+    services_.ui.ShowErrorBox("No position(s) selected", kCaption);
+    return;
+  }
+  OlcSource source;
+  source.instrumentText = log.InstrumentText();
+  source.startTime = points.front().time;
+  auto* dialog = new OlcDialog(std::move(points), std::move(source), services_.ui, services_.settings, this);
+  if (!dialog->Start()) {
+    delete dialog;
+    return;
+  }
+  ShowWindow(dialog);
+}
+
+// The pictures show the selected positions, or the whole log when none are selected.
+void MainWindow::OnShowTrackPicture() {
+  if (CheckCommandAllowed("Show track", ViewMode::TrackLog) != 0) return;
+  std::vector<TrackPoint> points = SelectedPositions();
+  if (points.empty()) points = CurrentTrackLog().points;
+  if (points.empty()) return;
+  const auto loopGap = static_cast<std::uint32_t>(services_.settings.Number(Setting::LoopFlightGap));
+  ShowWindow(new TrackPicture(std::move(points), loopGap, this));
+}
+
+void MainWindow::OnShowVarioGraph() {
+  if (CheckCommandAllowed("Show vario", ViewMode::TrackLog) != 0) return;
+  std::vector<TrackPoint> points = SelectedPositions();
+  if (points.empty()) points = CurrentTrackLog().points;
+  if (points.empty()) return;
+  ShowWindow(new VarioGraph(std::move(points), this));
+}
+
+}  // namespace logwell::qt

@@ -1,0 +1,74 @@
+#pragma once
+// "OLC statistics": the online contest's scoring of a flight on a thread of its own, its
+// progress every 500 ms, "&Halt", the interim results as they improve, and the claim file.
+#include <QDialog>
+#include <array>
+#include <memory>
+
+#include "optimise/claim_file.h"
+#include "optimise/olc.h"
+
+class QLabel;
+class QLineEdit;
+class QComboBox;
+class QCheckBox;
+class QPlainTextEdit;
+class QTimer;
+
+namespace logwell {
+class SettingsStore;
+}
+
+namespace logwell::qt {
+
+class OlcDialog final : public QDialog, private OlcView {
+  Q_OBJECT
+ public:
+  OlcDialog(std::vector<TrackPoint> points, OlcSource source, Ui& ui, SettingsStore& settings,
+            QWidget* parent);
+  ~OlcDialog() override;
+  // Starts the computation; false after its message (too few positions).
+  bool Start();
+
+  OlcComputation& Computation() { return *computation_; }
+  QLabel* Progress() const { return progress_; }
+  QLabel* Status() const { return status_; }
+  QLabel* Result() const { return result_; }
+  QPlainTextEdit* KindText(OlcKind kind) const { return kinds_[static_cast<std::size_t>(kind)]; }
+  OlcClaimForm Form() const;
+  void SetForm(const OlcClaimForm& form);
+  // "Save &OLC only" and "&Save with IGC"; only once the computation completed.
+  bool SaveClaim(bool withIgc);
+
+ signals:
+  void completed();
+
+ private:
+  void ShowStatus(std::string_view text) override;
+  void ShowKind(OlcKind kind, const OlcKindResult& result) override;
+  void ShowResult(std::string_view text) override;
+  void StorePresets(const OlcClaimEntries& entries);
+
+  Ui& ui_;
+  SettingsStore& settings_;
+  std::vector<TrackPoint> points_;  // the dialog's own copy, for the result lines
+  std::unique_ptr<OlcComputation> computation_;
+  QTimer* timer_ = nullptr;
+  QLabel* progress_ = nullptr;
+  QLabel* status_ = nullptr;
+  QLabel* result_ = nullptr;
+  std::array<QPlainTextEdit*, 5> kinds_{};
+  QLineEdit* firstName_ = nullptr;
+  QLineEdit* lastName_ = nullptr;
+  QLineEdit* birthDate_ = nullptr;
+  QLineEdit* gliderType_ = nullptr;
+  QLineEdit* callSign_ = nullptr;
+  QLineEdit* startPlace_ = nullptr;
+  QComboBox* class_ = nullptr;
+  QComboBox* region_ = nullptr;
+  QLineEdit* flightNumber_ = nullptr;
+  QCheckBox* longName_ = nullptr;
+  QCheckBox* enl_ = nullptr;
+};
+
+}  // namespace logwell::qt

@@ -1,0 +1,125 @@
+#include "ui/qt/statistics_dialog.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "track/kml/kml_save.h"
+#include "track/text_format.h"
+
+namespace logwell::qt {
+namespace {
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+QString Km(double metres) { return Q(FormatText("%.2f", metres / 1000.0)); }
+
+}  // namespace
+
+StatisticsDialog::StatisticsDialog(Flight flight, Ui& ui, TrackLog* log, QWidget* parent)
+    : QDialog(parent), flight_(std::move(flight)), ui_(ui), log_(log) {
+  setObjectName("statisticsDialog");
+  setWindowTitle("Flight statistics");
+  statistics_ = ComputeStatistics(flight_.points);
+  const StatisticsTexts texts = FormatStatistics(statistics_);
+
+  auto* layout = new QVBoxLayout(this);
+  auto* columns = new QHBoxLayout();
+  auto* flightBox = new QGroupBox("Flight", this);
+  auto* flightForm = new QFormLayout(flightBox);
+  const std::pair<const char*, const std::string*> rows[] = {
+      {"Start date", &texts.startDate},       {"Start time", &texts.startTime},
+      {"End date", &texts.endDate},           {"End time", &texts.endTime},
+      {"Duration", &texts.duration},          {"Lowest altitude", &texts.lowestAltitude},
+      {"Highest altitude", &texts.highestAltitude}, {"Distance", &texts.distance},
+      {"Average speed", &texts.averageSpeed}, {"Best speed (10 s)", &texts.bestSpeed10},
+      {"Best speed (60 s)", &texts.bestSpeed60}, {"Lowest vario (60 s)", &texts.lowestVario60},
+      {"Highest vario (60 s)", &texts.highestVario60}};
+  for (const auto& [label, text] : rows) flightForm->addRow(label, new QLabel(Q(*text), flightBox));
+  columns->addWidget(flightBox);
+
+  auto* distanceBox = new QGroupBox("Distances (km)", this);
+  auto* distanceForm = new QFormLayout(distanceBox);
+  const char* names[] = {"Distance over 2 points", "Distance over 3 points", "Distance over 4 points",
+                         "Distance over 5 points", "Out-and-return", "Flat triangle", "FAI triangle"};
+  for (std::size_t i = 0; i < distances_.size(); ++i) {
+    distances_[i] = new QLabel("-", distanceBox);
+    distances_[i]->setObjectName(QString("distance%1").arg(i));
+    distanceForm->addRow(names[i], distances_[i]);
+  }
+  status_ = new QLabel("Analysing track", distanceBox);
+  status_->setObjectName("analysisStatus");
+  distanceForm->addRow(status_);
+  columns->addWidget(distanceBox);
+  layout->addLayout(columns);
+
+  layout->addWidget(new QLabel("&Description", this));
+  description_ = new QPlainTextEdit(this);
+  description_->setObjectName("description");
+  description_->setMaximumHeight(90);
+  layout->addWidget(description_);
+
+  auto* buttons = new QDialogButtonBox(this);
+  QPushButton* save = buttons->addButton("Save log", QDialogButtonBox::ActionRole);
+  save->setObjectName("saveLog");
+  QPushButton* close = buttons->addButton("E&xit", QDialogButtonBox::RejectRole);
+  connect(save, &QPushButton::clicked, this, [this] { SaveLog(); });
+  connect(close, &QPushButton::clicked, this, &QDialog::reject);
+  layout->addWidget(buttons);
+
+  // The analysis runs on its own thread; its results reach the dialog as queued calls, which
+  // Qt drops once the dialog is gone (the destructor waits for the thread first).
+  AnalysisOptions options;
+  options.loopGap = flight_.loopGap;
+  options.halt = &halt_;
+  options.status = [this](std::string_view text) {
+    const QString line = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    QMetaObject::invokeMethod(this, [this, line] { status_->setText(line); }, Qt::QueuedConnection);
+  };
+  thread_ = std::jthread([this, options] {
+    DistanceAnalysis analysis;
+    const int result = AnalyseDistances(flight_.points, analysis, options);
+    QMetaObject::invokeMethod(this, [this, analysis, result] {
+      if (result != 0) status_->setText("Memory allocation error");
+      ShowAnalysis(analysis);
+    }, Qt::QueuedConnection);
+  });
+}
+
+StatisticsDialog::~StatisticsDialog() {
+  halt_ = true;
+  if (thread_.joinable()) thread_.join();
+}
+
+void StatisticsDialog::ShowAnalysis(const DistanceAnalysis& analysis) {
+  analysis_ = analysis;
+  analysisDone_ = true;
+  const double values[] = {analysis.two.total,         analysis.three.total, analysis.four.total,
+                           analysis.five.total,        analysis.outAndReturn.result,
+                           analysis.triangle.result,   analysis.fai.result};
+  for (std::size_t i = 0; i < distances_.size(); ++i) distances_[i]->setText(Km(values[i]));
+  emit analysisFinished();
+}
+
+int StatisticsDialog::SaveLog() {
+  kml::LogbookSaveRequest request;
+  request.analysisRunning = !analysisDone_;
+  // The writer may renumber missing times; it works on the dialog's copy only.
+  request.info.points = flight_.points;
+  request.info.statistics = statistics_;
+  request.info.analysis = analysis_;
+  request.info.loopGap = flight_.loopGap;
+  request.info.withHash = flight_.withHash;
+  request.info.timesAreUtc = flight_.timesAreUtc;
+  request.info.withPressureAltitude = flight_.withPressureAltitude;
+  request.description = description_->toPlainText().toStdString();
+  request.instrumentText = flight_.instrumentText;
+  return kml::SaveLogbookKml(std::move(request), ui_, log_);
+}
+
+}  // namespace logwell::qt

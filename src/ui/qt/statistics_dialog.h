@@ -1,0 +1,70 @@
+#pragma once
+// "Flight statistics": the statistics of the selected positions at once, the seven distances
+// of the distance analysis filled in by a thread of its own, a description field and "Save log"
+// to a KML logbook file.
+#include <QDialog>
+#include <array>
+#include <atomic>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "optimise/distance_analysis.h"
+#include "track/statistics.h"
+#include "track/track_point.h"
+
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace logwell {
+class Ui;
+class TrackLog;
+}  // namespace logwell
+
+namespace logwell::qt {
+
+class StatisticsDialog final : public QDialog {
+  Q_OBJECT
+ public:
+  struct Flight {
+    std::vector<TrackPoint> points;  // the prepared copy of the selected positions
+    std::uint32_t loopGap = kDefaultLoopGap;
+    bool withHash = false;
+    bool timesAreUtc = false;
+    bool withPressureAltitude = false;
+    std::optional<std::string> instrumentText;
+  };
+  StatisticsDialog(Flight flight, Ui& ui, TrackLog* log, QWidget* parent);
+  ~StatisticsDialog() override;  // halts the analysis and waits for its thread
+
+  bool AnalysisDone() const { return analysisDone_; }
+  const DistanceAnalysis& Analysis() const { return analysis_; }
+  const std::vector<TrackPoint>& Points() const { return flight_.points; }
+  QLabel* Distance(int index) const { return distances_[static_cast<std::size_t>(index)]; }
+  QLabel* Status() const { return status_; }
+  QPlainTextEdit* Description() const { return description_; }
+  // "Save log": the logbook KML file of the flight.
+  int SaveLog();
+
+ signals:
+  void analysisFinished();
+
+ private:
+  void ShowAnalysis(const DistanceAnalysis& analysis);
+
+  Flight flight_;
+  Ui& ui_;
+  TrackLog* log_;
+  FlightStatistics statistics_;
+  DistanceAnalysis analysis_;
+  bool analysisDone_ = false;
+  std::array<QLabel*, 7> distances_{};
+  QLabel* status_ = nullptr;
+  QPlainTextEdit* description_ = nullptr;
+  std::atomic<bool> halt_{false};
+  std::jthread thread_;
+};
+
+}  // namespace logwell::qt

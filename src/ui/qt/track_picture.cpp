@@ -1,0 +1,298 @@
+#include "ui/qt/track_picture.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
+
+#include "geo/units.h"
+#include "track/statistics.h"
+#include "track/text_format.h"
+
+namespace logwell::qt {
+namespace {
+
+constexpr double kEarthRadius = 6371000.0;  // metres; the picture needs no ellipsoid
+constexpr int kMargin = 24;
+
+double ClimbBetween(const TrackPoint& from, const TrackPoint& to) {
+  const double seconds = static_cast<double>(to.time) - static_cast<double>(from.time);
+  if (seconds <= 0.0) return 0.0;
+  return (to.gpsAltitude - from.gpsAltitude) / 10.0 / seconds;
+}
+
+QString Km(double metres) { return QString::fromStdString(FormatText("%.2f km", metres / 1000.0)); }
+
+QString TimeOfDay(GarminTime time) {
+  const auto day = static_cast<unsigned>(time % 86400);
+  return QString::fromStdString(FormatText("%02u:%02u", day / 3600, day / 60 % 60));
+}
+
+}  // namespace
+
+// ---- the track picture ----
+
+TrackPicture::TrackPicture(std::vector<TrackPoint> points, std::uint32_t loopGap, QWidget* parent)
+    : QWidget(parent), points_(std::move(points)), loopGap_(loopGap) {
+  setObjectName("trackPicture");
+  setWindowTitle("Track");
+  setMinimumSize(320, 240);
+  resize(720, 560);
+  setMouseTracking(false);
+  // An equirectangular projection about the track's middle: exact enough for one flight.
+  double latLow = 90, latHigh = -90, lonLow = 180, lonHigh = -180;
+  for (const TrackPoint& p : points_) {
+    const double lat = SemicirclesToRadians(p.latitude) * 180.0 / M_PI;
+    const double lon = SemicirclesToRadians(p.longitude) * 180.0 / M_PI;
+    latLow = std::min(latLow, lat), latHigh = std::max(latHigh, lat);
+    lonLow = std::min(lonLow, lon), lonHigh = std::max(lonHigh, lon);
+  }
+  const double lat0 = (latLow + latHigh) / 2, lon0 = (lonLow + lonHigh) / 2;
+  const double east = std::cos(lat0 * M_PI / 180.0) * kEarthRadius * M_PI / 180.0;
+  const double north = kEarthRadius * M_PI / 180.0;
+  metres_.reserve(points_.size());
+  climb_.reserve(points_.size());
+  for (std::size_t i = 0; i < points_.size(); ++i) {
+    const TrackPoint& p = points_[i];
+    metres_.emplace_back((SemicirclesToRadians(p.longitude) * 180.0 / M_PI - lon0) * east,
+                         (SemicirclesToRadians(p.latitude) * 180.0 / M_PI - lat0) * north);
+    climb_.push_back(i == 0 || (p.segmentStart & 1u) ? 0.0 : ClimbBetween(points_[i - 1], p));
+  }
+  low_ = QPointF((lonLow - lon0) * east, (latLow - lat0) * north);
+  high_ = QPointF((lonHigh - lon0) * east, (latHigh - lat0) * north);
+
+  AnalysisOptions options;
+  options.loopGap = loopGap_;
+  options.halt = &halt_;
+  thread_ = std::jthread([this, options] {
+    DistanceAnalysis analysis;
+    if (AnalyseDistances(points_, analysis, options) != 0) return;
+    QMetaObject::invokeMethod(this, [this, analysis] {
+      analysis_ = analysis;
+      update();
+      emit analysisFinished();
+    }, Qt::QueuedConnection);
+  });
+}
+
+TrackPicture::~TrackPicture() {
+  halt_ = true;
+  if (thread_.joinable()) thread_.join();
+}
+
+QColor TrackPicture::ClimbColour(double metresPerSecond) {
+  // Blue for sink, green for level flight, red for climb; 3 m/s either way is the full colour.
+  const double share = std::clamp(metresPerSecond / 3.0, -1.0, 1.0);
+  return QColor::fromHsvF(static_cast<float>(1.0 / 3.0 - share / 3.0), 0.9f, 0.85f);
+}
+
+QPointF TrackPicture::Map(const QPointF& metres) const {
+  const double spanX = std::max(high_.x() - low_.x(), 1.0);
+  const double spanY = std::max(high_.y() - low_.y(), 1.0);
+  const double base = std::min((width() - 2.0 * kMargin) / spanX, (height() - 2.0 * kMargin) / spanY);
+  const QPointF middle = (low_ + high_) / 2;
+  const QPointF centre(width() / 2.0, height() / 2.0);
+  const double scale = base * zoom_;
+  return centre + pan_ + QPointF((metres.x() - middle.x()) * scale, -(metres.y() - middle.y()) * scale);
+}
+
+QPointF TrackPicture::ScreenOf(std::size_t index) const { return Map(metres_.at(index)); }
+
+void TrackPicture::ZoomAt(QPointF at, double factor) {
+  const QPointF fromCentre = at - QPointF(width() / 2.0, height() / 2.0);
+  pan_ = fromCentre - (fromCentre - pan_) * factor;
+  zoom_ *= factor;
+  update();
+}
+
+void TrackPicture::PanBy(QPointF delta) {
+  pan_ += delta;
+  update();
+}
+
+void TrackPicture::wheelEvent(QWheelEvent* event) {
+  const double steps = event->angleDelta().y() / 120.0;
+  ZoomAt(event->position(), std::pow(1.25, steps));
+}
+
+void TrackPicture::mousePressEvent(QMouseEvent* event) { dragFrom_ = event->position(); }
+
+void TrackPicture::mouseMoveEvent(QMouseEvent* event) {
+  if (!(event->buttons() & Qt::LeftButton)) return;
+  PanBy(event->position() - dragFrom_);
+  dragFrom_ = event->position();
+}
+
+void TrackPicture::mouseDoubleClickEvent(QMouseEvent*) {
+  zoom_ = 1.0;
+  pan_ = {};
+  update();
+}
+
+void TrackPicture::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.fillRect(rect(), QColor(250, 250, 245));
+  if (points_.empty()) {
+    painter.drawText(rect(), Qt::AlignCenter, "No positions selected");
+    return;
+  }
+  DrawTrack(painter);
+  DrawResults(painter);
+  DrawLegend(painter);
+}
+
+void TrackPicture::DrawTrack(QPainter& painter) const {
+  QPen pen;
+  pen.setWidthF(2.0);
+  pen.setCapStyle(Qt::RoundCap);
+  QPointF previous = Map(metres_.front());
+  for (std::size_t i = 1; i < metres_.size(); ++i) {
+    const QPointF here = Map(metres_[i]);
+    if (!(points_[i].segmentStart & 1u)) {
+      pen.setColor(ClimbColour(climb_[i]));
+      painter.setPen(pen);
+      painter.drawLine(previous, here);
+    }
+    previous = here;
+  }
+  painter.setPen(QPen(Qt::black, 1));
+  painter.setBrush(Qt::white);
+  painter.drawEllipse(Map(metres_.front()), 4, 4);
+  painter.setBrush(Qt::black);
+  painter.drawEllipse(Map(metres_.back()), 4, 4);
+}
+
+void TrackPicture::DrawResults(QPainter& painter) const {
+  if (!analysis_) return;
+  const DistanceAnalysis& a = *analysis_;
+  auto polyline = [&](std::initializer_list<std::size_t> indexes, const QColor& colour, Qt::PenStyle style,
+                      bool closed) {
+    QPainterPath path;
+    bool first = true;
+    for (const std::size_t i : indexes) {
+      if (i >= metres_.size()) return;
+      const QPointF at = Map(metres_[i]);
+      if (first) path.moveTo(at); else path.lineTo(at);
+      first = false;
+    }
+    if (closed) path.closeSubpath();
+    painter.setPen(QPen(colour, 2.0, style));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawPath(path);
+  };
+  const auto& five = a.five.points;
+  if (a.five.total > 0) polyline({five[0], five[1], five[2], five[3], five[4]}, QColor(40, 80, 220), Qt::DashLine, false);
+  if (a.outAndReturn.result > 0) {
+    polyline({a.outAndReturn.start, a.outAndReturn.turn, a.outAndReturn.end}, QColor(0, 150, 160), Qt::DashDotLine, false);
+  }
+  if (a.triangle.result > 0) {
+    const auto& t = a.triangle.points;
+    polyline({t[1], t[2], t[3]}, QColor(230, 120, 0), Qt::SolidLine, true);
+    polyline({t[0], t[4]}, QColor(230, 120, 0), Qt::DotLine, false);
+  }
+  if (a.fai.result > 0) {
+    const auto& t = a.fai.points;
+    polyline({t[1], t[2], t[3]}, QColor(200, 0, 160), Qt::SolidLine, true);
+    polyline({t[0], t[4]}, QColor(200, 0, 160), Qt::DotLine, false);
+  }
+}
+
+void TrackPicture::DrawLegend(QPainter& painter) const {
+  QStringList lines;
+  lines << QString("%1 positions").arg(points_.size());
+  if (!analysis_) {
+    lines << "Analysing track";
+  } else {
+    lines << "Free distance (5 points): " + Km(analysis_->five.total);
+    if (analysis_->outAndReturn.result > 0) lines << "Out-and-return: " + Km(analysis_->outAndReturn.result);
+    if (analysis_->triangle.result > 0) lines << "Flat triangle: " + Km(analysis_->triangle.result);
+    if (analysis_->fai.result > 0) lines << "FAI triangle: " + Km(analysis_->fai.result);
+  }
+  lines << "Climb: blue -3 m/s, green 0, red +3 m/s";
+  const QColor colours[] = {Qt::black, QColor(40, 80, 220), QColor(0, 150, 160), QColor(230, 120, 0),
+                            QColor(200, 0, 160)};
+  const int lineHeight = painter.fontMetrics().height();
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(QColor(255, 255, 255, 210));
+  painter.drawRect(QRect(6, 6, 300, lineHeight * static_cast<int>(lines.size()) + 8));
+  for (int i = 0; i < lines.size(); ++i) {
+    QColor colour = Qt::black;
+    if (analysis_ && i >= 1 && i < lines.size() - 1) {
+      const QString& line = lines[i];
+      colour = line.startsWith("Free") ? colours[1] : line.startsWith("Out") ? colours[2]
+             : line.startsWith("Flat") ? colours[3] : colours[4];
+    }
+    painter.setPen(colour);
+    painter.drawText(12, 8 + lineHeight * (i + 1) - painter.fontMetrics().descent(), lines[i]);
+  }
+}
+
+// ---- the altitude and vario graph ----
+
+VarioGraph::VarioGraph(std::vector<TrackPoint> points, QWidget* parent)
+    : QWidget(parent), points_(std::move(points)) {
+  setObjectName("varioGraph");
+  setWindowTitle("Vario");
+  setMinimumSize(320, 200);
+  resize(720, 360);
+  altitude_.reserve(points_.size());
+  climb_.reserve(points_.size());
+  for (std::size_t i = 0; i < points_.size(); ++i) {
+    altitude_.push_back(points_[i].gpsAltitude / 10.0);
+    climb_.push_back(WindowedSpeedAndClimb60(points_, i).climb);
+  }
+}
+
+void VarioGraph::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.fillRect(rect(), QColor(250, 250, 245));
+  if (points_.size() < 2) {
+    painter.drawText(rect(), Qt::AlignCenter, "Too few positions selected");
+    return;
+  }
+  const QRectF plot(56, 16, width() - 112, height() - 48);
+  const double t0 = static_cast<double>(points_.front().time);
+  const double t1 = std::max(static_cast<double>(points_.back().time), t0 + 1);
+  const auto [altLowIt, altHighIt] = std::minmax_element(altitude_.begin(), altitude_.end());
+  const double altLow = std::floor(*altLowIt / 100) * 100, altHigh = std::ceil(*altHighIt / 100) * 100 + 100;
+  double climbMax = 1.0;
+  for (const double c : climb_) climbMax = std::max(climbMax, std::abs(c));
+  climbMax = std::ceil(climbMax);
+  auto x = [&](std::size_t i) { return plot.left() + (static_cast<double>(points_[i].time) - t0) / (t1 - t0) * plot.width(); };
+  auto yAlt = [&](double a) { return plot.bottom() - (a - altLow) / (altHigh - altLow) * plot.height(); };
+  auto yClimb = [&](double c) { return plot.center().y() - c / climbMax * plot.height() / 2; };
+
+  painter.setPen(QPen(QColor(200, 200, 200), 1));
+  painter.drawRect(plot);
+  painter.drawLine(QPointF(plot.left(), yClimb(0)), QPointF(plot.right(), yClimb(0)));
+  // The time of day along the bottom, the altitude on the left and the climb on the right.
+  painter.setPen(Qt::black);
+  for (int tick = 0; tick <= 4; ++tick) {
+    const double share = tick / 4.0;
+    const double px = plot.left() + share * plot.width();
+    painter.drawText(QPointF(px - 16, plot.bottom() + 16), TimeOfDay(static_cast<GarminTime>(t0 + share * (t1 - t0))));
+    painter.setPen(QColor(30, 70, 200));
+    painter.drawText(QPointF(4, plot.bottom() - share * plot.height() + 4),
+                     QString("%1 m").arg(static_cast<int>(altLow + share * (altHigh - altLow))));
+    painter.setPen(QColor(200, 40, 40));
+    painter.drawText(QPointF(plot.right() + 6, plot.bottom() - share * plot.height() + 4),
+                     QString("%1 m/s").arg(-climbMax + 2 * climbMax * share, 0, 'f', 1));
+    painter.setPen(Qt::black);
+  }
+  QPainterPath altitude, climb;
+  for (std::size_t i = 0; i < points_.size(); ++i) {
+    const QPointF a(x(i), yAlt(altitude_[i])), c(x(i), yClimb(climb_[i]));
+    if (i == 0) altitude.moveTo(a), climb.moveTo(c);
+    else altitude.lineTo(a), climb.lineTo(c);
+  }
+  painter.setPen(QPen(QColor(200, 40, 40), 1.2));
+  painter.drawPath(climb);
+  painter.setPen(QPen(QColor(30, 70, 200), 2.0));
+  painter.drawPath(altitude);
+}
+
+}  // namespace logwell::qt

@@ -1,0 +1,384 @@
+// The window's commands on the offscreen platform: the Flytec family's commands and buttons,
+// track files of every format, waypoint and airspace files and their editing, the filter
+// settings, the port dialog, the statistics and OLC dialogs, and the track and vario pictures.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QtTest/QtTest>
+#include <filesystem>
+#include <fstream>
+
+#include "access/access_framework.h"
+#include "access/access_table.h"
+#include "app/settings.h"
+#include "box_answerer.h"
+#include "devices/flytec/flytec_workers.h"
+#include "track/track_log.h"
+#include "ui/qt/edit_dialogs.h"
+#include "ui/qt/list_model.h"
+#include "ui/qt/main_window.h"
+#include "ui/qt/olc_dialog.h"
+#include "ui/qt/qt_ui.h"
+#include "ui/qt/statistics_dialog.h"
+#include "ui/qt/track_picture.h"
+
+using namespace logwell;
+using logwell::qt::MainWindow;
+using logwell::testing::BoxAnswerer;
+
+namespace {
+
+struct Fixture {
+  explicit Fixture(bool flytec = false) : folder(MakeFolder()) {
+    if (flytec) flytec::RegisterFlytecWorkers(table, flytec::FlytecContext{});
+    settings.Load({folder / "user" / "logwell.ini", folder / "etc" / "logwell.ini"}, ui);
+    window = std::make_unique<MainWindow>(MainWindow::Services{access, table, settings, ui, false});
+    access.InitGpsAccess();
+    window->show();
+  }
+  ~Fixture() {
+    window.reset();
+    std::filesystem::remove_all(folder);
+    CurrentTrackLog() = TrackLog();
+  }
+  static std::filesystem::path MakeFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "logwell-cmd-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) return {};
+    return pattern;
+  }
+  QString Cell(int row, int column) const {
+    return window->Model()->data(window->Model()->index(row, column), Qt::DisplayRole).toString();
+  }
+  void SaveTo(const std::filesystem::path& path, int filterIndex) {
+    window->chooseSaveFile = [path, filterIndex](const QString&, const QStringList&, const QString&) {
+      return MainWindow::FileChoice{QString::fromStdString(path.string()), filterIndex};
+    };
+  }
+  void OpenFrom(const std::filesystem::path& path) {
+    window->chooseOpenFile = [path](const QString&, const QString&) {
+      return QString::fromStdString(path.string());
+    };
+  }
+  // The test track, every row selected.
+  void LoadTestTrack() {
+    window->RunCommand(40140);
+    window->RunCommand(40042);
+  }
+
+  std::filesystem::path folder;
+  AccessTable table;
+  AccessFramework access{table};
+  SettingsStore settings{"/docs"};
+  qt::QtUi ui;
+  std::unique_ptr<MainWindow> window;
+};
+
+void WriteText(const std::filesystem::path& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+constexpr const char* kOpenAir =
+    "AC C\r\nAN TESTCTR\r\nAL GND\r\nAH 3000ft MSL\r\nV X=46:30:00 N 008:00:00 E\r\nDC 5\r\n"
+    "AC D\r\nAN POLY\r\nAL 1000ft\r\nAH FL100\r\nDP 46:00:00 N 008:00:00 E\r\n"
+    "DP 46:10:00 N 008:00:00 E\r\nDP 46:10:00 N 008:10:00 E\r\n";
+
+}  // namespace
+
+class WindowCommandsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void flytecCommandsAndButtonsAppearWithTheFamily() {
+    Fixture without;
+    QVERIFY(without.window->Action(40085) == nullptr);
+    Fixture f(true);
+    QVERIFY(f.window->Action(40085) != nullptr);
+    QCOMPARE(f.window->Action(40085)->shortcut(), QKeySequence("Ctrl+F"));
+    QVERIFY(f.window->Action(40086) != nullptr);  // read waypoints
+    QVERIFY(f.window->Action(40023) != nullptr);  // send waypoints, names only
+    QVERIFY(f.window->Action(40098) == nullptr);  // the CTR upload is not offered by this family
+    bool button = false;
+    for (QPushButton* push : f.window->findChildren<QPushButton*>()) {
+      button |= push->text() == "Flytec 5020/5030";
+    }
+    QVERIFY(button);
+    // A waypoint upload needs the waypoint view and a selection.
+    BoxAnswerer boxes;
+    f.window->RunCommand(40023);
+    QCOMPARE(boxes.Seen().at(0).text, QString("Incorrect view mode"));
+    f.window->RunCommand(40024);
+    f.window->RunCommand(40023);
+    QCOMPARE(boxes.Seen().at(1).text, QString("No waypoints selected"));
+  }
+
+  void trackFilesSaveAndOpenInEveryFormat() {
+    Fixture f;
+    f.LoadTestTrack();
+    BoxAnswerer boxes;
+    for (const auto& [name, index] : {std::pair{"t.gpx", 3}, {"t.plt", 1}, {"t.csv", 4}, {"t.mps", 2}}) {
+      const auto path = f.folder / name;
+      f.SaveTo(path, index);
+      f.window->RunCommand(40116);
+      QVERIFY2(std::filesystem::exists(path), name);
+    }
+    // Without a filter the name's extension decides; a missing extension comes from the filter.
+    f.SaveTo(f.folder / "plain", 3);
+    f.window->RunCommand(40116);
+    QVERIFY(std::filesystem::exists(f.folder / "plain.gpx"));
+    QCOMPARE(f.window->StatusLine()->text(), QString("2201 positions written"));
+
+    boxes.Answer("overwriteButton");
+    f.OpenFrom(f.folder / "t.gpx");
+    f.window->RunCommand(40117);
+    QCOMPARE(f.window->Model()->rowCount(), 2201);
+    QCOMPARE(f.window->ProductLine()->text(), QString::fromStdString((f.folder / "t.gpx").string()));
+
+    // Write GoogleEarth file: the whole log with its analysis.
+    f.SaveTo(f.folder / "flight", 1);
+    f.window->RunCommand(40216);
+    QVERIFY(std::filesystem::exists(f.folder / "flight.kml"));
+    // Save As outside the track view is refused.
+    f.window->RunCommand(40024);
+    boxes.Clear();
+    f.window->RunCommand(40116);
+    QCOMPARE(boxes.Seen().at(0).text, QString("Incorrect view mode"));
+  }
+
+  void waypointFilesEditSortAndDelete() {
+    Fixture f;
+    Waypoint b, a;
+    b.SetId("BBB");
+    b.latitude = 550000000;
+    a.SetId("AAA");
+    a.latitude = 560000000;
+    f.window->Waypoints().Replace({b, a});
+    f.window->RunCommand(40024);
+    f.window->RunCommand(40212);
+    QCOMPARE(f.Cell(0, 0), QString("AAA"));
+    f.window->RunCommand(40042);
+    const auto path = f.folder / "points.wpt";
+    f.SaveTo(path, 1);
+    BoxAnswerer boxes;
+    f.window->RunCommand(40118);
+    QVERIFY(std::filesystem::exists(path));
+    f.window->List()->clearSelection();
+    f.window->List()->selectRow(0);
+    f.window->RunCommand(40031);
+    QCOMPARE(f.window->Model()->rowCount(), 1);
+    QCOMPARE(f.Cell(0, 0), QString("BBB"));
+    // Opening the file again into the list asks whether to append.
+    f.window->Waypoints().Replace({});
+    f.OpenFrom(path);
+    f.window->RunCommand(40047);
+    QCOMPARE(f.window->Model()->rowCount(), 2);
+    // Edit: a bad height keeps the dialog open with its message, then a good one is taken.
+    f.window->List()->selectRow(1);
+    boxes.Clear();
+    QPointer<QDialog> edit;
+    boxes.Answer("", [&edit](QWidget* dialog) {
+      edit = qobject_cast<QDialog*>(dialog);
+      dialog->findChild<QLineEdit*>("Height (m)")->setText("high");
+    });
+    // The "Bad height" box; the dialog stays open behind it and is then cancelled.
+    boxes.Answer("", [&edit](QWidget*) { QTimer::singleShot(0, edit, &QDialog::reject); });
+    f.window->RunCommand(40030);
+    QCOMPARE(boxes.Seen().size(), std::size_t{2});
+    QCOMPARE(boxes.Seen().at(0).caption, QString("Edit Waypoint"));
+    QCOMPARE(boxes.Seen().at(1).text, QString("Bad height"));
+    boxes.Answer("", [](QWidget* dialog) { dialog->findChild<QLineEdit*>("Height (m)")->setText("1234"); });
+    f.window->RunCommand(40030);
+    QCOMPARE(f.Cell(1, 3), QString("1234"));
+  }
+
+  void airspaceReadEditShowAndWrite() {
+    Fixture f;
+    const auto path = f.folder / "ctr.txt";
+    WriteText(path, kOpenAir);
+    f.OpenFrom(path);
+    BoxAnswerer boxes;
+    f.window->RunCommand(40100);
+    QCOMPARE(f.window->Mode(), ViewMode::Airspace);
+    QCOMPARE(f.window->Model()->rowCount(), 2);
+    QCOMPARE(f.Cell(0, 0), QString("TESTCTR"));
+    QCOMPARE(f.Cell(1, 4), QString("3"));
+    // Edit CTR needs the CTR view.
+    f.window->RunCommand(40025);
+    f.window->RunCommand(40104);
+    QCOMPARE(boxes.Seen().back().text, QString("Incorrect view mode"));
+    f.window->RunCommand(40101);
+    f.window->RunCommand(40104);
+    QCOMPARE(boxes.Seen().back().text, QString("No CTR selected"));
+    // Edit the polygon's text: its name changes.
+    f.window->List()->selectRow(1);
+    boxes.Answer("", [](QWidget* dialog) {
+      auto* text = dialog->findChild<QPlainTextEdit*>("ctrText");
+      text->setPlainText(text->toPlainText().replace("POLY", "RENAMED"));
+    });
+    f.window->RunCommand(40104);
+    QCOMPARE(f.Cell(1, 0), QString("RENAMED"));
+    // Write the selection, then show the circle as waypoints.
+    f.window->List()->selectRow(0);
+    f.SaveTo(f.folder / "out.txt", 1);
+    f.window->RunCommand(40108);
+    QVERIFY(std::filesystem::exists(f.folder / "out.txt"));
+    f.window->RunCommand(40112);
+    QCOMPARE(f.window->Mode(), ViewMode::Waypoints);
+    QVERIFY(f.window->Model()->rowCount() >= 8);
+    QVERIFY(f.Cell(0, 0).startsWith("C"));
+  }
+
+  void filterTogglesAndSettingsDialogs() {
+    Fixture f;
+    BoxAnswerer boxes;
+    QVERIFY(f.window->Action(40088)->isChecked());
+    f.window->RunCommand(40088);
+    QVERIFY(!f.window->Action(40088)->isChecked());
+    QCOMPARE(f.settings.Number(Setting::LogFilter), 0);
+    f.window->RunCommand(40192);
+    QCOMPARE(f.settings.Number(Setting::UseDownloadFilter), 1);
+    QVERIFY(!f.window->Action(40172)->isChecked());
+    QString typed = "fast";
+    f.window->askText = [&](const QString&, const QString&) -> std::optional<QString> { return typed; };
+    f.window->RunCommand(40172);
+    QCOMPARE(boxes.Seen().at(0).text, QString("Bad input"));
+    QCOMPARE(boxes.Seen().at(0).caption, QString("Set vario filter"));
+    typed = "6";
+    f.window->RunCommand(40172);
+    QCOMPARE(f.settings.Number(Setting::VarioFilter), 6);
+    QVERIFY(f.window->Action(40172)->isChecked());
+    typed = "30";
+    f.window->RunCommand(40136);
+    QCOMPARE(f.settings.Number(Setting::TrackGapTime), 1800);
+    typed = "";
+    f.window->RunCommand(40151);
+    QCOMPARE(boxes.Seen().back().text, QString("Missing input"));
+    typed = "1200";
+    f.window->RunCommand(40151);
+    QCOMPARE(f.settings.Number(Setting::LoopFlightGap), 1200);
+    typed = "0";
+    f.window->RunCommand(40190);
+    QCOMPARE(boxes.Seen().back().text, QString("Use 1m or greater"));
+    typed = "25";
+    f.window->RunCommand(40190);
+    QCOMPARE(f.settings.Number(Setting::CtrSegError), 25);
+    // The special competition mode has two accelerators and no menu entry.
+    QCOMPARE(f.window->Action(40130)->shortcuts().size(), 2);
+  }
+
+  void comPortDialogTakesATypedNumber() {
+    Fixture f;
+    BoxAnswerer boxes;
+    // The box about an empty enumeration comes first on machines without serial ports; the
+    // same answer serves both.
+    for (int i = 0; i < 2; ++i) {
+      boxes.Answer("", [](QWidget* dialog) {
+        if (auto* port = qobject_cast<qt::ComPortDialog*>(dialog)) {
+          port->Typed()->setText("3");
+          port->AutoSwitch()->setChecked(true);
+        }
+      });
+    }
+    f.window->RunCommand(40006);
+    QCOMPARE(f.settings.Text(Setting::PortName), std::string("COM3"));
+    QCOMPARE(f.settings.Number(Setting::AutoSetPort), 1);
+    QCOMPARE(f.window->windowTitle(), QString("Logwell 5.07, COM3"));
+  }
+
+  void statisticsDialogFillsDistancesAndSavesTheLog() {
+    Fixture f;
+    f.LoadTestTrack();
+    f.window->RunCommand(40115);
+    auto* dialog = qobject_cast<qt::StatisticsDialog*>(f.window->LastOpened());
+    QVERIFY(dialog != nullptr);
+    QSignalSpy finished(dialog, &qt::StatisticsDialog::analysisFinished);
+    QVERIFY(dialog->AnalysisDone() || finished.wait(60000));
+    QVERIFY(dialog->Distance(0)->text().toDouble() > 3.0);
+    QVERIFY(dialog->Distance(5)->text().toDouble() > 0.0);
+    QVERIFY(dialog->Status()->text().startsWith("Computing completed"));
+    dialog->Description()->setPlainText("Evening flight");
+    const QString path = QString::fromStdString((f.folder / "logbook.kml").string());
+    BoxAnswerer boxes;
+    boxes.Answer("", [path](QWidget* w) {
+      if (auto* files = qobject_cast<QFileDialog*>(w)) files->selectFile(path);
+    });
+    QCOMPARE(dialog->SaveLog(), 0);
+    std::ifstream in(path.toStdString());
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    QVERIFY(text.find("Evening flight") != std::string::npos);
+    QVERIFY(text.find("FAI triangle") != std::string::npos || text.find("Flat triangle") != std::string::npos);
+    dialog->close();
+  }
+
+  void olcDialogShowsProgressResultsAndHalts() {
+    Fixture f;
+    f.LoadTestTrack();
+    f.window->RunCommand(40094);
+    auto* dialog = qobject_cast<qt::OlcDialog*>(f.window->LastOpened());
+    QVERIFY(dialog != nullptr);
+    QSignalSpy completed(dialog, &qt::OlcDialog::completed);
+    QVERIFY(completed.wait(90000));
+    QVERIFY(dialog->Result()->text().startsWith("Best result is"));
+    QVERIFY(!dialog->KindText(OlcKind::FreeDistance)->toPlainText().isEmpty());
+    // Without a raw IGC text the IGC-buffer variant refuses.
+    BoxAnswerer boxes;
+    f.window->RunCommand(40095);
+    QCOMPARE(boxes.Seen().at(0).text, QString("No raw IGC buffer stored"));
+    // A claim with a missing first name is refused with its message.
+    qt::OlcDialog* olc = dialog;
+    OlcClaimForm form = olc->Form();
+    form.firstName.clear();
+    olc->SetForm(form);
+    QVERIFY(!olc->SaveClaim(false));
+    QCOMPARE(boxes.Seen().back().text, QString("Missing first name"));
+    olc->close();
+  }
+
+  void trackPictureDrawsTheTrackAndItsTriangle() {
+    Fixture f;
+    f.LoadTestTrack();
+    f.window->RunCommand(40141);
+    auto* picture = qobject_cast<qt::TrackPicture*>(f.window->LastOpened());
+    QVERIFY(picture != nullptr);
+    QSignalSpy finished(picture, &qt::TrackPicture::analysisFinished);
+    QVERIFY(picture->AnalysisDone() || finished.wait(60000));
+    QVERIFY(picture->Analysis()->triangle.result > 0.0);
+    const QImage image = picture->grab().toImage();
+    // The test track climbs and sinks at up to 1.5 m/s: both sides of the colour scale appear.
+    QCOMPARE(qt::TrackPicture::ClimbColour(1.5).red(), qt::TrackPicture::ClimbColour(-1.5).blue());
+    int sink = 0, climb = 0;
+    for (int y = 0; y < image.height(); y += 2) {
+      for (int x = 0; x < image.width(); x += 2) {
+        const QColor c = image.pixelColor(x, y);
+        if (c.blue() > 150 && c.red() < 100) ++sink;
+        if (c.red() > 150 && c.blue() < 100) ++climb;
+      }
+    }
+    QVERIFY(sink > 20);
+    QVERIFY(climb > 20);
+    // Zooming about the middle doubles every distance from it; panning moves every point.
+    const QPointF middle(picture->width() / 2.0, picture->height() / 2.0);
+    const QPointF before = picture->ScreenOf(0) - middle;
+    picture->ZoomAt(middle, 2.0);
+    const QPointF after = picture->ScreenOf(0) - middle;
+    QVERIFY(std::abs(after.x() - 2 * before.x()) < 0.01);
+    picture->PanBy({10, -5});
+    QVERIFY(std::abs(picture->ScreenOf(0).x() - middle.x() - after.x() - 10) < 0.01);
+    picture->close();
+
+    f.window->RunCommand(40175);
+    auto* graph = qobject_cast<qt::VarioGraph*>(f.window->LastOpened());
+    QVERIFY(graph != nullptr);
+    QCOMPARE(graph->Altitudes().size(), std::size_t{2201});
+    QCOMPARE(graph->Altitudes().front(), 1200.0);
+    QVERIFY(!graph->grab().isNull());
+  }
+};
+
+QTEST_MAIN(WindowCommandsTest)
+#include "window_commands_test.moc"
