@@ -102,7 +102,7 @@ class WindowCommandsTest : public QObject {
     QCOMPARE(f.window->Action(40085)->shortcut(), QKeySequence("Ctrl+F"));
     QVERIFY(f.window->Action(40086) != nullptr);  // read waypoints
     QVERIFY(f.window->Action(40023) != nullptr);  // send waypoints, names only
-    QVERIFY(f.window->Action(40098) == nullptr);  // the CTR upload is not offered by this family
+    QVERIFY(f.window->Action(40098) != nullptr);  // CTR upload to a Compeo/Competino
     bool button = false;
     for (QPushButton* push : f.window->findChildren<QPushButton*>()) {
       button |= push->text() == "Flytec 5020/5030";

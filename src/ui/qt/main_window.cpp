@@ -745,6 +745,7 @@ void MainWindow::RunInstrumentCommand(const InstrumentCommand& command) {
     return;
   }
   std::vector<Waypoint> upload;
+  AirspaceList airspaceUpload;
   switch (command.access) {
     case AccessType::ReadTrackLog:
       if (!AskBeforeReplacing(CurrentTrackLog(), ui, services_.unattended)) return;
@@ -769,14 +770,15 @@ void MainWindow::RunInstrumentCommand(const InstrumentCommand& command) {
       if (CheckCommandAllowed(caption, ViewMode::Airspace) != 0) return;
       SyncAirspaceSelection();
       if (!CheckAirspaceUpload(airspace_, command.protocol, ui)) return;
-      // The access block has no room for the airspace to send yet; no family offers it.
-      ui.ShowErrorBox("Unsupported access function", caption);
-      return;
+      // The worker gets a private copy; it sends the records marked selected.
+      airspaceUpload = airspace_;
+      break;
     default:
       break;
   }
   access.StartCommandAccess(caption, &ui, command.access, command.protocol, command.parameter,
-                            CompletionFor(command.access), upload.empty() ? nullptr : &upload);
+                            CompletionFor(command.access), upload.empty() ? nullptr : &upload,
+                            airspaceUpload.empty() ? nullptr : &airspaceUpload);
 }
 
 }  // namespace logwell::qt
