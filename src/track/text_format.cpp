@@ -1,6 +1,7 @@
 #include "track/text_format.h"
 
 #include <array>
+#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 
@@ -46,6 +47,15 @@ std::string CutText(std::string_view text, std::size_t limit) {
     while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
   }
   return std::string(text.substr(0, cut));
+}
+
+std::string LowerCase(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+std::string LowerExtension(const std::filesystem::path& path) {
+  return LowerCase(path.extension().string());
 }
 
 }  // namespace logwell

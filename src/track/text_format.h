@@ -1,7 +1,9 @@
 #pragma once
-// printf-style formatting into a std::string through a bounded buffer, for the short texts of
-// messages, list lines and dialog fields.
+// Small text helpers shared by every subsystem: printf-style formatting into a std::string
+// through a bounded buffer (for the short texts of messages, list lines and dialog fields),
+// text cutting, UTF-8 checks and the case folding of file names.
 #include <cstddef>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -15,5 +17,10 @@ std::string FormatText(const char* format, ...) __attribute__((format(printf, 1,
 std::string CutText(std::string_view text, std::size_t limit);
 // True when the text is well-formed UTF-8 (plain ASCII is).
 bool IsUtf8(std::string_view text);
+
+// ASCII letters turned to lower case (std::tolower of the C locale), every other byte kept.
+std::string LowerCase(std::string text);
+// A path's extension with its dot, in lower case: ".IGC" gives ".igc"; none gives "".
+std::string LowerExtension(const std::filesystem::path& path);
 
 }  // namespace logwell
