@@ -31,11 +31,6 @@ class IdentifierFixer {
 // Shows "Bad line %d" and returns -1.
 int ReportBadLine(Ui& ui, int lineNumber, std::string_view caption);
 
-// Degrees (signed) to semicircles.
-std::int32_t DegreesToSemicircles(double degrees);
-// Semicircles to signed degrees.
-double SemicirclesToDegrees(std::int32_t semicircles);
-
 // An absolute coordinate split for printing: hemisphere letter and the rounded count of
 // hundredths of a second or thousandths of a minute.
 struct SplitCoordinate {
