@@ -9,7 +9,6 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kMetresPerDegree = 6371000.0 * kPi / 180.0;
-constexpr double kSemicirclesPerDegree = 2147483648.0 / 180.0;
 
 constexpr double kGlideSpeed = 11.0;      // m/s over ground
 constexpr double kGlideSink = 1.2;        // m/s
@@ -168,8 +167,6 @@ std::int32_t DegreesToSemicircles(double degrees) {
   if (value < -kTurn / 2) value += kTurn;
   return static_cast<std::int32_t>(value);
 }
-
-double SemicirclesToDegrees(std::int32_t semicircles) { return semicircles / kSemicirclesPerDegree; }
 
 std::vector<CoursePoint> CourseTurnpoints(const FlightPlan& plan) {
   std::vector<CoursePoint> points;

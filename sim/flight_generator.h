@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "geo/units.h"
 #include "track/garmin_time.h"
 #include "track/track_point.h"
 
@@ -47,8 +48,9 @@ std::vector<CoursePoint> CourseTurnpoints(const FlightPlan& plan);
 std::vector<TrackPoint> GenerateFlight(const FlightPlan& plan);
 
 // Degrees to semicircles (2^31 per 180 degrees), rounded half away from zero; +180 wraps to
-// -180, the same meridian.
+// -180, the same meridian. The generator's own single multiplication, so that a plan keeps
+// giving the same points.
 std::int32_t DegreesToSemicircles(double degrees);
-double SemicirclesToDegrees(std::int32_t semicircles);
+using logwell::SemicirclesToDegrees;
 
 }  // namespace logwell::sim

@@ -1,6 +1,5 @@
 // logwell-sim: starts a virtual instrument on a pseudo-terminal, prints the device path to
 // open, and runs until Ctrl+C (or SIGTERM).
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -15,7 +14,10 @@
 #include "sim/flytec/flytec_model.h"
 #include "sim/flight_generator.h"
 #include "sim/nmea_stream_model.h"
+#include "sim/number_argument.h"
 #include "sim/virtual_instrument.h"
+
+using logwell::sim::ParseNumberArgument;
 
 namespace {
 
@@ -99,13 +101,6 @@ void Usage(std::FILE* out) {
   for (const ModelEntry& model : kModels) std::fprintf(out, "  %-6s %s\n", model.name, model.description);
 }
 
-bool ParseNumber(const char* text, long low, long high, long& value) {
-  char* end = nullptr;
-  errno = 0;
-  value = std::strtol(text, &end, 10);
-  return errno == 0 && end != text && *end == '\0' && value >= low && value <= high;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -133,11 +128,11 @@ int main(int argc, char** argv) {
       options.pilot = text;
     } else if (flag == "--flights" && (ok = hasValue)) {
       options.flights = text;
-    } else if (flag == "--seed" && (ok = ParseNumber(text, 0, 0xFFFFFFFFL, value))) {
+    } else if (flag == "--seed" && (ok = ParseNumberArgument(text, 0, 0xFFFFFFFFL, value))) {
       options.seed = static_cast<std::uint32_t>(value);
-    } else if (flag == "--pace-ms" && (ok = ParseNumber(text, 1, 3600000, value))) {
+    } else if (flag == "--pace-ms" && (ok = ParseNumberArgument(text, 1, 3600000, value))) {
       options.paceMs = static_cast<int>(value);
-    } else if (flag == "--minutes" && (ok = ParseNumber(text, 0, 24 * 60, value))) {
+    } else if (flag == "--minutes" && (ok = ParseNumberArgument(text, 0, 24 * 60, value))) {
       options.durationMinutes = static_cast<int>(value);
     }
     if (!ok) {

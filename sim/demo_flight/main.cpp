@@ -1,25 +1,16 @@
 // logwell-demo-flight OUT.igc [--seed N] [--minutes N]: a generated FAI triangle flight (60 km,
 // one fix every 2 seconds), written as an unsigned IGC file.
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
 
 #include "sim/flight_generator.h"
+#include "sim/number_argument.h"
 #include "track/atomic_file.h"
 #include "track/igc/igc_writer.h"
 
-namespace {
-
-bool ParseNumber(const char* text, long low, long high, long& value) {
-  char* end = nullptr;
-  errno = 0;
-  value = std::strtol(text, &end, 10);
-  return errno == 0 && end != text && *end == '\0' && value >= low && value <= high;
-}
-
-}  // namespace
+using logwell::sim::ParseNumberArgument;
 
 int main(int argc, char** argv) {
   if (argc < 2 || argc % 2 != 0) {
@@ -31,9 +22,9 @@ int main(int argc, char** argv) {
   for (int i = 2; i + 1 < argc; i += 2) {
     const std::string_view flag = argv[i];
     long value = 0;
-    if (flag == "--seed" && ParseNumber(argv[i + 1], 0, 0xFFFFFFFFL, value)) {
+    if (flag == "--seed" && ParseNumberArgument(argv[i + 1], 0, 0xFFFFFFFFL, value)) {
       plan.seed = static_cast<std::uint32_t>(value);
-    } else if (flag == "--minutes" && ParseNumber(argv[i + 1], 1, 24 * 60, value)) {
+    } else if (flag == "--minutes" && ParseNumberArgument(argv[i + 1], 1, 24 * 60, value)) {
       plan.duration = std::chrono::minutes(value);
     } else {
       std::fprintf(stderr, "bad option %s %s\n", argv[i], argv[i + 1]);

@@ -1,23 +1,16 @@
 #include "airspace/airspace_convert.h"
 
-#include <algorithm>
-#include <cctype>
 #include <string>
 
 #include "airspace/airspace_file.h"
 #include "app/ui.h"
+#include "track/text_format.h"
 
 namespace logwell {
 namespace {
 
 constexpr int kConvertDone = 0;
 constexpr int kConvertFailed = 1;
-
-std::string LowerCase(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
 
 bool EndsWith(std::string_view text, std::string_view end) { return text.ends_with(end); }
 
@@ -42,7 +35,7 @@ bool LooksLikeOpenAir(std::string_view text) {
 }
 
 bool IsOpenAirInput(const std::filesystem::path& path, std::string_view text) {
-  const std::string extension = LowerCase(path.extension().string());
+  const std::string extension = LowerExtension(path);
   if (extension == ".openair") return true;
   return LooksLikeOpenAir(text);
 }

@@ -6,6 +6,7 @@
 
 #include "airspace/airspace_points.h"
 #include "geo/units.h"
+#include "track/text_format.h"
 
 namespace logwell {
 namespace {
@@ -30,22 +31,6 @@ struct Bounds {
 };
 
 }  // namespace
-
-std::string AsUtf8(std::string_view text) {
-  if (IsUtf8(text)) return std::string(text);
-  std::string utf8;
-  utf8.reserve(text.size() * 2);
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x80) {
-      utf8 += c;
-    } else {
-      utf8 += static_cast<char>(0xC0 | (byte >> 6));
-      utf8 += static_cast<char>(0x80 | (byte & 0x3F));
-    }
-  }
-  return utf8;
-}
 
 std::string XmlText(std::string_view text) {
   std::string escaped;

@@ -13,7 +13,5 @@ std::string MakeAirspaceGpx(const AirspaceList& records, std::uint32_t accuracy)
 // Text for XML content: '&', '<' and '>' escaped, and single-byte (Latin-1) text turned into
 // UTF-8; UTF-8 text stays as it is.
 std::string XmlText(std::string_view text);
-// A name or other text as UTF-8: kept when it already is, else read as Latin-1.
-std::string AsUtf8(std::string_view text);
 
 }  // namespace logwell

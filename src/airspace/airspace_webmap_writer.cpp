@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <limits>
 
-#include "airspace/airspace_gpx_writer.h"
 #include "airspace/airspace_points.h"
+#include "track/text_format.h"
 
 namespace logwell {
 namespace {

@@ -1,23 +1,15 @@
 #include "app/convert.h"
 
-#include <algorithm>
-#include <cctype>
 #include <string>
 
 #include "airspace/airspace_convert.h"
 #include "track/atomic_file.h"
 #include "track/kml/kml_commands.h"
+#include "track/text_format.h"
 #include "waypoints/waypoint_files.h"
 
 namespace logwell {
 namespace {
-
-std::string LowerExtension(const std::filesystem::path& path) {
-  std::string extension = path.extension().string();
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return extension;
-}
 
 bool Contains(std::string_view bytes, std::string_view needle) {
   return bytes.find(needle) != std::string_view::npos;

@@ -76,4 +76,14 @@ constexpr SemicirclePoint ToSemicirclePoint(GeoPoint point) {
 constexpr double DegreesToRadians(double degrees) { return degrees * (std::numbers::pi / 180.0); }
 constexpr double RadiansToDegrees(double radians) { return radians * (180.0 / std::numbers::pi); }
 
+// Decimal degrees, as the text file formats write them: 2^31 semicircles per 180 degrees.
+inline constexpr double kSemicirclesPerDegree = 2147483648.0 / 180.0;
+constexpr double SemicirclesToDegrees(std::int32_t semicircles) {
+  return static_cast<double>(semicircles) / kSemicirclesPerDegree;
+}
+// Rounded half away from zero; +180 wraps to the same meridian as -180.
+constexpr std::int32_t DegreesToSemicircles(double degrees) {
+  return RadiansToSemicircles(DegreesToRadians(degrees));
+}
+
 }  // namespace logwell

@@ -1,8 +1,11 @@
 #include "track/text_format.h"
 
 #include <array>
+#include <cctype>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <limits>
 
 namespace logwell {
 
@@ -38,6 +41,32 @@ bool IsUtf8(std::string_view text) {
   return true;
 }
 
+void AppendUtf8(std::string& out, std::uint32_t code) {
+  if (code < 0x80) {
+    out.push_back(static_cast<char>(code));
+  } else if (code < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (code >> 6)));
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  } else if (code < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (code >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | ((code >> 18) & 0x07)));
+    out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+  }
+}
+
+std::string AsUtf8(std::string_view text) {
+  if (IsUtf8(text)) return std::string(text);
+  std::string utf8;
+  utf8.reserve(text.size() * 2);
+  for (const char c : text) AppendUtf8(utf8, static_cast<unsigned char>(c));
+  return utf8;
+}
+
 std::string CutText(std::string_view text, std::size_t limit) {
   text = text.substr(0, text.find('\0'));
   if (text.size() <= limit) return std::string(text);
@@ -46,6 +75,25 @@ std::string CutText(std::string_view text, std::size_t limit) {
     while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
   }
   return std::string(text.substr(0, cut));
+}
+
+std::int32_t RoundHalfAway(double value) {
+  constexpr double kMax = std::numeric_limits<std::int32_t>::max();
+  constexpr double kMin = std::numeric_limits<std::int32_t>::min();
+  if (std::isnan(value)) return 0;
+  const double rounded = std::trunc(value >= 0.0 ? value + 0.5 : value - 0.5);
+  if (rounded >= kMax) return std::numeric_limits<std::int32_t>::max();
+  if (rounded <= kMin) return std::numeric_limits<std::int32_t>::min();
+  return static_cast<std::int32_t>(rounded);
+}
+
+std::string LowerCase(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+std::string LowerExtension(const std::filesystem::path& path) {
+  return LowerCase(path.extension().string());
 }
 
 }  // namespace logwell

@@ -85,8 +85,6 @@ std::optional<double> ScanGeoCoordinate(Cursor& cursor, char positive, char nega
   return hemisphere == negative ? -value : value;
 }
 
-enum class LineResult { Waypoint, Skip, Bad };
-
 LineResult ParseGeoLine(std::string_view line, IdentifierFixer& fixer, Waypoint& waypoint) {
   const std::size_t idEnd = std::min(line.find(' '), line.size());
   std::string id;
@@ -116,23 +114,11 @@ LineResult ParseGeoLine(std::string_view line, IdentifierFixer& fixer, Waypoint&
 
 int ReadGeoWaypoints(std::string_view text, WaypointReadContext& context,
                      std::vector<Waypoint>& waypoints) {
-  std::vector<Waypoint> read;
   IdentifierFixer fixer(context);
-  const std::vector<TextLine> lines = SplitLines(text);
-  for (std::size_t i = 1; i < lines.size(); ++i) {
-    if (lines[i].text.empty()) continue;
-    Waypoint waypoint;
-    waypoint.time = context.now;
-    const LineResult result = ParseGeoLine(lines[i].text, fixer, waypoint);
-    if (result == LineResult::Bad) {
-      return ReportBadLine(context.ui, lines[i].number, kDecodingWaypointFile);
-    }
-    if (result == LineResult::Skip) continue;
-    ReserveForOneMore(read, 20);
-    read.push_back(waypoint);
-  }
-  waypoints = std::move(read);
-  return static_cast<int>(waypoints.size());
+  return ReadWaypointLines(text, 1, context, waypoints,
+                           [&](std::string_view line, Waypoint& waypoint) {
+                             return ParseGeoLine(line, fixer, waypoint);
+                           });
 }
 
 std::string WriteGeoWaypoints(std::span<const Waypoint> waypoints) {

@@ -15,8 +15,6 @@ constexpr double kGarminEpochDay = 32873.0;
 constexpr double kMetresPerFoot = 0.3048;
 constexpr double kFeetPerMetre = 3.28084;
 
-enum class LineResult { Waypoint, Skip, Bad };
-
 std::optional<GarminTime> OziDateToTime(std::string_view field, GarminTime now) {
   field = TrimTrailingSpaces(field);
   double day = 0.0;
@@ -72,22 +70,11 @@ LineResult ParseOziLine(std::string_view line, IdentifierFixer& fixer, GarminTim
 
 int ReadOziWaypoints(std::string_view text, WaypointReadContext& context,
                      std::vector<Waypoint>& waypoints) {
-  std::vector<Waypoint> read;
   IdentifierFixer fixer(context);
-  const std::vector<TextLine> lines = SplitLines(text);
-  for (std::size_t i = 4; i < lines.size(); ++i) {
-    if (lines[i].text.empty()) continue;
-    Waypoint waypoint;
-    const LineResult result = ParseOziLine(lines[i].text, fixer, context.now, waypoint);
-    if (result == LineResult::Bad) {
-      return ReportBadLine(context.ui, lines[i].number, kDecodingWaypointFile);
-    }
-    if (result == LineResult::Skip) continue;
-    ReserveForOneMore(read, 20);
-    read.push_back(waypoint);
-  }
-  waypoints = std::move(read);
-  return static_cast<int>(waypoints.size());
+  return ReadWaypointLines(text, 4, context, waypoints,
+                           [&](std::string_view line, Waypoint& waypoint) {
+                             return ParseOziLine(line, fixer, context.now, waypoint);
+                           });
 }
 
 std::string WriteOziWaypoints(std::span<const Waypoint> waypoints) {

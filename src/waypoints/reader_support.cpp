@@ -4,13 +4,12 @@
 #include <cmath>
 
 #include "geo/units.h"
+#include "track/text_format.h"
 #include "track/xml_scanner.h"
 #include "waypoints/waypoint_text.h"
 
 namespace logwell {
 namespace {
-
-constexpr double kSemicirclesPerDegree = 2147483648.0 / 180.0;
 
 SplitCoordinate SplitScaled(std::int32_t semicircles, char positive, char negative,
                             double unitsPerSemicircle) {
@@ -19,24 +18,6 @@ SplitCoordinate SplitScaled(std::int32_t semicircles, char positive, char negati
   const double magnitude = std::fabs(static_cast<double>(semicircles));
   split.units = static_cast<std::int64_t>(magnitude * unitsPerSemicircle + 0.5);
   return split;
-}
-
-void AppendUtf8(std::string& out, std::uint32_t code) {
-  if (code < 0x80) {
-    out.push_back(static_cast<char>(code));
-  } else if (code < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else if (code < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | ((code >> 18) & 0x07)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  }
 }
 
 // Decodes the entity at the start of text ("&amp;" ...); returns its length, 0 when none.
@@ -104,14 +85,6 @@ IdentifierFixer::Outcome IdentifierFixer::Check(std::string_view raw, std::strin
 int ReportBadLine(Ui& ui, int lineNumber, std::string_view caption) {
   ui.ShowErrorBox(Printf("Bad line %d", lineNumber), caption);
   return -1;
-}
-
-std::int32_t DegreesToSemicircles(double degrees) {
-  return RadiansToSemicircles(DegreesToRadians(degrees));
-}
-
-double SemicirclesToDegrees(std::int32_t semicircles) {
-  return static_cast<double>(semicircles) / kSemicirclesPerDegree;
 }
 
 SplitCoordinate SplitCentiSeconds(std::int32_t semicircles, char positive, char negative) {

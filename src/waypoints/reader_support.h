@@ -5,9 +5,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "geo/units.h"
 #include "waypoints/waypoint_formats.h"
+#include "waypoints/waypoint_text.h"
 
 namespace logwell {
 
@@ -31,11 +34,6 @@ class IdentifierFixer {
 // Shows "Bad line %d" and returns -1.
 int ReportBadLine(Ui& ui, int lineNumber, std::string_view caption);
 
-// Degrees (signed) to semicircles.
-std::int32_t DegreesToSemicircles(double degrees);
-// Semicircles to signed degrees.
-double SemicirclesToDegrees(std::int32_t semicircles);
-
 // An absolute coordinate split for printing: hemisphere letter and the rounded count of
 // hundredths of a second or thousandths of a minute.
 struct SplitCoordinate {
@@ -56,6 +54,34 @@ void ReserveForOneMore(std::vector<T>& items, std::size_t firstCapacity) {
   if (items.size() == items.capacity()) {
     items.reserve(items.capacity() == 0 ? firstCapacity : items.capacity() * 2);
   }
+}
+
+// What a line reader made of one line: a waypoint, a line the user chose to skip, or a bad line.
+enum class LineResult { Waypoint, Skip, Bad };
+
+// The reading loop of the formats with one waypoint a line (GEO, UTM, OziExplorer): the lines
+// before firstLine are the header and empty lines are passed over. parseLine(text, waypoint)
+// fills a waypoint that starts with the time context.now; a bad line shows "Bad line %d" and
+// fails the whole read, leaving `waypoints` as it was.
+template <typename ParseLine>
+int ReadWaypointLines(std::string_view text, std::size_t firstLine, WaypointReadContext& context,
+                      std::vector<Waypoint>& waypoints, ParseLine parseLine) {
+  std::vector<Waypoint> read;
+  const std::vector<TextLine> lines = SplitLines(text);
+  for (std::size_t i = firstLine; i < lines.size(); ++i) {
+    if (lines[i].text.empty()) continue;
+    Waypoint waypoint;
+    waypoint.time = context.now;
+    const LineResult result = parseLine(lines[i].text, waypoint);
+    if (result == LineResult::Bad) {
+      return ReportBadLine(context.ui, lines[i].number, kDecodingWaypointFile);
+    }
+    if (result == LineResult::Skip) continue;
+    ReserveForOneMore(read, 20);
+    read.push_back(waypoint);
+  }
+  waypoints = std::move(read);
+  return static_cast<int>(waypoints.size());
 }
 
 }  // namespace logwell

@@ -12,7 +12,7 @@ constexpr std::string_view kCaption = "Decoding SeeYou file";
 constexpr std::size_t kMaxFields = 8;
 constexpr double kMetresPerFoot = 0.3048;
 
-enum class LineResult { Waypoint, EndOfWaypoints, Bad };
+enum class CupLineResult { Waypoint, EndOfWaypoints, Bad };
 
 // Splits at commas that are not inside double quotes, into at most kMaxFields fields.
 std::vector<std::string_view> SplitCupFields(std::string_view line) {
@@ -83,17 +83,17 @@ std::optional<std::int32_t> ParseCupElevation(std::string_view field) {
   return RoundHalfAway(*value * factor);
 }
 
-LineResult ParseCupLine(std::string_view line, bool anyAccepted, Waypoint& waypoint) {
+CupLineResult ParseCupLine(std::string_view line, bool anyAccepted, Waypoint& waypoint) {
   const std::vector<std::string_view> fields = SplitCupFields(line);
   const std::string_view name = fields[0];
-  if (name.size() < 2 || name.starts_with("-----")) return LineResult::EndOfWaypoints;
-  if (!anyAccepted && !IsQuoted(name)) return LineResult::EndOfWaypoints;
-  if (fields.size() < 7 || !IsQuoted(name) || name.size() == 2) return LineResult::Bad;
+  if (name.size() < 2 || name.starts_with("-----")) return CupLineResult::EndOfWaypoints;
+  if (!anyAccepted && !IsQuoted(name)) return CupLineResult::EndOfWaypoints;
+  if (fields.size() < 7 || !IsQuoted(name) || name.size() == 2) return CupLineResult::Bad;
   waypoint.SetDescription(name.substr(1, name.size() - 2));
 
   std::string_view code = fields[1];
   if (!code.empty() && code.front() == '"') {
-    if (!IsQuoted(code)) return LineResult::Bad;
+    if (!IsQuoted(code)) return CupLineResult::Bad;
     code = code.substr(1, code.size() - 2);
   }
   waypoint.SetId(PlainReaderId(code));
@@ -101,7 +101,7 @@ LineResult ParseCupLine(std::string_view line, bool anyAccepted, Waypoint& waypo
   const auto latitude = ParseCupCoordinate(fields[3], 'N', 'S', 9000);
   const auto longitude = ParseCupCoordinate(fields[4], 'E', 'W', 18000);
   const auto elevation = ParseCupElevation(fields[5]);
-  if (!latitude || !longitude || !elevation) return LineResult::Bad;
+  if (!latitude || !longitude || !elevation) return CupLineResult::Bad;
   waypoint.latitude = DegreesToSemicircles(*latitude);
   waypoint.longitude = DegreesToSemicircles(*longitude);
   waypoint.altitude = *elevation;
@@ -109,10 +109,10 @@ LineResult ParseCupLine(std::string_view line, bool anyAccepted, Waypoint& waypo
   const std::string_view style = TrimTrailingSpaces(TrimLeadingSpaces(fields[6]));
   if (!style.empty()) {
     const auto value = ParseWholeInteger(style);
-    if (!value) return LineResult::Bad;
+    if (!value) return CupLineResult::Bad;
     waypoint.type = *value == 2 || *value == 5 ? 1 : 0;
   }
-  return LineResult::Waypoint;
+  return CupLineResult::Waypoint;
 }
 
 }  // namespace
@@ -126,9 +126,9 @@ int ReadSeeYouWaypoints(std::string_view text, WaypointReadContext& context,
     if (lines[i].text.empty() || lines[i].text.front() == '*') continue;
     Waypoint waypoint;
     waypoint.time = context.now;
-    const LineResult result = ParseCupLine(lines[i].text, !read.empty(), waypoint);
-    if (result == LineResult::EndOfWaypoints) break;
-    if (result == LineResult::Bad) return ReportBadLine(context.ui, lines[i].number, kCaption);
+    const CupLineResult result = ParseCupLine(lines[i].text, !read.empty(), waypoint);
+    if (result == CupLineResult::EndOfWaypoints) break;
+    if (result == CupLineResult::Bad) return ReportBadLine(context.ui, lines[i].number, kCaption);
     ReserveForOneMore(read, 50);
     read.push_back(waypoint);
   }

@@ -8,8 +8,6 @@
 namespace logwell {
 namespace {
 
-enum class LineResult { Waypoint, Skip, Bad };
-
 // The next space-delimited token of rest, which moves past it.
 std::string_view NextToken(std::string_view& rest) {
   rest = TrimLeadingSpaces(rest);
@@ -50,23 +48,11 @@ LineResult ParseUtmLine(std::string_view line, IdentifierFixer& fixer, Waypoint&
 
 int ReadUtmWaypoints(std::string_view text, WaypointReadContext& context,
                      std::vector<Waypoint>& waypoints) {
-  std::vector<Waypoint> read;
   IdentifierFixer fixer(context);
-  const std::vector<TextLine> lines = SplitLines(text);
-  for (std::size_t i = 1; i < lines.size(); ++i) {
-    if (lines[i].text.empty()) continue;
-    Waypoint waypoint;
-    waypoint.time = context.now;
-    const LineResult result = ParseUtmLine(lines[i].text, fixer, waypoint);
-    if (result == LineResult::Bad) {
-      return ReportBadLine(context.ui, lines[i].number, kDecodingWaypointFile);
-    }
-    if (result == LineResult::Skip) continue;
-    ReserveForOneMore(read, 20);
-    read.push_back(waypoint);
-  }
-  waypoints = std::move(read);
-  return static_cast<int>(waypoints.size());
+  return ReadWaypointLines(text, 1, context, waypoints,
+                           [&](std::string_view line, Waypoint& waypoint) {
+                             return ParseUtmLine(line, fixer, waypoint);
+                           });
 }
 
 std::string WriteUtmWaypoints(std::span<const Waypoint> waypoints) {

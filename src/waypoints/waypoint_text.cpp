@@ -204,10 +204,6 @@ std::optional<std::int32_t> ParseWholeInteger(std::string_view text) {
   return value;
 }
 
-std::int32_t RoundHalfAway(double value) {
-  return ClampToInt32(value >= 0.0 ? value + 0.5 : value - 0.5);
-}
-
 std::int32_t AddHalfTruncate(double value) { return ClampToInt32(value + 0.5); }
 
 std::int32_t TruncateToInt32(double value) { return ClampToInt32(value); }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "track/garmin_time.h"
+#include "track/text_format.h"
 
 namespace logwell {
 
@@ -66,9 +67,7 @@ std::optional<double> ParseWholeDecimal(std::string_view text, bool commaDecimal
 // The whole text (leading and trailing spaces allowed) as a decimal integer in 32-bit range.
 std::optional<std::int32_t> ParseWholeInteger(std::string_view text);
 
-// Rounds half away from zero into the 32-bit range (values beyond it are clamped, so that no
-// input can reach an undefined conversion).
-std::int32_t RoundHalfAway(double value);
+// RoundHalfAway (track/text_format.h) rounds half away from zero into the 32-bit range.
 // Truncates toward zero, clamped like RoundHalfAway.
 std::int32_t TruncateToInt32(double value);
 // Adds 0.5 and truncates toward zero, clamped like RoundHalfAway.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <initializer_list>
 
 #include "support/fixtures.h"
 #include "support/scripted_ui.h"
@@ -37,6 +38,16 @@ void ExpectError(const ScriptedUi& ui, std::string_view text, std::string_view c
   EXPECT_EQ(ui.Boxes().back().caption, caption);
 }
 
+// Each line after `before` fails the whole read with `message` (the line's number) in a box.
+void ExpectBadLines(std::string_view before, std::initializer_list<const char*> lines,
+                    std::string_view message, std::string_view caption) {
+  for (const char* line : lines) {
+    ScriptedUi ui;
+    EXPECT_EQ(Decode(std::string(before) + line, ui).result, -1) << line;
+    ExpectError(ui, message, caption);
+  }
+}
+
 // Answers for the "Modify waypoint ID" question.
 constexpr int kYes = 0, kYesToAll = 1, kSkip = 2;
 
@@ -64,20 +75,16 @@ TEST(GeoReader, AirfieldMarkCoordinatesAndAltitude) {
 }
 
 TEST(GeoReader, BadLinesAreReportedWithTheirNumber) {
-  const char* bad[] = {
-      "X N 90 00 00.00 E 007 00 00.00 1 d",  // latitude degrees must stay below 90
-      "X N 46 60 00.00 E 007 00 00.00 1 d",  // minutes below 60
-      "X N 46 30 E 007 00 00.00 1 d",        // minutes without fraction or seconds
-      "X Q 46 30 00.00 E 007 00 00.00 1 d",  // hemisphere letter
-      "X N 46 30 00.00 E 007 00 00.00 abc d",
-      "X N 46 30 00.00 E 007 00 00.00",      // no space after the longitude
-  };
-  for (const char* line : bad) {
-    ScriptedUi ui;
-    const Read read = Decode(std::string("$FormatGEO\r\n\r\nOK N 1 0 0.0 E 1 0 0.0 1 a\n") + line, ui);
-    EXPECT_EQ(read.result, -1) << line;
-    ExpectError(ui, "Bad line 3", "Decoding waypoint file");
-  }
+  ExpectBadLines("$FormatGEO\r\n\r\nOK N 1 0 0.0 E 1 0 0.0 1 a\n",
+                 {
+                     "X N 90 00 00.00 E 007 00 00.00 1 d",  // latitude degrees must stay below 90
+                     "X N 46 60 00.00 E 007 00 00.00 1 d",  // minutes below 60
+                     "X N 46 30 E 007 00 00.00 1 d",        // minutes without fraction or seconds
+                     "X Q 46 30 00.00 E 007 00 00.00 1 d",  // hemisphere letter
+                     "X N 46 30 00.00 E 007 00 00.00 abc d",
+                     "X N 46 30 00.00 E 007 00 00.00",      // no space after the longitude
+                 },
+                 "Bad line 3", "Decoding waypoint file");
 }
 
 TEST(GeoReader, InteractiveIdentifierFix) {
@@ -138,12 +145,10 @@ TEST(UtmReader, ZonesBandsAndRanges) {
   EXPECT_NEAR(Degrees(read.waypoints[0].longitude), 7.5, 0.05);
   EXPECT_LT(read.waypoints[1].latitude, 0);
   EXPECT_EQ(read.waypoints[1].altitude, 0);
-  for (const char* bad : {"X 0T 1 1 1", "X 61T 1 1 1", "X 32I 1 1 1", "X 32TT 1 1 1",
-                          "X 32T 1000001 1 1", "X 32T 1 20000001 1", "X 32T 1 1 1.5"}) {
-    ScriptedUi badUi;
-    EXPECT_EQ(Decode(std::string("$FormatUTM\n") + bad, badUi).result, -1) << bad;
-    ExpectError(badUi, "Bad line 2", "Decoding waypoint file");
-  }
+  ExpectBadLines("$FormatUTM\n",
+                 {"X 0T 1 1 1", "X 61T 1 1 1", "X 32I 1 1 1", "X 32TT 1 1 1", "X 32T 1000001 1 1",
+                  "X 32T 1 20000001 1", "X 32T 1 1 1.5"},
+                 "Bad line 2", "Decoding waypoint file");
 }
 
 TEST(OziReader, AltitudeDatesAndMissingFields) {
@@ -166,13 +171,10 @@ TEST(OziReader, AltitudeDatesAndMissingFields) {
   EXPECT_EQ(read.waypoints[2].Description(), "");
   EXPECT_EQ(read.waypoints[3].time, kNow);
   EXPECT_EQ(read.waypoints[3].altitude, 0);
-  for (const char* bad : {"1,A1,90,7,0,0,1,3,0", "1,A1,46,180,0,0,1,3,0,1",
-                          "1,A1,46,7,0,x,1,3,0,1", "1,A1,46,7,abc,0,1,3,0,1"}) {
-    ScriptedUi badUi;
-    EXPECT_EQ(Decode(std::string("OziExplorer Waypoint File\n2\n3\n4\n") + bad, badUi).result, -1)
-        << bad;
-    ExpectError(badUi, "Bad line 5", "Decoding waypoint file");
-  }
+  ExpectBadLines("OziExplorer Waypoint File\n2\n3\n4\n",
+                 {"1,A1,90,7,0,0,1,3,0", "1,A1,46,180,0,0,1,3,0,1", "1,A1,46,7,0,x,1,3,0,1",
+                  "1,A1,46,7,abc,0,1,3,0,1"},
+                 "Bad line 5", "Decoding waypoint file");
 }
 
 TEST(SeeYouReader, ElevationStyleAndTaskSection) {
@@ -198,16 +200,13 @@ TEST(SeeYouReader, ElevationStyleAndTaskSection) {
   EXPECT_NEAR(Degrees(read.waypoints[1].longitude), -(151 + 10.633 / 60), 1e-7);
   EXPECT_EQ(read.waypoints[2].altitude, 0);
 
-  for (const char* bad : {"\"A\",A,,5117.983N,00657.383E,1234,1",  // no unit
-                          "\"A\",A,,5117.983N,00657.383E,12m",     // six fields
-                          "\"\",A,,5117.983N,00657.383E,12m,1",    // empty name
-                          "\"A\",A,,9017.983N,00657.383E,12m,1", "\"A\",A,,5117N,00657.383E,12m,1",
-                          "\"A\",A,,5117.983N,00657.383E,12m,x"}) {
-    ScriptedUi badUi;
-    const std::string file = std::string("name\n\"B\",B,,1.0N,1.0E,1m,1\n") + bad;
-    EXPECT_EQ(Decode(file, badUi).result, -1) << bad;
-    ExpectError(badUi, "Bad line 3", "Decoding SeeYou file");
-  }
+  ExpectBadLines("name\n\"B\",B,,1.0N,1.0E,1m,1\n",
+                 {"\"A\",A,,5117.983N,00657.383E,1234,1",  // no unit
+                  "\"A\",A,,5117.983N,00657.383E,12m",     // six fields
+                  "\"\",A,,5117.983N,00657.383E,12m,1",    // empty name
+                  "\"A\",A,,9017.983N,00657.383E,12m,1", "\"A\",A,,5117N,00657.383E,12m,1",
+                  "\"A\",A,,5117.983N,00657.383E,12m,x"},
+                 "Bad line 3", "Decoding SeeYou file");
 }
 
 TEST(CompeGpsReader, DegreesUtmAndAirportLines) {
@@ -228,9 +227,7 @@ TEST(CompeGpsReader, DegreesUtmAndAirportLines) {
   EXPECT_EQ(read.waypoints[1].Id(), "ACONCA");
   EXPECT_NEAR(Degrees(read.waypoints[1].latitude), -32.65, 0.01);
   EXPECT_EQ(read.waypoints[1].type, 1);
-  ScriptedUi badUi;
-  EXPECT_EQ(Decode("W  X A 1N 1E d t -5\n", badUi).result, -1);
-  ExpectError(badUi, "Bad line 1", "Decoding CompeGPS file");
+  ExpectBadLines("", {"W  X A 1N 1E d t -5\n"}, "Bad line 1", "Decoding CompeGPS file");
 }
 
 TEST(WinPilotReader, TheDocumentedLine) {
@@ -247,9 +244,8 @@ TEST(WinPilotReader, TheDocumentedLine) {
   EXPECT_NEAR(Degrees(read.waypoints[0].latitude), 46 + 30.5 / 60, 1e-7);
   EXPECT_NEAR(Degrees(read.waypoints[1].latitude), -(46 + 30.5 / 60), 1e-7);
   EXPECT_EQ(read.waypoints[1].altitude, 250);
-  ScriptedUi badUi;
-  EXPECT_EQ(Decode("1,46:30.500N,007:15.250E,1200X,A,HOME\n", badUi).result, -1);
-  ExpectError(badUi, "Bad line 1", "Decoding WinPilot file");
+  ExpectBadLines("", {"1,46:30.500N,007:15.250E,1200X,A,HOME\n"}, "Bad line 1",
+                 "Decoding WinPilot file");
 }
 
 TEST(MapSourceReader, WrittenFileReadsBackAndTrailingBytesAreRefused) {

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
-#include <limits>
 
 #include "geo/units.h"
 
@@ -63,22 +62,6 @@ std::optional<std::int64_t> ParseWhole(std::string_view field) {
   const auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), value);
   if (error != std::errc{} || end != field.data() + field.size()) return std::nullopt;
   return value;
-}
-
-std::int32_t RoundHalfAway(double value) {
-  constexpr double kMax = std::numeric_limits<std::int32_t>::max();
-  constexpr double kMin = std::numeric_limits<std::int32_t>::min();
-  if (std::isnan(value)) return 0;
-  const double rounded = std::trunc(value >= 0.0 ? value + 0.5 : value - 0.5);
-  if (rounded >= kMax) return std::numeric_limits<std::int32_t>::max();
-  if (rounded <= kMin) return std::numeric_limits<std::int32_t>::min();
-  return static_cast<std::int32_t>(rounded);
-}
-
-double SemicirclesToDegrees(std::int32_t semicircles) { return semicircles / kSemicirclesPerDegree; }
-
-std::int32_t DegreesToSemicircles(double degrees) {
-  return RadiansToSemicircles(DegreesToRadians(degrees));
 }
 
 namespace {

@@ -6,7 +6,9 @@
 #include <string_view>
 #include <vector>
 
+#include "geo/units.h"
 #include "track/garmin_time.h"
+#include "track/text_format.h"
 
 namespace logwell::formats {
 
@@ -30,12 +32,11 @@ std::optional<double> ParseDecimal(std::string_view field);
 std::optional<std::int64_t> ParseWhole(std::string_view field);
 
 // Half away from zero, then truncated; values beyond the 32-bit range are clamped.
-std::int32_t RoundHalfAway(double value);
+using logwell::RoundHalfAway;
 
-inline constexpr double kSemicirclesPerDegree = 2147483648.0 / 180.0;
-double SemicirclesToDegrees(std::int32_t semicircles);
-// Degrees in -180..180 to semicircles (+180 wraps to the same meridian as -180).
-std::int32_t DegreesToSemicircles(double degrees);
+// The decimal degree conversions of the position encodings.
+using logwell::DegreesToSemicircles;
+using logwell::SemicirclesToDegrees;
 
 // A calendar time that the time base can hold (1989-12-31 00:00:00 to 2099-12-31 23:59:59),
 // with the leap rule of the time base; nothing for anything else.

@@ -59,11 +59,6 @@ std::optional<TrackFileReader> BuiltInReader(TrackFileCode code) {
   }
 }
 
-std::string LowerCase(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
 std::string_view SaveCaption(TrackFileCode code) {
   return code == TrackFileCode::Gpx ? kSaveGpxCaption : kSaveTrackLogCaption;
 }
@@ -107,7 +102,7 @@ const TrackFileType* FindTrackFileType(std::span<const TrackFileType> types, Tra
 
 const TrackFileType* FindTrackFileTypeByName(std::span<const TrackFileType> types,
                                              const std::filesystem::path& path) {
-  const std::string extension = LowerCase(path.extension().string());
+  const std::string extension = LowerExtension(path);
   for (const TrackFileType& type : types) {
     if (extension == type.extension) return &type;
   }

@@ -48,12 +48,6 @@ std::optional<FileReadResult> ReadIgcTrack(std::string_view text, Ui& ui) {
   return result;
 }
 
-std::string LowerExtension(const std::filesystem::path& path) {
-  std::string extension = path.extension().string();
-  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return extension;
-}
-
 // Reads any track file of the open table; nothing after one message.
 std::optional<FileReadResult> ReadAnyTrackFile(const std::filesystem::path& path, Ui& ui) {
   RegisterKmlAndIgcReaders();

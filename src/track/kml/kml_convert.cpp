@@ -1,7 +1,5 @@
 #include "track/kml/kml_convert.h"
 
-#include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <new>
 #include <thread>
@@ -19,13 +17,6 @@
 
 namespace logwell::kml {
 namespace {
-
-std::string LowerExtension(const std::filesystem::path& path) {
-  std::string extension = path.extension().string();
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return extension;
-}
 
 class BatchFailure {
  public:
