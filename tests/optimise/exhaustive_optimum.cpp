@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <map>
 #include <optional>
 #include <queue>
 
@@ -14,6 +15,9 @@ namespace {
 
 constexpr double kEarthRadius = 6371000.0;
 constexpr double kFaiShare = 0.28;
+// The searched fixes and the sphere put a triangle's legs a little off their ellipsoid values,
+// so the search admits FAI legs down to this share and the refinement then holds them to 0.28.
+constexpr double kSearchFaiShare = 0.279;
 constexpr double kClosingShare = 0.2;
 constexpr std::size_t kWindow = 2;  // fixes either way in the refinement
 
@@ -184,7 +188,7 @@ struct CoarseTriangle {
 
 // The search keeps this many of the best searched triangles: near the rule's limits (the FAI
 // legs, the closing) the best on the sphere need not refine into the best on the ellipsoid.
-constexpr std::size_t kKept = 8;
+constexpr std::size_t kKept = 32;
 
 class TriangleSearch {
  public:
@@ -236,13 +240,13 @@ class TriangleSearch {
     double perimeter = ab + bc + ac;
     if (fai_) {
       // Each leg is at least 0.28 of the perimeter, so the other two are at most 0.72 of it.
-      perimeter = std::min(perimeter, std::min({ab, bc, ac}) / kFaiShare);
+      perimeter = std::min(perimeter, std::min({ab, bc, ac}) / kSearchFaiShare);
       const double abLow = MinDistance(boxA, boxB);
       const double bcLow = MinDistance(boxB, boxC);
       const double acLow = MinDistance(boxA, boxC);
-      const double least = std::max({abLow + bcLow + acLow, (abLow + bcLow) / (1.0 - kFaiShare),
-                                     (bcLow + acLow) / (1.0 - kFaiShare),
-                                     (abLow + acLow) / (1.0 - kFaiShare)});
+      const double least = std::max({abLow + bcLow + acLow, (abLow + bcLow) / (1.0 - kSearchFaiShare),
+                                     (bcLow + acLow) / (1.0 - kSearchFaiShare),
+                                     (abLow + acLow) / (1.0 - kSearchFaiShare)});
       if (least > perimeter) return false;
     }
     // The closing grows with a later start and an earlier finish.
@@ -267,7 +271,7 @@ class TriangleSearch {
           const double bc = t_.D(b, c);
           const double perimeter = ab + bc + ac;
           if (!Accepts(closing, perimeter)) continue;
-          if (fai_ && std::min({ab, bc, ac}) < kFaiShare * perimeter) continue;
+          if (fai_ && std::min({ab, bc, ac}) < kSearchFaiShare * perimeter) continue;
           if (perimeter - closing > Threshold()) Keep({perimeter - closing, a, b, c});
         }
       }
@@ -294,9 +298,13 @@ class TriangleSearch {
 class WindowDistances {
  public:
   explicit WindowDistances(const std::vector<TrackPoint>& points) : points_(points) {}
-  double operator()(std::size_t i, std::size_t j) const {
-    const auto d = EllipsoidDistance(At(i), At(j));
-    return d ? *d : 0.0;
+  double operator()(std::size_t i, std::size_t j) {
+    const auto [at, added] = known_.try_emplace({i, j}, 0.0);
+    if (added) {
+      const auto d = EllipsoidDistance(At(i), At(j));
+      at->second = d ? *d : 0.0;
+    }
+    return at->second;
   }
 
  private:
@@ -304,6 +312,7 @@ class WindowDistances {
     return ToGeoPoint(SemicirclePoint{points_[i].latitude, points_[i].longitude});
   }
   const std::vector<TrackPoint>& points_;
+  std::map<std::pair<std::size_t, std::size_t>, double> known_;
 };
 
 std::pair<std::size_t, std::size_t> Window(std::size_t center, std::size_t size) {
@@ -341,7 +350,7 @@ ExhaustivePath FreeDistance(const CoarseTrack& t, const std::vector<TrackPoint>&
   }
 
   // Every combination of the five windows in track order, with ellipsoid distances.
-  const WindowDistances distance(points);
+  WindowDistances distance(points);
   std::array<std::pair<std::size_t, std::size_t>, 5> windows{};
   for (std::size_t k = 0; k < 5; ++k) windows[k] = Window(t.Full(coarse[k]), points.size());
   std::array<std::size_t, 5> current{};
@@ -374,7 +383,7 @@ ExhaustiveTriangle RefineTriangle(const CoarseTrack& t, const std::vector<TrackP
   const std::array<int, 5> centers{start, coarse.a, coarse.b, coarse.c, finish};
   std::array<std::pair<std::size_t, std::size_t>, 5> windows{};
   for (std::size_t k = 0; k < 5; ++k) windows[k] = Window(t.Full(centers[k]), points.size());
-  const WindowDistances distance(points);
+  WindowDistances distance(points);
   auto measure = [&](const std::array<std::size_t, 5>& p) {
     ExhaustiveTriangle triangle;
     triangle.found = true;
