@@ -19,6 +19,7 @@
 #include "exhaustive_optimum.h"
 #include "optimise/distance_analysis.h"
 #include "optimise/olc.h"
+#include "silent_olc_view.h"
 #include "support/fixtures.h"
 #include "track/igc/igc_reader.h"
 
@@ -30,13 +31,6 @@ using testing::ExhaustiveOptimum;
 using testing::FindExhaustiveOptimum;
 
 constexpr std::size_t kStep = 4;
-
-class NullView final : public OlcView {
- public:
-  void ShowStatus(std::string_view) override {}
-  void ShowKind(OlcKind, const OlcKindResult&) override {}
-  void ShowResult(std::string_view) override {}
-};
 
 // Kilometres of each figure: free distance over three turnpoints, and perimeter less closing
 // of the free and FAI triangles.
@@ -61,7 +55,7 @@ Figures FromOptimum(const ExhaustiveOptimum& optimum, ClosingRule rule) {
 Comparison Compare(const std::vector<TrackPoint>& points) {
   Comparison comparison;
   comparison.fixes = points.size();
-  NullView view;
+  testing::SilentOlcView view;
   OlcComputation olc(points, OlcSource{}, view);
   olc.Run();
   auto km = [&olc](OlcKind kind) { return olc.Kind(kind).found ? olc.Kind(kind).distance / 1000.0 : 0.0; };
