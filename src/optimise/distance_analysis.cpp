@@ -18,13 +18,6 @@ std::array<int, K> StrictSteps() {
 }
 
 template <std::size_t K>
-std::array<std::size_t, K> MapToTrack(const DistanceTables& tables, const std::array<int, K>& reduced) {
-  std::array<std::size_t, K> full{};
-  for (std::size_t k = 0; k < K; ++k) full[k] = tables.FullIndex(reduced[k]);
-  return full;
-}
-
-template <std::size_t K>
 PathDistance<K> RefinePath(const std::vector<TrackPoint>& points, DistanceCache& distance,
                            const std::array<std::size_t, K>& centers) {
   const auto refined = Refine<K>(points.size(), centers, StrictSteps<K>(),

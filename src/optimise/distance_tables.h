@@ -4,6 +4,7 @@
 // points, their running maxima, and the closing table that gives, for a leg from reduced point
 // a to reduced point c, the shortest hop between a start at or before a and a finish at or
 // after c.
+#include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -88,5 +89,13 @@ class DistanceTables {
   std::vector<std::uint32_t> closingArg_;
   std::vector<std::int32_t> columnMax_;
 };
+
+// The full-track indices of reduced points.
+template <std::size_t K>
+std::array<std::size_t, K> MapToTrack(const DistanceTables& tables, const std::array<int, K>& reduced) {
+  std::array<std::size_t, K> full{};
+  for (std::size_t k = 0; k < K; ++k) full[k] = tables.FullIndex(reduced[k]);
+  return full;
+}
 
 }  // namespace logwell

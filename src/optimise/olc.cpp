@@ -9,19 +9,13 @@
 #include "optimise/distance_search.h"
 #include "optimise/distance_tables.h"
 #include "optimise/refine.h"
+#include "track/position_text.h"
 #include "track/text_format.h"
 
 namespace logwell {
 namespace {
 
 constexpr std::string_view kInitCaption = "Initialize OLC statistics dialog box";
-
-template <std::size_t K>
-std::array<std::size_t, K> MapToTrack(const DistanceTables& tables, const std::array<int, K>& reduced) {
-  std::array<std::size_t, K> full{};
-  for (std::size_t k = 0; k < K; ++k) full[k] = tables.FullIndex(reduced[k]);
-  return full;
-}
 
 template <std::size_t K>
 OlcKindResult PathKind(const PathDistance<K>& path) {
@@ -68,18 +62,6 @@ OlcKindResult RefineOlcTriangle(const std::vector<TrackPoint>& points, const Dis
   return TriangleKind(MeasureTriangle(distance, refined.found ? refined.points : mapped));
 }
 
-std::string FormatAngle(std::int32_t semicircles, char positive, char negative, bool longitude) {
-  const char hemisphere = semicircles < 0 ? negative : positive;
-  const std::int64_t centi =
-      std::llabs(static_cast<std::int64_t>(SemicirclesToCentiSeconds(semicircles)));
-  const int degrees = static_cast<int>(centi / 360000);
-  const int minutes = static_cast<int>(centi / 6000 % 60);
-  const int seconds = static_cast<int>(centi / 100 % 60);
-  const int hundredths = static_cast<int>(centi % 100);
-  return longitude ? FormatText("%c %03d  %02d  %02d.%02d", hemisphere, degrees, minutes, seconds, hundredths)
-                   : FormatText("%c %02d  %02d  %02d.%02d", hemisphere, degrees, minutes, seconds, hundredths);
-}
-
 }  // namespace
 
 OlcKindTexts FormatOlcKind(const std::vector<TrackPoint>& track, const OlcKindResult& kind,
@@ -94,8 +76,8 @@ OlcKindTexts FormatOlcKind(const std::vector<TrackPoint>& track, const OlcKindRe
     OlcPointLine line;
     line.number = FormatText("%zu", index + 1);
     line.time = FormatText("%02d:%02d:%02d", at.hour, at.minute, at.second);
-    line.latitude = FormatAngle(point.latitude, 'N', 'S', false);
-    line.longitude = FormatAngle(point.longitude, 'E', 'W', true);
+    line.latitude = LatitudeText(point.latitude);
+    line.longitude = LongitudeText(point.longitude);
     if (!triangle && k < kind.legs.size()) line.leg = FormatText("%.2f", kind.legs[k] / 1000.0);
     texts.points.push_back(line);
   }

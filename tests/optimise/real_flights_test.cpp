@@ -7,18 +7,12 @@
 #include <gtest/gtest.h>
 
 #include "optimise/olc.h"
+#include "silent_olc_view.h"
 #include "support/fixtures.h"
 #include "track/igc/igc_reader.h"
 
 namespace logwell {
 namespace {
-
-class NullView final : public OlcView {
- public:
-  void ShowStatus(std::string_view) override {}
-  void ShowKind(OlcKind, const OlcKindResult&) override {}
-  void ShowResult(std::string_view) override {}
-};
 
 struct Known {
   const char* file;
@@ -40,7 +34,7 @@ TEST(RealFlights, OlcResultsComeCloseToTheKnownOptima) {
     SCOPED_TRACE(k.file);
     const auto decoded = igc::DecodeIgcText(testing::ReadWholeFile(fixtures / "igc" / k.file));
     ASSERT_TRUE(decoded.Ok()) << decoded.error;
-    NullView view;
+    testing::SilentOlcView view;
     OlcComputation computation(decoded.points, OlcSource{}, view);
     computation.Run();
     ASSERT_EQ(computation.CurrentState(), OlcComputation::State::Completed);

@@ -49,20 +49,6 @@ void AppendCoordinate(std::string& out, const TrackPoint& point, const char* suf
                suffix);
 }
 
-std::string AngleText(std::int32_t semicircles, char positive, char negative, bool longitude) {
-  const char hemisphere = semicircles < 0 ? negative : positive;
-  const std::int64_t centi =
-      std::llabs(static_cast<std::int64_t>(SemicirclesToCentiSeconds(semicircles)));
-  const int degrees = static_cast<int>(centi / 360000);
-  const int minutes = static_cast<int>(centi / 6000 % 60);
-  const int seconds = static_cast<int>(centi / 100 % 60);
-  const int hundredths = static_cast<int>(centi % 100);
-  std::string text;
-  AppendFormat(text, longitude ? "%c %03d  %02d  %02d.%02d" : "%c %02d  %02d  %02d.%02d",
-               hemisphere, degrees, minutes, seconds, hundredths);
-  return text;
-}
-
 // ---- Description ----------------------------------------------------------------------------
 
 // Length of the UTF-8 sequence that starts `text` at `i`, or 0 when it is not one.
@@ -421,13 +407,6 @@ void AppendTrack(std::string& out, const KmlTrackInfo& info, std::string_view in
 }
 
 }  // namespace
-
-std::string LatitudeText(std::int32_t semicircles) {
-  return AngleText(semicircles, 'N', 'S', false);
-}
-std::string LongitudeText(std::int32_t semicircles) {
-  return AngleText(semicircles, 'E', 'W', true);
-}
 
 bool NormaliseMissingTimes(std::span<TrackPoint> points) {
   bool missing = false;

@@ -11,6 +11,7 @@
 
 #include "optimise/distance_analysis.h"
 #include "track/garmin_time.h"
+#include "track/position_text.h"
 #include "track/statistics.h"
 #include "track/track_point.h"
 
@@ -55,10 +56,6 @@ inline constexpr std::string_view kKmlDocumentStart =
 inline constexpr std::string_view kKmlDocumentEnd = "</Document>\r\n";
 inline constexpr std::string_view kKmlDeclaration =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
-
-// The texts of positions in the placemark tables: "N 46  30  12.34", "E 008  01  02.03".
-std::string LatitudeText(std::int32_t semicircles);
-std::string LongitudeText(std::int32_t semicircles);
 
 // The error text of a body result, for the callers' boxes.
 std::string_view KmlBodyErrorText(int result);
