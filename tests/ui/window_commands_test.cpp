@@ -305,7 +305,13 @@ class WindowCommandsTest : public QObject {
     const QString path = QString::fromStdString((f.folder / "logbook.kml").string());
     BoxAnswerer boxes;
     boxes.Answer("", [path](QWidget* w) {
-      if (auto* files = qobject_cast<QFileDialog*>(w)) files->selectFile(path);
+      if (auto* files = qobject_cast<QFileDialog*>(w)) {
+        // Name the folder and the file both ways, so the choice does not wait on the dialog's
+        // folder listing.
+        files->setDirectory(QFileInfo(path).absolutePath());
+        files->selectFile(path);
+        if (auto* name = files->findChild<QLineEdit*>("fileNameEdit")) name->setText(path);
+      }
     });
     QCOMPARE(dialog->SaveLog(), 0);
     std::ifstream in(path.toStdString());
