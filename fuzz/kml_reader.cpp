@@ -7,10 +7,10 @@
 #include <string>
 #include <string_view>
 
-#include "app/headless_ui.h"
-#include "track/kml/kml_reader.h"
-#include "track/kml/kml_save.h"
-#include "track/kml/kml_writer.h"
+#include "base/headless_ui.h"
+#include "kml/kml_reader.h"
+#include "kml/kml_save.h"
+#include "kml/kml_writer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -10,7 +10,7 @@
 #include "airspace/airspace_webmap_writer.h"
 #include "airspace/openair_reader.h"
 #include "airspace/openair_writer.h"
-#include "app/ui.h"
+#include "base/ui.h"
 
 namespace {
 

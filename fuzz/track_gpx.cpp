@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "app/headless_ui.h"
+#include "base/headless_ui.h"
 #include "track/formats/gpx_track.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

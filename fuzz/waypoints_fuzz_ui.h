@@ -1,7 +1,7 @@
 #pragma once
 // A Ui for the waypoint fuzz targets: shows nothing and answers every question from a fixed
 // rotation, so that the identifier questions take each of their answers.
-#include "app/ui.h"
+#include "base/ui.h"
 
 namespace logwell::fuzzing {
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "geo/units.h"
-#include "track/garmin_time.h"
-#include "track/track_point.h"
+#include "model/garmin_time.h"
+#include "model/track_point.h"
 
 namespace logwell::sim {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "sim/echo_model.h"
-#include "track/track_point.h"
+#include "model/track_point.h"
 
 namespace logwell::sim {
 

@@ -14,7 +14,7 @@
 #include "airspace/airspace_points.h"
 #include "airspace/openair_reader.h"
 #include "airspace/openair_writer.h"
-#include "app/headless_ui.h"
+#include "base/headless_ui.h"
 
 namespace logwell {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "geo/distance.h"
 #include "geo/projection.h"
-#include "track/xml_scanner.h"
+#include "base/xml_scanner.h"
 
 namespace logwell {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "sim/flight_generator.h"
 #include "sim/number_argument.h"
-#include "track/atomic_file.h"
+#include "base/atomic_file.h"
 #include "track/igc/igc_writer.h"
 
 using logwell::sim::ParseNumberArgument;

@@ -9,7 +9,7 @@
 
 #include "access/nmea.h"
 #include "sim/flight_generator.h"
-#include "track/garmin_time.h"
+#include "model/garmin_time.h"
 
 namespace logwell::sim {
 namespace {

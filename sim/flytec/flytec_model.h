@@ -12,7 +12,7 @@
 
 #include "sim/instrument_model.h"
 #include "sim/virtual_instrument.h"
-#include "track/track_point.h"
+#include "model/track_point.h"
 
 namespace logwell::sim {
 

@@ -14,12 +14,12 @@
 #include <string>
 #include <vector>
 
-#include "access/access_types.h"
+#include "model/access_types.h"
 #include "access/port.h"
 #include "airspace/airspace_record.h"
-#include "track/track_point.h"
-#include "track/track_types.h"
-#include "waypoints/waypoint.h"
+#include "model/track_point.h"
+#include "model/track_types.h"
+#include "model/waypoint.h"
 
 namespace logwell {
 

@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "access/access_block.h"
-#include "access/access_types.h"
-#include "track/track_point.h"
+#include "model/access_types.h"
+#include "model/track_point.h"
 #include "track/track_takeover.h"
-#include "track/track_types.h"
-#include "waypoints/waypoint.h"
+#include "model/track_types.h"
+#include "model/waypoint.h"
 
 namespace logwell {
 

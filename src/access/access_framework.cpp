@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "access/debug_buffer.h"
-#include "app/ui.h"
+#include "base/ui.h"
 
 namespace logwell {
 

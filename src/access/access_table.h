@@ -8,7 +8,7 @@
 #include <initializer_list>
 
 #include "access/access_block.h"
-#include "access/access_types.h"
+#include "model/access_types.h"
 
 namespace logwell {
 

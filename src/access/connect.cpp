@@ -7,7 +7,7 @@
 #include "access/debug_buffer.h"
 #include "access/port_list.h"
 #include "access/serial_port.h"
-#include "app/ui.h"
+#include "base/ui.h"
 
 namespace logwell {
 namespace {

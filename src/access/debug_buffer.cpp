@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <string>
 
-#include "app/ui.h"
-#include "track/atomic_file.h"
+#include "base/ui.h"
+#include "base/atomic_file.h"
 
 namespace logwell {
 namespace {

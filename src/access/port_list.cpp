@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "access/access_block.h"
-#include "app/ui.h"
+#include "base/ui.h"
 
 namespace logwell {
 namespace {

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "airspace/airspace_file.h"
-#include "app/ui.h"
-#include "track/text_format.h"
+#include "base/ui.h"
+#include "base/text.h"
 
 namespace logwell {
 namespace {

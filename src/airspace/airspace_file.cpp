@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "app/ui.h"
+#include "base/ui.h"
 
 namespace logwell {
 namespace {

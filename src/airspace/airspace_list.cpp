@@ -8,8 +8,8 @@
 #include "airspace/airspace_points.h"
 #include "airspace/airspace_webmap_writer.h"
 #include "airspace/openair_writer.h"
-#include "app/ui.h"
-#include "track/garmin_time.h"
+#include "base/ui.h"
+#include "model/garmin_time.h"
 
 namespace logwell {
 namespace {

@@ -9,10 +9,10 @@
 #include <string_view>
 #include <vector>
 
-#include "access/access_types.h"
+#include "model/access_types.h"
 #include "airspace/airspace_record.h"
 #include "airspace/openair_reader.h"
-#include "waypoints/waypoint.h"
+#include "model/waypoint.h"
 
 namespace logwell {
 

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "airspace/airspace_record.h"
-#include "track/garmin_time.h"
-#include "waypoints/waypoint.h"
+#include "model/garmin_time.h"
+#include "model/waypoint.h"
 
 namespace logwell {
 

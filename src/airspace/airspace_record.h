@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "track/text_format.h"
+#include "base/text.h"
 
 namespace logwell {
 

@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "airspace/airspace_points.h"
-#include "track/text_format.h"
+#include "base/text.h"
 
 namespace logwell {
 namespace {

@@ -4,7 +4,7 @@
 #include <new>
 
 #include "airspace/text_cursor.h"
-#include "app/ui.h"
+#include "base/ui.h"
 
 namespace logwell {
 namespace {

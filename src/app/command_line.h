@@ -12,16 +12,16 @@
 #include <string>
 #include <string_view>
 
-#include "access/access_types.h"
+#include "model/access_types.h"
 #include "app/gps_table.h"
 #include "app/notify_channel.h"
-#include "app/ui.h"
-#include "track/garmin_time.h"
+#include "base/ui.h"
+#include "base/version.h"
+#include "model/garmin_time.h"
 
 namespace logwell {
 
 inline constexpr std::string_view kCommandLineCaption = "Parsing command line";
-inline constexpr std::string_view kProgramVersion = "5.07";
 
 // Limits of the stored texts, in bytes.
 inline constexpr std::size_t kMaxKeywordLength = 16;

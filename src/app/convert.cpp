@@ -3,9 +3,9 @@
 #include <string>
 
 #include "airspace/airspace_convert.h"
-#include "track/atomic_file.h"
-#include "track/kml/kml_commands.h"
-#include "track/text_format.h"
+#include "base/atomic_file.h"
+#include "app/file_commands.h"
+#include "base/text.h"
 #include "waypoints/waypoint_files.h"
 
 namespace logwell {

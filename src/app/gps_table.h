@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-#include "access/access_types.h"
+#include "model/access_types.h"
 
 namespace logwell {
 

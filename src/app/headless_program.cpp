@@ -10,7 +10,7 @@
 #include "app/unattended.h"
 #include "devices/flytec/flytec_workers.h"
 #include "geo/units.h"
-#include "track/text_format.h"
+#include "base/text.h"
 #include "track/track_takeover.h"
 
 namespace logwell {

@@ -3,7 +3,7 @@
 // which the instrument families register, the process-wide track log and waypoint list, and
 // the unattended run driven to its end. logwell-cli runs every instrument command line here.
 #include "app/command_line.h"
-#include "app/ui.h"
+#include "base/ui.h"
 
 namespace logwell {
 

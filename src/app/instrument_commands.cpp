@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "track/text_format.h"
+#include "base/text.h"
 
 namespace logwell {
 namespace {

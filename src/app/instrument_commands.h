@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "access/access_types.h"
+#include "model/access_types.h"
 
 namespace logwell {
 
@@ -37,6 +37,5 @@ bool EraseAllowed(ProtocolType protocol);
 // The first text of the main window's title: "Logwell 5.07, <port>" with the competition state.
 std::string WindowTitle(int versionNumber, std::string_view portName, bool competitionMode,
                         bool compSpecial);
-inline constexpr int kVersionNumber = 507;
 
 }  // namespace logwell

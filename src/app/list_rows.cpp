@@ -6,7 +6,7 @@
 #include "geo/distance.h"
 #include "geo/projection.h"
 #include "geo/units.h"
-#include "track/text_format.h"
+#include "base/text.h"
 
 namespace logwell {
 namespace {

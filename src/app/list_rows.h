@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "track/track_log.h"
-#include "waypoints/waypoint.h"
+#include "model/waypoint.h"
 
 namespace logwell {
 

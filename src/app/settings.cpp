@@ -11,7 +11,7 @@
 #include <limits>
 #include <system_error>
 
-#include "app/ui.h"
+#include "base/ui.h"
 
 namespace logwell {
 namespace {

@@ -4,8 +4,8 @@
 // sinks on a sine, so every view and the optimisation have something to show.
 #include <vector>
 
-#include "track/garmin_time.h"
-#include "track/track_point.h"
+#include "model/garmin_time.h"
+#include "model/track_point.h"
 
 namespace logwell {
 

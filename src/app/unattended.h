@@ -10,9 +10,9 @@
 #include "access/access_framework.h"
 #include "airspace/airspace_record.h"
 #include "app/command_line.h"
-#include "app/ui.h"
+#include "base/ui.h"
 #include "track/track_log.h"
-#include "waypoints/waypoint.h"
+#include "model/waypoint.h"
 
 namespace logwell {
 

@@ -8,8 +8,9 @@
 #include "app/command_line.h"
 #include "app/convert.h"
 #include "app/headless_program.h"
-#include "app/headless_ui.h"
-#include "track/kml/kml_commands.h"
+#include "base/headless_ui.h"
+#include "app/file_commands.h"
+#include "base/version.h"
 #include "track/track_log.h"
 
 namespace {

@@ -3,11 +3,12 @@
 #include <charconv>
 #include <cstdlib>
 
-#include "app/ui.h"
+#include "base/ui.h"
+#include "base/version.h"
 #include "geo/units.h"
-#include "track/atomic_file.h"
+#include "base/atomic_file.h"
 #include "track/igc/igc_writer.h"
-#include "track/text_format.h"
+#include "base/text.h"
 
 namespace logwell {
 namespace {
@@ -167,7 +168,7 @@ std::string BuildClaimText(const OlcComputation& computation, const OlcClaimEntr
   text += "&s0=" + TimeOfDay(startOfDay);
   for (int k = 0; k < 5; ++k) text += ClaimPoint(k, points[claim[static_cast<std::size_t>(k)]]);
   text += "&s4=" + TimeOfDay(finishOfDay);
-  const int version = igc::ProgramVersionNumber();
+  const int version = kVersionNumber;
   text += FormatText("&software=Logwell%d%02d", version / 100, version % 100);
   return text;
 }

@@ -5,7 +5,7 @@
 
 #include "optimise/distance_tables.h"
 #include "optimise/refine.h"
-#include "track/text_format.h"
+#include "base/text.h"
 
 namespace logwell {
 namespace {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "optimise/distance_search.h"
-#include "track/track_point.h"
+#include "model/track_point.h"
 
 namespace logwell {
 

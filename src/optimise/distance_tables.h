@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "geo/projection.h"
-#include "track/track_point.h"
+#include "model/track_point.h"
 
 namespace logwell {
 

@@ -4,13 +4,13 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "app/ui.h"
+#include "base/ui.h"
 #include "geo/units.h"
 #include "optimise/distance_search.h"
 #include "optimise/distance_tables.h"
 #include "optimise/refine.h"
 #include "track/position_text.h"
-#include "track/text_format.h"
+#include "base/text.h"
 
 namespace logwell {
 namespace {

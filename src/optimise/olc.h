@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "optimise/distance_analysis.h"
-#include "track/track_point.h"
-#include "track/track_types.h"
+#include "model/track_point.h"
+#include "model/track_types.h"
 
 namespace logwell {
 

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "track/track_point.h"
+#include "model/track_point.h"
 
 namespace logwell {
 

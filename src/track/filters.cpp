@@ -6,10 +6,10 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "app/ui.h"
+#include "base/ui.h"
 #include "geo/distance.h"
 #include "geo/units.h"
-#include "track/text_format.h"
+#include "base/text.h"
 
 namespace logwell {
 namespace {

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "track/track_point.h"
+#include "model/track_point.h"
 #include "track/track_takeover.h"
 
 namespace logwell {

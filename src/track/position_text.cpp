@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "geo/units.h"
-#include "track/text_format.h"
+#include "base/text.h"
 
 namespace logwell {
 namespace {

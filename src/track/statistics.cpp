@@ -4,7 +4,7 @@
 
 #include "geo/distance.h"
 #include "geo/units.h"
-#include "track/text_format.h"
+#include "base/text.h"
 
 namespace logwell {
 namespace {

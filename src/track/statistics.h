@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "track/garmin_time.h"
-#include "track/track_point.h"
+#include "model/garmin_time.h"
+#include "model/track_point.h"
 
 namespace logwell {
 

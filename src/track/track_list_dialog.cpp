@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <string>
 
-#include "track/garmin_time.h"
-#include "track/text_format.h"
+#include "model/garmin_time.h"
+#include "base/text.h"
 
 namespace logwell {
 namespace {

@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/ui.h"
-#include "track/track_types.h"
+#include "base/ui.h"
+#include "model/track_types.h"
 
 namespace logwell {
 

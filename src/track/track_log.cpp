@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <new>
 
-#include "app/ui.h"
+#include "base/ui.h"
 
 namespace logwell {
 

@@ -9,11 +9,11 @@
 #include <string_view>
 #include <vector>
 
-#include "access/access_types.h"
-#include "track/garmin_time.h"
-#include "track/text_format.h"
-#include "track/track_point.h"
-#include "track/track_types.h"
+#include "model/access_types.h"
+#include "model/garmin_time.h"
+#include "base/text.h"
+#include "model/track_point.h"
+#include "model/track_types.h"
 
 namespace logwell {
 

@@ -2,8 +2,8 @@
 
 #include <new>
 
-#include "app/ui.h"
-#include "track/text_format.h"
+#include "base/ui.h"
+#include "base/text.h"
 
 namespace logwell {
 namespace {

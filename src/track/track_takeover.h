@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "access/access_types.h"
+#include "model/access_types.h"
 #include "track/track_log.h"
 
 namespace logwell {

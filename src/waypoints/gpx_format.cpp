@@ -2,7 +2,7 @@
 // tracks are passed over. Written as GPX 1.1.
 #include <algorithm>
 
-#include "track/xml_scanner.h"
+#include "base/xml_scanner.h"
 #include "waypoints/reader_support.h"
 #include "waypoints/waypoint_formats.h"
 #include "waypoints/waypoint_text.h"

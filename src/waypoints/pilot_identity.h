@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "geo/units.h"
-#include "waypoints/waypoint.h"
+#include "model/waypoint.h"
 
 namespace logwell {
 

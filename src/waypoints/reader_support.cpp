@@ -4,8 +4,8 @@
 #include <cmath>
 
 #include "geo/units.h"
-#include "track/text_format.h"
-#include "track/xml_scanner.h"
+#include "base/text.h"
+#include "base/xml_scanner.h"
 #include "waypoints/waypoint_text.h"
 
 namespace logwell {

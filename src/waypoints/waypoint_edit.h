@@ -6,7 +6,7 @@
 #include <string_view>
 #include <variant>
 
-#include "waypoints/waypoint.h"
+#include "model/waypoint.h"
 
 namespace logwell {
 

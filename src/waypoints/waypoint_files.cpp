@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "track/atomic_file.h"
-#include "track/xml_scanner.h"
+#include "base/atomic_file.h"
+#include "base/xml_scanner.h"
 #include "waypoints/pilot_identity.h"
 #include "waypoints/waypoint_text.h"
 

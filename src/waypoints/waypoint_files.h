@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/ui.h"
+#include "base/ui.h"
 #include "waypoints/waypoint_formats.h"
 #include "waypoints/waypoint_list.h"
 

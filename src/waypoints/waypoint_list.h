@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/ui.h"
-#include "waypoints/waypoint.h"
+#include "base/ui.h"
+#include "model/waypoint.h"
 
 namespace logwell {
 

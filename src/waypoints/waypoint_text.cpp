@@ -6,7 +6,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "waypoints/waypoint.h"
+#include "model/waypoint.h"
 
 namespace logwell {
 namespace {

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "track/garmin_time.h"
-#include "track/text_format.h"
+#include "model/garmin_time.h"
+#include "base/text.h"
 
 namespace logwell {
 

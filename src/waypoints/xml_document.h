@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/ui.h"
-#include "track/xml_scanner.h"
+#include "base/ui.h"
+#include "base/xml_scanner.h"
 
 namespace logwell {
 

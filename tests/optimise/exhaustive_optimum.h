@@ -12,7 +12,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "track/track_point.h"
+#include "model/track_point.h"
 
 namespace logwell::testing {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "geo/units.h"
-#include "track/track_point.h"
+#include "model/track_point.h"
 
 namespace logwell::testing {
 

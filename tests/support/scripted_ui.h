@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ui.h"
+#include "base/ui.h"
 
 namespace logwell::testing {
 

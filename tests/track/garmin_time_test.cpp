@@ -1,4 +1,4 @@
-#include "track/garmin_time.h"
+#include "model/garmin_time.h"
 
 #include <gtest/gtest.h>
 

@@ -8,8 +8,8 @@
 #include "optimise/distance_analysis.h"
 #include "support/scripted_ui.h"
 #include "track/formats/format_text.h"
-#include "track/kml/kml_reader.h"
-#include "track/kml/kml_writer.h"
+#include "kml/kml_reader.h"
+#include "kml/kml_writer.h"
 #include "track/statistics.h"
 
 namespace logwell::kml {

@@ -15,11 +15,11 @@
 #include "support/scripted_ui.h"
 #include "track/formats/format_text.h"
 #include "track/igc/igc_reader.h"
-#include "track/kml/kml_animation.h"
-#include "track/kml/kml_commands.h"
-#include "track/kml/kml_convert.h"
-#include "track/kml/kml_reader.h"
-#include "track/kml/kml_save.h"
+#include "kml/kml_animation.h"
+#include "app/file_commands.h"
+#include "kml/kml_convert.h"
+#include "kml/kml_reader.h"
+#include "kml/kml_save.h"
 
 namespace logwell::kml {
 namespace {

@@ -1,4 +1,4 @@
-#include "track/xml_scanner.h"
+#include "base/xml_scanner.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 #include "support/scripted_ui.h"
 #include "waypoints/reader_support.h"
 #include "waypoints/waypoint_files.h"
-#include "track/atomic_file.h"
+#include "base/atomic_file.h"
 #include "waypoints/waypoint_text.h"
 
 namespace logwell {

@@ -6,7 +6,7 @@
 
 #include "support/fixtures.h"
 #include "support/scripted_ui.h"
-#include "track/atomic_file.h"
+#include "base/atomic_file.h"
 #include "waypoints/reader_support.h"
 
 namespace logwell {

@@ -4,13 +4,13 @@
 #include <filesystem>
 
 #include "access/access_framework.h"
-#include "app/ui.h"
+#include "base/ui.h"
 #include "devices/flytec/flytec_tracks.h"
 #include "optimise/distance_analysis.h"
-#include "track/atomic_file.h"
-#include "track/kml/kml_writer.h"
+#include "base/atomic_file.h"
+#include "kml/kml_writer.h"
 #include "track/statistics.h"
-#include "track/text_format.h"
+#include "base/text.h"
 
 namespace logwell::flytec {
 namespace {

@@ -10,7 +10,7 @@
 #include "access/nmea.h"
 #include "devices/flytec/flytec_protocol.h"
 #include "geo/projection.h"
-#include "track/text_format.h"
+#include "base/text.h"
 
 namespace logwell::flytec {
 namespace {

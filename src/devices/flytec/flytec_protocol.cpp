@@ -7,7 +7,7 @@
 #include "access/access_framework.h"
 #include "access/connect.h"
 #include "access/nmea.h"
-#include "track/text_format.h"
+#include "base/text.h"
 
 namespace logwell::flytec {
 namespace {

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "access/access_block.h"
-#include "track/track_point.h"
-#include "waypoints/waypoint.h"
+#include "model/track_point.h"
+#include "model/waypoint.h"
 
 namespace logwell::flytec {
 

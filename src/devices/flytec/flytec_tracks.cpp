@@ -5,7 +5,7 @@
 
 #include "access/access_framework.h"
 #include "track/igc/igc_device_parser.h"
-#include "track/text_format.h"
+#include "base/text.h"
 #include "track/track_list_dialog.h"
 #include "track/track_log.h"
 

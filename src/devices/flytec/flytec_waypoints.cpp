@@ -9,7 +9,7 @@
 #include "access/access_framework.h"
 #include "access/nmea.h"
 #include "geo/units.h"
-#include "track/text_format.h"
+#include "base/text.h"
 
 namespace logwell::flytec {
 namespace {

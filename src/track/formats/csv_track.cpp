@@ -6,11 +6,11 @@
 #include <numbers>
 #include <vector>
 
-#include "app/ui.h"
+#include "base/ui.h"
 #include "geo/distance.h"
 #include "track/formats/format_text.h"
 #include "track/formats/track_reader_messages.h"
-#include "track/text_format.h"
+#include "base/text.h"
 
 namespace logwell {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "app/ui.h"
+#include "base/ui.h"
 #include "geo/projection.h"
 #include "track/formats/format_text.h"
 #include "track/formats/track_file_io.h"

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "geo/units.h"
-#include "track/garmin_time.h"
-#include "track/text_format.h"
+#include "model/garmin_time.h"
+#include "base/text.h"
 
 namespace logwell::formats {
 

@@ -4,10 +4,11 @@
 #include <cmath>
 #include <vector>
 
-#include "app/ui.h"
+#include "base/ui.h"
+#include "base/version.h"
 #include "track/formats/format_text.h"
-#include "track/text_format.h"
-#include "track/xml_structure.h"
+#include "base/text.h"
+#include "base/xml_walker.h"
 
 namespace logwell {
 
@@ -19,8 +20,8 @@ std::string WriteGpxTrack(std::span<const TrackPoint> points, const CalendarTime
   out.reserve(std::max<std::size_t>(10000, 800 + points.size() * 130));
   out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
   out += "<gpx xmlns=\"http://www.topografix.com/GPX/1/1\"\r\n";
-  AppendFormat(out, "     creator=\"Logwell %d.%02d\"\r\n", kGpxCreatorVersion / 100,
-               kGpxCreatorVersion % 100);
+  AppendFormat(out, "     creator=\"Logwell %d.%02d\"\r\n", kVersionNumber / 100,
+               kVersionNumber % 100);
   out += "     version=\"1.1\"\r\n";
   out += "     xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"\r\n";
   out += "     xsi:schemaLocation=\"http://www.topografix.com/GPX/1/1 "

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "track/garmin_time.h"
-#include "track/track_point.h"
+#include "model/garmin_time.h"
+#include "model/track_point.h"
 #include "track/track_takeover.h"
 
 namespace logwell {
@@ -18,8 +18,6 @@ inline constexpr std::string_view kParsingTrackLogCaption = "Parsing track log f
 inline constexpr std::string_view kSaveGpxCaption = "Save GPX track log file";
 inline constexpr std::size_t kMaxGpxSegments = 100;
 
-// The program version written into the creator attribute (5.07).
-inline constexpr int kGpxCreatorVersion = 507;
 // The link of the metadata. The address is a placeholder until the project's home page exists.
 inline constexpr std::string_view kHomePageUrl = "https://logwell.example.org/";
 inline constexpr std::string_view kHomePageText = "Logwell home page";

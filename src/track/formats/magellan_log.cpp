@@ -3,10 +3,10 @@
 #include <cmath>
 #include <vector>
 
-#include "app/ui.h"
+#include "base/ui.h"
 #include "track/formats/format_text.h"
 #include "track/formats/track_reader_messages.h"
-#include "track/text_format.h"
+#include "base/text.h"
 
 namespace logwell {
 namespace {

@@ -3,8 +3,8 @@
 #include <bit>
 #include <cstring>
 
-#include "app/ui.h"
-#include "track/text_format.h"
+#include "base/ui.h"
+#include "base/text.h"
 
 namespace logwell {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "track/track_point.h"
+#include "model/track_point.h"
 #include "track/track_takeover.h"
 
 namespace logwell {

@@ -4,10 +4,10 @@
 #include <utility>
 #include <vector>
 
-#include "app/ui.h"
+#include "base/ui.h"
 #include "track/formats/format_text.h"
 #include "track/formats/track_reader_messages.h"
-#include "track/text_format.h"
+#include "base/text.h"
 
 namespace logwell {
 namespace {

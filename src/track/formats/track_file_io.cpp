@@ -1,7 +1,7 @@
 #include "track/formats/track_file_io.h"
 
-#include "app/ui.h"
-#include "track/atomic_file.h"
+#include "base/ui.h"
+#include "base/atomic_file.h"
 
 namespace logwell {
 

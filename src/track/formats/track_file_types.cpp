@@ -5,14 +5,14 @@
 #include <map>
 #include <mutex>
 
-#include "app/ui.h"
+#include "base/ui.h"
 #include "track/formats/dat_track.h"
 #include "track/formats/gpx_track.h"
 #include "track/formats/magellan_log.h"
 #include "track/formats/mps_track.h"
 #include "track/formats/plt_track.h"
 #include "track/formats/track_file_io.h"
-#include "track/text_format.h"
+#include "base/text.h"
 
 namespace logwell {
 namespace {

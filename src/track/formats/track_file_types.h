@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "track/formats/csv_track.h"
-#include "track/garmin_time.h"
+#include "model/garmin_time.h"
 #include "track/track_log.h"
 #include "track/track_takeover.h"
 

@@ -3,11 +3,11 @@
 #include <cerrno>
 #include <charconv>
 
-#include "track/atomic_file.h"
+#include "base/atomic_file.h"
 #include "track/igc/igc_reader.h"
 #include "track/igc/igc_security.h"
 #include "track/igc/igc_writer.h"
-#include "track/text_format.h"
+#include "base/text.h"
 #include "track/track_takeover.h"
 
 namespace logwell::igc {

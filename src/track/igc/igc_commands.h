@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/ui.h"
+#include "base/ui.h"
 #include "track/track_log.h"
 
 namespace logwell::igc {

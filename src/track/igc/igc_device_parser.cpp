@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "geo/units.h"
-#include "track/garmin_time.h"
+#include "model/garmin_time.h"
 #include "track/track_log.h"
 
 namespace logwell::igc {

@@ -7,13 +7,10 @@
 #include <new>
 #include <stdexcept>
 
+#include "base/version.h"
 #include "geo/units.h"
 #include "track/igc/igc_security.h"
 
-#ifndef LOGWELL_VERSION_MAJOR
-#define LOGWELL_VERSION_MAJOR 0
-#define LOGWELL_VERSION_MINOR 0
-#endif
 
 namespace logwell::igc {
 namespace {
@@ -144,7 +141,7 @@ IgcEncodeResult Encode(const IgcEncodeInput& input) {
   }
   for (const TrackPoint& point : input.points) WriteFix(out, point, input.addEnl);
 
-  const int version = ProgramVersionNumber();
+  const int version = kVersionNumber;
   out.Printf("LXLW Logwell version %d.%02d", version / 100, version % 100);
   const CalendarTime& d = input.downloadTime;
   out.Printf("LXLW Downloaded %d-%02d-%02d  %02d:%02d:%02d", d.year, d.month, d.day, d.hour,
@@ -171,8 +168,6 @@ std::string Printed(const char* format, auto... args) {
 std::string Field(std::string_view text) { return std::string(text.substr(0, 3)); }
 
 }  // namespace
-
-int ProgramVersionNumber() { return LOGWELL_VERSION_MAJOR * 100 + LOGWELL_VERSION_MINOR; }
 
 std::optional<IgcEncodeResult> EncodeIgc(const IgcEncodeInput& input) {
   try {

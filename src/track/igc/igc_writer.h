@@ -7,14 +7,11 @@
 #include <string>
 #include <string_view>
 
-#include "track/garmin_time.h"
-#include "track/track_point.h"
-#include "track/track_types.h"
+#include "model/garmin_time.h"
+#include "model/track_point.h"
+#include "model/track_types.h"
 
 namespace logwell::igc {
-
-// The program's version as major * 100 + minor, printed in the L record.
-int ProgramVersionNumber();
 
 struct IgcEncodeInput {
   std::span<const TrackPoint> points;

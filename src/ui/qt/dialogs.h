@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/ui.h"
+#include "base/ui.h"
 
 class QListWidget;
 class QLineEdit;

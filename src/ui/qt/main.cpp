@@ -10,6 +10,7 @@
 #include "access/access_table.h"
 #include "access/debug_buffer.h"
 #include "access/port_list.h"
+#include "base/version.h"
 #include "devices/flytec/flytec_workers.h"
 #include "app/command_line.h"
 #include "app/settings.h"

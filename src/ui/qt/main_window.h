@@ -22,7 +22,7 @@
 #include "airspace/openair_reader.h"
 #include "track/filters.h"
 #include "track/igc/igc_commands.h"
-#include "waypoints/waypoint.h"
+#include "model/waypoint.h"
 #include "waypoints/waypoint_list.h"
 
 class QLabel;

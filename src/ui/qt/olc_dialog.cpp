@@ -14,7 +14,7 @@
 #include <QVBoxLayout>
 
 #include "app/settings.h"
-#include "app/ui.h"
+#include "base/ui.h"
 
 namespace logwell::qt {
 namespace {

@@ -12,8 +12,8 @@
 #include <functional>
 #include <optional>
 
-#include "app/headless_ui.h"
-#include "app/ui.h"
+#include "base/headless_ui.h"
+#include "base/ui.h"
 
 namespace logwell::qt {
 

@@ -9,8 +9,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "track/kml/kml_save.h"
-#include "track/text_format.h"
+#include "kml/kml_save.h"
+#include "base/text.h"
 
 namespace logwell::qt {
 namespace {

@@ -12,7 +12,7 @@
 
 #include "optimise/distance_analysis.h"
 #include "track/statistics.h"
-#include "track/track_point.h"
+#include "model/track_point.h"
 
 class QLabel;
 class QPlainTextEdit;

@@ -9,7 +9,7 @@
 
 #include "geo/units.h"
 #include "track/statistics.h"
-#include "track/text_format.h"
+#include "base/text.h"
 
 namespace logwell::qt {
 namespace {

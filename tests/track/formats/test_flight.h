@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "track/formats/format_text.h"
-#include "track/track_point.h"
+#include "model/track_point.h"
 
 namespace logwell::testing {
 

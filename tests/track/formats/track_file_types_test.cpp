@@ -9,7 +9,7 @@
 #include "support/fixtures.h"
 #include "support/scripted_ui.h"
 #include "test_flight.h"
-#include "track/atomic_file.h"
+#include "base/atomic_file.h"
 #include "track/formats/plt_track.h"
 
 namespace logwell {

@@ -1,4 +1,4 @@
-#include "track/text_format.h"
+#include "base/text.h"
 
 #include <array>
 #include <cctype>

@@ -10,10 +10,10 @@
 #include <string_view>
 
 #include "optimise/distance_analysis.h"
-#include "track/garmin_time.h"
+#include "model/garmin_time.h"
 #include "track/position_text.h"
 #include "track/statistics.h"
-#include "track/track_point.h"
+#include "model/track_point.h"
 
 namespace logwell::kml {
 

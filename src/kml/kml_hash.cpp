@@ -1,4 +1,4 @@
-#include "track/kml/kml_hash.h"
+#include "kml/kml_hash.h"
 
 #include <openssl/evp.h>
 

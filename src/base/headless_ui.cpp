@@ -1,4 +1,4 @@
-#include "app/headless_ui.h"
+#include "base/headless_ui.h"
 
 #include <numeric>
 

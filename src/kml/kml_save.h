@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "optimise/distance_analysis.h"
-#include "track/kml/kml_writer.h"
-#include "track/track_point.h"
+#include "kml/kml_writer.h"
+#include "model/track_point.h"
 
 namespace logwell {
 class Ui;

@@ -1,4 +1,4 @@
-#include "track/xml_structure.h"
+#include "base/xml_walker.h"
 
 namespace logwell {
 namespace {

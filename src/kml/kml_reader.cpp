@@ -1,4 +1,4 @@
-#include "track/kml/kml_reader.h"
+#include "kml/kml_reader.h"
 
 #include <array>
 #include <charconv>
@@ -6,13 +6,13 @@
 #include <cmath>
 #include <new>
 
-#include "app/ui.h"
+#include "base/ui.h"
 #include "track/formats/format_text.h"
-#include "track/kml/kml_hash.h"
-#include "track/text_format.h"
+#include "kml/kml_hash.h"
+#include "base/text.h"
 #include "track/track_log.h"
-#include "track/xml_scanner.h"
-#include "track/xml_structure.h"
+#include "base/xml_scanner.h"
+#include "base/xml_walker.h"
 
 namespace logwell::kml {
 namespace {

@@ -1,22 +1,22 @@
-#include "track/kml/kml_commands.h"
+#include "app/file_commands.h"
 
 #include <mutex>
 #include <optional>
 #include <vector>
 
-#include "app/ui.h"
+#include "base/ui.h"
 #include "optimise/olc.h"
 #include "track/filters.h"
 #include "track/formats/format_text.h"
 #include "track/formats/track_file_types.h"
-#include "track/atomic_file.h"
+#include "base/atomic_file.h"
 #include "track/igc/igc_reader.h"
 #include "track/igc/igc_writer.h"
-#include "track/kml/kml_convert.h"
-#include "track/kml/kml_reader.h"
-#include "track/kml/kml_save.h"
+#include "kml/kml_convert.h"
+#include "kml/kml_reader.h"
+#include "kml/kml_save.h"
 #include "track/statistics.h"
-#include "track/text_format.h"
+#include "base/text.h"
 #include "track/track_log.h"
 
 namespace logwell::kml {

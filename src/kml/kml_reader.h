@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "track/track_point.h"
+#include "model/track_point.h"
 
 namespace logwell {
 class Ui;

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "track/garmin_time.h"
-#include "waypoints/waypoint.h"
+#include "model/garmin_time.h"
+#include "model/waypoint.h"
 
 namespace logwell {
 

@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "optimise/distance_analysis.h"
-#include "track/garmin_time.h"
+#include "model/garmin_time.h"
 
 namespace logwell {
 class Ui;

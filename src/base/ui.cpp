@@ -1,4 +1,4 @@
-#include "app/ui.h"
+#include "base/ui.h"
 
 #include <system_error>
 

@@ -2,7 +2,7 @@
 // One recorded position of a track log.
 #include <cstdint>
 
-#include "track/garmin_time.h"
+#include "model/garmin_time.h"
 
 namespace logwell {
 

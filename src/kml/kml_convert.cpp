@@ -1,19 +1,19 @@
-#include "track/kml/kml_convert.h"
+#include "kml/kml_convert.h"
 
 #include <cerrno>
 #include <new>
 #include <thread>
 #include <vector>
 
-#include "app/ui.h"
-#include "track/atomic_file.h"
+#include "base/ui.h"
+#include "base/atomic_file.h"
 #include "track/igc/igc_reader.h"
 #include "track/igc/igc_writer.h"
-#include "track/kml/kml_reader.h"
-#include "track/kml/kml_save.h"
-#include "track/kml/kml_writer.h"
+#include "kml/kml_reader.h"
+#include "kml/kml_save.h"
+#include "kml/kml_writer.h"
 #include "track/statistics.h"
-#include "track/text_format.h"
+#include "base/text.h"
 
 namespace logwell::kml {
 namespace {

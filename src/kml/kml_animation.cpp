@@ -1,14 +1,14 @@
-#include "track/kml/kml_animation.h"
+#include "kml/kml_animation.h"
 
 #include <cerrno>
 #include <filesystem>
 #include <new>
 #include <system_error>
 
-#include "app/ui.h"
+#include "base/ui.h"
 #include "track/formats/format_text.h"
-#include "track/atomic_file.h"
-#include "track/kml/kml_save.h"
+#include "base/atomic_file.h"
+#include "kml/kml_save.h"
 #include "track/statistics.h"
 
 namespace logwell::kml {

@@ -1,16 +1,16 @@
-#include "track/kml/kml_save.h"
+#include "kml/kml_save.h"
 
 #include <cerrno>
 #include <new>
 #include <system_error>
 
-#include "app/ui.h"
-#include "track/atomic_file.h"
+#include "base/ui.h"
+#include "base/atomic_file.h"
 #include "track/statistics.h"
-#include "track/text_format.h"
+#include "base/text.h"
 #include "track/track_log.h"
-#include "track/xml_scanner.h"
-#include "track/xml_structure.h"
+#include "base/xml_scanner.h"
+#include "base/xml_walker.h"
 
 namespace logwell::kml {
 namespace {

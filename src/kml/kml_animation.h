@@ -4,7 +4,7 @@
 #include <span>
 #include <string>
 
-#include "track/track_point.h"
+#include "model/track_point.h"
 
 namespace logwell {
 class Ui;

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "track/xml_scanner.h"
+#include "base/xml_scanner.h"
 
 namespace logwell {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "track/garmin_time.h"
+#include "model/garmin_time.h"
 
 namespace logwell {
 

@@ -1,14 +1,15 @@
-#include "track/kml/kml_writer.h"
+#include "kml/kml_writer.h"
 
 #include <array>
 #include <cstdlib>
 #include <new>
 #include <vector>
 
+#include "base/version.h"
 #include "geo/units.h"
 #include "track/formats/format_text.h"
 #include "track/igc/igc_writer.h"
-#include "track/kml/kml_hash.h"
+#include "kml/kml_hash.h"
 
 namespace logwell::kml {
 namespace {
@@ -30,7 +31,7 @@ void Line(std::string& out, std::string_view text) {
     out.append(kCrLf);            \
   } while (false)
 
-int Version() { return igc::ProgramVersionNumber(); }
+int Version() { return kVersionNumber; }
 
 CalendarTime Calendar(GarminTime time) { return GarminTimeToCalendar(time); }
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <mutex>
 
-#include "app/ui.h"
+#include "base/ui.h"
 
 namespace logwell {
 
