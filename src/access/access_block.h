@@ -18,6 +18,7 @@
 #include "access/port.h"
 #include "airspace/airspace_record.h"
 #include "model/track_point.h"
+#include "model/track_source.h"
 #include "model/track_types.h"
 #include "model/waypoint.h"
 
@@ -39,9 +40,6 @@ using AccessBlockPtr = std::unique_ptr<AccessBlock, AccessBlockRelease>;
 using AccessCompletion = std::function<void(AccessBlock&)>;
 
 inline constexpr std::size_t kMaxTrackListEntries = 255;
-inline constexpr std::size_t kInstrumentNameLength = 16;
-inline constexpr std::size_t kInstrumentTextLength = 80;
-inline constexpr std::size_t kInstrumentIdLength = 50;
 inline constexpr std::size_t kPortNameLength = 80;
 
 struct AccessBlock {
@@ -50,13 +48,7 @@ struct AccessBlock {
   std::array<TrackListEntry, kMaxTrackListEntries> trackList{};
   std::bitset<256> trackSelection;
 
-  int timeIsUtc = 0;
-  SignState signState = SignState::NotSignable;
-  int altitudeFlag = 0;
-  TrackSourceKind sourceKind = TrackSourceKind::None;
-  std::string instrumentName;  // at most kInstrumentNameLength
-  std::string instrumentText;  // at most kInstrumentTextLength
-  std::string instrumentId;    // at most kInstrumentIdLength
+  TrackSource source;  // what a track-log access says about its positions
 
   int result = 0;  // negative: failure
   Ui* owner = nullptr;

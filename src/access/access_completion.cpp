@@ -9,7 +9,7 @@ namespace logwell {
 namespace {
 
 InstrumentTexts TakeInstrumentTexts(const AccessBlock& block) {
-  return {block.instrumentName, block.instrumentText, block.instrumentId};
+  return {block.source.InstrumentName(), block.source.InstrumentText(), block.source.InstrumentId()};
 }
 
 TrackDownload TakeTrackDownload(AccessBlock& block) {
@@ -18,18 +18,12 @@ TrackDownload TakeTrackDownload(AccessBlock& block) {
   log.result = block.result;
   log.points = std::move(block.points);
   block.points.clear();
-  log.sourceKind = block.sourceKind;
-  log.timeIsUtc = block.timeIsUtc;
-  log.signState = block.signState;
-  log.altitudeFlag = block.altitudeFlag;
+  log.source = block.source;
   log.protocol = block.protocolType;
   log.task = std::move(block.task);
   block.task.reset();
   log.rawIgc = std::move(block.rawIgc);
   block.rawIgc.reset();
-  log.instrumentName = block.instrumentName;
-  log.instrumentText = block.instrumentText;
-  log.instrumentId = block.instrumentId;
   download.foundCompId = block.foundCompId;
   download.foundCivlId = block.foundCivlId;
   return download;

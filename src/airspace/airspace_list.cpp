@@ -210,21 +210,21 @@ int WriteSelectedAirspaces(const AirspaceList& list, const std::filesystem::path
   return 0;
 }
 
-bool CheckAirspaceUpload(const AirspaceList& list, ProtocolType protocol, Ui& ui) {
+bool CheckAirspaceUpload(const AirspaceList& list, std::size_t nameLimit, Ui& ui) {
   if (!AnySelected(list)) {
     ui.ShowErrorBox("No CTR(s) selected", kUploadCaption);
     return false;
   }
-  if (protocol != ProtocolType::Flytec) return true;
+  if (nameLimit == 0) return true;
   for (std::size_t i = 0; i < list.size(); ++i) {
     if (list[i].selected == 0) continue;
     for (std::size_t j = i + 1; j < list.size(); ++j) {
       if (list[j].selected == 0) continue;
-      const std::string_view a = std::string_view(list[i].name).substr(0, kInstrumentAirspaceNameLength);
-      const std::string_view b = std::string_view(list[j].name).substr(0, kInstrumentAirspaceNameLength);
+      const std::string_view a = std::string_view(list[i].name).substr(0, nameLimit);
+      const std::string_view b = std::string_view(list[j].name).substr(0, nameLimit);
       if (a != b) continue;
-      const bool cut = list[i].name.size() > kInstrumentAirspaceNameLength ||
-                       list[j].name.size() > kInstrumentAirspaceNameLength;
+      const bool cut = list[i].name.size() > nameLimit ||
+                       list[j].name.size() > nameLimit;
       ui.ShowErrorBox(cut ? "One or more of the selected CTRs have equal\r\nnames after limiting "
                             "the length to fit the GPS"
                           : "One or more of the selected CTRs have equal names",

@@ -71,10 +71,10 @@ std::string MakeAirspaceFileText(const AirspaceList& list, AirspaceFileKind kind
 int WriteSelectedAirspaces(const AirspaceList& list, const std::filesystem::path& path,
                            AirspaceFileKind kind, const AirspaceSettings& settings, Ui& ui);
 
-// The checks before an upload: something selected, and for the Flytec family no two selected
-// names equal over the 17 characters the instrument keeps. False after the message.
-inline constexpr std::size_t kInstrumentAirspaceNameLength = 17;
-bool CheckAirspaceUpload(const AirspaceList& list, ProtocolType protocol, Ui& ui);
+// The checks before an upload: something selected, and, for an instrument that keeps only the
+// first `nameLimit` characters of a name (0: no limit), no two selected names equal over them.
+// False after the message.
+bool CheckAirspaceUpload(const AirspaceList& list, std::size_t nameLimit, Ui& ui);
 
 // "Set accuracy for segments": the accuracy in metres from the dialog's text, or nothing after
 // "Missing input", "Bad input" or "Use 1m or greater" (caption "Set segment error").

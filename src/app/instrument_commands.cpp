@@ -123,11 +123,6 @@ std::string_view AccessCaption(AccessType access) {
   return "GPS access";
 }
 
-bool EraseAllowed(ProtocolType protocol) {
-  return protocol == ProtocolType::LogIt || protocol == ProtocolType::Mtk ||
-         protocol == ProtocolType::Ascent;
-}
-
 std::string WindowTitle(int versionNumber, std::string_view portName, bool competitionMode,
                         bool compSpecial) {
   std::string title = FormatText("Logwell %d.%02d, ", versionNumber / 100, versionNumber % 100);

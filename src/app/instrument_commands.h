@@ -31,9 +31,6 @@ const InstrumentCommand* FindInstrumentCommand(int id);
 // The caption of the boxes of a command that starts this access ("Download track log", ...).
 std::string_view AccessCaption(AccessType access);
 
-// Erasing a track log is offered only for the loggers that can do it (LogIt, MTK, Ascent).
-bool EraseAllowed(ProtocolType protocol);
-
 // The first text of the main window's title: "Logwell 5.07, <port>" with the competition state.
 std::string WindowTitle(int versionNumber, std::string_view portName, bool competitionMode,
                         bool compSpecial);

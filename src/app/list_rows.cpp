@@ -109,7 +109,7 @@ std::string TrackCell(const TrackLog& log, int row, int column, bool utm) {
     case 2: return FormatLatitude(point.latitude);
     case 3: return FormatLongitude(point.longitude);
     case 4: return FormatText("%d", static_cast<int>(std::lround(point.gpsAltitude / 10.0)));
-    case 5: return log.altitudeFlag ? FormatText("%d", static_cast<int>(point.pressureAltitude))
+    case 5: return log.source.altitudeFlag ? FormatText("%d", static_cast<int>(point.pressureAltitude))
                                     : std::string();
     case 6: {
       if (row == 0 || (point.segmentStart & 1U)) return "START";

@@ -4,6 +4,7 @@
 
 #include "access/access_completion.h"
 #include "airspace/airspace_list.h"
+#include "devices/family.h"
 #include "optimise/distance_analysis.h"
 #include "base/atomic_file.h"
 #include "track/igc/igc_commands.h"
@@ -26,8 +27,11 @@ bool IsTrackAction(CommandAction action) {
          action == CommandAction::CompLog;
 }
 
-// Instruments that deliver their own IGC text, which the IGC save writes unchanged.
-bool OwnIgcText(int gpsCode) { return gpsCode == 4 || gpsCode == 10 || gpsCode == 12; }
+// The family of the instrument the command line names, or none when it is not built.
+const InstrumentFamily* CommandLineFamily(const CommandLineOptions& options) {
+  const auto access = UnattendedAccessFor(options);
+  return access ? FamilyOf(access->gps.protocol) : nullptr;
+}
 
 AccessCompletion CompletionFor(AccessType access) {
   switch (access) {
@@ -48,24 +52,19 @@ int StartAccess(UnattendedProgram& program, const UnattendedAccess& access,
   return started;
 }
 
-// Instruments that keep one text per waypoint: the upload folds name and description into it.
-bool ShortNameInstrument(int gpsCode) {
-  return gpsCode == 4 || gpsCode == 9 || gpsCode == 12 || gpsCode == 14 || gpsCode == 17 ||
-         gpsCode == 18;
-}
-
 // Actions 6 and 7: the waypoint file is read and handed to the upload.
 int StartWaypointUpload(UnattendedProgram& program, const UnattendedAccess& access) {
   const CommandLineOptions& options = *program.options;
   UploadFileOptions read;
   read.namesAndDescriptions = options.action == CommandAction::WriteWaypoints2;
-  read.shortNameInstrument = ShortNameInstrument(options.gpsCode);
+  const InstrumentFamily* family = CommandLineFamily(options);
+  read.shortNameInstrument = family != nullptr && family->shortWaypointNames;
   read.compId = options.compId;
   read.civlId = options.civlId;
   read.dashName = options.compSpecial;
   std::vector<Waypoint> upload;
   if (ReadWaypointsForUpload(options.fileName, read, *program.ui, upload) < 0) return -1;
-  if (!options.exitWhenDone && program.waypoints != nullptr) *program.waypoints = upload;
+  if (!options.exitWhenDone && program.showWaypoints) program.showWaypoints(upload);
   program.ui->ShowProduct(options.fileName);
   return StartAccess(program, access, &upload);
 }
@@ -78,7 +77,7 @@ int StartCtrUpload(UnattendedProgram& program, const UnattendedAccess& access) {
   if (!records) return -1;
   if (!options.exitWhenDone) {
     program.ui->ShowStatus(FormatText("%d CTRs read", static_cast<int>(records->size())));
-    if (program.airspace != nullptr) *program.airspace = *records;
+    if (program.showAirspace) program.showAirspace(*records);
   }
   return StartAccess(program, access, nullptr, &*records);
 }
@@ -93,7 +92,8 @@ void SaveIgc(UnattendedProgram& program) {
   TrackLog& log = *program.log;
   igc::IgcAutoSave request;
   request.overwrite = options.overwrite;
-  request.writeRawLog = OwnIgcText(options.gpsCode);
+  const InstrumentFamily* family = CommandLineFamily(options);
+  request.writeRawLog = family != nullptr && family->deliversOwnIgc;
   request.pilotName = options.pilotName;
   request.gliderId = options.gliderId;
   request.outputPath = options.fileName;
@@ -152,11 +152,11 @@ void SaveKml(UnattendedProgram& program) {
   AnalyseDistances(points, info.analysis, analysisOptions);
   info.points = points;
   info.downloaded = CalendarToGarminTime(log.downloadTime);
-  info.withHash = log.signState == SignState::Downloaded;
-  info.timesAreUtc = log.timeIsUtc != 0;
-  info.withPressureAltitude = log.altitudeFlag != 0;
+  info.withHash = log.source.signState == SignState::Downloaded;
+  info.timesAreUtc = log.source.timeIsUtc != 0;
+  info.withPressureAltitude = log.source.altitudeFlag != 0;
   std::string text(kml::kKmlDocumentStart);
-  const int body = kml::WriteKmlBody(text, info, std::nullopt, log.InstrumentText());
+  const int body = kml::WriteKmlBody(text, info, std::nullopt, log.source.InstrumentText());
   if (body != kml::kKmlBodyOk) {
     ui.ShowErrorBox(kml::KmlBodyErrorText(body), kStartCaption);
     SaveFailed(program);

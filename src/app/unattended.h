@@ -4,6 +4,7 @@
 // log's date and time, the program that follows the run is told, and the run ends with its
 // exit code or goes on as an interactive run.
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,8 +24,10 @@ struct UnattendedProgram {
   Ui* ui = nullptr;
   AccessFramework* framework = nullptr;
   TrackLog* log = nullptr;
-  std::vector<Waypoint>* waypoints = nullptr;
-  AirspaceList* airspace = nullptr;  // the program's CTR list; none: not shown
+  std::vector<Waypoint>* waypoints = nullptr;  // what a waypoint download delivered
+  // A run that goes on as an interactive run shows what it uploaded here; empty: not shown.
+  std::function<void(const std::vector<Waypoint>&)> showWaypoints;
+  std::function<void(const AirspaceList&)> showAirspace;
   // A file could not be written: the window program becomes visible and stays open so that
   // the user sees why; the headless program ends with exit code 1.
   bool saveFailed = false;

@@ -7,37 +7,20 @@
 
 #include "app/command_line.h"
 #include "app/convert.h"
-#include "app/headless_program.h"
+#include "app/job_runner.h"
 #include "base/headless_ui.h"
 #include "app/file_commands.h"
 #include "base/version.h"
-#include "track/track_log.h"
 
 namespace {
 
 using namespace logwell;
 
-// The unattended job of a parsed command line. Instrument jobs run through the access
-// framework; a family that is not built yet refuses with "Unsupported access function".
-int RunUnattendedJob(CommandLineOptions& options, Ui& ui) {
-  if (UnattendedAccessFor(options)) return RunHeadlessUnattended(options, ui);
-  switch (options.action) {
-    case CommandAction::LogFile:
-      return kml::ReadCommandLineTrackFile(CurrentTrackLog(), options, ui) == 0 ? kExitOk
-                                                                                : kExitFailed;
-    case CommandAction::CheckKml:
-      return kml::CheckKmlFile(options.fileName, ui);
-    default:
-      // A command line with settings but no action has nothing to do headless.
-      return kExitOk;
-  }
-}
-
 int RunCommandLine(std::span<const char* const> arguments) {
   HeadlessUi ui;
   ParseResult parsed = ParseArguments(arguments, ui, kml::KmlCommandLineHandlers());
   if (parsed.outcome != ParseOutcome::Go) return ExitCodeFor(parsed.outcome);
-  return RunUnattendedJob(*parsed.options, ui);
+  return RunHeadlessJob(*parsed.options, ui);
 }
 
 // analyse FILE [--json] [--filters]

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "model/track_point.h"
+#include "model/track_source.h"
 
 namespace logwell {
 class Ui;

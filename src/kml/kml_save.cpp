@@ -61,10 +61,10 @@ std::string SuggestedKmlName(const TrackPoint& first) {
 GoogleEarthFileRequest GoogleEarthRequestFor(const TrackLog& log) {
   GoogleEarthFileRequest request;
   request.points = log.points;
-  request.withHash = log.signState == SignState::Downloaded;
-  request.timesAreUtc = log.timeIsUtc != 0;
-  request.withPressureAltitude = log.altitudeFlag != 0;
-  request.instrumentText = log.InstrumentText();
+  request.withHash = log.source.signState == SignState::Downloaded;
+  request.timesAreUtc = log.source.timeIsUtc != 0;
+  request.withPressureAltitude = log.source.altitudeFlag != 0;
+  request.instrumentText = log.source.InstrumentText();
   return request;
 }
 

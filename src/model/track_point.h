@@ -32,18 +32,4 @@ inline void StoreInstrumentTime(TrackPoint& point, std::uint32_t seconds,
   }
 }
 
-// Which instrument family produced a track log; 0 for files, conversions and edited logs.
-enum class TrackSourceKind : std::uint32_t {
-  None = 0, Garmin = 1, Mlr = 2, TopNavigator = 3, LogIt = 4, Flytec = 5, Graviter = 6,
-  Magellan = 7, Flymaster = 8, Dsx = 9, Mtk = 10, IqBasic = 11, Digifly = 12, Syride = 13,
-};
-
-// Whether the IGC writer may sign a log.
-enum class SignState : std::uint32_t {
-  NotSignable = 0,      // may not carry a G record
-  Downloaded = 1,       // came straight from an instrument download
-  FileSignatureOk = 2,  // read from a file whose own signature checked out
-  ValidatedOnline = 3,  // read from an IGC file that the online validation accepted
-};
-
 }  // namespace logwell

@@ -39,9 +39,9 @@ void TrackLog::Clear() {
   logItData.clear();
   logItData.shrink_to_fit();
   task.reset();
-  signState = SignState::NotSignable;
+  source.signState = SignState::NotSignable;
   saved = 0;
-  altitudeFlag = 0;
+  source.altitudeFlag = 0;
 }
 
 TrackLog& CurrentTrackLog() {

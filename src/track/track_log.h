@@ -13,6 +13,7 @@
 #include "model/garmin_time.h"
 #include "base/text.h"
 #include "model/track_point.h"
+#include "model/track_source.h"
 #include "model/track_types.h"
 
 namespace logwell {
@@ -37,15 +38,8 @@ bool ReserveTrackPoints(std::vector<TrackPoint>& points, std::size_t count);
 
 class TrackLog {
  public:
-  static constexpr std::size_t kMaxInstrumentNameLength = 16;
-  static constexpr std::size_t kMaxInstrumentTextLength = 80;
-  static constexpr std::size_t kMaxInstrumentIdLength = 50;
-
   std::vector<TrackPoint> points;
-  TrackSourceKind sourceKind = TrackSourceKind::None;
-  int timeIsUtc = 0;       // 1: point times are UTC; 0: the instrument's local time
-  SignState signState = SignState::NotSignable;
-  int altitudeFlag = 0;    // 1: the points carry meaningful pressure altitudes
+  TrackSource source;
   int saved = 0;           // 1 once saved since the last take-over
   ProtocolType sourceProtocol = ProtocolType::GarminSerial;
   CalendarTime downloadTime;  // UTC, when the log was taken over
@@ -56,28 +50,9 @@ class TrackLog {
   int Count() const { return static_cast<int>(points.size()); }
   bool Empty() const { return points.empty(); }
 
-  const std::string& InstrumentName() const { return instrumentName_; }
-  const std::string& InstrumentText() const { return instrumentText_; }
-  const std::string& InstrumentId() const { return instrumentId_; }
-  // The setters cut longer texts so that the limits always hold.
-  void SetInstrumentName(std::string_view text) {
-    instrumentName_ = CutText(text, kMaxInstrumentNameLength);
-  }
-  void SetInstrumentText(std::string_view text) {
-    instrumentText_ = CutText(text, kMaxInstrumentTextLength);
-  }
-  void SetInstrumentId(std::string_view text) {
-    instrumentId_ = CutText(text, kMaxInstrumentIdLength);
-  }
-
   // Drops the points, the raw IGC text, the LogIt data and the task, and resets the flags that
   // describe them. Where the log came from (source, protocol, instrument texts) is kept.
   void Clear();
-
- private:
-  std::string instrumentName_;
-  std::string instrumentText_;
-  std::string instrumentId_;
 };
 
 // The process-wide track log. No lock guards it: the main thread changes it only while no

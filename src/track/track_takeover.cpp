@@ -76,11 +76,6 @@ std::optional<std::vector<TrackPoint>> JoinForAppend(const TrackLog& log,
 
 }  // namespace
 
-bool KeepsRawIgc(TrackSourceKind kind) {
-  return kind == TrackSourceKind::Flytec || kind == TrackSourceKind::Dsx ||
-         kind == TrackSourceKind::IqBasic;
-}
-
 bool TakeOverDownload(TrackLog& log, DownloadResult&& download, Ui& ui,
                       const DownloadFilter& filter) {
   if (download.result < 0) return false;
@@ -97,27 +92,24 @@ bool TakeOverDownload(TrackLog& log, DownloadResult&& download, Ui& ui,
 
   log.points = std::move(download.points);
   download.points.clear();
-  log.sourceKind = download.sourceKind;
-  log.timeIsUtc = download.timeIsUtc;
-  log.signState = download.signState;
-  log.altitudeFlag = download.altitudeFlag;
+  log.source.kind = download.source.kind;
+  log.source.timeIsUtc = download.source.timeIsUtc;
+  log.source.signState = download.source.signState;
+  log.source.altitudeFlag = download.source.altitudeFlag;
   log.sourceProtocol = download.protocol;
   log.task = std::move(download.task);
-  // Raw IGC text and LogIt data belong to the download that delivered them: a family that
-  // sends none must not leave an earlier flight's text beside the new points.
-  if (KeepsRawIgc(download.sourceKind)) {
-    log.rawIgc = std::move(download.rawIgc);
-  } else {
-    log.rawIgc.reset();
-  }
-  if (download.sourceKind == TrackSourceKind::TopNavigator) {
-    log.logItData = std::move(download.logItData);
-  } else {
-    log.logItData.clear();
-  }
-  if (!download.instrumentName.empty()) log.SetInstrumentName(download.instrumentName);
-  if (!download.instrumentText.empty()) log.SetInstrumentText(download.instrumentText);
-  if (!download.instrumentId.empty()) log.SetInstrumentId(download.instrumentId);
+  // Raw IGC text and LogIt data belong to the download that delivered them: only the families
+  // that send them fill them, and a download without them must not leave an earlier flight's
+  // text beside the new points.
+  log.rawIgc = std::move(download.rawIgc);
+  download.rawIgc.reset();
+  log.logItData = std::move(download.logItData);
+  download.logItData.clear();
+  // An instrument text the download did not deliver keeps the one the log had.
+  const TrackSource& from = download.source;
+  if (!from.InstrumentName().empty()) log.source.SetInstrumentName(from.InstrumentName());
+  if (!from.InstrumentText().empty()) log.source.SetInstrumentText(from.InstrumentText());
+  if (!from.InstrumentId().empty()) log.source.SetInstrumentId(from.InstrumentId());
   log.saved = 0;
   log.downloadTime = CurrentUtcCalendar();
   return true;
@@ -162,7 +154,7 @@ FileTakeOver TakeOverFile(TrackLog& log, FileReadResult&& file, Ui& ui) {
         incoming = std::move(*joined);
         signatureOk = false;
         // The joined log is UTC only when both parts are.
-        timeIsUtc = log.timeIsUtc != 0 && file.timeIsUtc != 0 ? 1 : 0;
+        timeIsUtc = log.source.timeIsUtc != 0 && file.timeIsUtc != 0 ? 1 : 0;
         appended = true;
         break;
       }
@@ -172,11 +164,11 @@ FileTakeOver TakeOverFile(TrackLog& log, FileReadResult&& file, Ui& ui) {
   log.Clear();
   log.downloadTime = CurrentUtcCalendar();
   log.points = std::move(incoming);
-  log.timeIsUtc = timeIsUtc;
-  log.altitudeFlag = file.altitudeFlag;
-  log.signState = SignState::NotSignable;
-  log.sourceKind = TrackSourceKind::None;
-  log.SetInstrumentText({});
+  log.source.timeIsUtc = timeIsUtc;
+  log.source.altitudeFlag = file.altitudeFlag;
+  log.source.signState = SignState::NotSignable;
+  log.source.kind = TrackSourceKind::None;
+  log.source.SetInstrumentText({});
   ui.ShowStatus(signatureOk ? FormatText("%d positions read (Signature ok)", log.Count())
                             : FormatText("%d positions read", log.Count()));
   return appended ? FileTakeOver::Appended : FileTakeOver::Replaced;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model/access_types.h"
+#include "model/track_source.h"
 #include "track/track_log.h"
 
 namespace logwell {
@@ -17,17 +18,11 @@ class Ui;
 struct DownloadResult {
   int result = 0;  // negative: the access failed
   std::vector<TrackPoint> points;
-  TrackSourceKind sourceKind = TrackSourceKind::None;
-  int timeIsUtc = 0;
-  SignState signState = SignState::NotSignable;
-  int altitudeFlag = 0;
+  TrackSource source;
   ProtocolType protocol = ProtocolType::GarminSerial;
   std::optional<TaskDeclaration> task;
   std::optional<RawIgcLog> rawIgc;      // the instrument's own IGC text, where it sends one
   std::vector<std::uint8_t> logItData;  // where the instrument family sends it
-  std::string instrumentName;
-  std::string instrumentText;
-  std::string instrumentId;
 };
 
 // The download filters run on the new points before they are taken over; they remove points
@@ -40,9 +35,6 @@ using DownloadFilter = std::function<void(std::vector<TrackPoint>&)>;
 // in unattended or competition runs, tells the main window.
 bool TakeOverDownload(TrackLog& log, DownloadResult&& download, Ui& ui,
                       const DownloadFilter& filter = {});
-
-// Families whose modules deliver the instrument's IGC text, which the IGC writer can reuse.
-bool KeepsRawIgc(TrackSourceKind kind);
 
 // What a track file reader delivers.
 struct FileReadResult {

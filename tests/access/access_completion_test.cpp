@@ -14,7 +14,7 @@ class CompletionTest : public ::testing::Test {
   CompletionTest() {
     CompletionTargets& t = framework.targets;
     t.takeOverTrackLog = [this](TrackDownload&& d) {
-      calls.push_back("track " + std::to_string(d.log.points.size()) + " " + d.log.instrumentName);
+      calls.push_back("track " + std::to_string(d.log.points.size()) + " " + d.log.source.InstrumentName());
       download = std::move(d);
     };
     t.replaceWaypoints = [this](WaypointDownload&& d) {
@@ -30,7 +30,7 @@ class CompletionTest : public ::testing::Test {
     block.framework = &framework;
     block.points.resize(4);
     block.waypoints.resize(3);
-    block.instrumentName = "Flytec";
+    block.source.SetInstrumentName("Flytec");
   }
 
   // Runs `completion` as a worker would, with the busy flag at `busy` and `result` set.

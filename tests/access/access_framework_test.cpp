@@ -165,13 +165,13 @@ TEST_F(AccessFrameworkTest, WorkerThatEndsBeforeTheHandlerReturnsStillDelivers) 
   RegisterSteps(AccessType::ReadTrackLog, ProtocolType::Flytec,
                 Steps([](AccessBlock& block) {
                   block.points.resize(5);
-                  block.sourceKind = TrackSourceKind::Flytec;
+                  block.source.kind = TrackSourceKind::Flytec;
                   return 1;  // a positive result is a success for track logs
                 }));
   framework.targets.takeOverTrackLog = [&](TrackDownload&& download) {
     busySeenByCompletion = framework.gpsBusy.load();
     deliveredPoints = download.log.points.size();
-    EXPECT_EQ(download.log.sourceKind, TrackSourceKind::Flytec);
+    EXPECT_EQ(download.log.source.kind, TrackSourceKind::Flytec);
     EXPECT_EQ(download.log.protocol, ProtocolType::Flytec);
     ++deliveries;
   };

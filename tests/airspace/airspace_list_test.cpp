@@ -190,21 +190,24 @@ TEST_F(AirspaceListTest, ShowAsWaypointsAndSegmentAccuracy) {
   EXPECT_EQ(boxes[3].text, "Use 1m or greater");
 }
 
+// An instrument that keeps 17 characters of a name.
+constexpr std::size_t kFlytecNameLimit = 17;
+
 TEST_F(AirspaceListTest, UploadChecksCompareSeventeenCharacters) {
   AirspaceList list(3);
-  EXPECT_FALSE(CheckAirspaceUpload(list, ProtocolType::Flytec, ui_));
+  EXPECT_FALSE(CheckAirspaceUpload(list, kFlytecNameLimit, ui_));
   list[0].name = "Restricted area 1 north";
   list[1].name = "Restricted area 1 south";
   list[2].name = "Other";
   for (auto& record : list) record.selected = 1;
-  EXPECT_FALSE(CheckAirspaceUpload(list, ProtocolType::Flytec, ui_));
-  EXPECT_TRUE(CheckAirspaceUpload(list, ProtocolType::GarminSerial, ui_)) << "Garmin takes them as logs";
+  EXPECT_FALSE(CheckAirspaceUpload(list, kFlytecNameLimit, ui_));
+  EXPECT_TRUE(CheckAirspaceUpload(list, 0, ui_)) << "Garmin takes them as logs";
   list[1].selected = 0;
-  EXPECT_TRUE(CheckAirspaceUpload(list, ProtocolType::Flytec, ui_));
+  EXPECT_TRUE(CheckAirspaceUpload(list, kFlytecNameLimit, ui_));
   list[1].selected = 1;
   list[1].name = "Other";
   list[0].selected = 0;
-  EXPECT_FALSE(CheckAirspaceUpload(list, ProtocolType::Flytec, ui_));
+  EXPECT_FALSE(CheckAirspaceUpload(list, kFlytecNameLimit, ui_));
   EXPECT_EQ(ui_.Boxes(), (std::vector<UiEvent>{
                              {UiEventKind::Error, "Upload CTR", "No CTR(s) selected"},
                              {UiEventKind::Error, "Upload CTR",

@@ -12,7 +12,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/headless_program.h"
+#include "app/job_runner.h"
 #include "sim/flight_generator.h"
 #include "sim/flytec/flytec_model.h"
 #include "sim/virtual_instrument.h"
@@ -119,7 +119,7 @@ class UnattendedRun : public ::testing::Test {
     ParseResult parsed = ParseCommandLine(commandLine, ui);
     EXPECT_EQ(parsed.outcome, ParseOutcome::Go);
     if (!parsed.options) return -1;
-    return RunHeadlessUnattended(*parsed.options, ui);
+    return RunHeadlessJob(*parsed.options, ui);
   }
 
   std::vector<UiEvent> Errors() const {

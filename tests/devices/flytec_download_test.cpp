@@ -56,12 +56,12 @@ std::vector<UiEvent> Errors(const FlytecRig& rig) { return BoxesOf(rig, UiEventK
 void Preload(TrackLog& log) {
   log.points.resize(3);
   log.points[0].time = 12345;
-  log.SetInstrumentName("Before");
+  log.source.SetInstrumentName("Before");
 }
 
 void ExpectUnchanged(const FlytecRig& rig) {
   EXPECT_EQ(rig.log.points.size(), 3u);
-  EXPECT_EQ(rig.log.InstrumentName(), "Before");
+  EXPECT_EQ(rig.log.source.InstrumentName(), "Before");
   EXPECT_EQ(rig.framework.exitCode.load(), 1);
 }
 
@@ -79,13 +79,13 @@ TEST(FlytecDownload, ChosenTrackBecomesTheTrackLogWithItsOwnIgcText) {
   ASSERT_EQ(rig.log.points.size(), 30u * 12 + 1);
   EXPECT_EQ(rig.log.points.front().time, kMorning);
   EXPECT_EQ(rig.log.points.front().segmentStart, 1u);
-  EXPECT_EQ(rig.log.sourceKind, TrackSourceKind::Flytec);
-  EXPECT_EQ(rig.log.signState, SignState::Downloaded);
-  EXPECT_EQ(rig.log.timeIsUtc, 1);
-  EXPECT_EQ(rig.log.altitudeFlag, 1);
-  EXPECT_EQ(rig.log.InstrumentName(), "6030");
-  EXPECT_EQ(rig.log.InstrumentText(), "6030 SN1234567 SW1.20");
-  EXPECT_EQ(rig.log.InstrumentId(), "6030: JANE DOE");
+  EXPECT_EQ(rig.log.source.kind, TrackSourceKind::Flytec);
+  EXPECT_EQ(rig.log.source.signState, SignState::Downloaded);
+  EXPECT_EQ(rig.log.source.timeIsUtc, 1);
+  EXPECT_EQ(rig.log.source.altitudeFlag, 1);
+  EXPECT_EQ(rig.log.source.InstrumentName(), "6030");
+  EXPECT_EQ(rig.log.source.InstrumentText(), "6030 SN1234567 SW1.20");
+  EXPECT_EQ(rig.log.source.InstrumentId(), "6030: JANE DOE");
   ASSERT_TRUE(rig.log.rawIgc.has_value());
   // The instrument's text byte for byte, without the flow-control bytes between its lines.
   EXPECT_EQ(rig.log.rawIgc->text, first);
@@ -131,7 +131,7 @@ TEST(FlytecDownload, ProductAnswerWithWrongChecksumIsSilenceAndTheRequestIsRepea
   const auto status = rig.ui.StatusTexts();
   EXPECT_NE(std::find(status.begin(), status.end(), "Requesting product info (15)"), status.end());
   EXPECT_NE(std::find(status.begin(), status.end(), "Requesting product info (14)"), status.end());
-  EXPECT_EQ(rig.log.InstrumentName(), "Compeo+");
+  EXPECT_EQ(rig.log.source.InstrumentName(), "Compeo+");
 }
 
 TEST(FlytecDownload, SilentInstrumentGivesNoValidResponseAfterItsBudget) {
@@ -201,7 +201,7 @@ TEST(FlytecDownload, TrackWithoutGRecordsIsTakenOverUnsigned) {
   EXPECT_EQ(rig.ReadTrackLog(), 0);
   EXPECT_EQ(BoxesOf(rig, UiEventKind::Info), (std::vector<UiEvent>{{UiEventKind::Info, "Read GPS track log", "No G-records found"}}));
   EXPECT_EQ(rig.log.points.size(), 61u);
-  EXPECT_EQ(rig.log.signState, SignState::NotSignable);
+  EXPECT_EQ(rig.log.source.signState, SignState::NotSignable);
 }
 
 // Every fault of the line ends with its message, in time, with the track log unchanged.

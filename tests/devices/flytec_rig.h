@@ -89,7 +89,7 @@ class FlytecRig {
   ScriptedUi ui;
   AccessFramework framework{table};
   TrackLog log;
-  flytec::FlytecContext context;
+  FamilyEnvironment context;
   ProtocolType protocol = ProtocolType::Flytec;
   sim::FlytecModel* model = nullptr;
   std::unique_ptr<sim::VirtualInstrument> instrument;

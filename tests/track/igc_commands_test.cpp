@@ -44,8 +44,8 @@ class IgcCommands : public ::testing::Test {
       p.pressureAltitude = 990;
       log_.points.push_back(p);
     }
-    log_.signState = SignState::Downloaded;
-    log_.SetInstrumentText("Flytec 6030 SN 1234");
+    log_.source.signState = SignState::Downloaded;
+    log_.source.SetInstrumentText("Flytec 6030 SN 1234");
     rows_.resize(log_.points.size());
     std::iota(rows_.begin(), rows_.end(), 0);
     VarioFilterHook() = {};
@@ -97,7 +97,7 @@ TEST_F(IgcCommands, SavesASignedFileThatVerifiesAndReadsBack) {
   ASSERT_EQ(OpenIgcFile(read, file, ui_), 0);
   EXPECT_EQ(read.Count(), 5);
   EXPECT_EQ(read.points[4].time, log_.points[4].time);
-  EXPECT_EQ(read.altitudeFlag, 1);
+  EXPECT_EQ(read.source.altitudeFlag, 1);
   EXPECT_FALSE(read.rawIgc);
 
   // Remembered for the next save.
@@ -108,7 +108,7 @@ TEST_F(IgcCommands, SavesASignedFileThatVerifiesAndReadsBack) {
 }
 
 TEST_F(IgcCommands, FileLogsSaveWithoutSecurityRecord) {
-  log_.signState = SignState::NotSignable;
+  log_.source.signState = SignState::NotSignable;
   ui_.ScriptIgcForm(GoodForm());
   ui_.ScriptSaveFile((dir_ / "a.igc").string());
   ASSERT_EQ(SaveLogInIgcFormat(log_, Context(), ui_, memory_), 0);

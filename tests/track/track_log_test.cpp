@@ -37,15 +37,15 @@ TEST(TrackCapacity, RefusesAnnouncedCountsBeyondTheLimit) {
 
 TEST(TrackLog, InstrumentTextsKeepTheirLimitsWithoutSplittingCharacters) {
   TrackLog log;
-  log.SetInstrumentName("A very long instrument family name");
-  EXPECT_EQ(log.InstrumentName(), "A very long inst");
-  log.SetInstrumentText(std::string(100, 'x'));
-  EXPECT_EQ(log.InstrumentText().size(), 80u);
-  log.SetInstrumentId(std::string(60, 'y'));
-  EXPECT_EQ(log.InstrumentId().size(), 50u);
+  log.source.SetInstrumentName("A very long instrument family name");
+  EXPECT_EQ(log.source.InstrumentName(), "A very long inst");
+  log.source.SetInstrumentText(std::string(100, 'x'));
+  EXPECT_EQ(log.source.InstrumentText().size(), 80u);
+  log.source.SetInstrumentId(std::string(60, 'y'));
+  EXPECT_EQ(log.source.InstrumentId().size(), 50u);
   // 15 ASCII bytes and then a two-byte character: the cut at 16 falls inside it.
-  log.SetInstrumentName("Brauniger Compe\xC3\xA9o");
-  EXPECT_EQ(log.InstrumentName(), "Brauniger Compe");
+  log.source.SetInstrumentName("Brauniger Compe\xC3\xA9o");
+  EXPECT_EQ(log.source.InstrumentName(), "Brauniger Compe");
 }
 
 TEST(TrackLog, ClearDropsPointsAndTheirCompanions) {
@@ -54,22 +54,22 @@ TEST(TrackLog, ClearDropsPointsAndTheirCompanions) {
   log.rawIgc = RawIgcLog{"AXXX\r\n", 1, 1, "000", "XXX"};
   log.task = TaskDeclaration{};
   log.logItData = {1, 2, 3};
-  log.signState = SignState::Downloaded;
+  log.source.signState = SignState::Downloaded;
   log.saved = 1;
-  log.altitudeFlag = 1;
-  log.timeIsUtc = 1;
-  log.SetInstrumentName("Flytec");
+  log.source.altitudeFlag = 1;
+  log.source.timeIsUtc = 1;
+  log.source.SetInstrumentName("Flytec");
   log.Clear();
   EXPECT_TRUE(log.Empty());
   EXPECT_FALSE(log.rawIgc);
   EXPECT_FALSE(log.task);
   EXPECT_TRUE(log.logItData.empty());
-  EXPECT_EQ(log.signState, SignState::NotSignable);
+  EXPECT_EQ(log.source.signState, SignState::NotSignable);
   EXPECT_EQ(log.saved, 0);
-  EXPECT_EQ(log.altitudeFlag, 0);
+  EXPECT_EQ(log.source.altitudeFlag, 0);
   // What the log came from stays until the next take-over.
-  EXPECT_EQ(log.timeIsUtc, 1);
-  EXPECT_EQ(log.InstrumentName(), "Flytec");
+  EXPECT_EQ(log.source.timeIsUtc, 1);
+  EXPECT_EQ(log.source.InstrumentName(), "Flytec");
 }
 
 TEST(TrackLog, InstrumentMarkersForNoTimeBecomeTimeZero) {

@@ -62,10 +62,10 @@ class FormRecordingUi final : public Ui {
 DownloadResult Download(TrackSourceKind kind, std::vector<TrackPoint> points) {
   DownloadResult d;
   d.points = std::move(points);
-  d.sourceKind = kind;
-  d.timeIsUtc = 1;
-  d.signState = SignState::Downloaded;
-  d.altitudeFlag = 1;
+  d.source.kind = kind;
+  d.source.timeIsUtc = 1;
+  d.source.signState = SignState::Downloaded;
+  d.source.altitudeFlag = 1;
   d.protocol = ProtocolType::Flytec;
   return d;
 }
@@ -90,28 +90,28 @@ TEST(TakeOverDownload, TakesPointsAndHeaderFromTheDownload) {
   TrackLog log;
   log.points = Track({kMorning});
   log.saved = 1;
-  log.SetInstrumentName("Old");
-  log.SetInstrumentText("Old instrument");
+  log.source.SetInstrumentName("Old");
+  log.source.SetInstrumentText("Old instrument");
   DownloadResult d = Download(TrackSourceKind::Flymaster, Track({kMorning + 10, kMorning + 11}));
   d.protocol = ProtocolType::Flymaster;
   d.task = TaskDeclaration{kMorning, kMorning, 1, "Task", {}};
-  d.instrumentName = "Flymaster";
-  d.instrumentId = "Flymaster: 1234";
+  d.source.SetInstrumentName("Flymaster");
+  d.source.SetInstrumentId("Flymaster: 1234");
   ASSERT_TRUE(TakeOverDownload(log, std::move(d), ui));
 
   EXPECT_EQ(log.points, Track({kMorning + 10, kMorning + 11}));
-  EXPECT_EQ(log.sourceKind, TrackSourceKind::Flymaster);
+  EXPECT_EQ(log.source.kind, TrackSourceKind::Flymaster);
   EXPECT_EQ(log.sourceProtocol, ProtocolType::Flymaster);
-  EXPECT_EQ(log.timeIsUtc, 1);
-  EXPECT_EQ(log.signState, SignState::Downloaded);
-  EXPECT_EQ(log.altitudeFlag, 1);
+  EXPECT_EQ(log.source.timeIsUtc, 1);
+  EXPECT_EQ(log.source.signState, SignState::Downloaded);
+  EXPECT_EQ(log.source.altitudeFlag, 1);
   EXPECT_EQ(log.saved, 0);
   ASSERT_TRUE(log.task);
   EXPECT_EQ(log.task->text, "Task");
   // Empty texts of the download leave the log's own in place.
-  EXPECT_EQ(log.InstrumentName(), "Flymaster");
-  EXPECT_EQ(log.InstrumentText(), "Old instrument");
-  EXPECT_EQ(log.InstrumentId(), "Flymaster: 1234");
+  EXPECT_EQ(log.source.InstrumentName(), "Flymaster");
+  EXPECT_EQ(log.source.InstrumentText(), "Old instrument");
+  EXPECT_EQ(log.source.InstrumentId(), "Flymaster: 1234");
   EXPECT_GE(log.downloadTime.year, 2024);
   EXPECT_TRUE(ui.Events().empty());
 }
@@ -183,19 +183,19 @@ FileReadResult FileOf(std::vector<TrackPoint> points, bool signatureOk = false) 
 TEST(TakeOverFile, ReplacesAnEmptyLogAndResetsItsSource) {
   ScriptedUi ui;
   TrackLog log;
-  log.sourceKind = TrackSourceKind::Flytec;
-  log.signState = SignState::Downloaded;
+  log.source.kind = TrackSourceKind::Flytec;
+  log.source.signState = SignState::Downloaded;
   log.saved = 1;
-  log.SetInstrumentText("Flytec 6030");
+  log.source.SetInstrumentText("Flytec 6030");
   EXPECT_EQ(TakeOverFile(log, FileOf(Track({kMorning, kMorning + 1}), true), ui),
             FileTakeOver::Replaced);
   EXPECT_EQ(log.points, Track({kMorning, kMorning + 1}));
-  EXPECT_EQ(log.sourceKind, TrackSourceKind::None);
-  EXPECT_EQ(log.signState, SignState::NotSignable);
+  EXPECT_EQ(log.source.kind, TrackSourceKind::None);
+  EXPECT_EQ(log.source.signState, SignState::NotSignable);
   EXPECT_EQ(log.saved, 0);
-  EXPECT_EQ(log.timeIsUtc, 1);
-  EXPECT_EQ(log.altitudeFlag, 1);
-  EXPECT_EQ(log.InstrumentText(), "");
+  EXPECT_EQ(log.source.timeIsUtc, 1);
+  EXPECT_EQ(log.source.altitudeFlag, 1);
+  EXPECT_EQ(log.source.InstrumentText(), "");
   EXPECT_TRUE(ui.Boxes().empty());
   EXPECT_EQ(ui.LastStatus(), "2 positions read (Signature ok)");
 }
@@ -278,7 +278,7 @@ TEST(TakeOverFile, AppendingAnOverlappingLogIsRefusedAndChangesNothing) {
   ui.ScriptNewTrackLog(NewTrackLogChoice::Append);
   TrackLog log;
   log.points = Track({kMorning, kMorning + 60});
-  log.timeIsUtc = 1;
+  log.source.timeIsUtc = 1;
   log.saved = 1;
   log.rawIgc = RawText("AXFLABC\r\n");
   // The new log starts at the very second the current one ends.
@@ -297,12 +297,12 @@ TEST(TakeOverFile, AppendedLogContinuesTheCurrentSegment) {
   ui.ScriptNewTrackLog(NewTrackLogChoice::Append);
   TrackLog log;
   log.points = Track({kMorning, kMorning + 60});
-  log.timeIsUtc = 1;
+  log.source.timeIsUtc = 1;
   EXPECT_EQ(TakeOverFile(log, FileOf(Track({kMorning + 61, kMorning + 70}), true), ui),
             FileTakeOver::Appended);
   EXPECT_EQ(log.points, (std::vector<TrackPoint>{PointAt(kMorning, 1), PointAt(kMorning + 60),
                                                  PointAt(kMorning + 61), PointAt(kMorning + 70)}));
-  EXPECT_EQ(log.timeIsUtc, 1);
+  EXPECT_EQ(log.source.timeIsUtc, 1);
   // The joined log's signature is not the file's.
   EXPECT_EQ(ui.LastStatus(), "4 positions read");
 }
@@ -312,9 +312,9 @@ TEST(TakeOverFile, AppendingToALocalTimeLogGivesLocalTime) {
   ui.ScriptNewTrackLog(NewTrackLogChoice::Append);
   TrackLog log;
   log.points = Track({kMorning});
-  log.timeIsUtc = 0;
+  log.source.timeIsUtc = 0;
   EXPECT_EQ(TakeOverFile(log, FileOf(Track({kMorning + 61})), ui), FileTakeOver::Appended);
-  EXPECT_EQ(log.timeIsUtc, 0);
+  EXPECT_EQ(log.source.timeIsUtc, 0);
 }
 
 }  // namespace

@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
   const QString flight = argv[1];
   qt::QtUi ui;
   AccessTable table;
-  flytec::RegisterFlytecWorkers(table, flytec::FlytecContext{});
+  flytec::RegisterFlytecWorkers(table, FamilyEnvironment{});
   AccessFramework access(table);
   SettingsStore settings;
   const auto folder = std::filesystem::temp_directory_path() / "logwell-screenshots";

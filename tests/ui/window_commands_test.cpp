@@ -36,7 +36,7 @@ namespace {
 
 struct Fixture {
   explicit Fixture(bool flytec = false) : folder(MakeFolder()) {
-    if (flytec) flytec::RegisterFlytecWorkers(table, flytec::FlytecContext{});
+    if (flytec) flytec::RegisterFlytecWorkers(table, FamilyEnvironment{});
     settings.Load({folder / "user" / "logwell.ini", folder / "etc" / "logwell.ini"}, ui);
     window = std::make_unique<MainWindow>(MainWindow::Services{access, table, settings, ui, false});
     access.InitGpsAccess();

@@ -37,7 +37,7 @@ bool AppendTrackFolder(AccessBlock& block, std::vector<TrackPoint>& points, bool
   info.withHash = signedTrack;
   info.timesAreUtc = true;
   info.withPressureAltitude = true;
-  const int body = kml::WriteKmlBody(folders, info, std::nullopt, block.instrumentText);
+  const int body = kml::WriteKmlBody(folders, info, std::nullopt, block.source.InstrumentText());
   if (body == kml::kKmlBodyBadDescription) {
     ShowAccessError(block, "Wide character conversion error", "Making GoogleEarth track folder");
     return false;
@@ -79,7 +79,7 @@ void SaveDocument(AccessBlock& block, const std::string& folders) {
 
 }  // namespace
 
-int RunReadAllTracks(AccessBlock& block, const FlytecContext& context) {
+int RunReadAllTracks(AccessBlock& block, const FamilyEnvironment& context) {
   ProductData product;
   if (RequestProductData(block, product) < 0) return -1;
   if (ReadTrackList(block) < 0) return -1;

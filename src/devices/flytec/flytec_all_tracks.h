@@ -7,6 +7,6 @@ namespace logwell::flytec {
 
 // Product data, track list, selection, then each track; ends with the save of the file. The
 // result is always -1: the downloaded tracks never replace the current track log.
-int RunReadAllTracks(AccessBlock& block, const FlytecContext& context);
+int RunReadAllTracks(AccessBlock& block, const FamilyEnvironment& context);
 
 }  // namespace logwell::flytec

@@ -1,24 +1,11 @@
 #pragma once
 // The product scan's question to one port: does a Flytec or Brauniger instrument answer here?
 // Free of any window: what a person would see goes to the two report functions.
-#include <functional>
 #include <string>
-#include <string_view>
+
+#include "devices/family.h"
 
 namespace logwell::flytec {
-
-struct ProbeReport {
-  std::function<void(std::string_view)> productLine;
-  std::function<void(std::string_view)> statusLine;
-};
-
-struct ProbeResult {
-  bool found = false;
-  std::string model;
-  std::string serial;
-  std::string software;
-  std::string extra;  // a sixth field of the answer, where the instrument sends one
-};
 
 // Opens the port at 57600 baud with XON/XOFF, asks for the product data once and waits 500 ms
 // for the answer. Found only when the answer is a $PBRSNP sentence with a good checksum and a

@@ -216,10 +216,9 @@ int RequestProductData(AccessBlock& block, ProductData& product) {
     ShowAccessStatus(block, "Product data read");
     ShowAccessProduct(block, product.model + ", SN" + product.serial + ", SW" + product.software);
     const std::string_view display = DisplayName(product.model);
-    block.instrumentName = Cut(display, kInstrumentNameLength);
-    block.instrumentText = Cut(product.model + " SN" + product.serial + " SW" + product.software,
-                               kInstrumentTextLength);
-    block.instrumentId = Cut(std::string(display) + ": " + product.pilot, kInstrumentIdLength);
+    block.source.SetInstrumentName(display);
+    block.source.SetInstrumentText(product.model + " SN" + product.serial + " SW" + product.software);
+    block.source.SetInstrumentId(std::string(display) + ": " + product.pilot);
     if (!block.Pause(kAfterProductPause)) return -1;
     return 0;
   }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "access/access_block.h"
+#include "devices/family.h"
 #include "model/track_point.h"
 #include "model/waypoint.h"
 
@@ -31,22 +32,6 @@ inline constexpr std::string_view kCtrRequest = "\x11$PBRCTR,*29\r\n";
 
 // "$PBRTR,nn*CS": the index as two characters, '0' + index / 10 and '0' + index % 10.
 std::string OneTrackRequest(int index);
-
-// What the program around the workers lends them: reports to the program that follows an
-// unattended run, the command line's track choice and the competition identity scan. Any
-// empty member is simply not used.
-struct FlytecContext {
-  std::function<void(std::string_view)> notify;
-  std::function<void(const TrackPoint&)> reportPosition;
-  // Track indices named on the command line (TRACK option), at most 20; -1 entries unused.
-  std::vector<int> commandLineTracks;
-  // An unattended run: the flight list goes to the notify channel instead of a dialog.
-  bool unattended = false;
-  // Competition mode: the track-log worker first scans the waypoints for pilot identities.
-  bool competitionMode = false;
-  std::function<void(std::string_view longName, std::int32_t latitude, std::int32_t longitude,
-                     AccessBlock& block)> competitionScan;
-};
 
 // ---- product data and the model table ----
 

@@ -123,7 +123,7 @@ int ReadTrackList(AccessBlock& block) {
   return 0;
 }
 
-bool SelectTracks(AccessBlock& block, const FlytecContext& context) {
+bool SelectTracks(AccessBlock& block, const FamilyEnvironment& context) {
   const bool named = std::any_of(context.commandLineTracks.begin(), context.commandLineTracks.end(),
                                  [](int n) { return n >= 0; });
   block.trackSelection.reset();
@@ -142,7 +142,7 @@ bool SelectTracks(AccessBlock& block, const FlytecContext& context) {
     return true;
   }
   if (block.owner == nullptr) return false;
-  return ChooseTracks(*block.owner, block.trackList, block.portName, block.instrumentName,
+  return ChooseTracks(*block.owner, block.trackList, block.portName, block.source.InstrumentName(),
                       block.trackSelection) > 0;
 }
 
@@ -198,7 +198,7 @@ int EstimateSecondsLeft(GarminTime listedStart, std::uint32_t durationSeconds, G
   return static_cast<int>(std::min<double>(left, kMaxEstimateSeconds));
 }
 
-int DownloadOneTrack(AccessBlock& block, const FlytecContext& context, bool trackListInUse,
+int DownloadOneTrack(AccessBlock& block, const FamilyEnvironment& context, bool trackListInUse,
                      int index, std::string* raw, DownloadedTrack& outcome,
                      const TrackDownloadStyle& style) {
   const std::string_view caption = style.caption;
@@ -308,7 +308,7 @@ int DownloadOneTrack(AccessBlock& block, const FlytecContext& context, bool trac
   return 0;
 }
 
-int DownloadTrackLog(AccessBlock& block, const FlytecContext& context, bool trackListInUse) {
+int DownloadTrackLog(AccessBlock& block, const FamilyEnvironment& context, bool trackListInUse) {
   const std::size_t selected = block.trackSelection.count();
   std::string raw;
   raw.reserve(kRawInitialBytes);

@@ -29,7 +29,7 @@ int ReadTrackList(AccessBlock& block);
 
 // The tracks to download: the command line's indices where it names any (only those below
 // 255 with a listed track count), else the Track List dialog. False when nothing was chosen.
-bool SelectTracks(AccessBlock& block, const FlytecContext& context);
+bool SelectTracks(AccessBlock& block, const FamilyEnvironment& context);
 
 // Joins `next` to the accumulated points in time order. Nothing on success, else the error
 // text ("Overlapping track start/stop times" or the time-gap message).
@@ -74,14 +74,14 @@ struct TrackDownloadStyle {
 // use): the request is sent, then IGC lines are read until the instrument has been silent for
 // the style's time. The received bytes are appended to `raw` where given. Returns 0 or -1
 // after the failure was shown.
-int DownloadOneTrack(AccessBlock& block, const FlytecContext& context, bool trackListInUse,
+int DownloadOneTrack(AccessBlock& block, const FamilyEnvironment& context, bool trackListInUse,
                      int index, std::string* raw, DownloadedTrack& outcome,
                      const TrackDownloadStyle& style = {});
 
 // Downloads every selected track (or the whole memory when no list is in use), merges them,
 // hands the raw IGC text of the first track over and fills block.points. Returns 1 when
 // every track carried G records, 0 when one lacked them, -1 after a failure was shown.
-int DownloadTrackLog(AccessBlock& block, const FlytecContext& context, bool trackListInUse);
+int DownloadTrackLog(AccessBlock& block, const FamilyEnvironment& context, bool trackListInUse);
 
 // The flight list as the notify channel gets it: "Flightlist:\n" and one line per track.
 std::string FlightListText(std::span<const TrackListEntry> entries);

@@ -189,7 +189,7 @@ std::string WaypointUploadSentence(const Waypoint& waypoint) {
       lon < 0 ? 'W' : 'E', name.c_str(), altitude));
 }
 
-int DownloadWaypoints(AccessBlock& block, const FlytecContext& context, bool scan) {
+int DownloadWaypoints(AccessBlock& block, const FamilyEnvironment& context, bool scan) {
   const GarminTime now = UnixToGarminTime(static_cast<std::int64_t>(std::time(nullptr)));
   if (!scan) block.waypoints.clear();
   ShowAccessStatus(block, "Requesting waypoints");
@@ -243,7 +243,7 @@ int DownloadWaypoints(AccessBlock& block, const FlytecContext& context, bool sca
   return 0;
 }
 
-int UploadWaypoints(AccessBlock& block, const FlytecContext& context) {
+int UploadWaypoints(AccessBlock& block, const FamilyEnvironment& context) {
   const auto total = static_cast<long long>(block.waypoints.size());
   long long sent = 0;
   for (const Waypoint& waypoint : block.waypoints) {

@@ -50,8 +50,8 @@ std::string WaypointUploadSentence(const Waypoint& waypoint);
 
 // Requests the waypoints and stores them in block.waypoints (or, with `scan`, hands each to
 // the competition identity scan). 0, or -1 after the failure was shown.
-int DownloadWaypoints(AccessBlock& block, const FlytecContext& context, bool scan);
+int DownloadWaypoints(AccessBlock& block, const FamilyEnvironment& context, bool scan);
 // Sends block.waypoints in order. 0, or -1.
-int UploadWaypoints(AccessBlock& block, const FlytecContext& context);
+int UploadWaypoints(AccessBlock& block, const FamilyEnvironment& context);
 
 }  // namespace logwell::flytec

@@ -15,7 +15,7 @@ namespace logwell::flytec {
 
 bool OpenFlytecPort(AccessBlock& block) { return ConnectComPort(block, kBaudRate, true) == 0; }
 
-int RunReadTrackLog(AccessBlock& block, const FlytecContext& context) {
+int RunReadTrackLog(AccessBlock& block, const FamilyEnvironment& context) {
   ProductData product;
   if (RequestProductData(block, product) < 0) return -1;
   bool trackListInUse = false;
@@ -29,15 +29,15 @@ int RunReadTrackLog(AccessBlock& block, const FlytecContext& context) {
     block.trackSelection.set(0);
   }
   const int result = DownloadTrackLog(block, context, trackListInUse);
-  block.sourceKind = TrackSourceKind::Flytec;
-  block.timeIsUtc = 1;
-  block.signState = result != 0 ? SignState::Downloaded : SignState::NotSignable;
-  block.altitudeFlag = 1;
+  block.source.kind = TrackSourceKind::Flytec;
+  block.source.timeIsUtc = 1;
+  block.source.signState = result != 0 ? SignState::Downloaded : SignState::NotSignable;
+  block.source.altitudeFlag = 1;
   return result;
 }
 
-int RunReadFlightList(AccessBlock& block, const FlytecContext& context) {
-  block.sourceKind = TrackSourceKind::Flytec;
+int RunReadFlightList(AccessBlock& block, const FamilyEnvironment& context) {
+  block.source.kind = TrackSourceKind::Flytec;
   ProductData product;
   if (RequestProductData(block, product) < 0) return -1;
   if (!HasTrackList(product.model, product.software)) return -1;
@@ -49,31 +49,31 @@ int RunReadFlightList(AccessBlock& block, const FlytecContext& context) {
     return any ? 0 : -1;
   }
   if (block.owner != nullptr) {
-    ChooseTracks(*block.owner, block.trackList, block.portName, block.instrumentName,
+    ChooseTracks(*block.owner, block.trackList, block.portName, block.source.InstrumentName(),
                  block.trackSelection);
   }
   return any ? 0 : -1;
 }
 
-int RunReadWaypoints(AccessBlock& block, const FlytecContext& context) {
+int RunReadWaypoints(AccessBlock& block, const FamilyEnvironment& context) {
   ProductData product;
   if (RequestProductData(block, product) < 0) return -1;
   return DownloadWaypoints(block, context, false);
 }
 
-int RunWriteWaypoints(AccessBlock& block, const FlytecContext& context) {
+int RunWriteWaypoints(AccessBlock& block, const FamilyEnvironment& context) {
   ProductData product;
   if (RequestProductData(block, product) < 0) return -1;
   return UploadWaypoints(block, context);
 }
 
-int RunReadCtr(AccessBlock& block, const FlytecContext& /*context*/) {
+int RunReadCtr(AccessBlock& block, const FamilyEnvironment& /*context*/) {
   ProductData product;
   if (RequestProductData(block, product) < 0) return -1;
   return DownloadCtrList(block);
 }
 
-int RunUploadCtr(AccessBlock& block, const FlytecContext& /*context*/) {
+int RunUploadCtr(AccessBlock& block, const FamilyEnvironment& /*context*/) {
   ProductData product;
   if (RequestProductData(block, product) < 0) return -1;
   return UploadCtrs(block);
@@ -81,7 +81,7 @@ int RunUploadCtr(AccessBlock& block, const FlytecContext& /*context*/) {
 
 namespace {
 
-AccessWorker Worker(const FlytecContext& context, int (*steps)(AccessBlock&, const FlytecContext&),
+AccessWorker Worker(const FamilyEnvironment& context, int (*steps)(AccessBlock&, const FamilyEnvironment&),
                     bool clearTrace) {
   WorkerSteps frame;
   frame.clearTrace = clearTrace;
@@ -92,7 +92,7 @@ AccessWorker Worker(const FlytecContext& context, int (*steps)(AccessBlock&, con
 
 }  // namespace
 
-bool RegisterFlytecWorkers(AccessTable& table, const FlytecContext& context) {
+bool RegisterFlytecWorkers(AccessTable& table, const FamilyEnvironment& context) {
   bool ok = true;
   ok &= table.Register(AccessType::ReadTrackLog, ProtocolType::Flytec,
                        Worker(context, RunReadTrackLog, true));

@@ -10,15 +10,15 @@ namespace logwell::flytec {
 bool OpenFlytecPort(AccessBlock& block);
 
 // The protocol steps of each worker (after the port is open).
-int RunReadTrackLog(AccessBlock& block, const FlytecContext& context);
-int RunReadFlightList(AccessBlock& block, const FlytecContext& context);
-int RunReadWaypoints(AccessBlock& block, const FlytecContext& context);
-int RunWriteWaypoints(AccessBlock& block, const FlytecContext& context);
-int RunReadCtr(AccessBlock& block, const FlytecContext& context);
-int RunUploadCtr(AccessBlock& block, const FlytecContext& context);
+int RunReadTrackLog(AccessBlock& block, const FamilyEnvironment& context);
+int RunReadFlightList(AccessBlock& block, const FamilyEnvironment& context);
+int RunReadWaypoints(AccessBlock& block, const FamilyEnvironment& context);
+int RunWriteWaypoints(AccessBlock& block, const FamilyEnvironment& context);
+int RunReadCtr(AccessBlock& block, const FamilyEnvironment& context);
+int RunUploadCtr(AccessBlock& block, const FamilyEnvironment& context);
 
 // Fills the family's cells. `context` is copied into each worker. False when a cell was
 // already taken.
-bool RegisterFlytecWorkers(AccessTable& table, const FlytecContext& context);
+bool RegisterFlytecWorkers(AccessTable& table, const FamilyEnvironment& context);
 
 }  // namespace logwell::flytec

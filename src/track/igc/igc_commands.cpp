@@ -171,13 +171,13 @@ int SaveLogInIgcFormat(TrackLog& log, const IgcCommandContext& context, Ui& ui,
 
   IgcEncodeInput input;
   input.points = *copy;
-  input.signState = log.signState;
+  input.signState = log.source.signState;
   input.pilot = Cut(form.pilot);
   input.gliderType = Cut(form.gliderType);
   input.gliderId = Cut(form.gliderId);
   input.competitionClass = Cut(form.competitionClass);
   input.site = Cut(form.site);
-  input.aRecordTail = log.InstrumentText();
+  input.aRecordTail = log.source.InstrumentText();
   input.loggerSerial = serial;
   input.downloadTime = log.downloadTime;
   input.wantSecurityRecord = true;
@@ -267,10 +267,10 @@ int AutoSaveIgc(TrackLog& log, const IgcAutoSave& request, Ui& ui,
     }
     IgcEncodeInput input;
     input.points = points;
-    input.signState = log.signState;
+    input.signState = log.source.signState;
     input.pilot = Cut(request.pilotName);
     input.gliderId = Cut(request.gliderId);
-    input.aRecordTail = log.InstrumentText();
+    input.aRecordTail = log.source.InstrumentText();
     input.loggerSerial = "000";
     input.downloadTime = log.downloadTime;
     input.wantSecurityRecord = true;

@@ -9,6 +9,7 @@
 
 #include "model/garmin_time.h"
 #include "model/track_point.h"
+#include "model/track_source.h"
 #include "model/track_types.h"
 
 namespace logwell::igc {

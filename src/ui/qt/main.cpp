@@ -5,16 +5,18 @@
 #include <QTimer>
 #include <filesystem>
 #include <span>
+#include <thread>
 
 #include "access/access_framework.h"
 #include "access/access_table.h"
 #include "access/debug_buffer.h"
 #include "access/port_list.h"
 #include "base/version.h"
-#include "devices/flytec/flytec_workers.h"
+#include "devices/family.h"
 #include "app/command_line.h"
+#include "app/file_commands.h"
+#include "app/job_runner.h"
 #include "app/settings.h"
-#include "track/igc/igc_commands.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/qt_ui.h"
 
@@ -22,34 +24,54 @@ namespace {
 
 using namespace logwell;
 
-// Every instrument family built into the program registers its workers here; its commands
-// and buttons appear in the window from then on.
-void RegisterInstrumentFamilies(AccessTable& table, const SettingsStore& settings) {
-  flytec::FlytecContext flytecContext;
-  flytecContext.competitionMode = settings.Number(Setting::CompMode) != 0;
-  flytec::RegisterFlytecWorkers(table, flytecContext);
+void ShowWindow(qt::MainWindow& window, const CommandLineOptions& options) {
+  if (options.showCommand == ShowCommand::Minimised) {
+    window.showMinimized();
+  } else {
+    window.show();
+  }
 }
 
-// The file job of an unattended run; the instrument jobs fail with the access framework's
-// own message until their families are built.
-int RunUnattendedJob(const CommandLineOptions& options, AccessFramework& access, Ui& ui) {
-  if (const auto unattended = UnattendedAccessFor(options)) {
-    ui.ShowErrorBox("Unsupported access function", "GPS access");
-    access.exitCode = kExitFailed;
-    return kExitFailed;
+// Runs the command line's job on a thread of its own while the window's event loop goes on, so
+// that the workers' reports and boxes reach the window; then ends the program or lets the run go
+// on as an interactive one.
+int RunJobInWindow(QApplication& app, qt::MainWindow& window, CommandLineOptions& options,
+                   JobHost& host, qt::QtUi& ui) {
+  if (!UnattendedAccessFor(options)) {
+    // A file job reads the file before the window shows it.
+    const JobOutcome outcome = RunCommandLineJob(options, host);
+    window.RefreshView(ViewMode::TrackLog);
+    if (options.exitWhenDone || ui.Hidden()) return outcome.exitCode;
+    ShowWindow(window, options);
+    QApplication::exec();
+    return outcome.exitCode;
   }
-  if (options.action == CommandAction::LogFile) {
-    // A plain file name given as the only argument names the file itself.
-    std::error_code error;
-    if (std::filesystem::is_regular_file(options.fileName, error)) {
-      if (igc::OpenIgcFile(CurrentTrackLog(), options.fileName, ui) != 0) return kExitFailed;
-      ui.ShowProduct(options.fileName);
-      return kExitOk;
-    }
-    return igc::ReadCommandLineIgcFile(CurrentTrackLog(), options.fileName, ui) == 0 ? kExitOk
-                                                                                      : kExitFailed;
+  if (!ui.Hidden()) ShowWindow(window, options);
+  JobOutcome outcome;
+  std::jthread job([&] {
+    outcome = RunCommandLineJob(options, host);
+    QMetaObject::invokeMethod(&app, [&] {
+      window.RefreshView(ViewMode::TrackLog);
+      const bool stay = outcome.stayOpen || !(options.exitWhenDone || ui.Hidden());
+      if (!stay) {
+        QApplication::quit();
+        return;
+      }
+      if (outcome.stayOpen) {
+        // The user must see why a file could not be written.
+        ui.SetHidden(false);
+        window.show();
+      }
+    }, Qt::QueuedConnection);
+  });
+  QApplication::exec();
+  if (host.framework->AccessCurrent()) {
+    // The window was closed while the instrument job ran: nobody can answer its boxes now.
+    ui.SetHidden(true);
+    host.framework->AbortGpsAccess(nullptr);
   }
-  return kExitOk;
+  job.join();
+  return outcome.exitCode;
 }
 
 }  // namespace
@@ -64,7 +86,7 @@ int main(int argc, char** argv) {
   const std::span<const char* const> arguments(argv + 1, static_cast<std::size_t>(argc - 1));
   std::unique_ptr<CommandLineOptions> options;
   if (!arguments.empty()) {
-    ParseResult parsed = ParseArguments(arguments, ui);
+    ParseResult parsed = ParseArguments(arguments, ui, kml::KmlCommandLineHandlers());
     if (parsed.outcome != ParseOutcome::Go) return ExitCodeFor(parsed.outcome);
     options = std::move(parsed.options);
   }
@@ -77,7 +99,8 @@ int main(int argc, char** argv) {
   SettingsStore settings;
   settings.Load(StandardSettingsPaths(), ui);
   AccessTable table;
-  RegisterInstrumentFamilies(table, settings);
+  RegisterInstrumentFamilies(table,
+                             EnvironmentFor(options.get(), settings.Number(Setting::CompMode) != 0));
   AccessFramework access(table);
   access.clearTrace = [] { DebugBuffer::Global().Clear(); };
   // Workers read the port when they start; the window changes it only while none runs.
@@ -89,14 +112,21 @@ int main(int argc, char** argv) {
     window.show();
     return QApplication::exec();
   }
-  const int code = RunUnattendedJob(*options, access, ui);
-  window.RefreshView(ViewMode::TrackLog);
-  if (options->exitWhenDone || ui.Hidden()) return code;
-  if (options->showCommand == ShowCommand::Minimised) {
-    window.showMinimized();
-  } else {
-    window.show();
-  }
-  QApplication::exec();
-  return code;
+  JobHost host;
+  host.ui = &ui;
+  host.framework = &access;
+  host.log = &CurrentTrackLog();
+  host.showWaypoints = [&window](const std::vector<Waypoint>& waypoints) {
+    QMetaObject::invokeMethod(&window, [&window, waypoints] {
+      window.Waypoints().Replace(waypoints);
+      window.RefreshView(ViewMode::Waypoints);
+    }, Qt::QueuedConnection);
+  };
+  host.showAirspace = [&window](const AirspaceList& airspace) {
+    QMetaObject::invokeMethod(&window, [&window, airspace] {
+      window.Airspaces() = airspace;
+      window.RefreshView(ViewMode::Airspace);
+    }, Qt::QueuedConnection);
+  };
+  return RunJobInWindow(app, window, *options, host, ui);
 }

@@ -30,6 +30,7 @@
 #include "app/settings.h"
 #include "app/test_track.h"
 #include "base/version.h"
+#include "devices/family.h"
 #include "track/formats/track_file_types.h"
 #include "app/file_commands.h"
 #include "track/track_takeover.h"
@@ -711,11 +712,11 @@ void MainWindow::OnTestTrack() {
   TrackLog& log = CurrentTrackLog();
   log.Clear();
   log.points = MakeTestTrackNow();
-  log.sourceKind = TrackSourceKind::None;
-  log.timeIsUtc = 1;
-  log.SetInstrumentName("");
-  log.SetInstrumentText("");
-  log.SetInstrumentId("");
+  log.source.kind = TrackSourceKind::None;
+  log.source.timeIsUtc = 1;
+  log.source.SetInstrumentName("");
+  log.source.SetInstrumentText("");
+  log.source.SetInstrumentId("");
   log.downloadTime = CurrentUtcCalendar();
   RefreshView(ViewMode::TrackLog);
 }
@@ -754,7 +755,10 @@ void MainWindow::RunInstrumentCommand(const InstrumentCommand& command) {
       RefreshView(ViewMode::TrackLog);
       break;
     case AccessType::EraseTrackLog:
-      if (!EraseAllowed(command.protocol)) return;
+      if (const InstrumentFamily* family = FamilyOf(command.protocol);
+          family == nullptr || !family->canErase) {
+        return;
+      }
       if (ui.AskOkCancel("Are you sure ?", "Erase Track Log(s)") != Answer::Ok) return;
       break;
     case AccessType::WriteWaypoints:
@@ -767,13 +771,15 @@ void MainWindow::RunInstrumentCommand(const InstrumentCommand& command) {
       }
       break;
     }
-    case AccessType::UploadCtr:
+    case AccessType::UploadCtr: {
       if (CheckCommandAllowed(caption, ViewMode::Airspace) != 0) return;
       SyncAirspaceSelection();
-      if (!CheckAirspaceUpload(airspace_, command.protocol, ui)) return;
+      const InstrumentFamily* family = FamilyOf(command.protocol);
+      if (!CheckAirspaceUpload(airspace_, family != nullptr ? family->ctrNameLimit : 0, ui)) return;
       // The worker gets a private copy; it sends the records marked selected.
       airspaceUpload = airspace_;
       break;
+    }
     default:
       break;
   }

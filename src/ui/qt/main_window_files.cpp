@@ -137,7 +137,7 @@ void MainWindow::OnSaveAnimation() {
   kml::AnimationSaveContext context;
   context.accessBusy = services_.access.gpsBusy.load() == 1;
   context.trackLogShown = Mode() == ViewMode::TrackLog;
-  kml::SaveAnimationFile(SelectedPositions(), CurrentTrackLog().timeIsUtc != 0, context, services_.ui);
+  kml::SaveAnimationFile(SelectedPositions(), CurrentTrackLog().source.timeIsUtc != 0, context, services_.ui);
 }
 
 // ---- waypoints ----

@@ -33,10 +33,10 @@ void MainWindow::OnSaveLog() {
   StatisticsDialog::Flight flight;
   flight.points = std::move(*prepared);
   flight.loopGap = static_cast<std::uint32_t>(services_.settings.Number(Setting::LoopFlightGap));
-  flight.withHash = log.signState == SignState::Downloaded;
-  flight.timesAreUtc = log.timeIsUtc != 0;
-  flight.withPressureAltitude = log.altitudeFlag != 0;
-  flight.instrumentText = log.InstrumentText();
+  flight.withHash = log.source.signState == SignState::Downloaded;
+  flight.timesAreUtc = log.source.timeIsUtc != 0;
+  flight.withPressureAltitude = log.source.altitudeFlag != 0;
+  flight.instrumentText = log.source.InstrumentText();
   ShowWindow(new StatisticsDialog(std::move(flight), services_.ui, &log, this));
 }
 
@@ -55,7 +55,7 @@ void MainWindow::OnOlcFromIgc() {
   }
   OlcSource source;
   source.fromRawIgc = true;
-  source.instrumentText = log.InstrumentText();
+  source.instrumentText = log.source.InstrumentText();
   source.manufacturer = decoded.manufacturer;
   source.loggerSerial = decoded.loggerSerial;
   source.startTime = log.rawIgc->firstFixTime;
@@ -80,7 +80,7 @@ void MainWindow::OnOlcFromSelection() {
     return;
   }
   OlcSource source;
-  source.instrumentText = log.InstrumentText();
+  source.instrumentText = log.source.InstrumentText();
   source.startTime = points.front().time;
   auto* dialog = new OlcDialog(std::move(points), std::move(source), services_.ui, services_.settings, this);
   if (!dialog->Start()) {

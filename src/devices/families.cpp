@@ -1,0 +1,31 @@
+// The instrument families built into the program: one line per family.
+#include <algorithm>
+
+#include "devices/family.h"
+#include "devices/flytec/flytec_family.h"
+
+namespace logwell {
+
+std::span<const InstrumentFamily> InstrumentFamilies() {
+  static const InstrumentFamily families[] = {
+      flytec::Family(),
+  };
+  return families;
+}
+
+const InstrumentFamily* FamilyOf(ProtocolType protocol) {
+  for (const InstrumentFamily& family : InstrumentFamilies()) {
+    if (std::ranges::find(family.protocols, protocol) != family.protocols.end()) return &family;
+  }
+  return nullptr;
+}
+
+bool RegisterInstrumentFamilies(AccessTable& table, const FamilyEnvironment& environment) {
+  bool ok = true;
+  for (const InstrumentFamily& family : InstrumentFamilies()) {
+    if (family.registerWorkers != nullptr) ok &= family.registerWorkers(table, environment);
+  }
+  return ok;
+}
+
+}  // namespace logwell

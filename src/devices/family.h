@@ -1,0 +1,86 @@
+#pragma once
+// One record per instrument family: what the rest of the program may ask about a family (its
+// protocol types, what its instruments can do), how its workers get into the access table, and
+// its question to a port during the product scan. src/devices/families.cpp lists the families
+// that are built; shared code asks these records and never a list of protocol numbers.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/access_types.h"
+#include "model/track_point.h"
+#include "model/track_source.h"
+
+namespace logwell {
+
+class AccessTable;
+struct AccessBlock;
+
+// What the program around the workers lends them, the same for every family: reports to the
+// program that follows an unattended run, the command line's track choice and the competition
+// identity scan. Any empty member is simply not used.
+struct FamilyEnvironment {
+  std::function<void(std::string_view)> notify;
+  std::function<void(const TrackPoint&)> reportPosition;
+  // Track indices named on the command line (TRACK option), at most 20; -1 entries unused.
+  std::vector<int> commandLineTracks;
+  // An unattended run: the flight list goes to the notify channel instead of a dialog.
+  bool unattended = false;
+  // Competition mode: the track-log worker first scans the waypoints for pilot identities.
+  bool competitionMode = false;
+  std::function<void(std::string_view longName, std::int32_t latitude, std::int32_t longitude,
+                     AccessBlock& block)> competitionScan;
+};
+
+// The product scan's question to one port. What a person would see goes to the two report
+// functions.
+struct ProbeReport {
+  std::function<void(std::string_view)> productLine;
+  std::function<void(std::string_view)> statusLine;
+};
+struct ProbeResult {
+  bool found = false;
+  std::string model;
+  std::string serial;
+  std::string software;
+  std::string extra;  // a further field of the answer, where the instrument sends one
+};
+using ProbeFunction = ProbeResult (*)(const std::string& devicePath, const ProbeReport& report);
+
+struct InstrumentFamily {
+  std::string_view name;                  // "Flytec/Brauniger", for lists and messages
+  std::vector<ProtocolType> protocols;    // the columns of the access table it fills
+  TrackSourceKind sourceKind = TrackSourceKind::None;
+
+  // Its track download delivers the instrument's own signed IGC text, which the IGC save
+  // writes unchanged.
+  bool deliversOwnIgc = false;
+  // It can erase its track memory ("Erase track log" is offered).
+  bool canErase = false;
+  // Airspace names are cut to this many characters on the instrument (0: no airspace upload
+  // or no limit); two selected airspaces must still differ after the cut.
+  std::size_t ctrNameLimit = 0;
+  // It keeps one text per waypoint: an upload folds name and description into it.
+  bool shortWaypointNames = false;
+  // Pilot identities can be written to it as waypoints (competition mode).
+  bool pilotIds = false;
+
+  // Fills the family's cells of the table; false when a cell was already taken.
+  bool (*registerWorkers)(AccessTable& table, const FamilyEnvironment& environment) = nullptr;
+  // Asks one port whether an instrument of the family answers; none: not part of the scan.
+  ProbeFunction probe = nullptr;
+};
+
+// Every family built into the program, in the order of the product scan.
+std::span<const InstrumentFamily> InstrumentFamilies();
+// The family that fills a protocol type's column, or none when it is not built.
+const InstrumentFamily* FamilyOf(ProtocolType protocol);
+
+// Registers the workers of every family. False when two families claimed the same cell.
+bool RegisterInstrumentFamilies(AccessTable& table, const FamilyEnvironment& environment);
+
+}  // namespace logwell
