@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -240,6 +242,28 @@ TEST_F(UnattendedRun, OpenAirFileIsUploadedAsCtrRuns) {
   EXPECT_EQ(Run("/COM=%dev /GPS=IQCOMPEO /WR_CTR=%dir/none.txt /EXIT /WIN=0"), 1);
   ASSERT_FALSE(Errors().empty());
   EXPECT_EQ(Errors()[0].caption, "Reading CTR file");
+}
+
+// Both programs run the same command line through the same runner: a download from the virtual
+// instrument saved as IGC, the window program hidden.
+TEST_F(UnattendedRun, WindowProgramAndHeadlessProgramRunTheSameDownload) {
+  StartInstrument();
+  std::vector<std::pair<std::string, std::string>> programs = {{"cli", LOGWELL_CLI_PATH}};
+#ifdef LOGWELL_WINDOW_PATH
+  programs.emplace_back("window", LOGWELL_WINDOW_PATH);
+#endif
+  for (const auto& [name, program] : programs) {
+    const fs::path out = dir / name;
+    fs::create_directories(out);
+    const std::string command =
+        "QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME='" + dir.string() + "' timeout 60 '" + program +
+        "' /COM=" + instrument->DevicePath() + " /GPS=IQCOMPEO '/IGC_LOG=" + out.string() +
+        "/' /EXIT /WIN=0 2>'" + (dir / (name + ".err")).string() + "'";
+    const int status = std::system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << name << ": " << status << " " << Read(dir / (name + ".err"));
+    EXPECT_EQ(Read(out / "2023-05-26-xxx-123-01.igc"), flight) << name;
+  }
 }
 
 }  // namespace
