@@ -650,14 +650,9 @@ std::optional<UnattendedAccess> UnattendedAccessFor(const CommandLineOptions& op
     case A::FlightList:
       return column(AccessType::ReadFlightList, GpsColumn::FlightList);
     case A::Username:
-      return UnattendedAccess{AccessType::WritePilotData, {ProtocolType::Flymaster, 0}};
+      return column(AccessType::WritePilotData, GpsColumn::PilotDataWrite);
     case A::WriteCtr:
-      if (options.gpsCode == kGpsGarmin) {
-        return UnattendedAccess{
-            AccessType::UploadCtr,
-            {options.useUsb ? ProtocolType::GarminUsb : ProtocolType::GarminSerial, 0}};
-      }
-      return UnattendedAccess{AccessType::UploadCtr, {ProtocolType::Flytec, 0}};
+      return column(AccessType::UploadCtr, GpsColumn::CtrWrite);
     default:
       return std::nullopt;
   }

@@ -25,6 +25,8 @@ std::optional<GpsAccess> GpsAccessFor(int gpsCode, GpsColumn column, bool useUsb
     case GpsColumn::WaypointRead: access = entry.waypointRead; break;
     case GpsColumn::WaypointWrite: access = entry.waypointWrite; break;
     case GpsColumn::FlightList: access = entry.flightList; break;
+    case GpsColumn::CtrWrite: access = entry.ctrWrite; break;
+    case GpsColumn::PilotDataWrite: access = entry.pilotDataWrite; break;
   }
   if (access && gpsCode == kGpsGarmin && useUsb) access->protocol = ProtocolType::GarminUsb;
   return access;

@@ -231,11 +231,6 @@ int SaveIgcLogFromGps(TrackLog& log, Ui& ui, IgcSaveMemory& memory) {
   return 0;
 }
 
-bool DeliversOwnIgcText(ProtocolType protocol) {
-  return protocol == ProtocolType::Flytec || protocol == ProtocolType::Dsx ||
-         protocol == ProtocolType::IqBasic;
-}
-
 int AutoSaveIgc(TrackLog& log, const IgcAutoSave& request, Ui& ui,
                 std::filesystem::path* writtenPath, const PartSelection& select) {
   std::string text;

@@ -60,8 +60,7 @@ struct IgcAutoSave {
   std::string pilotName;
   std::string gliderId;
 };
-// Instruments whose own IGC text the command line saves unchanged.
-bool DeliversOwnIgcText(ProtocolType protocol);
+
 // Returns 0 and sets `writtenPath`, or -1 after showing the failure (caption "Save IGC log").
 int AutoSaveIgc(TrackLog& log, const IgcAutoSave& request, Ui& ui,
                 std::filesystem::path* writtenPath = nullptr, const PartSelection& select = {});
