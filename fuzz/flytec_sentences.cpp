@@ -1,7 +1,7 @@
 // Fuzz target: every byte-wise reader of the Flytec/Brauniger module on the same input, as the
 // instrument's bytes would reach them: the IGC line builder, the $PBRWPS assembler and the
-// sentence collector with the $PBRTL field parser, and the CTR line assembler with the CTR list
-// parser and the acknowledge assembler.
+// family's sentence assembler with the $PBRTL field parser, and the CTR line assembler with the
+// CTR list parser and the acknowledge assembler.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace logwell::flytec;
   IgcLineBuilder lines;
   WaypointAssembler waypoints;
-  SentenceCollector collector(79);
+  logwell::NmeaLineAssembler collector = SentenceAssembler(79);
   CtrLineAssembler ctrLines;
   logwell::AirspaceList airspaces;
   std::optional<CtrListParser> ctrList(std::in_place, airspaces, nullptr);
@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int answer = ack.Feed(data[i]);
     if (answer < -6 || answer > 1) std::abort();
     if (collector.Feed(data[i])) {
-      const auto fields = SplitSentence(collector.Line(), 10);
+      const auto fields = logwell::SplitNmeaSentence(collector.Line(), 10);
       if (fields.size() >= 6) {
         int index = 0;
         logwell::TrackListEntry entry;

@@ -2,11 +2,14 @@
 // The device side of one instrument protocol. A virtual instrument runs its model on its own
 // thread: every chunk the host sends arrives in OnReceived, and OnIdle is called about every
 // 10 ms while nothing arrives (for instruments that talk unasked, such as NMEA streams).
+#include <chrono>
 #include <cstdint>
 #include <span>
 #include <string_view>
 
 namespace logwell::sim {
+
+class VirtualInstrument;
 
 // What a model uses to answer; the virtual instrument applies the injected faults here.
 class DeviceLink {
@@ -16,11 +19,17 @@ class DeviceLink {
   void SendText(std::string_view text) {
     Send({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
   }
+  // Waits until `deadline` unless the instrument is being stopped; false when it is. A model
+  // that paces its answers waits here, so that a stop never waits for a long answer.
+  virtual bool WaitUntil(std::chrono::steady_clock::time_point deadline) = 0;
 };
 
 class InstrumentModel {
  public:
   virtual ~InstrumentModel() = default;
+  // The instrument that runs the model, before its thread starts (for models that inject
+  // faults into their own answers).
+  virtual void Attach(VirtualInstrument* /*instrument*/) {}
   virtual void OnReceived(std::span<const std::uint8_t> bytes, DeviceLink& link) = 0;
   virtual void OnIdle(DeviceLink& /*link*/) {}
 };

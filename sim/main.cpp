@@ -1,104 +1,57 @@
-// logwell-sim: starts a virtual instrument on a pseudo-terminal, prints the device path to
-// open, and runs until Ctrl+C (or SIGTERM).
+// logwell-sim: starts a virtual instrument of one family on a pseudo-terminal, prints the device
+// path to open, and runs until Ctrl+C (SIGINT) or SIGTERM.
+#include <pthread.h>
+
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <functional>
-#include <memory>
-#include <stdexcept>
+#include <exception>
 #include <string>
 #include <string_view>
+#include <vector>
 
-#include "sim/echo_model.h"
-#include "sim/flytec/flytec_model.h"
-#include "sim/flight_generator.h"
-#include "sim/nmea_stream_model.h"
-#include "sim/number_argument.h"
+#include "sim/sim_family.h"
 #include "sim/virtual_instrument.h"
-
-using logwell::sim::ParseNumberArgument;
 
 namespace {
 
-using logwell::sim::InstrumentModel;
-
-struct Options {
-  std::uint32_t seed = 1;
-  int paceMs = 1000;
-  int durationMinutes = 60;
-  // Flytec/Brauniger: the model name, its software, and the flights it holds.
-  std::string model = "6030";
-  std::string software;
-  std::string pilot = "JANE DOE";
-  std::string flights;  // IGC files separated by commas; none: one generated flight
-  bool paced = false;   // send at the line's real rate
-};
-
-std::string ReadWholeFile(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) throw std::runtime_error("cannot open " + path);
-  std::string text;
-  char buffer[65536];
-  std::size_t n = 0;
-  while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
-  std::fclose(file);
-  return text;
-}
-
-std::unique_ptr<InstrumentModel> MakeFlytec(const Options& options) {
-  logwell::sim::FlytecModelConfig config;
-  config.model = options.model;
-  config.pilot = options.pilot;
-  // Software on the track-list side of each model's threshold unless one is given.
-  config.software = !options.software.empty() ? options.software : "3.50";
-  config.paced = options.paced;
-  if (options.flights.empty()) {
-    logwell::sim::FlightPlan plan;
-    plan.seed = options.seed;
-    plan.duration = std::chrono::minutes(options.durationMinutes);
-    config.flights.push_back(logwell::sim::FlytecIgcText(logwell::sim::GenerateFlight(plan),
-                                                         config.serial, config.pilot));
-  } else {
-    std::size_t start = 0;
-    for (;;) {
-      const std::size_t comma = options.flights.find(',', start);
-      config.flights.push_back(ReadWholeFile(options.flights.substr(start, comma - start)));
-      if (comma == std::string::npos) break;
-      start = comma + 1;
-    }
-  }
-  return std::make_unique<logwell::sim::FlytecModel>(std::move(config));
-}
-
-struct ModelEntry {
-  const char* name;
-  const char* description;
-  std::function<std::unique_ptr<InstrumentModel>(const Options&)> make;
-};
-
-// Each instrument family adds its model here.
-const ModelEntry kModels[] = {
-    {"echo", "answers every NMEA sentence with $LWECHO (or $LWNAK for a bad checksum)",
-     [](const Options&) { return std::make_unique<logwell::sim::EchoNmeaModel>(); }},
-    {"nmea", "a GPS sending $GPRMC and $GPGGA of a generated flight, and echoing like 'echo'",
-     [](const Options& options) {
-       logwell::sim::FlightPlan plan;
-       plan.seed = options.seed;
-       plan.duration = std::chrono::minutes(options.durationMinutes);
-       return std::make_unique<logwell::sim::NmeaStreamModel>(logwell::sim::GenerateFlight(plan),
-                                                              std::chrono::milliseconds(options.paceMs));
-     }},
-    {"flytec", "a Flytec/Brauniger instrument (--model 6030 --software 1.20 --flights a.igc,b.igc --paced)",
-     MakeFlytec},
-};
+using logwell::sim::SimFamilies;
+using logwell::sim::SimFamily;
 
 void Usage(std::FILE* out) {
   std::fprintf(out,
-               "usage: logwell-sim MODEL [--seed N] [--pace-ms N] [--minutes N]\n"
-               "       logwell-sim flytec [--model NAME] [--software V] [--pilot NAME]\n"
-               "                          [--flights A.igc,B.igc] [--paced]\nmodels:\n");
-  for (const ModelEntry& model : kModels) std::fprintf(out, "  %-6s %s\n", model.name, model.description);
+               "usage: logwell-sim MODEL [OPTION...]\n"
+               "Serves a virtual instrument on a pseudo-terminal, prints the device path to open\n"
+               "and runs until Ctrl+C or SIGTERM.\nmodels:\n");
+  for (const SimFamily* family : SimFamilies()) {
+    std::fprintf(out, "  %-7.*s %.*s\n", static_cast<int>(family->name.size()), family->name.data(),
+                 static_cast<int>(family->description.size()), family->description.data());
+    std::string_view options = family->options;
+    while (!options.empty()) {
+      const std::size_t end = options.find('\n');
+      const std::string_view line = options.substr(0, end);
+      std::fprintf(out, "          %.*s\n", static_cast<int>(line.size()), line.data());
+      options.remove_prefix(end == std::string_view::npos ? options.size() : end + 1);
+    }
+  }
+}
+
+const SimFamily* FindFamily(std::string_view name) {
+  for (const SimFamily* family : SimFamilies()) {
+    if (family->name == name) return family;
+  }
+  return nullptr;
+}
+
+// Blocks the stop signals in this thread and in every thread it starts afterwards, so that they
+// stay pending until the sigwait in main takes them.
+sigset_t BlockStopSignals() {
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  return signals;
 }
 
 }  // namespace
@@ -108,60 +61,26 @@ int main(int argc, char** argv) {
     Usage(argc < 2 ? stderr : stdout);
     return argc < 2 ? 2 : 0;
   }
-  Options options;
-  for (int i = 2; i < argc; i += 2) {
-    const std::string_view flag = argv[i];
-    long value = 0;
-    const char* text = i + 1 < argc ? argv[i + 1] : "";
-    const bool hasValue = i + 1 < argc;
-    bool ok = false;
-    if (flag == "--paced") {
-      options.paced = true;
-      --i;  // a flag without a value
-      continue;
-    }
-    if (flag == "--model" && (ok = hasValue)) {
-      options.model = text;
-    } else if (flag == "--software" && (ok = hasValue)) {
-      options.software = text;
-    } else if (flag == "--pilot" && (ok = hasValue)) {
-      options.pilot = text;
-    } else if (flag == "--flights" && (ok = hasValue)) {
-      options.flights = text;
-    } else if (flag == "--seed" && (ok = ParseNumberArgument(text, 0, 0xFFFFFFFFL, value))) {
-      options.seed = static_cast<std::uint32_t>(value);
-    } else if (flag == "--pace-ms" && (ok = ParseNumberArgument(text, 1, 3600000, value))) {
-      options.paceMs = static_cast<int>(value);
-    } else if (flag == "--minutes" && (ok = ParseNumberArgument(text, 0, 24 * 60, value))) {
-      options.durationMinutes = static_cast<int>(value);
-    }
-    if (!ok) {
-      std::fprintf(stderr, "logwell-sim: bad option %s %s\n", argv[i], text);
-      return 2;
-    }
-  }
-  const ModelEntry* chosen = nullptr;
-  for (const ModelEntry& model : kModels) {
-    if (std::string_view(argv[1]) == model.name) chosen = &model;
-  }
-  if (chosen == nullptr) {
+  const SimFamily* family = FindFamily(argv[1]);
+  if (family == nullptr) {
     std::fprintf(stderr, "logwell-sim: unknown model %s\n", argv[1]);
     Usage(stderr);
     return 2;
   }
-
-  // Block the stop signals before any thread starts, so that only sigwait below sees them.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-
+  logwell::sim::ModelFactory makeModel;
   try {
-    auto model = chosen->make(options);
-    auto* flytec = dynamic_cast<logwell::sim::FlytecModel*>(model.get());
-    logwell::sim::VirtualInstrument instrument(std::move(model));
-    if (flytec != nullptr) flytec->Attach(&instrument);
+    logwell::sim::SimArguments arguments(std::vector<std::string>(argv + 2, argv + argc));
+    makeModel = family->readOptions(arguments);
+  } catch (const logwell::sim::BadSimOption& error) {
+    std::fprintf(stderr, "logwell-sim: %s\n", error.what());
+    return 2;
+  }
+
+  // Before the instrument's thread starts. A stop requested while the model is being made waits
+  // for the sigwait below; from then on every wait of the instrument ends at the stop request.
+  const sigset_t stopSignals = BlockStopSignals();
+  try {
+    logwell::sim::VirtualInstrument instrument(makeModel());
     std::printf("%s\n", instrument.DevicePath().c_str());
     std::fflush(stdout);
     int signal = 0;

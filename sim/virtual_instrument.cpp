@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <optional>
 #include <system_error>
@@ -17,12 +18,17 @@ namespace {
 
 constexpr int kIdleTickMs = 10;
 
-void SleepUnlessStopped(std::chrono::milliseconds duration, const std::stop_token& stop) {
-  const auto end = std::chrono::steady_clock::now() + duration;
-  while (!stop.stop_requested() && std::chrono::steady_clock::now() < end) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(std::min<std::int64_t>(
-        5, std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count() + 1)));
-  }
+// Waits until `deadline`, or less when a stop is requested: false then.
+bool WaitUnlessStopped(std::chrono::steady_clock::time_point deadline, const std::stop_token& stop) {
+  std::mutex mutex;
+  std::condition_variable_any wake;
+  std::unique_lock lock(mutex);
+  wake.wait_until(lock, stop, deadline, [] { return false; });
+  return !stop.stop_requested();
+}
+
+bool WaitUnlessStopped(std::chrono::milliseconds duration, const std::stop_token& stop) {
+  return WaitUnlessStopped(std::chrono::steady_clock::now() + duration, stop);
 }
 
 void CorruptChecksum(std::vector<std::uint8_t>& bytes) {
@@ -40,6 +46,9 @@ class VirtualInstrument::Link final : public DeviceLink {
  public:
   Link(VirtualInstrument& owner, const std::stop_token& stop) : owner_(owner), stop_(stop) {}
   void Send(std::span<const std::uint8_t> bytes) override { owner_.SendWithFaults(bytes, stop_); }
+  bool WaitUntil(std::chrono::steady_clock::time_point deadline) override {
+    return WaitUnlessStopped(deadline, stop_);
+  }
 
  private:
   VirtualInstrument& owner_;
@@ -61,6 +70,7 @@ VirtualInstrument::VirtualInstrument(std::unique_ptr<InstrumentModel> model) : m
   ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
   ::fcntl(master_, F_SETFD, FD_CLOEXEC);
   ::fcntl(slave_, F_SETFD, FD_CLOEXEC);
+  model_->Attach(this);
   thread_ = std::jthread([this](std::stop_token stop) { Run(stop); });
 }
 
@@ -112,7 +122,7 @@ void VirtualInstrument::Run(std::stop_token stop) {
       }
     }
     // POLLHUP without data only means the host has not opened (or has closed) its side.
-    if (ready > 0 && (request.revents & POLLIN) == 0) SleepUnlessStopped(std::chrono::milliseconds(kIdleTickMs), stop);
+    if (ready > 0 && (request.revents & POLLIN) == 0) WaitUnlessStopped(std::chrono::milliseconds(kIdleTickMs), stop);
     model_->OnIdle(link);
   }
 }
@@ -135,7 +145,7 @@ void VirtualInstrument::SendWithFaults(std::span<const std::uint8_t> bytes, cons
       case Fault::Kind::DropLine:
         return;
       case Fault::Kind::Delay:
-        SleepUnlessStopped(fault->delay, stop);
+        WaitUnlessStopped(fault->delay, stop);
         break;
       case Fault::Kind::CorruptByte:
         if (!data.empty()) data[std::min(fault->offset, data.size() - 1)] ^= 0x01;

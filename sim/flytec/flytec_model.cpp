@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstdarg>
 #include <cstdlib>
-#include <thread>
 
 #include "access/nmea.h"
 #include "sim/flight_generator.h"
@@ -183,7 +182,7 @@ void FlytecModel::Answer(const std::string& request, const std::string& text, De
     link.SendText(std::string_view(text).substr(at, n));
     const auto due = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                                  std::chrono::duration<double>(secondsPerByte * static_cast<double>(at + n)));
-    std::this_thread::sleep_until(due);
+    if (!link.WaitUntil(due)) return;  // the instrument is being stopped
   }
 }
 

@@ -54,7 +54,7 @@ class FlytecModel final : public InstrumentModel {
   explicit FlytecModel(FlytecModelConfig config);
 
   // The instrument applies request faults through its own harness.
-  void Attach(VirtualInstrument* instrument) { instrument_ = instrument; }
+  void Attach(VirtualInstrument* instrument) override { instrument_ = instrument; }
 
   void OnReceived(std::span<const std::uint8_t> bytes, DeviceLink& link) override;
 

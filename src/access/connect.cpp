@@ -127,25 +127,40 @@ std::size_t DropFlowControlBytes(std::span<std::uint8_t> bytes) {
   return static_cast<std::size_t>(end - bytes.begin());
 }
 
-ChunkReader::ChunkReader(std::size_t chunkSize, TraceForm form)
-    : chunk_(std::max<std::size_t>(chunkSize, 1)), form_(form) {}
+ChunkReader::ChunkReader(std::size_t chunkSize, TraceForm form, FlowControlBytes flowControl)
+    : chunk_(std::max<std::size_t>(chunkSize, 1)), form_(form), flowControl_(flowControl) {}
 
 ReadResult ChunkReader::ReadUntil(AccessBlock& block, std::chrono::milliseconds timeout,
                                   const std::function<bool(std::uint8_t)>& handler) {
-  const auto start = Clock::now();
+  return Read(block, timeout, false, handler);
+}
+
+ReadResult ChunkReader::ReadUntilSilence(AccessBlock& block, std::chrono::milliseconds silence,
+                                         const std::function<bool(std::uint8_t)>& handler) {
+  return Read(block, silence, true, handler);
+}
+
+ReadResult ChunkReader::Read(AccessBlock& block, std::chrono::milliseconds timeout, bool fromLastChunk,
+                             const std::function<bool(std::uint8_t)>& handler) {
+  auto since = Clock::now();
   for (;;) {
     while (position_ < count_) {
       if (handler(chunk_[position_++])) return ReadResult::Complete;
     }
+    // A chunk's bytes come first, then the time-out, then an abort.
+    if (Clock::now() - since > timeout) return ReadResult::TimedOut;
     if (block.Aborted()) return ReadResult::Aborted;
-    if (Clock::now() - start > timeout) return ReadResult::TimedOut;
     const int n = ReadPortChunk(block, chunk_, form_);
     if (n < 0) {
       Discard();
       return ReadResult::ReadError;
     }
+    if (n > 0 && fromLastChunk) since = Clock::now();
     position_ = 0;
     count_ = static_cast<std::size_t>(n);
+    if (flowControl_ == FlowControlBytes::Drop) {
+      count_ = DropFlowControlBytes(std::span<std::uint8_t>(chunk_.data(), count_));
+    }
   }
 }
 

@@ -56,23 +56,37 @@ std::size_t DropFlowControlBytes(std::span<std::uint8_t> bytes);
 // How a read in the reading discipline ended.
 enum class ReadResult { Complete, TimedOut, ReadError, Aborted };
 
+// Whether a reader passes the XON/XOFF bytes of received data on, or drops them (for links
+// where the instrument sends its flow control inside the data).
+enum class FlowControlBytes { Keep, Drop };
+
 // The reading discipline: reads chunks of up to `chunkSize` bytes and gives each byte to the
 // module's handler until it reports a complete packet or line (returns true), the time-out
 // runs out, a read fails or an abort is requested. Bytes of a chunk left after a completion
 // are kept and handed over first on the next call.
 class ChunkReader {
  public:
-  explicit ChunkReader(std::size_t chunkSize, TraceForm form = TraceForm::Raw);
+  explicit ChunkReader(std::size_t chunkSize, TraceForm form = TraceForm::Raw,
+                       FlowControlBytes flowControl = FlowControlBytes::Keep);
 
+  // The time-out counts from the call.
   ReadResult ReadUntil(AccessBlock& block, std::chrono::milliseconds timeout,
                        const std::function<bool(std::uint8_t)>& handler);
+  // The time-out counts from the last chunk received (from the call until the first): the read
+  // ends once the line has been silent for `silence`.
+  ReadResult ReadUntilSilence(AccessBlock& block, std::chrono::milliseconds silence,
+                              const std::function<bool(std::uint8_t)>& handler);
   void Discard() { position_ = count_ = 0; }
 
  private:
+  ReadResult Read(AccessBlock& block, std::chrono::milliseconds timeout, bool fromLastChunk,
+                  const std::function<bool(std::uint8_t)>& handler);
+
   std::vector<std::uint8_t> chunk_;
   std::size_t count_ = 0;
   std::size_t position_ = 0;
   TraceForm form_;
+  FlowControlBytes flowControl_;
 };
 
 }  // namespace logwell

@@ -32,18 +32,21 @@ std::string AppendNmeaChecksum(std::string_view body) {
   return sentence;
 }
 
+bool NmeaChecksumMatches(std::string_view body, std::string_view digits) {
+  if (digits.size() != 2) return false;
+  const int high = HexValue(digits[0]);
+  const int low = HexValue(digits[1]);
+  return high >= 0 && low >= 0 && high * 16 + low == NmeaChecksum(body);
+}
+
 int ParseNmeaSentence(std::span<char> line, std::span<std::size_t> fieldOffsets) {
   const auto star = std::find(line.begin(), line.end(), '*');
   std::size_t bodyEnd = line.size();
   if (star != line.end()) {
     bodyEnd = static_cast<std::size_t>(star - line.begin());
     if (line.size() - bodyEnd < 3) return -1;  // "*" and two digits
-    std::uint8_t sum = 0;
-    for (std::size_t i = 1; i < bodyEnd; ++i) sum ^= static_cast<std::uint8_t>(line[i]);
     *star = '\0';
-    const int high = HexValue(line[bodyEnd + 1]);
-    const int low = HexValue(line[bodyEnd + 2]);
-    if (high < 0 || low < 0 || high * 16 + low != sum) return -1;
+    if (!NmeaChecksumMatches({line.data(), bodyEnd}, {line.data() + bodyEnd + 1, 2})) return -1;
   }
   int recorded = 0;
   if (!fieldOffsets.empty()) fieldOffsets[recorded++] = 0;
@@ -62,23 +65,39 @@ std::string_view NmeaField(std::span<const char> line, std::size_t offset) {
   return {line.data() + offset, static_cast<std::size_t>(end - begin)};
 }
 
+std::vector<std::string_view> SplitNmeaSentence(std::string& line, std::size_t maxFields) {
+  std::vector<std::size_t> offsets(maxFields);
+  const int count = ParseNmeaSentence(std::span<char>(line.data(), line.size()), offsets);
+  std::vector<std::string_view> fields;
+  for (int i = 0; i < count; ++i) {
+    fields.push_back(NmeaField(std::span<const char>(line.data(), line.size()),
+                               offsets[static_cast<std::size_t>(i)]));
+  }
+  return fields;
+}
+
 bool NmeaLineAssembler::Feed(std::uint8_t byte) {
-  if (complete_) Reset();
+  if (state_ == State::Complete) Reset();
   const char c = static_cast<char>(byte);
-  if (c == '$') {  // a new sentence starts, even inside a broken one
+  // A "$" starts a new sentence, with the last-dollar framing even inside a broken one.
+  if (c == '$' && (state_ != State::InLine || framing_ == Framing::LastDollarToLineFeed)) {
     line_.assign(1, c);
-    inLine_ = true;
+    state_ = State::InLine;
     return false;
   }
-  if (!inLine_) return false;
+  if (state_ == State::Idle) return false;
   if (c == '\n') {
-    if (!line_.empty() && line_.back() == '\r') line_.pop_back();
-    inLine_ = false;
-    complete_ = true;
+    if (framing_ == Framing::LastDollarToLineFeed && !line_.empty() && line_.back() == '\r') line_.pop_back();
+    state_ = State::Complete;
     return true;
   }
-  if (line_.size() >= kMaxLength) {
-    Reset();
+  if (state_ == State::AfterCarriageReturn) return false;
+  if (c == '\r' && framing_ == Framing::DollarToCarriageReturn) {
+    state_ = State::AfterCarriageReturn;
+    return false;
+  }
+  if (line_.size() >= maxLength_) {
+    if (overlong_ == Overlong::Drop) Reset();
     return false;
   }
   line_ += c;
@@ -87,8 +106,7 @@ bool NmeaLineAssembler::Feed(std::uint8_t byte) {
 
 void NmeaLineAssembler::Reset() {
   line_.clear();
-  inLine_ = false;
-  complete_ = false;
+  state_ = State::Idle;
 }
 
 }  // namespace logwell

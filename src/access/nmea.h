@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace logwell {
 
@@ -14,6 +15,10 @@ std::uint8_t NmeaChecksum(std::string_view body);
 
 // The sentence as sent: the body followed by "*%02X\r\n".
 std::string AppendNmeaChecksum(std::string_view body);
+
+// True when `digits` are exactly two hexadecimal digits (either case) spelling the checksum of
+// `body` (taken as by NmeaChecksum).
+bool NmeaChecksumMatches(std::string_view body, std::string_view digits);
 
 // Checks and splits a received line (starting with "$", without or with its line end) in
 // place. With no "*" in the line it is taken unchecked; with one, at least two characters must
@@ -26,11 +31,29 @@ int ParseNmeaSentence(std::span<char> line, std::span<std::size_t> fieldOffsets)
 // The field starting at `offset` of a line split by ParseNmeaSentence (up to its terminator).
 std::string_view NmeaField(std::span<const char> line, std::size_t offset);
 
-// Collects received bytes into lines from "$" to the line feed; bytes before a "$" are
-// skipped and a line longer than kMaxLength is dropped as noise.
+// ParseNmeaSentence on a whole line: its fields (at most `maxFields`) as views into `line`, or
+// none when the checksum is wrong.
+std::vector<std::string_view> SplitNmeaSentence(std::string& line, std::size_t maxFields);
+
+// Collects received bytes into lines starting with "$"; bytes before a "$" are skipped. By
+// default a line ends at its line feed and a line longer than kMaxLength is dropped as noise.
 class NmeaLineAssembler {
  public:
   static constexpr std::size_t kMaxLength = 512;
+
+  enum class Framing {
+    // From the last "$" to the line feed; a CR just before the line feed is removed.
+    LastDollarToLineFeed,
+    // From a "$" to the first CR or LF, a "$" inside being text; after a CR, bytes are
+    // skipped until the line feed completes the line or a "$" starts a new one.
+    DollarToCarriageReturn,
+  };
+  // A line longer than the limit is dropped, or cut to the limit and completed as usual.
+  enum class Overlong { Drop, Cut };
+
+  NmeaLineAssembler() = default;
+  NmeaLineAssembler(std::size_t maxLength, Framing framing, Overlong overlong)
+      : maxLength_(maxLength), framing_(framing), overlong_(overlong) {}
 
   // True when `byte` completed a line; Line() then holds it without CR and LF.
   bool Feed(std::uint8_t byte);
@@ -38,9 +61,12 @@ class NmeaLineAssembler {
   void Reset();
 
  private:
+  enum class State { Idle, InLine, AfterCarriageReturn, Complete };
+  std::size_t maxLength_ = kMaxLength;
+  Framing framing_ = Framing::LastDollarToLineFeed;
+  Overlong overlong_ = Overlong::Drop;
   std::string line_;
-  bool inLine_ = false;
-  bool complete_ = false;
+  State state_ = State::Idle;
 };
 
 }  // namespace logwell

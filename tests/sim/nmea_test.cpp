@@ -101,6 +101,49 @@ TEST(NmeaLineAssembler, DropsOverlongLine) {
   EXPECT_EQ(complete, 0);
 }
 
+// Instruments that end their text at the CR and count "$" inside a line as text: a cut line still
+// ends at its line feed, and only a "$" after the CR starts over.
+TEST(NmeaLineAssembler, CarriageReturnFramingCutsOverlongLines) {
+  NmeaLineAssembler assembler(8, NmeaLineAssembler::Framing::DollarToCarriageReturn,
+                              NmeaLineAssembler::Overlong::Cut);
+  struct Case {
+    std::string stream;
+    std::vector<std::string> lines;
+  };
+  const Case cases[] = {
+      {"x$A,1*00\r\n$B\n", {"$A,1*00", "$B"}},
+      {"$A$B\r\n", {"$A$B"}},                      // "$" inside is text
+      {"$A\rjunk\r\n$B\r\n", {"$A", "$B"}},         // bytes after the CR skipped
+      {"$A\r$B\r\n", {"$B"}},                      // "$" after the CR starts over
+      {"$123456789\r\n$C\r\n", {"$1234567", "$C"}},  // cut to eight characters
+  };
+  for (const Case& c : cases) {
+    assembler.Reset();
+    std::vector<std::string> lines;
+    for (char ch : c.stream) {
+      if (assembler.Feed(static_cast<std::uint8_t>(ch))) lines.push_back(assembler.Line());
+    }
+    EXPECT_EQ(lines, c.lines) << c.stream;
+  }
+}
+
+TEST(NmeaChecksumMatches, TwoHexDigitsOfTheBody) {
+  EXPECT_TRUE(NmeaChecksumMatches("$PBRSNP,", "21"));
+  EXPECT_TRUE(NmeaChecksumMatches("PBRSNP,", "21"));  // the "$" is optional
+  EXPECT_TRUE(NmeaChecksumMatches("$J", "4A"));
+  EXPECT_TRUE(NmeaChecksumMatches("$J", "4a"));
+  for (const char* digits : {"22", "2", "210", "", "G1"}) {
+    EXPECT_FALSE(NmeaChecksumMatches("$PBRSNP,", digits)) << digits;
+  }
+}
+
+TEST(SplitNmeaSentence, FieldsOrNoneOnABadChecksum) {
+  std::string good = "$PBRSNP,COMPEO,JANE,12*39";
+  std::string bad = "$PBRSNP,COMPEO,JANE,12*38";
+  EXPECT_EQ(SplitNmeaSentence(good, 3), (std::vector<std::string_view>{"$PBRSNP", "COMPEO", "JANE"}));
+  EXPECT_TRUE(SplitNmeaSentence(bad, 10).empty());
+}
+
 // Every sentence of a real instrument capture checks out and splits.
 TEST(ParseNmeaSentence, RealCaptureParses) {
   LOGWELL_REQUIRE_FIXTURES(dir);

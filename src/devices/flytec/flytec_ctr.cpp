@@ -32,12 +32,6 @@ constexpr milliseconds kAfterAck{300};
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsUpperHex(char c) { return IsDigit(c) || (c >= 'A' && c <= 'F'); }
 
-int HexValue(char c) { return IsDigit(c) ? c - '0' : c - 'A' + 10; }
-
-bool ChecksumMatches(std::string_view body, std::string_view digits) {
-  return digits.size() == 2 && NmeaChecksum(body) == HexValue(digits[0]) * 16 + HexValue(digits[1]);
-}
-
 // A whole number field: digits with blanks around them.
 std::optional<long> Number(std::string_view text) {
   text = Trim(text);
@@ -160,7 +154,7 @@ int CtrLineAssembler::Feed(std::uint8_t byte) {
     case State::LineFeed:
       if (c != '\n') return Fail(-6);
       state_ = State::WaitDollar;
-      return ChecksumMatches(body_, checksum_) ? 0 : -5;
+      return NmeaChecksumMatches(body_, checksum_) ? 0 : -5;
   }
   return 1;
 }
@@ -336,7 +330,7 @@ int CtrAckAssembler::Feed(std::uint8_t byte) {
       state_ = State::WaitDollar;
       if (c != '\n') return -6;
       const std::string body = std::string(kAckPrefix) + status_;
-      return ChecksumMatches(body, checksum_) ? 0 : -5;
+      return NmeaChecksumMatches(body, checksum_) ? 0 : -5;
     }
   }
   return 1;
@@ -353,25 +347,26 @@ int DownloadCtrList(AccessBlock& block) {
   CtrListParser parser(block.airspace, [&block](std::string_view text) { ShowAccessStatus(block, text); });
   std::string error;
   bool complete = false;
-  const ReadEnd end = ReadBytes(block, kListSilence, true, [&](std::uint8_t byte) {
+  ChunkReader reader = InstrumentReader();
+  const ReadResult end = reader.ReadUntilSilence(block, kListSilence, [&](std::uint8_t byte) {
     const int line = assembler.Feed(byte);
-    if (line == 1) return true;
+    if (line == 1) return false;
     if (line < 0) {
       error = FormatText("E703 Format error %d", -line);
-      return false;
+      return true;
     }
     const int state = parser.Feed(assembler.Body());
     if (state < 0) {
       error = FormatText("E702 Format error %d", -state);
-      return false;
+      return true;
     }
     complete = state == 0;
-    return !complete;
+    return complete;
   });
   if (!complete) {
     block.airspace.clear();
-    if (end == ReadEnd::ReadError) ShowAccessError(block, "E701 COM port read error", kReadCaption);
-    if (end == ReadEnd::TimedOut) ShowAccessError(block, "Missing CTR list", kReadCaption);
+    if (end == ReadResult::ReadError) ShowAccessError(block, "E701 COM port read error", kReadCaption);
+    if (end == ReadResult::TimedOut) ShowAccessError(block, "Missing CTR list", kReadCaption);
     if (!error.empty()) ShowAccessError(block, error, kReadCaption);
     return -1;
   }
@@ -491,16 +486,17 @@ int WaitForCtrAck(AccessBlock& block) {
   ShowAccessStatus(block, "Waiting for CTR transfer ack.");
   CtrAckAssembler assembler;
   int code = 1;
-  const ReadEnd end = ReadBytes(block, kAckSilence, true, [&](std::uint8_t byte) {
+  ChunkReader reader = InstrumentReader();
+  const ReadResult end = reader.ReadUntilSilence(block, kAckSilence, [&](std::uint8_t byte) {
     code = assembler.Feed(byte);
-    return code == 1;
+    return code != 1;
   });
-  if (end == ReadEnd::Aborted) return -1;
-  if (end == ReadEnd::ReadError) {
+  if (end == ReadResult::Aborted) return -1;
+  if (end == ReadResult::ReadError) {
     ShowAccessError(block, "E601 COM port read error", kAckCaption);
     return -1;
   }
-  if (end == ReadEnd::TimedOut) {
+  if (end == ReadResult::TimedOut) {
     ShowAccessError(block, "Missing CTR upload ack.", kAckCaption);
     return -1;
   }

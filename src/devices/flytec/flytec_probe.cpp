@@ -5,6 +5,7 @@
 #include <chrono>
 #include <thread>
 
+#include "access/connect.h"
 #include "access/serial_port.h"
 #include "devices/flytec/flytec_protocol.h"
 
@@ -34,10 +35,8 @@ std::string ReadAnswer(Port& port) {
     const std::size_t room = kMaxAnswer - text.size();
     const int n = port.Read(std::span<std::uint8_t>(chunk.data(), room));
     if (n < 0) break;
-    for (int i = 0; i < n; ++i) {
-      const std::uint8_t byte = chunk[static_cast<std::size_t>(i)];
-      if (byte != kXon && byte != kXoff) text += static_cast<char>(byte);
-    }
+    const std::size_t kept = DropFlowControlBytes(std::span<std::uint8_t>(chunk.data(), static_cast<std::size_t>(n)));
+    text.append(reinterpret_cast<const char*>(chunk.data()), kept);
   }
   return text;
 }
@@ -48,7 +47,7 @@ std::optional<ProbeResult> ReadProbeAnswer(std::string answer) {
   if (start == std::string::npos) return std::nullopt;
   std::string line = answer.substr(start);
   line = line.substr(0, line.find_first_of("\r\n"));
-  const auto fields = SplitSentence(line, kMaxFields);
+  const auto fields = SplitNmeaSentence(line, kMaxFields);
   if (fields.size() < 5 || fields[0] != "$PBRSNP") return std::nullopt;
   ProbeResult result;
   result.model = std::string(Trim(fields[1]));

@@ -12,7 +12,6 @@
 namespace logwell::flytec {
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 constexpr std::size_t kModelLength = 16;
@@ -115,71 +114,14 @@ bool ReadProductFields(std::span<const std::string_view> fields, ProductData& pr
   return !product.pilot.empty();
 }
 
-bool SentenceCollector::Feed(std::uint8_t byte) {
-  switch (state_) {
-    case State::WaitDollar:
-      if (byte == '$') {
-        line_.assign(1, '$');
-        state_ = State::InLine;
-      }
-      return false;
-    case State::InLine:
-      if (byte == '\r') {
-        state_ = State::WaitLineFeed;
-      } else if (byte == '\n') {
-        state_ = State::WaitDollar;
-        return true;
-      } else if (line_.size() < maxLength_) {
-        line_ += static_cast<char>(byte);
-      }
-      return false;
-    case State::WaitLineFeed:
-      if (byte == '\n') {
-        state_ = State::WaitDollar;
-        return true;
-      }
-      if (byte == '$') {  // a sentence without its line feed: start over
-        line_.assign(1, '$');
-        state_ = State::InLine;
-      }
-      return false;
-  }
-  return false;
-}
+ChunkReader InstrumentReader() { return ChunkReader(kReadChunk, TraceForm::Raw, FlowControlBytes::Drop); }
 
-std::vector<std::string_view> SplitSentence(std::string& line, std::size_t maxFields) {
-  std::vector<std::size_t> offsets(maxFields);
-  const int count = ParseNmeaSentence(std::span<char>(line.data(), line.size()), offsets);
-  std::vector<std::string_view> fields;
-  if (count <= 0) return fields;
-  for (int i = 0; i < count; ++i) {
-    fields.push_back(NmeaField(std::span<const char>(line.data(), line.size()),
-                               offsets[static_cast<std::size_t>(i)]));
-  }
-  return fields;
+NmeaLineAssembler SentenceAssembler(std::size_t maxLength) {
+  return NmeaLineAssembler(maxLength, NmeaLineAssembler::Framing::DollarToCarriageReturn,
+                           NmeaLineAssembler::Overlong::Cut);
 }
 
 bool SendText(AccessBlock& block, std::string_view text) { return WritePortText(block, text) == 0; }
-
-ReadEnd ReadBytes(AccessBlock& block, milliseconds limit, bool silenceLimit,
-                  const std::function<bool(std::uint8_t)>& handler) {
-  std::array<std::uint8_t, kReadChunk> chunk{};
-  auto since = Clock::now();
-  for (;;) {
-    if (block.Aborted()) return ReadEnd::Aborted;
-    const int n = ReadPortChunk(block, chunk);
-    if (n < 0) return ReadEnd::ReadError;
-    if (n > 0) {
-      if (silenceLimit) since = Clock::now();
-      for (int i = 0; i < n; ++i) {
-        const std::uint8_t byte = chunk[static_cast<std::size_t>(i)];
-        if (byte == kXon || byte == kXoff) continue;
-        if (!handler(byte)) return ReadEnd::Stopped;
-      }
-    }
-    if (Clock::now() - since > limit) return ReadEnd::TimedOut;
-  }
-}
 
 int RequestProductData(AccessBlock& block, ProductData& product) {
   const int budget = block.connectSeconds >= 1 ? block.connectSeconds : kDefaultProductBudget;
@@ -189,22 +131,23 @@ int RequestProductData(AccessBlock& block, ProductData& product) {
       ShowAccessError(block, "COM port write error", "Requesting GPS product data");
       return -1;
     }
-    SentenceCollector collector(kProductLineLength);
+    NmeaLineAssembler collector = SentenceAssembler(kProductLineLength);
     bool answered = false;
     bool gaveUp = false;  // a bad answer: the rest of the window is waited out
-    const ReadEnd end = ReadBytes(block, kProductAnswerWindow, false, [&](std::uint8_t byte) {
-      if (gaveUp || !collector.Feed(byte)) return true;
-      const auto fields = SplitSentence(collector.Line(), 5);
+    ChunkReader reader = InstrumentReader();
+    const ReadResult end = reader.ReadUntil(block, kProductAnswerWindow, [&](std::uint8_t byte) {
+      if (gaveUp || !collector.Feed(byte)) return false;
+      const auto fields = SplitNmeaSentence(collector.Line(), 5);
       if (fields.size() < 5 || fields[0] != "$PBRSNP") {
         gaveUp = true;
-        return true;
+        return false;
       }
       answered = true;
       if (!ReadProductFields(fields, product)) product.pilot.clear();
-      return false;
+      return true;
     });
-    if (end == ReadEnd::Aborted) return -1;  // the frame shows "Transfer aborted"
-    if (end == ReadEnd::ReadError) {
+    if (end == ReadResult::Aborted) return -1;  // the frame shows "Transfer aborted"
+    if (end == ReadResult::ReadError) {
       ShowAccessError(block, "COM port read error", kProductCaption);
       return -1;
     }

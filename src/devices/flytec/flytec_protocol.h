@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "access/access_block.h"
+#include "access/connect.h"
+#include "access/nmea.h"
 #include "devices/family.h"
 #include "model/track_point.h"
 #include "model/waypoint.h"
@@ -19,8 +21,6 @@
 namespace logwell::flytec {
 
 inline constexpr int kBaudRate = 57600;
-inline constexpr std::uint8_t kXon = 0x11;
-inline constexpr std::uint8_t kXoff = 0x13;
 
 // Requests without fields are fixed strings; each starts with an XON byte so that an
 // instrument that has stopped sending after an XOFF starts listening again.
@@ -61,34 +61,13 @@ int RequestProductData(AccessBlock& block, ProductData& product);
 
 // ---- reading ----
 
-enum class ReadEnd { Stopped, TimedOut, ReadError, Aborted };
-// Reads chunks and hands every byte but XON/XOFF to `handler` until it returns false. With
-// `silenceLimit` the time-out counts from the last byte received, else from the start.
-ReadEnd ReadBytes(AccessBlock& block, std::chrono::milliseconds limit, bool silenceLimit,
-                  const std::function<bool(std::uint8_t)>& handler);
+// The family's reader: chunks of 256 bytes, traced as text, without the XON/XOFF bytes the
+// instruments send between lines.
+ChunkReader InstrumentReader();
 
-// Collects one sentence from "$" to CR (at most `maxLength` characters kept) and reports it
-// complete at the LF that follows.
-class SentenceCollector {
- public:
-  explicit SentenceCollector(std::size_t maxLength) : maxLength_(maxLength) {}
-  bool Feed(std::uint8_t byte);
-  std::string& Line() { return line_; }
-  void Reset() {
-    line_.clear();
-    state_ = State::WaitDollar;
-  }
-
- private:
-  enum class State { WaitDollar, InLine, WaitLineFeed };
-  std::size_t maxLength_;
-  std::string line_;
-  State state_ = State::WaitDollar;
-};
-
-// Splits a collected sentence (checksum verified) into at most `maxFields` fields; empty when
-// the sentence does not split.
-std::vector<std::string_view> SplitSentence(std::string& line, std::size_t maxFields);
+// The family's sentences: from "$" to CR, at most `maxLength` characters kept, reported complete
+// at the LF that follows.
+NmeaLineAssembler SentenceAssembler(std::size_t maxLength);
 
 // Writes a request; false on a write failure (the caller names it).
 bool SendText(AccessBlock& block, std::string_view text);

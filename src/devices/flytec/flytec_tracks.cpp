@@ -89,11 +89,12 @@ int ReadTrackList(AccessBlock& block) {
     ShowAccessError(block, "E500 COM port write error", kListCaption);
     return -1;
   }
-  SentenceCollector collector(kListLineLength);
+  NmeaLineAssembler collector = SentenceAssembler(kListLineLength);
   std::optional<std::string_view> error;
-  const ReadEnd end = ReadBytes(block, kListSilence, true, [&](std::uint8_t byte) {
-    if (!collector.Feed(byte)) return true;
-    const auto fields = SplitSentence(collector.Line(), 10);
+  ChunkReader reader = InstrumentReader();
+  const ReadResult end = reader.ReadUntilSilence(block, kListSilence, [&](std::uint8_t byte) {
+    if (!collector.Feed(byte)) return false;
+    const auto fields = SplitNmeaSentence(collector.Line(), 10);
     if (fields.size() < 6) {
       error = "NMEA line parse error";
     } else if (fields[0] != "$PBRTL") {
@@ -106,10 +107,10 @@ int ReadTrackList(AccessBlock& block) {
         block.trackList[static_cast<std::size_t>(index)] = entry;
       }
     }
-    return !error;
+    return error.has_value();
   });
-  if (end == ReadEnd::Aborted) return -1;
-  if (end == ReadEnd::ReadError) {
+  if (end == ReadResult::Aborted) return -1;
+  if (end == ReadResult::ReadError) {
     ShowAccessError(block, "COM port read error", kListCaption);
     return -1;
   }
@@ -233,29 +234,30 @@ int DownloadOneTrack(AccessBlock& block, const FamilyEnvironment& context, bool 
   IgcLineBuilder builder;
   std::string error;
   bool rawFailed = false;
-  const ReadEnd end = ReadBytes(block, silence, true, [&](std::uint8_t byte) {
+  ChunkReader reader = InstrumentReader();
+  const ReadResult end = reader.ReadUntilSilence(block, silence, [&](std::uint8_t byte) {
     if (raw != nullptr) {
       try {
         raw->push_back(static_cast<char>(byte));
       } catch (const std::bad_alloc&) {
         rawFailed = true;
-        return false;
+        return true;
       }
     }
     const int state = builder.Feed(byte);
-    if (state == 1) return true;
+    if (state == 1) return false;
     if (state == -1) {
       error = FormatText("E205 Bad record type (%02X)", builder.BadByte());
-      return false;
+      return true;
     }
     if (state == -2) {
       error = "E207 Too long sentence";
-      return false;
+      return true;
     }
     const int code = parser.ParseLine(builder.Line());
     if (code < 0) {
       error = FormatText("E206 Format error %d", -code);
-      return false;
+      return true;
     }
     const auto n = static_cast<long long>(parser.Points().size());
     if (builder.Line()[0] == 'B' && style.allTracks) {
@@ -276,14 +278,14 @@ int DownloadOneTrack(AccessBlock& block, const FamilyEnvironment& context, bool 
         if (context.notify) context.notify(FillTemplate("Progress %/?", {n}));
       }
     }
-    return true;
+    return false;
   });
   if (rawFailed) {
     ShowAccessError(block, "E204 Track log memory allocation", caption);
     return -1;
   }
-  if (end == ReadEnd::Aborted) return -1;
-  if (end == ReadEnd::ReadError) {
+  if (end == ReadResult::Aborted) return -1;
+  if (end == ReadResult::ReadError) {
     ShowAccessError(block, "E203 COM port read error", caption);
     return -1;
   }

@@ -111,7 +111,7 @@ int WaypointAssembler::Feed(std::uint8_t byte) {
       matched_ = 0;
       if (c != '\n') return -21;
       const std::string whole = std::string(kPrefix.substr(1)) + body_;
-      if (FormatText("%02X", NmeaChecksum(whole)) != checksum_) return -20;
+      if (!NmeaChecksumMatches(whole, checksum_)) return -20;
       return ParseBody();
     }
   }
@@ -201,18 +201,19 @@ int DownloadWaypoints(AccessBlock& block, const FamilyEnvironment& context, bool
   int error = 0;
   int count = 0;
   auto lastReport = std::chrono::steady_clock::now() - kCountReportInterval;
-  const ReadEnd end = ReadBytes(block, kWaypointSilence, true, [&](std::uint8_t byte) {
+  ChunkReader reader = InstrumentReader();
+  const ReadResult end = reader.ReadUntilSilence(block, kWaypointSilence, [&](std::uint8_t byte) {
     const int state = assembler.Feed(byte);
-    if (state == 1) return true;
+    if (state == 1) return false;
     if (state < 0) {
       error = state;
-      return false;
+      return true;
     }
     const WaypointSentence& s = assembler.Sentence();
     ++count;
     if (scan) {
       if (context.competitionScan) context.competitionScan(Trim(s.longName), s.latitude, s.longitude, block);
-      return true;
+      return false;
     }
     Waypoint waypoint;
     waypoint.latitude = s.latitude;
@@ -228,10 +229,10 @@ int DownloadWaypoints(AccessBlock& block, const FamilyEnvironment& context, bool
       lastReport = std::chrono::steady_clock::now();
       context.notify(FormatText("Waypoint count %d", count));
     }
-    return true;
+    return false;
   });
-  if (end == ReadEnd::Aborted) return -1;
-  if (end == ReadEnd::ReadError) {
+  if (end == ReadResult::Aborted) return -1;
+  if (end == ReadResult::ReadError) {
     ShowAccessError(block, "E301 COM port read error", kReadCaption);
     return -1;
   }

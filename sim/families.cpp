@@ -1,0 +1,16 @@
+// The families logwell-sim offers. Each defines its SimFamily record in its own folder; a new
+// family adds the line that names its record and its entry in the list below.
+#include "sim/sim_family.h"
+
+namespace logwell::sim {
+
+extern const SimFamily kEchoFamily;
+extern const SimFamily kNmeaFamily;
+extern const SimFamily kFlytecFamily;
+
+std::span<const SimFamily* const> SimFamilies() {
+  static constexpr const SimFamily* kFamilies[] = {&kEchoFamily, &kNmeaFamily, &kFlytecFamily};
+  return kFamilies;
+}
+
+}  // namespace logwell::sim
