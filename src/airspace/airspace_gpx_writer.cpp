@@ -7,6 +7,7 @@
 #include "airspace/airspace_points.h"
 #include "geo/units.h"
 #include "base/text.h"
+#include "base/xml_text.h"
 
 namespace logwell {
 namespace {
@@ -33,19 +34,12 @@ struct Bounds {
 }  // namespace
 
 std::string XmlText(std::string_view text) {
-  std::string escaped;
+  std::string kept;
   for (const char c : AsUtf8(text)) {
-    switch (c) {
-      case '&': escaped += "&amp;"; break;
-      case '<': escaped += "&lt;"; break;
-      case '>': escaped += "&gt;"; break;
-      default:
-        // Control characters are not allowed in XML text.
-        if (static_cast<unsigned char>(c) >= 0x20 || c == '\t') escaped += c;
-        break;
-    }
+    // Control characters are not allowed in XML text.
+    if (static_cast<unsigned char>(c) >= 0x20 || c == '\t') kept += c;
   }
-  return escaped;
+  return EscapeXml(kept, XmlQuotes::Kept);
 }
 
 std::string MakeAirspaceGpx(const AirspaceList& records, std::uint32_t accuracy) {

@@ -34,6 +34,30 @@ XmlTag SplitTag(std::string_view inside, std::string_view content) {
   return tag;
 }
 
+// The offset of the ">" that closes the tag at the start of rest (rest[0] is its "<"), npos when
+// the text ends first. A processing instruction or declaration "<?...?>" closes at "?>"; in a
+// start tag a quoted attribute value may hold ">", so the value's quotes are followed; end tags
+// and "<!" declarations close at the first ">".
+std::size_t TagEnd(std::string_view rest) {
+  if (rest.starts_with("<?")) {
+    const std::size_t end = rest.find("?>", 2);
+    return end == std::string_view::npos ? end : end + 1;
+  }
+  if (rest.starts_with("</") || rest.starts_with("<!")) return rest.find('>');
+  bool afterEquals = false;
+  for (std::size_t i = 1; i < rest.size(); ++i) {
+    const char c = rest[i];
+    if (c == '>') return i;
+    if (IsXmlSpace(c)) continue;
+    if (afterEquals && (c == '"' || c == '\'')) {
+      i = rest.find(c, i + 1);
+      if (i == std::string_view::npos) return i;
+    }
+    afterEquals = c == '=';
+  }
+  return std::string_view::npos;
+}
+
 }  // namespace
 
 XmlTag XmlTagScanner::Next() {
@@ -67,7 +91,7 @@ XmlTag XmlTagScanner::Next() {
       position_ = open + end + kCdataEnd.size();
       continue;
     }
-    const std::size_t close = rest.find('>');
+    const std::size_t close = TagEnd(rest);
     if (close == std::string_view::npos) break;
     position_ = open + close + 1;
     return SplitTag(rest.substr(1, close - 1), content);

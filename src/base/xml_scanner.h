@@ -23,7 +23,8 @@ struct XmlTag {
   XmlScanResult result = XmlScanResult::EndOfText;
   // "kml", "/Placemark", "?xml", "!DOCTYPE"; "!--" for a comment.
   std::string_view name;
-  // The text after the name up to ">" (without the "/" of an empty element).
+  // The text after the name up to the closing ">" (without the "/" of an empty element). A ">"
+  // inside a quoted attribute value does not close a start tag, and "<?...?>" closes at "?>".
   std::string_view attributes;
   // The text since the previous tag, from its first non-white-space character up to this tag
   // (line breaks and trailing white space kept), or the text of a CDATA section there.

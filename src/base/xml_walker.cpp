@@ -19,6 +19,10 @@ std::string XmlStructureReader::NameForMessage(std::string_view name) {
   return std::string(name.substr(0, kMaxNameInMessage)) + "...";
 }
 
+std::string XmlStructureReader::EndTagForMessage(std::string_view name) const {
+  return rules_.endTagsWithSlash ? NameForMessage("/" + std::string(name)) : NameForMessage(name);
+}
+
 bool XmlStructureReader::Start(std::string& error) {
   const XmlTag first = scanner_.Next();
   if (first.result == XmlScanResult::EndOfText || first.result == XmlScanResult::UnterminatedTag) {
@@ -72,19 +76,19 @@ bool XmlStructureReader::Next(XmlElementEvent& event, std::string& error) {
     if (tag.name.starts_with('/')) {
       const std::string_view name = tag.name.substr(1);
       if (open_.empty()) {
-        error = "Terminating tag <" + NameForMessage(name) + "> encountered at root level";
+        error = "Terminating tag <" + EndTagForMessage(name) + "> encountered at root level";
         return false;
       }
       if (open_.back() != name) {
         error = "Tag <" + NameForMessage(open_.back()) + "> is terminated by <" +
-                NameForMessage(name) + ">";
+                EndTagForMessage(name) + ">";
         return false;
       }
       open_.pop_back();
       event = {XmlElementEvent::Kind::Close, name, {}, content, open_.size(), Innermost()};
       return true;
     }
-    if (!content.empty()) {
+    if (!content.empty() && (open_.empty() || !rules_.mixedContent)) {
       error = "Data found before tag <" + NameForMessage(tag.name) + ">";
       return false;
     }
@@ -101,6 +105,26 @@ bool XmlStructureReader::Next(XmlElementEvent& event, std::string& error) {
     }
     return true;
   }
+}
+
+std::optional<XmlElementEvent> ReportingXmlReader::Next() {
+  if (failed_ || finished_) return std::nullopt;
+  std::string error;
+  XmlElementEvent event;
+  if (!started_) {
+    started_ = true;
+    failed_ = !reader_.Start(error);
+  }
+  if (!failed_) failed_ = !reader_.Next(event, error);
+  if (failed_) {
+    ui_.ShowErrorBox(error, caption_);
+    return std::nullopt;
+  }
+  if (event.kind == XmlElementEvent::Kind::End) {
+    finished_ = true;
+    return std::nullopt;
+  }
+  return event;
 }
 
 }  // namespace logwell

@@ -12,6 +12,7 @@
 #include "base/text.h"
 #include "track/track_log.h"
 #include "base/xml_scanner.h"
+#include "base/xml_text.h"
 #include "base/xml_walker.h"
 
 namespace logwell::kml {
@@ -146,7 +147,7 @@ std::string ChooserLine(const TrackParts& track) {
   const std::string attributes = Normalised(*track.fsInfo);
   const auto value = FindXmlAttribute(attributes, "time_of_first_point");
   if (!value) return "Missing track time";
-  const auto first = ParseFirstTime(*value);
+  const auto first = ParseFirstTime(DecodeXmlEntities(*value));
   if (!first) return "Bad track time";
   const CalendarTime t = GarminTimeToCalendar(first->time);
   return FormatText("%d-%02d-%02d   %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
@@ -259,8 +260,10 @@ KmlReadResult ReadTrack(const TrackParts& track) {
   const std::string attributes = Normalised(*track.fsInfo);
   KmlHash hash;
   const auto firstText = FindXmlAttribute(attributes, "time_of_first_point");
-  const std::optional<FirstTime> first = firstText ? ParseFirstTime(*firstText) : std::nullopt;
+  const std::optional<FirstTime> first =
+      firstText ? ParseFirstTime(DecodeXmlEntities(*firstText)) : std::nullopt;
   if (!first) throw ReadFailure("Bad time_of_first_point");
+  // Attribute values are hashed as written, the way the writer hashed its escaped text.
   hash.Update(*firstText);
   for (const std::string_view name : {"instrument", "downloaded"}) {
     if (const auto value = FindXmlAttribute(attributes, name); value && !value->empty()) {
@@ -268,12 +271,12 @@ KmlReadResult ReadTrack(const TrackParts& track) {
     }
   }
   KmlReadResult result;
-  ReadOffsets(Normalised(*track.seconds), first->time, result.points, hash);
+  ReadOffsets(DecodeXmlText(*track.seconds), first->time, result.points, hash);
   if (track.pressure) {
-    ReadPressure(Normalised(*track.pressure), result.points, hash);
+    ReadPressure(DecodeXmlText(*track.pressure), result.points, hash);
     result.altitudeFlag = 1;
   }
-  ReadCoordinates(Normalised(*track.coordinates), result.points, hash);
+  ReadCoordinates(DecodeXmlText(*track.coordinates), result.points, hash);
   const std::string digest = hash.Finish();
   const auto stored = FindXmlAttribute(attributes, "hash");
   if (stored && *stored == digest) {

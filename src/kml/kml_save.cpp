@@ -131,11 +131,11 @@ std::optional<std::string> AppendKmlBody(std::string_view existing, std::string_
   std::size_t first = std::string_view::npos;
   std::size_t last = std::string_view::npos;
   while (true) {
-    const std::size_t before = scanner.Position();
     const XmlTag tag = scanner.Next();
     if (tag.result != XmlScanResult::Tag && tag.result != XmlScanResult::EmptyElement) break;
     if (tag.name == "Folder" && first == std::string_view::npos) {
-      first = existing.find("<Folder", before);
+      // The name is a view into the text, just after the tag's "<".
+      first = static_cast<std::size_t>(tag.name.data() - existing.data()) - 1;
     } else if (tag.name == "/Folder") {
       last = scanner.Position();
     }

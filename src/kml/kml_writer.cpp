@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/version.h"
+#include "base/xml_text.h"
 #include "geo/units.h"
 #include "track/formats/format_text.h"
 #include "track/igc/igc_writer.h"
@@ -292,16 +293,11 @@ std::string InstrumentAttribute(std::string_view text) {
   std::string escaped;
   for (std::size_t i = 0; i < folded.size();) {
     std::size_t length = Utf8SequenceLength(folded, i);
-    std::string piece;
-    switch (folded[i]) {
-      case '"': piece = "&quot;"; break;
-      case '&': piece = "&amp;"; break;
-      case '<': piece = "&lt;"; break;
-      case '>': piece = "&gt;"; break;
-      default:
-        // A byte that starts no UTF-8 character is kept out of the UTF-8 document.
-        if (length == 0) { length = 1; piece = "?"; }
-        else piece = folded.substr(i, length);
+    std::string piece(XmlEntityFor(folded[i], XmlQuotes::Escaped));
+    if (piece.empty()) {
+      // A byte that starts no UTF-8 character is kept out of the UTF-8 document.
+      if (length == 0) { length = 1; piece = "?"; }
+      else piece = folded.substr(i, length);
     }
     if (escaped.size() + piece.size() > kMaxInstrumentAttribute) break;
     escaped += piece;

@@ -3,10 +3,11 @@
 #include <algorithm>
 
 #include "base/xml_scanner.h"
+#include "base/xml_text.h"
+#include "base/xml_walker.h"
 #include "waypoints/reader_support.h"
 #include "waypoints/waypoint_formats.h"
 #include "waypoints/waypoint_text.h"
-#include "waypoints/xml_document.h"
 
 namespace logwell {
 namespace {
@@ -75,12 +76,12 @@ Built BuildWaypoint(const GpxWaypointElements& elements, int number, IdentifierF
     waypoint.altitude = AddHalfTruncate(*metres);
   }
   const auto lat = FindXmlAttribute(elements.attributes, "lat");
-  const auto latitude = lat ? ParseWholeDecimal(*lat) : std::nullopt;
+  const auto latitude = lat ? ParseWholeDecimal(DecodeXmlEntities(*lat)) : std::nullopt;
   if (!latitude || !(*latitude >= -90.0 && *latitude <= 90.0)) {
     return Fail(ui, "Missing/bad latitude data in waypoint %d", number);
   }
   const auto lon = FindXmlAttribute(elements.attributes, "lon");
-  const auto longitude = lon ? ParseWholeDecimal(*lon) : std::nullopt;
+  const auto longitude = lon ? ParseWholeDecimal(DecodeXmlEntities(*lon)) : std::nullopt;
   if (!longitude || !(*longitude >= -180.0 && *longitude <= 180.0)) {
     return Fail(ui, "Missing/bad longitude data in waypoint %d", number);
   }
@@ -99,7 +100,7 @@ std::string IsoTime(GarminTime time, const char* zone) {
 
 int ReadGpxWaypoints(std::string_view text, WaypointReadContext& context,
                      std::vector<Waypoint>& waypoints) {
-  XmlDocumentWalker walker(StripUtf8Bom(text), context.ui, kCaption);
+  ReportingXmlReader walker(StripUtf8Bom(text), context.ui, kCaption, kWaypointXmlRules);
   IdentifierFixer fixer(context);
   std::vector<Waypoint> read;
   std::optional<GpxWaypointElements> current;
@@ -108,23 +109,20 @@ int ReadGpxWaypoints(std::string_view text, WaypointReadContext& context,
   while (const auto event = walker.Next()) {
     using Kind = XmlElementEvent::Kind;
     if (!current) {
-      if (event->name == "wpt" && event->parent == "gpx" && event->kind != Kind::Close) {
+      if (event->kind == Kind::Open && event->name == "wpt" && event->parent == "gpx") {
         ++number;
         current.emplace();
         current->attributes = event->attributes;
         wptDepth = event->depth;
-        if (event->kind == Kind::Open) continue;
-      } else {
-        continue;
-      }
-    } else if (event->kind != Kind::Close || event->name != "wpt" || event->depth != wptDepth) {
-      if (event->depth == wptDepth + 1 && event->kind != Kind::Open) {
-        if (auto* child = current->Child(event->name)) {
-          *child = event->kind == Kind::Close ? event->content : std::string_view{};
-        }
       }
       continue;
     }
+    if (event->kind != Kind::Close) continue;
+    if (event->depth == wptDepth + 1) {
+      if (auto* child = current->Child(event->name)) *child = event->content;
+      continue;
+    }
+    if (event->name != "wpt" || event->depth != wptDepth) continue;
     Waypoint waypoint;
     const Built built = BuildWaypoint(*current, number, fixer, context, waypoint);
     current.reset();
@@ -164,12 +162,12 @@ std::string WriteGpxWaypoints(std::span<const Waypoint> waypoints, GarminTime no
                  minLat, minLon, maxLat, maxLon);
   text += "  </metadata>\r\n";
   for (const Waypoint& waypoint : waypoints) {
-    const std::string description = EscapeXmlText(waypoint.Description());
+    const std::string description = EscapeXml(waypoint.Description(), XmlQuotes::Escaped);
     text += Printf("  <wpt lat=\"%.6f\" lon=\"%.6f\">\r\n", SemicirclesToDegrees(waypoint.latitude),
                    SemicirclesToDegrees(waypoint.longitude));
     text += Printf("    <ele>%.1f</ele>\r\n", static_cast<double>(waypoint.altitude));
     text += Printf("    <time>%s</time>\r\n", IsoTime(waypoint.time, "").c_str());
-    text += Printf("    <name>%s</name>\r\n", EscapeXmlText(waypoint.Id()).c_str());
+    text += Printf("    <name>%s</name>\r\n", EscapeXml(waypoint.Id(), XmlQuotes::Escaped).c_str());
     text += Printf("    <cmt>%s</cmt>\r\n", description.c_str());
     text += Printf("    <desc>%s</desc>\r\n", description.c_str());
     text += "    <sym>Dot</sym>\r\n";

@@ -1,9 +1,10 @@
 // Google Earth KML waypoint files: the placemarks with a point inside a folder named
 // "Waypoints" are the waypoints (name, description, "longitude,latitude,altitude").
+#include "base/xml_text.h"
+#include "base/xml_walker.h"
 #include "waypoints/reader_support.h"
 #include "waypoints/waypoint_formats.h"
 #include "waypoints/waypoint_text.h"
-#include "waypoints/xml_document.h"
 
 namespace logwell {
 namespace {
@@ -70,7 +71,7 @@ Built BuildWaypoint(const Placemark& placemark, IdentifierFixer& fixer,
 
 int ReadKmlWaypoints(std::string_view text, WaypointReadContext& context,
                      std::vector<Waypoint>& waypoints) {
-  XmlDocumentWalker walker(StripUtf8Bom(text), context.ui, kCaption);
+  ReportingXmlReader walker(StripUtf8Bom(text), context.ui, kCaption, kWaypointXmlRules);
   IdentifierFixer fixer(context);
   std::vector<Waypoint> read;
   std::vector<bool> folders;  // per open Folder: is it the "Waypoints" folder
@@ -84,8 +85,11 @@ int ReadKmlWaypoints(std::string_view text, WaypointReadContext& context,
   while (const auto event = walker.Next()) {
     using Kind = XmlElementEvent::Kind;
     if (event->name == "Folder") {
-      if (event->kind == Kind::Open) folders.push_back(false);
-      if (event->kind == Kind::Close && !folders.empty()) folders.pop_back();
+      if (event->kind == Kind::Open) {
+        folders.push_back(false);
+      } else if (!folders.empty()) {
+        folders.pop_back();
+      }
       continue;
     }
     if (event->kind == Kind::Close && event->name == "name" && event->parent == "Folder" &&
@@ -127,9 +131,9 @@ std::string WriteKmlWaypoints(std::span<const Waypoint> waypoints) {
   text += "  <Document>\r\n    <Folder>\r\n      <name>Waypoints</name>\r\n";
   for (const Waypoint& waypoint : waypoints) {
     text += "      <Placemark>\r\n";
-    text += Printf("        <name>%s</name>\r\n", EscapeXmlText(waypoint.Id()).c_str());
+    text += Printf("        <name>%s</name>\r\n", EscapeXml(waypoint.Id(), XmlQuotes::Escaped).c_str());
     text += Printf("        <description>%s</description>\r\n",
-                   EscapeXmlText(waypoint.Description()).c_str());
+                   EscapeXml(waypoint.Description(), XmlQuotes::Escaped).c_str());
     text += "        <Point>\r\n";
     text += Printf("        <coordinates>%.6f,%.6f,%.6f</coordinates>\r\n",
                    SemicirclesToDegrees(waypoint.longitude), SemicirclesToDegrees(waypoint.latitude),

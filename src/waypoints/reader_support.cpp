@@ -1,11 +1,9 @@
 #include "waypoints/reader_support.h"
 
-#include <charconv>
 #include <cmath>
 
 #include "geo/units.h"
 #include "base/text.h"
-#include "base/xml_scanner.h"
 #include "waypoints/waypoint_text.h"
 
 namespace logwell {
@@ -18,35 +16,6 @@ SplitCoordinate SplitScaled(std::int32_t semicircles, char positive, char negati
   const double magnitude = std::fabs(static_cast<double>(semicircles));
   split.units = static_cast<std::int64_t>(magnitude * unitsPerSemicircle + 0.5);
   return split;
-}
-
-// Decodes the entity at the start of text ("&amp;" ...); returns its length, 0 when none.
-std::size_t DecodeEntity(std::string_view text, std::string& out) {
-  static constexpr std::pair<std::string_view, char> kNamed[] = {
-      {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
-  for (const auto& [name, character] : kNamed) {
-    if (text.starts_with(name)) {
-      out.push_back(character);
-      return name.size();
-    }
-  }
-  if (!text.starts_with("&#")) return 0;
-  const std::size_t end = text.find(';');
-  if (end == std::string_view::npos || end > 10) return 0;
-  std::string_view digits = text.substr(2, end - 2);
-  int base = 10;
-  if (!digits.empty() && (digits.front() == 'x' || digits.front() == 'X')) {
-    base = 16;
-    digits.remove_prefix(1);
-  }
-  std::uint32_t code = 0;
-  const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), code, base);
-  if (digits.empty() || result.ec != std::errc{} || result.ptr != digits.data() + digits.size() ||
-      code == 0 || code > 0x10FFFF) {
-    return 0;
-  }
-  AppendUtf8(out, code);
-  return end + 1;
 }
 
 }  // namespace
@@ -93,38 +62,6 @@ SplitCoordinate SplitCentiSeconds(std::int32_t semicircles, char positive, char 
 
 SplitCoordinate SplitMilliMinutes(std::int32_t semicircles, char positive, char negative) {
   return SplitScaled(semicircles, positive, negative, kMilliMinutesPerSemicircle);
-}
-
-std::string DecodeXmlText(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size();) {
-    if (text[i] == '&') {
-      const std::size_t used = DecodeEntity(text.substr(i), out);
-      if (used > 0) {
-        i += used;
-        continue;
-      }
-    }
-    out.push_back(text[i++]);
-  }
-  NormaliseXmlWhiteSpace(out);
-  return out;
-}
-
-std::string EscapeXmlText(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out.push_back(c);
-    }
-  }
-  return out;
 }
 
 }  // namespace logwell

@@ -1,6 +1,6 @@
 #pragma once
 // Pieces the waypoint readers share: the identifier fix through the "Modify waypoint ID"
-// question, the "Bad line %d" message, coordinate helpers and XML text decoding.
+// question, the "Bad line %d" message, coordinate helpers and the XML readers' structure rules.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/xml_walker.h"
 #include "geo/units.h"
 #include "waypoints/waypoint_formats.h"
 #include "waypoints/waypoint_text.h"
@@ -43,10 +44,9 @@ struct SplitCoordinate {
 SplitCoordinate SplitCentiSeconds(std::int32_t semicircles, char positive, char negative);
 SplitCoordinate SplitMilliMinutes(std::int32_t semicircles, char positive, char negative);
 
-// XML text: the five predefined entities and numeric character references decoded, white
-// space normalised. And the reverse for writing.
-std::string DecodeXmlText(std::string_view text);
-std::string EscapeXmlText(std::string_view text);
+// How the XML waypoint readers walk a file: element text may hold markup (mixed content), and
+// messages name end tags with their "/".
+inline constexpr XmlStructureRules kWaypointXmlRules{.mixedContent = true, .endTagsWithSlash = true};
 
 // Grows a vector the way the readers' arrays grow: a first capacity, then doubling.
 template <typename T>

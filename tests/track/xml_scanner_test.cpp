@@ -82,7 +82,8 @@ TEST(XmlTagScanner, StopsAtTheEndAndAtUnterminatedTags) {
       {"<a><![CDATA[never closed]>", {{kTag, "a", "", ""}, {kCut, "", "", ""}}},
       {"<a><![CDATA[x]]>", {{kTag, "a", "", ""}, {kEnd, "", "", "x"}}},
       {"<>< />", {{kTag, "", "", ""}, {kEmpty, "", "", ""}, {kEnd, "", "", ""}}},
-      {"<a x='>'>", {{kTag, "a", "x='", ""}, {kEnd, "", "", "'>"}}},
+      {"<a x=\"never closed>", {{kCut, "", "", ""}}},
+      {"<?pi never closed>", {{kCut, "", "", ""}}},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ScanAll(c.text), c.steps) << c.text;
@@ -90,6 +91,30 @@ TEST(XmlTagScanner, StopsAtTheEndAndAtUnterminatedTags) {
   XmlTagScanner scanner("<a");
   EXPECT_EQ(scanner.Next().result, kCut);
   EXPECT_EQ(scanner.Next().result, kEnd);
+}
+
+// A ">" ends a start tag only outside its quoted attribute values, and a processing instruction
+// only at "?>"; end tags and "<!" declarations end at the first ">".
+TEST(XmlTagScanner, ReadsGreaterThanSignsInsideQuotesAsText) {
+  struct Case {
+    const char* text;
+    std::vector<Step> steps;
+  };
+  const Case cases[] = {
+      {"<Placemark id=\"a>b\">", {{kTag, "Placemark", "id=\"a>b\"", ""}, {kEnd, "", "", ""}}},
+      {"<a x = '>' y=\"'>'\"/>t", {{kEmpty, "a", "x = '>' y=\"'>'\"", ""}, {kEnd, "", "", "t"}}},
+      {"<a x=\"/\">", {{kTag, "a", "x=\"/\"", ""}, {kEnd, "", "", ""}}},
+      {"<a title\"x>y\">", {{kTag, "a", "title\"x", ""}, {kEnd, "", "", "y\">"}}},  // no "=": no value
+      {"<a x=y>z\">", {{kTag, "a", "x=y", ""}, {kEnd, "", "", "z\">"}}},  // unquoted: no value
+      {"<?pi a>b?><r/>", {{kTag, "?pi", "a>b?", ""}, {kEmpty, "r", "", ""}, {kEnd, "", "", ""}}},
+      {"<?xml?>", {{kTag, "?xml?", "", ""}, {kEnd, "", "", ""}}},
+      {"</a x='>'>", {{kTag, "/a", "x='", ""}, {kEnd, "", "", "'>"}}},
+      {"<!DOCTYPE a 'b>c'>", {{kTag, "!DOCTYPE", "a 'b", ""}, {kEnd, "", "", "c'>"}}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ScanAll(c.text), c.steps) << c.text;
+  }
+  EXPECT_EQ(FindXmlAttribute("id=\"a>b\"", "id"), "a>b");
 }
 
 TEST(XmlAttributes, FindsWholeNamesInEitherQuotes) {

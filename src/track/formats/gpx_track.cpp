@@ -8,6 +8,7 @@
 #include "base/version.h"
 #include "track/formats/format_text.h"
 #include "base/text.h"
+#include "base/xml_text.h"
 #include "base/xml_walker.h"
 
 namespace logwell {
@@ -136,7 +137,8 @@ class GpxTrackReader {
     if (!point_.hadAttributes || !point_.timeSeen) {
       return Refuse(FormatText("Missing tag(s) for position %d", number));
     }
-    const std::string_view timeText = formats::TrimSpaces(TrimLineBreaks(point_.time));
+    const std::string decodedTime = DecodeXmlEntities(point_.time);
+    const std::string_view timeText = formats::TrimSpaces(TrimLineBreaks(decodedTime));
     if (timeText.empty() || formats::TrimSpaces(point_.attributes).empty()) {
       return Refuse(FormatText("Missing data for position %d", number));
     }
@@ -145,7 +147,7 @@ class GpxTrackReader {
     if (!time) return Refuse(FormatText("Bad time data for position %d", number));
     point.time = time->time;
     if (point_.elevationSeen) {
-      const auto metres = formats::ParseDecimal(TrimLineBreaks(point_.elevation));
+      const auto metres = formats::ParseDecimal(TrimLineBreaks(DecodeXmlEntities(point_.elevation)));
       if (!metres || std::fabs(*metres) > 1.0e6) {
         return Refuse(FormatText("Bad height data for position %d", number));
       }
@@ -210,7 +212,7 @@ class GpxTrackReader {
                                           double limit) {
     const auto value = FindXmlAttribute(attributes, name);
     if (!value) return std::nullopt;
-    const auto degrees = formats::ParseDecimal(*value);
+    const auto degrees = formats::ParseDecimal(DecodeXmlEntities(*value));
     if (!degrees || *degrees < -limit || *degrees > limit) return std::nullopt;
     return degrees;
   }

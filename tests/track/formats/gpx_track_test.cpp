@@ -69,6 +69,22 @@ TEST(GpxTrack, RoundTripsAFlight) {
   EXPECT_TRUE(ui.Events().empty());
 }
 
+// Valid XML is read as written: a ">" inside a quoted attribute value or a processing
+// instruction ends no tag, and references in values are decoded.
+TEST(GpxTrack, ReadsQuotedMarkupAndReferences) {
+  const std::string text =
+      "<?xml version=\"1.0\"?>\n<?style href=\"a>b\"?>\n<gpx creator=\"a > b\"><trk><trkseg>" +
+      Point("lat=\"&#52;6.5\" note='x>y' lon=\"7\"",
+            "<ele>1&#48;0</ele><time>2020-05-01T10:00:00&#x5A;</time>") +
+      "</trkseg></trk></gpx>\n";
+  ScriptedUi ui;
+  const auto read = ReadGpxTrack(text, ui);
+  ASSERT_TRUE(read) << ui.Boxes().front().text;
+  ASSERT_EQ(read->points.size(), 1u);
+  EXPECT_NEAR(formats::SemicirclesToDegrees(read->points[0].latitude), 46.5, 1e-7);
+  EXPECT_EQ(read->points[0].gpsAltitude, 1000);
+}
+
 TEST(GpxTrack, OffersEachSegmentAndTakesTheChosenOne) {
   const std::string seg1 = "<trkseg>" +
                            Point("lat=\"1\" lon=\"2\"", "<ele>10.29</ele><time>2020-05-01T10:00:00Z</time>") +
