@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "access/access_block.h"
+#include "base/text.h"
 #include "base/ui.h"
 
 namespace logwell {
@@ -37,17 +38,9 @@ bool HasRealDevice(udev_device* tty) {
   return driver == nullptr || std::string_view(driver) != "serial8250";
 }
 
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
-  return text;
-}
-
 std::optional<int> ComNumber(std::string_view name) {
   if (name.starts_with("\\\\.\\")) name.remove_prefix(4);
-  if (name.size() < 4 || std::toupper(static_cast<unsigned char>(name[0])) != 'C' ||
-      std::toupper(static_cast<unsigned char>(name[1])) != 'O' ||
-      std::toupper(static_cast<unsigned char>(name[2])) != 'M') {
+  if (name.size() < 4 || !EqualsIgnoringCase(name.substr(0, 3), "COM")) {
     return std::nullopt;
   }
   name.remove_prefix(3);
@@ -149,7 +142,7 @@ PortDialogState OpenPortDialog(Ui& ui, const std::optional<std::vector<std::stri
 
 std::optional<std::string> AcceptPortDialog(Ui& ui, const PortDialogState& state,
                                             std::string_view userText, int selectedIndex) {
-  const std::string_view typed = Trim(userText);
+  const std::string_view typed = Trim(userText, kWhiteSpace);
   if (!typed.empty()) {
     if (typed.front() == '/') {  // a device path typed in full
       if (typed.size() > kPortNameLength) {

@@ -17,14 +17,13 @@ bool EndsWith(std::string_view text, std::string_view end) { return text.ends_wi
 }  // namespace
 
 bool LooksLikeOpenAir(std::string_view text) {
-  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+  text = StripUtf8Bom(text);
   std::size_t start = 0;
   while (start < text.size()) {
     std::size_t end = text.find_first_of("\r\n", start);
     if (end == std::string_view::npos) end = text.size();
-    std::string_view line = text.substr(start, end - start);
+    const std::string_view line = TrimLeading(text.substr(start, end - start), kSpacesAndTabs);
     start = end + 1;
-    while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
     if (line.empty() || line.front() == '*') continue;
     for (const std::string_view keyword : {"AC ", "AN ", "AH ", "AL ", "V ", "DP ", "DC ", "DB "}) {
       if (line.starts_with(keyword)) return true;

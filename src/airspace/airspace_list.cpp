@@ -8,6 +8,8 @@
 #include "airspace/airspace_points.h"
 #include "airspace/airspace_webmap_writer.h"
 #include "airspace/openair_writer.h"
+#include "base/atomic_file.h"
+#include "base/text.h"
 #include "base/ui.h"
 #include "model/garmin_time.h"
 
@@ -24,12 +26,6 @@ const AirspaceRecord* FirstSelected(const AirspaceList& list) {
 }
 
 bool AnySelected(const AirspaceList& list) { return FirstSelected(list) != nullptr; }
-
-std::string_view Trimmed(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
 
 // A whole number of at most 9 digits, or nothing.
 std::optional<long> WholeNumber(std::string_view text) {
@@ -120,7 +116,7 @@ std::optional<AirspaceEditForm> EditFormFor(const AirspaceList& list, Ui& ui) {
 }
 
 std::optional<int> CheckEditForm(const AirspaceEditForm& form, Ui& ui) {
-  const std::string_view distance = Trimmed(form.warningDistance);
+  const std::string_view distance = Trim(form.warningDistance, kSpacesAndTabs);
   if (distance.empty()) {
     ui.ShowErrorBox("Missing warning distance input", kEditCaption);
     return std::nullopt;
@@ -130,7 +126,7 @@ std::optional<int> CheckEditForm(const AirspaceEditForm& form, Ui& ui) {
     ui.ShowErrorBox("Bad warning distance format", kEditCaption);
     return std::nullopt;
   }
-  if (Trimmed(form.text).empty()) {
+  if (IsBlank(form.text, kSpacesAndTabs)) {
     ui.ShowErrorBox("Missing text", kEditCaption);
     return std::nullopt;
   }
@@ -237,7 +233,7 @@ bool CheckAirspaceUpload(const AirspaceList& list, std::size_t nameLimit, Ui& ui
 
 std::optional<std::uint32_t> ReadSegmentAccuracy(std::string_view text, Ui& ui) {
   constexpr std::string_view kCaption = "Set segment error";
-  text = Trimmed(text);
+  text = Trim(text, kSpacesAndTabs);
   if (text.empty()) {
     ui.ShowErrorBox("Missing input", kCaption);
     return std::nullopt;

@@ -1,7 +1,6 @@
 #include "airspace/airspace_record.h"
 
 #include <array>
-#include <cctype>
 
 #include "airspace/text_cursor.h"
 
@@ -12,17 +11,6 @@ constexpr std::array<std::string_view, kAirspaceClassCount> kClassNames = {
     "A", "B", "C", "D", "E", "P", "Q", "R", "W", "CTR", "CTZ", "GP", "?"};
 
 constexpr double kMetresPerFoot = 0.3048;
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::toupper(static_cast<unsigned char>(a[i])) !=
-        std::toupper(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
 
 bool EndsWord(char c) { return c == '\0' || TextCursor::IsSpace(c); }
 

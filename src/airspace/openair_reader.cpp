@@ -4,6 +4,7 @@
 #include <new>
 
 #include "airspace/text_cursor.h"
+#include "base/text.h"
 #include "base/ui.h"
 
 namespace logwell {
@@ -103,7 +104,7 @@ class OpenAirParser {
 
   OpenAirParse Run(std::string_view text) {
     // A byte-order mark is no part of the first line.
-    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    text = StripUtf8Bom(text);
     int line = 1;
     std::size_t start = 0;
     while (start < text.size() && !error_) {
@@ -138,8 +139,7 @@ class OpenAirParser {
     while (!cursor.AtEnd() && !TextCursor::IsSpace(cursor.Peek())) cursor.Advance();
     const std::string_view keyword = lineText.substr(keywordStart, cursor.Position() - keywordStart);
     cursor.SkipSpaces();
-    std::string_view argument = cursor.Rest();
-    while (!argument.empty() && TextCursor::IsSpace(argument.back())) argument.remove_suffix(1);
+    const std::string_view argument = TrimTrailing(cursor.Rest(), kSpacesAndTabs);
     line_ = line;
 
     if (opener_.empty() && (keyword == "AN" || keyword == "AC")) opener_ = keyword;

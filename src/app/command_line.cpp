@@ -7,15 +7,13 @@
 #include <initializer_list>
 #include <system_error>
 
+#include "base/text.h"
+
 namespace logwell {
 namespace {
 
 // ---------------------------------------------------------------------------------------------
 // Small value readers
-
-std::string Cut(std::string_view text, std::size_t limit) {
-  return std::string(text.substr(0, std::min(text.size(), limit)));
-}
 
 // A whole number: an optional minus sign (when allowed), then digits only. Values beyond
 // +-10^15 are held at that bound, so that clamping callers still see "very large".
@@ -92,7 +90,7 @@ struct OptionEntry {
 OptionError FileAction(CommandLineOptions& o, std::string_view value, CommandAction action,
                        std::string_view missingMessage) {
   if (value.empty()) return std::string(missingMessage);
-  o.fileName = Cut(value, kMaxFileNameLength);
+  o.fileName = CutBytes(value, kMaxFileNameLength);
   o.action = action;
   return std::nullopt;
 }
@@ -131,10 +129,7 @@ OptionError ApplyWin(CommandLineOptions& o, std::string_view value, OptionContex
 }
 
 OptionError ApplyCompLog(CommandLineOptions& o, std::string_view value, OptionContext&) {
-  std::string upper(value);
-  std::ranges::transform(upper, upper.begin(), [](char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-  });
+  const std::string upper = UpperCase(std::string(value));
   if (upper == "KML") {
     o.compLogType = 0;
   } else if (upper == "IGC") {
@@ -185,7 +180,7 @@ OptionError ApplyFilterEnd(CommandLineOptions& o, std::string_view value, Option
 
 OptionError ApplyNotify(CommandLineOptions& o, std::string_view value, OptionContext&) {
   if (value.empty()) return "Missing window class name";
-  o.notifyClass = Cut(value, kMaxNotifyClassLength);
+  o.notifyClass = CutBytes(value, kMaxNotifyClassLength);
   o.notifyWindow = NotifyChannel::Open(o.notifyClass);
   o.notifyTicks = MillisecondTicks();
   return std::nullopt;
@@ -261,12 +256,12 @@ constexpr OptionEntry kOptions[] = {
      [](O& o, V v, C&) { return FileAction(o, v, A::IgcLog, "Missing log file directory name"); }},
     {"PILOT",
      [](O& o, V v, C&) -> OptionError {
-       if (!v.empty()) o.pilotName = Cut(v, kMaxPilotNameLength);
+       if (!v.empty()) o.pilotName = CutBytes(v, kMaxPilotNameLength);
        return std::nullopt;
      }},
     {"ID",
      [](O& o, V v, C&) -> OptionError {
-       if (!v.empty()) o.gliderId = Cut(v, kMaxGliderIdLength);
+       if (!v.empty()) o.gliderId = CutBytes(v, kMaxGliderIdLength);
        return std::nullopt;
      }},
     {"RD_WPT",
@@ -294,7 +289,7 @@ constexpr OptionEntry kOptions[] = {
     {"COMP_DIR",
      [](O& o, V v, C&) -> OptionError {
        if (v.empty()) return "Missing competition directory name";
-       o.compDir = Cut(v, kMaxFileNameLength);
+       o.compDir = CutBytes(v, kMaxFileNameLength);
        return std::nullopt;
      }},
     {"COMP_FS", ApplyCompFs},
@@ -313,7 +308,7 @@ constexpr OptionEntry kOptions[] = {
     {"USERNAME",
      [](O& o, V v, C&) -> OptionError {
        if (v.empty()) return "Missing username";
-       o.pilotName = Cut(v, kMaxPilotNameLength);
+       o.pilotName = CutBytes(v, kMaxPilotNameLength);
        o.action = A::Username;
        return std::nullopt;
      }},
@@ -332,7 +327,7 @@ constexpr OptionEntry kOptions[] = {
     {"WPTDEST",
      [](O& o, V v, C&) -> OptionError {
        if (v.empty()) return "Missing wpt. destination file name";
-       o.secondFileName = Cut(v, kMaxFileNameLength);
+       o.secondFileName = CutBytes(v, kMaxFileNameLength);
        return std::nullopt;
      }},
 };
@@ -463,7 +458,7 @@ ParseOutcome CheckAtEnd(const CommandLineOptions& options, Ui& ui,
 ParseResult OpenFileResult(std::string_view fileName) {
   ParseResult result;
   result.options = std::make_unique<CommandLineOptions>();
-  result.options->fileName = Cut(fileName, kMaxFileNameLength);
+  result.options->fileName = CutBytes(fileName, kMaxFileNameLength);
   result.options->action = CommandAction::LogFile;
   result.options->gpsCode = kGpsGarmin;
   return result;

@@ -1,15 +1,14 @@
 #include "app/gps_table.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "base/text.h"
 
 namespace logwell {
 
 std::optional<int> FindGpsCode(std::string_view name) {
   const auto sameIgnoringCase = [name](const GpsTypeEntry& entry) {
-    return std::ranges::equal(entry.name, name, [](char a, char b) {
-      return a == std::toupper(static_cast<unsigned char>(b));
-    });
+    return EqualsIgnoringCase(entry.name, name);
   };
   const auto* found = std::ranges::find_if(kGpsTypes, sameIgnoringCase);
   if (found == kGpsTypes.end()) return std::nullopt;

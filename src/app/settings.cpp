@@ -11,6 +11,8 @@
 #include <limits>
 #include <system_error>
 
+#include "base/atomic_file.h"
+#include "base/text.h"
 #include "base/ui.h"
 
 namespace logwell {
@@ -64,14 +66,6 @@ constexpr std::size_t Index(Setting setting) { return static_cast<std::size_t>(s
 
 // The INI reader keeps lines to 200 bytes; longer values go on continuation lines.
 constexpr std::size_t kMaxChunk = 150;
-
-// Cuts `text` to `maxBytes` without splitting a UTF-8 character.
-std::string CutUtf8(std::string_view text, std::size_t maxBytes) {
-  if (text.size() <= maxBytes) return std::string(text);
-  std::size_t end = maxBytes;
-  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0U) == 0x80U) --end;
-  return std::string(text.substr(0, end));
-}
 
 void NumberDefault(Setting setting, std::int64_t& number) {
   switch (setting) {

@@ -1,13 +1,18 @@
 #include "base/text.h"
 
 #include <array>
-#include <cctype>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <limits>
 
 namespace logwell {
+namespace {
+
+char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+}  // namespace
 
 std::string FormatText(const char* format, ...) {
   std::array<char, 256> buffer{};
@@ -67,14 +72,43 @@ std::string AsUtf8(std::string_view text) {
   return utf8;
 }
 
+std::string_view TrimLeading(std::string_view text, std::string_view blanks) {
+  const std::size_t first = text.find_first_not_of(blanks);
+  return first == std::string_view::npos ? std::string_view() : text.substr(first);
+}
+
+std::string_view TrimTrailing(std::string_view text, std::string_view blanks) {
+  const std::size_t last = text.find_last_not_of(blanks);
+  return last == std::string_view::npos ? std::string_view() : text.substr(0, last + 1);
+}
+
+std::string_view Trim(std::string_view text, std::string_view blanks) {
+  return TrimTrailing(TrimLeading(text, blanks), blanks);
+}
+
+bool IsBlank(std::string_view text, std::string_view blanks) {
+  return text.find_first_not_of(blanks) == std::string_view::npos;
+}
+
+std::string_view StripUtf8Bom(std::string_view text) {
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+  return text;
+}
+
+std::string_view CutBytes(std::string_view text, std::size_t limit) {
+  return text.substr(0, limit);
+}
+
+std::string_view CutUtf8(std::string_view text, std::size_t limit) {
+  if (text.size() <= limit) return text;
+  std::size_t cut = limit;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  return text.substr(0, cut);
+}
+
 std::string CutText(std::string_view text, std::size_t limit) {
   text = text.substr(0, text.find('\0'));
-  if (text.size() <= limit) return std::string(text);
-  std::size_t cut = limit;
-  if (IsUtf8(text)) {
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-  }
-  return std::string(text.substr(0, cut));
+  return std::string(IsUtf8(text) ? CutUtf8(text, limit) : CutBytes(text, limit));
 }
 
 std::int32_t RoundHalfAway(double value) {
@@ -88,8 +122,25 @@ std::int32_t RoundHalfAway(double value) {
 }
 
 std::string LowerCase(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (char& c : text) c = LowerAscii(c);
   return text;
+}
+
+std::string UpperCase(std::string text) {
+  for (char& c : text) c = UpperAscii(c);
+  return text;
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
+  }
+  return true;
+}
+
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
 }
 
 std::string LowerExtension(const std::filesystem::path& path) {

@@ -131,7 +131,7 @@ struct FirstTime {
 std::optional<FirstTime> ParseFirstTime(std::string_view text) {
   const std::optional<formats::IsoTime> parsed = formats::ParseIsoDateTime(text);
   if (!parsed) return std::nullopt;
-  const std::string_view trimmed = formats::TrimSpaces(text);
+  const std::string_view trimmed = Trim(text, kSpacesAndTabs);
   std::size_t zone = 19;
   if (zone < trimmed.size() && trimmed[zone] == '.') {
     ++zone;

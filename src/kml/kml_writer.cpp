@@ -289,7 +289,7 @@ std::string InstrumentAttribute(std::string_view text) {
     if (d == ' ' && (folded.empty() || folded.back() == ' ')) continue;
     folded.push_back(d);
   }
-  while (!folded.empty() && folded.back() == ' ') folded.pop_back();
+  folded.resize(TrimTrailing(folded, kSpaces).size());
   std::string escaped;
   for (std::size_t i = 0; i < folded.size();) {
     std::size_t length = Utf8SequenceLength(folded, i);
@@ -303,7 +303,7 @@ std::string InstrumentAttribute(std::string_view text) {
     escaped += piece;
     i += length;
   }
-  while (!escaped.empty() && escaped.back() == ' ') escaped.pop_back();
+  escaped.resize(TrimTrailing(escaped, kSpaces).size());
   return escaped;
 }
 

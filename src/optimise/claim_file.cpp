@@ -16,11 +16,8 @@ namespace {
 constexpr std::uint32_t kDaysFrom1601To1989End = 142078;  // 1601-01-01 to 1989-12-31
 constexpr std::size_t kMaxClaimPathLength = 256;
 
-bool Blank(std::string_view text) { return text.find_first_not_of(" \t") == std::string_view::npos; }
-
 std::optional<int> ParseInt(std::string_view text) {
-  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  text = Trim(text, kSpaces);
   int value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
@@ -77,9 +74,9 @@ std::optional<OlcClaimEntries> CheckClaimForm(const OlcClaimForm& form, Ui& ui) 
     ui.ShowErrorBox(message, kClaimCaption);
     return std::nullopt;
   };
-  if (Blank(form.firstName)) return fail("Missing first name");
-  if (Blank(form.lastName)) return fail("Missing last name");
-  if (Blank(form.birthDate)) return fail("Missing birth date");
+  if (IsBlank(form.firstName, kSpacesAndTabs)) return fail("Missing first name");
+  if (IsBlank(form.lastName, kSpacesAndTabs)) return fail("Missing last name");
+  if (IsBlank(form.birthDate, kSpacesAndTabs)) return fail("Missing birth date");
   const auto birthDate = NormaliseBirthDate(form.birthDate);
   if (!birthDate) return fail("Bad birth date format");
   const auto& classes = OlcClasses();
@@ -88,9 +85,9 @@ std::optional<OlcClaimEntries> CheckClaimForm(const OlcClaimForm& form, Ui& ui) 
       form.regionIndex < 0 || static_cast<std::size_t>(form.regionIndex) >= regions.size()) {
     return fail("Combo box read error");
   }
-  if (Blank(form.gliderType)) return fail("Missing glider type");
-  if (Blank(form.startPlace)) return fail("Missing start place");
-  if (Blank(form.flightNumber)) return fail("Missing flight number");
+  if (IsBlank(form.gliderType, kSpacesAndTabs)) return fail("Missing glider type");
+  if (IsBlank(form.startPlace, kSpacesAndTabs)) return fail("Missing start place");
+  if (IsBlank(form.flightNumber, kSpacesAndTabs)) return fail("Missing flight number");
   const auto flight = ParseInt(form.flightNumber);
   if (!flight) return fail("Bad flight number input");
   if (*flight < 1 || *flight > 35) return fail("Flight number out of range");

@@ -92,8 +92,7 @@ void ShowDroppedCount(Ui& ui, std::size_t removed) {
 }
 
 std::optional<std::int64_t> ParseWholeNumber(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  text = Trim(text, kSpacesAndTabs);
   std::int64_t value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
@@ -311,8 +310,7 @@ std::string VarioDialogText(const FilterSettings& settings) {
 }
 
 bool ApplyVarioDialogInput(std::string_view text, FilterSettings& settings, Ui& ui) {
-  const bool blank = text.find_first_not_of(" \t") == std::string_view::npos;
-  if (blank) {
+  if (IsBlank(text, kSpacesAndTabs)) {
     settings.varioLimit = 0;
     return true;
   }

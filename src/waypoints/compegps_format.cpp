@@ -75,7 +75,7 @@ int ReadCompeGpsWaypoints(std::string_view text, WaypointReadContext& context,
       continue;
     }
     if (kind == "w" && previousWasWaypoint && tokens.size() >= 2 &&
-        (StartsWithNoCase(tokens[1], "airport") || StartsWithNoCase(tokens[1], "airfield"))) {
+        (StartsWithIgnoringCase(tokens[1], "airport") || StartsWithIgnoringCase(tokens[1], "airfield"))) {
       read.back().type = 1;
     }
     previousWasWaypoint = false;

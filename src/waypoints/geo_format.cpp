@@ -101,12 +101,12 @@ LineResult ParseGeoLine(std::string_view line, IdentifierFixer& fixer, Waypoint&
   waypoint.latitude = DegreesToSemicircles(*latitude);
   waypoint.longitude = DegreesToSemicircles(*longitude);
 
-  const std::string_view rest = TrimLeadingSpaces(cursor.Rest());
+  const std::string_view rest = TrimLeading(cursor.Rest(), kSpaces);
   const std::size_t altitudeEnd = std::min(rest.find(' '), rest.size());
   const auto altitude = ParseWholeDecimal(rest.substr(0, altitudeEnd));
   if (!altitude) return LineResult::Bad;
   waypoint.altitude = NonNegativeAltitude(*altitude);
-  SetDescriptionAndAirfieldMark(waypoint, TrimLeadingSpaces(rest.substr(altitudeEnd)));
+  SetDescriptionAndAirfieldMark(waypoint, TrimLeading(rest.substr(altitudeEnd), kSpaces));
   return LineResult::Waypoint;
 }
 

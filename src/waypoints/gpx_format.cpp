@@ -41,7 +41,7 @@ Built Fail(Ui& ui, const char* format, int number) {
 Built BuildWaypoint(const GpxWaypointElements& elements, int number, IdentifierFixer& fixer,
                     WaypointReadContext& context, Waypoint& waypoint) {
   Ui& ui = context.ui;
-  if (TrimLeadingSpaces(elements.attributes).empty()) {
+  if (IsBlank(elements.attributes, kSpaces)) {
     return Fail(ui, "Missing position data for waypoint %d", number);
   }
   const std::string name = DecodeXmlText(elements.name.value_or(""));
@@ -59,7 +59,7 @@ Built BuildWaypoint(const GpxWaypointElements& elements, int number, IdentifierF
   waypoint.SetId(id);
   const auto description = elements.desc ? elements.desc : elements.cmt;
   waypoint.SetDescription(SanitiseDescription(DecodeXmlText(description.value_or(""))));
-  if (elements.type && EqualsNoCase(DecodeXmlText(*elements.type), "AIRPORT")) waypoint.type = 1;
+  if (elements.type && EqualsIgnoringCase(DecodeXmlText(*elements.type), "AIRPORT")) waypoint.type = 1;
 
   waypoint.time = context.now;
   if (elements.time) {

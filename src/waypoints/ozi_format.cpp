@@ -16,7 +16,7 @@ constexpr double kMetresPerFoot = 0.3048;
 constexpr double kFeetPerMetre = 3.28084;
 
 std::optional<GarminTime> OziDateToTime(std::string_view field, GarminTime now) {
-  field = TrimTrailingSpaces(field);
+  field = TrimTrailing(field, kSpaces);
   double day = 0.0;
   if (!field.empty()) {
     const auto parsed = ParseWholeDecimal(field);
@@ -31,7 +31,7 @@ std::optional<GarminTime> OziDateToTime(std::string_view field, GarminTime now) 
 }
 
 std::int32_t OziAltitude(std::string_view field) {
-  const auto feet = ScanDecimal(TrimLeadingSpaces(field));
+  const auto feet = ScanDecimal(TrimLeading(field, kSpaces));
   if (!feet || feet->value == -777.0) return 0;
   const std::int32_t metres = RoundHalfAway(feet->value * kMetresPerFoot);
   return metres < 0 ? 0 : metres;
@@ -40,7 +40,7 @@ std::int32_t OziAltitude(std::string_view field) {
 LineResult ParseOziLine(std::string_view line, IdentifierFixer& fixer, GarminTime now,
                         Waypoint& waypoint) {
   std::vector<std::string_view> fields = SplitFields(line, ',', 64);
-  for (auto& field : fields) field = TrimLeadingSpaces(field);
+  for (auto& field : fields) field = TrimLeading(field, kSpaces);
   if (fields.size() < 10) return LineResult::Bad;
 
   std::string id;

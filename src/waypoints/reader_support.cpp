@@ -71,7 +71,7 @@ SplitCoordinate SplitMilliMinutes(std::int32_t semicircles, char positive, char 
 namespace logwell {
 
 void SetDescriptionAndAirfieldMark(Waypoint& waypoint, std::string_view rest) {
-  rest = TrimTrailingSpaces(rest);
+  rest = TrimTrailing(rest, kSpaces);
   if (rest.size() >= 3 && rest[rest.size() - 3] == '[' && (rest[rest.size() - 2] == 'A' ||
                                                            rest[rest.size() - 2] == 'a') &&
       rest.back() == ']') {

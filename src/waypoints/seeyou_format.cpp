@@ -37,7 +37,7 @@ bool IsQuoted(std::string_view field) {
 // DDMM.mmm with its hemisphere letter; the number before the point must stay below limit.
 std::optional<double> ParseCupCoordinate(std::string_view field, char positive, char negative,
                                          int limit) {
-  field = TrimLeadingSpaces(field);
+  field = TrimLeading(field, kSpaces);
   std::size_t i = 0;
   long whole = 0;
   while (i < field.size() && field[i] >= '0' && field[i] <= '9' && i < 9) {
@@ -52,7 +52,7 @@ std::optional<double> ParseCupCoordinate(std::string_view field, char positive, 
   if (i >= field.size()) return std::nullopt;
   const char hemisphere = static_cast<char>(field[i] & ~0x20);
   if (hemisphere != positive && hemisphere != negative) return std::nullopt;
-  if (!TrimLeadingSpaces(field.substr(i + 1)).empty()) return std::nullopt;
+  if (!IsBlank(field.substr(i + 1), kSpaces)) return std::nullopt;
   const double minutes = static_cast<double>(whole % 100) + fraction.value_or(0.0);
   const double degrees = static_cast<double>(whole / 100) + minutes / 60.0;
   return hemisphere == negative ? -degrees : degrees;
@@ -61,7 +61,7 @@ std::optional<double> ParseCupCoordinate(std::string_view field, char positive, 
 // Elevation "1234m", "1234.5M", "1234ft"; a lone final 't' gives 0. An empty field (elevation
 // unknown, common in real files) gives 0 as well.
 std::optional<std::int32_t> ParseCupElevation(std::string_view field) {
-  field = TrimTrailingSpaces(TrimLeadingSpaces(field));
+  field = Trim(field, kSpaces);
   if (field.empty()) return 0;
   if (field.size() < 2) return std::nullopt;
   const char last = static_cast<char>(field.back() | 0x20);
@@ -106,7 +106,7 @@ CupLineResult ParseCupLine(std::string_view line, bool anyAccepted, Waypoint& wa
   waypoint.longitude = DegreesToSemicircles(*longitude);
   waypoint.altitude = *elevation;
 
-  const std::string_view style = TrimTrailingSpaces(TrimLeadingSpaces(fields[6]));
+  const std::string_view style = Trim(fields[6], kSpaces);
   if (!style.empty()) {
     const auto value = ParseWholeInteger(style);
     if (!value) return CupLineResult::Bad;

@@ -10,7 +10,7 @@ namespace {
 
 // The next space-delimited token of rest, which moves past it.
 std::string_view NextToken(std::string_view& rest) {
-  rest = TrimLeadingSpaces(rest);
+  rest = TrimLeading(rest, kSpaces);
   const std::size_t end = std::min(rest.find(' '), rest.size());
   const std::string_view token = rest.substr(0, end);
   rest.remove_prefix(end);
@@ -25,7 +25,7 @@ LineResult ParseUtmLine(std::string_view line, IdentifierFixer& fixer, Waypoint&
   if (outcome == IdentifierFixer::Outcome::Bad) return LineResult::Bad;
   waypoint.SetId(id);
 
-  rest = TrimLeadingSpaces(rest);
+  rest = TrimLeading(rest, kSpaces);
   const auto zone = ScanUtmZone(rest);
   if (!zone) return LineResult::Bad;
   rest.remove_prefix(zone->length);
@@ -40,7 +40,7 @@ LineResult ParseUtmLine(std::string_view line, IdentifierFixer& fixer, Waypoint&
   waypoint.latitude = position->latitude;
   waypoint.longitude = position->longitude;
   waypoint.altitude = *altitude < 0 ? 0 : *altitude;
-  SetDescriptionAndAirfieldMark(waypoint, TrimLeadingSpaces(rest));
+  SetDescriptionAndAirfieldMark(waypoint, TrimLeading(rest, kSpaces));
   return LineResult::Waypoint;
 }
 

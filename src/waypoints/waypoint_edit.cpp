@@ -9,11 +9,9 @@
 namespace logwell {
 namespace {
 
-bool Blank(std::string_view text) { return TrimLeadingSpaces(text).empty(); }
-
 // Whole digits only (after trimming), as the easting and northing fields want them.
 std::optional<double> DigitsValue(std::string_view text) {
-  text = TrimTrailingSpaces(TrimLeadingSpaces(text));
+  text = Trim(text, kSpaces);
   double value = 0;
   for (char c : text) {
     if (c < '0' || c > '9') return std::nullopt;
@@ -29,7 +27,7 @@ std::optional<double> ParseTypedCoordinate(std::string_view text, bool latitude)
   const char positive = latitude ? 'N' : 'E';
   const char negative = latitude ? 'S' : 'W';
   const double limit = latitude ? 90.0 : 180.0;
-  std::string_view rest = TrimTrailingSpaces(TrimLeadingSpaces(text));
+  std::string_view rest = Trim(text, kSpaces);
   int sign = 1;
   const auto takeHemisphere = [&](char c) {
     const char upper = static_cast<char>(c & ~0x20);
@@ -41,9 +39,9 @@ std::optional<double> ParseTypedCoordinate(std::string_view text, bool latitude)
     return false;
   };
   if (!rest.empty() && takeHemisphere(rest.front())) {
-    rest = TrimLeadingSpaces(rest.substr(1));
+    rest = TrimLeading(rest.substr(1), kSpaces);
   } else if (!rest.empty() && takeHemisphere(rest.back())) {
-    rest = TrimTrailingSpaces(rest.substr(0, rest.size() - 1));
+    rest = TrimTrailing(rest.substr(0, rest.size() - 1), kSpaces);
   }
   // Up to three numbers: degrees, minutes, seconds; only the last may have a fraction.
   double parts[3] = {};
@@ -55,7 +53,7 @@ std::optional<double> ParseTypedCoordinate(std::string_view text, bool latitude)
     parts[count++] = number->value;
     rest.remove_prefix(number->length);
     if (!rest.empty() && rest.front() != ' ') return std::nullopt;
-    rest = TrimLeadingSpaces(rest);
+    rest = TrimLeading(rest, kSpaces);
   }
   if (count == 0) return std::nullopt;
   if (count > 1 && (parts[0] < 0 || parts[1] < 0 || parts[1] >= 60 || parts[2] < 0 ||
@@ -93,31 +91,31 @@ WaypointEditForm FormFromWaypoint(const Waypoint& waypoint, bool utm) {
 
 std::variant<Waypoint, std::string> WaypointFromForm(const WaypointEditForm& form) {
   Waypoint waypoint;
-  if (Blank(form.id)) return std::string("Missing ID input");
+  if (IsBlank(form.id, kSpaces)) return std::string("Missing ID input");
   const auto id = SanitiseEditId(form.id);
   if (!id) return std::string("Bad ID");
   waypoint.SetId(*id);
   waypoint.SetDescription(SanitiseDescription(form.comment));
-  if (Blank(form.height)) return std::string("Missing height input");
+  if (IsBlank(form.height, kSpaces)) return std::string("Missing height input");
   const auto height = ParseWholeInteger(form.height);
   if (!height) return std::string("Bad height");
   waypoint.altitude = *height;
-  if (Blank(form.timestamp)) return std::string("Missing timestamp input");
+  if (IsBlank(form.timestamp, kSpaces)) return std::string("Missing timestamp input");
   const GarminTime time = ParseIsoTime(form.timestamp);
   if (time == kInvalidGarminTime1) return std::string("Bad timestamp input");
   waypoint.time = time;
   waypoint.type = form.type == 1 ? 1 : 0;
 
   if (form.utm) {
-    if (Blank(form.zone)) return std::string("Missing zone input");
-    const std::string_view zoneText = TrimTrailingSpaces(TrimLeadingSpaces(form.zone));
+    if (IsBlank(form.zone, kSpaces)) return std::string("Missing zone input");
+    const std::string_view zoneText = Trim(form.zone, kSpaces);
     const auto zone = ScanUtmZone(zoneText);
     if (!zone || zone->length != zoneText.size()) return std::string("Bad zone input");
-    if (Blank(form.easting)) return std::string("Missing easting input");
+    if (IsBlank(form.easting, kSpaces)) return std::string("Missing easting input");
     const auto easting = DigitsValue(form.easting);
     if (!easting) return std::string("Bad easting character");
     if (*easting > 1000000) return std::string("Easting value out of range");
-    if (Blank(form.northing)) return std::string("Missing northing input");
+    if (IsBlank(form.northing, kSpaces)) return std::string("Missing northing input");
     const auto northing = DigitsValue(form.northing);
     if (!northing) return std::string("Bad northing character");
     if (*northing > 20000000) return std::string("Northing value out of range");
@@ -127,10 +125,10 @@ std::variant<Waypoint, std::string> WaypointFromForm(const WaypointEditForm& for
     waypoint.longitude = position->longitude;
     return waypoint;
   }
-  if (Blank(form.latitude)) return std::string("Missing latitude input");
+  if (IsBlank(form.latitude, kSpaces)) return std::string("Missing latitude input");
   const auto latitude = ParseTypedCoordinate(form.latitude, true);
   if (!latitude) return std::string("Bad latitude input");
-  if (Blank(form.longitude)) return std::string("Missing longitude input");
+  if (IsBlank(form.longitude, kSpaces)) return std::string("Missing longitude input");
   const auto longitude = ParseTypedCoordinate(form.longitude, false);
   if (!longitude) return std::string("Bad longitude input");
   waypoint.latitude = DegreesToSemicircles(*latitude);

@@ -1,5 +1,6 @@
 #include "waypoints/waypoint_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -15,8 +16,6 @@ bool IsUpper(char c) { return c >= 'A' && c <= 'Z'; }
 bool IsLower(char c) { return c >= 'a' && c <= 'z'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsIdCharacter(char c) { return IsUpper(c) || IsDigit(c) || c == '-'; }
-char ToUpper(char c) { return IsLower(c) ? static_cast<char>(c - 'a' + 'A') : c; }
-char ToLower(char c) { return IsUpper(c) ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // The identifier part of a text: after leading spaces, up to the first space.
 struct IdParts {
@@ -25,12 +24,12 @@ struct IdParts {
 };
 
 IdParts SplitId(std::string_view text) {
-  text = TrimLeadingSpaces(text);
+  text = TrimLeading(text, kSpaces);
   IdParts parts;
   const auto space = text.find(' ');
   parts.word = text.substr(0, space);
   if (space != std::string_view::npos) {
-    parts.textAfter = !TrimLeadingSpaces(text.substr(space)).empty();
+    parts.textAfter = !IsBlank(text.substr(space), kSpaces);
   }
   return parts;
 }
@@ -55,8 +54,7 @@ std::optional<std::string> SanitiseImportId(std::string_view text, bool fixing) 
     return std::string(parts.word);
   }
   std::string id;
-  for (char c : parts.word.substr(0, Waypoint::kMaxIdLength)) {
-    c = ToUpper(c);
+  for (const char c : UpperCase(std::string(parts.word.substr(0, Waypoint::kMaxIdLength)))) {
     id.push_back(IsIdCharacter(c) ? c : '-');
   }
   return id;
@@ -67,12 +65,8 @@ std::optional<std::string> SanitiseEditId(std::string_view text) {
   if (parts.word.empty() || parts.textAfter || parts.word.size() > Waypoint::kMaxIdLength) {
     return std::nullopt;
   }
-  std::string id;
-  for (char c : parts.word) {
-    c = ToUpper(c);
-    if (!IsIdCharacter(c)) return std::nullopt;
-    id.push_back(c);
-  }
+  std::string id = UpperCase(std::string(parts.word));
+  if (!std::ranges::all_of(id, IsIdCharacter)) return std::nullopt;
   return id;
 }
 
@@ -80,20 +74,20 @@ std::string PlainReaderId(std::string_view text) {
   std::string id;
   for (char c : text) {
     if (c == ' ' || c == '\0' || id.size() == Waypoint::kMaxIdLength) break;
-    id.push_back(ToUpper(c));
+    id.push_back(c);
   }
-  return id;
+  return UpperCase(std::move(id));
 }
 
 std::string SanitiseDescription(std::string_view text) {
-  text = TrimLeadingSpaces(text);
+  text = TrimLeading(text, kSpaces);
   std::string description;
   for (char c : text.substr(0, Waypoint::kMaxDescriptionLength)) {
     if (c == '\0') break;
     const bool kept = IsUpper(c) || IsLower(c) || IsDigit(c) || c == ' ';
     description.push_back(kept ? c : '-');
   }
-  while (!description.empty() && description.back() == ' ') description.pop_back();
+  description.resize(TrimTrailing(description, kSpaces).size());
   return description;
 }
 
@@ -107,7 +101,7 @@ std::vector<TextLine> SplitLines(std::string_view text) {
     const std::string_view line = text.substr(position, end == std::string_view::npos
                                                             ? std::string_view::npos
                                                             : end - position);
-    lines.push_back({++number, TrimLeadingSpaces(line)});
+    lines.push_back({++number, TrimLeading(line, kSpaces)});
     if (end == std::string_view::npos) break;
     position = text.find_first_not_of("\r\n", end);
     if (position == std::string_view::npos) break;
@@ -130,7 +124,7 @@ std::vector<std::string_view> SplitFields(std::string_view text, char separator,
 
 std::vector<std::string_view> SplitTokens(std::string_view text, std::size_t maxTokens) {
   std::vector<std::string_view> tokens;
-  text = TrimLeadingSpaces(text);
+  text = TrimLeading(text, kSpaces);
   while (!text.empty()) {
     if (tokens.size() + 1 == maxTokens) {
       tokens.push_back(text);
@@ -139,19 +133,9 @@ std::vector<std::string_view> SplitTokens(std::string_view text, std::size_t max
     const std::size_t space = text.find(' ');
     tokens.push_back(text.substr(0, space));
     if (space == std::string_view::npos) break;
-    text = TrimLeadingSpaces(text.substr(space));
+    text = TrimLeading(text.substr(space), kSpaces);
   }
   return tokens;
-}
-
-std::string_view TrimLeadingSpaces(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(' ');
-  return first == std::string_view::npos ? std::string_view{} : text.substr(first);
-}
-
-std::string_view TrimTrailingSpaces(std::string_view text) {
-  const std::size_t last = text.find_last_not_of(' ');
-  return last == std::string_view::npos ? std::string_view{} : text.substr(0, last + 1);
 }
 
 std::optional<ScannedNumber> ScanDecimal(std::string_view text, bool commaDecimal) {
@@ -187,14 +171,14 @@ std::optional<ScannedNumber> ScanDecimal(std::string_view text, bool commaDecima
 }
 
 std::optional<double> ParseWholeDecimal(std::string_view text, bool commaDecimal) {
-  text = TrimTrailingSpaces(TrimLeadingSpaces(text));
+  text = Trim(text, kSpaces);
   const auto number = ScanDecimal(text, commaDecimal);
   if (!number || number->length != text.size()) return std::nullopt;
   return number->value;
 }
 
 std::optional<std::int32_t> ParseWholeInteger(std::string_view text) {
-  text = TrimTrailingSpaces(TrimLeadingSpaces(text));
+  text = Trim(text, kSpaces);
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
   std::int32_t value = 0;
   const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -209,7 +193,7 @@ std::int32_t AddHalfTruncate(double value) { return ClampToInt32(value + 0.5); }
 std::int32_t TruncateToInt32(double value) { return ClampToInt32(value); }
 
 GarminTime ParseIsoTime(std::string_view text) {
-  text = TrimTrailingSpaces(TrimLeadingSpaces(text));
+  text = Trim(text, kSpaces);
   int fields[6] = {};
   const char separators[6] = {'-', '-', 'T', ':', ':', '\0'};
   std::size_t position = 0;
@@ -243,23 +227,6 @@ GarminTime ParseIsoTime(std::string_view text) {
   }
   if (t.year == 1989 && !(t.month == 12 && t.day == 31)) return kInvalidGarminTime1;
   return CalendarToGarminTime(t);
-}
-
-std::string_view StripUtf8Bom(std::string_view text) {
-  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-  return text;
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (ToLower(a[i]) != ToLower(b[i])) return false;
-  }
-  return true;
 }
 
 std::string Printf(const char* format, ...) {

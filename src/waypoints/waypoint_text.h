@@ -49,9 +49,6 @@ std::vector<std::string_view> SplitFields(std::string_view text, char separator,
 // (its leading spaces removed).
 std::vector<std::string_view> SplitTokens(std::string_view text, std::size_t maxTokens);
 
-std::string_view TrimLeadingSpaces(std::string_view text);
-std::string_view TrimTrailingSpaces(std::string_view text);
-
 // A decimal number at the start of text: optional sign, digits, optional fraction after '.' (or
 // also ',' when commaDecimal). Needs at least one digit. Returns the value and the number of
 // characters used.
@@ -77,12 +74,6 @@ std::int32_t AddHalfTruncate(double value);
 // optional "Z". Failure gives kInvalidGarminTime1.
 GarminTime ParseIsoTime(std::string_view text);
 
-// Removes a leading UTF-8 byte-order mark.
-std::string_view StripUtf8Bom(std::string_view text);
-
-// True when text begins with prefix, letters compared without case.
-bool StartsWithNoCase(std::string_view text, std::string_view prefix);
-bool EqualsNoCase(std::string_view a, std::string_view b);
 
 // Printing into a bounded buffer: returns the formatted text (cut at 511 characters).
 std::string Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));

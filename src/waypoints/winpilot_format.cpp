@@ -25,7 +25,7 @@ std::optional<int> LeadingInteger(std::string_view& text) {
 // "46:30.500N" or "46:30:30N", degrees below maxDegrees.
 std::optional<double> ParseDatCoordinate(std::string_view field, char positive, char negative,
                                          int maxDegrees) {
-  field = TrimTrailingSpaces(TrimLeadingSpaces(field));
+  field = Trim(field, kSpaces);
   const auto degrees = LeadingInteger(field);
   if (!degrees || *degrees >= maxDegrees || field.empty() || field.front() != ':') return std::nullopt;
   field.remove_prefix(1);
@@ -53,7 +53,7 @@ std::optional<double> ParseDatCoordinate(std::string_view field, char positive, 
 
 // "1200F", "366M", "366": metres or feet, plus 0.5 and truncated.
 std::optional<std::int32_t> ParseDatAltitude(std::string_view field) {
-  field = TrimTrailingSpaces(TrimLeadingSpaces(field));
+  field = Trim(field, kSpaces);
   const auto number = ScanDecimal(field);
   if (!number) return std::nullopt;
   const std::string_view unit = field.substr(number->length);
@@ -77,9 +77,9 @@ bool ParseDatLine(std::string_view line, Waypoint& waypoint) {
   waypoint.latitude = DegreesToSemicircles(*latitude);
   waypoint.longitude = DegreesToSemicircles(*longitude);
   waypoint.altitude = *altitude;
-  const std::string_view attributes = TrimLeadingSpaces(fields[4]);
+  const std::string_view attributes = TrimLeading(fields[4], kSpaces);
   waypoint.type = !attributes.empty() && attributes.front() == 'A' ? 1 : 0;
-  waypoint.SetDescription(TrimLeadingSpaces(fields[5]));
+  waypoint.SetDescription(TrimLeading(fields[5], kSpaces));
   return true;
 }
 

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "exhaustive_optimum.h"
+#include "base/text.h"
 #include "optimise/distance_analysis.h"
 #include "optimise/olc.h"
 #include "silent_olc_view.h"
@@ -140,9 +141,7 @@ TEST(OptimumCheck, DISABLED_EveryRealFlight) {
   if (std::getenv("LOGWELL_OPTIMUM_ALL") == nullptr) GTEST_SKIP() << "LOGWELL_OPTIMUM_ALL is not set";
   std::vector<std::filesystem::path> files;
   for (const auto& entry : std::filesystem::directory_iterator(fixtures / "igc")) {
-    std::string extension = entry.path().extension().string();
-    for (char& ch : extension) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-    if (extension == ".igc") files.push_back(entry.path());
+    if (LowerExtension(entry.path()) == ".igc") files.push_back(entry.path());
   }
   std::sort(files.begin(), files.end());
   for (const auto& path : files) {

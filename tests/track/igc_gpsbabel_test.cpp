@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "geo/units.h"
 #include "support/fixtures.h"
 #include "track/igc/igc_reader.h"
@@ -142,9 +143,7 @@ TEST(IgcGpsbabel, DecoderAndEncoderAgreeWithGpsbabelOnRealFiles) {
 
   std::vector<fs::path> files;
   for (const auto& entry : fs::directory_iterator(fixtures / "igc")) {
-    std::string ext = entry.path().extension().string();
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (ext == ".igc") files.push_back(entry.path());
+    if (LowerExtension(entry.path()) == ".igc") files.push_back(entry.path());
   }
   std::sort(files.begin(), files.end());
   ASSERT_FALSE(files.empty());

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "support/fixtures.h"
 #include "support/scripted_ui.h"
 #include "track/formats/format_text.h"
@@ -250,9 +251,7 @@ TEST_F(KmlFilesTest, RealIgcFilesConvertToKmlAndBack) {
   fast.afterRead = fast.betweenFiles = std::chrono::milliseconds(0);
   int converted = 0;
   for (const auto& entry : fs::directory_iterator(fixtures / "igc")) {
-    std::string extension = entry.path().extension().string();
-    for (char& c : extension) c = static_cast<char>(std::tolower(c));
-    if (extension != ".igc") continue;
+    if (LowerExtension(entry.path()) != ".igc") continue;
     const igc::IgcDecodeResult original = igc::DecodeIgcText(ReadText(entry.path()));
     if (!original.Ok() || original.points.size() < 5) continue;
     bool timesValid = true;

@@ -34,7 +34,7 @@ bool IsUpperHex(char c) { return IsDigit(c) || (c >= 'A' && c <= 'F'); }
 
 // A whole number field: digits with blanks around them.
 std::optional<long> Number(std::string_view text) {
-  text = Trim(text);
+  text = Trim(text, kSpacesAndTabs);
   if (text.empty() || text.size() > 9) return std::nullopt;
   long value = 0;
   for (const char c : text) {
@@ -52,11 +52,6 @@ std::vector<std::string_view> SplitFields(std::string_view body) {
     if (comma == std::string_view::npos) return fields;
     body.remove_prefix(comma + 1);
   }
-}
-
-std::string_view TrimEnd(std::string_view text) {
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  return text;
 }
 
 // DDMM.mmm (or DDDMM.mmm) as degrees. Codes from `base`: +0 integer part at `limit` or above,
@@ -177,7 +172,7 @@ int CtrListParser::Feed(std::string_view body) {
       return Header(*run, *index, fields[3], fields.size() > 4 ? &fields[4] : nullptr);
     case 1:
       if (*index != 1) return -13;
-      received_.back().floorText = CutText(TrimEnd(fields[3]), AirspaceRecord::kMaxHeightTextLength);
+      received_.back().floorText = CutText(TrimTrailing(fields[3], kSpaces), AirspaceRecord::kMaxHeightTextLength);
       if (const auto height = ReadHeightText(received_.back().floorText, HeightKind::Floor)) {
         received_.back().floor = height->metres;
       }
@@ -197,7 +192,7 @@ int CtrListParser::Header(long run, long index, std::string_view name, const std
   if (!metres) return -11;
   if (count_ == 0 && status_) status_("Receiving CTR list");
   AirspaceRecord record;
-  record.SetName(TrimEnd(name));
+  record.SetName(TrimTrailing(name, kSpaces));
   record.warningDistance = static_cast<int>(*metres);
   received_.push_back(std::move(record));
   run_ = run;

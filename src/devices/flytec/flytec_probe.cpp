@@ -7,6 +7,7 @@
 
 #include "access/connect.h"
 #include "access/serial_port.h"
+#include "base/text.h"
 #include "devices/flytec/flytec_protocol.h"
 
 namespace logwell::flytec {
@@ -50,7 +51,7 @@ std::optional<ProbeResult> ReadProbeAnswer(std::string answer) {
   const auto fields = SplitNmeaSentence(line, kMaxFields);
   if (fields.size() < 5 || fields[0] != "$PBRSNP") return std::nullopt;
   ProbeResult result;
-  result.model = std::string(Trim(fields[1]));
+  result.model = std::string(Trim(fields[1], kSpacesAndTabs));
   if (!IsKnownModel(result.model)) return std::nullopt;
   result.found = true;
   result.serial = std::string(fields[3]);

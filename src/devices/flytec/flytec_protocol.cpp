@@ -46,16 +46,6 @@ constexpr std::array<TrackListRow, 9> kTrackListModels = {{
     {"GALILEO", "2.19"}, {"COMPEO+", ""}, {"6030", ""}, {"COMPETINO+", ""}, {"6020", ""},
 }};
 
-std::string Upper(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
-}
-
-std::string Cut(std::string_view text, std::size_t length) {
-  return std::string(text.substr(0, std::min(text.size(), length)));
-}
-
 }  // namespace
 
 std::string OneTrackRequest(int index) {
@@ -64,12 +54,6 @@ std::string OneTrackRequest(int index) {
   // 0x6A is the exclusive-or of "PBRTR,".
   const unsigned checksum = 0x6Au ^ static_cast<unsigned char>(tens) ^ static_cast<unsigned char>(ones);
   return FormatText("\x11$PBRTR,%c%c*%02X\r\n", tens, ones, checksum);
-}
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
 }
 
 std::string FillTemplate(std::string_view text, std::initializer_list<long long> numbers) {
@@ -107,10 +91,10 @@ bool HasTrackList(std::string_view model, std::string_view software) {
 
 bool ReadProductFields(std::span<const std::string_view> fields, ProductData& product) {
   if (fields.size() < 5) return false;
-  product.model = Cut(Upper(Trim(fields[1])), kModelLength);
-  product.pilot = Cut(Trim(fields[2]), kPilotLength);
-  product.serial = Cut(fields[3], kSerialLength);
-  product.software = Cut(fields[4], kSoftwareLength);
+  product.model = UpperCase(std::string(CutBytes(Trim(fields[1], kSpacesAndTabs), kModelLength)));
+  product.pilot = CutBytes(Trim(fields[2], kSpacesAndTabs), kPilotLength);
+  product.serial = CutBytes(fields[3], kSerialLength);
+  product.software = CutBytes(fields[4], kSoftwareLength);
   return !product.pilot.empty();
 }
 

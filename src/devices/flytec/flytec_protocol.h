@@ -75,7 +75,4 @@ bool SendText(AccessBlock& block, std::string_view text);
 // "Requesting track log %" style texts: each "%" takes the next number in turn.
 std::string FillTemplate(std::string_view text, std::initializer_list<long long> numbers);
 
-// Trims blanks at both ends.
-std::string_view Trim(std::string_view text);
-
 }  // namespace logwell::flytec

@@ -24,7 +24,7 @@ constexpr int kMaxEstimateSeconds = 5999;
 
 // A decimal number with blanks around it.
 std::optional<int> Number(std::string_view text) {
-  text = Trim(text);
+  text = Trim(text, kSpacesAndTabs);
   int value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (error != std::errc{} || end != text.data() + text.size() || text.empty()) return std::nullopt;

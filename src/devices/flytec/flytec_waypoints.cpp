@@ -50,12 +50,6 @@ int Coordinate(std::string_view text, int limit, int base, double& radians) {
   return 0;
 }
 
-std::string Upper(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return out;
-}
-
 }  // namespace
 
 int WaypointAssembler::Feed(std::uint8_t byte) {
@@ -164,7 +158,7 @@ int WaypointAssembler::ParseBody() {
 std::string WaypointId(std::string_view shortName, std::string_view longName) {
   for (std::string_view name : {shortName, longName}) {
     name = name.substr(0, name.find(' '));
-    if (!name.empty()) return Upper(name.substr(0, 6));
+    if (!name.empty()) return UpperCase(std::string(name.substr(0, 6)));
   }
   return "Z";
 }
@@ -212,7 +206,7 @@ int DownloadWaypoints(AccessBlock& block, const FamilyEnvironment& context, bool
     const WaypointSentence& s = assembler.Sentence();
     ++count;
     if (scan) {
-      if (context.competitionScan) context.competitionScan(Trim(s.longName), s.latitude, s.longitude, block);
+      if (context.competitionScan) context.competitionScan(Trim(s.longName, kSpacesAndTabs), s.latitude, s.longitude, block);
       return false;
     }
     Waypoint waypoint;
@@ -222,7 +216,7 @@ int DownloadWaypoints(AccessBlock& block, const FamilyEnvironment& context, bool
     waypoint.time = now;
     waypoint.type = 0;
     waypoint.SetId(WaypointId(s.shortName, s.longName));
-    waypoint.SetDescription(Upper(s.longName));
+    waypoint.SetDescription(UpperCase(s.longName));
     block.waypoints.push_back(waypoint);
     if (count == 1) ShowAccessStatus(block, "Receiving waypoints");
     if (context.notify && std::chrono::steady_clock::now() - lastReport >= kCountReportInterval) {

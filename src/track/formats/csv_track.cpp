@@ -72,9 +72,7 @@ std::optional<CsvColumns> FindColumns(std::string_view header, char separator) {
   if (!split) return std::nullopt;
   std::vector<std::string> fields;
   for (const std::string_view field : *split) {
-    std::string upper(field);
-    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    fields.push_back(std::move(upper));
+    fields.push_back(UpperCase(std::string(field)));
   }
   CsvColumns c;
   c.time = FirstContaining(fields, {"TIME", "DATE"});
@@ -147,7 +145,7 @@ class CsvLineReader {
  private:
   // Metres; an empty field stands for an unknown height, stored as 0.
   static std::optional<double> Height(std::string_view field) {
-    if (formats::TrimSpaces(field).empty()) return 0.0;
+    if (IsBlank(field, kSpacesAndTabs)) return 0.0;
     const auto metres = formats::ParseDecimal(field);
     if (!metres || std::fabs(*metres) > 1.0e6) return std::nullopt;
     return metres;
@@ -298,7 +296,7 @@ std::optional<FileReadResult> ReadCsvTrack(std::string_view text, Ui& ui) {
   CsvLineReader reader(ui, *columns);
   for (std::size_t index = 1; index < lines.size(); ++index) {
     const int lineNumber = static_cast<int>(index + 1);
-    if (formats::TrimSpaces(lines[index]).empty()) continue;
+    if (IsBlank(lines[index], kSpacesAndTabs)) continue;
     const auto fields = SplitCsvLine(lines[index], separator, std::string_view::npos);
     if (!fields) {
       ui.ShowErrorBox(FormatText("Error parsing line %d", lineNumber), kDecodingTrackLogCaption);

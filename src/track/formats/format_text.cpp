@@ -21,13 +21,6 @@ void AppendFormat(std::string& out, const char* format, ...) {
 
 std::string_view UpToNul(std::string_view text) { return text.substr(0, text.find('\0')); }
 
-std::string_view TrimSpaces(std::string_view text) {
-  const auto isSpace = [](char c) { return c == ' ' || c == '\t'; };
-  while (!text.empty() && isSpace(text.front())) text.remove_prefix(1);
-  while (!text.empty() && isSpace(text.back())) text.remove_suffix(1);
-  return text;
-}
-
 std::vector<std::string_view> SplitLines(std::string_view text) {
   std::vector<std::string_view> lines;
   while (!text.empty()) {
@@ -42,7 +35,7 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
 }
 
 std::optional<double> ParseDecimal(std::string_view field) {
-  field = TrimSpaces(field);
+  field = Trim(field, kSpacesAndTabs);
   if (field.starts_with('+')) field.remove_prefix(1);
   if (field.empty() || field.front() == '+') return std::nullopt;
   double value = 0.0;
@@ -55,7 +48,7 @@ std::optional<double> ParseDecimal(std::string_view field) {
 }
 
 std::optional<std::int64_t> ParseWhole(std::string_view field) {
-  field = TrimSpaces(field);
+  field = Trim(field, kSpacesAndTabs);
   if (field.starts_with('+')) field.remove_prefix(1);
   if (field.empty() || field.front() == '+') return std::nullopt;
   std::int64_t value = 0;
@@ -116,7 +109,7 @@ std::optional<GarminTime> CheckedCalendarToGarminTime(const CalendarTime& t) {
 }
 
 std::optional<IsoTime> ParseIsoDateTime(std::string_view text) {
-  text = TrimSpaces(text);
+  text = Trim(text, kSpacesAndTabs);
   CalendarTime t;
   std::size_t pos = 0;
   const auto year = Digits(text, pos, 4);

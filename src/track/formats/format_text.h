@@ -19,8 +19,6 @@ void AppendFormat(std::string& out, const char* format, ...) __attribute__((form
 // The text up to its first NUL: the text readers see a file as a zero-terminated string.
 std::string_view UpToNul(std::string_view text);
 
-std::string_view TrimSpaces(std::string_view text);  // spaces and tabs at both ends
-
 // The lines of a text: split at LF, a CR before the LF dropped. A last line without LF counts;
 // the empty piece after a final LF does not.
 std::vector<std::string_view> SplitLines(std::string_view text);

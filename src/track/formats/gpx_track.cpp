@@ -138,8 +138,9 @@ class GpxTrackReader {
       return Refuse(FormatText("Missing tag(s) for position %d", number));
     }
     const std::string decodedTime = DecodeXmlEntities(point_.time);
-    const std::string_view timeText = formats::TrimSpaces(TrimLineBreaks(decodedTime));
-    if (timeText.empty() || formats::TrimSpaces(point_.attributes).empty()) {
+    const std::string_view timeText =
+        TrimLeading(TrimTrailing(decodedTime, kBlanksAndLineEnds), kSpacesAndTabs);
+    if (timeText.empty() || IsBlank(point_.attributes, kSpacesAndTabs)) {
       return Refuse(FormatText("Missing data for position %d", number));
     }
     TrackPoint point;
@@ -147,7 +148,8 @@ class GpxTrackReader {
     if (!time) return Refuse(FormatText("Bad time data for position %d", number));
     point.time = time->time;
     if (point_.elevationSeen) {
-      const auto metres = formats::ParseDecimal(TrimLineBreaks(DecodeXmlEntities(point_.elevation)));
+      const auto metres =
+          formats::ParseDecimal(TrimTrailing(DecodeXmlEntities(point_.elevation), kBlanksAndLineEnds));
       if (!metres || std::fabs(*metres) > 1.0e6) {
         return Refuse(FormatText("Bad height data for position %d", number));
       }
@@ -198,14 +200,6 @@ class GpxTrackReader {
     FileReadResult result;
     result.points = std::move(segments_[chosen]);
     return result;
-  }
-
-  static std::string_view TrimLineBreaks(std::string_view text) {
-    while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ' ||
-                             text.back() == '\t')) {
-      text.remove_suffix(1);
-    }
-    return text;
   }
 
   static std::optional<double> Coordinate(std::string_view attributes, std::string_view name,

@@ -30,8 +30,7 @@ bool IsAsciiAlnum(char c) {
 }
 
 std::optional<long long> ParseFlightNumber(std::string_view text) {
-  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  text = Trim(text, kSpaces);
   long long value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
@@ -88,8 +87,6 @@ bool WriteAskingToOverwrite(Ui& ui, const std::filesystem::path& path, std::stri
   }
   return false;
 }
-
-std::string_view Cut(std::string_view text) { return text.substr(0, kMaxFormTextLength); }
 
 std::string SerialOf(const IgcFileFormatForm& form) { return form.serial.substr(0, 3); }
 
@@ -172,11 +169,11 @@ int SaveLogInIgcFormat(TrackLog& log, const IgcCommandContext& context, Ui& ui,
   IgcEncodeInput input;
   input.points = *copy;
   input.signState = log.source.signState;
-  input.pilot = Cut(form.pilot);
-  input.gliderType = Cut(form.gliderType);
-  input.gliderId = Cut(form.gliderId);
-  input.competitionClass = Cut(form.competitionClass);
-  input.site = Cut(form.site);
+  input.pilot = CutBytes(form.pilot, kMaxFormTextLength);
+  input.gliderType = CutBytes(form.gliderType, kMaxFormTextLength);
+  input.gliderId = CutBytes(form.gliderId, kMaxFormTextLength);
+  input.competitionClass = CutBytes(form.competitionClass, kMaxFormTextLength);
+  input.site = CutBytes(form.site, kMaxFormTextLength);
   input.aRecordTail = log.source.InstrumentText();
   input.loggerSerial = serial;
   input.downloadTime = log.downloadTime;
@@ -263,8 +260,8 @@ int AutoSaveIgc(TrackLog& log, const IgcAutoSave& request, Ui& ui,
     IgcEncodeInput input;
     input.points = points;
     input.signState = log.source.signState;
-    input.pilot = Cut(request.pilotName);
-    input.gliderId = Cut(request.gliderId);
+    input.pilot = CutBytes(request.pilotName, kMaxFormTextLength);
+    input.gliderId = CutBytes(request.gliderId, kMaxFormTextLength);
     input.aRecordTail = log.source.InstrumentText();
     input.loggerSerial = "000";
     input.downloadTime = log.downloadTime;

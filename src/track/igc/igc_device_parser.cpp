@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "base/text.h"
 #include "geo/units.h"
 #include "model/garmin_time.h"
 #include "track/track_log.h"
@@ -26,8 +27,7 @@ bool IsAsciiAlnum(char c) {
 // end of the field. Anything else, or a value beyond 32 bits, is not a number.
 std::optional<std::int64_t> FieldNumber(std::string_view line, std::size_t pos,
                                         std::size_t length, bool isSigned) {
-  std::string_view field = line.substr(pos, length);
-  while (!field.empty() && field.front() == ' ') field.remove_prefix(1);
+  std::string_view field = TrimLeading(line.substr(pos, length), kSpaces);
   bool negative = false;
   if (isSigned && !field.empty() && (field.front() == '-' || field.front() == '+')) {
     negative = field.front() == '-';
