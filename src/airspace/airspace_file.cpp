@@ -1,32 +1,10 @@
 #include "airspace/airspace_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
 #include <fstream>
 
 #include "base/ui.h"
 
 namespace logwell {
-namespace {
-
-bool WriteAll(int descriptor, std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t written = ::write(descriptor, text.data(), text.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    text.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
-}
-
-}  // namespace
-
 std::optional<std::string> LoadAirspaceFile(const std::filesystem::path& path, Ui& ui) {
   std::ifstream file(path, std::ios::binary);
   std::error_code error;
@@ -48,19 +26,6 @@ std::optional<std::string> LoadAirspaceFile(const std::filesystem::path& path, U
     return std::nullopt;
   }
   return text;
-}
-
-bool WriteAirspaceFileAtomically(const std::filesystem::path& path, std::string_view text) {
-  std::string temporary = path.string() + ".XXXXXX";
-  const int descriptor = ::mkstemp(temporary.data());
-  if (descriptor < 0) return false;
-  bool done = WriteAll(descriptor, text) && ::fsync(descriptor) == 0;
-  // mkstemp makes the file private to its owner; an airspace file is readable by others.
-  done = ::fchmod(descriptor, 0644) == 0 && done;
-  done = ::close(descriptor) == 0 && done;
-  if (done && std::rename(temporary.c_str(), path.c_str()) == 0) return true;
-  ::unlink(temporary.c_str());
-  return false;
 }
 
 }  // namespace logwell

@@ -199,7 +199,7 @@ int WriteSelectedAirspaces(const AirspaceList& list, const std::filesystem::path
     return -1;
   }
   const std::string text = MakeAirspaceFileText(list, kind, settings.segmentAccuracy);
-  if (!WriteAirspaceFileAtomically(path, text)) {
+  if (WriteFileAtomically(path, text) != 0) {
     ui.ShowErrorBox("File write error", WriteCaption(kind));
     return -1;
   }

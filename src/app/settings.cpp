@@ -1,8 +1,6 @@
 #include "app/settings.h"
 
-#include <fcntl.h>
 #include <ini.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -231,28 +229,6 @@ std::filesystem::path FirstAbsolute(const char* list, const std::filesystem::pat
   return fallback;
 }
 
-// Writes `text` to a temporary file beside `target`, flushes it and renames it over `target`.
-bool WriteAtomically(const std::filesystem::path& target, const std::string& text) {
-  std::error_code error;
-  std::filesystem::create_directories(target.parent_path(), error);
-  std::string pattern = (target.parent_path() / ".logwell.ini.XXXXXX").string();
-  const int fd = ::mkstemp(pattern.data());
-  if (fd < 0) return false;
-  std::size_t written = 0;
-  bool ok = true;
-  while (ok && written < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    ok = n > 0;
-    if (ok) written += static_cast<std::size_t>(n);
-  }
-  ok = ok && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  ok = ok && ::rename(pattern.c_str(), target.c_str()) == 0;
-  if (!ok) ::unlink(pattern.c_str());
-  return ok;
-}
-
 }  // namespace
 
 std::span<const SettingRow> SettingRows() { return kRows; }
@@ -462,7 +438,14 @@ std::string SettingsStore::RenderFile() const {
 
 bool SettingsStore::Save() {
   if (!open_) return false;
-  return WriteAtomically(userFile_, RenderFile());
+  std::error_code ignored;  // a folder that cannot be made fails the write below
+  std::filesystem::create_directories(userFile_.parent_path(), ignored);
+  // The file holds account passwords: a new one is the user's alone.
+  if (const int error = WriteFileAtomically(userFile_, RenderFile(), WriteMode::Replace, 0600)) {
+    errno = error;
+    return false;
+  }
+  return true;
 }
 
 }  // namespace logwell

@@ -74,7 +74,8 @@ class SettingsStore {
   // Writes the file atomically (only after a successful Load). A file made in this run gets
   // every value; an existing one gets the values that differ from their defaults and every
   // value it already held, so a value set back to its default replaces the old one. Values the
-  // program does not know are kept. Returns false when the file could not be written.
+  // program does not know are kept. Returns false (errno set) when the file could not be
+  // written.
   bool Save();
 
   bool IsOpen() const { return open_; }

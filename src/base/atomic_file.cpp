@@ -4,7 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <cstdint>
 #include <new>
 #include <string>
 #include <vector>
@@ -18,44 +21,37 @@ class Descriptor {
   explicit Descriptor(int fd) : fd_(fd) {}
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
-  ~Descriptor() { ::close(fd_); }
-
- private:
-  int fd_;
-};
-
-// Closes the descriptor and removes the temporary file unless the rename has taken it over.
-class TemporaryFile {
- public:
-  explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-  ~TemporaryFile() {
+  ~Descriptor() {
     if (fd_ >= 0) ::close(fd_);
-    if (!renamed_) ::unlink(path_.c_str());
   }
-  // mkstemp fills in the XXXXXX part of the name in place.
-  bool Create() {
-    std::vector<char> name(path_.begin(), path_.end());
-    name.push_back('\0');
-    fd_ = ::mkstemp(name.data());
-    if (fd_ < 0) return false;
-    path_.assign(name.data());
-    return true;
-  }
+  int get() const { return fd_; }
+  // The result of close(), which is where some file systems first report a failed write.
   int Close() {
     const int result = ::close(fd_);
     fd_ = -1;
     return result;
   }
-  int fd() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// A temporary name in the target's folder, removed when it goes out of scope unless the rename
+// has taken it over.
+class TemporaryName {
+ public:
+  TemporaryName() = default;
+  TemporaryName(const TemporaryName&) = delete;
+  TemporaryName& operator=(const TemporaryName&) = delete;
+  ~TemporaryName() {
+    if (!path_.empty()) ::unlink(path_.c_str());
+  }
+  void Take(std::string path) { path_ = std::move(path); }
+  void Release() { path_.clear(); }
   const std::string& path() const { return path_; }
-  void MarkRenamed() { renamed_ = true; }
 
  private:
   std::string path_;
-  int fd_ = -1;
-  bool renamed_ = false;
 };
 
 int WriteAll(int fd, std::string_view bytes) {
@@ -71,43 +67,152 @@ int WriteAll(int fd, std::string_view bytes) {
   return 0;
 }
 
-// A new file gets the usual rw-r--r-- (mkstemp would leave it private to the owner); a
-// replaced one keeps the bits it had.
-mode_t ModeFor(const std::filesystem::path& path) {
+// A replaced file keeps the bits it had; a new one gets `newFileMode`. fchmod sets them exactly,
+// past the umask (and past mkstemp's owner-only bits).
+mode_t ModeFor(const std::filesystem::path& path, unsigned newFileMode) {
   struct stat info {};
   if (::stat(path.c_str(), &info) == 0) return info.st_mode & 07777;
-  return 0644;
+  return static_cast<mode_t>(newFileMode & 07777);
 }
 
-// The rename is durable only once the folder itself is flushed.
-void SyncFolder(const std::filesystem::path& folder) {
-  const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
+// Gives the file its permission bits and content and flushes it to the disk.
+int FillAndSync(int fd, mode_t permissions, std::string_view bytes) {
+  if (::fchmod(fd, permissions) != 0) return errno;
+  if (const int error = WriteAll(fd, bytes); error != 0) return error;
+  if (::fsync(fd) != 0) return errno;
+  return 0;
 }
+
+std::string FolderOf(const std::filesystem::path& path) {
+  const std::filesystem::path folder = path.parent_path();
+  return folder.empty() ? std::string(".") : folder.string();
+}
+
+// A new name or rename is durable only once the folder itself is flushed. The content already
+// stands under its name by then, so a failure here is not the write's failure.
+void SyncFolder(const std::string& folder) {
+  const Descriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd.get() >= 0) ::fsync(fd.get());
+}
+
+// "<target>.tmp" and six characters that differ from call to call and process to process; a
+// name that is taken anyway is answered with EEXIST and the caller draws again.
+std::string TemporaryNameFor(const std::filesystem::path& path) {
+  static std::atomic<std::uint64_t> counter{0};
+  std::uint64_t x = counter.fetch_add(1) ^ (static_cast<std::uint64_t>(::getpid()) << 32) ^
+                    static_cast<std::uint64_t>(
+                        std::chrono::steady_clock::now().time_since_epoch().count());
+  // splitmix64's finaliser spreads every input bit over the whole value.
+  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ULL;
+  x = (x ^ (x >> 27)) * 0x94D049BB133111EBULL;
+  x ^= x >> 31;
+  constexpr std::string_view kCharacters =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  std::string name = path.string() + ".tmp";
+  for (int i = 0; i < 6; ++i) {
+    name.push_back(kCharacters[x % kCharacters.size()]);
+    x /= kCharacters.size();
+  }
+  return name;
+}
+
+constexpr int kTemporaryNameAttempts = 100;
+
+// What the unnamed-file path returns where the system cannot make or name such a file; the
+// write then goes through a named temporary file instead.
+constexpr int kNoUnnamedFile = -1;
+
+#ifdef O_TMPFILE
+// Gives the unnamed file open at `fd` the name `target`, which must not exist yet.
+int LinkUnnamed(int fd, const std::string& target) {
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
+  if (errno != ENOENT) return errno;
+  // No /proc (or the folder has gone: the fallback then reports that). Linking the descriptor
+  // itself needs a privilege on older kernels.
+  if (::linkat(fd, "", AT_FDCWD, target.c_str(), AT_EMPTY_PATH) == 0) return 0;
+  if (errno == ENOENT || errno == EPERM || errno == EINVAL) return kNoUnnamedFile;
+  return errno;
+}
+
+// True for the answers of an open(O_TMPFILE) that the file system or kernel does not support
+// (older kernels see a directory opened for writing). ENOENT is also what a missing folder
+// gives; the fallback then reports it.
+bool RefusesUnnamedFiles(int error) {
+  return error == EOPNOTSUPP || error == EISDIR || error == EINVAL || error == ENOENT;
+}
+
+// Content into a file without a name, flushed, then linked straight to the target
+// (CreateOnly) or to a temporary name that is renamed over the target (Replace): no name ever
+// points at partial content, and a crash before the link leaves nothing behind.
+int WriteThroughUnnamedFile(const std::filesystem::path& path, std::string_view bytes,
+                            WriteMode mode, unsigned newFileMode) {
+  const std::string folder = FolderOf(path);
+  const Descriptor file(::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+  if (file.get() < 0) return RefusesUnnamedFiles(errno) ? kNoUnnamedFile : errno;
+  if (const int error = FillAndSync(file.get(), ModeFor(path, newFileMode), bytes); error != 0) {
+    return error;
+  }
+  if (mode == WriteMode::CreateOnly) {
+    // linkat refuses an existing name, so two savers never overwrite each other's file.
+    if (const int error = LinkUnnamed(file.get(), path.string()); error != 0) return error;
+  } else {
+    TemporaryName temporary;
+    int error = EEXIST;
+    for (int attempt = 0; attempt < kTemporaryNameAttempts && error == EEXIST; ++attempt) {
+      std::string name = TemporaryNameFor(path);
+      error = LinkUnnamed(file.get(), name);
+      if (error == 0) temporary.Take(std::move(name));
+    }
+    if (error != 0) return error;
+    if (::rename(temporary.path().c_str(), path.c_str()) != 0) return errno;
+    temporary.Release();
+  }
+  SyncFolder(folder);
+  return 0;
+}
+#else
+int WriteThroughUnnamedFile(const std::filesystem::path&, std::string_view, WriteMode, unsigned) {
+  return kNoUnnamedFile;
+}
+#endif
 
 }  // namespace
 
-int WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
-                        WriteMode mode) {
-  if (path.filename().empty()) return EISDIR;
-  TemporaryFile temp(path.string() + ".tmpXXXXXX");
-  if (!temp.Create()) return errno;
-  if (::fchmod(temp.fd(), ModeFor(path)) != 0) return errno;
-  if (const int error = WriteAll(temp.fd(), bytes); error != 0) return error;
-  if (::fsync(temp.fd()) != 0) return errno;
-  if (temp.Close() != 0) return errno;
+namespace atomic_file_detail {
+
+int WriteThroughNamedFile(const std::filesystem::path& path, std::string_view bytes,
+                          WriteMode mode, unsigned newFileMode) {
+  TemporaryName temporary;
+  std::string pattern = path.string() + ".tmpXXXXXX";
+  // mkstemp fills in the XXXXXX part of the name in place.
+  Descriptor file(::mkstemp(pattern.data()));
+  if (file.get() < 0) return errno;
+  temporary.Take(pattern);
+  if (const int error = FillAndSync(file.get(), ModeFor(path, newFileMode), bytes); error != 0) {
+    return error;
+  }
+  if (file.Close() != 0) return errno;
   if (mode == WriteMode::Replace) {
-    if (::rename(temp.path().c_str(), path.c_str()) != 0) return errno;
-    temp.MarkRenamed();
-  } else if (::link(temp.path().c_str(), path.c_str()) != 0) {
-    // link() refuses to replace an existing name, so two savers never overwrite each other's
-    // file; the temporary name is removed with `temp`.
+    if (::rename(temporary.path().c_str(), path.c_str()) != 0) return errno;
+    temporary.Release();
+  } else if (::link(temporary.path().c_str(), path.c_str()) != 0) {
+    // link() refuses an existing name, as linkat does above; the temporary name goes with
+    // `temporary`.
     return errno;
   }
-  SyncFolder(path.parent_path());
+  SyncFolder(FolderOf(path));
   return 0;
+}
+
+}  // namespace atomic_file_detail
+
+int WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
+                        WriteMode mode, unsigned newFileMode) {
+  if (path.filename().empty()) return EISDIR;
+  const int result = WriteThroughUnnamedFile(path, bytes, mode, newFileMode);
+  if (result != kNoUnnamedFile) return result;
+  return atomic_file_detail::WriteThroughNamedFile(path, bytes, mode, newFileMode);
 }
 
 ReadFileResult ReadWholeFile(const std::filesystem::path& path) {

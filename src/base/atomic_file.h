@@ -1,7 +1,7 @@
 #pragma once
 // Whole-file reads, and writes that never leave a file half written: the whole content goes to
-// a temporary file in the same folder, is flushed to the disk and then moved into place in one
-// step.
+// a file in the target's folder that has no name yet (or, where the file system cannot make
+// one, a temporary name), is flushed to the disk and then takes the target's name in one step.
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -14,10 +14,23 @@ enum class WriteMode {
   CreateOnly,  // an existing file is left alone and the write fails with EEXIST
 };
 
-// Writes `bytes` as the whole content of `path`. Returns 0, or the errno value of the step that
-// failed; the target is then unchanged and no temporary file is left behind.
+// The permission bits of a file the writer creates: rw-r--r--, whatever the umask.
+inline constexpr unsigned kNewFileMode = 0644;
+
+// Writes `bytes` as the whole content of `path`. A new file gets `newFileMode` exactly (the
+// umask does not apply); a replaced one keeps the bits it had. Returns 0, or the errno value of
+// the step that failed; the target is then unchanged and no temporary file is left behind.
+// Once the new content has its name the folder is flushed too, so that the name survives a
+// crash.
 int WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
-                        WriteMode mode = WriteMode::Replace);
+                        WriteMode mode = WriteMode::Replace, unsigned newFileMode = kNewFileMode);
+
+namespace atomic_file_detail {
+// The same write through a named temporary file (mkstemp, fsync, rename or link), which the
+// writer falls back to where the file system makes no unnamed files. Exposed for tests.
+int WriteThroughNamedFile(const std::filesystem::path& path, std::string_view bytes,
+                          WriteMode mode, unsigned newFileMode);
+}  // namespace atomic_file_detail
 
 enum class ReadStatus { Ok, OpenFailed, NotAFile, Empty, ReadFailed, NoMemory };
 struct ReadFileResult {

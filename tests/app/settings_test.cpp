@@ -73,6 +73,8 @@ TEST_F(SettingsTest, FirstStartWithoutAnyFileGivesDefaultsAndSavesEveryValue) {
     EXPECT_NE(text.find("\n" + std::string(row.name) + "="), std::string::npos) << row.name;
   }
   EXPECT_TRUE(ui_.Boxes().empty());
+  // The file holds account passwords: only its owner may read it.
+  EXPECT_EQ(fs::status(paths_.userFile).permissions(), fs::perms::owner_read | fs::perms::owner_write);
 }
 
 TEST_F(SettingsTest, NewUserStartsFromTheSystemWideCopy) {
