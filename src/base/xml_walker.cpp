@@ -1,13 +1,9 @@
 #include "base/xml_walker.h"
 
+#include "base/text.h"
+
 namespace logwell {
 namespace {
-
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
-
-bool IsSpaceOnly(std::string_view text) {
-  return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
-}
 
 // Comments, "<!DOCTYPE ...>" and "<?...?>" carry no element structure.
 bool IsMarkup(std::string_view name) { return name.starts_with('!') || name.starts_with('?'); }
@@ -29,9 +25,8 @@ bool XmlStructureReader::Start(std::string& error) {
     error = "No tags found";
     return false;
   }
-  std::string_view before = text_.substr(0, text_.find('<'));
-  if (before.starts_with(kUtf8Bom)) before.remove_prefix(kUtf8Bom.size());
-  if (!IsSpaceOnly(before)) {
+  const std::string_view before = StripUtf8Bom(text_.substr(0, text_.find('<')));
+  if (!IsBlank(before, kBlanksAndLineEnds)) {
     error = "Unknown BOM before opening tag '<?xml>'";
     return false;
   }
