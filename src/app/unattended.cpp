@@ -1,6 +1,8 @@
 #include "app/unattended.h"
 
 #include <cerrno>
+#include <filesystem>
+#include <optional>
 
 #include "access/access_completion.h"
 #include "airspace/airspace_list.h"
@@ -82,6 +84,35 @@ int StartCtrUpload(UnattendedProgram& program, const UnattendedAccess& access) {
   return StartAccess(program, access, nullptr, &*records);
 }
 
+bool EndsWithSeparator(std::string_view name) {
+  return !name.empty() && (name.back() == '/' || name.back() == '\\');
+}
+
+// A save name without an extension gets its format's, so that the file can be read back; a
+// folder (a name that ends in a separator) is left as it is.
+void AddMissingExtension(std::string& name, std::string_view extension) {
+  if (name.empty() || EndsWithSeparator(name)) return;
+  if (!std::filesystem::path(name).extension().empty()) return;
+  std::error_code error;
+  if (std::filesystem::is_directory(name, error)) return;
+  name += extension;
+}
+
+// The folder a save of `name` goes to, when the name fixes it before the download (no date or
+// time macro in it): the name itself for a folder, else its parent.
+std::optional<std::filesystem::path> FixedSaveFolder(std::string_view name) {
+  const std::size_t cut = EndsWithSeparator(name) ? name.size() : name.find_last_of("/\\");
+  if (cut == std::string_view::npos) return std::nullopt;
+  const std::string_view folder = name.substr(0, cut);
+  if (folder.empty() || folder.find('$') != std::string_view::npos) return std::nullopt;
+  return std::filesystem::path(folder);
+}
+
+bool SavesAFile(CommandAction action) {
+  return IsTrackAction(action) || action == CommandAction::ReadWaypoints ||
+         action == CommandAction::ReadGeoWaypoints;
+}
+
 void SaveFailed(UnattendedProgram& program) {
   program.saveFailed = true;
   program.framework->exitCode = kExitFailed;
@@ -104,6 +135,7 @@ void SaveIgc(UnattendedProgram& program) {
     nameTime = log.points.front().time;
   }
   ExpandNameMacros(request.outputPath, nameTime);
+  AddMissingExtension(request.outputPath, ".igc");
   std::filesystem::path written;
   if (igc::AutoSaveIgc(log, request, *program.ui, &written) != 0) {
     SaveFailed(program);
@@ -120,13 +152,16 @@ bool WriteSaveFile(UnattendedProgram& program, const std::string& name, std::str
   Ui& ui = *program.ui;
   std::error_code error;
   if (!options.overwrite && std::filesystem::exists(name, error)) {
-    if (options.showCommand == ShowCommand::Hidden ||
-        ui.AskYesNo("File already exists, overwrite ?", "File creation", Answer::No) != Answer::Yes) {
+    if (options.showCommand == ShowCommand::Hidden) {
+      ui.ShowFileError("File exists, not replaced; use /OVERWRITE", kStartCaption, name);
+      return false;
+    }
+    if (ui.AskYesNo("File already exists, overwrite ?", "File creation", Answer::No) != Answer::Yes) {
       return false;
     }
   }
-  if (WriteFileAtomically(name, bytes) != 0) {
-    ui.ShowErrorBox("Error opening file", kStartCaption);
+  if (const int failure = WriteFileAtomically(name, bytes); failure != 0) {
+    ui.ShowFileError("Error opening file", kStartCaption, name, failure);
     return false;
   }
   return true;
@@ -144,6 +179,7 @@ void SaveKml(UnattendedProgram& program) {
   std::vector<TrackPoint> points = log.points;
   std::string name = options.fileName;
   ExpandNameMacros(name, points.front().time);
+  AddMissingExtension(name, ".kml");
 
   kml::KmlTrackInfo info;
   info.statistics = ComputeStatistics(points);
@@ -185,6 +221,7 @@ void SaveTrackFile(UnattendedProgram& program, bool mapSource) {
   }
   std::string name = options.fileName;
   ExpandNameMacros(name, log.points.front().time);
+  AddMissingExtension(name, mapSource ? ".mps" : ".plt");
   const std::string text =
       mapSource ? WriteMpsTrack(log.points) : WritePltTrack(log.points, CurrentUtcCalendar());
   if (!WriteSaveFile(program, name, text)) {
@@ -251,6 +288,17 @@ int RunUnattended(UnattendedProgram& program) {
 
   int started = -1;
   const auto access = UnattendedAccessFor(options);
+  // A save into a folder that is not there would fail only after the whole download.
+  if (const auto folder = FixedSaveFolder(options.fileName);
+      access && SavesAFile(options.action) && folder) {
+    std::error_code error;
+    if (!std::filesystem::is_directory(*folder, error)) {
+      program.ui->ShowFileError("Folder not found", kStartCaption, folder->string(),
+                                std::filesystem::exists(*folder, error) ? ENOTDIR : ENOENT);
+      framework.exitCode = kExitFailed;
+      return options.exitWhenDone ? -1 : 0;
+    }
+  }
   switch (options.action) {
     case CommandAction::KmlLog:
     case CommandAction::OziLog:

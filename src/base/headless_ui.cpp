@@ -23,6 +23,15 @@ void HeadlessUi::ShowErrorBox(std::string_view text, std::string_view caption) {
   Print(err_, caption, text);
 }
 
+void HeadlessUi::ShowFileError(std::string_view text, std::string_view caption,
+                               std::string_view path, int errorNumber) {
+  const std::string line =
+      CutBoxText(caption) + ": " + CutBoxText(text) + ": " + FileErrorDetail(path, errorNumber);
+  std::lock_guard lock(mutex_);
+  std::fprintf(err_, "%s\n", line.c_str());
+  std::fflush(err_);
+}
+
 void HeadlessUi::ShowInfoBox(std::string_view text, std::string_view caption) {
   Print(out_, caption, text);
 }

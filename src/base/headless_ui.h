@@ -15,6 +15,9 @@ class HeadlessUi final : public Ui {
   explicit HeadlessUi(std::FILE* out = stdout, std::FILE* err = stderr, bool quiet = false);
 
   void ShowErrorBox(std::string_view text, std::string_view caption) override;
+  // The whole path and reason follow the cut text: a script's log must name the file.
+  void ShowFileError(std::string_view text, std::string_view caption, std::string_view path,
+                     int errorNumber = 0) override;
   void ShowInfoBox(std::string_view text, std::string_view caption) override;
   Answer AskOkCancel(std::string_view text, std::string_view caption, Answer unattended) override;
   Answer AskYesNo(std::string_view text, std::string_view caption, Answer unattended) override;

@@ -12,6 +12,17 @@ void Ui::ShowSystemError(int errorNumber, std::string_view caption) {
   ShowErrorBox(std::generic_category().message(errorNumber), caption);
 }
 
+std::string FileErrorDetail(std::string_view path, int errorNumber) {
+  std::string detail(path);
+  if (errorNumber != 0) detail += ": " + std::generic_category().message(errorNumber);
+  return detail;
+}
+
+void Ui::ShowFileError(std::string_view text, std::string_view caption, std::string_view path,
+                       int errorNumber) {
+  ShowErrorBox(std::string(text) + "\r\n" + FileErrorDetail(path, errorNumber), caption);
+}
+
 bool Ui::ShowSkippableNotice(std::string_view text, std::string_view caption) {
   ShowInfoBox(text, caption);
   return false;

@@ -5,6 +5,7 @@
 // returns only once the text has been shown or the question answered.
 #include <optional>
 #include <string>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -15,6 +16,8 @@ enum class Answer { Ok, Cancel, Yes, No };
 // Captions and texts of message boxes are cut to this many characters.
 inline constexpr std::size_t kMaxBoxTextLength = 99;
 std::string CutBoxText(std::string_view text);
+// "path" or "path: reason" for an errno value (0: no reason).
+std::string FileErrorDetail(std::string_view path, int errorNumber);
 
 // A list of lines from which the user picks one or several (the Track List dialogs, the split
 // pieces, the track chooser of multi-track files, the pilot chooser).
@@ -76,6 +79,11 @@ class Ui {
                                 Answer unattended = Answer::Cancel) = 0;
   // The error box whose text is the system's message for an errno value.
   void ShowSystemError(int errorNumber, std::string_view caption);
+  // An error about one file: the operation's own text, then the file and, when `errorNumber`
+  // is not 0, the system's reason ("File open error" and "/data/x.igc: No such file or
+  // directory"). A box shows the details on a second line; the headless Ui prints them whole.
+  virtual void ShowFileError(std::string_view text, std::string_view caption,
+                             std::string_view path, int errorNumber = 0);
 
   // A notice with a "&Skip further notifications" tick box; true when the user ticked it.
   // An implementation without such a box shows an information box and answers false.

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -157,20 +158,58 @@ TEST_F(UnattendedRun, IgcLogFolderGetsTheInstrumentsOwnTextUnderTheNextFlightNum
   EXPECT_EQ(reports.front(), "Transfer started");
   EXPECT_EQ(reports.back(), "Transfer completed");
 
-  EXPECT_EQ(Run(line), 0);  // the same flight again: the next free number
+  // The same flight again is not saved a second time under the next number.
+  ui.Clear();
+  EXPECT_EQ(Run(line), 0);
+  EXPECT_FALSE(fs::exists(dir / "2023-05-26-xxx-123-02.igc"));
+  const auto events = ui.Events();
+  EXPECT_TRUE(std::ranges::any_of(events, [&](const UiEvent& e) {
+    return e.text == "Flight already saved as " + (dir / "2023-05-26-xxx-123-01.igc").string();
+  }));
+
+  // Beside another flight of the same day it takes the next number.
+  { std::ofstream(dir / "2023-05-26-xxx-123-01.igc") << "another flight"; }
+  EXPECT_EQ(Run(line), 0);
   EXPECT_EQ(Read(dir / "2023-05-26-xxx-123-02.igc"), flight);
   for (const UiEvent& e : Errors()) ADD_FAILURE() << e.caption << ": " << e.text;
 }
 
-TEST_F(UnattendedRun, ExistingFileWithoutOverwriteFindsNoFreeFlightNumber) {
+TEST_F(UnattendedRun, ExistingFileWithoutOverwriteIsLeftAloneAndNamed) {
   StartInstrument();
   { std::ofstream(dir / "taken.igc") << "keep"; }
   EXPECT_EQ(Run("/COM=%dev /GPS=IQCOMPEO /IGC_LOG=%dir/taken.igc /EXIT /WIN=0"), 1);
-  EXPECT_EQ(Errors(), (std::vector<UiEvent>{{UiEventKind::Error, "Save IGC log", "No free flight number available"}}));
+  EXPECT_EQ(Errors(), (std::vector<UiEvent>{
+                          {UiEventKind::Error, "Save IGC log", "File exists, not replaced; use /OVERWRITE"}}));
+  EXPECT_EQ(ui.FileErrorDetails(), std::vector<std::string>{(dir / "taken.igc").string()});
   EXPECT_EQ(Read(dir / "taken.igc"), "keep");
   ui.Clear();
   EXPECT_EQ(Run("/COM=%dev /GPS=IQCOMPEO /IGC_LOG=%dir/taken.igc /OVERWRITE /EXIT /WIN=0"), 0);
   EXPECT_EQ(Read(dir / "taken.igc"), flight);
+}
+
+// Saves say what happened to their file: a name without an extension gets its format's, an
+// existing file is left alone with a message that names it, and a missing folder is found
+// before anything is downloaded.
+TEST_F(UnattendedRun, SavesNameTheirFileAndWhatHappenedToIt) {
+  StartInstrument();
+  EXPECT_EQ(Run("/COM=%dev /GPS=IQCOMPEO /KML_LOG=%dir/x /EXIT /WIN=0"), 0);
+  EXPECT_TRUE(fs::exists(dir / "x.kml"));
+  EXPECT_EQ(Run("/COM=%dev /GPS=IQCOMPEO /IGC_LOG=%dir/pilot17 /EXIT /WIN=0"), 0);
+  EXPECT_EQ(Read(dir / "pilot17.igc"), flight);
+
+  ui.Clear();
+  EXPECT_EQ(Run("/COM=%dev /GPS=IQCOMPEO /KML_LOG=%dir/x.kml /EXIT /WIN=0"), 1);
+  EXPECT_EQ(Errors(), (std::vector<UiEvent>{{UiEventKind::Error, "Download track log",
+                                             "File exists, not replaced; use /OVERWRITE"}}));
+  EXPECT_EQ(ui.FileErrorDetails(), std::vector<std::string>{(dir / "x.kml").string()});
+
+  ui.Clear();
+  EXPECT_EQ(Run("/COM=%dev /GPS=IQCOMPEO /KML_LOG=%dir/missing/x.kml /EXIT /WIN=0"), 1);
+  EXPECT_EQ(Errors(), (std::vector<UiEvent>{{UiEventKind::Error, "Download track log", "Folder not found"}}));
+  EXPECT_EQ(ui.FileErrorDetails(),
+            std::vector<std::string>{(dir / "missing").string() + ": No such file or directory"});
+  for (const UiEvent& e : ui.Events()) EXPECT_EQ(e.text.find("Product data"), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir / "missing"));
 }
 
 TEST_F(UnattendedRun, FailedDownloadExitsWithOneAndWritesNothing) {

@@ -36,6 +36,18 @@ void ScriptedUi::ShowErrorBox(std::string_view text, std::string_view caption) {
   Record(UiEventKind::Error, caption, text);
 }
 
+void ScriptedUi::ShowFileError(std::string_view text, std::string_view caption,
+                               std::string_view path, int errorNumber) {
+  Record(UiEventKind::Error, caption, text);
+  std::lock_guard lock(mutex_);
+  fileErrorDetails_.push_back(FileErrorDetail(path, errorNumber));
+}
+
+std::vector<std::string> ScriptedUi::FileErrorDetails() const {
+  std::lock_guard lock(mutex_);
+  return fileErrorDetails_;
+}
+
 void ScriptedUi::ShowInfoBox(std::string_view text, std::string_view caption) {
   Record(UiEventKind::Info, caption, text);
 }
@@ -165,6 +177,7 @@ std::vector<ListChoice> ScriptedUi::Choices() const {
 void ScriptedUi::Clear() {
   std::lock_guard lock(mutex_);
   events_.clear();
+  fileErrorDetails_.clear();
   choices_.clear();
 }
 

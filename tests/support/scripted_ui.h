@@ -31,6 +31,11 @@ class ScriptedUi final : public Ui {
   void ScriptSaveFile(std::optional<std::string> path);
 
   void ShowErrorBox(std::string_view text, std::string_view caption) override;
+  // Recorded as an error box with the operation's text; the details are kept apart.
+  void ShowFileError(std::string_view text, std::string_view caption, std::string_view path,
+                     int errorNumber = 0) override;
+  // "path" or "path: reason" of each file error, in order.
+  std::vector<std::string> FileErrorDetails() const;
   void ShowInfoBox(std::string_view text, std::string_view caption) override;
   Answer AskOkCancel(std::string_view text, std::string_view caption, Answer unattended) override;
   Answer AskYesNo(std::string_view text, std::string_view caption, Answer unattended) override;
@@ -64,6 +69,7 @@ class ScriptedUi final : public Ui {
 
   mutable std::mutex mutex_;
   std::vector<UiEvent> events_;
+  std::vector<std::string> fileErrorDetails_;
   std::vector<ListChoice> choices_;
   std::deque<Answer> answers_;
   std::deque<std::optional<std::vector<int>>> chosen_;

@@ -233,6 +233,12 @@ TEST_F(IgcCommands, AutomaticSaveNumbersFlights) {
   ASSERT_EQ(AutoSaveIgc(log_, request, ui_, &written), 0);
   EXPECT_EQ(written.filename(), "2024-12-31-xlw-000-01.igc");
   EXPECT_EQ(CheckSecurityRecord(testing::ReadWholeFile(written)), SecurityCheckResult::Passed);
+  // The same flight again is not saved a second time.
+  ASSERT_EQ(AutoSaveIgc(log_, request, ui_, &written), 0);
+  EXPECT_EQ(written.filename(), "2024-12-31-xlw-000-01.igc");
+  EXPECT_EQ(ui_.LastStatus(), "Flight already saved as " + written.string());
+  // Another flight of the same day takes the next number.
+  log_.points[1].gpsAltitude += 10;
   ASSERT_EQ(AutoSaveIgc(log_, request, ui_, &written), 0);
   EXPECT_EQ(written.filename(), "2024-12-31-xlw-000-02.igc");
   EXPECT_EQ(ui_.LastStatus(), "5 positions written");
@@ -242,7 +248,11 @@ TEST_F(IgcCommands, AutomaticSaveNumbersFlights) {
   EXPECT_EQ(written.filename(), "2024-12-31-xlw-000-01.igc");
 
   request.overwrite = false;
-  for (int i = 3; i <= 35; ++i) ASSERT_EQ(AutoSaveIgc(log_, request, ui_), 0);
+  for (int i = 3; i <= 35; ++i) {
+    log_.points[1].gpsAltitude += 10;
+    ASSERT_EQ(AutoSaveIgc(log_, request, ui_), 0);
+  }
+  log_.points[1].gpsAltitude += 10;
   ui_.Clear();
   EXPECT_EQ(AutoSaveIgc(log_, request, ui_), -1);
   EXPECT_EQ(ui_.Boxes(), (std::vector<UiEvent>{{UiEventKind::Error, "Save IGC log",

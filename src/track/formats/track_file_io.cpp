@@ -10,18 +10,24 @@ std::optional<std::string> ReadTrackFileBytes(const std::filesystem::path& path,
   switch (file.status) {
     case ReadStatus::Ok: return std::move(file.bytes);
     case ReadStatus::OpenFailed:
-    case ReadStatus::NotAFile: ui.ShowErrorBox("Error opening track log file", kReadTrackLogCaption); break;
+    case ReadStatus::NotAFile:
+      ui.ShowFileError("Error opening track log file", kReadTrackLogCaption, path.string(),
+                       file.errorNumber);
+      break;
     case ReadStatus::Empty: ui.ShowErrorBox("File is empty", kReadTrackLogCaption); break;
     case ReadStatus::NoMemory: ui.ShowErrorBox("File buffer memory allocation", kReadTrackLogCaption); break;
-    case ReadStatus::ReadFailed: ui.ShowErrorBox("Track log file read error", kReadTrackLogCaption); break;
+    case ReadStatus::ReadFailed:
+      ui.ShowFileError("Track log file read error", kReadTrackLogCaption, path.string(),
+                       file.errorNumber);
+      break;
   }
   return std::nullopt;
 }
 
 bool WriteTrackFileBytes(const std::filesystem::path& path, std::string_view bytes, Ui& ui,
                          std::string_view caption) {
-  if (WriteFileAtomically(path, bytes) != 0) {
-    ui.ShowErrorBox("File write error", caption);
+  if (const int error = WriteFileAtomically(path, bytes); error != 0) {
+    ui.ShowFileError("File write error", caption, path.string(), error);
     return false;
   }
   return true;

@@ -228,6 +228,16 @@ int SaveIgcLogFromGps(TrackLog& log, Ui& ui, IgcSaveMemory& memory) {
   return 0;
 }
 
+namespace {
+
+// True when `path` holds exactly `bytes`.
+bool SameFileContent(const std::string& path, std::string_view bytes) {
+  const ReadFileResult existing = ReadWholeFile(path);
+  return existing.status == ReadStatus::Ok && existing.bytes == bytes;
+}
+
+}  // namespace
+
 int AutoSaveIgc(TrackLog& log, const IgcAutoSave& request, Ui& ui,
                 std::filesystem::path* writtenPath, const PartSelection& select) {
   std::string text;
@@ -296,9 +306,21 @@ int AutoSaveIgc(TrackLog& log, const IgcAutoSave& request, Ui& ui,
       written = candidate;
       break;
     }
+    if (error == EEXIST && SameFileContent(candidate, text)) {
+      // The same flight saved before (downloaded again): no second copy under the next number.
+      ui.ShowStatus("Flight already saved as " + candidate);
+      written = candidate;
+      positions = -1;
+      break;
+    }
+    if (error == EEXIST && !isFolder) {
+      ui.ShowFileError("File exists, not replaced; use /OVERWRITE", kSaveIgcCaption, candidate);
+      return -1;
+    }
     if (error != EEXIST) {
       const bool writeError = error == ENOSPC || error == EIO || error == EDQUOT || error == EFBIG;
-      ui.ShowErrorBox(writeError ? "File write error" : "File open error", kSaveIgcCaption);
+      ui.ShowFileError(writeError ? "File write error" : "File open error", kSaveIgcCaption,
+                       candidate, error);
       return -1;
     }
   }
@@ -380,7 +402,10 @@ int VerifyIgcFile(const std::filesystem::path& path, Ui& ui) {
   switch (file.status) {
     case ReadStatus::Ok: break;
     case ReadStatus::OpenFailed:
-    case ReadStatus::NotAFile: ui.ShowErrorBox("Error opening track log file", kReadTrackCaption); return -1;
+    case ReadStatus::NotAFile:
+      ui.ShowFileError("Error opening track log file", kReadTrackCaption, path.string(),
+                       file.errorNumber);
+      return -1;
     case ReadStatus::Empty: ui.ShowErrorBox("File is empty", kReadTrackCaption); return -1;
     case ReadStatus::ReadFailed: ui.ShowErrorBox("Track log file read error", kReadTrackCaption); return -1;
     case ReadStatus::NoMemory: ui.ShowErrorBox("File buffer memory allocation", kReadTrackCaption); return -1;
