@@ -1,12 +1,22 @@
 #include "app/convert.h"
 
+#include <algorithm>
+#include <optional>
 #include <string>
+#include <system_error>
+#include <vector>
 
 #include "airspace/airspace_convert.h"
 #include "base/atomic_file.h"
 #include "app/file_commands.h"
 #include "base/text.h"
+#include "base/ui.h"
+#include "kml/kml_reader.h"
+#include "kml/kml_save.h"
+#include "track/formats/gpx_track.h"
 #include "waypoints/waypoint_files.h"
+#include "waypoints/waypoint_formats.h"
+#include "waypoints/waypoint_text.h"
 
 namespace logwell {
 namespace {
@@ -18,6 +28,290 @@ bool Contains(std::string_view bytes, std::string_view needle) {
 // The old binary track files are binary; WinPilot waypoint files of the same ending are text.
 bool LooksBinary(std::string_view bytes) {
   return Contains(bytes.substr(0, 256), std::string_view("\0", 1));
+}
+
+
+// Everything a GPX or KML file holds that a conversion can carry.
+struct FileItems {
+  std::vector<std::vector<TrackPoint>> tracks;
+  int timeIsUtc = 0;
+  int altitudeFlag = 0;
+  std::vector<Waypoint> waypoints;
+  std::vector<Waypoint> routePoints;
+  std::size_t routes = 0;
+};
+
+std::size_t CountOf(std::string_view bytes, std::string_view element) {
+  std::size_t count = 0;
+  for (std::size_t at = bytes.find(element); at != std::string_view::npos;
+       at = bytes.find(element, at + 1)) {
+    const char next = at + element.size() < bytes.size() ? bytes[at + element.size()] : '>';
+    if (next == '>' || next == ' ' || next == '\t' || next == '\r' || next == '\n' || next == '/') {
+      ++count;
+    }
+  }
+  return count;
+}
+
+// The <rtept> elements of a GPX text as a GPX text of <wpt> elements, for the waypoint reader.
+std::string RoutePointsAsWaypoints(std::string_view bytes) {
+  std::string text = "<?xml version=\"1.0\"?>\n<gpx>\n";
+  for (std::size_t at = bytes.find("<rtept"); at != std::string_view::npos;
+       at = bytes.find("<rtept", at + 1)) {
+    const std::size_t tagEnd = bytes.find('>', at);
+    if (tagEnd == std::string_view::npos) break;
+    std::size_t end = tagEnd + 1;
+    if (bytes[tagEnd - 1] != '/') {
+      const std::size_t close = bytes.find("</rtept>", tagEnd);
+      if (close == std::string_view::npos) break;
+      end = close + std::string_view("</rtept>").size();
+    }
+    std::string element(bytes.substr(at, end - at));
+    element.replace(0, 6, "<wpt");
+    if (element.ends_with("</rtept>")) element.replace(element.size() - 8, 8, "</wpt>");
+    text += element;
+    text += "\n";
+  }
+  return text + "</gpx>\n";
+}
+
+bool SameWaypoint(const Waypoint& a, const Waypoint& b) {
+  return a.Id() == b.Id() && a.latitude == b.latitude && a.longitude == b.longitude;
+}
+
+std::optional<FileItems> ReadGpxOrKml(std::string_view bytes, bool kml, Ui& ui) {
+  FileItems items;
+  if (kml) {
+    std::optional<std::vector<kml::KmlReadResult>> tracks = kml::ReadKmlTracks(bytes, ui);
+    if (!tracks) return std::nullopt;
+    for (kml::KmlReadResult& track : *tracks) {
+      items.timeIsUtc = track.timeIsUtc;
+      items.altitudeFlag = track.altitudeFlag;
+      items.tracks.push_back(std::move(track.points));
+    }
+  } else if (Contains(bytes, "<trk")) {
+    std::optional<std::vector<std::vector<TrackPoint>>> tracks = ReadGpxTracks(bytes, ui);
+    if (!tracks) return std::nullopt;
+    items.tracks = std::move(*tracks);
+    items.timeIsUtc = 1;  // GPX times are UTC
+  }
+  // Identifiers that do not fit are fixed (upper case, cut), as the "Modify waypoint ID"
+  // question's first answer does, rather than refusing the whole file.
+  WaypointReadContext context{ui, true, CurrentGarminTime()};
+  const bool hasWaypoints = kml ? Contains(bytes, "<Point") : Contains(bytes, "<wpt");
+  if (hasWaypoints) {
+    const int read = kml ? ReadKmlWaypoints(bytes, context, items.waypoints)
+                         : ReadGpxWaypoints(bytes, context, items.waypoints);
+    if (read < 0) return std::nullopt;
+  }
+  if (!kml) {
+    items.routes = CountOf(bytes, "<rte");
+    if (items.routes > 0 && Contains(bytes, "<rtept")) {
+      if (ReadGpxWaypoints(RoutePointsAsWaypoints(bytes), context, items.routePoints) < 0) {
+        return std::nullopt;
+      }
+    }
+  }
+  return items;
+}
+
+// The H records of pilot, glider, competition and logger that carry a text.
+std::size_t CountIgcHeaderTexts(std::string_view bytes) {
+  static constexpr std::string_view kKinds[] = {"PLT", "GTY", "GID", "CID", "CCL", "FTY", "RFW",
+                                                "RHW"};
+  std::size_t count = 0;
+  std::size_t at = 0;
+  while (at < bytes.size()) {
+    std::size_t end = bytes.find('\n', at);
+    if (end == std::string_view::npos) end = bytes.size();
+    const std::string_view line = bytes.substr(at, end - at);
+    at = end + 1;
+    if (line.size() < 5 || line[0] != 'H') continue;
+    const std::string_view kind = line.substr(2, 3);
+    if (std::find(std::begin(kKinds), std::end(kKinds), kind) == std::end(kKinds)) continue;
+    const std::size_t colon = line.find(':');
+    const std::string_view value =
+        colon == std::string_view::npos ? line.substr(5) : line.substr(colon + 1);
+    if (!IsBlank(value, " \t\r")) ++count;
+  }
+  return count;
+}
+
+std::size_t PointCount(const std::vector<std::vector<TrackPoint>>& tracks) {
+  std::size_t count = 0;
+  for (const auto& track : tracks) count += track.size();
+  return count;
+}
+
+std::string TrackListLine(std::size_t number, const std::vector<TrackPoint>& track) {
+  const CalendarTime t = GarminTimeToCalendar(track.front().time);
+  return FormatText("%3zu  %d-%02d-%02d %02d:%02d:%02d  %zu points", number, t.year, t.month,
+                    t.day, t.hour, t.minute, t.second, track.size());
+}
+
+std::string Plural(std::size_t count, std::string_view one, std::string_view many) {
+  return FormatText("%zu ", count) + std::string(count == 1 ? one : many);
+}
+
+// The waypoints to write where the output holds no routes: the file's waypoints, then each
+// route point that is not one of them already.
+std::vector<Waypoint> WaypointsWithRoutePoints(const FileItems& items) {
+  std::vector<Waypoint> all = items.waypoints;
+  for (const Waypoint& point : items.routePoints) {
+    if (std::none_of(all.begin(), all.end(),
+                     [&](const Waypoint& w) { return SameWaypoint(w, point); })) {
+      all.push_back(point);
+    }
+  }
+  return all;
+}
+
+std::string FormatName(std::string_view extension) {
+  if (extension == ".igc") return "IGC";
+  if (extension == ".kml") return "KML";
+  if (extension == ".gpx") return "GPX";
+  if (extension == ".plt") return "an Ozi track";
+  if (extension == ".csv") return "CSV";
+  if (extension == ".mps") return "a MapSource track";
+  if (extension == ".cup") return "SeeYou";
+  if (extension == ".dat") return "WinPilot";
+  return "a " + std::string(extension) + " waypoint file";
+}
+
+int ConvertGpxOrKml(const std::filesystem::path& input, std::string_view bytes,
+                    const std::filesystem::path& output, const ConvertOptions& options, Ui& ui,
+                    std::vector<std::string>& notes) {
+  const bool kmlInput = LowerExtension(input) == ".kml";
+  std::optional<FileItems> items = ReadGpxOrKml(bytes, kmlInput, ui);
+  if (!items) return 1;
+  const std::string to = LowerExtension(output);
+  const std::string name = FormatName(to);
+  const std::optional<WaypointFileFormat> waypointFormat =
+      FormatForOutputName(output.filename().string());
+  const bool multiTrack = to == ".gpx" || to == ".kml";
+  const bool trackOutput = multiTrack || to == ".igc" || to == ".plt" || to == ".csv" ||
+                           (to == ".mps" && !items->tracks.empty());
+  const std::vector<Waypoint> waypoints = WaypointsWithRoutePoints(*items);
+  const auto reportRoutes = [&] {
+    if (items->routes == 0) return;
+    const std::size_t added = waypoints.size() - items->waypoints.size();
+    notes.push_back(Plural(items->routes, "route", "routes") + " not written as such: " + name +
+                    " output holds no routes; " +
+                    Plural(items->routePoints.size(), "route point", "route points") +
+                    FormatText(" written as waypoints (%zu of them new)", added));
+  };
+  if (!trackOutput) {
+    if (!waypointFormat) {
+      ui.ShowErrorBox("File contains invalid extension", "Convert");
+      return 1;
+    }
+    if (waypoints.empty()) {
+      ui.ShowErrorBox("No waypoints found", "Convert");
+      return 1;
+    }
+    if (WriteWaypointFile(output, *waypointFormat, waypoints, ui) < 0) return 1;
+    if (!items->tracks.empty()) {
+      notes.push_back(Plural(items->tracks.size(), "track", "tracks") + " (" +
+                      Plural(PointCount(items->tracks), "point", "points") + ") not written: " +
+                      name + " holds no tracks");
+    }
+    reportRoutes();
+    return 0;
+  }
+  if (items->tracks.empty()) {
+    // A track format asked for a file of waypoints only: a waypoint file where the ending is one.
+    if (waypointFormat && !waypoints.empty()) {
+      if (WriteWaypointFile(output, *waypointFormat, waypoints, ui) < 0) return 1;
+      reportRoutes();
+      return 0;
+    }
+    ui.ShowErrorBox("No tracks found", "Convert");
+    return 1;
+  }
+  std::vector<std::vector<TrackPoint>> chosen;
+  if (options.track) {
+    if (*options.track < 1 || *options.track > items->tracks.size()) {
+      ui.ShowErrorBox(FormatText("No track %zu: the file holds %zu", *options.track,
+                                 items->tracks.size()),
+                      "Convert");
+      return 1;
+    }
+    chosen.push_back(items->tracks[*options.track - 1]);
+  } else if (!multiTrack && items->tracks.size() > 1) {
+    notes.push_back(FormatText("%zu tracks in %s; %s holds one track, choose one with --track N:",
+                               items->tracks.size(), input.filename().string().c_str(),
+                               name.c_str()));
+    for (std::size_t i = 0; i < items->tracks.size(); ++i) {
+      notes.push_back(TrackListLine(i + 1, items->tracks[i]));
+    }
+    return 1;
+  } else {
+    chosen = items->tracks;
+  }
+  int result = 0;
+  if (to == ".gpx") {
+    std::string elements;
+    if (!waypoints.empty()) {
+      const std::string document = WriteGpxWaypoints(waypoints, CurrentGarminTime());
+      const std::size_t first = document.find("  <wpt");
+      const std::size_t last = document.rfind("</wpt>");
+      if (first != std::string::npos && last != std::string::npos) {
+        elements = document.substr(first, last + 6 - first) + "\r\n";
+      }
+    }
+    const std::string text = WriteGpxTracks(chosen, CurrentUtcCalendar(), elements);
+    if (const int error = WriteFileAtomically(output, text, WriteMode::Replace)) {
+      ui.ShowErrorBox("File write error: " + std::generic_category().message(error), "Convert");
+      return 1;
+    }
+  } else if (to == ".kml" && chosen.size() > 1) {
+    std::vector<kml::GoogleEarthFileRequest> requests;
+    std::size_t shortTracks = 0;
+    for (const auto& track : chosen) {
+      if (track.size() < kml::kMinKmlPositions) {
+        ++shortTracks;
+        continue;
+      }
+      kml::GoogleEarthFileRequest request;
+      request.points = track;
+      request.timesAreUtc = items->timeIsUtc != 0;
+      request.withPressureAltitude = items->altitudeFlag != 0;
+      requests.push_back(std::move(request));
+    }
+    if (requests.empty()) {
+      ui.ShowErrorBox("Too few track positions", "Convert");
+      return 1;
+    }
+    if (kml::WriteGoogleEarthTracks(requests, output, ui) != 0) return 1;
+    if (shortTracks > 0) {
+      notes.push_back(Plural(shortTracks, "track", "tracks") +
+                      " not written: KML tracks need 5 or more positions");
+    }
+  } else {
+    FileReadResult read;
+    read.points = chosen.front();
+    read.timeIsUtc = items->timeIsUtc;
+    read.altitudeFlag = items->altitudeFlag;
+    result = kml::WriteTrackByExtension(output, std::move(read), ui);
+    if (result != 0) return 1;
+  }
+  if (options.track && items->tracks.size() > 1) {
+    notes.push_back(Plural(items->tracks.size() - 1, "track", "tracks") +
+                    FormatText(" not written: only track %zu was asked for", *options.track));
+  }
+  if (to != ".gpx") {
+    if (!items->waypoints.empty()) {
+      notes.push_back(Plural(items->waypoints.size(), "waypoint", "waypoints") +
+                      " not written: " + name + " track output holds no waypoints");
+    }
+    if (items->routes > 0) {
+      notes.push_back(Plural(items->routes, "route", "routes") + " not written: " + name +
+                      " track output holds no routes");
+    }
+  } else {
+    reportRoutes();
+  }
+  return 0;
 }
 
 }  // namespace
@@ -47,17 +341,37 @@ FileContent ClassifyConversionInput(const std::filesystem::path& input, std::str
 }
 
 int ConvertAnyFile(const std::filesystem::path& input, const std::filesystem::path& output,
-                   Ui& ui) {
+                   const ConvertOptions& options, Ui& ui, std::vector<std::string>& notes) {
   // Only the first bytes decide; the converters read the file themselves with their own
   // messages, so a file that cannot be read here is left to them to report.
   const ReadFileResult file = ReadWholeFile(input);
+  const std::string from = LowerExtension(input);
+  if (file.status == ReadStatus::Ok && (from == ".gpx" || from == ".kml") &&
+      !IsOpenAirInput(input, file.bytes)) {
+    kml::RegisterKmlAndIgcReaders();
+    return ConvertGpxOrKml(input, file.bytes, output, options, ui, notes);
+  }
+  if (options.track && *options.track != 1) {
+    ui.ShowErrorBox(FormatText("No track %zu: the file holds one", *options.track), "Convert");
+    return 1;
+  }
   switch (ClassifyConversionInput(input, file.bytes, output)) {
     case FileContent::Airspace:
       return ConvertAirspaceFile(input, output, ui);
     case FileContent::Waypoints:
       return ConvertWaypointFile(input, output, ui) >= 0 ? 0 : 1;
-    case FileContent::Track:
-      return kml::ConvertAnyTrackFile(input, output, ui) == 0 ? 0 : 1;
+    case FileContent::Track: {
+      if (kml::ConvertAnyTrackFile(input, output, ui) != 0) return 1;
+      if (from == ".igc" && LowerExtension(output) != ".igc") {
+        const std::size_t headers = CountIgcHeaderTexts(file.bytes);
+        if (headers > 0) {
+          notes.push_back(Plural(headers, "IGC header record", "IGC header records") +
+                          " (pilot, glider, competition, logger) not written: " +
+                          FormatName(LowerExtension(output)) + " output keeps none of them");
+        }
+      }
+      return 0;
+    }
   }
   return 1;
 }

@@ -137,6 +137,27 @@ int SaveCommandLineKml(const TrackLog& log, const CommandLineOptions& options, U
   return WriteGoogleEarthFile(std::move(request), ui);
 }
 
+int WriteTrackByExtension(const std::filesystem::path& out, FileReadResult read, Ui& ui) {
+  const std::string to = LowerExtension(out);
+  if (to == ".igc") return WriteIgcFile(out, read, ui);
+  if (to == ".kml") {
+    GoogleEarthFileRequest request;
+    request.points = std::move(read.points);
+    request.timesAreUtc = read.timeIsUtc != 0;
+    request.withPressureAltitude = read.altitudeFlag != 0;
+    request.chosenFile = out;
+    return WriteGoogleEarthFile(std::move(request), ui);
+  }
+  const TrackFileType* type = FindTrackFileTypeByName(SaveTrackFileTypes(), out);
+  if (type == nullptr) {
+    ui.ShowErrorBox("File contains invalid extension", "Convert track log");
+    return -1;
+  }
+  return SaveTrackLogFile(out, type->code, std::move(read.points), ui, {}, VarioFilterFunction{}) > 0
+             ? 0
+             : -1;
+}
+
 int ConvertAnyTrackFile(const std::filesystem::path& in, const std::filesystem::path& out,
                         Ui& ui) {
   const std::string to = LowerExtension(out);
@@ -144,15 +165,28 @@ int ConvertAnyTrackFile(const std::filesystem::path& in, const std::filesystem::
     RegisterKmlAndIgcReaders();
     return ConvertTrackFile(in, out, ui);
   }
+  if (to == ".igc" && LowerExtension(in) == ".igc") {
+    // IGC to IGC: the file's own records, headers and security record included, unchanged.
+    const ReadFileResult file = ReadWholeFile(in);
+    if (file.status != ReadStatus::Ok) {
+      ui.ShowErrorBox("Error opening track log file", "Read track log");
+      return -1;
+    }
+    const igc::IgcDecodeResult decoded = igc::DecodeIgcText(file.bytes);
+    if (!decoded.Ok()) {
+      ui.ShowErrorBox(decoded.error, "Reading IGC log file");
+      return -1;
+    }
+    if (const int error = WriteFileAtomically(out, file.bytes, WriteMode::Replace)) {
+      ui.ShowErrorBox("File write error: " + std::generic_category().message(error),
+                      "Save IGC log");
+      return -1;
+    }
+    return 0;
+  }
   std::optional<FileReadResult> read = ReadAnyTrackFile(in, ui);
   if (!read) return -1;
-  if (to == ".igc") return WriteIgcFile(out, *read, ui);
-  GoogleEarthFileRequest request;
-  request.points = std::move(read->points);
-  request.timesAreUtc = read->timeIsUtc != 0;
-  request.withPressureAltitude = read->altitudeFlag != 0;
-  request.chosenFile = out;
-  return WriteGoogleEarthFile(std::move(request), ui);
+  return WriteTrackByExtension(out, std::move(*read), ui);
 }
 
 // ---- analyse -------------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/command_line.h"
+#include "track/track_takeover.h"
 
 namespace logwell {
 class Ui;
@@ -35,8 +36,14 @@ int SaveCommandLineKml(const TrackLog& log, const CommandLineOptions& options, U
 
 // `logwell-cli convert IN OUT`: every position read, no filter; the output format by OUT's
 // extension (.kml, .igc and the other track formats). Returns 0 or -1 after one message.
+// An IGC file converted to IGC is copied record for record (its own headers, no new download
+// line).
 int ConvertAnyTrackFile(const std::filesystem::path& in, const std::filesystem::path& out,
                         Ui& ui);
+
+// Writes one track in the format of OUT's extension: .igc, .kml or a type of the save table.
+// Returns 0 or -1 after one message.
+int WriteTrackByExtension(const std::filesystem::path& out, FileReadResult read, Ui& ui);
 
 struct AnalyseOptions {
   bool json = false;

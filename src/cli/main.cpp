@@ -1,7 +1,10 @@
 // logwell-cli: the headless program. It takes the same command line as the window program
 // (/COM=... /GPS=... /KML_LOG=... and the rest), a single track file name, or --help and
 // --version. Exit codes: 0 done, 1 the job failed, 2 the command line was refused.
+#include <charconv>
 #include <cstdio>
+#include <string>
+#include <vector>
 #include <span>
 #include <string_view>
 
@@ -50,6 +53,36 @@ int RunAnalyse(std::span<const char* const> arguments) {
   return kExitOk;
 }
 
+// convert IN OUT [--track N]
+int RunConvert(std::span<const char* const> arguments) {
+  ConvertOptions options;
+  std::vector<std::string_view> files;
+  bool bad = false;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string_view argument = arguments[i];
+    if (argument == "--track" && i + 1 < arguments.size() && !options.track) {
+      const std::string_view number = arguments[++i];
+      std::size_t value = 0;
+      const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+      if (error != std::errc() || end != number.data() + number.size() || value == 0) bad = true;
+      options.track = value;
+    } else if (argument.starts_with("--")) {
+      bad = true;
+    } else {
+      files.push_back(argument);
+    }
+  }
+  if (bad || files.size() != 2) {
+    std::fputs("usage: logwell-cli convert IN OUT [--track N]\n", stderr);
+    return kExitBadCommandLine;
+  }
+  HeadlessUi ui;
+  std::vector<std::string> notes;
+  const int result = ConvertAnyFile(std::string(files[0]), std::string(files[1]), options, ui, notes);
+  for (const std::string& note : notes) std::fprintf(stderr, "%s\n", note.c_str());
+  return result;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -69,11 +102,9 @@ int main(int argc, char** argv) {
                 kProgramVersion.data());
     return kExitOk;
   }
-  // convert IN OUT: a track, waypoint or airspace file to another format, chosen by OUT's name.
-  if (verb == "convert" && arguments.size() == 3) {
-    HeadlessUi ui;
-    return ConvertAnyFile(arguments[1], arguments[2], ui);
-  }
+  // convert IN OUT [--track N]: a track, waypoint or airspace file to another format, chosen by
+  // OUT's name. What OUT cannot hold is reported on stderr.
+  if (verb == "convert") return RunConvert(arguments.subspan(1));
   if (verb == "analyse") return RunAnalyse(arguments.subspan(1));
   return RunCommandLine(arguments);
 }

@@ -329,4 +329,17 @@ std::optional<KmlReadResult> ReadKmlTrack(std::string_view text, Ui& ui, bool qu
   return std::nullopt;
 }
 
+std::optional<std::vector<KmlReadResult>> ReadKmlTracks(std::string_view text, Ui& ui) {
+  try {
+    std::vector<KmlReadResult> read;
+    for (const TrackParts& track : TrackCollector(text).Collect()) read.push_back(ReadTrack(track));
+    return read;
+  } catch (const ReadFailure& failure) {
+    ui.ShowErrorBox(failure.Text(), kKmlReadCaption);
+  } catch (const std::bad_alloc&) {
+    ui.ShowErrorBox(kTrackLogMemoryError, kKmlReadCaption);
+  }
+  return std::nullopt;
+}
+
 }  // namespace logwell::kml

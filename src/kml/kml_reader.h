@@ -34,4 +34,7 @@ struct KmlReadResult {
 std::optional<KmlReadResult> ReadKmlTrack(std::string_view text, Ui& ui, bool quiet = false,
                                           std::string* error = nullptr);
 
+// Every track of a KML text in file order (none is no failure here); nothing after one message.
+std::optional<std::vector<KmlReadResult>> ReadKmlTracks(std::string_view text, Ui& ui);
+
 }  // namespace logwell::kml

@@ -68,16 +68,19 @@ GoogleEarthFileRequest GoogleEarthRequestFor(const TrackLog& log) {
   return request;
 }
 
-int WriteGoogleEarthFile(GoogleEarthFileRequest request, Ui& ui) {
+namespace {
+
+// The track folder of one request; nothing after one message.
+std::optional<std::string> GoogleEarthBody(GoogleEarthFileRequest& request, Ui& ui) {
   if (request.points.size() < kMinKmlPositions) {
     ui.ShowErrorBox("Too few track positions", kWriteCaption);
-    return -1;
+    return std::nullopt;
   }
   KmlTrackInfo info;
   info.points = request.points;
   info.timesAreUtc = request.timesAreUtc;
   if (NormaliseMissingTimes(info.points)) info.timesAreUtc = false;
-  if (!AnalyseForKml(info, ui, request.loopGap)) return -1;
+  if (!AnalyseForKml(info, ui, request.loopGap)) return std::nullopt;
   info.downloaded = request.downloaded;
   info.withHash = request.withHash;
   info.withPressureAltitude = request.withPressureAltitude;
@@ -86,8 +89,43 @@ int WriteGoogleEarthFile(GoogleEarthFileRequest request, Ui& ui) {
   const int result = WriteKmlBody(body, info, description, request.instrumentText);
   if (result != kKmlBodyOk) {
     ui.ShowErrorBox(KmlBodyErrorText(result), "Making GoogleEarth track folder");
+    return std::nullopt;
+  }
+  return body;
+}
+
+int WriteKmlDocument(const std::filesystem::path& target, std::string_view body, WriteMode mode,
+                     Ui& ui) {
+  const int error = WriteFileAtomically(target, KmlDocumentOf(body), mode);
+  if (error == EEXIST && mode == WriteMode::CreateOnly) {
+    ui.ShowErrorBox("File already exists", kWriteCaption);
     return -1;
   }
+  if (error != 0) {
+    ui.ShowErrorBox(IsCreationError(error) ? "File creation error: " + ErrnoText(error)
+                                           : "File write error: " + ErrnoText(error),
+                    kWriteCaption);
+    return -1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int WriteGoogleEarthTracks(std::span<GoogleEarthFileRequest> tracks,
+                           const std::filesystem::path& file, Ui& ui) {
+  std::string body;
+  for (GoogleEarthFileRequest& track : tracks) {
+    const std::optional<std::string> folder = GoogleEarthBody(track, ui);
+    if (!folder) return -1;
+    body += *folder;
+  }
+  return WriteKmlDocument(file, body, WriteMode::Replace, ui);
+}
+
+int WriteGoogleEarthFile(GoogleEarthFileRequest request, Ui& ui) {
+  const std::optional<std::string> body = GoogleEarthBody(request, ui);
+  if (!body) return -1;
   std::filesystem::path target;
   WriteMode mode = WriteMode::Replace;
   if (request.chosenFile) {
@@ -101,18 +139,7 @@ int WriteGoogleEarthFile(GoogleEarthFileRequest request, Ui& ui) {
     target = name;
     mode = request.overwrite ? WriteMode::Replace : WriteMode::CreateOnly;
   }
-  const int error = WriteFileAtomically(target, KmlDocumentOf(body), mode);
-  if (error == EEXIST && mode == WriteMode::CreateOnly) {
-    ui.ShowErrorBox("File already exists", kWriteCaption);
-    return -1;
-  }
-  if (error != 0) {
-    ui.ShowErrorBox(IsCreationError(error) ? "File creation error: " + ErrnoText(error)
-                                           : "File write error: " + ErrnoText(error),
-                    kWriteCaption);
-    return -1;
-  }
-  return 0;
+  return WriteKmlDocument(target, *body, mode, ui);
 }
 
 std::optional<std::string> AppendKmlBody(std::string_view existing, std::string_view body,

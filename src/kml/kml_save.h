@@ -50,6 +50,11 @@ struct GoogleEarthFileRequest {
 // "Write GoogleEarth file". Returns 0 or -1 after one message.
 int WriteGoogleEarthFile(GoogleEarthFileRequest request, Ui& ui);
 
+// Several tracks in one KML file (one folder each), replacing `file`; each needs 5 or more
+// positions. Returns 0 or -1 after one message.
+int WriteGoogleEarthTracks(std::span<GoogleEarthFileRequest> tracks,
+                           const std::filesystem::path& file, Ui& ui);
+
 // The request of "Write GoogleEarth file" for the current values of a track log.
 GoogleEarthFileRequest GoogleEarthRequestFor(const TrackLog& log);
 

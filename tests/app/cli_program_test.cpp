@@ -9,6 +9,8 @@
 #include <sstream>
 #include <string>
 
+#include "support/fixtures.h"
+
 namespace {
 
 struct CliRun {
@@ -58,6 +60,153 @@ TEST(LogwellCli, InstrumentNotYetBuiltFailsWithOne) {
   const CliRun run = RunCli("/COM=/dev/ttyUSB0 /GPS=FLYMASTER '/PILOT=Jane Doe' /KML_LOG=out /EXIT /WIN=0");
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.err, "GPS access: Unsupported access function\n");
+}
+
+std::size_t Occurrences(const std::string& text, const std::string& needle) {
+  std::size_t count = 0;
+  for (auto at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++count;
+  return count;
+}
+
+// Two tracks (the second in two segments), two waypoints and a route whose second point is new.
+constexpr const char* kSmallGpx = R"(<?xml version="1.0"?>
+<gpx version="1.1" creator="test">
+  <wpt lat="46.5" lon="7.5"><ele>1000</ele><name>TAKEOF</name></wpt>
+  <wpt lat="46.6" lon="7.6"><ele>600</ele><name>LANDIN</name></wpt>
+  <rte><rtept lat="46.5" lon="7.5"><name>TAKEOF</name></rtept><rtept lat="46.7" lon="7.7"><name>TURN1</name></rtept></rte>
+  <trk><trkseg>
+    <trkpt lat="46.50" lon="7.50"><ele>1000</ele><time>2024-05-01T10:00:00Z</time></trkpt>
+    <trkpt lat="46.51" lon="7.51"><ele>1010</ele><time>2024-05-01T10:00:10Z</time></trkpt>
+    <trkpt lat="46.52" lon="7.52"><ele>1020</ele><time>2024-05-01T10:00:20Z</time></trkpt>
+    <trkpt lat="46.53" lon="7.53"><ele>1030</ele><time>2024-05-01T10:00:30Z</time></trkpt>
+    <trkpt lat="46.54" lon="7.54"><ele>1040</ele><time>2024-05-01T10:00:40Z</time></trkpt>
+  </trkseg></trk>
+  <trk><trkseg>
+    <trkpt lat="46.60" lon="7.60"><ele>900</ele><time>2024-05-01T12:00:00Z</time></trkpt>
+    <trkpt lat="46.61" lon="7.61"><ele>910</ele><time>2024-05-01T12:00:10Z</time></trkpt>
+    <trkpt lat="46.62" lon="7.62"><ele>920</ele><time>2024-05-01T12:00:20Z</time></trkpt>
+  </trkseg><trkseg>
+    <trkpt lat="46.63" lon="7.63"><ele>930</ele><time>2024-05-01T12:05:00Z</time></trkpt>
+    <trkpt lat="46.64" lon="7.64"><ele>940</ele><time>2024-05-01T12:05:10Z</time></trkpt>
+    <trkpt lat="46.65" lon="7.65"><ele>950</ele><time>2024-05-01T12:05:20Z</time></trkpt>
+  </trkseg></trk>
+</gpx>
+)";
+
+// Each case: what is written (an element counted in the output) and what is reported.
+TEST(LogwellCli, ConvertWritesEveryItemOrSaysWhatItLeftOut) {
+  const auto dir = std::filesystem::temp_directory_path() /
+                   ("logwell-convert-test-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string in = (dir / "small.gpx").string();
+  std::ofstream(in) << kSmallGpx;
+  const struct {
+    const char* output;
+    const char* options;
+    int exitCode;
+    const char* element;  // counted in the output file; nullptr: no file is written
+    std::size_t count;
+    const char* err;
+  } cases[] = {
+      {"one.igc", "", 1, nullptr, 0,
+       "2 tracks in small.gpx; IGC holds one track, choose one with --track N:\n"
+       "  1  2024-05-01 10:00:00  5 points\n"
+       "  2  2024-05-01 12:00:00  6 points\n"},
+      {"two.igc", "--track 2", 0, "\nB", 6,
+       "1 track not written: only track 2 was asked for\n"
+       "2 waypoints not written: IGC track output holds no waypoints\n"
+       "1 route not written: IGC track output holds no routes\n"},
+      {"none.igc", "--track 3", 1, nullptr, 0, "Convert: No track 3: the file holds 2\n"},
+      {"all.gpx", "", 0, "<trkpt", 11,
+       "1 route not written as such: GPX output holds no routes; 2 route points written as "
+       "waypoints (1 of them new)\n"},
+      {"all2.gpx", "", 0, "<wpt", 3, nullptr},
+      {"all3.gpx", "", 0, "<trk>", 2, nullptr},
+      {"points.cup", "", 0, "\n", 4,
+       "2 tracks (11 points) not written: SeeYou holds no tracks\n"
+       "1 route not written as such: SeeYou output holds no routes; 2 route points written as "
+       "waypoints (1 of them new)\n"},
+      {"tracks.kml", "", 0, "type=\"track\"", 2,
+       "2 waypoints not written: KML track output holds no waypoints\n"
+       "1 route not written: KML track output holds no routes\n"},
+      {"first.plt", "--track 1", 0, "\n", 6 + 5, nullptr},
+  };
+  for (const auto& c : cases) {
+    const auto out = dir / c.output;
+    const CliRun run = RunCli("convert '" + in + "' '" + out.string() + "' " + c.options);
+    EXPECT_EQ(run.exitCode, c.exitCode) << c.output;
+    if (c.err) {
+      EXPECT_EQ(run.err, c.err) << c.output;
+    }
+    if (c.element == nullptr) {
+      EXPECT_FALSE(std::filesystem::exists(out)) << c.output;
+    } else {
+      EXPECT_EQ(Occurrences(ReadAll(out), c.element), c.count) << c.output;
+    }
+  }
+  // The KML of two tracks reads back as two tracks.
+  const CliRun back = RunCli("convert '" + (dir / "tracks.kml").string() + "' '" +
+                             (dir / "back.gpx").string() + "'");
+  EXPECT_EQ(back.exitCode, 0) << back.err;
+  EXPECT_EQ(Occurrences(ReadAll(dir / "back.gpx"), "<trk>"), 2u);
+  EXPECT_EQ(RunCli("convert '" + in + "'").exitCode, 2);
+  std::filesystem::remove_all(dir);
+}
+
+TEST(LogwellCli, ConvertRealMultiItemFiles) {
+  LOGWELL_REQUIRE_FIXTURES(fixtures);
+  const auto dir = std::filesystem::temp_directory_path() /
+                   ("logwell-convert-real-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string gdb = (fixtures / "waypoints" / "gdb-sample.gpx").string();
+  const auto to = [&](const char* name) { return "'" + (dir / name).string() + "'"; };
+
+  // 9 tracks, 9 waypoints, a route of 9 of those waypoints: nothing may vanish quietly.
+  CliRun run = RunCli("convert '" + gdb + "' " + to("a.igc"));
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(Occurrences(run.err, " points\n"), 9u) << run.err;
+  EXPECT_NE(run.err.find("  7  2005-05-01 11:37:24  664 points\n"), std::string::npos) << run.err;
+  EXPECT_FALSE(std::filesystem::exists(dir / "a.igc"));
+
+  run = RunCli("convert '" + gdb + "' " + to("a7.igc") + " --track 7");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(Occurrences(ReadAll(dir / "a7.igc"), "\nB"), 664u);
+  EXPECT_NE(run.err.find("8 tracks not written"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("9 waypoints not written: IGC"), std::string::npos) << run.err;
+
+  run = RunCli("convert '" + gdb + "' " + to("a.gpx"));
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  const std::string gpx = ReadAll(dir / "a.gpx");
+  EXPECT_EQ(Occurrences(gpx, "<trkpt"), 747u);
+  EXPECT_EQ(Occurrences(gpx, "<trk>"), 9u);
+  EXPECT_EQ(Occurrences(gpx, "<wpt"), 9u);
+
+  run = RunCli("convert '" + gdb + "' " + to("a.cup"));
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(Occurrences(ReadAll(dir / "a.cup"), "\n"), 1u + 9u);
+  EXPECT_EQ(run.err,
+            "9 tracks (747 points) not written: SeeYou holds no tracks\n"
+            "1 route not written as such: SeeYou output holds no routes; 9 route points written "
+            "as waypoints (0 of them new)\n");
+
+  // expertgps.gpx: 86 waypoints, one route and one track; the track goes to IGC as it is.
+  run = RunCli("convert '" + (fixtures / "waypoints" / "expertgps.gpx").string() + "' " +
+               to("e.igc"));
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.err.find("86 waypoints not written: IGC"), std::string::npos) << run.err;
+
+  // IGC to IGC keeps the file's own records: headers, download line and security record.
+  const auto igc = fixtures / "igc" / "27GLQKF3.igc";
+  run = RunCli("convert '" + igc.string() + "' " + to("same.igc"));
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(ReadAll(dir / "same.igc"), ReadAll(igc));
+  run = RunCli("convert '" + igc.string() + "' " + to("flight.kml"));
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.err.find("IGC header records (pilot, glider, competition, logger) not written"),
+            std::string::npos)
+      << run.err;
+  std::filesystem::remove_all(dir);
 }
 
 TEST(LogwellCli, VersionAndHelp) {

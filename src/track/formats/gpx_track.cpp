@@ -17,8 +17,17 @@ using formats::AppendFormat;
 using formats::SemicirclesToDegrees;
 
 std::string WriteGpxTrack(std::span<const TrackPoint> points, const CalendarTime& nowUtc) {
+  const std::vector<TrackPoint> one(points.begin(), points.end());
+  return WriteGpxTracks(std::span(&one, 1), nowUtc);
+}
+
+std::string WriteGpxTracks(std::span<const std::vector<TrackPoint>> tracks,
+                           const CalendarTime& nowUtc, std::string_view elementsBeforeTracks) {
+  std::vector<TrackPoint> all;
+  for (const auto& track : tracks) all.insert(all.end(), track.begin(), track.end());
+  const std::span<const TrackPoint> points = all;
   std::string out;
-  out.reserve(std::max<std::size_t>(10000, 800 + points.size() * 130));
+  out.reserve(std::max<std::size_t>(10000, 800 + points.size() * 130 + elementsBeforeTracks.size()));
   out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
   out += "<gpx xmlns=\"http://www.topografix.com/GPX/1/1\"\r\n";
   AppendFormat(out, "     creator=\"Logwell %d.%02d\"\r\n", kVersionNumber / 100,
@@ -50,17 +59,22 @@ std::string WriteGpxTrack(std::span<const TrackPoint> points, const CalendarTime
   AppendFormat(out, "    <bounds minlat=\"%.6f\" minlon=\"%.6f\" maxlat=\"%.6f\" maxlon=\"%.6f\"/>\r\n",
                SemicirclesToDegrees(minLat), SemicirclesToDegrees(minLon),
                SemicirclesToDegrees(maxLat), SemicirclesToDegrees(maxLon));
-  out += "  </metadata>\r\n  <trk>\r\n    <name>Track 001</name>\r\n    <trkseg>\r\n";
-  for (const TrackPoint& p : points) {
-    AppendFormat(out, "      <trkpt lat=\"%.6f\" lon=\"%.6f\">\r\n", SemicirclesToDegrees(p.latitude),
-                 SemicirclesToDegrees(p.longitude));
-    AppendFormat(out, "        <ele>%.1f</ele>\r\n", p.gpsAltitude * 0.1);
-    const CalendarTime t = GarminTimeToCalendar(p.time);
-    AppendFormat(out, "        <time>%d-%02d-%02dT%02d:%02d:%02dZ</time>\r\n", t.year, t.month,
-                 t.day, t.hour, t.minute, t.second);
-    out += "      </trkpt>\r\n";
+  out += "  </metadata>\r\n";
+  out += elementsBeforeTracks;
+  for (std::size_t i = 0; i < tracks.size(); ++i) {
+    AppendFormat(out, "  <trk>\r\n    <name>Track %03zu</name>\r\n    <trkseg>\r\n", i + 1);
+    for (const TrackPoint& p : tracks[i]) {
+      AppendFormat(out, "      <trkpt lat=\"%.6f\" lon=\"%.6f\">\r\n", SemicirclesToDegrees(p.latitude),
+                   SemicirclesToDegrees(p.longitude));
+      AppendFormat(out, "        <ele>%.1f</ele>\r\n", p.gpsAltitude * 0.1);
+      const CalendarTime t = GarminTimeToCalendar(p.time);
+      AppendFormat(out, "        <time>%d-%02d-%02dT%02d:%02d:%02dZ</time>\r\n", t.year, t.month,
+                   t.day, t.hour, t.minute, t.second);
+      out += "      </trkpt>\r\n";
+    }
+    out += "    </trkseg>\r\n  </trk>\r\n";
   }
-  out += "    </trkseg>\r\n  </trk>\r\n</gpx>\r\n";
+  out += "</gpx>\r\n";
   return out;
 }
 
@@ -99,9 +113,32 @@ class GpxTrackReader {
     return Choose();
   }
 
+  // Every track, its segments joined in file order; nothing after one message.
+  std::optional<std::vector<std::vector<TrackPoint>>> ReadAll(std::string_view text) {
+    XmlStructureReader xml(text);
+    std::string error;
+    if (!xml.Start(error)) return FailAll(error);
+    XmlElementEvent event;
+    while (true) {
+      if (!xml.Next(event, error)) return FailAll(error);
+      if (event.kind == XmlElementEvent::Kind::End) break;
+      const bool ok = event.kind == XmlElementEvent::Kind::Open ? Open(event, event.parent)
+                                                                 : Close(event, event.parent);
+      if (!ok) return std::nullopt;
+    }
+    std::vector<std::vector<TrackPoint>> tracks;
+    for (std::size_t i = 0; i < segments_.size(); ++i) {
+      if (i == 0 || segmentTrack_[i] != segmentTrack_[i - 1]) tracks.emplace_back();
+      tracks.back().insert(tracks.back().end(), segments_[i].begin(), segments_[i].end());
+    }
+    return tracks;
+  }
+
  private:
   bool Open(const XmlElementEvent& event, std::string_view parent) {
-    if (event.name == "trkseg" && parent == "trk") {
+    if (event.name == "trk") {
+      ++trackCount_;
+    } else if (event.name == "trkseg" && parent == "trk") {
       inSegment_ = true;
       segment_.clear();
     } else if (event.name == "trkpt" && parent == "trkseg" && inSegment_) {
@@ -174,6 +211,7 @@ class GpxTrackReader {
     if (segment_.empty()) return true;  // an empty segment is no candidate track
     if (segments_.size() >= kMaxGpxSegments) return Refuse("Too many track segments");
     segments_.push_back(std::move(segment_));
+    segmentTrack_.push_back(trackCount_);
     segment_ = {};
     return true;
   }
@@ -216,6 +254,11 @@ class GpxTrackReader {
     return false;
   }
 
+  std::optional<std::vector<std::vector<TrackPoint>>> FailAll(std::string_view message) {
+    Fail(message);
+    return std::nullopt;
+  }
+
   std::optional<FileReadResult> Fail(std::string_view message) {
     ui_.ShowErrorBox(message, kParsingTrackLogCaption);
     return std::nullopt;
@@ -223,6 +266,8 @@ class GpxTrackReader {
 
   Ui& ui_;
   std::vector<std::vector<TrackPoint>> segments_;
+  std::vector<std::size_t> segmentTrack_;  // the <trk> each segment belongs to
+  std::size_t trackCount_ = 0;
   std::vector<TrackPoint> segment_;
   PendingPoint point_;
   bool inSegment_ = false;
@@ -233,6 +278,10 @@ class GpxTrackReader {
 
 std::optional<FileReadResult> ReadGpxTrack(std::string_view text, Ui& ui) {
   return GpxTrackReader(ui).Read(formats::UpToNul(text));
+}
+
+std::optional<std::vector<std::vector<TrackPoint>>> ReadGpxTracks(std::string_view text, Ui& ui) {
+  return GpxTrackReader(ui).ReadAll(formats::UpToNul(text));
 }
 
 }  // namespace logwell
