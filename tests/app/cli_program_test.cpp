@@ -43,7 +43,14 @@ TEST(LogwellCli, RefusedCommandLineExitsWithTwoAndSaysWhy) {
     const char* message;
   } cases[] = {
       {"/GPS=FOO", "Parsing command line: Bad GPS type\n"},
-      {"/FOO", "Parsing command line: Unrecognized command\n"},
+      {"/FOO", "Parsing command line: Unrecognized command: /FOO\n"},
+      {"/COM=1 /GPS=FLYMASTER /KML_LOG=a.kml -o x",
+       "Parsing command line: Error at position 38: \"-o\" is not an option; options begin "
+       "with \"/\"\n"},
+      {"-o x", "logwell-cli: unknown option \"-o\"; the verbs are convert, analyse; options "
+               "begin with \"/\" (see logwell-cli --help)\n"},
+      {"convrt a.igc b.kml", "logwell-cli: unknown verb \"convrt\"; the verbs are convert, "
+                             "analyse; options begin with \"/\" (see logwell-cli --help)\n"},
       {"/GPS=MLRC /KML_LOG=x", "Parsing command line: Unsupported GPS for track log download\n"},
   };
   for (const auto& c : cases) {
@@ -52,6 +59,36 @@ TEST(LogwellCli, RefusedCommandLineExitsWithTwoAndSaysWhy) {
     EXPECT_EQ(run.err, c.message);
     EXPECT_EQ(run.out, "");
   }
+}
+
+// A verb with the wrong arguments says what is wrong and shows its own usage.
+TEST(LogwellCli, VerbsCheckTheirArguments) {
+  const struct {
+    const char* arguments;
+    const char* problem;
+  } cases[] = {
+      {"convert", "logwell-cli convert: the input and output files are missing\n"},
+      {"convert a.igc", "logwell-cli convert: the output file is missing\n"},
+      {"convert a.igc b.kml c.gpx",
+       "logwell-cli convert: one input and one output file only, \"c.gpx\" is one too many\n"},
+      {"convert --json a.igc b.kml", "logwell-cli convert: unknown option \"--json\"\n"},
+      {"analyse", "logwell-cli analyse: the track file is missing\n"},
+      {"analyse --json", "logwell-cli analyse: the track file is missing\n"},
+      {"analyse a.igc b.igc", "logwell-cli analyse: one file only, \"b.igc\" is one too many\n"},
+      {"analyse a.igc --jsn", "logwell-cli analyse: unknown option \"--jsn\"\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    const CliRun run = RunCli(c.arguments);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.out, "");
+    const std::string verb = std::string(c.arguments).substr(0, 7);
+    EXPECT_EQ(run.err.substr(0, run.err.find('\n') + 1), c.problem);
+    EXPECT_NE(run.err.find("\nusage: logwell-cli " + verb + " "), std::string::npos) << run.err;
+  }
+  const CliRun run = RunCli("convert --help");
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_TRUE(run.out.starts_with("usage: logwell-cli convert IN OUT\n")) << run.out;
 }
 
 TEST(LogwellCli, InstrumentNotYetBuiltFailsWithOne) {
@@ -67,6 +104,12 @@ TEST(LogwellCli, VersionAndHelp) {
   run = RunCli("--help");
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_NE(run.out.find("/GPS=NAME"), std::string::npos);
+  EXPECT_NE(run.out.find("logwell-cli convert IN OUT"), std::string::npos);
+  // Without arguments the help goes to stderr and the run counts as refused.
+  run = RunCli("");
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_EQ(run.out, "");
+  EXPECT_TRUE(run.err.starts_with("Usage: logwell-cli")) << run.err;
 }
 
 }  // namespace
