@@ -9,6 +9,9 @@
 #include <sstream>
 #include <string>
 
+#include "app/command_line.h"
+#include "app/gps_table.h"
+
 namespace {
 
 struct CliRun {
@@ -110,6 +113,34 @@ TEST(LogwellCli, VersionAndHelp) {
   EXPECT_EQ(run.exitCode, 2);
   EXPECT_EQ(run.out, "");
   EXPECT_TRUE(run.err.starts_with("Usage: logwell-cli")) << run.err;
+}
+
+// The manual page names every GPS value, verb and exit code, and groff reads it without a
+// warning (where groff is installed).
+TEST(LogwellCli, ManualPageCoversTheCommandLineAndRendersCleanly) {
+  const std::string page = ReadAll(LOGWELL_MAN_PAGE);
+  ASSERT_FALSE(page.empty());
+  for (const logwell::GpsTypeEntry& gps : logwell::kGpsTypes) {
+    EXPECT_NE(page.find(".B " + std::string(gps.name) + "\n"), std::string::npos) << gps.name;
+  }
+  for (const logwell::CliVerb& verb : logwell::CliVerbs()) {
+    EXPECT_NE(page.find(".B logwell-cli " + std::string(verb.name)), std::string::npos)
+        << verb.name;
+  }
+  for (const char* text : {".SH SYNOPSIS", ".SH EXIT STATUS", ".SH EXAMPLES", "$date", "$time",
+                           "numbered from 0", "Flytec 5020, 5030, 6020, 6030"}) {
+    EXPECT_NE(page.find(text), std::string::npos) << text;
+  }
+  if (std::system("command -v groff >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "groff is not installed";
+  }
+  const auto warnings = std::filesystem::temp_directory_path() /
+                        ("logwell-man-" + std::to_string(::getpid()));
+  const std::string command = std::string("groff -man -Tutf8 -ww '") + LOGWELL_MAN_PAGE +
+                              "' >/dev/null 2>'" + warnings.string() + "'";
+  EXPECT_EQ(std::system(command.c_str()), 0);
+  EXPECT_EQ(ReadAll(warnings), "");
+  std::filesystem::remove(warnings);
 }
 
 }  // namespace
