@@ -332,10 +332,13 @@ constexpr OptionEntry kOptions[] = {
      }},
 };
 
-OptionError ApplyOption(CommandLineOptions& options, OptionContext& context) {
+// `typed` is the option as it stands in the text, "/" and keyword, before any cut to 16
+// characters, so that the refusal names what the user wrote.
+OptionError ApplyOption(CommandLineOptions& options, OptionContext& context,
+                        std::string_view typed) {
   const auto* entry = std::ranges::find(kOptions, std::string_view(options.keyword),
                                         &OptionEntry::keyword);
-  if (entry == std::end(kOptions)) return "Unrecognized command";
+  if (entry == std::end(kOptions)) return "Unrecognized command: " + std::string(typed);
   return entry->apply(options, options.value, context);
 }
 
@@ -469,6 +472,35 @@ ParseResult Refuse(Ui& ui, std::string_view message) {
   return {ParseOutcome::BadCommandLine, nullptr};
 }
 
+// The option keyword that starts at `start` (its "/"), as typed: up to "=", a space or the end.
+std::string_view TypedKeyword(std::string_view text, std::size_t start) {
+  const std::size_t end = text.find_first_of("= ", start);
+  return text.substr(start, end == std::string_view::npos ? text.size() - start : end - start);
+}
+
+// The message for a character outside an option at `at` (counted from 0): its position
+// counted from 1, the word it begins and, when it sticks to the option that starts at
+// `optionStart`, that option.
+std::string MisplacedCharacterMessage(std::string_view text, std::size_t at,
+                                      std::size_t optionStart) {
+  constexpr std::size_t kShown = 24;
+  const auto excerpt = [](std::string_view part, bool keepEnd) {
+    if (part.size() <= kShown) return std::string(part);
+    return keepEnd ? "..." + std::string(part.substr(part.size() - kShown))
+                   : std::string(part.substr(0, kShown)) + "...";
+  };
+  const std::size_t wordEnd = std::min(text.find(' ', at), text.size());
+  std::string message = FormatText("Error at position %zu: \"%s\"", at + 1,
+                                   excerpt(text.substr(at, wordEnd - at), false).c_str());
+  if (at > 0 && text[at - 1] != ' ' && optionStart < at) {
+    message += FormatText(" right after %s; separate options with a space",
+                          excerpt(text.substr(optionStart, at - optionStart), true).c_str());
+  } else {
+    message += " is not an option; options begin with \"/\"";
+  }
+  return message;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -551,17 +583,16 @@ ParseResult ParseCommandLine(std::string_view text, Ui& ui, const CommandLineHan
 
   auto options = std::make_unique<CommandLineOptions>();
   OptionContext context{ui, handlers};
+  std::size_t optionStart = 0;
   for (std::size_t i = 0; i <= text.size(); ++i) {
     const char c = i < text.size() ? text[i] : '\0';
+    if (options->scanState == ScanState::BetweenOptions && c == '/') optionStart = i;
     bool error = false;
     const bool optionComplete = FeedCommandLineCharacter(*options, c, error);
-    if (error) {
-      char message[48];
-      std::snprintf(message, sizeof(message), "Error at position %zu", i + 1);
-      return Refuse(ui, message);
-    }
+    if (error) return Refuse(ui, MisplacedCharacterMessage(text, i, optionStart));
     if (!optionComplete) continue;
-    if (const OptionError failure = ApplyOption(*options, context)) {
+    if (const OptionError failure =
+            ApplyOption(*options, context, TypedKeyword(text, optionStart))) {
       if (failure->empty()) return {ParseOutcome::BadCommandLine, nullptr};
       return Refuse(ui, *failure);
     }
@@ -659,39 +690,170 @@ void NotifyExternal(const CommandLineOptions* options, std::string_view text) {
                              text);
 }
 
-std::string CommandLineHelp() {
-  return R"(Usage: logwell-cli [options] | FILE | --help | --version
+namespace {
 
-A single FILE opens that track file. Options (keywords in any case, values as typed;
-quote a value that holds spaces: /PILOT="Jane Doe"):
+// Indexed by GPS code.
+constexpr std::string_view kGpsInstruments[kGpsCodeCount] = {
+    "Garmin receivers on a serial port; with /USB, Garmin receivers on USB",
+    "MLR and Leonardo units, and the Digifly, CPilot and CoMo units that speak the MLR protocol",
+    "Top Navigator (TNCM)",
+    "LogIt and Tracklogger, track log at 57600 baud",
+    "Flytec 5020, 5030, 6020, 6030; Brauniger IQ-Compeo, Compeo, Compeo+, Competino, "
+    "Competino+, Galileo",
+    "Graviter",
+    "Magellan receivers",
+    "XC Trainer",
+    "XC Trainer with MXP, track log at 57600 baud",
+    "Flymaster Live, Nav, Gps, Vario, GpsSD, GpsSD+, LiveSD, NavSD",
+    "DSX",
+    "MLR units, fast waypoint download only",
+    "IQ Basic, Flytec 6015",
+    "MTK, Pentagram and Holux loggers",
+    "Digifly Leonardo Pro",
+    "Ascent",
+    "Digifly Air",
+    "Syride SYS-Nav, SYS-Nav V3 (over USB)",
+    "Flymaster F1, B1NAV (the older Flymaster protocol)",
+};
+
+constexpr CliVerb kCliVerbs[] = {
+    {"convert", "IN OUT [--track N]",
+     "    Converts a track, waypoint or airspace file to the format that OUT's\n"
+     "    extension names (.igc, .kml, .gpx, .wpt, .cup, ...), with no filter. Every\n"
+     "    track, waypoint and route OUT can hold is written; what it cannot hold is\n"
+     "    reported on stderr. When IN holds several tracks and OUT holds one, the\n"
+     "    tracks are listed and --track N (from 1) picks one.\n"},
+    {"analyse", "FILE [--json] [--filters]",
+     "    Prints the flight statistics of a track file, its distances and its scores;\n"
+     "    --json prints one JSON object, --filters applies the vario filter and the\n"
+     "    speed analysis first.\n"},
+};
+
+// Appends `text` cut into lines of at most `width` characters, the first continuing the
+// current line, the others indented by `indent` spaces.
+void AppendWrapped(std::string& out, std::string_view text, std::size_t indent,
+                   std::size_t width) {
+  std::size_t column = indent;
+  bool first = true;
+  while (!text.empty()) {
+    const std::size_t end = std::min(text.find(' '), text.size());
+    const std::string_view word = text.substr(0, end);
+    text.remove_prefix(std::min(end + 1, text.size()));
+    if (!first && column + 1 + word.size() > width) {
+      out.append("\n").append(indent, ' ');
+      column = indent;
+    } else if (!first) {
+      out.push_back(' ');
+      ++column;
+    }
+    out.append(word);
+    column += word.size();
+    first = false;
+  }
+  out.push_back('\n');
+}
+
+std::string GpsJobs(const GpsTypeEntry& gps) {
+  std::string jobs;
+  const auto add = [&jobs](bool present, std::string_view job) {
+    if (!present) return;
+    if (!jobs.empty()) jobs += ", ";
+    jobs += job;
+  };
+  add(gps.trackLogRead.has_value(), "track logs");
+  add(gps.waypointRead.has_value(), "waypoint download");
+  add(gps.waypointWrite.has_value(), "waypoint upload");
+  add(gps.flightList.has_value(), "flight list");
+  add(gps.ctrWrite.has_value(), "airspace upload");
+  add(gps.pilotDataWrite.has_value(), "pilot name");
+  return jobs;
+}
+
+}  // namespace
+
+std::string_view GpsInstruments(int gpsCode) {
+  if (gpsCode < 0 || gpsCode >= kGpsCodeCount) return {};
+  return kGpsInstruments[gpsCode];
+}
+
+std::span<const CliVerb> CliVerbs() { return kCliVerbs; }
+
+const CliVerb* FindCliVerb(std::string_view name) {
+  const auto* verb = std::ranges::find(kCliVerbs, name, &CliVerb::name);
+  return verb == std::end(kCliVerbs) ? nullptr : verb;
+}
+
+std::string CliVerbUsage(const CliVerb& verb) {
+  std::string usage = "usage: logwell-cli ";
+  usage.append(verb.name).append(" ").append(verb.arguments).append("\n");
+  usage.append(verb.description);
+  return usage;
+}
+
+std::string CommandLineHelp() {
+  std::string help = R"(Usage: logwell-cli OPTION...      a job with an instrument or a file
+       logwell-cli FILE           opens a track file
+)";
+  for (const CliVerb& verb : kCliVerbs) {
+    help += FormatText("       logwell-cli %.*s %.*s\n", static_cast<int>(verb.name.size()),
+                       verb.name.data(), static_cast<int>(verb.arguments.size()),
+                       verb.arguments.data());
+  }
+  help += "       logwell-cli --help | --version\n\nVerbs (before any option):\n";
+  for (const CliVerb& verb : kCliVerbs) {
+    help.append("  ").append(verb.name).append(" ").append(verb.arguments).append("\n");
+    help.append(verb.description);
+  }
+  help += R"(
+Options (keywords in any case, values as typed; quote a value that holds
+spaces: /PILOT="Jane Doe"):
 
   Instrument and port
-    /COM=N | /COM=DEVICE   serial port: N names COMN (/dev/ttyS<N-1>), or a device path
-    /USB                   Garmin over USB
-    /GPS=NAME              GARMIN MLR TOPNAV LOGIT IQCOMPEO GRAVITER MAGELLAN XCTRAINER
-                           XCT_MXP FLYMASTER DSX MLRC IQBASIC MTK LEONARDO ASCENT DIGIFLYAIR
-                           SYRIDE FLYMASTEROLD (default GARMIN)
-    /TIMEOUT=SECONDS       connection attempts, 0 to 86400
-    /PWROFF                switch a Garmin off after reading
-    /TRACK=N[,N...]        tracks to download (at most 20)
+    /COM=N | /COM=DEVICE  serial port COMN (/dev/ttyS<N-1>), or a device path
+    /USB                  Garmin over USB
+    /GPS=NAME             the instrument: a GPS value below (default GARMIN)
+    /TIMEOUT=SECONDS      connection attempts, 0 to 86400
+    /PWROFF               switch a Garmin off after reading
+    /TRACK=N[,N...]       tracks to download (at most 20), numbered from 0 in
+                          the instrument's list: /TRACK=0 is its first track
 
   Actions (the last one given counts)
-    /KML_LOG=FILE  /OZI_LOG=FILE  /RD_LOG=FILE  /MPS_LOG=FILE  /IGC_LOG=FILE|FOLDER
-    /RD_WPT=FILE  /RD_GEO_WPT=FILE  /WR_WPT=FILE  /WR_WPT2=FILE  /WR_CTR=FILE
+    /KML_LOG=FILE  /OZI_LOG=FILE  /RD_LOG=FILE  /MPS_LOG=FILE
+    /IGC_LOG=FILE|FOLDER  /RD_WPT=FILE  /RD_GEO_WPT=FILE  /WR_WPT=FILE
+    /WR_WPT2=FILE  /WR_CTR=FILE
     /LOGFILE=FILE  /CHKKML=FILE  /IGC2KML=FILE  /DAT2KML=FILE  /FLIGHTLIST
     /WPTSRC=FILE /WPTDEST=FILE  /USERNAME=NAME  /COMP_LOG=KML|IGC
 
+  Names of saved track logs (KML_LOG, OZI_LOG, RD_LOG, MPS_LOG, IGC_LOG)
+    $date                 the date of the log's first position, YYYYMMDD
+    $time                 the time of the log's first position, hhmmss
+                          /KML_LOG='flight-$date-$time.kml' (quote the $)
+
   Pilot and competition
-    /PILOT=NAME  /ID=GLIDER  /COMPID=N  /CIVLID=N  /COMP_DIR=FOLDER  /COMP_FS=FILE
-    /COMP_SPECIAL  /NOCHECK  /NOSPLIT  /NOLOOPOPT
+    /PILOT=NAME  /ID=GLIDER  /COMPID=N  /CIVLID=N  /COMP_DIR=FOLDER
+    /COMP_FS=FILE  /COMP_SPECIAL  /NOCHECK  /NOSPLIT  /NOLOOPOPT
     /FILTER=YYYYMMDDhhmmss  /FILTEREND=YYYYMMDDhhmmss
 
   Run
     /EXIT  /OVERWRITE  /WIN=0|1|2  /POSX=N  /POSY=N
     /NOTIFY=SOCKET  /SESSION=N  /SENDLOG=SECONDS
 
-Exit codes: 0 done, 1 the transfer or check failed, 2 the command line was refused.
+GPS values (any case), the instruments each one covers and what it can do:
 )";
+  constexpr std::size_t kIndent = 18;
+  constexpr std::size_t kWidth = 79;
+  for (const GpsTypeEntry& gps : kGpsTypes) {
+    help.append("  ").append(gps.name);
+    help.append(kIndent - 2 - std::min(gps.name.size(), kIndent - 3), ' ');
+    AppendWrapped(help, GpsInstruments(gps.code), kIndent, kWidth);
+    help.append(kIndent, ' ');
+    AppendWrapped(help, "[" + GpsJobs(gps) + "]", kIndent, kWidth);
+  }
+  help += R"(
+Exit codes: 0 done, 1 the transfer, conversion or check failed, 2 the command
+line was refused.
+)";
+  return help;
 }
 
 }  // namespace logwell

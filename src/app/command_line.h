@@ -172,6 +172,22 @@ std::optional<UnattendedAccess> UnattendedAccessFor(const CommandLineOptions& op
 // Sends a text to the program following the run; does nothing without a notify channel.
 void NotifyExternal(const CommandLineOptions* options, std::string_view text);
 
+// The instruments a GPS value of the command line stands for, as their makers name them;
+// empty for a code that is no GPS value.
+std::string_view GpsInstruments(int gpsCode);
+
+// The verbs of logwell-cli, which come before any option: `convert IN OUT`, `analyse FILE`.
+struct CliVerb {
+  std::string_view name;
+  std::string_view arguments;    // "IN OUT"
+  std::string_view description;  // a few lines, each indented by four spaces
+};
+std::span<const CliVerb> CliVerbs();
+const CliVerb* FindCliVerb(std::string_view name);
+// "usage: logwell-cli NAME ARGUMENTS" and the verb's description, for a refused verb line
+// and for `logwell-cli NAME --help`.
+std::string CliVerbUsage(const CliVerb& verb);
+
 // The option summary printed by --help.
 std::string CommandLineHelp();
 

@@ -1,12 +1,15 @@
 // logwell-cli: the headless program. It takes the same command line as the window program
-// (/COM=... /GPS=... /KML_LOG=... and the rest), a single track file name, or --help and
-// --version. Exit codes: 0 done, 1 the job failed, 2 the command line was refused.
+// (/COM=... /GPS=... /KML_LOG=... and the rest), a single track file name, a verb (convert,
+// analyse) with its arguments, or --help and --version. Exit codes: 0 done, 1 the job failed,
+// 2 the command line was refused.
 #include <charconv>
 #include <cstdio>
-#include <string>
-#include <vector>
+#include <filesystem>
 #include <span>
+#include <string>
 #include <string_view>
+#include <system_error>
+#include <vector>
 
 #include "app/command_line.h"
 #include "app/convert.h"
@@ -19,6 +22,15 @@ namespace {
 
 using namespace logwell;
 
+bool IsHelp(std::string_view argument) { return argument == "--help" || argument == "-h"; }
+
+// A refused verb line: what is wrong, then the verb's usage, on stderr.
+int RefuseVerb(const CliVerb& verb, const std::string& problem) {
+  std::fprintf(stderr, "logwell-cli %.*s: %s\n%s", static_cast<int>(verb.name.size()),
+               verb.name.data(), problem.c_str(), CliVerbUsage(verb).c_str());
+  return kExitBadCommandLine;
+}
+
 int RunCommandLine(std::span<const char* const> arguments) {
   HeadlessUi ui;
   ParseResult parsed = ParseArguments(arguments, ui, kml::KmlCommandLineHandlers());
@@ -26,8 +38,45 @@ int RunCommandLine(std::span<const char* const> arguments) {
   return RunHeadlessJob(*parsed.options, ui);
 }
 
+// convert IN OUT [--track N]: a track, waypoint or airspace file to another format, chosen by
+// OUT's name. What OUT cannot hold is reported on stderr.
+int RunConvert(const CliVerb& verb, std::span<const char* const> arguments) {
+  ConvertOptions options;
+  std::vector<std::string_view> files;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string_view argument = arguments[i];
+    if (argument == "--track") {
+      if (i + 1 >= arguments.size()) return RefuseVerb(verb, "--track needs a track number");
+      const std::string_view number = arguments[++i];
+      std::size_t value = 0;
+      const auto [end, error] =
+          std::from_chars(number.data(), number.data() + number.size(), value);
+      if (error != std::errc() || end != number.data() + number.size() || value == 0) {
+        return RefuseVerb(verb, "bad track number \"" + std::string(number) + "\"");
+      }
+      options.track = value;
+    } else if (argument.starts_with("-")) {
+      return RefuseVerb(verb, "unknown option \"" + std::string(argument) + "\"");
+    } else {
+      files.push_back(argument);
+    }
+  }
+  if (files.empty()) return RefuseVerb(verb, "the input and output files are missing");
+  if (files.size() == 1) return RefuseVerb(verb, "the output file is missing");
+  if (files.size() > 2) {
+    return RefuseVerb(verb, "one input and one output file only, \"" + std::string(files[2]) +
+                                "\" is one too many");
+  }
+  HeadlessUi ui;
+  std::vector<std::string> notes;
+  const int result =
+      ConvertAnyFile(std::string(files[0]), std::string(files[1]), options, ui, notes);
+  for (const std::string& note : notes) std::fprintf(stderr, "%s\n", note.c_str());
+  return result;
+}
+
 // analyse FILE [--json] [--filters]
-int RunAnalyse(std::span<const char* const> arguments) {
+int RunAnalyse(const CliVerb& verb, std::span<const char* const> arguments) {
   kml::AnalyseOptions options;
   const char* file = nullptr;
   for (const std::string_view argument : arguments) {
@@ -35,17 +84,15 @@ int RunAnalyse(std::span<const char* const> arguments) {
       options.json = true;
     } else if (argument == "--filters") {
       options.filters = true;
-    } else if (file == nullptr && !argument.starts_with("--")) {
-      file = argument.data();
+    } else if (argument.starts_with("-")) {
+      return RefuseVerb(verb, "unknown option \"" + std::string(argument) + "\"");
+    } else if (file != nullptr) {
+      return RefuseVerb(verb, "one file only, \"" + std::string(argument) + "\" is one too many");
     } else {
-      file = nullptr;
-      break;
+      file = argument.data();
     }
   }
-  if (file == nullptr) {
-    std::fputs("usage: logwell-cli analyse FILE [--json] [--filters]\n", stderr);
-    return kExitBadCommandLine;
-  }
+  if (file == nullptr) return RefuseVerb(verb, "the track file is missing");
   HeadlessUi ui;
   std::string output;
   if (kml::AnalyseTrackFile(file, options, output, ui) != 0) return kExitFailed;
@@ -53,34 +100,15 @@ int RunAnalyse(std::span<const char* const> arguments) {
   return kExitOk;
 }
 
-// convert IN OUT [--track N]
-int RunConvert(std::span<const char* const> arguments) {
-  ConvertOptions options;
-  std::vector<std::string_view> files;
-  bool bad = false;
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const std::string_view argument = arguments[i];
-    if (argument == "--track" && i + 1 < arguments.size() && !options.track) {
-      const std::string_view number = arguments[++i];
-      std::size_t value = 0;
-      const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
-      if (error != std::errc() || end != number.data() + number.size() || value == 0) bad = true;
-      options.track = value;
-    } else if (argument.starts_with("--")) {
-      bad = true;
-    } else {
-      files.push_back(argument);
-    }
+// A first word that is neither an option ("/..."), a verb nor a file: "-o", or "convrt" (a
+// file name without extension cannot be opened either).
+bool IsUnknownWord(std::string_view word) {
+  std::error_code ignored;
+  if (word.empty() || word.front() == '/' || word.front() == '"' ||
+      std::filesystem::exists(std::string(word), ignored)) {
+    return false;
   }
-  if (bad || files.size() != 2) {
-    std::fputs("usage: logwell-cli convert IN OUT [--track N]\n", stderr);
-    return kExitBadCommandLine;
-  }
-  HeadlessUi ui;
-  std::vector<std::string> notes;
-  const int result = ConvertAnyFile(std::string(files[0]), std::string(files[1]), options, ui, notes);
-  for (const std::string& note : notes) std::fprintf(stderr, "%s\n", note.c_str());
-  return result;
+  return word.front() == '-' || word.find_first_of("./") == std::string_view::npos;
 }
 
 }  // namespace
@@ -92,19 +120,34 @@ int main(int argc, char** argv) {
     return kExitBadCommandLine;
   }
   // Verbs for scripting come first; everything else is the instrument command line.
-  const std::string_view verb = arguments.front();
-  if (verb == "--help" || verb == "-h") {
+  const std::string_view first = arguments.front();
+  if (IsHelp(first)) {
     std::fputs(CommandLineHelp().c_str(), stdout);
     return kExitOk;
   }
-  if (verb == "--version") {
+  if (first == "--version") {
     std::printf("logwell-cli %.*s\n", static_cast<int>(kProgramVersion.size()),
                 kProgramVersion.data());
     return kExitOk;
   }
-  // convert IN OUT [--track N]: a track, waypoint or airspace file to another format, chosen by
-  // OUT's name. What OUT cannot hold is reported on stderr.
-  if (verb == "convert") return RunConvert(arguments.subspan(1));
-  if (verb == "analyse") return RunAnalyse(arguments.subspan(1));
+  if (const CliVerb* verb = FindCliVerb(first)) {
+    const auto rest = arguments.subspan(1);
+    if (rest.size() == 1 && IsHelp(rest[0])) {
+      std::fputs(CliVerbUsage(*verb).c_str(), stdout);
+      return kExitOk;
+    }
+    return verb->name == "convert" ? RunConvert(*verb, rest) : RunAnalyse(*verb, rest);
+  }
+  if (IsUnknownWord(first)) {
+    std::string verbs;
+    for (const CliVerb& verb : CliVerbs()) {
+      verbs.append(verbs.empty() ? "" : ", ").append(verb.name);
+    }
+    std::fprintf(stderr,
+                 "logwell-cli: unknown %s \"%s\"; the verbs are %s; options begin with \"/\" "
+                 "(see logwell-cli --help)\n",
+                 first.front() == '-' ? "option" : "verb", arguments.front(), verbs.c_str());
+    return kExitBadCommandLine;
+  }
   return RunCommandLine(arguments);
 }

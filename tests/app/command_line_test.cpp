@@ -57,10 +57,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RefusedCase{"/GPS=FOO", "Bad GPS type"},
         RefusedCase{"/GPS=", "Bad GPS type"},
-        RefusedCase{"/FOO", "Unrecognized command"},
-        RefusedCase{"/", "Unrecognized command"},
-        // Cut to its first 16 characters, the keyword is still no option.
-        RefusedCase{"/NOLOOPOPTNOLOOPOPT", "Unrecognized command"},
+        RefusedCase{"/FOO", "Unrecognized command: /FOO"},
+        RefusedCase{"/gps=FLYMASTER /kml_lg=a.kml", "Unrecognized command: /kml_lg"},
+        RefusedCase{"/", "Unrecognized command: /"},
+        // Cut to its first 16 characters, the keyword is still no option; the message names
+        // it as typed.
+        RefusedCase{"/NOLOOPOPTNOLOOPOPT=1", "Unrecognized command: /NOLOOPOPTNOLOOPOPT"},
         RefusedCase{"/GPS=MLRC /KML_LOG=x", "Unsupported GPS for track log download"},
         RefusedCase{"/GPS=mlrc /COMP_LOG=igc", "Unsupported GPS for track log download"},
         RefusedCase{"/GPS=TOPNAV /IGC_LOG=dir", "Unsupported GPS for IGC track log download"},
@@ -109,9 +111,20 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"/WPTDEST", "Missing wpt. destination file name"},
         RefusedCase{"/WPTSRC=a.wpt", "Missing file name(s) for waypoint file conversion"},
         RefusedCase{"\"flight.igc", "Bad double apostrophe (\") balance"},
-        // A character outside an option, counted from 1.
-        RefusedCase{"/GPS=FLYMASTER x", "Error at position 16"},
-        RefusedCase{"/PILOT=\"a b\"c", "Error at position 13"}));
+        // A character outside an option, counted from 1, shown with the word it begins and
+        // the option it sticks to.
+        RefusedCase{"/GPS=FLYMASTER x", "Error at position 16: \"x\" is not an option; "
+                                        "options begin with \"/\""},
+        RefusedCase{"/COM=1 /GPS=FLYMASTER -o x", "Error at position 23: \"-o\" is not an option; "
+                                                  "options begin with \"/\""},
+        RefusedCase{"/PILOT=\"a b\"c /EXIT", "Error at position 13: \"c\" right after "
+                                             "/PILOT=\"a b\"; separate options with a space"},
+        RefusedCase{"/WIN=0 \"/KML_LOG=a.kml\"",
+                    "Error at position 8: \"\"/KML_LOG=a.kml\"\" is not an option; "
+                    "options begin with \"/\""},
+        RefusedCase{"/KML_LOG=\"/srv/logs/a very long file name.kml\"x",
+                    "Error at position 47: \"x\" right after "
+                    "...very long file name.kml\"; separate options with a space"}));
 
 TEST(CommandLine, EmptyTextStartsInteractively) {
   const Parsed parsed = Parse("");
@@ -354,6 +367,45 @@ TEST(CommandLine, SingleArgumentNamingAnExistingFileOpensIt) {
   EXPECT_EQ(result.options->action, CommandAction::LogFile);
   EXPECT_EQ(result.options->fileName, file);
   EXPECT_TRUE(ui.Boxes().empty());
+}
+
+// --help names every GPS value with the instruments it covers, the verbs, the name macros and
+// where track numbers start.
+TEST(CommandLine, HelpCoversEveryGpsValueAndTheVerbs) {
+  const std::string help = CommandLineHelp();
+  for (const GpsTypeEntry& gps : kGpsTypes) {
+    SCOPED_TRACE(gps.name);
+    const std::string_view instruments = GpsInstruments(gps.code);
+    ASSERT_FALSE(instruments.empty());
+    const std::size_t line = help.find("\n  " + std::string(gps.name) + " ");
+    ASSERT_NE(line, std::string::npos);
+    // The first words of its instruments follow the value on its line.
+    const std::string_view start = instruments.substr(0, std::min<std::size_t>(20, instruments.size()));
+    const std::size_t afterName = line + 3 + gps.name.size();
+    EXPECT_EQ(help.find(start, afterName), help.find_first_not_of(' ', afterName));
+  }
+  EXPECT_TRUE(GpsInstruments(kGpsCodeCount).empty());
+  for (const char* text :
+       {"Flytec 5020, 5030, 6020, 6030; Brauniger IQ-Compeo", "logwell-cli convert IN OUT",
+        "logwell-cli analyse FILE [--json] [--filters]", "$date", "$time",
+        "numbered from 0", "/TRACK=0 is its first track"}) {
+    EXPECT_NE(help.find(text), std::string::npos) << text;
+  }
+  // No line is wider than a terminal of 80 columns.
+  std::size_t lineStart = 0;
+  for (std::size_t end = help.find('\n'); end != std::string::npos;
+       lineStart = end + 1, end = help.find('\n', lineStart)) {
+    EXPECT_LE(end - lineStart, 79u) << help.substr(lineStart, end - lineStart);
+  }
+}
+
+TEST(CommandLine, VerbsAndTheirUsage) {
+  ASSERT_NE(FindCliVerb("convert"), nullptr);
+  EXPECT_EQ(FindCliVerb("Convert"), nullptr);
+  EXPECT_TRUE(CliVerbUsage(*FindCliVerb("convert")).starts_with("usage: logwell-cli convert IN OUT [--track N]\n"));
+  for (const CliVerb& verb : CliVerbs()) {
+    EXPECT_TRUE(verb.description.ends_with("\n")) << verb.name;
+  }
 }
 
 TEST(CommandLine, ComPortNamesResolveToDevices) {
