@@ -1,6 +1,6 @@
 #include "base/headless_ui.h"
 
-#include <numeric>
+#include <algorithm>
 
 namespace logwell {
 
@@ -58,12 +58,10 @@ void HeadlessUi::ShowProduct(std::string_view text) {
 
 std::optional<std::vector<int>> HeadlessUi::ChooseFromList(const ListChoice& choice) {
   if (choice.lines.empty()) return std::nullopt;
-  if (choice.multiple && choice.allButton) {
-    std::vector<int> all(choice.lines.size());
-    std::iota(all.begin(), all.end(), 0);
-    return all;
-  }
-  return std::vector<int>{0};
+  // Nobody can choose: the line the chooser opens with stands, as OK would take it. (Taking
+  // every line of a Track List would merge the flights of different days into one log.)
+  const int last = static_cast<int>(choice.lines.size()) - 1;
+  return std::vector<int>{std::clamp(choice.preselected, 0, last)};
 }
 
 NewTrackLogChoice HeadlessUi::AskNewTrackLog(const NewTrackLogForm&) {

@@ -25,7 +25,7 @@ class HeadlessUi final : public Ui {
                         Answer unattended) override;
   void ShowStatus(std::string_view text) override;
   void ShowProduct(std::string_view text) override;
-  // Unattended runs take the first line (or every line of a multiple choice with "&All").
+  // Unattended runs take the line the chooser opens with (its preselected line).
   std::optional<std::vector<int>> ChooseFromList(const ListChoice& choice) override;
   // Unattended runs replace the current log.
   NewTrackLogChoice AskNewTrackLog(const NewTrackLogForm& form) override;

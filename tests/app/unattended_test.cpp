@@ -95,15 +95,21 @@ class UnattendedRun : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir); }
 
-  void StartInstrument(bool silent = false) {
-    sim::FlightPlan plan;
-    plan.startTime = At(2023, 5, 26, 10, 0, 0);
-    plan.duration = std::chrono::minutes(10);
-    plan.fixInterval = std::chrono::seconds(5);
+  // An instrument holding one flight per start time, in the order of its track list; `flight`
+  // is the first.
+  void StartInstrument(bool silent = false,
+                       const std::vector<GarminTime>& starts = {At(2023, 5, 26, 10, 0, 0)}) {
     sim::FlytecModelConfig config;
     config.model = "COMPEO+";
-    flight = sim::FlytecIgcText(sim::GenerateFlight(plan), config.serial, config.pilot);
-    config.flights = {flight};
+    for (const GarminTime start : starts) {
+      sim::FlightPlan plan;
+      plan.startTime = start;
+      plan.duration = std::chrono::minutes(10);
+      plan.fixInterval = std::chrono::seconds(5);
+      config.flights.push_back(
+          sim::FlytecIgcText(sim::GenerateFlight(plan), config.serial, config.pilot));
+    }
+    flight = config.flights.front();
     if (silent) config.faultsFor["PBRSNP"] = {sim::Fault{sim::Fault::Kind::Silence}};
     auto model = std::make_unique<sim::FlytecModel>(std::move(config));
     sim::FlytecModel* raw = model.get();
@@ -185,6 +191,22 @@ TEST_F(UnattendedRun, ExistingFileWithoutOverwriteIsLeftAloneAndNamed) {
   ui.Clear();
   EXPECT_EQ(Run("/COM=%dev /GPS=IQCOMPEO /IGC_LOG=%dir/taken.igc /OVERWRITE /EXIT /WIN=0"), 0);
   EXPECT_EQ(Read(dir / "taken.igc"), flight);
+}
+
+// A hidden run without TRACK takes the flight the Track List opens with, the newest, instead of
+// merging the flights of several days.
+TEST_F(UnattendedRun, HiddenRunWithoutTrackSavesTheNewestFlight) {
+  StartInstrument(false, {At(2023, 5, 28, 11, 0, 0), At(2023, 5, 27, 12, 0, 0),
+                          At(2023, 5, 26, 10, 0, 0)});
+  const std::string command = "timeout 60 '" + std::string(LOGWELL_CLI_PATH) +
+                              "' /COM=" + instrument->DevicePath() + " /GPS=IQCOMPEO '/IGC_LOG=" +
+                              dir.string() + "/' /EXIT /WIN=0 >/dev/null 2>&1";
+  const int status = std::system(command.c_str());
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(Read(dir / "2023-05-28-xxx-123-01.igc"), flight);
+  int files = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir)) ++files;
+  EXPECT_EQ(files, 1);
 }
 
 // Saves say what happened to their file: a name without an extension gets its format's, an
