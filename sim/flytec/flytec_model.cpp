@@ -229,11 +229,13 @@ void FlytecModel::Handle(const std::string& sentence, DeviceLink& link) {
     Answer(id, text, link);
   } else if (id == "PBRTR" && fields.size() >= 2 && fields[1].size() == 2) {
     const int index = (fields[1][0] - '0') * 10 + (fields[1][1] - '0');
+    ++trackRequests_;
     if (index >= 0 && static_cast<std::size_t>(index) < config_.flights.size()) {
       SendTrack(id, config_.flights[static_cast<std::size_t>(index)], link);
     }
   } else if (id == "PBRIGC") {
     // Instruments without a track list hand over their memory: here the latest flight.
+    ++trackRequests_;
     if (!config_.flights.empty()) SendTrack(id, config_.flights.back(), link);
   } else if (id == "PBRWPS") {
     std::string text;

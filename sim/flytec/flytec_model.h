@@ -2,6 +2,7 @@
 // A virtual Flytec/Brauniger instrument: answers product data, the track list, each track and
 // the whole memory as IGC text (with XON/XOFF bytes between lines, as the real instruments
 // send them), waypoints both ways and the CTR list both ways with its acknowledgement.
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <map>
@@ -63,6 +64,8 @@ class FlytecModel final : public InstrumentModel {
   std::vector<std::string> CtrSentencesReceived() const;
   // Bytes sent so far (for the speed measurement).
   std::size_t BytesSent() const;
+  // Track downloads asked for so far ($PBRTR and $PBRIGC).
+  int TrackRequests() const { return trackRequests_; }
 
  private:
   void Handle(const std::string& sentence, DeviceLink& link);
@@ -78,6 +81,7 @@ class FlytecModel final : public InstrumentModel {
   std::vector<std::string> ctrStored_;      // runs as "$PBRCTR,..." bodies
   std::vector<std::string> ctrReceived_;
   std::size_t bytesSent_ = 0;
+  std::atomic<int> trackRequests_{0};
 };
 
 }  // namespace logwell::sim

@@ -87,11 +87,20 @@ struct OptionEntry {
   OptionHandler apply;
 };
 
+bool IsTrackSaveAction(CommandAction action) {
+  return action == CommandAction::KmlLog || action == CommandAction::OziLog ||
+         action == CommandAction::MpsLog || action == CommandAction::IgcLog;
+}
+
 OptionError FileAction(CommandLineOptions& o, std::string_view value, CommandAction action,
                        std::string_view missingMessage) {
   if (value.empty()) return std::string(missingMessage);
   o.fileName = CutBytes(value, kMaxFileNameLength);
   o.action = action;
+  if (IsTrackSaveAction(action)) {
+    std::erase_if(o.trackSaves, [action](const auto& save) { return save.action == action; });
+    o.trackSaves.push_back({action, o.fileName});
+  }
   return std::nullopt;
 }
 
@@ -420,8 +429,13 @@ ParseOutcome ConvertWaypointFile(const CommandLineOptions& options, Ui& ui,
 // Returns Go, or how the program ends (a refusal has been shown).
 ParseOutcome CheckAtEnd(const CommandLineOptions& options, Ui& ui,
                         const CommandLineHandlers& handlers) {
+  // The action, and every further track-log save that goes with a track-log action.
+  std::uint32_t actions = ActionSet({options.action});
+  if (IsTrackSaveAction(options.action)) {
+    for (const auto& save : options.trackSaves) actions |= ActionSet({save.action});
+  }
   for (const ActionCheck& check : kActionChecks) {
-    if ((check.actions & ActionSet({options.action})) == 0) continue;
+    if ((check.actions & actions) == 0) continue;
     if ((check.allowedGps & (1u << options.gpsCode)) == 0) {
       ui.ShowErrorBox(check.message, kCommandLineCaption);
       return ParseOutcome::BadCommandLine;
@@ -828,6 +842,8 @@ spaces: /PILOT="Jane Doe"):
     $date                 the date of the log's first position, YYYYMMDD
     $time                 the time of the log's first position, hhmmss
                           /KML_LOG='flight-$date-$time.kml' (quote the $)
+    Given together, these saves are all written from the one download; a name
+    without an extension gets its format's.
 
   Pilot and competition
     /PILOT=NAME  /ID=GLIDER  /COMPID=N  /CIVLID=N  /COMP_DIR=FOLDER

@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "model/access_types.h"
 #include "app/gps_table.h"
@@ -79,6 +80,14 @@ struct CommandLineOptions {
   std::string comDevicePath;
   bool useUsb = false;
   std::string fileName;
+  // Every track-log save the command line names (KML_LOG, OZI_LOG or RD_LOG, MPS_LOG,
+  // IGC_LOG), in order, one per kind: all are written from the one download while the action
+  // is one of them. A kind named twice keeps its last name.
+  struct TrackSave {
+    CommandAction action = CommandAction::None;
+    std::string fileName;
+  };
+  std::vector<TrackSave> trackSaves;
   std::string secondFileName;
   bool overwrite = false;
   bool exitWhenDone = false;

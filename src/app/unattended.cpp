@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <filesystem>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "access/access_completion.h"
 #include "airspace/airspace_list.h"
@@ -108,6 +110,23 @@ std::optional<std::filesystem::path> FixedSaveFolder(std::string_view name) {
   return std::filesystem::path(folder);
 }
 
+// The track-log saves of a run whose action is one (KML_LOG, OZI_LOG, MPS_LOG, IGC_LOG given
+// together are all written from the one download), else the action's own.
+std::vector<CommandLineOptions::TrackSave> TrackSaves(const CommandLineOptions& options) {
+  const bool trackSave = options.action == CommandAction::KmlLog ||
+                         options.action == CommandAction::OziLog ||
+                         options.action == CommandAction::MpsLog ||
+                         options.action == CommandAction::IgcLog;
+  if (trackSave && !options.trackSaves.empty()) return options.trackSaves;
+  return {{options.action, options.fileName}};
+}
+
+std::vector<std::string> SaveNames(const CommandLineOptions& options) {
+  std::vector<std::string> names;
+  for (const auto& save : TrackSaves(options)) names.push_back(save.fileName);
+  return names;
+}
+
 bool SavesAFile(CommandAction action) {
   return IsTrackAction(action) || action == CommandAction::ReadWaypoints ||
          action == CommandAction::ReadGeoWaypoints;
@@ -118,7 +137,7 @@ void SaveFailed(UnattendedProgram& program) {
   program.framework->exitCode = kExitFailed;
 }
 
-void SaveIgc(UnattendedProgram& program) {
+void SaveIgc(UnattendedProgram& program, const std::string& fileName) {
   const CommandLineOptions& options = *program.options;
   TrackLog& log = *program.log;
   igc::IgcAutoSave request;
@@ -127,7 +146,7 @@ void SaveIgc(UnattendedProgram& program) {
   request.writeRawLog = family != nullptr && family->deliversOwnIgc;
   request.pilotName = options.pilotName;
   request.gliderId = options.gliderId;
-  request.outputPath = options.fileName;
+  request.outputPath = fileName;
   GarminTime nameTime = 0;
   if (request.writeRawLog && log.rawIgc) {
     nameTime = log.rawIgc->firstFixTime;
@@ -167,7 +186,7 @@ bool WriteSaveFile(UnattendedProgram& program, const std::string& name, std::str
   return true;
 }
 
-void SaveKml(UnattendedProgram& program) {
+void SaveKml(UnattendedProgram& program, const std::string& fileName) {
   const CommandLineOptions& options = *program.options;
   TrackLog& log = *program.log;
   Ui& ui = *program.ui;
@@ -177,7 +196,7 @@ void SaveKml(UnattendedProgram& program) {
     return;
   }
   std::vector<TrackPoint> points = log.points;
-  std::string name = options.fileName;
+  std::string name = fileName;
   ExpandNameMacros(name, points.front().time);
   AddMissingExtension(name, ".kml");
 
@@ -210,8 +229,7 @@ void SaveKml(UnattendedProgram& program) {
 }
 
 // OziExplorer track (.plt) and MapSource (.mps) saves of a downloaded track log.
-void SaveTrackFile(UnattendedProgram& program, bool mapSource) {
-  const CommandLineOptions& options = *program.options;
+void SaveTrackFile(UnattendedProgram& program, const std::string& fileName, bool mapSource) {
   TrackLog& log = *program.log;
   Ui& ui = *program.ui;
   if (log.Empty()) {
@@ -219,7 +237,7 @@ void SaveTrackFile(UnattendedProgram& program, bool mapSource) {
     SaveFailed(program);
     return;
   }
-  std::string name = options.fileName;
+  std::string name = fileName;
   ExpandNameMacros(name, log.points.front().time);
   AddMissingExtension(name, mapSource ? ".mps" : ".plt");
   const std::string text =
@@ -289,10 +307,11 @@ int RunUnattended(UnattendedProgram& program) {
   int started = -1;
   const auto access = UnattendedAccessFor(options);
   // A save into a folder that is not there would fail only after the whole download.
-  if (const auto folder = FixedSaveFolder(options.fileName);
-      access && SavesAFile(options.action) && folder) {
-    std::error_code error;
-    if (!std::filesystem::is_directory(*folder, error)) {
+  if (access && SavesAFile(options.action)) {
+    for (const std::string& name : SaveNames(options)) {
+      const auto folder = FixedSaveFolder(name);
+      std::error_code error;
+      if (!folder || std::filesystem::is_directory(*folder, error)) continue;
       program.ui->ShowFileError("Folder not found", kStartCaption, folder->string(),
                                 std::filesystem::exists(*folder, error) ? ENOTDIR : ENOENT);
       framework.exitCode = kExitFailed;
@@ -331,19 +350,16 @@ int OnUnattendedDone(UnattendedProgram& program, bool success) {
   if (program.options == nullptr) return 0;
   CommandLineOptions& options = *program.options;
   if (success) {
+    for (const auto& save : TrackSaves(options)) {
+      switch (save.action) {
+        case CommandAction::IgcLog: SaveIgc(program, save.fileName); break;
+        case CommandAction::KmlLog: SaveKml(program, save.fileName); break;
+        case CommandAction::OziLog: SaveTrackFile(program, save.fileName, false); break;
+        case CommandAction::MpsLog: SaveTrackFile(program, save.fileName, true); break;
+        default: break;
+      }
+    }
     switch (options.action) {
-      case CommandAction::IgcLog:
-        SaveIgc(program);
-        break;
-      case CommandAction::KmlLog:
-        SaveKml(program);
-        break;
-      case CommandAction::OziLog:
-        SaveTrackFile(program, false);
-        break;
-      case CommandAction::MpsLog:
-        SaveTrackFile(program, true);
-        break;
       case CommandAction::ReadWaypoints:
         SaveWaypoints(program, false);
         break;

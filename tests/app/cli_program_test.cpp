@@ -47,6 +47,9 @@ TEST(LogwellCli, RefusedCommandLineExitsWithTwoAndSaysWhy) {
     const char* message;
   } cases[] = {
       {"/GPS=FOO", "Parsing command line: Bad GPS type\n"},
+      // Every save of the one download is checked, not only the last named.
+      {"/GPS=TOPNAV /IGC_LOG=x/ /KML_LOG=y.kml",
+       "Parsing command line: Unsupported GPS for IGC track log download\n"},
       {"/FOO", "Parsing command line: Unrecognized command: /FOO\n"},
       {"/COM=1 /GPS=FLYMASTER /KML_LOG=a.kml -o x",
        "Parsing command line: Error at position 38: \"-o\" is not an option; options begin "

@@ -209,6 +209,19 @@ TEST_F(UnattendedRun, HiddenRunWithoutTrackSavesTheNewestFlight) {
   EXPECT_EQ(files, 1);
 }
 
+// IGC_LOG, KML_LOG and OZI_LOG together: every file from the one download.
+TEST_F(UnattendedRun, SeveralSavesComeFromOneDownload) {
+  StartInstrument();
+  EXPECT_EQ(Run("/COM=%dev /GPS=IQCOMPEO /IGC_LOG=%dir/ /KML_LOG=%dir/f.kml /OZI_LOG=%dir/f.plt "
+                "/EXIT /WIN=0"),
+            0);
+  EXPECT_EQ(flytec->TrackRequests(), 1);
+  EXPECT_EQ(Read(dir / "2023-05-26-xxx-123-01.igc"), flight);
+  EXPECT_TRUE(fs::exists(dir / "f.kml"));
+  EXPECT_TRUE(fs::exists(dir / "f.plt"));
+  for (const UiEvent& e : Errors()) ADD_FAILURE() << e.caption << ": " << e.text;
+}
+
 // Saves say what happened to their file: a name without an extension gets its format's, an
 // existing file is left alone with a message that names it, and a missing folder is found
 // before anything is downloaded.
