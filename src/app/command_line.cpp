@@ -87,10 +87,14 @@ struct OptionEntry {
   OptionHandler apply;
 };
 
+}  // namespace
+
 bool IsTrackSaveAction(CommandAction action) {
   return action == CommandAction::KmlLog || action == CommandAction::OziLog ||
          action == CommandAction::MpsLog || action == CommandAction::IgcLog;
 }
+
+namespace {
 
 OptionError FileAction(CommandLineOptions& o, std::string_view value, CommandAction action,
                        std::string_view missingMessage) {

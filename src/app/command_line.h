@@ -176,6 +176,9 @@ struct UnattendedAccess {
   GpsAccess gps;
   bool operator==(const UnattendedAccess&) const = default;
 };
+// KML_LOG, OZI_LOG (RD_LOG), MPS_LOG and IGC_LOG: the saves of a downloaded track log.
+bool IsTrackSaveAction(CommandAction action);
+
 std::optional<UnattendedAccess> UnattendedAccessFor(const CommandLineOptions& options);
 
 // Sends a text to the program following the run; does nothing without a notify channel.

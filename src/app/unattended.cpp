@@ -113,11 +113,7 @@ std::optional<std::filesystem::path> FixedSaveFolder(std::string_view name) {
 // The track-log saves of a run whose action is one (KML_LOG, OZI_LOG, MPS_LOG, IGC_LOG given
 // together are all written from the one download), else the action's own.
 std::vector<CommandLineOptions::TrackSave> TrackSaves(const CommandLineOptions& options) {
-  const bool trackSave = options.action == CommandAction::KmlLog ||
-                         options.action == CommandAction::OziLog ||
-                         options.action == CommandAction::MpsLog ||
-                         options.action == CommandAction::IgcLog;
-  if (trackSave && !options.trackSaves.empty()) return options.trackSaves;
+  if (IsTrackSaveAction(options.action) && !options.trackSaves.empty()) return options.trackSaves;
   return {{options.action, options.fileName}};
 }
 
