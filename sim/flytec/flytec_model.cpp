@@ -231,7 +231,10 @@ void FlytecModel::Handle(const std::string& sentence, DeviceLink& link) {
     const int index = (fields[1][0] - '0') * 10 + (fields[1][1] - '0');
     ++trackRequests_;
     if (index >= 0 && static_cast<std::size_t>(index) < config_.flights.size()) {
-      SendTrack(id, config_.flights[static_cast<std::size_t>(index)], link);
+      // A fault for one track ("PBRTR,01") before one for any track ("PBRTR").
+      const std::string oneTrack = id + "," + fields[1];
+      SendTrack(config_.faultsFor.contains(oneTrack) ? oneTrack : id,
+                config_.flights[static_cast<std::size_t>(index)], link);
     }
   } else if (id == "PBRIGC") {
     // Instruments without a track list hand over their memory: here the latest flight.

@@ -41,7 +41,7 @@ struct FlytecModelConfig {
   // The CTR list held at the start, as "$PBRCTR,..." sentence bodies (uploads add to it).
   std::vector<std::string> ctrList;
   // Faults applied to the answer of a request ("PBRSNP", "PBRTL", "PBRTR", "PBRIGC",
-  // "PBRWPS", "PBRCTR", "PBRCTRW"), each once.
+  // "PBRWPS", "PBRCTR", "PBRCTRW"), each once; "PBRTR,NN" holds faults for track NN only.
   std::map<std::string, std::vector<Fault>> faultsFor;
 };
 

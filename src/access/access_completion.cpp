@@ -107,6 +107,7 @@ void CompleteFlightListRead(AccessBlock& block) {
   AccessFramework& framework = *block.framework;
   if (block.result < 0) framework.exitCode = 1;
   const bool success = block.result >= 0 && ResultWanted(framework);
+  if (success && framework.targets.takeOverFlightList) framework.targets.takeOverFlightList(block);
   framework.gpsBusy = 0;
   PostUnattendedDone(framework.targets, success);
 }

@@ -50,6 +50,8 @@ struct CompletionTargets {
   std::function<void(WaypointDownload&&)> replaceWaypoints;
   // Moves the airspace list received into the block over to the program's airspace list.
   std::function<void(AccessBlock&)> takeOverAirspace;
+  // The flight list the instrument sent (the block's track list), after a flight-list read.
+  std::function<void(const AccessBlock&)> takeOverFlightList;
   // Competition mode: the current pilot's identities are now on the instrument.
   std::function<void()> markPilotIdsWritten;
   std::function<void(AccessView)> showView;

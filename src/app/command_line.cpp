@@ -94,6 +94,13 @@ bool IsTrackSaveAction(CommandAction action) {
          action == CommandAction::MpsLog || action == CommandAction::IgcLog;
 }
 
+bool IsFolderName(std::string_view name) {
+  if (name.empty()) return false;
+  if (name.back() == '/' || name.back() == '\\') return true;
+  std::error_code error;
+  return std::filesystem::is_directory(std::filesystem::path(name), error);
+}
+
 namespace {
 
 OptionError FileAction(CommandLineOptions& o, std::string_view value, CommandAction action,
@@ -224,6 +231,12 @@ OptionError ApplyTimeout(CommandLineOptions& o, std::string_view value, OptionCo
 
 // Numbers separated by commas, spaces allowed around them (inside a quoted value).
 OptionError ApplyTrack(CommandLineOptions& o, std::string_view value, OptionContext&) {
+  if (EqualsIgnoringCase(Trim(value, " "), "ALL")) {
+    o.trackNumbers = NoTrackNumbers();
+    o.allTracks = true;
+    return std::nullopt;
+  }
+  o.allTracks = false;
   auto numbers = NoTrackNumbers();
   std::size_t count = 0;
   std::size_t at = 0;
@@ -445,7 +458,24 @@ ParseOutcome CheckAtEnd(const CommandLineOptions& options, Ui& ui,
       return ParseOutcome::BadCommandLine;
     }
   }
-  if (options.action == A::FlightList && !options.notifyWindow.IsOpen()) {
+  if (options.allTracks) {
+    if (!IsTrackSaveAction(options.action)) {
+      ui.ShowErrorBox("TRACK=ALL needs IGC_LOG, KML_LOG, OZI_LOG or MPS_LOG", kCommandLineCaption);
+      return ParseOutcome::BadCommandLine;
+    }
+    // Every flight gets a file of its own: a fixed file name would take only the first.
+    for (const auto& save : options.trackSaves) {
+      if (!IsFolderName(save.fileName) && save.fileName.find("$time") == std::string::npos) {
+        ui.ShowErrorBox(FormatText("TRACK=ALL saves each flight to its own file: make \"%s\" a "
+                                   "folder (ending in /) or put $time in it",
+                                   save.fileName.c_str()),
+                        kCommandLineCaption);
+        return ParseOutcome::BadCommandLine;
+      }
+    }
+  }
+  if (options.action == A::FlightList && !options.notifyWindow.IsOpen() &&
+      !handlers.flightListWithoutNotify) {
     ui.ShowErrorBox("Missing notify window for flightlist download", kCommandLineCaption);
     return ParseOutcome::BadCommandLine;
   }
@@ -741,6 +771,10 @@ constexpr CliVerb kCliVerbs[] = {
      "    track, waypoint and route OUT can hold is written; what it cannot hold is\n"
      "    reported on stderr. When IN holds several tracks and OUT holds one, the\n"
      "    tracks are listed and --track N (from 1) picks one.\n"},
+    {"flights", "/COM=PORT /GPS=NAME [OPTION...]",
+     "    Prints the flights stored in the instrument on stdout, one line each: its\n"
+     "    TRACK number, the date and time it started (UTC) and its length. Download\n"
+     "    one with /TRACK=N, or every one to its own file with /TRACK=ALL.\n"},
     {"analyse", "FILE [--json] [--filters]",
      "    Prints the flight statistics of a track file, its distances and its scores;\n"
      "    --json prints one JSON object, --filters applies the vario filter and the\n"
@@ -834,6 +868,10 @@ spaces: /PILOT="Jane Doe"):
     /PWROFF               switch a Garmin off after reading
     /TRACK=N[,N...]       tracks to download (at most 20), numbered from 0 in
                           the instrument's list: /TRACK=0 is its first track
+                          (logwell-cli flights lists them); without TRACK a
+                          hidden run takes the newest flight
+    /TRACK=ALL            every stored flight, each saved to its own file:
+                          give each save a folder (IGC_LOG=DIR/) or $time
 
   Actions (the last one given counts)
     /KML_LOG=FILE  /OZI_LOG=FILE  /RD_LOG=FILE  /MPS_LOG=FILE

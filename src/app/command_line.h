@@ -114,6 +114,8 @@ struct CommandLineOptions {
   int connectSeconds = 0;  // 0 = default
   bool noLoopOpt = false;
   std::array<int, kMaxTrackNumbers> trackNumbers = NoTrackNumbers();
+  // TRACK=ALL: every stored flight is downloaded and saved to a file of its own.
+  bool allTracks = false;
   // Seconds between the position reports to the notify channel; 0 = none (SENDLOG).
   int sendLogSeconds = 0;
   // A competition pilot list was loaded by COMP_FS.
@@ -131,6 +133,8 @@ struct CommandLineHandlers {
   std::function<bool(const CommandLineOptions& options, Ui& ui)> convertIgcToKml;
   std::function<bool(const CommandLineOptions& options, Ui& ui)> convertDatToKml;
   std::function<bool(const CommandLineOptions& options, Ui& ui)> convertWaypointFile;
+  // FLIGHTLIST without a notify channel: the program prints the list itself (logwell-cli).
+  bool flightListWithoutNotify = false;
 };
 
 // How the parse ends. Go: run on (interactive when no options were returned).
@@ -178,6 +182,8 @@ struct UnattendedAccess {
 };
 // KML_LOG, OZI_LOG (RD_LOG), MPS_LOG and IGC_LOG: the saves of a downloaded track log.
 bool IsTrackSaveAction(CommandAction action);
+// A save name that stands for a folder: it ends in a separator or names a folder that exists.
+bool IsFolderName(std::string_view name);
 
 std::optional<UnattendedAccess> UnattendedAccessFor(const CommandLineOptions& options);
 

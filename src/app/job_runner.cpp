@@ -1,6 +1,7 @@
 #include "app/job_runner.h"
 
 #include <cmath>
+#include <cstdio>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -15,6 +16,8 @@
 
 namespace logwell {
 namespace {
+
+constexpr std::string_view kAllFlightsCaption = "Download every flight";
 
 // LOGFILE and CHKKML: file jobs without an instrument.
 JobOutcome RunFileJob(const CommandLineOptions& options, JobHost& host) {
@@ -44,6 +47,14 @@ class JobTargets {
     targets_.takeOverAirspace = [this](AccessBlock& block) {
       if (saved_.takeOverAirspace) saved_.takeOverAirspace(block);
     };
+    targets_.takeOverFlightList = [this](const AccessBlock& block) {
+      flights.clear();
+      for (std::size_t index = 0; index < block.trackList.size(); ++index) {
+        if (block.trackList[index].startTime != 0) {
+          flights.push_back({static_cast<int>(index), block.trackList[index]});
+        }
+      }
+    };
     targets_.postUnattendedDone = [this](bool success) {
       std::lock_guard lock(mutex_);
       done_ = success;
@@ -61,13 +72,21 @@ class JobTargets {
   JobTargets(const JobTargets&) = delete;
   JobTargets& operator=(const JobTargets&) = delete;
 
+  // Waits for the end of the access that was started last.
   bool WaitForDone() {
     std::unique_lock lock(mutex_);
     posted_.wait(lock, [this] { return done_.has_value(); });
-    return *done_;
+    const bool success = *done_;
+    done_.reset();
+    return success;
   }
 
   std::vector<Waypoint> waypoints;
+  struct StoredFlight {
+    int index = 0;  // its TRACK number
+    TrackListEntry entry;
+  };
+  std::vector<StoredFlight> flights;  // what a flight-list read delivered
 
  private:
   CompletionTargets& targets_;
@@ -77,21 +96,22 @@ class JobTargets {
   std::optional<bool> done_;
 };
 
-}  // namespace
-
-JobOutcome RunCommandLineJob(CommandLineOptions& options, JobHost& host) {
-  if (!UnattendedAccessFor(options)) return RunFileJob(options, host);
-  AccessFramework& framework = *host.framework;
-  JobTargets targets(framework.targets);
-
+UnattendedProgram ProgramFor(CommandLineOptions& options, JobHost& host, JobTargets& targets) {
   UnattendedProgram program;
   program.options = &options;
   program.ui = host.ui;
-  program.framework = &framework;
+  program.framework = host.framework;
   program.log = host.log;
   program.waypoints = &targets.waypoints;
   program.showWaypoints = host.showWaypoints;
   program.showAirspace = host.showAirspace;
+  return program;
+}
+
+// One access of the run, from its start to the saves of what it delivered.
+JobOutcome RunOneAccess(CommandLineOptions& options, JobHost& host, JobTargets& targets) {
+  AccessFramework& framework = *host.framework;
+  UnattendedProgram program = ProgramFor(options, host, targets);
   if (RunUnattended(program) < 0 || framework.exitCode != 0) {
     framework.WaitForGpsAccessEnd();
     return {kExitFailed, program.saveFailed};
@@ -100,6 +120,87 @@ JobOutcome RunCommandLineJob(CommandLineOptions& options, JobHost& host) {
   framework.WaitForGpsAccessEnd();
   return {framework.exitCode != 0 || program.saveFailed ? kExitFailed : kExitOk,
           program.saveFailed};
+}
+
+// "2023-05-28  11:00:00  0:10:00": a stored flight's start (UTC) and duration.
+std::string FlightText(const TrackListEntry& entry) {
+  const CalendarTime t = GarminTimeToCalendar(entry.startTime);
+  const std::uint32_t d = entry.durationSeconds;
+  return FormatText("%04d-%02d-%02d  %02d:%02d:%02d  %d:%02d:%02d", t.year, t.month, t.day, t.hour,
+                    t.minute, t.second, static_cast<int>(d / 3600), static_cast<int>(d / 60 % 60),
+                    static_cast<int>(d % 60));
+}
+
+// FLIGHTLIST with nobody listening on a notify channel: the list goes to the program's output.
+void PrintFlights(const JobTargets& targets, const JobHost& host) {
+  host.print("TRACK  Date        Start     Duration (UTC)");
+  for (const auto& flight : targets.flights) {
+    host.print(FormatText("%-5d  %s", flight.index, FlightText(flight.entry).c_str()));
+  }
+}
+
+// TRACK=ALL: the flight list first, then each stored flight downloaded and saved on its own.
+// A flight that cannot be read or saved is reported and the others are still saved.
+JobOutcome RunEveryFlight(CommandLineOptions& options, JobHost& host, JobTargets& targets) {
+  AccessFramework& framework = *host.framework;
+  Ui& ui = *host.ui;
+  {
+    UnattendedProgram program = ProgramFor(options, host, targets);
+    if (!SaveFoldersExist(program)) return {kExitFailed};
+  }
+  const CommandAction saveAction = options.action;
+  const bool exitWhenDone = options.exitWhenDone;
+  const ShowCommand showCommand = options.showCommand;
+  options.action = CommandAction::FlightList;
+  const JobOutcome listed = RunOneAccess(options, host, targets);
+  options.action = saveAction;
+  if (listed.exitCode != kExitOk) return listed;
+  if (targets.flights.empty()) {
+    ui.ShowErrorBox("No flights stored in the instrument", kAllFlightsCaption);
+    return {kExitFailed};
+  }
+
+  JobOutcome outcome;
+  int saved = 0;
+  const int count = static_cast<int>(targets.flights.size());
+  for (int n = 0; n < count; ++n) {
+    const auto& flight = targets.flights[static_cast<std::size_t>(n)];
+    options.trackNumbers = NoTrackNumbers();
+    options.trackNumbers[0] = flight.index;
+    options.exitWhenDone = exitWhenDone;
+    options.showCommand = showCommand;
+    framework.exitCode = 0;
+    ui.ShowStatus(FormatText("Flight %d of %d (TRACK=%d, %s)", n + 1, count, flight.index,
+                             FlightText(flight.entry).c_str()));
+    const JobOutcome one = RunOneAccess(options, host, targets);
+    if (one.exitCode == kExitOk) {
+      ++saved;
+      continue;
+    }
+    outcome.exitCode = kExitFailed;
+    outcome.stayOpen |= one.stayOpen;
+    ui.ShowErrorBox(FormatText("Flight TRACK=%d (%s) not saved; the other flights go on",
+                               flight.index, FlightText(flight.entry).c_str()),
+                    kAllFlightsCaption);
+  }
+  options.trackNumbers = NoTrackNumbers();
+  framework.exitCode = outcome.exitCode;
+  ui.ShowStatus(FormatText("%d of %d flights saved", saved, count));
+  return outcome;
+}
+
+}  // namespace
+
+JobOutcome RunCommandLineJob(CommandLineOptions& options, JobHost& host) {
+  if (!UnattendedAccessFor(options)) return RunFileJob(options, host);
+  JobTargets targets(host.framework->targets);
+  if (options.allTracks) return RunEveryFlight(options, host, targets);
+  const JobOutcome outcome = RunOneAccess(options, host, targets);
+  if (options.action == CommandAction::FlightList && !options.notifyWindow.IsOpen() && host.print &&
+      outcome.exitCode == kExitOk) {
+    PrintFlights(targets, host);
+  }
+  return outcome;
 }
 
 FamilyEnvironment EnvironmentFor(const CommandLineOptions* options, bool competitionMode) {
@@ -118,9 +219,13 @@ FamilyEnvironment EnvironmentFor(const CommandLineOptions* options, bool competi
                                        SemicirclesToDegrees(p.longitude),
                                        static_cast<int>(std::lround(p.gpsAltitude / 10.0))));
   };
-  for (const int track : options->trackNumbers) {
-    if (track >= 0) environment.commandLineTracks.push_back(track);
-  }
+  environment.commandLineTracks = [options] {
+    std::vector<int> tracks;
+    for (const int track : options->trackNumbers) {
+      if (track >= 0) tracks.push_back(track);
+    }
+    return tracks;
+  };
   return environment;
 }
 
@@ -142,6 +247,10 @@ int RunHeadlessJob(CommandLineOptions& options, Ui& ui) {
 
   JobHost host;
   host.ui = &ui;
+  host.print = [](std::string_view line) {
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+  };
   host.framework = &framework;
   host.log = &CurrentTrackLog();
   return RunCommandLineJob(options, host).exitCode;

@@ -4,6 +4,7 @@
 // (LOGFILE, CHKKML) run at once. `logwell-cli` runs it on its only thread; the window program
 // runs it on a thread of its own while the window's event loop shows what happens.
 #include <functional>
+#include <string_view>
 #include <vector>
 
 #include "access/access_framework.h"
@@ -28,6 +29,8 @@ struct JobHost {
   // uploaded; empty where there is nothing to show them in.
   std::function<void(const std::vector<Waypoint>&)> showWaypoints;
   std::function<void(const AirspaceList&)> showAirspace;
+  // Where a job's own output goes, one line at a time (logwell-cli: stdout); empty: nowhere.
+  std::function<void(std::string_view line)> print;
 };
 
 struct JobOutcome {

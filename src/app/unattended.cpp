@@ -91,13 +91,26 @@ bool EndsWithSeparator(std::string_view name) {
 }
 
 // A save name without an extension gets its format's, so that the file can be read back; a
-// folder (a name that ends in a separator) is left as it is.
+// folder is left as it is.
 void AddMissingExtension(std::string& name, std::string_view extension) {
-  if (name.empty() || EndsWithSeparator(name)) return;
+  if (name.empty() || IsFolderName(name)) return;
   if (!std::filesystem::path(name).extension().empty()) return;
-  std::error_code error;
-  if (std::filesystem::is_directory(name, error)) return;
   name += extension;
+}
+
+// The file a KML, OziExplorer or MapSource save writes: a folder gets a file named after the
+// log's first position ("20230526-100000.kml"), the macros are expanded and a missing
+// extension added.
+std::string TrackFileName(const std::string& fileName, GarminTime firstTime,
+                          std::string_view extension) {
+  std::string name = fileName;
+  if (IsFolderName(name)) {
+    if (!EndsWithSeparator(name)) name += '/';
+    name += "$date-$time";
+  }
+  ExpandNameMacros(name, firstTime);
+  AddMissingExtension(name, extension);
+  return name;
 }
 
 // The folder a save of `name` goes to, when the name fixes it before the download (no date or
@@ -192,9 +205,7 @@ void SaveKml(UnattendedProgram& program, const std::string& fileName) {
     return;
   }
   std::vector<TrackPoint> points = log.points;
-  std::string name = fileName;
-  ExpandNameMacros(name, points.front().time);
-  AddMissingExtension(name, ".kml");
+  const std::string name = TrackFileName(fileName, points.front().time, ".kml");
 
   kml::KmlTrackInfo info;
   info.statistics = ComputeStatistics(points);
@@ -233,9 +244,8 @@ void SaveTrackFile(UnattendedProgram& program, const std::string& fileName, bool
     SaveFailed(program);
     return;
   }
-  std::string name = fileName;
-  ExpandNameMacros(name, log.points.front().time);
-  AddMissingExtension(name, mapSource ? ".mps" : ".plt");
+  const std::string name =
+      TrackFileName(fileName, log.points.front().time, mapSource ? ".mps" : ".plt");
   const std::string text =
       mapSource ? WriteMpsTrack(log.points) : WritePltTrack(log.points, CurrentUtcCalendar());
   if (!WriteSaveFile(program, name, text)) {
@@ -289,6 +299,21 @@ void ExpandNameMacros(std::string& fileName, GarminTime time) {
   fileName = CutText(out, kMaxFileNameLength);
 }
 
+bool SaveFoldersExist(UnattendedProgram& program) {
+  const CommandLineOptions& options = *program.options;
+  if (!SavesAFile(options.action)) return true;
+  for (const std::string& name : SaveNames(options)) {
+    const auto folder = FixedSaveFolder(name);
+    std::error_code error;
+    if (!folder || std::filesystem::is_directory(*folder, error)) continue;
+    program.ui->ShowFileError("Folder not found", kStartCaption, folder->string(),
+                              std::filesystem::exists(*folder, error) ? ENOTDIR : ENOENT);
+    program.framework->exitCode = kExitFailed;
+    return false;
+  }
+  return true;
+}
+
 int RunUnattended(UnattendedProgram& program) {
   if (program.options == nullptr) return 0;
   CommandLineOptions& options = *program.options;
@@ -302,18 +327,7 @@ int RunUnattended(UnattendedProgram& program) {
 
   int started = -1;
   const auto access = UnattendedAccessFor(options);
-  // A save into a folder that is not there would fail only after the whole download.
-  if (access && SavesAFile(options.action)) {
-    for (const std::string& name : SaveNames(options)) {
-      const auto folder = FixedSaveFolder(name);
-      std::error_code error;
-      if (!folder || std::filesystem::is_directory(*folder, error)) continue;
-      program.ui->ShowFileError("Folder not found", kStartCaption, folder->string(),
-                                std::filesystem::exists(*folder, error) ? ENOTDIR : ENOENT);
-      framework.exitCode = kExitFailed;
-      return options.exitWhenDone ? -1 : 0;
-    }
-  }
+  if (access && !SaveFoldersExist(program)) return options.exitWhenDone ? -1 : 0;
   switch (options.action) {
     case CommandAction::KmlLog:
     case CommandAction::OziLog:

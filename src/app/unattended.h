@@ -34,6 +34,10 @@ struct UnattendedProgram {
   std::vector<std::filesystem::path> written;  // files saved by this run
 };
 
+// A save into a folder that is not there would fail only after the whole download: checks
+// every save's folder that the name fixes. False (reported, exit code set) when one is missing.
+bool SaveFoldersExist(UnattendedProgram& program);
+
 // Starts the action's access. Returns 0, or -1 when the program must close at once (the start
 // failed and the run ends when done).
 int RunUnattended(UnattendedProgram& program);

@@ -1,7 +1,7 @@
 // logwell-cli: the headless program. It takes the same command line as the window program
 // (/COM=... /GPS=... /KML_LOG=... and the rest), a single track file name, a verb (convert,
-// analyse) with its arguments, or --help and --version. Exit codes: 0 done, 1 the job failed,
-// 2 the command line was refused.
+// flights, analyse) with its arguments, or --help and --version. Exit codes: 0 done, 1 the job
+// failed, 2 the command line was refused.
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
@@ -31,9 +31,13 @@ int RefuseVerb(const CliVerb& verb, const std::string& problem) {
   return kExitBadCommandLine;
 }
 
-int RunCommandLine(std::span<const char* const> arguments) {
-  HeadlessUi ui;
-  ParseResult parsed = ParseArguments(arguments, ui, kml::KmlCommandLineHandlers());
+// `out`: where status and information lines go (stdout, or stderr when stdout carries the
+// job's own output).
+int RunCommandLine(std::span<const char* const> arguments, std::FILE* out = stdout) {
+  HeadlessUi ui(out, stderr);
+  CommandLineHandlers handlers = kml::KmlCommandLineHandlers();
+  handlers.flightListWithoutNotify = true;  // the list is printed on stdout
+  ParseResult parsed = ParseArguments(arguments, ui, handlers);
   if (parsed.outcome != ParseOutcome::Go) return ExitCodeFor(parsed.outcome);
   return RunHeadlessJob(*parsed.options, ui);
 }
@@ -100,6 +104,14 @@ int RunAnalyse(const CliVerb& verb, std::span<const char* const> arguments) {
   return kExitOk;
 }
 
+// flights /COM=PORT /GPS=NAME [OPTION...]: the instrument's flight list on stdout.
+int RunFlights(const CliVerb& verb, std::span<const char* const> arguments) {
+  if (arguments.empty()) return RefuseVerb(verb, "the instrument's port and type are missing");
+  std::vector<const char*> line(arguments.begin(), arguments.end());
+  for (const char* option : {"/FLIGHTLIST", "/EXIT", "/WIN=0"}) line.push_back(option);
+  return RunCommandLine(line, stderr);  // stdout holds the list only
+}
+
 // A first word that is neither an option ("/..."), a verb nor a file: "-o", or "convrt" (a
 // file name without extension cannot be opened either).
 bool IsUnknownWord(std::string_view word) {
@@ -136,7 +148,9 @@ int main(int argc, char** argv) {
       std::fputs(CliVerbUsage(*verb).c_str(), stdout);
       return kExitOk;
     }
-    return verb->name == "convert" ? RunConvert(*verb, rest) : RunAnalyse(*verb, rest);
+    if (verb->name == "convert") return RunConvert(*verb, rest);
+    if (verb->name == "flights") return RunFlights(*verb, rest);
+    return RunAnalyse(*verb, rest);
   }
   if (IsUnknownWord(first)) {
     std::string verbs;

@@ -26,8 +26,9 @@ struct AccessBlock;
 struct FamilyEnvironment {
   std::function<void(std::string_view)> notify;
   std::function<void(const TrackPoint&)> reportPosition;
-  // Track indices named on the command line (TRACK option), at most 20; -1 entries unused.
-  std::vector<int> commandLineTracks;
+  // The track indices the command line names for the download about to start (TRACK option,
+  // at most 20, -1 entries unused); a run that saves every flight names one after another.
+  std::function<std::vector<int>()> commandLineTracks;
   // An unattended run: the flight list goes to the notify channel instead of a dialog.
   bool unattended = false;
   // Competition mode: the track-log worker first scans the waypoints for pilot identities.

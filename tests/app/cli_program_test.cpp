@@ -54,11 +54,16 @@ TEST(LogwellCli, RefusedCommandLineExitsWithTwoAndSaysWhy) {
       {"/COM=1 /GPS=FLYMASTER /KML_LOG=a.kml -o x",
        "Parsing command line: Error at position 38: \"-o\" is not an option; options begin "
        "with \"/\"\n"},
-      {"-o x", "logwell-cli: unknown option \"-o\"; the verbs are convert, analyse; options "
+      {"-o x", "logwell-cli: unknown option \"-o\"; the verbs are convert, flights, analyse; options "
                "begin with \"/\" (see logwell-cli --help)\n"},
       {"convrt a.igc b.kml", "logwell-cli: unknown verb \"convrt\"; the verbs are convert, "
-                             "analyse; options begin with \"/\" (see logwell-cli --help)\n"},
+                             "flights, analyse; options begin with \"/\" (see logwell-cli --help)\n"},
       {"/GPS=MLRC /KML_LOG=x", "Parsing command line: Unsupported GPS for track log download\n"},
+      {"/COM=1 /GPS=IQCOMPEO /TRACK=ALL /KML_LOG=a.kml",
+       "Parsing command line: TRACK=ALL saves each flight to its own file: make \"a.kml\" a "
+       "folder (ending in /) or put $time in it\n"},
+      {"/COM=1 /GPS=IQCOMPEO /TRACK=all /RD_WPT=a.wpt",
+       "Parsing command line: TRACK=ALL needs IGC_LOG, KML_LOG, OZI_LOG or MPS_LOG\n"},
   };
   for (const auto& c : cases) {
     const CliRun run = RunCli(c.arguments);
@@ -79,6 +84,7 @@ TEST(LogwellCli, VerbsCheckTheirArguments) {
       {"convert a.igc b.kml c.gpx",
        "logwell-cli convert: one input and one output file only, \"c.gpx\" is one too many\n"},
       {"convert --json a.igc b.kml", "logwell-cli convert: unknown option \"--json\"\n"},
+      {"flights", "logwell-cli flights: the instrument's port and type are missing\n"},
       {"analyse", "logwell-cli analyse: the track file is missing\n"},
       {"analyse --json", "logwell-cli analyse: the track file is missing\n"},
       {"analyse a.igc b.igc", "logwell-cli analyse: one file only, \"b.igc\" is one too many\n"},

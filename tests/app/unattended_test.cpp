@@ -13,7 +13,10 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <set>
 #include <sstream>
+#include <string>
 
 #include "app/job_runner.h"
 #include "sim/flight_generator.h"
@@ -98,7 +101,8 @@ class UnattendedRun : public ::testing::Test {
   // An instrument holding one flight per start time, in the order of its track list; `flight`
   // is the first.
   void StartInstrument(bool silent = false,
-                       const std::vector<GarminTime>& starts = {At(2023, 5, 26, 10, 0, 0)}) {
+                       const std::vector<GarminTime>& starts = {At(2023, 5, 26, 10, 0, 0)},
+                       std::map<std::string, std::vector<sim::Fault>> faults = {}) {
     sim::FlytecModelConfig config;
     config.model = "COMPEO+";
     for (const GarminTime start : starts) {
@@ -110,6 +114,7 @@ class UnattendedRun : public ::testing::Test {
           sim::FlytecIgcText(sim::GenerateFlight(plan), config.serial, config.pilot));
     }
     flight = config.flights.front();
+    config.faultsFor = std::move(faults);
     if (silent) config.faultsFor["PBRSNP"] = {sim::Fault{sim::Fault::Kind::Silence}};
     auto model = std::make_unique<sim::FlytecModel>(std::move(config));
     sim::FlytecModel* raw = model.get();
@@ -207,6 +212,63 @@ TEST_F(UnattendedRun, HiddenRunWithoutTrackSavesTheNewestFlight) {
   int files = 0;
   for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir)) ++files;
   EXPECT_EQ(files, 1);
+}
+
+// TRACK=ALL: every stored flight to its own files, one download each; a flight that cannot be
+// read is reported and the others are still saved, and a second run saves only what is missing.
+TEST_F(UnattendedRun, TrackAllSavesEveryFlightToItsOwnFile) {
+  sim::Fault badRecord{sim::Fault::Kind::CorruptByte};  // the A record's "A" becomes "@"
+  StartInstrument(false,
+                  {At(2023, 5, 28, 11, 0, 0), At(2023, 5, 27, 12, 0, 0), At(2023, 5, 26, 10, 0, 0)},
+                  {{"PBRTR,01", {badRecord}}});
+  fs::create_directories(dir / "igc");
+  fs::create_directories(dir / "kml");
+  const std::string line = "/COM=%dev /GPS=IQCOMPEO /TRACK=ALL /IGC_LOG=%dir/igc/ /KML_LOG=%dir/kml "
+                           "/EXIT /WIN=0";
+  EXPECT_EQ(Run(line), 1);
+  EXPECT_EQ(flytec->TrackRequests(), 3);
+  const auto names = [this](const fs::path& folder) {
+    std::set<std::string> found;
+    for (const auto& entry : fs::directory_iterator(folder)) found.insert(entry.path().filename());
+    return found;
+  };
+  EXPECT_EQ(names(dir / "igc"),
+            (std::set<std::string>{"2023-05-28-xxx-123-01.igc", "2023-05-26-xxx-123-01.igc"}));
+  EXPECT_EQ(names(dir / "kml"), (std::set<std::string>{"20230528-110000.kml", "20230526-100000.kml"}));
+  EXPECT_EQ(Read(dir / "igc/2023-05-28-xxx-123-01.igc"), flight);
+  const auto errors = Errors();
+  ASSERT_EQ(errors.size(), 2u);
+  EXPECT_EQ(errors[0].text, "E205 Bad record type (40)");
+  EXPECT_EQ(errors[1].text, "Flight TRACK=1 (2023-05-27  12:00:00  0:10:00) not saved; the other "
+                            "flights go on");
+
+  // The fault was the instrument's once: the next run adds the missing flight only.
+  ui.Clear();
+  EXPECT_EQ(Run("/COM=%dev /GPS=IQCOMPEO /TRACK=ALL /IGC_LOG=%dir/igc/ /EXIT /WIN=0"), 0);
+  EXPECT_EQ(names(dir / "igc").size(), 3u);
+  EXPECT_TRUE(fs::exists(dir / "igc/2023-05-27-xxx-123-01.igc"));
+  const auto events = ui.Events();
+  EXPECT_EQ(std::ranges::count_if(events, [](const UiEvent& e) {
+              return e.text.starts_with("Flight already saved as ");
+            }),
+            2);
+  for (const UiEvent& e : Errors()) ADD_FAILURE() << e.caption << ": " << e.text;
+}
+
+// `logwell-cli flights` (FLIGHTLIST with nobody on a notify channel) prints the list on stdout.
+TEST_F(UnattendedRun, FlightsVerbPrintsTheStoredFlights) {
+  StartInstrument(false, {At(2023, 5, 28, 11, 0, 0), At(2023, 5, 27, 12, 0, 0)});
+  const fs::path out = dir / "out";
+  const std::string command = "timeout 60 '" + std::string(LOGWELL_CLI_PATH) + "' flights /COM=" +
+                              instrument->DevicePath() + " /GPS=IQCOMPEO >'" + out.string() +
+                              "' 2>/dev/null";
+  const int status = std::system(command.c_str());
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(Read(out),
+            "TRACK  Date        Start     Duration (UTC)\n"
+            "0      2023-05-28  11:00:00  0:10:00\n"
+            "1      2023-05-27  12:00:00  0:10:00\n");
+  EXPECT_EQ(flytec->TrackRequests(), 0);
 }
 
 // IGC_LOG, KML_LOG and OZI_LOG together: every file from the one download.

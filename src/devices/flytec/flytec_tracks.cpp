@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <vector>
 
 #include "access/access_framework.h"
 #include "track/igc/igc_device_parser.h"
@@ -125,11 +126,12 @@ int ReadTrackList(AccessBlock& block) {
 }
 
 bool SelectTracks(AccessBlock& block, const FamilyEnvironment& context) {
-  const bool named = std::any_of(context.commandLineTracks.begin(), context.commandLineTracks.end(),
-                                 [](int n) { return n >= 0; });
+  const std::vector<int> tracks =
+      context.commandLineTracks ? context.commandLineTracks() : std::vector<int>{};
+  const bool named = std::any_of(tracks.begin(), tracks.end(), [](int n) { return n >= 0; });
   block.trackSelection.reset();
   if (named) {
-    for (const int index : context.commandLineTracks) {
+    for (const int index : tracks) {
       if (index >= 0 && static_cast<std::size_t>(index) < kMaxTrackListEntries &&
           block.trackList[static_cast<std::size_t>(index)].startTime != 0) {
         block.trackSelection.set(static_cast<std::size_t>(index));

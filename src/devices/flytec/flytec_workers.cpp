@@ -40,7 +40,10 @@ int RunReadFlightList(AccessBlock& block, const FamilyEnvironment& context) {
   block.source.kind = TrackSourceKind::Flytec;
   ProductData product;
   if (RequestProductData(block, product) < 0) return -1;
-  if (!HasTrackList(product.model, product.software)) return -1;
+  if (!HasTrackList(product.model, product.software)) {
+    ShowAccessError(block, "This instrument keeps no flight list", "Read GPS track list");
+    return -1;
+  }
   if (ReadTrackList(block) < 0) return -1;
   const bool any = std::any_of(block.trackList.begin(), block.trackList.end(),
                                [](const TrackListEntry& e) { return e.startTime != 0; });

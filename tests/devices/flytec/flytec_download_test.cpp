@@ -263,7 +263,7 @@ TEST(FlytecDownload, AbortMidTrackEndsWithTransferAborted) {
 
 TEST(FlytecDownload, CommandLineTracksChooseWithoutTheDialog) {
   FlytecRig rig(Config("6030", "1.00", {FlightText(kMorning, 5), FlightText(kMorning + 900, 5, true, 2)}));
-  rig.context.commandLineTracks = {1, 300, 7};  // only 1 is stored
+  rig.context.commandLineTracks = [] { return std::vector<int>{1, 300, 7}; };  // only 1 is stored
   EXPECT_EQ(rig.ReadTrackLog(), 1);
   EXPECT_TRUE(rig.ui.Choices().empty());
   EXPECT_TRUE(Sent(rig, "$PBRTR,01*6B"));
