@@ -14,6 +14,7 @@
 #include "kml/kml_reader.h"
 #include "kml/kml_save.h"
 #include "track/formats/gpx_track.h"
+#include "track/formats/kml_track.h"
 #include "waypoints/waypoint_files.h"
 #include "waypoints/waypoint_formats.h"
 #include "waypoints/waypoint_text.h"
@@ -39,6 +40,7 @@ struct FileItems {
   std::vector<Waypoint> waypoints;
   std::vector<Waypoint> routePoints;
   std::size_t routes = 0;
+  std::vector<std::string> notes;  // what the reader left out or assumed
 };
 
 std::size_t CountOf(std::string_view bytes, std::string_view element) {
@@ -81,7 +83,9 @@ bool SameWaypoint(const Waypoint& a, const Waypoint& b) {
 
 std::optional<FileItems> ReadGpxOrKml(std::string_view bytes, bool kml, Ui& ui) {
   FileItems items;
-  if (kml) {
+  std::size_t pointPlacemarks = 0;
+  if (kml && Contains(bytes, "<FsInfo")) {
+    // This program's own KML, with its statistics and signature.
     std::optional<std::vector<kml::KmlReadResult>> tracks = kml::ReadKmlTracks(bytes, ui);
     if (!tracks) return std::nullopt;
     for (kml::KmlReadResult& track : *tracks) {
@@ -89,6 +93,17 @@ std::optional<FileItems> ReadGpxOrKml(std::string_view bytes, bool kml, Ui& ui) 
       items.altitudeFlag = track.altitudeFlag;
       items.tracks.push_back(std::move(track.points));
     }
+  } else if (kml) {
+    std::string error;
+    std::optional<OtherKmlRead> other = ReadOtherKmlTracks(bytes, error);
+    if (!other) {
+      ui.ShowErrorBox(error, kParsingTrackLogCaption);
+      return std::nullopt;
+    }
+    for (OtherKmlTrack& track : other->tracks) items.tracks.push_back(std::move(track.points));
+    items.timeIsUtc = 1;  // KML times are UTC
+    items.notes = std::move(other->notes);
+    pointPlacemarks = other->pointPlacemarks;
   } else if (Contains(bytes, "<trk")) {
     std::optional<std::vector<std::vector<TrackPoint>>> tracks = ReadGpxTracks(bytes, ui);
     if (!tracks) return std::nullopt;
@@ -103,6 +118,11 @@ std::optional<FileItems> ReadGpxOrKml(std::string_view bytes, bool kml, Ui& ui) 
     const int read = kml ? ReadKmlWaypoints(bytes, context, items.waypoints)
                          : ReadGpxWaypoints(bytes, context, items.waypoints);
     if (read < 0) return std::nullopt;
+  }
+  if (pointPlacemarks > items.waypoints.size()) {
+    items.notes.push_back(FormatText("%zu point placemarks not read as waypoints: only those in a "
+                                     "folder named \"Waypoints\" are",
+                                     pointPlacemarks - items.waypoints.size()));
   }
   if (!kml) {
     items.routes = CountOf(bytes, "<rte");
@@ -184,6 +204,7 @@ int ConvertGpxOrKml(const std::filesystem::path& input, std::string_view bytes,
   const bool kmlInput = LowerExtension(input) == ".kml";
   std::optional<FileItems> items = ReadGpxOrKml(bytes, kmlInput, ui);
   if (!items) return 1;
+  notes.insert(notes.end(), items->notes.begin(), items->notes.end());
   const std::string to = LowerExtension(output);
   const std::string name = FormatName(to);
   const std::optional<WaypointFileFormat> waypointFormat =

@@ -254,6 +254,29 @@ TEST(LogwellCli, ConvertRealMultiItemFiles) {
   EXPECT_NE(run.err.find("IGC header records (pilot, glider, competition, logger) not written"),
             std::string::npos)
       << run.err;
+
+  // KML from other programs: a gx:Track, a vario's LineString timed by its TimeSpan, and a
+  // converter's export whose untimed tracks and point markers are named, not dropped quietly.
+  const auto tracks = fixtures / "tracks";
+  run = RunCli("convert '" + (tracks / "google_ext.kml").string() + "' " + to("g.gpx"));
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(Occurrences(ReadAll(dir / "g.gpx"), "<trkpt"), 451u);
+  run = RunCli("convert '" + (tracks / "skydrop.kml").string() + "' " + to("s.igc"));
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.err, "Track \"Flight\": 1329 positions without times, timed evenly from its "
+                     "TimeSpan begin to its end\n");
+  const std::string skydrop = ReadAll(dir / "s.igc");
+  EXPECT_EQ(Occurrences(skydrop, "\nB"), 1329u);
+  EXPECT_NE(skydrop.find("\nB170005"), std::string::npos);
+  EXPECT_NE(skydrop.find("\nB172232"), std::string::npos);
+  run = RunCli("convert '" + (tracks / "segmented_tracks-track.kml").string() + "' " + to("t.gpx"));
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(Occurrences(ReadAll(dir / "t.gpx"), "<trkpt"), 4u);
+  for (const char* note : {"Track \"With Times\": 19 positions without a time left out\n",
+                           "Track \"Path\" not read: its 23 positions have no times\n",
+                           "69 point placemarks not read as waypoints"}) {
+    EXPECT_NE(run.err.find(note), std::string::npos) << note << "\n" << run.err;
+  }
   std::filesystem::remove_all(dir);
 }
 
