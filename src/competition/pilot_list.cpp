@@ -1,0 +1,355 @@
+#include "competition/pilot_list.h"
+
+#include <charconv>
+#include <new>
+#include <system_error>
+
+#include "base/atomic_file.h"
+#include "base/text.h"
+#include "base/ui.h"
+#include "base/xml_scanner.h"
+#include "base/xml_text.h"
+#include "base/xml_walker.h"
+
+namespace logwell {
+namespace {
+
+constexpr std::string_view kBlanks = " \t";
+constexpr std::size_t kMaxCsvFields = 7;
+
+struct ListFailure {
+  std::string text;
+};
+
+std::size_t CharacterCount(std::string_view text) {
+  std::size_t count = 0;
+  for (const char c : text) {
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++count;
+  }
+  return count;
+}
+
+// The first `limit` characters of a UTF-8 text.
+std::string CutCharacters(std::string_view text, std::size_t limit) {
+  std::size_t count = 0;
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80 && count++ == limit) {
+      return std::string(text.substr(0, at));
+    }
+  }
+  return std::string(text);
+}
+
+// A decimal number filling the whole text; nothing for anything else or beyond 32 bits.
+std::optional<std::int32_t> ParseNumber(std::string_view text) {
+  std::int32_t value = 0;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (error != std::errc() || stop != end) return std::nullopt;
+  return value;
+}
+
+// An ID field of the CSV format: empty or negative is none (-1).
+std::int32_t CsvId(std::string_view field, std::string_view message) {
+  if (field.empty()) return -1;
+  const auto value = ParseNumber(field);
+  if (!value) throw ListFailure{std::string(message)};
+  return *value < 0 ? -1 : *value;
+}
+
+// The fields of one CSV line. A field that begins with a double quote runs to the closing
+// quote, a doubled quote inside standing for one.
+std::vector<std::string> CsvFields(std::string_view line) {
+  std::vector<std::string> fields;
+  std::size_t at = 0;
+  while (true) {
+    std::string field;
+    while (at < line.size() && (line[at] == ' ' || line[at] == '\t')) ++at;
+    if (at < line.size() && line[at] == '"') {
+      ++at;
+      while (at < line.size()) {
+        if (line[at] == '"' && at + 1 < line.size() && line[at + 1] == '"') {
+          field += '"';
+          at += 2;
+        } else if (line[at] == '"') {
+          ++at;
+          break;
+        } else {
+          field += line[at++];
+        }
+      }
+      const std::size_t comma = std::min(line.find(',', at), line.size());
+      at = comma;
+    } else {
+      const std::size_t comma = std::min(line.find(',', at), line.size());
+      field = std::string(Trim(line.substr(at, comma - at), kBlanks));
+      at = comma;
+    }
+    fields.push_back(std::move(field));
+    if (at >= line.size()) break;
+    ++at;  // the comma
+  }
+  return fields;
+}
+
+PilotList ParseCsv(std::string_view text) {
+  PilotList pilots;
+  bool first = true;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const std::size_t end = std::min(text.find_first_of("\r\n", at), text.size());
+    const std::string_view line = text.substr(at, end - at);
+    at = end + (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n' ? 2 : 1);
+    if (IsBlank(line, kBlanks)) continue;
+    std::vector<std::string> fields = CsvFields(line);
+    if (fields.size() > kMaxCsvFields) fields.resize(kMaxCsvFields);
+    const bool header = first && EqualsIgnoringCase(fields[0], "Name");
+    first = false;
+    if (header) continue;
+    PilotRecord pilot;
+    pilot.name = CutCharacters(fields[0], kMaxPilotNameCharacters);
+    pilot.compId = fields.size() > 1 ? CsvId(fields[1], "Bad CompId number") : -1;
+    pilot.civlId = fields.size() > 2 ? CsvId(fields[2], "Bad CivlId number") : -1;
+    for (std::size_t d = 0; d < kPilotDeviceCount && 3 + d < fields.size(); ++d) {
+      pilot.devices[d] = CutCharacters(fields[3 + d], kMaxPilotDeviceCharacters);
+    }
+    pilots.push_back(std::move(pilot));
+  }
+  return pilots;
+}
+
+std::string PilotMessage(std::string_view text, std::size_t number) {
+  return FormatText("%.*s for pilot %zu in list", static_cast<int>(text.size()), text.data(),
+                    number);
+}
+
+// Walks an XML pilot list, handing every element event to `handle`; the structure faults of the
+// walker reject the file.
+template <typename Handle>
+void WalkXml(XmlStructureReader& reader, Handle handle) {
+  std::string error;
+  XmlElementEvent event;
+  while (true) {
+    if (!reader.Next(event, error)) throw ListFailure{error};
+    if (event.kind == XmlElementEvent::Kind::End) return;
+    handle(event);
+  }
+}
+
+// The "Fs" database: FsParticipant elements with name, id and CIVLID attributes, the CIVL ID
+// also from a nested FsCivlPilot element.
+PilotList ParseFs(std::string_view text) {
+  XmlStructureReader reader(text);
+  std::string error;
+  if (!reader.Start(error)) throw ListFailure{error};
+  PilotList pilots;
+  std::optional<PilotRecord> pilot;
+  const auto civlId = [&](std::string_view attributes, std::string_view name) {
+    const XmlIntAttribute id = FindXmlIntAttribute(attributes, name);
+    if (id.status == XmlNumberStatus::Absent) return false;
+    if (id.status != XmlNumberStatus::Ok || id.value < 0) {
+      throw ListFailure{PilotMessage("Bad CIVL ID", pilots.size() + 1)};
+    }
+    pilot->civlId = id.value;
+    return true;
+  };
+  WalkXml(reader, [&](const XmlElementEvent& e) {
+    using Kind = XmlElementEvent::Kind;
+    if (e.name == "FsParticipant" && e.parent == "FsParticipants") {
+      if (e.kind == Kind::Close) {
+        if (pilot) pilots.push_back(std::move(*pilot));
+        pilot.reset();
+        return;
+      }
+      const std::size_t number = pilots.size() + 1;
+      if (IsBlank(e.attributes, " \t\r\n")) throw ListFailure{PilotMessage("Missing data", number)};
+      const auto name = FindXmlAttribute(e.attributes, "name");
+      if (!name || IsBlank(*name, " \t")) throw ListFailure{PilotMessage("Missing name", number)};
+      const XmlIntAttribute id = FindXmlIntAttribute(e.attributes, "id");
+      if (id.status != XmlNumberStatus::Ok || id.value < 0) {
+        throw ListFailure{PilotMessage("Bad/missing comp. ID", number)};
+      }
+      pilot.emplace();
+      pilot->name = CutCharacters(DecodeXmlEntities(Trim(*name, kBlanks)), kMaxPilotNameCharacters);
+      pilot->compId = id.value;
+      civlId(e.attributes, "CIVLID");
+    } else if (pilot && e.kind == Kind::Open && e.name == "FsCivlPilot" && pilot->civlId < 0) {
+      civlId(e.attributes, "id");
+    }
+  });
+  return pilots;
+}
+
+// The "RACE" database: tblPilot elements whose children hold first and last name, the pilot
+// number (competition ID) and the global ID (CIVL ID).
+PilotList ParseRace(std::string_view text) {
+  XmlStructureReader reader(text);
+  PilotList pilots;
+  struct Fields {
+    std::string first, last, number, global;
+  };
+  std::optional<Fields> fields;
+  const auto id = [&](const std::string& value, std::string_view message) -> std::int32_t {
+    if (value.empty()) return -1;
+    const auto number = ParseNumber(value);
+    if (!number || *number < 0) throw ListFailure{PilotMessage(message, pilots.size() + 1)};
+    return *number;
+  };
+  WalkXml(reader, [&](const XmlElementEvent& e) {
+    using Kind = XmlElementEvent::Kind;
+    if (e.name == "tblPilot") {
+      if (e.kind == Kind::Open) {
+        fields.emplace();
+        return;
+      }
+      if (!fields) return;
+      const std::size_t number = pilots.size() + 1;
+      PilotRecord pilot;
+      pilot.name = fields->first.empty() ? fields->last : fields->first + " " + fields->last;
+      if (pilot.name.empty()) throw ListFailure{PilotMessage("Missing name", number)};
+      if (CharacterCount(pilot.name) > kMaxPilotNameCharacters) {
+        throw ListFailure{PilotMessage("Name too long", number)};
+      }
+      pilot.compId = id(fields->number, "Bad/missing pilot ID");
+      pilot.civlId = id(fields->global, "Bad/missing CIVL ID");
+      pilots.push_back(std::move(pilot));
+      fields.reset();
+      return;
+    }
+    if (!fields || e.kind != Kind::Close || e.parent != "tblPilot") return;
+    std::string value = DecodeXmlText(e.content);
+    if (e.name == "pilFirstName") fields->first = std::move(value);
+    if (e.name == "pilLastName") fields->last = std::move(value);
+    if (e.name == "pilNumber") fields->number = std::move(value);
+    if (e.name == "pilIDGlobal") fields->global = std::move(value);
+  });
+  return pilots;
+}
+
+std::string CsvField(std::string_view text) {
+  if (text.find_first_of(",\"") == std::string_view::npos) return std::string(text);
+  std::string quoted = "\"";
+  for (const char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+}  // namespace
+
+std::optional<PilotList> ParsePilotList(std::string_view bytes, std::string& error) {
+  try {
+    XmlTagScanner scanner(bytes);
+    const XmlTag first = scanner.Next();
+    PilotList pilots;
+    if (first.result == XmlScanResult::EndOfText) {
+      pilots = ParseCsv(StripUtf8Bom(bytes));
+    } else {
+      const bool race = first.name == "RACE";
+      const std::string_view before = StripUtf8Bom(bytes.substr(0, bytes.find('<')));
+      if (!IsBlank(before, " \t\r\n")) {
+        throw ListFailure{race ? "Unknown BOM before opening tag '<RACE>'"
+                               : "Unknown BOM before opening tag '<?xml>'"};
+      }
+      if (race) {
+        pilots = ParseRace(StripUtf8Bom(bytes));
+      } else if (first.name == "?xml" || first.name == "?xml?") {
+        pilots = ParseFs(StripUtf8Bom(bytes));
+      } else {
+        throw ListFailure{"Missing opening tag '<?xml>'"};
+      }
+    }
+    if (pilots.empty()) throw ListFailure{"No pilots found"};
+    return pilots;
+  } catch (const ListFailure& failure) {
+    error = failure.text;
+  } catch (const std::bad_alloc&) {
+    error = "File buffer memory allocation";
+  }
+  return std::nullopt;
+}
+
+std::optional<PilotList> ReadPilotListFile(const std::filesystem::path& path, Ui& ui) {
+  const ReadFileResult file = ReadWholeFile(path);
+  switch (file.status) {
+    case ReadStatus::Ok:
+      break;
+    case ReadStatus::OpenFailed:
+    case ReadStatus::NotAFile:
+      ui.ShowFileError("Error opening database file", kDecodingPilotListCaption, path.string(),
+                       file.errorNumber);
+      return std::nullopt;
+    case ReadStatus::Empty:
+      ui.ShowFileError("Database file is empty", kDecodingPilotListCaption, path.string());
+      return std::nullopt;
+    case ReadStatus::NoMemory:
+      ui.ShowErrorBox("File buffer memory allocation", kDecodingPilotListCaption);
+      return std::nullopt;
+    case ReadStatus::ReadFailed:
+      ui.ShowFileError("Database file read error", kDecodingPilotListCaption, path.string(),
+                       file.errorNumber);
+      return std::nullopt;
+  }
+  std::string error;
+  auto pilots = ParsePilotList(file.bytes, error);
+  if (!pilots) ui.ShowErrorBox(error, kDecodingPilotListCaption);
+  return pilots;
+}
+
+std::string WritePilotListCsv(const PilotList& pilots) {
+  std::string text = "Name,CompId,CivlId";
+  for (std::size_t d = 1; d <= kPilotDeviceCount; ++d) text += FormatText(",Device%zu", d);
+  text += "\r\n";
+  for (const PilotRecord& pilot : pilots) {
+    text += CsvField(pilot.name);
+    text += pilot.compId >= 0 ? FormatText(",%d", pilot.compId) : ",";
+    text += pilot.civlId >= 0 ? FormatText(",%d", pilot.civlId) : ",";
+    for (const std::string& device : pilot.devices) text += "," + CsvField(device);
+    text += "\r\n";
+  }
+  return text;
+}
+
+int SavePilotListCsv(const PilotList& pilots, const std::filesystem::path& path, Ui& ui) {
+  constexpr std::string_view kCaption = "Save pilot list";
+  if (pilots.empty()) {
+    ui.ShowErrorBox("No pilot list stored", kCaption);
+    return -1;
+  }
+  std::error_code exists;
+  if (std::filesystem::exists(path, exists) &&
+      ui.AskYesNo("File already exists, overwrite ?", "File creation", Answer::No) != Answer::Yes) {
+    return -1;
+  }
+  if (const int failure = WriteFileAtomically(path, WritePilotListCsv(pilots), WriteMode::Replace)) {
+    ui.ShowFileError("File write error", kCaption, path.string(), failure);
+    return -1;
+  }
+  return 0;
+}
+
+std::string PilotDisplayText(const PilotRecord& pilot) {
+  if (pilot.compId >= 0 && pilot.civlId >= 0) {
+    return FormatText("%s (comp. %d, CIVL %d)", pilot.name.c_str(), pilot.compId, pilot.civlId);
+  }
+  if (pilot.civlId >= 0) return FormatText("%s (CIVL %d)", pilot.name.c_str(), pilot.civlId);
+  if (pilot.compId >= 0) return FormatText("%s (comp. %d)", pilot.name.c_str(), pilot.compId);
+  return pilot.name;
+}
+
+const PilotRecord* FindPilot(const PilotList& pilots, std::int32_t compId, std::int32_t civlId) {
+  if (civlId >= 0) {
+    for (const PilotRecord& pilot : pilots) {
+      if (pilot.civlId == civlId) return &pilot;
+    }
+  }
+  if (compId >= 0) {
+    for (const PilotRecord& pilot : pilots) {
+      if (pilot.compId == compId) return &pilot;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace logwell
