@@ -64,6 +64,8 @@ struct CompletionTargets {
   bool unattended = false;       // an unattended run from the command line
   bool exitAfterRun = false;     // that run ends the program when done (no view is shown)
   bool competitionMode = false;
+  // Competition mode carries the competition ID in waypoint names made of "-" and the number.
+  bool competitionDashNames = false;
 };
 
 // Read track log (access 1).

@@ -44,6 +44,11 @@ class JobTargets {
       waypoints = download.waypoints;
       if (saved_.replaceWaypoints) saved_.replaceWaypoints(std::move(download));
     };
+    targets_.takeOverTrackLog = [this](TrackDownload&& download) {
+      foundCompId = download.foundCompId;
+      foundCivlId = download.foundCivlId;
+      if (saved_.takeOverTrackLog) saved_.takeOverTrackLog(std::move(download));
+    };
     targets_.takeOverAirspace = [this](AccessBlock& block) {
       if (saved_.takeOverAirspace) saved_.takeOverAirspace(block);
     };
@@ -82,6 +87,8 @@ class JobTargets {
   }
 
   std::vector<Waypoint> waypoints;
+  int foundCompId = -1;  // the pilot IDs a competition download found on the instrument
+  int foundCivlId = -1;
   struct StoredFlight {
     int index = 0;  // its TRACK number
     TrackListEntry entry;
@@ -105,6 +112,7 @@ UnattendedProgram ProgramFor(CommandLineOptions& options, JobHost& host, JobTarg
   program.waypoints = &targets.waypoints;
   program.showWaypoints = host.showWaypoints;
   program.showAirspace = host.showAirspace;
+  program.competition = host.competition;
   return program;
 }
 
@@ -116,7 +124,10 @@ JobOutcome RunOneAccess(CommandLineOptions& options, JobHost& host, JobTargets& 
     framework.WaitForGpsAccessEnd();
     return {kExitFailed, program.saveFailed};
   }
-  OnUnattendedDone(program, targets.WaitForDone());
+  const bool success = targets.WaitForDone();
+  program.foundCompId = targets.foundCompId;
+  program.foundCivlId = targets.foundCivlId;
+  OnUnattendedDone(program, success);
   framework.WaitForGpsAccessEnd();
   return {framework.exitCode != 0 || program.saveFailed ? kExitFailed : kExitOk,
           program.saveFailed};
@@ -203,9 +214,8 @@ JobOutcome RunCommandLineJob(CommandLineOptions& options, JobHost& host) {
   return outcome;
 }
 
-FamilyEnvironment EnvironmentFor(const CommandLineOptions* options, bool competitionMode) {
+FamilyEnvironment EnvironmentFor(const CommandLineOptions* options) {
   FamilyEnvironment environment;
-  environment.competitionMode = competitionMode;
   if (options == nullptr) return environment;
   environment.unattended = true;
   environment.notify = [options](std::string_view text) { NotifyExternal(options, text); };
@@ -229,9 +239,9 @@ FamilyEnvironment EnvironmentFor(const CommandLineOptions* options, bool competi
   return environment;
 }
 
-int RunHeadlessJob(CommandLineOptions& options, Ui& ui) {
+int RunHeadlessJob(CommandLineOptions& options, Ui& ui, CompetitionState& competition) {
   AccessTable table;
-  RegisterInstrumentFamilies(table, EnvironmentFor(&options, false));
+  RegisterInstrumentFamilies(table, EnvironmentFor(&options));
   AccessFramework framework(table);
   framework.InitGpsAccess();
   AirspaceList airspace;
@@ -253,6 +263,7 @@ int RunHeadlessJob(CommandLineOptions& options, Ui& ui) {
   };
   host.framework = &framework;
   host.log = &CurrentTrackLog();
+  host.competition = &competition;
   return RunCommandLineJob(options, host).exitCode;
 }
 

@@ -10,6 +10,7 @@
 #include "access/access_framework.h"
 #include "airspace/airspace_record.h"
 #include "app/command_line.h"
+#include "app/competition_mode.h"
 #include "base/ui.h"
 #include "devices/family.h"
 #include "model/waypoint.h"
@@ -31,6 +32,8 @@ struct JobHost {
   std::function<void(const AirspaceList&)> showAirspace;
   // Where a job's own output goes, one line at a time (logwell-cli: stdout); empty: nowhere.
   std::function<void(std::string_view line)> print;
+  // The program's competition mode (COMP_LOG, COMP_FS); none: the program has none.
+  CompetitionState* competition = nullptr;
 };
 
 struct JobOutcome {
@@ -45,10 +48,10 @@ JobOutcome RunCommandLineJob(CommandLineOptions& options, JobHost& host);
 
 // What the families' workers get from a program started with `options` (none: an interactive
 // run): the notify channel, the position reports, the command line's tracks.
-FamilyEnvironment EnvironmentFor(const CommandLineOptions* options, bool competitionMode);
+FamilyEnvironment EnvironmentFor(const CommandLineOptions* options);
 
 // logwell-cli: one framework with every family, the process-wide track log, the job run to its
 // end. Returns the process exit code.
-int RunHeadlessJob(CommandLineOptions& options, Ui& ui);
+int RunHeadlessJob(CommandLineOptions& options, Ui& ui, CompetitionState& competition);
 
 }  // namespace logwell

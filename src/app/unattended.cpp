@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "access/access_completion.h"
+#include "access/access_framework.h"
 #include "airspace/airspace_list.h"
 #include "devices/family.h"
 #include "optimise/distance_analysis.h"
@@ -84,6 +85,31 @@ int StartCtrUpload(UnattendedProgram& program, const UnattendedAccess& access) {
     if (program.showAirspace) program.showAirspace(*records);
   }
   return StartAccess(program, access, nullptr, &*records);
+}
+
+// Action 11: a time window or folder the command line gives replaces the competition's, and the
+// download runs in competition mode, so that the instrument's waypoints are first read for the
+// pilot's IDs.
+int StartCompetitionDownload(UnattendedProgram& program, const UnattendedAccess& access) {
+  const CommandLineOptions& options = *program.options;
+  Ui& ui = *program.ui;
+  if (program.competition == nullptr) {
+    ui.ShowErrorBox("Competition mode is not available in this program", kCompetitionSaveCaption);
+    return -1;
+  }
+  CompetitionState& competition = *program.competition;
+  if (options.filterStart != 0) competition.windowStart = options.filterStart;
+  if (options.filterEnd != 0) competition.windowEnd = options.filterEnd;
+  if (!options.compDir.empty()) competition.folder = options.compDir;
+  std::error_code error;
+  if (!std::filesystem::is_directory(competition.folder, error)) {
+    ui.ShowFileError("Folder not found", kCompetitionSaveCaption, competition.folder.string(),
+                     std::filesystem::exists(competition.folder, error) ? ENOTDIR : ENOENT);
+    return -1;
+  }
+  program.framework->targets.competitionMode = true;
+  program.framework->targets.competitionDashNames = options.compSpecial;
+  return StartAccess(program, access);
 }
 
 bool EndsWithSeparator(std::string_view name) {
@@ -258,6 +284,77 @@ void SaveTrackFile(UnattendedProgram& program, const std::string& fileName, bool
   program.written.emplace_back(name);
 }
 
+// The pilot a competition download is saved for. With a pilot list, the IDs found on the
+// instrument choose the pilot, else those the command line names; IDs from both must name the
+// same pilot. Without a list, the command line's pilot and IDs are taken, the IDs found on the
+// instrument filling in those it does not give.
+std::optional<CompetitionPilot> CompetitionPilotFor(const UnattendedProgram& program) {
+  const CommandLineOptions& options = *program.options;
+  const CompetitionState& competition = *program.competition;
+  Ui& ui = *program.ui;
+  const bool foundIds = program.foundCompId >= 0 || program.foundCivlId >= 0;
+  const bool givenIds = options.compId >= 0 || options.civlId >= 0;
+  if (!competition.pilots) {
+    CompetitionPilot pilot{options.pilotName, options.compId, options.civlId};
+    if (!givenIds) {
+      pilot.compId = program.foundCompId;
+      pilot.civlId = program.foundCivlId;
+    }
+    return pilot;
+  }
+  if (!foundIds && !givenIds) {
+    ui.ShowErrorBox("Pilot not identified: no pilot ID on the instrument or the command line",
+                    kCompetitionSaveCaption);
+    return std::nullopt;
+  }
+  const PilotList& pilots = *competition.pilots;
+  const PilotIdentification found =
+      foundIds ? IdentifyPilot(pilots, program.foundCompId, program.foundCivlId)
+               : IdentifyPilot(pilots, options.compId, options.civlId);
+  if (!found.pilot) {
+    ui.ShowErrorBox("Pilot not identified: " + found.problem, kCompetitionSaveCaption);
+    return std::nullopt;
+  }
+  if (foundIds && givenIds) {
+    const PilotIdentification given = IdentifyPilot(pilots, options.compId, options.civlId);
+    if (!given.pilot || given.pilot->name != found.pilot->name ||
+        given.pilot->compId != found.pilot->compId || given.pilot->civlId != found.pilot->civlId) {
+      ui.ShowErrorBox("Pilot not identified: instrument and command line name different pilots",
+                      kCompetitionSaveCaption);
+      return std::nullopt;
+    }
+  }
+  return found.pilot;
+}
+
+// Action 11: the downloaded log saved for the competition under its pilot's name.
+void SaveForCompetition(UnattendedProgram& program) {
+  const CommandLineOptions& options = *program.options;
+  CompetitionState& competition = *program.competition;
+  TrackLog& log = *program.log;
+  const auto pilot = CompetitionPilotFor(program);
+  if (!pilot) {
+    SaveFailed(program);
+    return;
+  }
+  competition.current = *pilot;
+  CompetitionSaveRequest request;
+  request.folder = competition.folder;
+  request.pilot = *pilot;
+  request.windowStart = competition.windowStart;
+  request.windowEnd = competition.windowEnd;
+  request.filters.speedAnalysis = !options.noCheck;
+  request.nowUtc = CurrentUtcCalendar();
+  const CompetitionSaveResult saved =
+      SaveLogForCompetition(log, log.points, request, *program.ui);
+  if (saved.status == CompetitionSaveStatus::Failed) {
+    SaveFailed(program);
+    return;
+  }
+  if (saved.status == CompetitionSaveStatus::Written) log.saved = 1;
+  program.written.insert(program.written.end(), saved.files.begin(), saved.files.end());
+}
+
 // Downloaded waypoints as an OziExplorer (action 5) or GEO (action 15) waypoint file.
 void SaveWaypoints(UnattendedProgram& program, bool geo) {
   Ui& ui = *program.ui;
@@ -338,6 +435,9 @@ int RunUnattended(UnattendedProgram& program) {
     case CommandAction::FlightList:
       if (access) started = StartAccess(program, *access);
       break;
+    case CommandAction::CompLog:
+      if (access) started = StartCompetitionDownload(program, *access);
+      break;
     case CommandAction::WriteWaypoints:
     case CommandAction::WriteWaypoints2:
       if (access) started = StartWaypointUpload(program, *access);
@@ -375,6 +475,9 @@ int OnUnattendedDone(UnattendedProgram& program, bool success) {
         break;
       case CommandAction::ReadGeoWaypoints:
         SaveWaypoints(program, true);
+        break;
+      case CommandAction::CompLog:
+        SaveForCompetition(program);
         break;
       default:
         break;

@@ -11,6 +11,7 @@
 #include "access/access_framework.h"
 #include "airspace/airspace_record.h"
 #include "app/command_line.h"
+#include "app/competition_mode.h"
 #include "base/ui.h"
 #include "track/track_log.h"
 #include "model/waypoint.h"
@@ -32,6 +33,11 @@ struct UnattendedProgram {
   // the user sees why; the headless program ends with exit code 1.
   bool saveFailed = false;
   std::vector<std::filesystem::path> written;  // files saved by this run
+  // Competition mode's state (COMP_LOG); none where the program has no competition mode.
+  CompetitionState* competition = nullptr;
+  // The pilot IDs found on the instrument by a competition download (-1: none).
+  int foundCompId = -1;
+  int foundCivlId = -1;
 };
 
 // A save into a folder that is not there would fail only after the whole download: checks

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/competition_mode.h"
 #include "app/convert.h"
 #include "app/job_runner.h"
 #include "base/headless_ui.h"
@@ -35,11 +36,13 @@ int RefuseVerb(const CliVerb& verb, const std::string& problem) {
 // job's own output).
 int RunCommandLine(std::span<const char* const> arguments, std::FILE* out = stdout) {
   HeadlessUi ui(out, stderr);
+  CompetitionState competition;
   CommandLineHandlers handlers = kml::KmlCommandLineHandlers();
   handlers.flightListWithoutNotify = true;  // the list is printed on stdout
+  AddCompetitionHandlers(handlers, competition);
   ParseResult parsed = ParseArguments(arguments, ui, handlers);
   if (parsed.outcome != ParseOutcome::Go) return ExitCodeFor(parsed.outcome);
-  return RunHeadlessJob(*parsed.options, ui);
+  return RunHeadlessJob(*parsed.options, ui, competition);
 }
 
 // convert IN OUT [--track N]: a track, waypoint or airspace file to another format, chosen by

@@ -21,8 +21,9 @@ class AccessTable;
 struct AccessBlock;
 
 // What the program around the workers lends them, the same for every family: reports to the
-// program that follows an unattended run, the command line's track choice and the competition
-// identity scan. Any empty member is simply not used.
+// program that follows an unattended run and the command line's track choice. Any empty member
+// is simply not used. (Competition mode's identity scan is the same for every family:
+// access/pilot_scan.h.)
 struct FamilyEnvironment {
   std::function<void(std::string_view)> notify;
   std::function<void(const TrackPoint&)> reportPosition;
@@ -31,10 +32,6 @@ struct FamilyEnvironment {
   std::function<std::vector<int>()> commandLineTracks;
   // An unattended run: the flight list goes to the notify channel instead of a dialog.
   bool unattended = false;
-  // Competition mode: the track-log worker first scans the waypoints for pilot identities.
-  bool competitionMode = false;
-  std::function<void(std::string_view longName, std::int32_t latitude, std::int32_t longitude,
-                     AccessBlock& block)> competitionScan;
 };
 
 // The product scan's question to one port. What a person would see goes to the two report

@@ -23,6 +23,7 @@
 #include "sim/flytec/flytec_model.h"
 #include "sim/virtual_instrument.h"
 #include "support/scripted_ui.h"
+#include "waypoints/pilot_identity.h"
 #include "waypoints/waypoint_formats.h"
 
 namespace logwell {
@@ -102,9 +103,11 @@ class UnattendedRun : public ::testing::Test {
   // is the first.
   void StartInstrument(bool silent = false,
                        const std::vector<GarminTime>& starts = {At(2023, 5, 26, 10, 0, 0)},
-                       std::map<std::string, std::vector<sim::Fault>> faults = {}) {
+                       std::map<std::string, std::vector<sim::Fault>> faults = {},
+                       std::vector<sim::FlytecWaypoint> waypoints = {}) {
     sim::FlytecModelConfig config;
     config.model = "COMPEO+";
+    config.waypoints = std::move(waypoints);
     for (const GarminTime start : starts) {
       sim::FlightPlan plan;
       plan.startTime = start;
@@ -130,10 +133,19 @@ class UnattendedRun : public ::testing::Test {
       for (std::size_t at; (at = commandLine.find(key)) != std::string::npos;) commandLine.replace(at, key.size(), value);
     }
     ui.ScriptChoice(std::vector<int>{0});  // the Track List: the first track
-    ParseResult parsed = ParseCommandLine(commandLine, ui);
+    CommandLineHandlers handlers;
+    AddCompetitionHandlers(handlers, competition);
+    ParseResult parsed = ParseCommandLine(commandLine, ui, handlers);
     EXPECT_EQ(parsed.outcome, ParseOutcome::Go);
     if (!parsed.options) return -1;
-    return RunHeadlessJob(*parsed.options, ui);
+    return RunHeadlessJob(*parsed.options, ui, competition);
+  }
+
+  std::vector<std::string> FilesIn(const fs::path& folder) const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
   }
 
   std::vector<UiEvent> Errors() const {
@@ -153,6 +165,7 @@ class UnattendedRun : public ::testing::Test {
 
   fs::path dir;
   ScriptedUi ui;
+  CompetitionState competition;
   std::string flight;
   std::unique_ptr<sim::VirtualInstrument> instrument;
   sim::FlytecModel* flytec = nullptr;
@@ -400,6 +413,106 @@ TEST_F(UnattendedRun, WindowProgramAndHeadlessProgramRunTheSameDownload) {
         << name << ": " << status << " " << Read(dir / (name + ".err"));
     EXPECT_EQ(Read(out / "2023-05-26-xxx-123-01.igc"), flight) << name;
   }
+}
+
+}  // namespace
+}  // namespace logwell
+
+namespace logwell {
+namespace {
+
+// The waypoints a pilot's instrument holds once the pilot's IDs have been uploaded to it.
+std::vector<sim::FlytecWaypoint> IdentityWaypoints(int compId, int civlId) {
+  std::vector<sim::FlytecWaypoint> waypoints;
+  for (const Waypoint& w : BuildPilotIdentityWaypoints(compId, civlId, false, 0)) {
+    sim::FlytecWaypoint f;
+    f.latitude = SemicirclesToDegrees(w.latitude);
+    f.longitude = SemicirclesToDegrees(w.longitude);
+    f.shortName = std::string(w.Id());
+    f.longName = std::string(w.Id());
+    waypoints.push_back(f);
+  }
+  waypoints.push_back({46.5, 8.1, "TAKEOF", "TAKEOFF", 1500});
+  return waypoints;
+}
+
+constexpr std::string_view kPilots = "Name,CompId,CivlId\r\nJane Doe,17,1234\r\nJohn Roe,18,5678\r\n";
+
+TEST_F(UnattendedRun, CompetitionDownloadLandsOnceUnderThePilotOfTheInstrumentsIds) {
+  StartInstrument(false, {At(2023, 5, 26, 10, 0, 0)}, {}, IdentityWaypoints(18, 5678));
+  std::ofstream(dir / "pilots.csv", std::ios::binary) << kPilots;
+  fs::create_directories(dir / "comp");
+  const std::string line =
+      "/COM=%dev /GPS=IQCOMPEO /COMP_LOG=IGC /COMP_FS=%dir/pilots.csv /COMP_DIR=%dir/comp /EXIT /WIN=0";
+  ASSERT_EQ(Run(line), 0) << ui.LastStatus();
+  const auto files = FilesIn(dir / "comp");
+  ASSERT_EQ(files.size(), 2u);
+  EXPECT_TRUE(files[0].starts_with("John Roe.") && files[0].ends_with(".5678.18.igc")) << files[0];
+  EXPECT_TRUE(files[1].ends_with(".5678.18.kml")) << files[1];
+  EXPECT_EQ(Read(dir / "comp" / files[0]), flight);  // the instrument's own signed text
+  const auto statuses = ui.StatusTexts();
+  EXPECT_NE(std::find(statuses.begin(), statuses.end(), "Comp ID = 18, CIVL ID = 5678"),
+            statuses.end());
+
+  // Read again (a retry at the desk): the flight is recognised and not saved a second time.
+  ui.Clear();
+  EXPECT_EQ(Run(line), 0);
+  EXPECT_EQ(FilesIn(dir / "comp"), files);
+  EXPECT_TRUE(ui.LastStatus().ends_with("\" already processed")) << ui.LastStatus();
+}
+
+TEST_F(UnattendedRun, CompetitionDownloadNeverGuessesThePilot) {
+  std::ofstream(dir / "pilots.csv", std::ios::binary) << kPilots;
+  fs::create_directories(dir / "comp");
+  const std::string line =
+      "/COM=%dev /GPS=IQCOMPEO /COMP_LOG=KML /COMP_FS=%dir/pilots.csv /COMP_DIR=%dir/comp /EXIT /WIN=0";
+  struct Case {
+    std::vector<sim::FlytecWaypoint> onInstrument;
+    std::string extra;
+    std::string error;  // empty: saved for Jane Doe
+  };
+  const Case cases[] = {
+      {{}, "", "Pilot not identified: no pilot ID on the instrument or the command line"},
+      {{}, " /COMPID=99", "Pilot not identified: no pilot in the list has comp. ID 99"},
+      {IdentityWaypoints(17, 5678), "",
+       "Pilot not identified: the IDs name two pilots (comp. ID 17, CIVL ID 5678)"},
+      {IdentityWaypoints(-1, 999), " /COMPID=17", "Pilot not identified: no pilot in the list has CIVL ID 999"},
+      {{}, " /COMPID=18 /CIVLID=1234", "Pilot not identified: the IDs name two pilots (comp. ID 18, CIVL ID 1234)"},
+      {IdentityWaypoints(18, 5678), " /COMPID=17",
+       "Pilot not identified: instrument and command line name different pilots"},
+      {{}, " /COMPID=17", ""},
+  };
+  for (const Case& c : cases) {
+    StartInstrument(false, {At(2023, 5, 26, 10, 0, 0)}, {}, c.onInstrument);
+    ui.Clear();
+    const int exitCode = Run(line + c.extra);
+    if (c.error.empty()) {
+      EXPECT_EQ(exitCode, 0) << c.extra;
+      const auto files = FilesIn(dir / "comp");
+      ASSERT_EQ(files.size(), 2u);
+      EXPECT_TRUE(files[0].starts_with("Jane Doe.") && files[0].ends_with(".1234.17.igc"));
+    } else {
+      EXPECT_EQ(exitCode, 1) << c.extra;
+      ASSERT_FALSE(Errors().empty());
+      EXPECT_EQ(Errors().back().text, c.error);
+      EXPECT_TRUE(FilesIn(dir / "comp").empty());
+    }
+  }
+}
+
+TEST_F(UnattendedRun, CompetitionDownloadWithoutAListTakesTheCommandLinesPilot) {
+  StartInstrument(false, {At(2023, 5, 26, 10, 0, 0)}, {}, IdentityWaypoints(18, 5678));
+  ASSERT_EQ(Run("/COM=%dev /GPS=IQCOMPEO /COMP_LOG=IGC /COMP_DIR=%dir /PILOT=\"Ann Lee\" /COMPID=5 "
+                "/EXIT /WIN=0"),
+            0);
+  const auto files = FilesIn(dir);
+  ASSERT_EQ(files.size(), 2u);
+  EXPECT_TRUE(files[0].starts_with("Ann Lee.") && files[0].ends_with(".[CIVLID].5.igc")) << files[0];
+
+  ui.Clear();
+  EXPECT_EQ(Run("/COM=%dev /GPS=IQCOMPEO /COMP_LOG=IGC /COMP_DIR=%dir/missing /EXIT /WIN=0"), 1);
+  ASSERT_FALSE(Errors().empty());
+  EXPECT_EQ(Errors().front().text, "Folder not found");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "access/access_framework.h"
 #include "access/nmea.h"
+#include "access/pilot_scan.h"
 #include "geo/units.h"
 #include "base/text.h"
 
@@ -205,13 +206,14 @@ int DownloadWaypoints(AccessBlock& block, const FamilyEnvironment& context, bool
     }
     const WaypointSentence& s = assembler.Sentence();
     ++count;
-    if (scan) {
-      if (context.competitionScan) context.competitionScan(Trim(s.longName, kSpacesAndTabs), s.latitude, s.longitude, block);
-      return false;
-    }
     Waypoint waypoint;
     waypoint.latitude = s.latitude;
     waypoint.longitude = s.longitude;
+    if (scan) {
+      waypoint.SetId(Trim(s.longName, kSpacesAndTabs));
+      ScanForPilotIds(block, waypoint);
+      return false;
+    }
     waypoint.altitude = s.altitude;
     waypoint.time = now;
     waypoint.type = 0;

@@ -4,6 +4,7 @@
 
 #include "access/access_framework.h"
 #include "access/connect.h"
+#include "access/pilot_scan.h"
 #include "access/worker_frame.h"
 #include "devices/flytec/flytec_all_tracks.h"
 #include "devices/flytec/flytec_ctr.h"
@@ -18,6 +19,7 @@ bool OpenFlytecPort(AccessBlock& block) { return ConnectComPort(block, kBaudRate
 int RunReadTrackLog(AccessBlock& block, const FamilyEnvironment& context) {
   ProductData product;
   if (RequestProductData(block, product) < 0) return -1;
+  if (ScansForPilotIds(block) && DownloadWaypoints(block, context, true) < 0) return -1;
   bool trackListInUse = false;
   if (HasTrackList(product.model, product.software)) {
     if (ReadTrackList(block) < 0) return -1;

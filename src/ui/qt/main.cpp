@@ -99,8 +99,7 @@ int main(int argc, char** argv) {
   SettingsStore settings;
   settings.Load(StandardSettingsPaths(), ui);
   AccessTable table;
-  RegisterInstrumentFamilies(table,
-                             EnvironmentFor(options.get(), settings.Number(Setting::CompMode) != 0));
+  RegisterInstrumentFamilies(table, EnvironmentFor(options.get()));
   AccessFramework access(table);
   access.clearTrace = [] { DebugBuffer::Global().Clear(); };
   // Workers read the port when they start; the window changes it only while none runs.
