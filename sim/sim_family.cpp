@@ -2,6 +2,8 @@
 
 #include "sim/number_argument.h"
 
+#include <charconv>
+
 namespace logwell::sim {
 
 bool SimArguments::Next() {
@@ -42,6 +44,45 @@ bool ReadFlightOption(SimArguments& arguments, FlightPlan& plan) {
   } else {
     return false;
   }
+  return true;
+}
+
+bool ReadFaultOption(SimArguments& arguments, AnswerFaults& faults) {
+  if (!arguments.Is("--fault")) return false;
+  const std::string value = arguments.Text();
+  const std::size_t equals = value.find('=');
+  if (equals == 0 || equals == std::string::npos) arguments.Refuse();
+  std::string kind = value.substr(equals + 1);
+  std::size_t number = 0;
+  if (const std::size_t at = kind.find('@'); at != std::string::npos) {
+    const char* first = kind.data() + at + 1;
+    const char* last = kind.data() + kind.size();
+    const auto [end, error] = std::from_chars(first, last, number);
+    if (error != std::errc() || end != last) arguments.Refuse();
+    kind.resize(at);
+  }
+  Fault fault;
+  if (kind == "silence") {
+    fault.kind = Fault::Kind::Silence;
+  } else if (kind == "delay") {
+    fault.kind = Fault::Kind::Delay;
+    fault.delay = std::chrono::milliseconds(number);
+  } else if (kind == "corrupt-byte") {
+    fault.kind = Fault::Kind::CorruptByte;
+    fault.offset = number;
+  } else if (kind == "corrupt-checksum") {
+    fault.kind = Fault::Kind::CorruptChecksum;
+  } else if (kind == "garbage") {
+    fault.kind = Fault::Kind::Garbage;
+  } else if (kind == "drop") {
+    fault.kind = Fault::Kind::DropLine;
+  } else if (kind == "hangup") {
+    fault.kind = Fault::Kind::HangUp;
+    fault.offset = number;
+  } else {
+    arguments.Refuse();
+  }
+  faults[value.substr(0, equals)].push_back(fault);
   return true;
 }
 

@@ -3,6 +3,7 @@
 // name, a line for the model list, its options for the usage text and the function that reads
 // those options into a factory of its model. The records are listed in sim/families.cpp.
 #include <functional>
+#include <map>
 #include <memory>
 #include <span>
 #include <stdexcept>
@@ -12,6 +13,7 @@
 
 #include "sim/flight_generator.h"
 #include "sim/instrument_model.h"
+#include "sim/virtual_instrument.h"
 
 namespace logwell::sim {
 
@@ -56,6 +58,12 @@ class SimArguments {
 FlightPlan DefaultSimFlight();
 // True when the current flag is one of the flight's; its value then goes into `plan`.
 bool ReadFlightOption(SimArguments& arguments, FlightPlan& plan);
+
+// Answer faults keyed by the request they spoil, for the families that take "--fault".
+using AnswerFaults = std::map<std::string, std::vector<Fault>>;
+// True when the current flag is "--fault"; its value "REQUEST=KIND[@N]" adds a fault to the
+// answer of REQUEST (as the family names its requests). A bad value is refused.
+bool ReadFaultOption(SimArguments& arguments, AnswerFaults& faults);
 
 struct SimFamily {
   std::string_view name;         // logwell-sim's first argument

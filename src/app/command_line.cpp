@@ -779,6 +779,10 @@ constexpr CliVerb kCliVerbs[] = {
      "    Prints the flight statistics of a track file, its distances and its scores;\n"
      "    --json prints one JSON object, --filters applies the vario filter and the\n"
      "    speed analysis first.\n"},
+    {"pilots", "LIST",
+     "    Prints the pilots of a competition pilot list (CSV, or the Fs or RACE\n"
+     "    database) as CSV: name, competition ID, CIVL ID and the four device\n"
+     "    columns. A list with any fault is refused whole, with its message.\n"},
 };
 
 // Appends `text` cut into lines of at most `width` characters, the first continuing the

@@ -115,6 +115,19 @@ int RunFlights(const CliVerb& verb, std::span<const char* const> arguments) {
   return RunCommandLine(line, stderr);  // stdout holds the list only
 }
 
+// pilots LIST: the pilot list as CSV on stdout.
+int RunPilots(const CliVerb& verb, std::span<const char* const> arguments) {
+  if (arguments.empty()) return RefuseVerb(verb, "the pilot list file is missing");
+  if (arguments.size() > 1) {
+    return RefuseVerb(verb, "one file only, \"" + std::string(arguments[1]) + "\" is one too many");
+  }
+  HeadlessUi ui;
+  const auto pilots = ReadPilotListFile(arguments[0], ui);
+  if (!pilots) return kExitFailed;
+  std::fputs(WritePilotListCsv(*pilots).c_str(), stdout);
+  return kExitOk;
+}
+
 // A first word that is neither an option ("/..."), a verb nor a file: "-o", or "convrt" (a
 // file name without extension cannot be opened either).
 bool IsUnknownWord(std::string_view word) {
@@ -153,6 +166,7 @@ int main(int argc, char** argv) {
     }
     if (verb->name == "convert") return RunConvert(*verb, rest);
     if (verb->name == "flights") return RunFlights(*verb, rest);
+    if (verb->name == "pilots") return RunPilots(*verb, rest);
     return RunAnalyse(*verb, rest);
   }
   if (IsUnknownWord(first)) {

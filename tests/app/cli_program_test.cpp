@@ -54,7 +54,7 @@ TEST(LogwellCli, RefusedCommandLineExitsWithTwoAndSaysWhy) {
       {"/COM=1 /GPS=FLYMASTER /KML_LOG=a.kml -o x",
        "Parsing command line: Error at position 38: \"-o\" is not an option; options begin "
        "with \"/\"\n"},
-      {"-o x", "logwell-cli: unknown option \"-o\"; the verbs are convert, flights, analyse; options "
+      {"-o x", "logwell-cli: unknown option \"-o\"; the verbs are convert, flights, analyse, pilots; options "
                "begin with \"/\" (see logwell-cli --help)\n"},
       {"convrt a.igc b.kml", "logwell-cli: unknown verb \"convrt\"; the verbs are convert, "
                              "flights, analyse; options begin with \"/\" (see logwell-cli --help)\n"},
