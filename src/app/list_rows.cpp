@@ -138,4 +138,18 @@ std::string WaypointCell(const Waypoint& waypoint, int column, bool utm) {
   }
 }
 
+std::string PilotCell(const PilotRecord& pilot, int column) {
+  switch (column) {
+    case 0: return pilot.name;
+    case 1: return pilot.compId >= 0 ? FormatText("%d", pilot.compId) : std::string();
+    case 2: return pilot.civlId >= 0 ? FormatText("%d", pilot.civlId) : std::string();
+    case 3:
+      for (const std::string& device : pilot.devices) {
+        if (!device.empty()) return device;
+      }
+      return {};
+    default: return {};
+  }
+}
+
 }  // namespace logwell

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "competition/pilot_list.h"
 #include "track/track_log.h"
 #include "model/waypoint.h"
 
@@ -32,6 +33,10 @@ inline constexpr std::size_t kMaxRowLength = 79;
 std::string TrackCell(const TrackLog& log, int row, int column, bool utm);
 // One cell of the waypoint view.
 std::string WaypointCell(const Waypoint& waypoint, int column, bool utm);
+
+// One cell of the pilot list view: name, competition ID, CIVL ID (empty when absent), and the
+// first device named.
+std::string PilotCell(const PilotRecord& pilot, int column);
 
 // "%c %02d %02d %02d.%02d" (latitude) and "%c %03d %02d %02d.%02d" (longitude): hemisphere,
 // degrees, minutes, seconds and hundredths of a second of arc.

@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
 #include <QtTest/QtTest>
@@ -18,6 +19,7 @@
 #include "access/worker_frame.h"
 #include "app/settings.h"
 #include "box_answerer.h"
+#include "waypoints/pilot_identity.h"
 #include "track/track_log.h"
 #include "ui/qt/list_model.h"
 #include "ui/qt/main_window.h"
@@ -316,6 +318,82 @@ class MainWindowTest : public QObject {
       f.window->RunCommand(1010);
       QVERIFY(!std::filesystem::exists(f.paths.userFile));
     }
+  }
+
+  // Competition mode from the window: the dialog reads the pilot list, a download whose
+  // instrument holds the pilot's IDs is saved for that pilot, one without IDs asks who flew
+  // and then offers to write the IDs into the instrument.
+  void competitionDownloadsAreSavedForTheirPilot() {
+    struct Served {
+      int compId = -1;
+      int civlId = -1;
+    };
+    auto served = std::make_shared<Served>();
+    auto written = std::make_shared<std::vector<Waypoint>>();
+    Fixture f(false, [served, written](AccessTable& table) {
+      table.Register(AccessType::ReadTrackLog, ProtocolType::Flytec,
+                     FrameWorker({.openPort = {}, .run = [served](AccessBlock& block) {
+                       block.points.resize(40);
+                       for (std::size_t i = 0; i < 40; ++i) {
+                         block.points[i].time = 1000000000u + static_cast<GarminTime>(i * 10);
+                         block.points[i].latitude = 550000000 + static_cast<std::int32_t>(i) * 5000;
+                         block.points[i].longitude = 95000000 + static_cast<std::int32_t>(i) * 5000;
+                       }
+                       block.foundCompId = served->compId;
+                       block.foundCivlId = served->civlId;
+                       return 0;
+                     }}));
+      table.Register(AccessType::WriteWaypoints, ProtocolType::Flytec,
+                     FrameWorker({.openPort = {}, .run = [written](AccessBlock& block) {
+                       *written = block.waypoints;
+                       return 0;
+                     }}));
+    });
+    const auto comp = f.folder / "comp";
+    std::filesystem::create_directories(comp);
+    std::ofstream(f.folder / "pilots.csv") << "Name,CompId,CivlId\r\nJane Doe,17,1234\r\nJohn Roe,18,5678\r\n";
+    const auto setText = [](QWidget* dialog, const char* name, const std::filesystem::path& text) {
+      dialog->findChild<QLineEdit*>(name)->setText(QString::fromStdString(text.string()));
+    };
+    BoxAnswerer boxes;
+    boxes.Answer("", [&](QWidget* dialog) {
+      dialog->findChild<QCheckBox*>("competitionOn")->setChecked(true);
+      setText(dialog, "competitionFolder", comp);
+      setText(dialog, "pilotListFile", f.folder / "pilots.csv");
+    });
+    f.window->RunCommand(40121);
+    QCOMPARE(f.window->windowTitle(), QString("Logwell 5.07, COM1, Competition mode"));
+    QCOMPARE(f.window->Mode(), ViewMode::Pilots);
+    QCOMPARE(f.CellText(1, 0), QString("John Roe"));
+    QCOMPARE(f.CellText(1, 2), QString("5678"));
+    QCOMPARE(f.window->StatusLine()->text(), QString("2 pilots registered"));
+
+    const auto files = [&comp] {
+      std::vector<std::string> names;
+      for (const auto& entry : std::filesystem::directory_iterator(comp)) names.push_back(entry.path().filename());
+      std::sort(names.begin(), names.end());
+      return names;
+    };
+    *served = {18, 5678};
+    boxes.Answer("");  // "File saved, NO signature"
+    f.window->RunCommand(40085);
+    QTRY_COMPARE_WITH_TIMEOUT(files().size(), std::size_t{2}, 10000);
+    QVERIFY(files()[0].starts_with("John Roe.") && files()[0].ends_with(".5678.18.igc"));
+
+    // No IDs on the instrument: the pilot is asked for, then the IDs are offered for upload.
+    *served = {};
+    boxes.Answer("", [&](QWidget* dialog) { setText(dialog, "compId", "17"); });
+    boxes.Answer("");    // "File saved, NO signature"
+    boxes.Answer("OK");  // "No pilot ID"
+    QTest::qWait(1100);  // a new second: another save name
+    f.window->RunCommand(40085);
+    QTRY_COMPARE_WITH_TIMEOUT(written->size(), std::size_t{2}, 10000);
+    QCOMPARE(files().size(), std::size_t{4});
+    QVERIFY(files()[0].starts_with("Jane Doe.") && files()[0].ends_with(".1234.17.igc"));
+    QCOMPARE((*written)[0].Id(), std::string_view("COMPID"));
+    QCOMPARE(DecodeIdFromPosition({(*written)[1].latitude, (*written)[1].longitude}), 1234);
+    QCOMPARE(boxes.Seen().back().caption, QString("No pilot ID"));
+    QTRY_VERIFY_WITH_TIMEOUT(!f.access.AccessCurrent(), 10000);
   }
 
   void competitionStateInTheTitle() {

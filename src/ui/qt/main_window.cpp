@@ -139,6 +139,7 @@ std::span<const MainWindow::Command> MainWindow::Commands() {
       {40043, Menu::File, "Save log in &IGC format", "Ctrl+I", &MainWindow::OnSaveIgc},
       {40072, Menu::File, "Save IGC log from &GPS", "", &MainWindow::OnSaveIgcFromGps},
       {40073, Menu::File, "&Verify IGC log from Logwell", "Ctrl+V", &MainWindow::OnVerifyIgc},
+      {40143, Menu::File, "Save pilot list as .csv", "", &MainWindow::OnSavePilotList},
       {40047, Menu::File, "Open wpts.", "Ctrl+W", &MainWindow::OnOpenWaypoints},
       {40118, Menu::File, "Save &wpts. As...", "", &MainWindow::OnSaveWaypoints},
       {40100, Menu::File, "&Read CTR(s) from file", "", &MainWindow::OnReadCtrFile},
@@ -175,6 +176,7 @@ std::span<const MainWindow::Command> MainWindow::Commands() {
       {40141, Menu::Track, "Show &Track", "", &MainWindow::OnShowTrackPicture},
       {40175, Menu::Track, "Show &Vario", "", &MainWindow::OnShowVarioGraph},
       {40140, Menu::Track, "&Test", "", &MainWindow::OnTestTrack},
+      {40121, Menu::Track, "Competition &Mode", "", &MainWindow::OnCompetitionMode},
       {40130, Menu::None, "Special competition mode", "Ctrl+Alt+C", &MainWindow::OnToggleCompSpecial},
       // GPS menu: the port.
       {40006, Menu::Gps, "Set &COM port", "", &MainWindow::OnSetComPort},
@@ -212,6 +214,7 @@ MainWindow::MainWindow(Services services, QWidget* parent)
   SetToggleChecks();
   ApplyFilterSettings();
   InstallCompletionTargets();
+  LoadCompetitionSettings();
   portSwitch_ = std::make_unique<PortAutoSwitch>([] { return EnumerateSerialPortPaths(); });
   autoPortSwitch = [this] { OnPortTick(); };
   connect(&services_.ui, &QtUi::statusChanged, status_, &QLabel::setText);
@@ -372,7 +375,11 @@ void MainWindow::Toggle(int id) {
   settings.SetNumber(setting, settings.Number(setting) != 0 ? 0 : 1);
   SetToggleChecks();
   ApplyFilterSettings();
-  if (setting == Setting::CompSpecial) RefreshTitle();
+  if (setting == Setting::CompSpecial) {
+    competition_.dashNames = competition_.special = settings.Number(setting) != 0;
+    ApplyCompetitionTargets();
+    RefreshTitle();
+  }
 }
 
 FilterSettings MainWindow::Filters() const {
@@ -398,6 +405,8 @@ void MainWindow::InstallCompletionTargets() {
   CompletionTargets& targets = services_.access.targets;
   targets.takeOverTrackLog = [this](TrackDownload&& download) {
     OnWindowThread(this, [this, &download] {
+      foundCompId_ = download.foundCompId;
+      foundCivlId_ = download.foundCivlId;
       TakeOverDownload(CurrentTrackLog(), std::move(download.log), services_.ui,
                        MakeDownloadFilter(Filters(), services_.ui));
       RefreshView(ViewMode::TrackLog);
@@ -422,8 +431,15 @@ void MainWindow::InstallCompletionTargets() {
                                                   : ViewMode::Airspace);
     });
   };
+  // Posted: the steps run once the download's worker has finished its completion.
+  targets.postCompetitionDone = [this](bool success) {
+    QMetaObject::invokeMethod(this, [this, success] { OnCompetitionDownloadDone(success); },
+                              Qt::QueuedConnection);
+  };
+  targets.markPilotIdsWritten = [this] {
+    OnWindowThread(this, [this] { services_.ui.ShowStatus("Pilot IDs written to the GPS"); });
+  };
   targets.unattended = services_.unattended;
-  targets.competitionMode = services_.settings.Number(Setting::CompMode) != 0;
 }
 
 void MainWindow::RunCommand(int id) {
@@ -451,8 +467,10 @@ int MainWindow::RowCountOf(ViewMode mode) const {
     case ViewMode::TrackLog: return CurrentTrackLog().Count();
     case ViewMode::Waypoints: return static_cast<int>(waypoints_.Count());
     case ViewMode::Airspace: return static_cast<int>(airspace_.size());
-    default: return 0;  // the pilot list is not part of this build
+    case ViewMode::Pilots:
+      return competition_.pilots ? static_cast<int>(competition_.pilots->size()) : 0;
   }
+  return 0;
 }
 
 std::string MainWindow::Cell(ViewMode mode, int row, int column, bool utm) const {
@@ -466,8 +484,11 @@ std::string MainWindow::Cell(ViewMode mode, int row, int column, bool utm) const
     case ViewMode::Airspace:
       if (row >= static_cast<int>(airspace_.size())) return {};
       return AirspaceCell(airspace_[static_cast<std::size_t>(row)], column);
-    default: return {};
+    case ViewMode::Pilots:
+      if (!competition_.pilots || row >= static_cast<int>(competition_.pilots->size())) return {};
+      return PilotCell((*competition_.pilots)[static_cast<std::size_t>(row)], column);
   }
+  return {};
 }
 
 ViewMode MainWindow::Mode() const { return model_->Mode(); }
@@ -765,6 +786,12 @@ void MainWindow::RunInstrumentCommand(const InstrumentCommand& command) {
     case AccessType::WaypointsAsGarminLog: {
       if (CheckCommandAllowed(caption, ViewMode::Waypoints) != 0) return;
       upload = waypoints_.CollectSelected(SelectedIndexes(), NameModeOf(command.selection));
+      if (competition_.on && command.access == AccessType::WriteWaypoints) {
+        const auto pilot = ChoosePilot();
+        if (!pilot) return;
+        competition_.current = *pilot;
+        for (Waypoint& identity : PilotIdentityWaypoints(*pilot)) upload.push_back(identity);
+      }
       if (upload.empty()) {
         ui.ShowErrorBox("No waypoints selected", caption);
         return;

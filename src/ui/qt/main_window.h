@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/competition_mode.h"
 #include "app/instrument_commands.h"
 #include "app/list_rows.h"
 #include "access/port_list.h"
@@ -110,6 +111,8 @@ class MainWindow final : public QMainWindow {
   // accuracy): tests answer them here; nothing means Cancel.
   std::function<std::optional<QString>(const QString& title, const QString& text)> askText;
 
+  const CompetitionState& Competition() const { return competition_; }
+
   // The windows a command opened last (the statistics, OLC, track and vario windows).
   QWidget* LastOpened() const { return lastOpened_; }
 
@@ -201,6 +204,18 @@ class MainWindow final : public QMainWindow {
   void OnLoopGap();
   void OnSetComPort();
   void OnPortTick();
+  // Competition mode (main_window_competition.cpp).
+  void LoadCompetitionSettings();
+  void ApplyCompetitionTargets();
+  void OnCompetitionMode();
+  void OnSavePilotList();
+  bool ReadPilotList(const QString& file, bool fromMenu);
+  std::optional<CompetitionPilot> ChoosePilot();
+  std::vector<Waypoint> PilotIdentityWaypoints(const CompetitionPilot& pilot) const;
+  void SaveLogForCompetitionFromWindow();
+  void SaveForCompetition(std::span<const TrackPoint> positions, const CompetitionPilot& pilot);
+  void OnCompetitionDownloadDone(bool success);
+  void OfferPilotIdUpload();
   // Statistics and pictures.
   void OnSaveLog();
   void OnOlcFromIgc();
@@ -224,6 +239,9 @@ class MainWindow final : public QMainWindow {
   igc::IgcSaveMemory igcMemory_;
   std::unique_ptr<PortAutoSwitch> portSwitch_;
   QPointer<QWidget> lastOpened_;
+  CompetitionState competition_;
+  int foundCompId_ = -1;  // the pilot IDs the last track-log download found on the instrument
+  int foundCivlId_ = -1;
 };
 
 }  // namespace logwell::qt

@@ -25,6 +25,10 @@ void MainWindow::ShowWindow(QWidget* window) {
 // selected), whose "Save log" writes the KML logbook file.
 void MainWindow::OnSaveLog() {
   constexpr std::string_view kCaption = "Save track log";
+  if (competition_.on) {
+    SaveLogForCompetitionFromWindow();
+    return;
+  }
   if (CheckCommandAllowed(kCaption, ViewMode::TrackLog) != 0) return;
   TrackLog& log = CurrentTrackLog();
   if (log.Empty()) return;
