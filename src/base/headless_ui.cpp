@@ -48,13 +48,16 @@ Answer HeadlessUi::AskYesNoCancel(std::string_view, std::string_view, Answer una
   return unattended;
 }
 
+// Status and product lines are printed whole: in a script's log they name the files written,
+// and a path cut at a window's line length names no file.
 void HeadlessUi::ShowStatus(std::string_view text) {
-  if (!quiet_ && !text.empty()) Print(out_, {}, text);
+  if (quiet_ || text.empty()) return;
+  std::lock_guard lock(mutex_);
+  std::fprintf(out_, "%.*s\n", static_cast<int>(text.size()), text.data());
+  std::fflush(out_);
 }
 
-void HeadlessUi::ShowProduct(std::string_view text) {
-  if (!quiet_ && !text.empty()) Print(out_, {}, text);
-}
+void HeadlessUi::ShowProduct(std::string_view text) { ShowStatus(text); }
 
 std::optional<std::vector<int>> HeadlessUi::ChooseFromList(const ListChoice& choice) {
   if (choice.lines.empty()) return std::nullopt;

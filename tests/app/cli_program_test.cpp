@@ -57,7 +57,7 @@ TEST(LogwellCli, RefusedCommandLineExitsWithTwoAndSaysWhy) {
       {"-o x", "logwell-cli: unknown option \"-o\"; the verbs are convert, flights, analyse, pilots; options "
                "begin with \"/\" (see logwell-cli --help)\n"},
       {"convrt a.igc b.kml", "logwell-cli: unknown verb \"convrt\"; the verbs are convert, "
-                             "flights, analyse; options begin with \"/\" (see logwell-cli --help)\n"},
+                             "flights, analyse, pilots; options begin with \"/\" (see logwell-cli --help)\n"},
       {"/GPS=MLRC /KML_LOG=x", "Parsing command line: Unsupported GPS for track log download\n"},
       {"/COM=1 /GPS=IQCOMPEO /TRACK=ALL /KML_LOG=a.kml",
        "Parsing command line: TRACK=ALL saves each flight to its own file: make \"a.kml\" a "
