@@ -166,8 +166,10 @@ FtpOutcome SendFileByFtp(const FtpRequest& request, const TraceSink& trace,
   curl_easy_setopt(h, CURLOPT_READDATA, file.get());
   curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(size));
   if (!request.passive) curl_easy_setopt(h, CURLOPT_FTPPORT, "-");
-  curl_easy_setopt(h, CURLOPT_USE_SSL,
-                   static_cast<long>(request.requireTls ? CURLUSESSL_ALL : CURLUSESSL_TRY));
+  const long tls = !request.requireTls   ? CURLUSESSL_NONE
+                   : request.tlsControlOnly ? CURLUSESSL_CONTROL
+                                            : CURLUSESSL_ALL;
+  curl_easy_setopt(h, CURLOPT_USE_SSL, tls);
   curl_easy_setopt(h, CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_TLS));
   if (!request.caFile.empty()) curl_easy_setopt(h, CURLOPT_CAINFO, request.caFile.c_str());
   curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, request.connectTimeoutMs);

@@ -11,6 +11,7 @@
 
 #include "model/track_point.h"
 #include "online/http_session.h"
+#include "online/validation_reply.h"
 
 namespace logwell {
 class Ui;
@@ -27,18 +28,6 @@ inline constexpr std::size_t kValidationResponseSize = 1000;
 inline constexpr long kValidationTimeoutMs = 30000;
 inline constexpr std::string_view kValidationCaption = "Online IGC validation";
 inline constexpr std::string_view kReadIgcCaption = "Read IGC log";
-
-struct ValidationReply {
-  std::string result;
-  std::string status;
-  bool Passed() const { return result == "PASSED" && status == "IGC_PASSED"; }
-};
-
-// The answer as one JSON object; nothing when it does not parse. Members "result" and "status"
-// must be strings (they are kept), "msg" must be a string, others may be any JSON value.
-// String escapes \" \\ \/ \b \t \n \f \r only; white space also takes \v and the bytes 0x85
-// and 0xA0.
-std::optional<ValidationReply> ParseValidationReply(std::string_view text);
 
 // The multipart form of one file; quotes and line breaks in the name become "?".
 std::string BuildValidationForm(std::string_view fileName, std::string_view fileBytes);
