@@ -166,29 +166,21 @@ LogbookOutcome UploadToLogbook(const LogbookConfig& config, const LogbookAccount
   }
 
   std::string error;
-  bool good = false;
-  // Start login: a redirect whose Location carries the user id.
-  {
-    HttpRequest login = Get(FormatText(
-        "/tv.html?l=2&a=37&form=login&url=&login_name=%s&pw=%s&login=Login&lng=en",
-        UrlEscape(account.user).c_str(), UrlEscape(account.password).c_str()));
-    login.verb = "POST";
-    login.withBody = true;
-    if (auto r = up.Step("Start login", "Start login", login, error)) {
+  // A step answered by a redirect whose Location ends in a number; a failure is `failText`
+  // and the check code.
+  const auto redirected = [&](std::string_view name, const HttpRequest& request,
+                              const std::string& urlPrefix, bool ampersandEnds,
+                              std::int64_t& number, const char* failText) {
+    if (auto r = up.Step(name, name, request, error)) {
       int code = CheckStatus(r->headers, 302);
-      if (code == 0) {
-        code = ReadLocationNumber(r->headers, config.address + "/tv.html?l=2&a=28&user_id=",
-                                  false, outcome.userId);
-      }
-      if (code == 0) {
-        good = true;
-      } else {
-        fail(FormatText("Start login: Could not get user id (%d)", -code));
-      }
+      if (code == 0) code = ReadLocationNumber(r->headers, urlPrefix, ampersandEnds, number);
+      if (code == 0) return true;
+      fail(FormatText("%s (%d)", failText, -code));
     } else {
       fail(error);
     }
-  }
+    return false;
+  };
   const auto simple = [&](std::string_view name, HttpRequest request, int wanted) {
     if (auto r = up.Step(name, name, std::move(request), error)) {
       const int code = CheckStatus(r->headers, wanted);
@@ -199,38 +191,30 @@ LogbookOutcome UploadToLogbook(const LogbookConfig& config, const LogbookAccount
     }
     return false;
   };
+  const auto user = [&outcome] { return static_cast<long long>(outcome.userId); };
+
+  HttpRequest login = Get(FormatText(
+      "/tv.html?l=2&a=37&form=login&url=&login_name=%s&pw=%s&login=Login&lng=en",
+      UrlEscape(account.user).c_str(), UrlEscape(account.password).c_str()));
+  login.verb = "POST";
+  login.withBody = true;
+  bool good = redirected("Start login", login, config.address + "/tv.html?l=2&a=28&user_id=",
+                         false, outcome.userId, "Start login: Could not get user id");
   if (good) {
-    good = simple("Finish login", Get(FormatText("/tv.html?l=2&a=28&user_id=%lld",
-                                                 static_cast<long long>(outcome.userId))),
-                  200);
+    good = simple("Finish login", Get(FormatText("/tv.html?l=2&a=28&user_id=%lld", user())), 200);
   }
   if (good) {
     const std::string form = BuildLogbookForm(account.classId, account.brandModel, kmlBody);
-    HttpRequest upload = Get(FormatText("/tv.html?l=2&user_id=%lld&a=30&no_start=y",
-                                        static_cast<long long>(outcome.userId)));
+    HttpRequest upload = Get(FormatText("/tv.html?l=2&user_id=%lld&a=30&no_start=y", user()));
     upload.verb = "POST";
     upload.withBody = true;
     upload.body = form;
     upload.headers.push_back("Content-Type: multipart/form-data; boundary=" +
                              std::string(kLogbookBoundary));
-    good = false;
-    if (auto r = up.Step("Upload track", "Upload track", upload, error)) {
-      int code = CheckStatus(r->headers, 302);
-      if (code == 0) {
-        code = ReadLocationNumber(
-            r->headers,
-            config.address + FormatText("/tv.html?l=2&user_id=%lld&a=34&trip_id=",
-                                        static_cast<long long>(outcome.userId)),
-            true, outcome.tripId);
-      }
-      if (code == 0) {
-        good = true;
-      } else {
-        fail(FormatText("Upload track: Error (%d)", -code));
-      }
-    } else {
-      fail(error);
-    }
+    good = redirected(
+        "Upload track", upload,
+        config.address + FormatText("/tv.html?l=2&user_id=%lld&a=34&trip_id=", user()), true,
+        outcome.tripId, "Upload track: Error");
   }
   if (good) {
     good = simple("Query comps", Get(FormatText("/tv.html?l=2&user_id=%lld&a=34&trip_id=%lld",

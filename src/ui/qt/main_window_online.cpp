@@ -27,10 +27,6 @@ online::TraceSink DebugTrace() {
   return [](std::string_view text) { DebugBuffer::Global().AppendText(text); };
 }
 
-QString Q(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 }  // namespace
 
 void MainWindow::OnValidateOnline() {
@@ -89,11 +85,11 @@ void MainWindow::OnSendFtp() {
   }
   SettingsStore& settings = services_.settings;
   QDialog dialog(this);
-  dialog.setWindowTitle(Q(caption));
+  dialog.setWindowTitle(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())));
   auto* form = new QFormLayout(&dialog);
-  auto* server = new QLineEdit(Q(settings.Text(Setting::FtpAddress)));
-  auto* remote = new QLineEdit(Q(settings.Text(Setting::FtpRemoteName)));
-  auto* user = new QLineEdit(Q(settings.Text(Setting::FtpUserId)));
+  auto* server = new QLineEdit(QString::fromStdString(settings.Text(Setting::FtpAddress)));
+  auto* remote = new QLineEdit(QString::fromStdString(settings.Text(Setting::FtpRemoteName)));
+  auto* user = new QLineEdit(QString::fromStdString(settings.Text(Setting::FtpUserId)));
   auto* password = new QLineEdit;
   password->setEchoMode(QLineEdit::Password);
   auto* local = new QLineEdit;
