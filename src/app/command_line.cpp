@@ -783,6 +783,19 @@ constexpr CliVerb kCliVerbs[] = {
      "    Prints the pilots of a competition pilot list (CSV, or the Fs or RACE\n"
      "    database) as CSV: name, competition ID, CIVL ID and the four device\n"
      "    columns. A list with any fault is refused whole, with its message.\n"},
+    {"upload", "FLIGHT --user U [OPTION...]",
+     "    Uploads a track file to the web logbook (address: LogbookAddress in the\n"
+     "    settings, or --server URL); --class N and --model M give the class id\n"
+     "    and the glider. The password comes from LOGWELL_PASSWORD or is asked on\n"
+     "    the terminal.\n"},
+    {"validate", "FILE.igc [--server URL]",
+     "    Sends an IGC file to the online validation service (ValidationAddress in\n"
+     "    the settings, or --server); exit code 0 only when it passed.\n"},
+    {"ftp-send", "FILE --server HOST[:PORT] --user U --remote NAME",
+     "    Sends a file to an FTP server in binary mode; --passive uses passive\n"
+     "    mode, --tls logs in and sends through TLS (AUTH TLS), --tls-control\n"
+     "    protects the commands only, --cacert FILE trusts a server certificate.\n"
+     "    The password is taken as for upload.\n"},
 };
 
 // Appends `text` cut into lines of at most `width` characters, the first continuing the

@@ -48,17 +48,6 @@ std::optional<FileReadResult> ReadIgcTrack(std::string_view text, Ui& ui) {
   return result;
 }
 
-// Reads any track file of the open table; nothing after one message.
-std::optional<FileReadResult> ReadAnyTrackFile(const std::filesystem::path& path, Ui& ui) {
-  RegisterKmlAndIgcReaders();
-  const TrackFileType* type = FindTrackFileTypeByName(OpenTrackFileTypes(), path);
-  if (type == nullptr) {
-    ui.ShowErrorBox("File contains invalid extension", "Read track log");
-    return std::nullopt;
-  }
-  return ReadTrackLogFile(path, type->code, ui);
-}
-
 int WriteIgcFile(const std::filesystem::path& out, const FileReadResult& read, Ui& ui) {
   igc::IgcEncodeInput input;
   input.points = read.points;
@@ -77,6 +66,17 @@ int WriteIgcFile(const std::filesystem::path& out, const FileReadResult& read, U
 }
 
 }  // namespace
+
+std::optional<FileReadResult> ReadAnyTrackFile(const std::filesystem::path& path, Ui& ui) {
+  RegisterKmlAndIgcReaders();
+  const TrackFileType* type = FindTrackFileTypeByName(OpenTrackFileTypes(), path);
+  if (type == nullptr) {
+    ui.ShowErrorBox("File contains invalid extension", "Read track log");
+    return std::nullopt;
+  }
+  return ReadTrackLogFile(path, type->code, ui);
+}
+
 
 void RegisterKmlAndIgcReaders() {
   static std::once_flag once;

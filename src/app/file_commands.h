@@ -3,6 +3,7 @@
 //   IGC2KML (action 8), CHKKML (action 16), LOGFILE (action 10) for every track file type,
 //   KML_LOG (action 1, the unattended save), `convert IN OUT` and `analyse FILE`.
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "app/command_line.h"
@@ -53,6 +54,9 @@ struct AnalyseOptions {
 
 // `logwell-cli analyse FILE`: the flight statistics, the seven distances and the three OLC
 // results, as text for people or one JSON object. Returns 0 or -1 after one message.
+// Reads any track file of the open table (by its extension); nothing after one message.
+std::optional<FileReadResult> ReadAnyTrackFile(const std::filesystem::path& path, Ui& ui);
+
 int AnalyseTrackFile(const std::filesystem::path& path, const AnalyseOptions& options,
                      std::string& output, Ui& ui);
 

@@ -57,8 +57,12 @@ constexpr std::array<SettingRow, kSettingCount> kRows = {{
     {"TrackvaultUserId", K::Text, kAccountSize}, {"TrackvaultPassword", K::Binary, kAccountSize},
     {"TrackvaultModel", K::Text, kAccountSize}, {"TrackvaultClass", K::Number, 4},
     {"TrackvaultTandem", K::Number, 4},
+    {"LogbookAddress", K::Text, kFtpTextSize}, {"LogbookHomePage", K::Text, kFtpTextSize},
+    {"ValidationAddress", K::Text, kFtpTextSize},
 }};
 static_assert(kRows[static_cast<std::size_t>(Setting::TrackvaultTandem)].name == "TrackvaultTandem");
+static_assert(kRows[static_cast<std::size_t>(Setting::ValidationAddress)].name ==
+              "ValidationAddress");
 
 constexpr std::size_t Index(Setting setting) { return static_cast<std::size_t>(setting); }
 

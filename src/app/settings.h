@@ -1,5 +1,5 @@
 #pragma once
-// The settings store: 73 named values (folders, port, filters, IGC header data, competition
+// The settings store: 76 named values (folders, port, filters, IGC header data, competition
 // values, service accounts) kept between interactive runs in an INI file,
 // $XDG_CONFIG_HOME/logwell/logwell.ini. A user without a file starts from the system-wide copy
 // (/etc/xdg/logwell/logwell.ini) when there is one, else from the built-in defaults. The file
@@ -31,8 +31,10 @@ enum class Setting : int {
   CsvAccDist, CsvBearing, Csv400deg, CsvSpeed, CsvVario, CtrSegError, FtpAddress, FtpUserId,
   FtpRemoteName, FtpLocalFolder, FtpLocalFileExt, FtpPassiveMode, TrackvaultUserId,
   TrackvaultPassword, TrackvaultModel, TrackvaultClass, TrackvaultTandem,
+  // The online services' addresses ("http://host[:port]"); empty until configured.
+  LogbookAddress, LogbookHomePage, ValidationAddress,
 };
-inline constexpr std::size_t kSettingCount = 73;
+inline constexpr std::size_t kSettingCount = 76;
 // (The enumerator for the "DownloadFilter" value is UseDownloadFilter, apart from the filter type.)
 
 enum class SettingKind { Text, Number, Binary };

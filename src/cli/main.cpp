@@ -18,6 +18,7 @@
 #include "base/headless_ui.h"
 #include "app/file_commands.h"
 #include "base/version.h"
+#include "cli/online_verbs.h"
 
 namespace {
 
@@ -167,6 +168,9 @@ int main(int argc, char** argv) {
     if (verb->name == "convert") return RunConvert(*verb, rest);
     if (verb->name == "flights") return RunFlights(*verb, rest);
     if (verb->name == "pilots") return RunPilots(*verb, rest);
+    if (verb->name == "upload") return cli::RunUpload(*verb, rest);
+    if (verb->name == "validate") return cli::RunValidate(*verb, rest);
+    if (verb->name == "ftp-send") return cli::RunFtpSend(*verb, rest);
     return RunAnalyse(*verb, rest);
   }
   if (IsUnknownWord(first)) {

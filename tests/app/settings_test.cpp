@@ -38,8 +38,9 @@ class SettingsTest : public ::testing::Test {
   ScriptedUi ui_;
 };
 
-TEST(SettingsTable, HasTheSeventyThreeValuesWithTheirDefaults) {
-  ASSERT_EQ(SettingRows().size(), 73u);
+TEST(SettingsTable, HasTheValuesWithTheirDefaults) {
+  ASSERT_EQ(SettingRows().size(), 76u);
+  EXPECT_EQ(SettingRows().back().name, "ValidationAddress");
   EXPECT_EQ(SettingRows().front().name, "PilotListName");
   EXPECT_EQ(SettingRows()[69].name, "TrackvaultPassword");
   SettingsStore store("/home/pilot/Documents");

@@ -139,6 +139,8 @@ std::span<const MainWindow::Command> MainWindow::Commands() {
       {40043, Menu::File, "Save log in &IGC format", "Ctrl+I", &MainWindow::OnSaveIgc},
       {40072, Menu::File, "Save IGC log from &GPS", "", &MainWindow::OnSaveIgcFromGps},
       {40073, Menu::File, "&Verify IGC log from Logwell", "Ctrl+V", &MainWindow::OnVerifyIgc},
+      {40210, Menu::File, "Open IGC log (online validation)", "Ctrl+Alt+O", &MainWindow::OnValidateOnline},
+      {40203, Menu::File, "Send track with &FTP", "", &MainWindow::OnSendFtp},
       {40143, Menu::File, "Save pilot list as .csv", "", &MainWindow::OnSavePilotList},
       {40047, Menu::File, "Open wpts.", "Ctrl+W", &MainWindow::OnOpenWaypoints},
       {40118, Menu::File, "Save &wpts. As...", "", &MainWindow::OnSaveWaypoints},

@@ -12,6 +12,7 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "app/competition_mode.h"
@@ -142,6 +143,8 @@ class MainWindow final : public QMainWindow {
   void OnSaveIgc();
   void OnSaveIgcFromGps();
   void OnVerifyIgc();
+  void OnValidateOnline();
+  void OnSendFtp();
   void OnSelectAll();
   void OnCopyPositions();
   void OnTestTrack();
@@ -242,6 +245,8 @@ class MainWindow final : public QMainWindow {
   CompetitionState competition_;
   int foundCompId_ = -1;  // the pilot IDs the last track-log download found on the instrument
   int foundCivlId_ = -1;
+  // The running online service (validation, FTP send); stopped and joined with the window.
+  std::jthread onlineWorker_;
 };
 
 }  // namespace logwell::qt

@@ -41,7 +41,9 @@ void MainWindow::OnSaveLog() {
   flight.timesAreUtc = log.source.timeIsUtc != 0;
   flight.withPressureAltitude = log.source.altitudeFlag != 0;
   flight.instrumentText = log.source.InstrumentText();
-  ShowWindow(new StatisticsDialog(std::move(flight), services_.ui, &log, this));
+  auto* dialog = new StatisticsDialog(std::move(flight), services_.ui, &log, this);
+  dialog->SetSettings(&services_.settings);
+  ShowWindow(dialog);
 }
 
 void MainWindow::OnOlcFromIgc() {

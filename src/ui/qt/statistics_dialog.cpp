@@ -9,7 +9,14 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <QLineEdit>
+#include <QSpinBox>
+
+#include "access/debug_buffer.h"
+#include "app/settings.h"
+#include "base/ui.h"
 #include "kml/kml_save.h"
+#include "online/web_logbook.h"
 #include "base/text.h"
 
 namespace logwell::qt {
@@ -69,6 +76,9 @@ StatisticsDialog::StatisticsDialog(Flight flight, Ui& ui, TrackLog* log, QWidget
   save->setObjectName("saveLog");
   QPushButton* close = buttons->addButton("E&xit", QDialogButtonBox::RejectRole);
   connect(save, &QPushButton::clicked, this, [this] { SaveLog(); });
+  upload_ = buttons->addButton("Upload", QDialogButtonBox::ActionRole);
+  upload_->setVisible(false);
+  connect(upload_, &QPushButton::clicked, this, [this] { Upload(); });
   connect(close, &QPushButton::clicked, this, &QDialog::reject);
   layout->addWidget(buttons);
 
@@ -120,6 +130,100 @@ int StatisticsDialog::SaveLog() {
   request.description = description_->toPlainText().toStdString();
   request.instrumentText = flight_.instrumentText;
   return kml::SaveLogbookKml(std::move(request), ui_, log_);
+}
+
+void StatisticsDialog::SetSettings(SettingsStore* settings) {
+  settings_ = settings;
+  upload_->setVisible(settings != nullptr);
+}
+
+void StatisticsDialog::Upload() {
+  const std::string_view caption = online::kLogbookCaption;
+  if (settings_ == nullptr) return;
+  if (!analysisDone_) {
+    ui_.ShowErrorBox("Statistics not yet finished", caption);
+    return;
+  }
+  if (online::InternetBusy::AnyRunning()) {
+    ui_.ShowErrorBox(online::kBusyText, caption);
+    return;
+  }
+  online::LogbookConfig config;
+  config.address = settings_->Text(Setting::LogbookAddress);
+  while (!config.address.empty() && config.address.back() == '/') config.address.pop_back();
+  config.homePage = settings_->Text(Setting::LogbookHomePage);
+  if (config.address.empty()) {
+    ui_.ShowErrorBox("No web logbook server configured (LogbookAddress)", caption);
+    return;
+  }
+  // The account: user name, password, brand/model and class.
+  QDialog ask(this);
+  ask.setWindowTitle(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())));
+  auto* form = new QFormLayout(&ask);
+  auto* user = new QLineEdit(QString::fromStdString(settings_->Text(Setting::TrackvaultUserId)));
+  auto* password = new QLineEdit;
+  password->setEchoMode(QLineEdit::Password);
+  auto* model = new QLineEdit(QString::fromStdString(settings_->Text(Setting::TrackvaultModel)));
+  auto* classId = new QSpinBox;
+  classId->setRange(0, 99);
+  classId->setValue(static_cast<int>(settings_->Number(Setting::TrackvaultClass)));
+  for (QLineEdit* field : {user, password, model}) {
+    field->setMaxLength(static_cast<int>(online::kLogbookFieldSize) - 1);
+  }
+  form->addRow("User ID", user);
+  form->addRow("Password", password);
+  form->addRow("Brand/model", model);
+  form->addRow("Class", classId);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+  form->addRow(buttons);
+  online::LogbookAccount account;
+  connect(buttons, &QDialogButtonBox::rejected, &ask, &QDialog::reject);
+  connect(buttons, &QDialogButtonBox::accepted, &ask, [&] {
+    account.user = user->text().toStdString();
+    account.password = password->text().toStdString();
+    account.brandModel = model->text().toStdString();
+    account.classId = classId->value();
+    const std::string_view missing = online::MissingAccountField(account);
+    if (!missing.empty()) {
+      ui_.ShowErrorBox(missing, caption);  // the dialog stays open
+      return;
+    }
+    ask.accept();
+  });
+  if (ask.exec() != QDialog::Accepted) return;
+  settings_->SetText(Setting::TrackvaultUserId, account.user);
+  settings_->SetText(Setting::TrackvaultModel, account.brandModel);
+  settings_->SetNumber(Setting::TrackvaultClass, account.classId);
+
+  const std::string description = description_->toPlainText().toStdString();
+  std::optional<std::string> body = online::LogbookKmlBody(
+      flight_.points, flight_.timesAreUtc, flight_.withPressureAltitude,
+      flight_.instrumentText.value_or("unknown"), description, ui_);
+  if (!body) return;
+  const auto show = [this](std::string_view text) {
+    QMetaObject::invokeMethod(
+        this, [this, line = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))] {
+          status_->setText(line);
+        },
+        Qt::QueuedConnection);
+  };
+  uploadThread_ = std::jthread([this, config, account, body = std::move(*body),
+                                show](std::stop_token stop) {
+    const online::LogbookOutcome outcome = online::UploadToLogbook(
+        config, account, body,
+        [](std::string_view text) { DebugBuffer::Global().AppendText(text); }, show, stop);
+    if (stop.stop_requested()) return;
+    QMetaObject::invokeMethod(
+        this,
+        [this, outcome] {
+          if (outcome.ok) {
+            status_->setText("Track uploaded");
+          } else {
+            ui_.ShowErrorBox(outcome.error, online::kLogbookCaption);
+          }
+        },
+        Qt::QueuedConnection);
+  });
 }
 
 }  // namespace logwell::qt

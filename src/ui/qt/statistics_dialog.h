@@ -21,6 +21,7 @@ class QPushButton;
 namespace logwell {
 class Ui;
 class TrackLog;
+class SettingsStore;
 }  // namespace logwell
 
 namespace logwell::qt {
@@ -47,6 +48,12 @@ class StatisticsDialog final : public QDialog {
   QPlainTextEdit* Description() const { return description_; }
   // "Save log": the logbook KML file of the flight.
   int SaveLog();
+  // The settings the web logbook upload reads and remembers (address, user, model, class);
+  // without them the upload is not offered.
+  void SetSettings(SettingsStore* settings);
+  // The web logbook upload: asks for the account, then runs the steps on the upload thread,
+  // each step's name in the status field.
+  void Upload();
 
  signals:
   void analysisFinished();
@@ -65,6 +72,9 @@ class StatisticsDialog final : public QDialog {
   QPlainTextEdit* description_ = nullptr;
   std::atomic<bool> halt_{false};
   std::jthread thread_;
+  SettingsStore* settings_ = nullptr;
+  QPushButton* upload_ = nullptr;
+  std::jthread uploadThread_;
 };
 
 }  // namespace logwell::qt

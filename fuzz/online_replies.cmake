@@ -1,0 +1,1 @@
+logwell_fuzz(online_replies SOURCE online_replies.cpp DEPENDS logwell_online_replies SEEDS online_replies)

@@ -1,0 +1,71 @@
+#pragma once
+// The web logbook upload: log in, upload the flight's KML as a form, query the flight's page
+// and log out, six requests on one kept connection, each after a pause of a second and with
+// its own time-out. Every failure names its step ("Upload track: Request timed out").
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/track_point.h"
+#include "online/http_session.h"
+
+namespace logwell {
+class Ui;
+}
+
+namespace logwell::online {
+
+inline constexpr std::string_view kLogbookCaption = "Upload track to Trackvault";
+inline constexpr std::string_view kLogbookBoundary = "---------------------------19868644317078";
+inline constexpr std::string_view kLogbookTrackFileName = "2016-03-19_17-39.kml";
+inline constexpr std::size_t kLogbookResponseSize = 100000;
+inline constexpr long kLogbookStepTimeoutMs = 20000;
+inline constexpr std::size_t kLogbookFieldSize = 80;  // user, password, brand/model
+
+struct LogbookAccount {
+  std::string user;
+  std::string password;
+  std::string brandModel;
+  int classId = 0;
+};
+
+// "Missing user ID", "Missing password", "Missing model", or empty when the account is whole.
+std::string_view MissingAccountField(const LogbookAccount& account);
+
+struct LogbookConfig {
+  std::string address;   // "http://host[:port]" of the logbook, without a trailing "/"
+  std::string homePage;  // the reachability check; the address + "/" when empty
+  long stepTimeoutMs = kLogbookStepTimeoutMs;
+  std::chrono::milliseconds pause{1000};  // before each request
+};
+
+// The upload form: the trip fields and the KML document around `kmlBody`.
+std::string BuildLogbookForm(int classId, std::string_view brandModel, std::string_view kmlBody);
+
+// The KML body of a flight (the statistics and distance analysis included); nothing after one
+// message.
+std::optional<std::string> LogbookKmlBody(std::vector<TrackPoint> points, bool timesAreUtc,
+                                          bool withPressureAltitude,
+                                          std::string_view instrument,
+                                          std::string_view description, Ui& ui);
+
+struct LogbookOutcome {
+  bool ok = false;
+  std::string error;        // the first failing step's text
+  std::string logoutError;  // a failed logout after a good upload
+  std::int64_t userId = 0;
+  std::int64_t tripId = 0;
+};
+
+// Runs the whole upload (worker thread; no boxes). `status` gets each step's name and each
+// step error. A stop request ends the current step ("...: Cancelled"); the logout is still
+// tried, with a short time-out.
+LogbookOutcome UploadToLogbook(const LogbookConfig& config, const LogbookAccount& account,
+                               std::string_view kmlBody, const TraceSink& trace,
+                               const StatusSink& status, std::stop_token stop);
+
+}  // namespace logwell::online
