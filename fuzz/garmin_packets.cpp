@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "devices/garmin/garmin_protocol.h"
+#include "wire/garmin/garmin_protocol.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace logwell::garmin;

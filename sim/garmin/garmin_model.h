@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "devices/garmin/garmin_protocol.h"
+#include "wire/garmin/garmin_protocol.h"
 #include "model/track_point.h"
 #include "model/waypoint.h"
 #include "sim/instrument_model.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "devices/garmin/garmin_protocol.h"
+#include "wire/garmin/garmin_protocol.h"
 
 namespace logwell::garmin {
 namespace {

@@ -1,4 +1,4 @@
-#include "devices/garmin/garmin_protocol.h"
+#include "wire/garmin/garmin_protocol.h"
 
 #include <algorithm>
 #include <array>
