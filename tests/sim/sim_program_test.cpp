@@ -54,7 +54,7 @@ SimRun RunSim(const std::string& arguments) {
 TEST(LogwellSim, EachFamilyTakesItsOwnOptions) {
   const SimRun help = RunSim("--help");
   EXPECT_EQ(help.exitCode, 0);
-  for (const char* listed : {"\n  echo ", "\n  nmea ", "--pace-ms N", "\n  flytec ", "[--paced]"}) {
+  for (const char* listed : {"\n  echo ", "\n  nmea ", "--pace-ms N", "\n  flytec ", "[--paced]", "\n  garmin ", "[--a300]"}) {
     EXPECT_NE(help.out.find(listed), std::string::npos) << listed << " missing in\n" << help.out;
   }
 
@@ -63,7 +63,7 @@ TEST(LogwellSim, EachFamilyTakesItsOwnOptions) {
     int exitCode;
     const char* firstLine;
   } refused[] = {
-      {"garmin", 2, "logwell-sim: unknown model garmin"},
+      {"nosuch", 2, "logwell-sim: unknown model nosuch"},
       {"flytec --pace-ms 5", 2, "logwell-sim: bad option --pace-ms 5"},
       {"flytec --model", 2, "logwell-sim: bad option --model "},
       {"nmea --minutes x", 2, "logwell-sim: bad option --minutes x"},

@@ -1,0 +1,1 @@
+logwell_fuzz(garmin_packets SOURCE garmin_packets.cpp DEPENDS logwell_wire SEEDS garmin)
