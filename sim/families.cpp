@@ -7,9 +7,11 @@ namespace logwell::sim {
 extern const SimFamily kEchoFamily;
 extern const SimFamily kNmeaFamily;
 extern const SimFamily kFlytecFamily;
+extern const SimFamily kMtkFamily;
 
 std::span<const SimFamily* const> SimFamilies() {
-  static constexpr const SimFamily* kFamilies[] = {&kEchoFamily, &kNmeaFamily, &kFlytecFamily};
+  static constexpr const SimFamily* kFamilies[] = {&kEchoFamily, &kNmeaFamily, &kFlytecFamily,
+                                                         &kMtkFamily};
   return kFamilies;
 }
 
