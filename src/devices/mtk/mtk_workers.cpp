@@ -76,9 +76,20 @@ bool IsAck(const Answer& answer, std::string_view command) {
   return answer.kind == Answer::Kind::Acknowledge && answer.command == command;
 }
 
+// The rate of the access parameter; any other parameter (the command line's MTK, which names
+// no rate) tries 115200 first and then alternates with 38400 on each product request.
+int FirstRate(const AccessBlock& block) { return block.param == 38400 ? 38400 : 115200; }
+bool AutomaticRate(const AccessBlock& block) {
+  return block.param != 38400 && block.param != 115200;
+}
+
 int RequestProduct(AccessBlock& block) {
   const int budget = block.connectSeconds >= 1 ? block.connectSeconds : kDefaultProductBudget;
   for (int request = 0; request < budget; ++request) {
+    if (AutomaticRate(block) && request > 0 &&
+        ReconfigureComPort(block, request % 2 == 0 ? 115200 : 38400) != 0) {
+      return -1;
+    }
     ShowAccessStatus(block, FormatText("Requesting product info (%d)", budget - request));
     std::string firmware;
     const Wait wait = Exchange(block, kProductRequest, kProductWait, [&](const Answer& a) {
@@ -273,8 +284,7 @@ bool RegisterMtkWorkers(AccessTable& table, const FamilyEnvironment& environment
     WorkerSteps steps;
     steps.clearTrace = true;
     steps.openPort = [](AccessBlock& block) {
-      const int baud = block.param == 38400 ? 38400 : 115200;
-      return ConnectComPort(block, baud, false) == 0;
+      return ConnectComPort(block, FirstRate(block), false) == 0;
     };
     steps.run = [environment, run](AccessBlock& block) { return run(block, environment); };
     return FrameWorker(std::move(steps));
