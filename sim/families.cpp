@@ -8,9 +8,11 @@ extern const SimFamily kEchoFamily;
 extern const SimFamily kNmeaFamily;
 extern const SimFamily kFlytecFamily;
 extern const SimFamily kGarminFamily;
+extern const SimFamily kMtkFamily;
 
 std::span<const SimFamily* const> SimFamilies() {
-  static constexpr const SimFamily* kFamilies[] = {&kEchoFamily, &kNmeaFamily, &kFlytecFamily, &kGarminFamily};
+  static constexpr const SimFamily* kFamilies[] = {&kEchoFamily, &kNmeaFamily, &kFlytecFamily,
+                                                   &kGarminFamily, &kMtkFamily};
   return kFamilies;
 }
 

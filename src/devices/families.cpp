@@ -3,12 +3,14 @@
 
 #include "devices/family.h"
 #include "devices/flytec/flytec_family.h"
+#include "devices/mtk/mtk_family.h"
 
 namespace logwell {
 
 std::span<const InstrumentFamily> InstrumentFamilies() {
   static const InstrumentFamily families[] = {
       flytec::Family(),
+      mtk::Family(),
   };
   return families;
 }

@@ -1,0 +1,17 @@
+#include "devices/mtk/mtk_family.h"
+
+#include "devices/mtk/mtk_workers.h"
+
+namespace logwell::mtk {
+
+InstrumentFamily Family() {
+  InstrumentFamily family;
+  family.name = "MTK/Pentagram/Holux";
+  family.protocols = {ProtocolType::Mtk};
+  family.sourceKind = TrackSourceKind::Mtk;
+  family.canErase = true;
+  family.registerWorkers = RegisterMtkWorkers;
+  return family;
+}
+
+}  // namespace logwell::mtk
