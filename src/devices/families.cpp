@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "devices/family.h"
+#include "devices/flymaster/flymaster_family.h"
 #include "devices/flytec/flytec_family.h"
 
 namespace logwell {
@@ -9,6 +10,7 @@ namespace logwell {
 std::span<const InstrumentFamily> InstrumentFamilies() {
   static const InstrumentFamily families[] = {
       flytec::Family(),
+      flymaster::Family(),
   };
   return families;
 }

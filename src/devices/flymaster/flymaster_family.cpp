@@ -1,0 +1,16 @@
+#include "devices/flymaster/flymaster_family.h"
+
+#include "devices/flymaster/flymaster_workers.h"
+
+namespace logwell::flymaster {
+
+InstrumentFamily Family() {
+  InstrumentFamily family;
+  family.name = "Flymaster";
+  family.protocols = {ProtocolType::Flymaster};
+  family.sourceKind = TrackSourceKind::Flymaster;
+  family.registerWorkers = RegisterFlymasterWorkers;
+  return family;
+}
+
+}  // namespace logwell::flymaster
