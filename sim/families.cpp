@@ -7,9 +7,10 @@ namespace logwell::sim {
 extern const SimFamily kEchoFamily;
 extern const SimFamily kNmeaFamily;
 extern const SimFamily kFlytecFamily;
+extern const SimFamily kFlymasterFamily;
 
 std::span<const SimFamily* const> SimFamilies() {
-  static constexpr const SimFamily* kFamilies[] = {&kEchoFamily, &kNmeaFamily, &kFlytecFamily};
+  static constexpr const SimFamily* kFamilies[] = {&kEchoFamily, &kNmeaFamily, &kFlytecFamily, &kFlymasterFamily};
   return kFamilies;
 }
 

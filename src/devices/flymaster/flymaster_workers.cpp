@@ -359,7 +359,7 @@ int RunReadFlightList(AccessBlock& block, const FamilyEnvironment& context) {
 int RunReadWaypoints(AccessBlock& block, const FamilyEnvironment& /*context*/) {
   ProductData product;
   if (RequestProductData(block, GenerationOf(block), product) < 0) return -1;
-  return DownloadWaypoints(block, false);
+  return DownloadWaypoints(block, false) < 0 ? -1 : 0;
 }
 
 namespace {
