@@ -1,6 +1,7 @@
 #include "sim/flymaster/flymaster_model.h"
 
 #include <chrono>
+#include <cctype>
 #include <cmath>
 
 #include "access/nmea.h"
@@ -36,7 +37,7 @@ void Put(std::vector<std::uint8_t>& out, std::uint64_t value, int bytes) {
 
 void PutCoordinate(std::vector<std::uint8_t>& out, std::int32_t value) {
   Put(out, static_cast<std::uint32_t>(value) & 0xFFFFFF, 3);
-  out.push_back(value < 0 ? 0x80 : 0x00);
+  out.push_back(static_cast<std::uint8_t>(value < 0 ? 0x80 : 0x00));
 }
 
 bool FitsDelta(const Raw& a, const Raw& b) {
@@ -152,6 +153,11 @@ std::vector<std::vector<std::uint8_t>> FlymasterPackets(const std::vector<TrackP
 
 FlymasterModel::FlymasterModel(FlymasterModelConfig config) : config_(std::move(config)) {}
 
+std::vector<std::string> FlymasterModel::WaypointNamesReceived() const {
+  std::lock_guard lock(mutex_);
+  return received_;
+}
+
 std::size_t FlymasterModel::BytesSent() const {
   std::lock_guard lock(mutex_);
   return bytesSent_;
@@ -244,6 +250,28 @@ void FlymasterModel::Handle(const std::string& line, DeviceLink& link) {
       }
       return;
     }
+  } else if (line.starts_with("$PFMWPR,")) {
+    // "$PFMWPR,lat,N,lon,E,,name,alt[,1]*CS": the name is field 6.
+    std::vector<std::string> fields;
+    std::size_t at = 0;
+    const std::string body = line.substr(0, line.find('*'));
+    for (;;) {
+      const std::size_t comma = body.find(',', at);
+      fields.push_back(body.substr(at, comma - at));
+      if (comma == std::string::npos) break;
+      at = comma + 1;
+    }
+    if (fields.size() < 8) return;
+    const std::string& name = fields[6];
+    if (config_.software == "1.14") {
+      send(Sentence("PFMWPR," + name));
+    } else {
+      std::string echoed = name;
+      for (char& c : echoed) c = std::isalnum(static_cast<unsigned char>(c)) != 0 ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : ' ';
+      send(Sentence("PFMWPR,ACK," + echoed));
+    }
+    std::lock_guard lock(mutex_);
+    received_.push_back(name);
   } else if (line.starts_with("$PFMWPL,")) {
     for (const FlymasterWaypoint& w : config_.waypoints) {
       const std::string body = FormatText("PFMWPL,%.6f,%c,%.6f,%c,%d,%s,%d", std::fabs(w.latitude),

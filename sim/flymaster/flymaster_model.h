@@ -48,6 +48,8 @@ class FlymasterModel final : public InstrumentModel {
   void Attach(VirtualInstrument* instrument) override { instrument_ = instrument; }
   void OnReceived(std::span<const std::uint8_t> bytes, DeviceLink& link) override;
   std::size_t BytesSent() const;
+  // The names of the uploaded waypoints, as they arrived (16 characters).
+  std::vector<std::string> WaypointNamesReceived() const;
 
  private:
   void Handle(const std::string& line, DeviceLink& link);
@@ -61,6 +63,7 @@ class FlymasterModel final : public InstrumentModel {
   std::size_t nextPacket_ = 0;
   mutable std::mutex mutex_;
   std::size_t bytesSent_ = 0;
+  std::vector<std::string> received_;
 };
 
 }  // namespace logwell::sim

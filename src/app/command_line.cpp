@@ -783,6 +783,11 @@ constexpr CliVerb kCliVerbs[] = {
      "    Prints the pilots of a competition pilot list (CSV, or the Fs or RACE\n"
      "    database) as CSV: name, competition ID, CIVL ID and the four device\n"
      "    columns. A list with any fault is refused whole, with its message.\n"},
+    {"scan", "[--json] [PORT...]",
+     "    Asks every serial port (or the PORTs named) which instrument answers and\n"
+     "    prints one line per port: the port, the family, model, firmware and serial\n"
+     "    number, \"no instrument\", or why the port could not be used; --json prints\n"
+     "    one JSON object a line. Exit code 1 when no instrument was found.\n"},
 };
 
 // Appends `text` cut into lines of at most `width` characters, the first continuing the

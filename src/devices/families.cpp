@@ -9,8 +9,8 @@ namespace logwell {
 
 std::span<const InstrumentFamily> InstrumentFamilies() {
   static const InstrumentFamily families[] = {
-      flytec::Family(),
       flymaster::Family(),
+      flytec::Family(),
   };
   return families;
 }

@@ -1,5 +1,6 @@
 #include "devices/flymaster/flymaster_family.h"
 
+#include "devices/flymaster/flymaster_probe.h"
 #include "devices/flymaster/flymaster_workers.h"
 
 namespace logwell::flymaster {
@@ -10,6 +11,7 @@ InstrumentFamily Family() {
   family.protocols = {ProtocolType::Flymaster};
   family.sourceKind = TrackSourceKind::Flymaster;
   family.registerWorkers = RegisterFlymasterWorkers;
+  family.probe = ProbeFlymaster;
   return family;
 }
 

@@ -7,6 +7,7 @@
 
 #include "access/nmea.h"
 #include "base/text.h"
+#include "devices/flytec/flytec_waypoints.h"
 #include "geo/units.h"
 
 namespace logwell::flymaster {
@@ -35,6 +36,18 @@ int HexDigit(char c) {
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
+}
+
+// 0, or the checksum's error type (4, 1, 2, 3) of a received line.
+int ChecksumError(std::string_view line) {
+  const std::size_t star = line.find('*');
+  if (star == std::string_view::npos) return 4;
+  const std::string_view digits = line.substr(star + 1);
+  if (digits.size() < 2 || HexDigit(digits[0]) < 0 || HexDigit(digits[1]) < 0) return 1;
+  if (digits.size() > 2) return 2;
+  const std::size_t from = line.starts_with('$') ? 1 : 0;
+  const auto sum = static_cast<unsigned>(HexDigit(digits[0]) * 16 + HexDigit(digits[1]));
+  return NmeaChecksum(line.substr(from, star - from)) == sum ? 0 : 3;
 }
 
 std::string TrimmedCut(std::string_view text, std::size_t limit) {
@@ -301,14 +314,7 @@ std::optional<double> Decimal(std::string_view text) {
 }  // namespace
 
 int ParseWaypointLine(std::string_view line, GarminTime now, Waypoint& waypoint) {
-  const std::size_t star = line.find('*');
-  if (star == std::string_view::npos) return 4;
-  const std::string_view digits = line.substr(star + 1);
-  if (digits.size() < 2 || HexDigit(digits[0]) < 0 || HexDigit(digits[1]) < 0) return 1;
-  if (digits.size() > 2) return 2;
-  const std::size_t from = line.starts_with('$') ? 1 : 0;
-  const auto sum = static_cast<unsigned>(HexDigit(digits[0]) * 16 + HexDigit(digits[1]));
-  if (NmeaChecksum(line.substr(from, star - from)) != sum) return 3;
+  if (const int error = ChecksumError(line); error != 0) return error;
   std::string body(line);
   const auto fields = SplitNmeaSentence(body, 9);
   if (fields.size() < 7) return 5;
@@ -334,6 +340,34 @@ int ParseWaypointLine(std::string_view line, GarminTime now, Waypoint& waypoint)
   parsed.time = now;
   waypoint = parsed;
   return 0;
+}
+
+std::string WaypointUploadSentence(const Waypoint& waypoint) {
+  std::string body = flytec::WaypointUploadBody(waypoint, "PFMWPR", kUploadNameWidth);
+  if (waypoint.type == 1) body += ",1";
+  return AppendNmeaChecksum(body);
+}
+
+std::string EchoedName(std::string_view name) {
+  std::string echoed(name);
+  for (char& c : echoed) {
+    const auto u = static_cast<unsigned char>(c);
+    c = std::isalnum(u) != 0 && u < 0x80 ? static_cast<char>(std::toupper(u)) : ' ';
+  }
+  return echoed;
+}
+
+int CheckWaypointAnswer(std::string_view line, std::string_view software, std::string_view sentName) {
+  if (const int error = ChecksumError(line); error != 0) return error;
+  std::string body(line);
+  const auto fields = SplitNmeaSentence(body, 4);
+  if (software == "1.14") {
+    if (fields.size() < 2) return 5;
+    return fields[1] == sentName ? 0 : 7;
+  }
+  if (fields.size() < 3) return 5;
+  if (fields[1] != "ACK") return 6;
+  return fields[2] == EchoedName(sentName) ? 0 : 7;
 }
 
 }  // namespace logwell::flymaster

@@ -129,3 +129,20 @@ namespace logwell::flymaster {
 int ParseWaypointLine(std::string_view line, GarminTime now, Waypoint& waypoint);
 
 }  // namespace logwell::flymaster
+
+namespace logwell::flymaster {
+
+inline constexpr std::size_t kUploadNameWidth = 16;
+
+// "$PFMWPR,ddmm.mmm,N,dddmm.mmm,E,,<name of 16>,aaaa[,1]*CS" CR LF (",1" for an airfield).
+std::string WaypointUploadSentence(const Waypoint& waypoint);
+// The name as an instrument echoes it: upper case, every character that is not a letter or a
+// digit a blank.
+std::string EchoedName(std::string_view name);
+// Checks the answer line ("$PFMWPR,...", CR and LF dropped) to an uploaded waypoint whose name
+// went out as `sentName` (16 characters). 0, or the error type: 4 no "*", 1 a bad checksum
+// digit, 2 characters after it, 3 mismatch, 5 too few fields, 6 field 1 not "ACK", 7 the name
+// differs. Software "1.14" echoes the name as sent in field 1 instead.
+int CheckWaypointAnswer(std::string_view line, std::string_view software, std::string_view sentName);
+
+}  // namespace logwell::flymaster

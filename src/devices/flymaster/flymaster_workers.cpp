@@ -188,9 +188,9 @@ int RequestProductData(AccessBlock& block, Generation generation, ProductData& p
     if (parsed) {
       ShowAccessStatus(block, "Product data read");
       block.source.SetInstrumentName("Flymaster");
-      const std::string text = CutBytes(
+      const std::string text(CutBytes(
           FormatText("Flymaster %s  SN%s  SW%s", product.model.c_str(), product.serial.c_str(),
-                     product.software.c_str()), 80);
+                     product.software.c_str()), 80));
       block.source.SetInstrumentText(text);
       block.source.SetInstrumentId(std::string(CutBytes("Flymaster: " + product.serial, 50)));
       ShowAccessProduct(block, text);
@@ -324,6 +324,73 @@ int DownloadWaypoints(AccessBlock& block, bool scanOnly) {
   return count;
 }
 
+int UploadWaypoints(AccessBlock& block, const FamilyEnvironment& context, const ProductData& product) {
+  constexpr std::string_view kUploadCaption = "Waypoint upload error";
+  constexpr std::string_view kAnswerStart = "$PFMWPR,";
+  const auto total = static_cast<long long>(block.waypoints.size());
+  long long sent = 0;
+  long long errors = 0;
+  int firstError = 0;
+  for (const Waypoint& waypoint : block.waypoints) {
+    if (block.Aborted() || !Send(block, WaypointUploadSentence(waypoint))) {
+      ShowAccessStatus(block, FillTemplate("% waypoints sent", {sent}));
+      return -1;
+    }
+    ++sent;
+    ShowAccessStatus(block, FillTemplate("Waypoint % sent", {sent}));
+    if (context.notify) context.notify(FillTemplate("Sent wpt %/%", {sent, total}));
+    std::string sentName(waypoint.Description().substr(0, kUploadNameWidth));
+    sentName.resize(kUploadNameWidth, ' ');
+    std::string line;
+    std::size_t matched = 0;
+    bool answered = false;
+    ChunkReader reader = Reader();
+    const ReadResult end = reader.ReadUntil(block, milliseconds(2000), [&](std::uint8_t byte) {
+      const char c = static_cast<char>(byte);
+      if (matched < kAnswerStart.size()) {
+        matched = c == kAnswerStart[matched] ? matched + 1 : (c == '$' ? 1 : 0);
+        if (matched == kAnswerStart.size()) line = kAnswerStart;
+        return false;
+      }
+      if (c == '\r' || c == '\n') {
+        answered = true;
+        return true;
+      }
+      if (line.size() < 49) line += c;
+      return false;
+    });
+    if (end == ReadResult::Aborted) return -1;
+    if (end == ReadResult::ReadError) {
+      ShowAccessError(block, FillTemplate("% waypoints sent, % errors, COM port read error", {sent, errors}),
+                      kUploadCaption);
+      return -1;
+    }
+    if (!answered) {
+      ShowAccessError(block, FillTemplate("% waypoints sent, % errors, response timeout", {sent, errors}),
+                      kUploadCaption);
+      return -1;
+    }
+    if (const int error = CheckWaypointAnswer(line, product.software, sentName); error != 0) {
+      if (errors++ == 0) firstError = error;
+    }
+    if (!block.Pause(milliseconds(100))) return -1;
+  }
+  if (errors > 0) {
+    ShowAccessError(block,
+                    FormatText("%lld waypoints sent, %lld errors, first error was type %d", sent, errors, firstError),
+                    "Waypoint upload response error");
+    return -1;
+  }
+  ShowAccessStatus(block, FillTemplate("% waypoints sent", {sent}));
+  return 0;
+}
+
+int RunWriteWaypoints(AccessBlock& block, const FamilyEnvironment& context) {
+  ProductData product;
+  if (RequestProductData(block, GenerationOf(block), product) < 0) return -1;
+  return UploadWaypoints(block, context, product);
+}
+
 int RunReadTrackLog(AccessBlock& block, const FamilyEnvironment& context) {
   ProductData product;
   if (RequestProductData(block, GenerationOf(block), product) < 0) return -1;
@@ -382,6 +449,8 @@ bool RegisterFlymasterWorkers(AccessTable& table, const FamilyEnvironment& conte
                        Worker(context, RunReadFlightList, true));
   ok &= table.Register(AccessType::ReadWaypoints, ProtocolType::Flymaster,
                        Worker(context, RunReadWaypoints, false));
+  ok &= table.Register(AccessType::WriteWaypoints, ProtocolType::Flymaster,
+                       Worker(context, RunWriteWaypoints, false));
   return ok;
 }
 

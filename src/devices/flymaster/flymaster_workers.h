@@ -22,6 +22,10 @@ int DownloadWaypoints(AccessBlock& block, bool scanOnly);
 int RunReadTrackLog(AccessBlock& block, const FamilyEnvironment& context);
 int RunReadFlightList(AccessBlock& block, const FamilyEnvironment& context);
 int RunReadWaypoints(AccessBlock& block, const FamilyEnvironment& context);
+// Sends block.waypoints one at a time, each answered by the instrument. 0, or -1 after the
+// failure was shown.
+int UploadWaypoints(AccessBlock& block, const FamilyEnvironment& context, const ProductData& product);
+int RunWriteWaypoints(AccessBlock& block, const FamilyEnvironment& context);
 
 bool RegisterFlymasterWorkers(AccessTable& table, const FamilyEnvironment& context);
 

@@ -45,7 +45,7 @@ TEST(FlymasterProduct, AnswersAndTheirChecks) {
 }
 
 TEST(FlymasterProduct, TrackRequestsOfBothGenerations) {
-  CalendarTime t{2021, 7, 4, 12, 3, 9};
+  CalendarTime t{2021, 7, 0, 4, 12, 3, 9};
   const GarminTime start = CalendarToGarminTime(t);
   EXPECT_EQ(OneTrackRequest(start, Generation::Current), "$PFMDNL,210704120309,2\n");
   const std::string older = OneTrackRequest(start, Generation::Older);
@@ -63,7 +63,7 @@ TEST(FlymasterBinary, ConvertsKeyAndDeltaRecords) {
   std::copy(delta0, delta0 + 8, data.begin() + static_cast<long>(at));
   at += 8;
   // latitude 2820000 (47 N), longitude -480000 (8 E as west-positive -8), 500 m, 9500 hPa/10
-  const std::uint8_t key[19] = {19, 0, 0x20, 0x07, 0x2B, 0x00, 0x00, 0xAC, 0xF8, 0x80,
+  const std::uint8_t key[19] = {19, 0, 0xA0, 0x07, 0x2B, 0x00, 0x00, 0xAD, 0xF8, 0x80,
                                 0xF4, 0x01, 0x1C, 0x25, 0x10, 0x00, 0x00, 0x00, 0};
   std::copy(key, key + 19, data.begin() + static_cast<long>(at));
   at += 19;
@@ -137,7 +137,7 @@ TEST(FlymasterPackets, ParserAndTrack) {
 
   // A wrong check byte, a delta before any key, a key out of range.
   PacketParser bad;
-  for (const std::uint8_t byte : {0xA2, 0xA2, 0x06, 0, 1, 1, 1, 1, 1}) bad.Feed(byte);
+  for (const int byte : {0xA2, 0xA2, 0x06, 0, 1, 1, 1, 1, 1}) bad.Feed(static_cast<std::uint8_t>(byte));
   EXPECT_EQ(bad.Feed(0x00), PacketParser::Event::BadCheck);
   PacketTrack empty;
   EXPECT_EQ(ApplyPacket(0xA2, std::vector<std::uint8_t>(6), empty), "E205 Missing key track position block");
@@ -169,6 +169,34 @@ TEST(FlymasterWaypoints, LinesAndTheirFormatErrors) {
       {WithChecksum("PFMWPL,46.5,N,8.25,E,1203,  "), 11},
   };
   for (const auto& [line, code] : cases) EXPECT_EQ(ParseWaypointLine(line, 0, w), code) << line;
+}
+
+TEST(FlymasterWaypoints, UploadSentenceAndAnswers) {
+  Waypoint w;
+  w.SetDescription("Fiesch-west top landing");
+  w.latitude = RoundHalfAway(2820000 * kSemicirclesPerMilliminute);  // 47 N
+  w.longitude = -RoundHalfAway(480500 * kSemicirclesPerMilliminute);  // 8 W, 0.5 minutes
+  w.altitude = 1203;
+  w.type = 1;
+  EXPECT_EQ(WaypointUploadSentence(w),
+            WithChecksum("PFMWPR,4700.000,N,00800.500,W,,Fiesch-west top ,1203,1") + "\r\n");
+  const std::string sent = "Fiesch-west top ";
+  EXPECT_EQ(EchoedName(sent), "FIESCH WEST TOP ");
+  struct Case {
+    std::string line;
+    std::string software;
+    int expected;
+  };
+  const Case cases[] = {
+      {WithChecksum("PFMWPR,ACK,FIESCH WEST TOP "), "1.21", 0},
+      {WithChecksum("PFMWPR,Fiesch-west top "), "1.14", 0},
+      {WithChecksum("PFMWPR,ACK,Fiesch-west top "), "1.21", 7},
+      {WithChecksum("PFMWPR,NAK,FIESCH WEST TOP "), "1.21", 6},
+      {WithChecksum("PFMWPR,ACK"), "1.21", 5},
+      {"$PFMWPR,ACK,FIESCH WEST TOP ", "1.21", 4},
+      {"$PFMWPR,ACK,FIESCH WEST TOP *00", "1.21", 3},
+  };
+  for (const Case& c : cases) EXPECT_EQ(CheckWaypointAnswer(c.line, c.software, sent), c.expected) << c.line;
 }
 
 }  // namespace
