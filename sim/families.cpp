@@ -9,10 +9,11 @@ extern const SimFamily kNmeaFamily;
 extern const SimFamily kFlytecFamily;
 extern const SimFamily kGarminFamily;
 extern const SimFamily kMtkFamily;
+extern const SimFamily kFlymasterFamily;
 
 std::span<const SimFamily* const> SimFamilies() {
-  static constexpr const SimFamily* kFamilies[] = {&kEchoFamily, &kNmeaFamily, &kFlytecFamily,
-                                                   &kGarminFamily, &kMtkFamily};
+  static constexpr const SimFamily* kFamilies[] = {&kEchoFamily,   &kNmeaFamily, &kFlytecFamily,
+                                                   &kGarminFamily, &kMtkFamily,  &kFlymasterFamily};
   return kFamilies;
 }
 

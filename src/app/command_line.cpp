@@ -796,6 +796,11 @@ constexpr CliVerb kCliVerbs[] = {
      "    mode, --tls logs in and sends through TLS (AUTH TLS), --tls-control\n"
      "    protects the commands only, --cacert FILE trusts a server certificate.\n"
      "    The password is taken as for upload.\n"},
+    {"scan", "[--json] [PORT...]",
+     "    Asks every serial port (or the PORTs named) which instrument answers and\n"
+     "    prints one line per port: the port, the family, model, firmware and serial\n"
+     "    number, \"no instrument\", or why the port could not be used; --json prints\n"
+     "    one JSON object a line. Exit code 1 when no instrument was found.\n"},
 };
 
 // Appends `text` cut into lines of at most `width` characters, the first continuing the

@@ -19,6 +19,7 @@
 #include "app/file_commands.h"
 #include "base/version.h"
 #include "cli/online_verbs.h"
+#include "devices/product_scan.h"
 
 namespace {
 
@@ -129,6 +130,34 @@ int RunPilots(const CliVerb& verb, std::span<const char* const> arguments) {
   return kExitOk;
 }
 
+// scan [--json] [PORT...]: the instrument behind each port, one line a port on stdout.
+int RunScan(const CliVerb& verb, std::span<const char* const> arguments) {
+  bool json = false;
+  std::vector<std::string> ports;
+  for (const std::string_view argument : arguments) {
+    if (argument == "--json") {
+      json = true;
+    } else if (argument.starts_with("-")) {
+      return RefuseVerb(verb, "unknown option \"" + std::string(argument) + "\"");
+    } else {
+      ports.emplace_back(argument);
+    }
+  }
+  if (ports.empty()) ports = CandidateScanPorts();
+  if (ports.empty()) {
+    std::fputs("logwell-cli scan: no serial port found\n", stderr);
+    return kExitFailed;
+  }
+  bool found = false;
+  for (const ScanFinding& finding : ScanPorts(ports)) {
+    found |= !finding.family.empty();
+    const std::string line = json ? ScanFindingJson(finding) : ScanFindingLine(finding);
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+  }
+  return found ? kExitOk : kExitFailed;
+}
+
 // A first word that is neither an option ("/..."), a verb nor a file: "-o", or "convrt" (a
 // file name without extension cannot be opened either).
 bool IsUnknownWord(std::string_view word) {
@@ -171,6 +200,7 @@ int main(int argc, char** argv) {
     if (verb->name == "upload") return cli::RunUpload(*verb, rest);
     if (verb->name == "validate") return cli::RunValidate(*verb, rest);
     if (verb->name == "ftp-send") return cli::RunFtpSend(*verb, rest);
+    if (verb->name == "scan") return RunScan(*verb, rest);
     return RunAnalyse(*verb, rest);
   }
   if (IsUnknownWord(first)) {

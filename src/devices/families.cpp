@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "devices/family.h"
+#include "devices/flymaster/flymaster_family.h"
 #include "devices/flytec/flytec_family.h"
 #include "devices/mtk/mtk_family.h"
 
@@ -9,6 +10,7 @@ namespace logwell {
 
 std::span<const InstrumentFamily> InstrumentFamilies() {
   static const InstrumentFamily families[] = {
+      flymaster::Family(),
       flytec::Family(),
       mtk::Family(),
   };

@@ -54,10 +54,10 @@ TEST(LogwellCli, RefusedCommandLineExitsWithTwoAndSaysWhy) {
       {"/COM=1 /GPS=FLYMASTER /KML_LOG=a.kml -o x",
        "Parsing command line: Error at position 38: \"-o\" is not an option; options begin "
        "with \"/\"\n"},
-      {"-o x", "logwell-cli: unknown option \"-o\"; the verbs are convert, flights, analyse, pilots, upload, validate, ftp-send; options "
+      {"-o x", "logwell-cli: unknown option \"-o\"; the verbs are convert, flights, analyse, pilots, upload, validate, ftp-send, scan; options "
                "begin with \"/\" (see logwell-cli --help)\n"},
       {"convrt a.igc b.kml", "logwell-cli: unknown verb \"convrt\"; the verbs are convert, "
-                             "flights, analyse, pilots, upload, validate, ftp-send; options begin with \"/\" "
+                             "flights, analyse, pilots, upload, validate, ftp-send, scan; options begin with \"/\" "
                              "(see logwell-cli --help)\n"},
       {"/GPS=MLRC /KML_LOG=x", "Parsing command line: Unsupported GPS for track log download\n"},
       {"/COM=1 /GPS=IQCOMPEO /TRACK=ALL /KML_LOG=a.kml",

@@ -1,11 +1,11 @@
 #include "devices/flytec/flytec_probe.h"
 
-#include <array>
 #include <optional>
 #include <chrono>
 #include <thread>
 
 #include "access/connect.h"
+#include "access/scan_port.h"
 #include "access/serial_port.h"
 #include "base/text.h"
 #include "devices/flytec/flytec_protocol.h"
@@ -13,7 +13,6 @@
 namespace logwell::flytec {
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 constexpr milliseconds kAfterOpenFailure{1000};
@@ -25,21 +24,6 @@ constexpr std::size_t kMaxFields = 10;
 
 void Report(const std::function<void(std::string_view)>& line, std::string_view text) {
   if (line) line(text);
-}
-
-// Up to 200 bytes within the answer window, without the flow-control bytes.
-std::string ReadAnswer(Port& port) {
-  std::string text;
-  std::array<std::uint8_t, kMaxAnswer> chunk{};
-  const auto deadline = Clock::now() + kAnswerWindow;
-  while (text.size() < kMaxAnswer && Clock::now() < deadline) {
-    const std::size_t room = kMaxAnswer - text.size();
-    const int n = port.Read(std::span<std::uint8_t>(chunk.data(), room));
-    if (n < 0) break;
-    const std::size_t kept = DropFlowControlBytes(std::span<std::uint8_t>(chunk.data(), static_cast<std::size_t>(n)));
-    text.append(reinterpret_cast<const char*>(chunk.data()), kept);
-  }
-  return text;
 }
 
 // The product data of an answer, when it is one of the family's.
@@ -76,7 +60,7 @@ ProbeResult ProbeFlytec(const std::string& devicePath, const ProbeReport& report
   const std::string_view request = kProductRequest;
   const bool sent = port->Write(std::span<const std::uint8_t>(
       reinterpret_cast<const std::uint8_t*>(request.data()), request.size()));
-  const auto result = sent ? ReadProbeAnswer(ReadAnswer(*port)) : std::nullopt;
+  const auto result = sent ? ReadProbeAnswer(ReadScanResponse(*port, kAnswerWindow, kMaxAnswer, true)) : std::nullopt;
   if (!result) {
     Report(report.statusLine, "Bad/missing response");
     std::this_thread::sleep_for(kAfterBadAnswer);

@@ -164,7 +164,7 @@ std::string WaypointId(std::string_view shortName, std::string_view longName) {
   return "Z";
 }
 
-std::string WaypointUploadSentence(const Waypoint& waypoint) {
+std::string WaypointUploadBody(const Waypoint& waypoint, std::string_view identifier, std::size_t nameWidth) {
   const auto thousandths = [](std::int32_t semicircles) {
     const double degrees = SemicirclesToRadians(semicircles) * 180.0 / kPi;
     return static_cast<long>(std::lround(degrees * 60000.0));  // half away from zero
@@ -175,13 +175,17 @@ std::string WaypointUploadSentence(const Waypoint& waypoint) {
   const long lonAbs = std::labs(lon);
   const long latMinutes = latAbs / 1000;
   const long lonMinutes = lonAbs / 1000;
-  std::string name(waypoint.Description().substr(0, 17));
-  name.resize(17, ' ');
+  std::string name(waypoint.Description().substr(0, nameWidth));
+  name.resize(nameWidth, ' ');
   const int altitude = std::clamp(waypoint.altitude, 0, 9999);
-  return AppendNmeaChecksum(FormatText(
-      "$PBRWPR,%04ld.%03ld,%c,%05ld.%03ld,%c,,%s,%04d", latMinutes / 60 * 100 + latMinutes % 60,
+  return FormatText(
+      "$%.*s,%04ld.%03ld,%c,%05ld.%03ld,%c,,%s,%04d", static_cast<int>(identifier.size()), identifier.data(), latMinutes / 60 * 100 + latMinutes % 60,
       latAbs % 1000, lat < 0 ? 'S' : 'N', lonMinutes / 60 * 100 + lonMinutes % 60, lonAbs % 1000,
-      lon < 0 ? 'W' : 'E', name.c_str(), altitude));
+      lon < 0 ? 'W' : 'E', name.c_str(), altitude);
+}
+
+std::string WaypointUploadSentence(const Waypoint& waypoint) {
+  return AppendNmeaChecksum(WaypointUploadBody(waypoint, "PBRWPR", 17));
 }
 
 int DownloadWaypoints(AccessBlock& block, const FamilyEnvironment& context, bool scan) {

@@ -47,6 +47,9 @@ std::string WaypointId(std::string_view shortName, std::string_view longName);
 
 // "$PBRWPR,..." with its checksum suffix for one waypoint (altitude clamped to 0..9999).
 std::string WaypointUploadSentence(const Waypoint& waypoint);
+// The upload sentence without its checksum, "$<identifier>,ddmm.mmm,N,dddmm.mmm,E,,<name>,aaaa",
+// the name cut or padded with blanks to `nameWidth`.
+std::string WaypointUploadBody(const Waypoint& waypoint, std::string_view identifier, std::size_t nameWidth);
 
 // Requests the waypoints and stores them in block.waypoints (or, with `scan`, hands each to
 // the competition identity scan). 0, or -1 after the failure was shown.

@@ -1,0 +1,1 @@
+logwell_fuzz(flymaster_sentences SOURCE flymaster_sentences.cpp DEPENDS logwell_flymaster SEEDS waypoints igc)

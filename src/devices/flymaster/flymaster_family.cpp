@@ -1,0 +1,18 @@
+#include "devices/flymaster/flymaster_family.h"
+
+#include "devices/flymaster/flymaster_probe.h"
+#include "devices/flymaster/flymaster_workers.h"
+
+namespace logwell::flymaster {
+
+InstrumentFamily Family() {
+  InstrumentFamily family;
+  family.name = "Flymaster";
+  family.protocols = {ProtocolType::Flymaster};
+  family.sourceKind = TrackSourceKind::Flymaster;
+  family.registerWorkers = RegisterFlymasterWorkers;
+  family.probe = ProbeFlymaster;
+  return family;
+}
+
+}  // namespace logwell::flymaster

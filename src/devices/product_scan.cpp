@@ -1,0 +1,85 @@
+#include "devices/product_scan.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "access/port_list.h"
+#include "access/serial_port.h"
+#include "base/text.h"
+
+namespace logwell {
+namespace {
+
+// Why a port cannot be used, or nothing when it opens.
+std::string OpenProblem(const std::string& port) {
+  int error = 0;
+  if (SerialPort::Open(port, error)) return {};
+  if (error == EBUSY) return "busy (another program holds it)";
+  if (error == EACCES || error == EPERM) {
+    return "not permitted (add yourself to the dialout group and log in again)";
+  }
+  return FormatText("cannot be opened (%s)", std::strerror(error));
+}
+
+std::string JsonText(std::string_view text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (u < 0x20) {
+      out += FormatText("\\u%04x", static_cast<unsigned>(u));
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+}  // namespace
+
+std::vector<std::string> CandidateScanPorts() {
+  return EnumerateSerialPortPaths().value_or(std::vector<std::string>{});
+}
+
+std::vector<ScanFinding> ScanPorts(const std::vector<std::string>& ports, const ProbeReport& report) {
+  std::vector<ScanFinding> findings;
+  for (const std::string& port : ports) {
+    ScanFinding finding;
+    finding.port = port;
+    finding.problem = OpenProblem(port);
+    if (finding.problem.empty()) {
+      for (const InstrumentFamily& family : InstrumentFamilies()) {
+        if (family.probe == nullptr) continue;
+        ProbeResult result = family.probe(port, report);
+        if (result.found) {
+          finding.family = std::string(family.name);
+          finding.product = std::move(result);
+          break;
+        }
+      }
+      if (finding.family.empty() && report.statusLine) report.statusLine("No GPS detected");
+    }
+    findings.push_back(std::move(finding));
+  }
+  return findings;
+}
+
+std::string ScanFindingLine(const ScanFinding& finding) {
+  if (!finding.problem.empty()) return finding.port + ": " + finding.problem;
+  if (finding.family.empty()) return finding.port + ": no instrument";
+  return finding.port + ": " + finding.family + ", " + finding.product.model + ", firmware " +
+         finding.product.software + ", serial " + finding.product.serial;
+}
+
+std::string ScanFindingJson(const ScanFinding& finding) {
+  std::string json = "{\"port\":" + JsonText(finding.port);
+  if (!finding.problem.empty()) return json + ",\"problem\":" + JsonText(finding.problem) + "}";
+  if (finding.family.empty()) return json + ",\"family\":null}";
+  return json + ",\"family\":" + JsonText(finding.family) + ",\"model\":" + JsonText(finding.product.model) +
+         ",\"firmware\":" + JsonText(finding.product.software) + ",\"serial\":" +
+         JsonText(finding.product.serial) + "}";
+}
+
+}  // namespace logwell

@@ -1,0 +1,222 @@
+// Downloads from a virtual Flymaster of each generation on a pseudo-terminal, through the access
+// framework, the serial code and the registered workers.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <future>
+#include <thread>
+
+#include "access/access_completion.h"
+#include "access/access_framework.h"
+#include "devices/flymaster/flymaster_workers.h"
+#include "sim/flight_generator.h"
+#include "sim/flymaster/flymaster_model.h"
+#include "sim/virtual_instrument.h"
+#include "support/scripted_ui.h"
+#include "track/track_log.h"
+#include "track/track_takeover.h"
+
+namespace logwell {
+namespace {
+
+std::vector<TrackPoint> Flight(GarminTime start, int minutes, std::uint32_t seed) {
+  sim::FlightPlan plan;
+  plan.seed = seed;
+  plan.startTime = start;
+  plan.duration = std::chrono::minutes(minutes);
+  plan.fixInterval = std::chrono::seconds(1);
+  plan.courseLengthKm = 10.0;
+  return sim::GenerateFlight(plan);
+}
+
+GarminTime At(int day, int hour) { return CalendarToGarminTime(CalendarTime{2024, 6, 0, day, hour, 0, 0}); }
+
+class Rig {
+ public:
+  explicit Rig(sim::FlymasterModelConfig config) {
+    auto owned = std::make_unique<sim::FlymasterModel>(std::move(config));
+    model = owned.get();
+    instrument = std::make_unique<sim::VirtualInstrument>(std::move(owned));
+    model->Attach(instrument.get());
+    framework.selectedPortName = [this] { return instrument->DevicePath(); };
+    framework.targets.takeOverTrackLog = [this](TrackDownload&& download) {
+      TakeOverDownload(log, std::move(download.log), ui);
+    };
+    framework.targets.replaceWaypoints = [this](WaypointDownload&& download) {
+      waypoints = std::move(download.waypoints);
+    };
+    context.notify = [this](std::string_view text) { notified.emplace_back(text); };
+  }
+  ~Rig() { instrument.reset(); }
+
+  int Run(AccessType access, AccessCompletion completion, int generation,
+          std::vector<Waypoint>* upload = nullptr) {
+    if (!registered) {
+      registered = true;  // the workers take the context as it is now
+      flymaster::RegisterFlymasterWorkers(table, context);
+    }
+    std::promise<int> done;
+    auto finished = done.get_future();
+    const int started = framework.StartCommandAccess(
+        "Test", &ui, access, ProtocolType::Flymaster, generation,
+        [&done, completion](AccessBlock& block) {
+          const int result = block.result;
+          if (completion) completion(block);
+          done.set_value(result);
+        },
+        upload, nullptr);
+    if (started != 0) return -1000;
+    const int result = finished.get();
+    framework.WaitForGpsAccessEnd();
+    return result;
+  }
+  std::vector<std::string> Errors() const {
+    std::vector<std::string> texts;
+    for (const auto& e : ui.Boxes()) {
+      if (e.kind == testing::UiEventKind::Error) texts.push_back(e.text);
+    }
+    return texts;
+  }
+
+  AccessTable table;
+  testing::ScriptedUi ui;
+  AccessFramework framework{table};
+  TrackLog log;
+  FamilyEnvironment context;
+  sim::FlymasterModel* model = nullptr;
+  std::unique_ptr<sim::VirtualInstrument> instrument;
+  std::vector<Waypoint> waypoints;
+  std::vector<std::string> notified;
+  bool registered = false;
+};
+
+sim::FlymasterModelConfig Config(bool older) {
+  sim::FlymasterModelConfig config;
+  config.older = older;
+  config.model = older ? "F1" : "GpsSD";
+  config.flights = {Flight(At(3, 10), 20, 1), Flight(At(3, 10) + 1800, 30, 2), Flight(At(4, 9), 10, 3)};
+  config.waypoints = {{46.5, 8.25, 1203, "FIESCH west", true}, {-33.9, 18.4, 10, "CAPE", false}};
+  return config;
+}
+
+// Every fix of the chosen flights arrives with its time, position and both altitudes.
+TEST(FlymasterE2e, BothGenerationsDeliverEveryFix) {
+  for (const bool older : {false, true}) {
+    SCOPED_TRACE(older ? "older" : "current");
+    const auto config = Config(older);
+    Rig rig(config);
+    rig.context.commandLineTracks = [] { return std::vector<int>{0, 1}; };
+    ASSERT_EQ(rig.Run(AccessType::ReadTrackLog, CompleteTrackLogRead, older ? 0 : 1),
+              static_cast<int>(config.flights[0].size() + config.flights[1].size()))
+        << (rig.Errors().empty() ? std::string("no box") : rig.Errors().front());
+    std::vector<TrackPoint> expected = config.flights[0];
+    expected.insert(expected.end(), config.flights[1].begin(), config.flights[1].end());
+    ASSERT_EQ(rig.log.points.size(), expected.size());
+    int largestPosition = 0;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+      const TrackPoint& got = rig.log.points[i];
+      EXPECT_EQ(got.time, expected[i].time);
+      largestPosition = std::max({largestPosition, std::abs(got.latitude - expected[i].latitude),
+                                  std::abs(got.longitude - expected[i].longitude)});
+      // The instruments keep whole metres.
+      EXPECT_EQ(got.gpsAltitude, 10 * std::lround(expected[i].gpsAltitude / 10.0));
+      EXPECT_NEAR(got.pressureAltitude, expected[i].pressureAltitude, 1);
+    }
+    EXPECT_LE(largestPosition, 100);  // half of a thousandth of a minute
+    EXPECT_EQ(rig.log.points[0].segmentStart, 1u);
+    EXPECT_EQ(rig.log.source.kind, TrackSourceKind::Flymaster);
+  }
+}
+
+TEST(FlymasterE2e, FlightListAndWaypoints) {
+  Rig rig(Config(false));
+  rig.context.unattended = true;
+  ASSERT_EQ(rig.Run(AccessType::ReadFlightList, CompleteFlightListRead, 1), 0);
+  ASSERT_EQ(rig.notified.size(), 1u);
+  EXPECT_NE(rig.notified[0].find("24.06.03,10:30:00,0:30:00"), std::string::npos) << rig.notified[0];
+
+  ASSERT_EQ(rig.Run(AccessType::ReadWaypoints, CompleteWaypointsRead, 0), 0);
+  ASSERT_EQ(rig.waypoints.size(), 2u);
+  EXPECT_EQ(rig.waypoints[0].Id(), "FIESCH");
+  EXPECT_EQ(rig.waypoints[0].type, 1);
+  EXPECT_LT(rig.waypoints[1].latitude, 0);
+}
+
+// Uploads are answered by the name as sent (software 1.14) or "ACK" and the name upper-cased
+// with blanks for everything but letters and digits (every other version).
+TEST(FlymasterE2e, WaypointUploadAnswersOfBothFirmwares) {
+  for (const std::string software : {"1.14", "1.21"}) {
+    SCOPED_TRACE(software);
+    auto config = Config(false);
+    config.software = software;
+    Rig rig(config);
+    std::vector<Waypoint> upload(2);
+    upload[0].SetDescription("Fiesch-west top landing");
+    upload[0].latitude = 554000000;
+    upload[0].longitude = -97000000;
+    upload[0].altitude = 2200;
+    upload[0].type = 1;
+    upload[1].SetDescription("b1");
+    EXPECT_EQ(rig.Run(AccessType::WriteWaypoints, CompleteWaypointsWritten, 0, &upload), 0);
+    EXPECT_TRUE(rig.Errors().empty()) << (rig.Errors().empty() ? "" : rig.Errors().front());
+    const auto names = rig.model->WaypointNamesReceived();
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_EQ(names[0], "Fiesch-west top ");
+    EXPECT_EQ(names[1], "b1              ");
+  }
+}
+
+// A broken answer ends with its message and leaves the track log as it was.
+TEST(FlymasterE2e, FaultsLeaveTheLogAlone) {
+  struct Case {
+    const char* name;
+    sim::Fault fault;
+    std::string message;
+  };
+  sim::Fault corrupt{sim::Fault::Kind::CorruptByte};
+  corrupt.offset = 30;
+  sim::Fault hangUp{sim::Fault::Kind::HangUp};
+  hangUp.offset = 5000;
+  const Case cases[] = {
+      {"wrong block check", corrupt, "E205 Bad checksum"},
+      {"truncated block", hangUp, ""},
+      {"silence", sim::Fault{sim::Fault::Kind::Silence}, "E205 Bad length (0)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto config = Config(false);
+    config.trackFaults = {c.fault};
+    Rig rig(config);
+    rig.log.points.resize(3);
+    rig.context.commandLineTracks = [] { return std::vector<int>{1}; };
+    EXPECT_LT(rig.Run(AccessType::ReadTrackLog, CompleteTrackLogRead, 1), 0);
+    EXPECT_EQ(rig.log.points.size(), 3u);
+    const auto errors = rig.Errors();
+    ASSERT_FALSE(errors.empty());
+    if (!c.message.empty()) {
+      EXPECT_EQ(errors.back(), c.message);
+    }
+  }
+  // The older generation: a packet with a wrong check byte is answered 0xB2 and ends the
+  // download.
+  auto config = Config(true);
+  sim::Fault badPacket{sim::Fault::Kind::CorruptByte};
+  badPacket.offset = 10;
+  config.trackFaults = {badPacket};
+  Rig rig(config);
+  rig.context.commandLineTracks = [] { return std::vector<int>{0}; };
+  EXPECT_LT(rig.Run(AccessType::ReadTrackLog, CompleteTrackLogRead, 0), 0);
+  EXPECT_TRUE(rig.log.points.empty());
+  ASSERT_FALSE(rig.Errors().empty());
+  EXPECT_EQ(rig.Errors().back(), "E205 Bad checksum in data block");
+  bool answered = false;  // the instrument reads the answer byte on its own thread
+  for (int i = 0; i < 100 && !answered; ++i) {
+    const auto received = rig.instrument->Received();
+    answered = std::find(received.begin(), received.end(), 0xB2) != received.end();
+    if (!answered) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_TRUE(answered);
+}
+
+}  // namespace
+}  // namespace logwell
