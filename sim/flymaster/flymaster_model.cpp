@@ -158,6 +158,16 @@ std::vector<std::string> FlymasterModel::WaypointNamesReceived() const {
   return received_;
 }
 
+std::vector<std::string> FlymasterModel::SettingsReceived() const {
+  std::lock_guard lock(mutex_);
+  return settings_;
+}
+
+bool FlymasterModel::PoweredOff() const {
+  std::lock_guard lock(mutex_);
+  return poweredOff_;
+}
+
 std::size_t FlymasterModel::BytesSent() const {
   std::lock_guard lock(mutex_);
   return bytesSent_;
@@ -263,6 +273,16 @@ void FlymasterModel::Handle(const std::string& line, DeviceLink& link) {
     }
     std::lock_guard lock(mutex_);
     received_.push_back(name);
+  } else if (line.starts_with("$PFMPLT,") || line.starts_with("$PFMALT,") || line.starts_with("$PFMIDS,")) {
+    // Pilot data, the altitude alarm or the identities: kept when the checksum holds; the
+    // instrument does not answer.
+    const std::size_t star = line.find('*');
+    if (star == std::string::npos || !NmeaChecksumMatches(line.substr(0, star), line.substr(star + 1, 2))) return;
+    std::lock_guard lock(mutex_);
+    settings_.push_back(line.substr(1, star - 1));
+  } else if (line.starts_with("$PFMOFF*14")) {
+    std::lock_guard lock(mutex_);
+    poweredOff_ = true;
   } else if (line.starts_with("$PFMWPL,")) {
     for (const FlymasterWaypoint& w : config_.waypoints) {
       const std::string body = FormatText("PFMWPL,%.6f,%c,%.6f,%c,%d,%s,%d", std::fabs(w.latitude),

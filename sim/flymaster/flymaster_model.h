@@ -50,6 +50,11 @@ class FlymasterModel final : public InstrumentModel {
   std::size_t BytesSent() const;
   // The names of the uploaded waypoints, as they arrived (16 characters).
   std::vector<std::string> WaypointNamesReceived() const;
+  // The pilot-data, altitude-alarm and identity sentences that arrived with a good checksum,
+  // without "$" and checksum ("PFMPLT,Anna,42,,,").
+  std::vector<std::string> SettingsReceived() const;
+  // True once "$PFMOFF" arrived.
+  bool PoweredOff() const;
 
  private:
   void Handle(const std::string& line, DeviceLink& link);
@@ -64,6 +69,8 @@ class FlymasterModel final : public InstrumentModel {
   mutable std::mutex mutex_;
   std::size_t bytesSent_ = 0;
   std::vector<std::string> received_;
+  std::vector<std::string> settings_;
+  bool poweredOff_ = false;
 };
 
 }  // namespace logwell::sim

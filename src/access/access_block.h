@@ -19,6 +19,7 @@
 #include "airspace/airspace_record.h"
 #include "model/track_point.h"
 #include "model/track_source.h"
+#include "model/pilot_data.h"
 #include "model/track_types.h"
 #include "model/waypoint.h"
 
@@ -61,6 +62,7 @@ struct AccessBlock {
   std::optional<TaskDeclaration> task;
   std::optional<RawIgcLog> rawIgc;  // the instrument's own IGC text, where it sends one
   std::vector<AirspaceRecord> airspace;  // CTRs to upload (the selected ones) or downloaded
+  std::optional<PilotData> pilotData;    // what a pilot-data write sends
 
   int foundCompId = -1;
   int foundCivlId = -1;

@@ -53,7 +53,8 @@ void AccessFramework::InitGpsAccess() {
 
 int AccessFramework::StartGpsAccess(Ui* owner, AccessType accessType, ProtocolType protocolType,
                                     int param, AccessCompletion completion,
-                                    std::vector<Waypoint>* upload, AirspaceList* airspaceUpload) {
+                                    std::vector<Waypoint>* upload, AirspaceList* airspaceUpload,
+                                    const PilotData* pilotData) {
   exitCode = 0;
 
   // Nothing is taken before these three checks.
@@ -118,6 +119,7 @@ int AccessFramework::StartGpsAccess(Ui* owner, AccessType accessType, ProtocolTy
     started->airspace = std::move(*airspaceUpload);
     airspaceUpload->clear();
   }
+  if (pilotData != nullptr) started->pilotData = *pilotData;
   currentAccess = block.release();  // the worker thread owns it from here
   return 0;
 }
@@ -126,14 +128,15 @@ int AccessFramework::StartCommandAccess(std::string_view commandCaption, Ui* own
                                         AccessType accessType, ProtocolType protocolType,
                                         int param, AccessCompletion completion,
                                         std::vector<Waypoint>* upload,
-                                        AirspaceList* airspaceUpload) {
+                                        AirspaceList* airspaceUpload,
+                                        const PilotData* pilotData) {
   int idle = 0;
   if (!gpsBusy.compare_exchange_strong(idle, 1)) {
     return Refuse(owner, "Busy GPS driver", commandCaption);
   }
   const int started =
       StartGpsAccess(owner, accessType, protocolType, param, std::move(completion), upload,
-                     airspaceUpload);
+                     airspaceUpload, pilotData);
   if (started < 0) gpsBusy = 0;
   return started;
 }

@@ -39,10 +39,11 @@ class AccessFramework {
   // was refused (the reason has been shown to `owner`). `upload`, when given, holds the items
   // to send: on success the block takes them over (the vector is left empty), on failure the
   // caller keeps them. The caller marks `gpsBusy` before the call (see StartCommandAccess).
-  // `airspaceUpload`, when given, is taken over the same way (the CTRs of an upload).
+  // `airspaceUpload`, when given, is taken over the same way (the CTRs of an upload);
+  // `pilotData`, when given, is copied (what a pilot-data write sends).
   int StartGpsAccess(Ui* owner, AccessType accessType, ProtocolType protocolType, int param,
                      AccessCompletion completion, std::vector<Waypoint>* upload = nullptr,
-                     AirspaceList* airspaceUpload = nullptr);
+                     AirspaceList* airspaceUpload = nullptr, const PilotData* pilotData = nullptr);
 
   // What a command handler does around StartGpsAccess: refuses with "Busy GPS driver" (caption
   // the command's name) while busy, marks `gpsBusy` before the start so that even a worker
@@ -50,7 +51,8 @@ class AccessFramework {
   int StartCommandAccess(std::string_view commandCaption, Ui* owner, AccessType accessType,
                          ProtocolType protocolType, int param, AccessCompletion completion,
                          std::vector<Waypoint>* upload = nullptr,
-                         AirspaceList* airspaceUpload = nullptr);
+                         AirspaceList* airspaceUpload = nullptr,
+                         const PilotData* pilotData = nullptr);
 
   // Asks the current worker to stop; it ends through its normal frame with a failure. The
   // abort button clears `gpsBusy` first so that the result is dropped.

@@ -48,11 +48,12 @@ AccessCompletion CompletionFor(AccessType access) {
 }
 
 int StartAccess(UnattendedProgram& program, const UnattendedAccess& access,
-                std::vector<Waypoint>* upload = nullptr, AirspaceList* airspaceUpload = nullptr) {
+                std::vector<Waypoint>* upload = nullptr, AirspaceList* airspaceUpload = nullptr,
+                const PilotData* pilotData = nullptr) {
   CommandLineOptions& options = *program.options;
   const int started = program.framework->StartCommandAccess(
       kStartCaption, program.ui, access.accessType, access.gps.protocol, access.gps.parameter,
-      CompletionFor(access.accessType), upload, airspaceUpload);
+      CompletionFor(access.accessType), upload, airspaceUpload, pilotData);
   if (started == 0) NotifyExternal(&options, "Transfer started");
   return started;
 }
@@ -444,6 +445,14 @@ int RunUnattended(UnattendedProgram& program) {
       break;
     case CommandAction::WriteCtr:
       if (access) started = StartCtrUpload(program, *access);
+      break;
+    case CommandAction::Username:
+      if (access) {
+        // The name alone; the instrument's other pilot fields go out empty.
+        PilotData name;
+        name.pilotName = options.pilotName;
+        started = StartAccess(program, *access, nullptr, nullptr, &name);
+      }
       break;
     default:
       program.ui->ShowErrorBox("Unsupported access function", "GPS access");

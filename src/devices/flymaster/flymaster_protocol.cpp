@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 
 #include "access/nmea.h"
@@ -368,6 +369,82 @@ int CheckWaypointAnswer(std::string_view line, std::string_view software, std::s
   if (fields.size() < 3) return 5;
   if (fields[1] != "ACK") return 6;
   return fields[2] == EchoedName(sentName) ? 0 : 7;
+}
+
+void CutPilotData(PilotData& data) {
+  const auto cut = [](std::string& field, std::size_t limit) { field = std::string(CutUtf8(field, limit)); };
+  cut(data.pilotName, kPilotNameLength);
+  cut(data.competitionNumber, kCompetitionNumberLength);
+  cut(data.gliderBrand, kGliderTextLength);
+  cut(data.gliderModel, kGliderTextLength);
+  cut(data.compId, kIdentityLength);
+  cut(data.civlId, kIdentityLength);
+}
+
+std::optional<std::string> PilotDataRefusal(const PilotData& data) {
+  const auto refused = [](std::string_view label, std::string_view field) -> std::optional<std::string> {
+    for (const char c : field) {
+      const auto byte = static_cast<unsigned char>(c);
+      if (c == '*' || c == ',' || c == '$' || byte < 0x20 || byte == 0x7F) {
+        return std::string(label) + " contains '" + (byte < 0x20 || byte == 0x7F ? std::string("?") : std::string(1, c)) + "'";
+      }
+    }
+    return std::nullopt;
+  };
+  switch (data.kind) {
+    case PilotData::Kind::Pilot:
+      if (auto r = refused("Pilot name", data.pilotName)) return r;
+      if (auto r = refused("Comp. number", data.competitionNumber)) return r;
+      if (auto r = refused("Glider brand", data.gliderBrand)) return r;
+      return refused("Glider model", data.gliderModel);
+    case PilotData::Kind::PilotIds:
+      if (auto r = refused("Pilot name", data.pilotName)) return r;
+      if (auto r = refused("COMP ID", data.compId)) return r;
+      return refused("CIVL ID", data.civlId);
+    case PilotData::Kind::AltitudeAlarm:
+      if (data.altitudeAlarm < 0) return "Bad input format";
+      if (data.altitudeAlarm > kMaxAltitudeAlarm) return "Altitude too high";
+      return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+AltitudeAlarmInput ParseAltitudeAlarm(std::string_view text) {
+  AltitudeAlarmInput input;
+  const std::string_view value = Trim(text, " \t");
+  if (value.empty()) {
+    input.refusal = "Missing input";
+    return input;
+  }
+  if (!std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    input.refusal = "Bad input format";
+    return input;
+  }
+  // Past five digits the number is too high whatever it is (and might not fit an int).
+  if (value.size() > 5) {
+    input.refusal = "Altitude too high";
+    return input;
+  }
+  std::from_chars(value.data(), value.data() + value.size(), input.metres);
+  if (input.metres > kMaxAltitudeAlarm) input.refusal = "Altitude too high";
+  return input;
+}
+
+std::string PilotDataSentence(const PilotData& data) {
+  std::string head;
+  switch (data.kind) {
+    case PilotData::Kind::Pilot:
+      head = "$PFMPLT," + data.pilotName + "," + data.competitionNumber + "," + data.gliderBrand + "," +
+             data.gliderModel + ",";
+      break;
+    case PilotData::Kind::AltitudeAlarm:
+      head = FormatText("$PFMALT,%d,", data.altitudeAlarm);
+      break;
+    case PilotData::Kind::PilotIds:
+      head = "$PFMIDS," + data.compId + "," + data.civlId + "," + data.pilotName;
+      break;
+  }
+  return head + FormatText("*%02x\r\n", static_cast<unsigned>(NmeaChecksum(head)));
 }
 
 }  // namespace logwell::flymaster

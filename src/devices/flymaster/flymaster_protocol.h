@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "model/garmin_time.h"
+#include "model/pilot_data.h"
 #include "model/track_point.h"
 #include "model/track_types.h"
 #include "model/waypoint.h"
@@ -144,5 +145,29 @@ std::string EchoedName(std::string_view name);
 // digit, 2 characters after it, 3 mismatch, 5 too few fields, 6 field 1 not "ACK", 7 the name
 // differs. Software "1.14" echoes the name as sent in field 1 instead.
 int CheckWaypointAnswer(std::string_view line, std::string_view software, std::string_view sentName);
+
+// Pilot data as the instruments take it: the longest field each keeps (pilot name 14, competition
+// number 7, glider brand and model 14 each, the two identities 7 each) and the highest altitude
+// alarm in metres.
+inline constexpr std::size_t kPilotNameLength = 14;
+inline constexpr std::size_t kCompetitionNumberLength = 7;
+inline constexpr std::size_t kGliderTextLength = 14;
+inline constexpr std::size_t kIdentityLength = 7;
+inline constexpr int kMaxAltitudeAlarm = 11000;
+
+// Cuts each field the kind sends to what the instrument keeps (whole UTF-8 characters).
+void CutPilotData(PilotData& data);
+// Why the fields cannot be sent ("Pilot name contains '*'", ...), or nothing. A "*" would end
+// the sentence early, and a "," or "$" or a control character would shift or split its fields.
+std::optional<std::string> PilotDataRefusal(const PilotData& data);
+// The altitude alarm typed into its form: the metres, or the refusal ("Missing input", "Bad
+// input format", "Altitude too high").
+struct AltitudeAlarmInput {
+  int metres = 0;
+  std::string refusal;
+};
+AltitudeAlarmInput ParseAltitudeAlarm(std::string_view text);
+// "$PFMPLT,...,*cs\r\n", "$PFMALT,...,*cs\r\n" or "$PFMIDS,...*cs\r\n" (lower-case checksum).
+std::string PilotDataSentence(const PilotData& data);
 
 }  // namespace logwell::flymaster

@@ -33,6 +33,9 @@ constexpr milliseconds kWaypointSilence{2000};
 constexpr std::string_view kListCaption = "Read GPS track data";
 constexpr std::string_view kTrackCaption = "Read GPS track log";
 constexpr std::string_view kWaypointCaption = "Read GPS waypoints";
+constexpr std::string_view kPilotDataCaption = "Set pilot data";
+constexpr std::string_view kWriteCaption = "Set Flymaster data";
+constexpr milliseconds kAfterPilotDataPause{500};
 
 ChunkReader Reader() { return ChunkReader(256, TraceForm::Raw, FlowControlBytes::Keep); }
 ChunkReader BinaryReader() { return ChunkReader(4096, TraceForm::HexDump, FlowControlBytes::Keep); }
@@ -423,6 +426,40 @@ int RunReadFlightList(AccessBlock& block, const FamilyEnvironment& context) {
   return any ? 0 : -1;
 }
 
+int RunWritePilotData(AccessBlock& block, const FamilyEnvironment& /*context*/) {
+  ProductData product;
+  if (RequestProductData(block, GenerationOf(block), product) < 0) return -1;
+  if (!block.pilotData) {
+    ShowAccessError(block, "Nothing to send", kPilotDataCaption);
+    return -1;
+  }
+  PilotData data = *block.pilotData;
+  CutPilotData(data);
+  // The older B1 NAV takes the identities and nothing else; every other model the reverse.
+  const bool b1Nav = product.model == "B1NAV";
+  if (data.kind == PilotData::Kind::PilotIds && !b1Nav) {
+    ShowAccessError(block, "Command available for B1 NAV only", kPilotDataCaption);
+    return -1;
+  }
+  if (data.kind != PilotData::Kind::PilotIds && b1Nav) {
+    ShowAccessError(block, "Command not available for B1 NAV",
+                    data.kind == PilotData::Kind::AltitudeAlarm ? "Set altitude alarm" : kPilotDataCaption);
+    return -1;
+  }
+  if (const auto refusal = PilotDataRefusal(data)) {
+    ShowAccessError(block, *refusal, kWriteCaption);
+    return -1;
+  }
+  if (!Send(block, PilotDataSentence(data))) {
+    ShowAccessError(block, "E401 COM port write error", kWriteCaption);
+    ShowAccessStatus(block, "");
+    return -1;
+  }
+  if (!block.Pause(kAfterPilotDataPause)) return -1;
+  ShowAccessStatus(block, "Data sent");
+  return 0;
+}
+
 int RunReadWaypoints(AccessBlock& block, const FamilyEnvironment& /*context*/) {
   ProductData product;
   if (RequestProductData(block, GenerationOf(block), product) < 0) return -1;
@@ -451,6 +488,8 @@ bool RegisterFlymasterWorkers(AccessTable& table, const FamilyEnvironment& conte
                        Worker(context, RunReadWaypoints, false));
   ok &= table.Register(AccessType::WriteWaypoints, ProtocolType::Flymaster,
                        Worker(context, RunWriteWaypoints, false));
+  ok &= table.Register(AccessType::WritePilotData, ProtocolType::Flymaster,
+                       Worker(context, RunWritePilotData, false));
   return ok;
 }
 

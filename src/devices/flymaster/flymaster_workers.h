@@ -26,6 +26,9 @@ int RunReadWaypoints(AccessBlock& block, const FamilyEnvironment& context);
 // failure was shown.
 int UploadWaypoints(AccessBlock& block, const FamilyEnvironment& context, const ProductData& product);
 int RunWriteWaypoints(AccessBlock& block, const FamilyEnvironment& context);
+// Sends block.pilotData: the pilot and glider, the altitude alarm or (B1 NAV only) the
+// competition identities. 0, or -1 after the failure was shown.
+int RunWritePilotData(AccessBlock& block, const FamilyEnvironment& context);
 
 bool RegisterFlymasterWorkers(AccessTable& table, const FamilyEnvironment& context);
 

@@ -50,7 +50,7 @@ class Rig {
   ~Rig() { instrument.reset(); }
 
   int Run(AccessType access, AccessCompletion completion, int generation,
-          std::vector<Waypoint>* upload = nullptr) {
+          std::vector<Waypoint>* upload = nullptr, const PilotData* pilotData = nullptr) {
     if (!registered) {
       registered = true;  // the workers take the context as it is now
       flymaster::RegisterFlymasterWorkers(table, context);
@@ -64,7 +64,7 @@ class Rig {
           if (completion) completion(block);
           done.set_value(result);
         },
-        upload, nullptr);
+        upload, nullptr, pilotData);
     if (started != 0) return -1000;
     const int result = finished.get();
     framework.WaitForGpsAccessEnd();
@@ -163,6 +163,64 @@ TEST(FlymasterE2e, WaypointUploadAnswersOfBothFirmwares) {
     ASSERT_EQ(names.size(), 2u);
     EXPECT_EQ(names[0], "Fiesch-west top ");
     EXPECT_EQ(names[1], "b1              ");
+  }
+}
+
+// Pilot data, the altitude alarm and the identities reach the instrument as one sentence each;
+// the B1 NAV takes the identities only, every other model everything but them.
+TEST(FlymasterE2e, PilotDataByModel) {
+  PilotData pilot;
+  pilot.pilotName = "Anna Muster-Rieder";  // longer than the instrument keeps
+  pilot.competitionNumber = "42";
+  pilot.gliderBrand = "Ozone";
+  pilot.gliderModel = "Zeno 2";
+  PilotData alarm;
+  alarm.kind = PilotData::Kind::AltitudeAlarm;
+  alarm.altitudeAlarm = 3100;
+  PilotData ids;
+  ids.kind = PilotData::Kind::PilotIds;
+  ids.pilotName = "Anna";
+  ids.compId = "1234";
+  ids.civlId = "56789";
+  PilotData star = pilot;
+  star.gliderModel = "Zeno*2";
+  struct Case {
+    const char* model;
+    const PilotData* data;
+    std::string received;  // empty: nothing may arrive
+    std::string error;
+  };
+  const Case cases[] = {
+      {"F1", &pilot, "PFMPLT,Anna Muster-Ri,42,Ozone,Zeno 2,", ""},
+      {"F1", &alarm, "PFMALT,3100,", ""},
+      {"B1NAV", &ids, "PFMIDS,1234,56789,Anna", ""},
+      {"F1", &ids, "", "Command available for B1 NAV only"},
+      {"B1NAV", &pilot, "", "Command not available for B1 NAV"},
+      {"F1", &star, "", "Glider model contains '*'"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.model) + " " + c.received + c.error);
+    auto config = Config(true);
+    config.model = c.model;
+    Rig rig(config);
+    const int result = rig.Run(AccessType::WritePilotData, nullptr, 0, nullptr, c.data);
+    const auto errors = rig.Errors();
+    if (c.error.empty()) {
+      EXPECT_EQ(result, 0);
+      EXPECT_TRUE(errors.empty()) << errors.front();
+      EXPECT_EQ(rig.ui.LastStatus(), "Data sent");
+      std::vector<std::string> received;  // read on the instrument's own thread
+      for (int i = 0; i < 100 && received.empty(); ++i) {
+        received = rig.model->SettingsReceived();
+        if (received.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+      EXPECT_EQ(received, std::vector<std::string>{c.received});
+    } else {
+      EXPECT_LT(result, 0);
+      ASSERT_FALSE(errors.empty());
+      EXPECT_EQ(errors.back(), c.error);
+      EXPECT_TRUE(rig.model->SettingsReceived().empty());
+    }
   }
 }
 

@@ -199,5 +199,52 @@ TEST(FlymasterWaypoints, UploadSentenceAndAnswers) {
   for (const Case& c : cases) EXPECT_EQ(CheckWaypointAnswer(c.line, c.software, sent), c.expected) << c.line;
 }
 
+TEST(FlymasterPilotData, SentencesCutsAndRefusals) {
+  PilotData pilot;
+  pilot.pilotName = "Zoë Müller-Lüdenscheidt";  // cut at whole characters
+  pilot.competitionNumber = "123456789";
+  CutPilotData(pilot);
+  EXPECT_EQ(pilot.pilotName, "Zoë Müller-L");  // 14 bytes
+  EXPECT_EQ(pilot.competitionNumber, "1234567");
+  EXPECT_EQ(PilotDataSentence(pilot), "$PFMPLT,Zoë Müller-L,1234567,,,*" +
+                                          FormatText("%02x", NmeaChecksum("PFMPLT,Zoë Müller-L,1234567,,,")) + "\r\n");
+  PilotData alarm;
+  alarm.kind = PilotData::Kind::AltitudeAlarm;
+  alarm.altitudeAlarm = 250;
+  EXPECT_EQ(PilotDataSentence(alarm), "$PFMALT,250,*" + FormatText("%02x", NmeaChecksum("PFMALT,250,")) + "\r\n");
+
+  struct Refusal {
+    std::string name;
+    std::optional<std::string> expected;
+  };
+  const Refusal refusals[] = {
+      {"Anna", std::nullopt},
+      {"An*na", "Pilot name contains '*'"},
+      {"Anna,B", "Pilot name contains ','"},  // would shift the fields after it
+      {"Anna\r\n$PFMOFF", "Pilot name contains '?'"},
+  };
+  for (const Refusal& r : refusals) {
+    PilotData data;
+    data.pilotName = r.name;
+    EXPECT_EQ(PilotDataRefusal(data), r.expected) << r.name;
+  }
+
+  struct Alarm {
+    const char* text;
+    int metres;
+    const char* refusal;
+  };
+  const Alarm alarms[] = {{"2500", 2500, ""},      {" 11000 ", 11000, ""},          {"", 0, "Missing input"},
+                          {"11001", 0, "Altitude too high"}, {"99999999999", 0, "Altitude too high"},
+                          {"-5", 0, "Bad input format"},    {"12m", 0, "Bad input format"}};
+  for (const Alarm& a : alarms) {
+    const auto input = ParseAltitudeAlarm(a.text);
+    EXPECT_EQ(input.refusal, a.refusal) << a.text;
+    if (input.refusal.empty()) {
+      EXPECT_EQ(input.metres, a.metres) << a.text;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace logwell::flymaster
