@@ -20,6 +20,7 @@
 
 #include "app/job_runner.h"
 #include "sim/flight_generator.h"
+#include "sim/flymaster/flymaster_model.h"
 #include "sim/flytec/flytec_model.h"
 #include "sim/virtual_instrument.h"
 #include "support/scripted_ui.h"
@@ -336,6 +337,24 @@ TEST_F(UnattendedRun, ActionOfAFamilyNotBuiltIsRefusedByTheTable) {
   StartInstrument();
   EXPECT_EQ(Run("/COM=%dev /GPS=MAGELLAN /IGC_LOG=%dir/ /EXIT /WIN=0"), 1);
   EXPECT_EQ(Errors(), (std::vector<UiEvent>{{UiEventKind::Error, "GPS access", "Unsupported access function"}}));
+}
+
+// USERNAME writes the pilot's name and nothing else; a name the instrument cannot take is
+// refused before anything is sent.
+TEST_F(UnattendedRun, UsernameIsWrittenToAFlymaster) {
+  sim::FlymasterModelConfig config;
+  config.older = true;
+  config.model = "F1";
+  auto model = std::make_unique<sim::FlymasterModel>(std::move(config));
+  sim::FlymasterModel* flymaster = model.get();
+  instrument = std::make_unique<sim::VirtualInstrument>(std::move(model));
+  flymaster->Attach(instrument.get());
+  EXPECT_EQ(Run("/COM=%dev /GPS=FLYMASTER /USERNAME=Jane /EXIT /WIN=0"), 0);
+  EXPECT_TRUE(Errors().empty());
+  EXPECT_EQ(flymaster->SettingsReceived(), std::vector<std::string>{"PFMPLT,Jane,,,,"});
+  EXPECT_EQ(Run("/COM=%dev /GPS=FLYMASTER /USERNAME=Ja*ne /EXIT /WIN=0"), 1);
+  EXPECT_EQ(Errors().back().text, "Pilot name contains '*'");
+  EXPECT_EQ(flymaster->SettingsReceived().size(), 1u);
 }
 
 TEST_F(UnattendedRun, WaypointFileIsUploadedWithTheNameRuleOfEachAction) {
