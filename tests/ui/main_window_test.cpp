@@ -240,6 +240,47 @@ class MainWindowTest : public QObject {
     QCOMPARE(f.access.gpsBusy.load(), 0);
   }
 
+  // The Flymaster forms hand what was typed to the pilot-data access; an alarm of 0 sends nothing.
+  void pilotDataFormsReachTheWorker() {
+    auto received = std::make_shared<std::vector<PilotData>>();
+    Fixture f(false, [received](AccessTable& table) {
+      table.Register(AccessType::WritePilotData, ProtocolType::Flymaster,
+                     FrameWorker({.openPort = {}, .run = [received](AccessBlock& block) {
+                       if (block.pilotData) received->push_back(*block.pilotData);
+                       return 0;
+                     }}));
+    });
+    BoxAnswerer boxes;
+    const auto type = [](QStringList values) {
+      return [values](QWidget* dialog) {
+        const auto edits = dialog->findChildren<QLineEdit*>();
+        for (int i = 0; i < values.size() && i < edits.size(); ++i) edits[i]->setText(values[i]);
+      };
+    };
+    boxes.Answer("", type({"Anna", "42", "Ozone", "Zeno 2"}));
+    f.window->RunCommand(40145);
+    QTRY_COMPARE_WITH_TIMEOUT(received->size(), std::size_t{1}, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!f.access.AccessCurrent(), 10000);
+    QCOMPARE((*received)[0].kind, PilotData::Kind::Pilot);
+    QCOMPARE((*received)[0].gliderModel, std::string("Zeno 2"));
+    QCOMPARE(boxes.Seen()[0].caption, QString("Set Flymaster Name"));
+
+    boxes.Answer("", type({"0"}));
+    f.window->RunCommand(40157);
+    boxes.Answer("", type({"2800"}));
+    f.window->RunCommand(40157);
+    QTRY_COMPARE_WITH_TIMEOUT(received->size(), std::size_t{2}, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!f.access.AccessCurrent(), 10000);
+    QCOMPARE((*received)[1].kind, PilotData::Kind::AltitudeAlarm);
+    QCOMPARE((*received)[1].altitudeAlarm, 2800);
+
+    boxes.Answer("", type({"Anna", "1234", "56789"}));
+    f.window->RunCommand(40166);
+    QTRY_COMPARE_WITH_TIMEOUT(received->size(), std::size_t{3}, 10000);
+    QCOMPARE((*received)[2].compId, std::string("1234"));
+    QCOMPARE((*received)[2].civlId, std::string("56789"));
+  }
+
   void openingAFileOverALogAsksOverwriteOrAppend() {
     Fixture f;
     BoxAnswerer boxes;

@@ -1,4 +1,5 @@
 #include "ui/qt/competition_dialogs.h"
+#include "ui/qt/qt_text.h"
 
 #include <QCheckBox>
 #include <QDateTimeEdit>
@@ -19,8 +20,6 @@ namespace logwell::qt {
 namespace {
 
 constexpr std::string_view kCheckIdCaption = "Check ID";
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 QDialogButtonBox* OkCancel(QDialog* dialog) {
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);

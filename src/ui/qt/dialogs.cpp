@@ -1,4 +1,5 @@
 #include "ui/qt/dialogs.h"
+#include "ui/qt/qt_text.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -12,12 +13,6 @@
 #include <QVBoxLayout>
 
 namespace logwell::qt {
-namespace {
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
-
-}  // namespace
-
 ListChoiceDialog::ListChoiceDialog(const ListChoice& choice, QWidget* parent)
     : QDialog(parent), list_(new QListWidget(this)) {
   setObjectName("ListChoiceDialog");

@@ -1,4 +1,5 @@
 #include "ui/qt/edit_dialogs.h"
+#include "ui/qt/qt_text.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -11,8 +12,6 @@
 
 namespace logwell::qt {
 namespace {
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 QDialogButtonBox* OkCancel(QDialog* dialog) {
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
@@ -39,6 +38,30 @@ TextValueDialog::TextValueDialog(const QString& title, const QString& label, con
   layout->addRow(label, field_);
   check_ = [this, accept] { return accept(field_->text()); };
   layout->addRow(OkCancel(this));
+}
+
+FieldsDialog::FieldsDialog(const QString& title, const std::vector<FormField>& fields,
+                           const QString& note,
+                           std::function<bool(const std::vector<std::string>&)> accept,
+                           QWidget* parent)
+    : CheckedDialog(parent) {
+  setWindowTitle(title);
+  auto* layout = new QFormLayout(this);
+  for (const FormField& field : fields) {
+    auto* edit = new QLineEdit(field.text, this);
+    if (field.maxLength > 0) edit->setMaxLength(field.maxLength);
+    layout->addRow(field.label, edit);
+    edits_.push_back(edit);
+  }
+  if (!note.isEmpty()) layout->addRow(new QLabel(note, this));
+  check_ = [this, accept] { return accept(Values()); };
+  layout->addRow(OkCancel(this));
+}
+
+std::vector<std::string> FieldsDialog::Values() const {
+  std::vector<std::string> values;
+  for (const QLineEdit* edit : edits_) values.push_back(edit->text().toStdString());
+  return values;
 }
 
 WaypointEditDialog::WaypointEditDialog(const WaypointEditForm& form,

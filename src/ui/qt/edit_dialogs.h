@@ -43,6 +43,24 @@ class TextValueDialog final : public CheckedDialog {
   QLineEdit* field_;
 };
 
+// A form of text fields, each with the most characters it takes, and a note under them.
+struct FormField {
+  QString label;
+  int maxLength = 0;  // 0: no limit
+  QString text;
+};
+class FieldsDialog final : public CheckedDialog {
+  Q_OBJECT
+ public:
+  // `accept` sees the typed values (UTF-8, in the order of `fields`); false keeps it open.
+  FieldsDialog(const QString& title, const std::vector<FormField>& fields, const QString& note,
+               std::function<bool(const std::vector<std::string>&)> accept, QWidget* parent);
+  std::vector<std::string> Values() const;
+
+ private:
+  std::vector<QLineEdit*> edits_;
+};
+
 class WaypointEditDialog final : public CheckedDialog {
   Q_OBJECT
  public:

@@ -36,6 +36,7 @@
 #include "track/track_takeover.h"
 #include "ui/qt/list_model.h"
 #include "ui/qt/qt_ui.h"
+#include "ui/qt/qt_text.h"
 
 namespace logwell::qt {
 namespace {
@@ -52,10 +53,6 @@ enum class Menu { None, File, Edit, View, Gps, Track, Help };
 // "Write GoogleEarth file" has no identifier of its own in the older menus; it takes the first
 // one after them.
 constexpr int kWriteGoogleEarthId = 40216;
-
-QString Q(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // Runs `work` on the window's thread; a worker thread waits until it has run.
 template <typename Work>
@@ -762,7 +759,10 @@ void MainWindow::OnAbout() {
 // ---- instrument commands ----
 
 void MainWindow::RunInstrumentCommand(const InstrumentCommand& command) {
-  const std::string_view caption = AccessCaption(command.access);
+  std::string_view caption = AccessCaption(command.access);
+  if (command.access == AccessType::WritePilotData && command.protocol == ProtocolType::Flymaster) {
+    caption = command.id == 40166 ? "Set Flymaster IDs" : "Set Flymaster data";
+  }
   AccessFramework& access = services_.access;
   Ui& ui = services_.ui;
   if (access.gpsBusy.load() == 1) {
@@ -771,6 +771,7 @@ void MainWindow::RunInstrumentCommand(const InstrumentCommand& command) {
   }
   std::vector<Waypoint> upload;
   AirspaceList airspaceUpload;
+  std::optional<PilotData> pilotData;
   switch (command.access) {
     case AccessType::ReadTrackLog:
       if (!AskBeforeReplacing(CurrentTrackLog(), ui, services_.unattended)) return;
@@ -809,12 +810,17 @@ void MainWindow::RunInstrumentCommand(const InstrumentCommand& command) {
       airspaceUpload = airspace_;
       break;
     }
+    case AccessType::WritePilotData:
+      pilotData = AskPilotData(command);
+      if (!pilotData) return;
+      break;
     default:
       break;
   }
   access.StartCommandAccess(caption, &ui, command.access, command.protocol, command.parameter,
                             CompletionFor(command.access), upload.empty() ? nullptr : &upload,
-                            airspaceUpload.empty() ? nullptr : &airspaceUpload);
+                            airspaceUpload.empty() ? nullptr : &airspaceUpload,
+                            pilotData ? &*pilotData : nullptr);
 }
 
 }  // namespace logwell::qt

@@ -24,6 +24,7 @@
 #include "airspace/openair_reader.h"
 #include "track/filters.h"
 #include "track/igc/igc_commands.h"
+#include "model/pilot_data.h"
 #include "model/waypoint.h"
 #include "waypoints/waypoint_list.h"
 
@@ -158,6 +159,8 @@ class MainWindow final : public QMainWindow {
   void OnFont();
   void OnAbout();
   void RunInstrumentCommand(const InstrumentCommand& command);
+  // The form of a pilot-data command (name, altitude alarm or IDs); none when cancelled.
+  std::optional<PilotData> AskPilotData(const InstrumentCommand& command);
   bool Busy(std::string_view caption);
   FileChoice PickOpenFile(const QString& title, const QStringList& filters);
   FileChoice PickSaveFile(const QString& title, const QStringList& filters,
@@ -245,6 +248,7 @@ class MainWindow final : public QMainWindow {
   CompetitionState competition_;
   int foundCompId_ = -1;  // the pilot IDs the last track-log download found on the instrument
   int foundCivlId_ = -1;
+  int altitudeAlarm_ = 0;  // the last altitude alarm sent to a Flymaster (m)
   // The running online service (validation, FTP send); stopped and joined with the window.
   std::jthread onlineWorker_;
 };

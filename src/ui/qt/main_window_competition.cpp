@@ -17,6 +17,7 @@
 #include "ui/qt/competition_dialogs.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/qt_ui.h"
+#include "ui/qt/qt_text.h"
 #include "waypoints/pilot_identity.h"
 
 namespace logwell::qt {
@@ -24,8 +25,6 @@ namespace {
 
 constexpr std::string_view kListCaption = "Read pilot list file";
 constexpr std::string_view kUploadCaption = "Upload pilot ID";
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 std::optional<QDateTime> WindowTime(std::int64_t garminTime) {
   if (garminTime <= 0) return std::nullopt;

@@ -18,15 +18,12 @@
 #include "ui/qt/edit_dialogs.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/qt_ui.h"
+#include "ui/qt/qt_text.h"
 #include "waypoints/waypoint_edit.h"
 #include "waypoints/waypoint_files.h"
 
 namespace logwell::qt {
 namespace {
-
-QString Q(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 QStringList Labels(const std::vector<FileFilter>& filters) {
   QStringList labels;

@@ -1,4 +1,5 @@
 #include "ui/qt/olc_dialog.h"
+#include "ui/qt/qt_text.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -18,10 +19,6 @@
 
 namespace logwell::qt {
 namespace {
-
-QString Q(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 constexpr const char* kKindTitles[] = {"Max. distance (Not an OLC parameter)", "Free distance",
                                        "Out-and-return (Not an OLC parameter)", "Free triangle",

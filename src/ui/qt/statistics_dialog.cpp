@@ -1,4 +1,5 @@
 #include "ui/qt/statistics_dialog.h"
+#include "ui/qt/qt_text.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -21,8 +22,6 @@
 
 namespace logwell::qt {
 namespace {
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 QString Km(double metres) { return Q(FormatText("%.2f", metres / 1000.0)); }
 
