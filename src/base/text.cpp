@@ -147,4 +147,17 @@ std::string LowerExtension(const std::filesystem::path& path) {
   return LowerCase(path.extension().string());
 }
 
+std::string FillTemplate(std::string_view text, std::initializer_list<long long> numbers) {
+  std::string out;
+  auto next = numbers.begin();
+  for (const char c : text) {
+    if (c == '%' && next != numbers.end()) {
+      out += std::to_string(*next++);
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 }  // namespace logwell

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -58,5 +59,9 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix);
 // A path's extension with its dot, in lower case: ".IGC" gives ".igc"; none gives "".
 std::string LowerExtension(const std::filesystem::path& path);
+
+// Status texts written as "Requesting track log %": each "%" takes the next number in turn (a
+// "%" past the last number stays as it is).
+std::string FillTemplate(std::string_view text, std::initializer_list<long long> numbers);
 
 }  // namespace logwell

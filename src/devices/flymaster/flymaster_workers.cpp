@@ -16,7 +16,6 @@ namespace logwell::flymaster {
 namespace {
 
 using std::chrono::milliseconds;
-using flytec::FillTemplate;
 
 constexpr int kDefaultProductBudget = 30;
 constexpr milliseconds kProductAnswerWindow{800};

@@ -56,19 +56,6 @@ std::string OneTrackRequest(int index) {
   return FormatText("\x11$PBRTR,%c%c*%02X\r\n", tens, ones, checksum);
 }
 
-std::string FillTemplate(std::string_view text, std::initializer_list<long long> numbers) {
-  std::string out;
-  auto next = numbers.begin();
-  for (const char c : text) {
-    if (c == '%' && next != numbers.end()) {
-      out += std::to_string(*next++);
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
 std::string_view DisplayName(std::string_view model) {
   for (const ModelRow& row : kDisplayNames) {
     if (model.find(row.contains) != std::string_view::npos) return row.display;

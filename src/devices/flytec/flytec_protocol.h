@@ -72,7 +72,5 @@ NmeaLineAssembler SentenceAssembler(std::size_t maxLength);
 // Writes a request; false on a write failure (the caller names it).
 bool SendText(AccessBlock& block, std::string_view text);
 
-// "Requesting track log %" style texts: each "%" takes the next number in turn.
-std::string FillTemplate(std::string_view text, std::initializer_list<long long> numbers);
 
 }  // namespace logwell::flytec
