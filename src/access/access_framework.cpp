@@ -63,6 +63,44 @@ int AccessFramework::StartGpsAccess(Ui* owner, AccessType accessType, ProtocolTy
   const AccessWorker* worker = table_.Find(accessType, protocolType);
   if (worker == nullptr) return Refuse(owner, "Unsupported access function", kAccessCaption);
 
+  return Launch(owner, *worker, [&](AccessBlock& block) {
+    block.completion = std::move(completion);
+    block.param = param;
+    block.protocolType = protocolType;
+    block.accessType = accessType;
+    if (protocolType != ProtocolType::GarminUsb && selectedPortName) {
+      block.portName = selectedPortName().substr(0, kPortNameLength);
+    }
+    if (upload != nullptr) {
+      block.waypoints = std::move(*upload);
+      upload->clear();
+    }
+    if (airspaceUpload != nullptr) {
+      block.airspace = std::move(*airspaceUpload);
+      airspaceUpload->clear();
+    }
+    if (pilotData != nullptr) block.pilotData = *pilotData;
+  });
+}
+
+int AccessFramework::StartProductScan(Ui* owner, std::function<void(AccessBlock&)> scan) {
+  int idle = 0;
+  if (!gpsBusy.compare_exchange_strong(idle, 1)) return Refuse(owner, "Busy GPS driver", "Product data scan");
+  exitCode = 0;
+  const AccessWorker worker = [this, scan = std::move(scan)](AccessBlockPtr block) {
+    scan(*block);
+    block.reset();
+    gpsBusy = 0;
+  };
+  const int started = Launch(owner, worker, [this](AccessBlock& block) {
+    if (selectedPortName) block.portName = selectedPortName().substr(0, kPortNameLength);
+  });
+  if (started < 0) gpsBusy = 0;
+  return started;
+}
+
+int AccessFramework::Launch(Ui* owner, const AccessWorker& worker,
+                            const std::function<void(AccessBlock&)>& fill) {
   std::unique_lock lock(accessLock);
   if (currentAccess != nullptr) {
     lock.unlock();
@@ -81,14 +119,7 @@ int AccessFramework::StartGpsAccess(Ui* owner, AccessType accessType, ProtocolTy
   if (clearTrace) clearTrace();
 
   block->owner = owner;
-  block->completion = std::move(completion);
-  block->param = param;
-  block->protocolType = protocolType;
-  block->accessType = accessType;
   block->connectSeconds = connectSeconds.load();
-  if (protocolType != ProtocolType::GarminUsb && selectedPortName) {
-    block->portName = selectedPortName().substr(0, kPortNameLength);
-  }
 
   // The previous worker has freed its block (nothing is current); let its thread finish.
   if (worker_.joinable()) {
@@ -103,7 +134,7 @@ int AccessFramework::StartGpsAccess(Ui* owner, AccessType accessType, ProtocolTy
   // as if it had been created suspended.
   AccessBlock* started = block.get();
   try {
-    worker_ = startThread([this, body = *worker, started] { RunWorker(body, started); });
+    worker_ = startThread([this, body = worker, started] { RunWorker(body, started); });
   } catch (...) {
     lock.unlock();
     block.reset();
@@ -111,15 +142,8 @@ int AccessFramework::StartGpsAccess(Ui* owner, AccessType accessType, ProtocolTy
   }
 
   started->framework = this;
-  if (upload != nullptr) {
-    started->waypoints = std::move(*upload);
-    upload->clear();
-  }
-  if (airspaceUpload != nullptr) {
-    started->airspace = std::move(*airspaceUpload);
-    airspaceUpload->clear();
-  }
-  if (pilotData != nullptr) started->pilotData = *pilotData;
+  // Only now that the worker exists are the caller's items taken over.
+  fill(*started);
   currentAccess = block.release();  // the worker thread owns it from here
   return 0;
 }

@@ -54,6 +54,11 @@ class AccessFramework {
                          AirspaceList* airspaceUpload = nullptr,
                          const PilotData* pilotData = nullptr);
 
+  // The product scan in the access slot: refuses with "Busy GPS driver" (caption "Product data
+  // scan") while busy, then runs `scan` on a worker thread with a block that holds the selected
+  // port; the scan reports through the block's owner. `gpsBusy` is cleared when it ends.
+  int StartProductScan(Ui* owner, std::function<void(AccessBlock&)> scan);
+
   // Asks the current worker to stop; it ends through its normal frame with a failure. The
   // abort button clears `gpsBusy` first so that the result is dropped.
   int AbortGpsAccess(Ui* owner);
@@ -89,6 +94,9 @@ class AccessFramework {
   friend struct AccessBlockRelease;
   void ReleaseBlock(AccessBlock* block) noexcept;
   void RunWorker(const AccessWorker& worker, AccessBlock* block) noexcept;
+  // Makes a block current and starts `worker` on it; `fill` completes the block once the thread
+  // exists (so that a refused start leaves the caller's items alone).
+  int Launch(Ui* owner, const AccessWorker& worker, const std::function<void(AccessBlock&)>& fill);
 
   const AccessTable& table_;
   mutable std::mutex accessLock;

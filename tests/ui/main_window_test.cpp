@@ -14,6 +14,9 @@
 #include <future>
 #include <thread>
 
+#include <pty.h>
+#include <unistd.h>
+
 #include "access/access_framework.h"
 #include "access/access_table.h"
 #include "access/worker_frame.h"
@@ -279,6 +282,29 @@ class MainWindowTest : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(received->size(), std::size_t{3}, 10000);
     QCOMPARE((*received)[2].compId, std::string("1234"));
     QCOMPARE((*received)[2].civlId, std::string("56789"));
+  }
+
+  // The scan holds the access slot: a second command is refused while it runs, and a port with
+  // nothing behind it ends as "No GPS detected" with the slot free again.
+  void productScanRunsInTheAccessSlot() {
+    Fixture f;
+    int controller = -1;
+    int device = -1;
+    QVERIFY(::openpty(&controller, &device, nullptr, nullptr, nullptr) == 0);
+    const std::string path = ::ttyname(device);
+    f.access.selectedPortName = [path] { return path; };
+    BoxAnswerer boxes;
+    f.window->RunCommand(40211);
+    QVERIFY(f.access.AccessCurrent());
+    f.window->RunCommand(40211);
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.Seen().size(), std::size_t{1}, 5000);
+    QCOMPARE(boxes.Seen()[0].caption, QString("Product data scan"));
+    QCOMPARE(boxes.Seen()[0].text, QString("Busy GPS driver"));
+    QTRY_VERIFY_WITH_TIMEOUT(!f.access.AccessCurrent(), 60000);
+    QCOMPARE(f.window->StatusLine()->text(), QString("No GPS detected"));
+    QCOMPARE(f.access.gpsBusy.load(), 0);
+    ::close(device);
+    ::close(controller);
   }
 
   void openingAFileOverALogAsksOverwriteOrAppend() {

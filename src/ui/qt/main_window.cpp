@@ -179,6 +179,7 @@ std::span<const MainWindow::Command> MainWindow::Commands() {
       {40130, Menu::None, "Special competition mode", "Ctrl+Alt+C", &MainWindow::OnToggleCompSpecial},
       // GPS menu: the port.
       {40006, Menu::Gps, "Set &COM port", "", &MainWindow::OnSetComPort},
+      {40211, Menu::Gps, "&Product data scan", "", &MainWindow::OnProductScan},
       // View menu.
       {40025, Menu::View, "&Tracklog", "Ctrl+1", &MainWindow::OnShowTrackView},
       {40024, Menu::View, "&Waypoints", "Ctrl+2", &MainWindow::OnShowWaypointView},

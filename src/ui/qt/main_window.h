@@ -209,6 +209,7 @@ class MainWindow final : public QMainWindow {
   void OnGapTime();
   void OnLoopGap();
   void OnSetComPort();
+  void OnProductScan();
   void OnPortTick();
   // Competition mode (main_window_competition.cpp).
   void LoadCompetitionSettings();

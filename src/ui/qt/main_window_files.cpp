@@ -12,6 +12,7 @@
 #include "access/port_list.h"
 #include "airspace/airspace_list.h"
 #include "app/settings.h"
+#include "devices/product_scan.h"
 #include "track/formats/track_file_types.h"
 #include "kml/kml_animation.h"
 #include "kml/kml_save.h"
@@ -477,6 +478,23 @@ void MainWindow::OnPortTick() {
   if (!port) return;
   services_.settings.SetText(Setting::PortName, *port);
   RefreshTitle();
+}
+
+// Every family with a probe asks the selected port (every port with a device behind it when
+// none is selected); what answers shows in the product line, the rest in the status line.
+void MainWindow::OnProductScan() {
+  services_.access.StartProductScan(&services_.ui, [](AccessBlock& block) {
+    const ProbeReport report{[&block](std::string_view text) { ShowAccessProduct(block, text); },
+                             [&block](std::string_view text) { ShowAccessStatus(block, text); }};
+    const std::vector<std::string> ports =
+        block.portName.empty() ? CandidateScanPorts() : std::vector<std::string>{block.portName};
+    std::string problems;
+    for (const ScanFinding& finding : ScanPorts(ports, report)) {
+      if (!finding.family.empty()) return;  // its product line is showing
+      if (!finding.problem.empty()) problems += (problems.empty() ? "" : "; ") + ScanFindingLine(finding);
+    }
+    ShowAccessStatus(block, problems.empty() ? "No GPS detected" : "No GPS detected (" + problems + ")");
+  });
 }
 
 }  // namespace logwell::qt
