@@ -12,7 +12,9 @@
 #include "sim/flight_generator.h"
 #include "sim/flymaster/flymaster_model.h"
 #include "sim/virtual_instrument.h"
+#include "support/fixtures.h"
 #include "support/scripted_ui.h"
+#include "track/igc/igc_commands.h"
 #include "track/track_log.h"
 #include "track/track_takeover.h"
 
@@ -163,6 +165,42 @@ TEST(FlymasterE2e, WaypointUploadAnswersOfBothFirmwares) {
     ASSERT_EQ(names.size(), 2u);
     EXPECT_EQ(names[0], "Fiesch-west top ");
     EXPECT_EQ(names[1], "b1              ");
+  }
+}
+
+// Real flights from several loggers come back through both generations: times and GPS
+// altitudes exactly, positions to the thousandth of a minute both sides keep, pressure altitude
+// to the metre that the tenths of a hectopascal allow.
+TEST(FlymasterE2e, RealFlightsComeBackThroughBothGenerations) {
+  LOGWELL_REQUIRE_FIXTURES(fixtures);
+  for (const char* name : {"2024-02-24-XTR-942E94934478-01.IGC", "654G6NG1.IGC", "MurphyJ-2022-03-26.igc"}) {
+    testing::ScriptedUi reading;
+    const auto file = igc::ReadIgcFile(fixtures / "igc" / name, reading);
+    ASSERT_TRUE(file.has_value()) << name;
+    const std::vector<TrackPoint>& served = file->points;
+    for (const bool older : {false, true}) {
+      SCOPED_TRACE(std::string(name) + (older ? " older" : " current"));
+      auto config = Config(older);
+      config.flights = {served};
+      Rig rig(config);
+      rig.context.commandLineTracks = [] { return std::vector<int>{0}; };
+      ASSERT_EQ(rig.Run(AccessType::ReadTrackLog, CompleteTrackLogRead, older ? 0 : 1),
+                static_cast<int>(served.size()));
+      int position = 0;
+      int pressure = 0;
+      for (std::size_t i = 0; i < served.size(); ++i) {
+        const TrackPoint& got = rig.log.points[i];
+        ASSERT_EQ(got.time, served[i].time) << i;
+        ASSERT_EQ(got.gpsAltitude, served[i].gpsAltitude) << i;
+        position = std::max({position, std::abs(got.latitude - served[i].latitude),
+                             std::abs(got.longitude - served[i].longitude)});
+        pressure = std::max(pressure, std::abs(got.pressureAltitude - served[i].pressureAltitude));
+      }
+      EXPECT_LE(position, 100);  // half a thousandth of a minute in semicircles
+      EXPECT_LE(pressure, 10);   // tenths of a metre
+      std::printf("%s %s: %zu fixes, largest position difference %d semicircles, pressure %d dm\n", name,
+                  older ? "older" : "current", served.size(), position, pressure);
+    }
   }
 }
 
