@@ -786,8 +786,8 @@ constexpr CliVerb kCliVerbs[] = {
     {"upload", "FLIGHT --user U [OPTION...]",
      "    Uploads a track file to the web logbook (address: LogbookAddress in the\n"
      "    settings, or --server URL); --class N and --model M give the class id\n"
-     "    and the glider. The password comes from LOGWELL_PASSWORD or is asked on\n"
-     "    the terminal.\n"},
+     "    and the glider. The password comes from LOGWELL_PASSWORD, else the one\n"
+     "    the window remembered for that user, else it is asked on the terminal.\n"},
     {"validate", "FILE.igc [--server URL]",
      "    Sends an IGC file to the online validation service (ValidationAddress in\n"
      "    the settings, or --server); exit code 0 only when it passed.\n"},

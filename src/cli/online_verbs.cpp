@@ -11,6 +11,7 @@
 
 #include "access/debug_buffer.h"
 #include "app/file_commands.h"
+#include "app/password_store.h"
 #include "app/settings.h"
 #include "base/headless_ui.h"
 #include "online/ftp_send.h"
@@ -27,10 +28,13 @@ int Refuse(const CliVerb& verb, const std::string& problem) {
   return kExitBadCommandLine;
 }
 
-// The password: LOGWELL_PASSWORD, else asked on the terminal without echo. Never argv.
-// (No desktop keyring here: scripts set the variable.)
-std::optional<std::string> Password() {
+// The password: LOGWELL_PASSWORD, else (for the web logbook) the one the window remembered for
+// this user, else asked on the terminal without echo. Never argv.
+std::optional<std::string> Password(const SettingsStore* settings = nullptr, std::string_view user = {}) {
   if (const char* fromEnvironment = std::getenv("LOGWELL_PASSWORD")) return fromEnvironment;
+  if (settings != nullptr) {
+    if (auto remembered = RecallPassword(*settings, user)) return remembered;
+  }
   std::FILE* tty = std::fopen("/dev/tty", "r+");
   if (tty == nullptr) return std::nullopt;
   std::fputs("Password: ", tty);
@@ -148,7 +152,7 @@ int RunUpload(const CliVerb& verb, std::span<const char* const> arguments) {
       online::LogbookKmlBody(std::move(read->points), read->timeIsUtc != 0,
                              read->altitudeFlag != 0, "unknown", "", ui);
   if (!body) return kExitFailed;
-  const std::optional<std::string> password = Password();
+  const std::optional<std::string> password = Password(&settings, account.user);
   if (!password || password->empty()) {
     ui.ShowErrorBox("Missing password", online::kLogbookCaption);
     return kExitFailed;

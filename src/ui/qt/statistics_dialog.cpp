@@ -14,6 +14,7 @@
 #include <QSpinBox>
 
 #include "access/debug_buffer.h"
+#include "app/password_store.h"
 #include "app/settings.h"
 #include "base/ui.h"
 #include "kml/kml_save.h"
@@ -162,6 +163,9 @@ void StatisticsDialog::Upload() {
   auto* user = new QLineEdit(QString::fromStdString(settings_->Text(Setting::TrackvaultUserId)));
   auto* password = new QLineEdit;
   password->setEchoMode(QLineEdit::Password);
+  if (const auto remembered = RecallPassword(*settings_, settings_->Text(Setting::TrackvaultUserId))) {
+    password->setText(QString::fromStdString(*remembered));
+  }
   auto* model = new QLineEdit(QString::fromStdString(settings_->Text(Setting::TrackvaultModel)));
   auto* classId = new QSpinBox;
   classId->setRange(0, 99);
@@ -191,6 +195,7 @@ void StatisticsDialog::Upload() {
   });
   if (ask.exec() != QDialog::Accepted) return;
   settings_->SetText(Setting::TrackvaultUserId, account.user);
+  RememberPassword(*settings_, account.user, account.password);
   settings_->SetText(Setting::TrackvaultModel, account.brandModel);
   settings_->SetNumber(Setting::TrackvaultClass, account.classId);
 
