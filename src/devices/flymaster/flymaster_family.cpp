@@ -10,6 +10,7 @@ InstrumentFamily Family() {
   family.name = "Flymaster";
   family.protocols = {ProtocolType::Flymaster};
   family.sourceKind = TrackSourceKind::Flymaster;
+  family.pilotIds = true;  // as identity waypoints, like a Flytec
   family.registerWorkers = RegisterFlymasterWorkers;
   family.probe = ProbeFlymaster;
   return family;
