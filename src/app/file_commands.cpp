@@ -111,10 +111,10 @@ int CheckKmlFile(const std::filesystem::path& path, Ui& ui) {
   }
   const std::optional<KmlReadResult> track = ReadKmlTrack(read.bytes, ui);
   if (!track || track->signState != SignState::FileSignatureOk) {
-    ui.ShowStatus("Signature NOT confirmed");
+    ui.ShowStatus(kKmlSignatureNotConfirmed);
     return kExitFailed;
   }
-  ui.ShowStatus("Signature OK");
+  ui.ShowStatus(kKmlSignatureConfirmed);
   return kExitOk;
 }
 
