@@ -58,6 +58,11 @@ inline constexpr std::string_view kKmlDocumentStart =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
     "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\r\n<Document>\r\n<open>1</open>\r\n";
 inline constexpr std::string_view kKmlDocumentEnd = "</Document>\r\n</kml>\r\n";
+// The earlier form with the bare `Document` root, which the web logbook's upload form keeps:
+// the service reads what it has always been sent.
+inline constexpr std::string_view kKmlBareDocumentStart =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<Document>\r\n<open>1</open>\r\n";
+inline constexpr std::string_view kKmlBareDocumentEnd = "</Document>\r\n";
 inline constexpr std::string_view kKmlDeclaration =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
 
