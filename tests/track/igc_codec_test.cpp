@@ -91,16 +91,16 @@ TEST(IgcDecoder, ReadsFurtherDigitsOfLatitudeAndLongitude) {
                                           "B1200024730005S01130250WA-001201300x12"}));
   ASSERT_TRUE(result.Ok()) << result.error;
   ASSERT_EQ(result.points.size(), 3u);
-  // 47 deg 30.0057 min south, 11 deg 30.25079 min east, in thousandths of a minute.
+  // 47 deg 30.0057 min south, 11 deg 30.25079 min west, in thousandths of a minute.
   auto semicircles = [](double milliMinutes) {
     return static_cast<std::int32_t>(milliMinutes * 198.8410785185 + (milliMinutes < 0 ? -0.5 : 0.5));
   };
   EXPECT_EQ(result.points[0].latitude, semicircles(-(47 * 60000 + 30005.7)));
-  EXPECT_EQ(result.points[0].longitude, semicircles(11 * 60000 + 30250.79));
+  EXPECT_EQ(result.points[0].longitude, semicircles(-(11 * 60000 + 30250.79)));
   EXPECT_EQ(result.points[1].latitude, semicircles(-(47 * 60000 + 30005.7)));
-  EXPECT_EQ(result.points[1].longitude, semicircles(11 * 60000 + 30250));
+  EXPECT_EQ(result.points[1].longitude, semicircles(-(11 * 60000 + 30250)));
   EXPECT_EQ(result.points[2].latitude, semicircles(-(47 * 60000 + 30005)));
-  EXPECT_EQ(result.points[2].longitude, semicircles(11 * 60000 + 30250.12));
+  EXPECT_EQ(result.points[2].longitude, semicircles(-(11 * 60000 + 30250.12)));
 }
 
 // A fix the recorder marked invalid stays in the track, flagged, and is written back as such.
