@@ -342,7 +342,7 @@ int AnalyseTrackFile(const std::filesystem::path& path, const AnalyseOptions& op
   o += "Average speed        " + texts.averageSpeed + "\n";
   o += "Best speed 10s/60s   " + texts.bestSpeed10 + " / " + texts.bestSpeed60 + "\n";
   o += "Climb 60s max/min    " + texts.highestVario60 + " / " + texts.lowestVario60 + "\n";
-  if (!texts.leftOut.empty()) o += "Left out             " + texts.leftOut + "\n";
+  if (!texts.leftOut.empty()) o += "Left out (alt/climb) " + texts.leftOut + "\n";
   AppendFormat(o, "\nDistance analysis (loop gap %u m)\n", options.loopGap);
   for (const NamedDistance& d : distances) {
     AppendFormat(o, "  %-30s %8.2f km  points %s\n", d.label, d.metres / 1000.0,

@@ -110,8 +110,8 @@ void AppendStatistics(std::string& out, const FlightStatistics& s) {
   LINE(out, "Max/min climb rate   %.2f / %.2f m/s over 60s", s.highestVario60, s.lowestVario60);
   LINE(out, "Total distance       %.2f km", s.totalDistance / 1000.0);
   if (s.leftOutFixes > 0) {
-    LINE(out, "Left out             %zu fixes of heights and climb (marked invalid or GNSS "
-              "altitude 0)", s.leftOutFixes);
+    LINE(out, "Left out (alt/climb) %zu fixes (marked invalid or GNSS altitude 0)",
+         s.leftOutFixes);
   }
 }
 

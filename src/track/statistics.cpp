@@ -163,8 +163,7 @@ StatisticsTexts FormatStatistics(const FlightStatistics& statistics) {
   texts.lowestVario60 = FormatText("%.1f m/s", statistics.lowestVario60);
   texts.highestVario60 = FormatText("%.1f m/s", statistics.highestVario60);
   if (statistics.leftOutFixes > 0) {
-    texts.leftOut = FormatText("%zu fixes left out of heights and climb (marked invalid or GNSS "
-                               "altitude 0)",
+    texts.leftOut = FormatText("%zu fixes (marked invalid or GNSS altitude 0)",
                                statistics.leftOutFixes);
   }
   return texts;

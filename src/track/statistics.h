@@ -65,8 +65,8 @@ struct StatisticsTexts {
   std::string distance;                                // "%.1f km"
   std::string averageSpeed, bestSpeed10, bestSpeed60;  // "%d km/h"
   std::string lowestVario60, highestVario60;           // "%.1f m/s"
-  // "%zu fixes left out of heights and climb (marked invalid or GNSS altitude 0)", or empty
-  // when every fix counted.
+  // The fixes left out of heights and climb: "%zu fixes (marked invalid or GNSS altitude 0)",
+  // or empty when every fix counted.
   std::string leftOut;
 };
 StatisticsTexts FormatStatistics(const FlightStatistics& statistics);

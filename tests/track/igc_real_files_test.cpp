@@ -68,7 +68,7 @@ TEST(IgcRealFiles, FixesMarkedInvalidAreLeftOutOfHeightsAndClimb) {
   EXPECT_LT(s.highestVario60, 10.0);
   EXPECT_GT(s.lowestVario60, -10.0);
   EXPECT_EQ(FormatStatistics(s).leftOut,
-            "34 fixes left out of heights and climb (marked invalid or GNSS altitude 0)");
+            "34 fixes (marked invalid or GNSS altitude 0)");
 
   // A log whose every fix counts says nothing about it.
   const IgcDecodeResult clean = Decode(fixtures, "fai.igc");
