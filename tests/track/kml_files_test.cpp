@@ -260,6 +260,31 @@ TEST_F(KmlFilesTest, LogbookSaveWritesAppendsAndTellsAboutTheSignature) {
             std::vector<std::string>{"Save Logbook file: Error(s) parsing existing file"});
 }
 
+// KML of other programs opens as a track file too: a vario's LineString file without an XML
+// declaration (timed evenly over its TimeSpan, which the status line says) and a phone
+// tracker's gx:Track.
+TEST_F(KmlFilesTest, OtherProgramsKmlReadsAsATrackFile) {
+  LOGWELL_REQUIRE_FIXTURES(fixtures);
+  struct Case {
+    const char* file;
+    std::size_t positions;
+    const char* first;  // "hh:mm:ss" UTC
+  };
+  for (const Case& c : {Case{"skydrop.kml", 1329, "17:00:05"},
+                        Case{"google_ext.kml", 451, "18:30:59"}}) {
+    SCOPED_TRACE(c.file);
+    ScriptedUi ui;
+    const std::optional<FileReadResult> read = ReadAnyTrackFile(fixtures / "tracks" / c.file, ui);
+    ASSERT_TRUE(read);
+    EXPECT_TRUE(ui.Boxes().empty());
+    ASSERT_EQ(read->points.size(), c.positions);
+    EXPECT_EQ(read->timeIsUtc, 1);
+    EXPECT_FALSE(read->signatureOk);
+    const CalendarTime t = GarminTimeToCalendar(read->points.front().time);
+    EXPECT_EQ(FormatText("%02d:%02d:%02d", t.hour, t.minute, t.second), c.first);
+  }
+}
+
 TEST_F(KmlFilesTest, AnimationFile) {
   ScriptedUi ui;
   const std::vector<TrackPoint> one = Track(1);
