@@ -5,7 +5,8 @@
 // The comparison. When expat finds the input a well-formed document, the walker must agree with
 // it, unless the input is outside what the walker reads on purpose:
 //  - it must begin, after an optional UTF-8 byte-order mark, with the XML declaration ("<?xml"
-//    and white space): expat also reads documents without one, the walker refuses them;
+//    and white space): expat also reads documents without one, the walker refuses them unless
+//    its rules make the declaration optional (compared with those rules whatever the start);
 //  - it must have no document type declaration: its internal subset may hold ">" and define
 //    entities, and the walker reads neither.
 // Expat is told the text is UTF-8 whatever its declaration says (as the walker takes the bytes),
@@ -212,10 +213,13 @@ void CompareWalk(std::string_view text, const ExpatDocument& expat, XmlStructure
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
   CheckScanner(text);
-  if (!StartsWithDeclaration(text)) return 0;
   const std::optional<ExpatDocument> expat = ParseWithExpat(text);
   if (!expat || expat->doctype) return 0;
-  CompareWalk(text, *expat, XmlStructureRules{});
-  CompareWalk(text, *expat, XmlStructureRules{.mixedContent = true});
+  if (StartsWithDeclaration(text)) {
+    CompareWalk(text, *expat, XmlStructureRules{});
+    CompareWalk(text, *expat, XmlStructureRules{.mixedContent = true});
+  }
+  // With the declaration optional, documents without one compare too.
+  CompareWalk(text, *expat, XmlStructureRules{.declarationOptional = true});
   return 0;
 }

@@ -176,8 +176,25 @@ class OpenAirParser {
     } else if (keyword == "AT" || keyword == "TO" || keyword == "TC" || keyword == "SB" ||
                keyword == "SP") {
       // Label positions, colours and other display hints: not kept.
+    } else if (keyword == "AY") {
+      OnType(argument);
+    } else if (keyword == "AF" || keyword == "AG" || keyword == "AA" || keyword == "AR" ||
+               keyword == "AX" || keyword == "AI") {
+      // The extended dialect's frequency, station, activation times, radio, transponder code
+      // and identifier: the airspace record has no room for them, so they are passed over.
     } else {
       Fail(WithLine("Unknown record type on line %d", line_));
+    }
+  }
+
+  // The extended dialect's airspace type beside the ICAO class of AC ("AC D" with "AY TMA",
+  // "AC UNC" with "AY R"). The record keeps one class: the type takes its place only when AC
+  // named none this program knows and the type is one it does.
+  void OnType(std::string_view argument) {
+    AirspaceRecord* record = NeedRecord();
+    if (record && record->classCode == kOtherAirspaceClass &&
+        AirspaceClassCode(argument) != kOtherAirspaceClass) {
+      record->SetClass(argument);
     }
   }
 

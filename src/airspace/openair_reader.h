@@ -1,7 +1,8 @@
 #pragma once
 // Reading OpenAir airspace text: the records AN, AC, AH, AL, the variables V D= and V X=, the
 // boundary records DP, DB, DA and DC, the airway record DY (not supported: its airspace is
-// dropped with a notice), and the ignored AT, TO, TC, SB and SP.
+// dropped with a notice), and the ignored AT, TO, TC, SB and SP. Of the extended dialect, AY
+// (type) stands in for a class AC left unknown; AF, AG, AA, AR, AX and AI are passed over.
 #include <cstdint>
 #include <optional>
 #include <string>

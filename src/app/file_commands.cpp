@@ -8,6 +8,7 @@
 #include "optimise/olc.h"
 #include "track/filters.h"
 #include "track/formats/format_text.h"
+#include "track/formats/kml_track.h"
 #include "track/formats/track_file_types.h"
 #include "base/atomic_file.h"
 #include "track/igc/igc_reader.h"
@@ -24,7 +25,29 @@ namespace {
 
 using formats::AppendFormat;
 
+// KML of other programs (no track of this program's own, with its `FsInfo`): the tracks of
+// its placemarks, `gx:Track` and timed `LineString` alike, one after the other as segments.
+// Such files need no XML declaration. What the reader left out is said on the status line.
+std::optional<FileReadResult> ReadOtherKmlFile(std::string_view text, Ui& ui) {
+  std::string error;
+  std::optional<OtherKmlRead> other = ReadOtherKmlTracks(text, error);
+  if (!other) {
+    ui.ShowErrorBox(error, kKmlReadCaption);
+    return std::nullopt;
+  }
+  for (const std::string& note : other->notes) ui.ShowStatus(note);
+  FileReadResult result;
+  for (OtherKmlTrack& track : other->tracks) {
+    if (track.points.empty()) continue;
+    track.points.front().segmentStart |= 1u;
+    result.points.insert(result.points.end(), track.points.begin(), track.points.end());
+  }
+  result.timeIsUtc = 1;  // KML times are UTC
+  return result;
+}
+
 std::optional<FileReadResult> ReadKmlFile(std::string_view text, Ui& ui) {
+  if (text.find("<FsInfo") == std::string_view::npos) return ReadOtherKmlFile(text, ui);
   std::optional<KmlReadResult> read = ReadKmlTrack(text, ui);
   if (!read) return std::nullopt;
   FileReadResult result;
@@ -111,10 +134,10 @@ int CheckKmlFile(const std::filesystem::path& path, Ui& ui) {
   }
   const std::optional<KmlReadResult> track = ReadKmlTrack(read.bytes, ui);
   if (!track || track->signState != SignState::FileSignatureOk) {
-    ui.ShowStatus("Signature NOT confirmed");
+    ui.ShowStatus(kKmlSignatureNotConfirmed);
     return kExitFailed;
   }
-  ui.ShowStatus("Signature OK");
+  ui.ShowStatus(kKmlSignatureConfirmed);
   return kExitOk;
 }
 
@@ -319,6 +342,7 @@ int AnalyseTrackFile(const std::filesystem::path& path, const AnalyseOptions& op
   o += "Average speed        " + texts.averageSpeed + "\n";
   o += "Best speed 10s/60s   " + texts.bestSpeed10 + " / " + texts.bestSpeed60 + "\n";
   o += "Climb 60s max/min    " + texts.highestVario60 + " / " + texts.lowestVario60 + "\n";
+  if (!texts.leftOut.empty()) o += "Left out (alt/climb) " + texts.leftOut + "\n";
   AppendFormat(o, "\nDistance analysis (loop gap %u m)\n", options.loopGap);
   for (const NamedDistance& d : distances) {
     AppendFormat(o, "  %-30s %8.2f km  points %s\n", d.label, d.metres / 1000.0,

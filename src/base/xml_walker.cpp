@@ -32,6 +32,11 @@ bool XmlStructureReader::Start(std::string& error) {
   }
   // "<?xml?>" without attributes leaves the closing "?" on the name.
   if (first.name != "?xml" && first.name != "?xml?") {
+    if (rules_.declarationOptional) {
+      // The first tag is part of the document: read it again from the start.
+      scanner_ = XmlTagScanner(text_);
+      return true;
+    }
     error = "Missing opening tag '<?xml>'";
     return false;
   }

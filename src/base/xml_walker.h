@@ -32,6 +32,9 @@ struct XmlStructureRules {
   // Messages name an end tag as written, with its "/" ("Tag <a> is terminated by </b>",
   // "Terminating tag </b> encountered at root level"), rather than by its element name.
   bool endTagsWithSlash = false;
+  // A document without the "<?xml ...?>" declaration is read (XML makes it optional) instead
+  // of being refused with "Missing opening tag '<?xml>'".
+  bool declarationOptional = false;
 };
 
 class XmlStructureReader {
@@ -43,7 +46,8 @@ class XmlStructureReader {
       : text_(text), scanner_(text), rules_(rules) {}
 
   // Checks that the first tag is "?xml" (after nothing but white space or a UTF-8 byte-order
-  // mark). False with the message in `error` otherwise.
+  // mark), or with declarationOptional that nothing but those comes before the first tag.
+  // False with the message in `error` otherwise.
   bool Start(std::string& error);
 
   // The next element event. An empty element gives an Open and then a Close event. False with

@@ -38,7 +38,9 @@ class ReadFailure {
 // Walks the element structure and collects the track placemarks in file order.
 class TrackCollector {
  public:
-  explicit TrackCollector(std::string_view text) : reader_(text) {}
+  // Files edited or written by other programs may lack the XML declaration.
+  explicit TrackCollector(std::string_view text)
+      : reader_(text, XmlStructureRules{.declarationOptional = true}) {}
 
   std::vector<TrackParts> Collect() {
     std::string error;

@@ -19,6 +19,16 @@ class Ui;
 namespace logwell::kml {
 
 inline constexpr std::string_view kKmlReadCaption = "Parsing track log file";
+
+// What a confirmed signature proves, and what it does not: the digest covers the track's first
+// time, instrument and download time, time offsets, pressure altitudes and coordinates, never
+// the statistics text, the distance placemarks or anything else in the file.
+inline constexpr std::string_view kKmlSignatureConfirmed =
+    "Signature OK: the track's times, positions and pressure altitudes are unchanged since "
+    "Logwell wrote them (the statistics text and the distance placemarks are not covered)";
+inline constexpr std::string_view kKmlSignatureNotConfirmed =
+    "Signature NOT confirmed: the file carries no signature, or the track's times, positions "
+    "or pressure altitudes were changed after Logwell wrote them";
 inline constexpr std::size_t kMaxKmlTracks = 50;
 
 struct KmlReadResult {

@@ -109,6 +109,10 @@ void AppendStatistics(std::string& out, const FlightStatistics& s) {
        static_cast<int>(s.bestSpeed10 + 0.5));
   LINE(out, "Max/min climb rate   %.2f / %.2f m/s over 60s", s.highestVario60, s.lowestVario60);
   LINE(out, "Total distance       %.2f km", s.totalDistance / 1000.0);
+  if (s.leftOutFixes > 0) {
+    LINE(out, "Left out (alt/climb) %zu fixes (marked invalid or GNSS altitude 0)",
+         s.leftOutFixes);
+  }
 }
 
 // ---- Optimisation placemarks ----------------------------------------------------------------

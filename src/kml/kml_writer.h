@@ -50,10 +50,19 @@ int WriteKmlBody(std::string& out, KmlTrackInfo& info,
 // seconds and milliseconds 0. Returns true when it renumbered (the times are then not UTC).
 bool NormaliseMissingTimes(std::span<TrackPoint> points);
 
-// The XML declaration and the document start, and the document end, around the bodies.
+// The XML declaration and the document start, and the document end, around the bodies. The
+// `kml` root element with the KML 2.2 namespace makes the files standard KML that GIS readers
+// take; files written before it (a bare `Document` root) read the same, and the signature
+// covers none of this.
 inline constexpr std::string_view kKmlDocumentStart =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+    "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\r\n<Document>\r\n<open>1</open>\r\n";
+inline constexpr std::string_view kKmlDocumentEnd = "</Document>\r\n</kml>\r\n";
+// The earlier form with the bare `Document` root, which the web logbook's upload form keeps:
+// the service reads what it has always been sent.
+inline constexpr std::string_view kKmlBareDocumentStart =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<Document>\r\n<open>1</open>\r\n";
-inline constexpr std::string_view kKmlDocumentEnd = "</Document>\r\n";
+inline constexpr std::string_view kKmlBareDocumentEnd = "</Document>\r\n";
 inline constexpr std::string_view kKmlDeclaration =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
 

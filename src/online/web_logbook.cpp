@@ -102,7 +102,7 @@ std::string BuildLogbookForm(int classId, std::string_view brandModel, std::stri
   form.append("Content-Disposition: form-data; name=\"tracklog\"; filename=\"")
       .append(kLogbookTrackFileName)
       .append("\"\r\nContent-Type: application/kml\r\n\r\n");
-  form.append(kml::kKmlDocumentStart).append(kmlBody).append(kml::kKmlDocumentEnd).append("\r\n");
+  form.append(kml::kKmlBareDocumentStart).append(kmlBody).append(kml::kKmlBareDocumentEnd).append("\r\n");
   form.append("--").append(kLogbookBoundary).append("--\r\n");
   return form;
 }

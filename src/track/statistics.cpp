@@ -26,17 +26,20 @@ bool OpensSegment(const TrackPoint& point) { return (point.segmentStart & 1u) !=
 struct WindowWalk {
   double distance = 0.0;
   double startAltitude = 0.0;
+  bool altitudeLeftOut = false;  // a fix whose altitude is left out took part
 };
 
 WindowWalk WalkWindow(const std::vector<TrackPoint>& points, std::size_t index, double window) {
   WindowWalk walk;
   walk.startAltitude = points[index].gpsAltitude;
+  walk.altitudeLeftOut = AltitudeLeftOut(points[index]);
   double elapsed = 0.0;
   for (std::size_t k = index; k > 0;) {
     const TrackPoint& later = points[k];
     const TrackPoint& earlier = points[k - 1];
     // Steps with equal times, or times running backwards, cover no time and add nothing.
     const double step = later.time > earlier.time ? static_cast<double>(later.time - earlier.time) : 0.0;
+    walk.altitudeLeftOut = walk.altitudeLeftOut || AltitudeLeftOut(earlier);
     if (step > 0.0) {
       const double distance = GroundDistance(earlier, later);
       if (elapsed + step >= window) {
@@ -72,6 +75,10 @@ std::string FormatWholeSpeed(double kmh) {
 
 }  // namespace
 
+bool AltitudeLeftOut(const TrackPoint& point) {
+  return point.MarkedInvalid() || (point.gpsAltitude == 0 && point.pressureAltitude != 0);
+}
+
 double WindowedSpeed(const std::vector<TrackPoint>& points, std::size_t index,
                      std::uint32_t windowSeconds) {
   if (index == 0 || index >= points.size() || OpensSegment(points[index]) || windowSeconds == 0) {
@@ -85,7 +92,8 @@ SpeedAndClimb WindowedSpeedAndClimb60(const std::vector<TrackPoint>& points, std
   if (index == 0 || index >= points.size() || OpensSegment(points[index])) return {};
   const WindowWalk walk = WalkWindow(points, index, 60.0);
   // Metres over 60 s is km/h times 0.06; decimetres over 60 s is m/s times 0.001666667.
-  return {walk.distance * 0.06, (points[index].gpsAltitude - walk.startAltitude) * 0.001666667};
+  return {walk.distance * 0.06, (points[index].gpsAltitude - walk.startAltitude) * 0.001666667,
+          walk.altitudeLeftOut};
 }
 
 FlightStatistics ComputeStatistics(const std::vector<TrackPoint>& points) {
@@ -99,9 +107,15 @@ FlightStatistics ComputeStatistics(const std::vector<TrackPoint>& points) {
   std::int32_t lowest = kAltitudeStartLow;
   std::int32_t highest = kAltitudeStartHigh;
   for (const auto& point : points) {
+    if (AltitudeLeftOut(point)) {
+      ++statistics.leftOutFixes;
+      continue;
+    }
     lowest = std::min(lowest, point.gpsAltitude);
     highest = std::max(highest, point.gpsAltitude);
   }
+  // With no trusted altitude at all there are no heights to give.
+  if (statistics.leftOutFixes == points.size()) lowest = highest = 0;
   statistics.lowestAltitude = DecimetresToMetres(lowest);
   statistics.highestAltitude = DecimetresToMetres(highest);
 
@@ -115,8 +129,10 @@ FlightStatistics ComputeStatistics(const std::vector<TrackPoint>& points) {
     if (sinceStart > 60) {
       const SpeedAndClimb window = WindowedSpeedAndClimb60(points, i);
       statistics.bestSpeed60 = std::max(statistics.bestSpeed60, window.speed);
-      statistics.lowestVario60 = std::min(statistics.lowestVario60, window.climb);
-      statistics.highestVario60 = std::max(statistics.highestVario60, window.climb);
+      if (!window.altitudeLeftOut) {
+        statistics.lowestVario60 = std::min(statistics.lowestVario60, window.climb);
+        statistics.highestVario60 = std::max(statistics.highestVario60, window.climb);
+      }
     }
   }
   // A log whose times do not advance has no average speed rather than a division by zero.
@@ -146,6 +162,10 @@ StatisticsTexts FormatStatistics(const FlightStatistics& statistics) {
   texts.bestSpeed60 = FormatWholeSpeed(statistics.bestSpeed60);
   texts.lowestVario60 = FormatText("%.1f m/s", statistics.lowestVario60);
   texts.highestVario60 = FormatText("%.1f m/s", statistics.highestVario60);
+  if (statistics.leftOutFixes > 0) {
+    texts.leftOut = FormatText("%zu fixes (marked invalid or GNSS altitude 0)",
+                               statistics.leftOutFixes);
+  }
   return texts;
 }
 

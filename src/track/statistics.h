@@ -24,7 +24,14 @@ struct FlightStatistics {
   double bestSpeed60 = 0.0;          // km/h
   double lowestVario60 = 0.0;        // m/s
   double highestVario60 = 0.0;       // m/s
+  // Fixes whose altitude is not trusted: marked invalid by the recorder, or with GNSS altitude 0
+  // beside a pressure altitude. They count for times, distance and speeds but are left out of
+  // the heights and of every climb window they take part in.
+  std::size_t leftOutFixes = 0;
 };
+
+// Whether the statistics leave the fix's GNSS altitude out (see leftOutFixes).
+bool AltitudeLeftOut(const TrackPoint& point);
 
 FlightStatistics ComputeStatistics(const std::vector<TrackPoint>& points);
 
@@ -44,6 +51,7 @@ double WindowedSpeed(const std::vector<TrackPoint>& points, std::size_t index,
 struct SpeedAndClimb {
   double speed = 0.0;  // km/h
   double climb = 0.0;  // m/s
+  bool altitudeLeftOut = false;  // the climb rests on a fix whose altitude is left out
 };
 // The 60-second speed and the climb over the same window, whose starting altitude is
 // interpolated like its distance.
@@ -57,6 +65,9 @@ struct StatisticsTexts {
   std::string distance;                                // "%.1f km"
   std::string averageSpeed, bestSpeed10, bestSpeed60;  // "%d km/h"
   std::string lowestVario60, highestVario60;           // "%.1f m/s"
+  // The fixes left out of heights and climb: "%zu fixes (marked invalid or GNSS altitude 0)",
+  // or empty when every fix counted.
+  std::string leftOut;
 };
 StatisticsTexts FormatStatistics(const FlightStatistics& statistics);
 

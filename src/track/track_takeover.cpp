@@ -169,7 +169,11 @@ FileTakeOver TakeOverFile(TrackLog& log, FileReadResult&& file, Ui& ui) {
   log.source.signState = SignState::NotSignable;
   log.source.kind = TrackSourceKind::None;
   log.source.SetInstrumentText({});
-  ui.ShowStatus(signatureOk ? FormatText("%d positions read (Signature ok)", log.Count())
+  // Only this program's signed KML files confirm a signature here, and theirs covers the track's
+  // times, positions and pressure altitudes, nothing else in the file.
+  ui.ShowStatus(signatureOk ? FormatText("%d positions read (Signature ok: times, positions and "
+                                         "pressure altitudes unchanged)",
+                                         log.Count())
                             : FormatText("%d positions read", log.Count()));
   return appended ? FileTakeOver::Appended : FileTakeOver::Replaced;
 }

@@ -151,7 +151,7 @@ TEST(OpenAirReader, MessagesNameTheirLine) {
       {head + "V D=+-\n", "Bad direction format on line 3"},
       {head + "AH 3500ft/\n", "Bad ceiling format (line 3)"},
       {head + "AL FOO\n", "Bad remark format (line 3)"},
-      {head + "AY CTR\n", "Unknown record type on line 3"},
+      {head + "AQ CTR\n", "Unknown record type on line 3"},
       {head + "an lower case\n", "Unknown record type on line 3"},
       {head + "V X=47:00:00 N 008:00:00 E\n", "Missing DB or DC segment (line 3)"},
       {head, "No segments in airspace (line 1)"},

@@ -21,15 +21,15 @@ struct RealFile {
   const char* refusal;    // the message when the file is refused, or nullptr
 };
 
-// The Slovenian and the synthetic test file use records of later OpenAir dialects (AY type,
-// AF frequency, AG call sign, AA activation, AR radio) that this reader refuses by name.
+// The Slovenian and the synthetic test file use records of the extended OpenAir dialect (AY
+// type, AF frequency, AG call sign, AA activation, AR radio).
 constexpr RealFile kFiles[] = {
     {"AirspaceAus-DAA.txt", "AC", nullptr},
     {"Germany.txt", "AC", nullptr},
     {"LK8000_DEMO.txt", "AC", nullptr},
     {"Switzerland.txt", "AC", nullptr},
-    {"si_asp_230525.openair", "AC", "Unknown record type on line 9"},
-    {"xcsoar_openair.txt", "AC", "Unknown record type on line 4"},
+    {"si_asp_230525.openair", "AC", nullptr},
+    {"xcsoar_openair.txt", "AC", nullptr},
 };
 
 // Lines whose first word (after spaces) is the opener keyword.
@@ -100,6 +100,33 @@ TEST(RealAirspaceFiles, ReadOrRefusedAndRoundTrip) {
     // Written once more, the text no longer changes.
     EXPECT_EQ(MakeOpenAirText(SelectAll(std::move(again.records)), OpenAirArcs::Keep, 10), written);
   }
+}
+
+// The extended dialect's type stands in for a class AC leaves unknown ("AC UNC" with "AY R");
+// a known ICAO class stays ("AC D" with "AY TMA"); frequency and station lines are passed over.
+TEST(RealAirspaceFiles, ExtendedDialectTypes) {
+  LOGWELL_REQUIRE_FIXTURES(fixtures);
+  const std::string text = testing::ReadWholeFile(fixtures / "airspace" / "si_asp_230525.openair");
+  testing::ScriptedUi ui;
+  AirspaceSettings settings;
+  const OpenAirParse parsed = ReadOpenAirText(text, ui, settings);
+  ASSERT_FALSE(parsed.error) << *parsed.error;
+  ASSERT_EQ(parsed.records.size(), 58u);
+  const AirspaceRecord& first = parsed.records.front();
+  EXPECT_EQ(first.name, "DOLSKO 1 TMA (1/4)");
+  EXPECT_EQ(first.classText, "D");
+  std::size_t restricted = 0;
+  std::size_t unknown = 0;
+  for (const AirspaceRecord& record : parsed.records) {
+    if (record.name.starts_with("LJR")) {
+      EXPECT_EQ(record.classText, "R") << record.name;
+      ++restricted;
+    }
+    if (record.classCode == kOtherAirspaceClass) ++unknown;
+  }
+  EXPECT_EQ(restricted, 6u);
+  // "AC UNC" with a type this program has no class for (TMZ, MTA, ...) stays unknown.
+  EXPECT_GT(unknown, 0u);
 }
 
 // Every ring of a national file lies at its radius, measured on the ellipsoid, within the

@@ -158,5 +158,34 @@ TEST(Statistics, RecordAndTexts) {
   EXPECT_EQ(ComputeStatistics({}).totalDistance, 0.0);
 }
 
+// Fixes marked invalid, and a GNSS altitude of 0 beside a pressure altitude, count for the
+// distance but not for heights or climb; with a pressure altitude of 0 as well, a GNSS 0 is
+// taken as a real altitude at sea level.
+TEST(Statistics, UntrustedAltitudesAreLeftOut) {
+  auto points = Steady(121);
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    points[i].gpsAltitude = 10000 + static_cast<std::int32_t>(i) * 10;  // 1 m/s
+    points[i].pressureAltitude = 990 + static_cast<std::int32_t>(i);
+  }
+  const FlightStatistics all = ComputeStatistics(points);
+  points[70].gpsAltitude = 0;
+  points[90].quality = kFixMarkedInvalid;
+  points[90].gpsAltitude = 90000;
+  const FlightStatistics s = ComputeStatistics(points);
+  EXPECT_EQ(s.leftOutFixes, 2u);
+  EXPECT_EQ(s.lowestAltitude, all.lowestAltitude);
+  EXPECT_EQ(s.highestAltitude, all.highestAltitude);
+  EXPECT_NEAR(s.highestVario60, 1.0, 0.01);
+  EXPECT_NEAR(s.lowestVario60, 0.0, 0.01);
+  EXPECT_EQ(s.totalDistance, all.totalDistance);
+
+  for (TrackPoint& p : points) p.pressureAltitude = 0;
+  points[90].quality = 0;
+  points[90].gpsAltitude = 10900;
+  const FlightStatistics sea = ComputeStatistics(points);
+  EXPECT_EQ(sea.leftOutFixes, 0u);
+  EXPECT_EQ(sea.lowestAltitude, 0);
+}
+
 }  // namespace
 }  // namespace logwell

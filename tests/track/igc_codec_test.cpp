@@ -34,7 +34,9 @@ const std::string kB1 = "B1200004730000N01100000EA0123401300";
 // ---- decoder
 
 TEST(IgcDecoder, BothDateFormsGiveTheSameDay) {
-  for (const char* date : {"HFDTEDATE:150723,01", "HFDTE150723", "HFDTEDATE:150723"}) {
+  // Recorders that write the date in both forms name the same day twice.
+  for (const char* date : {"HFDTEDATE:150723,01", "HFDTE150723", "HFDTEDATE:150723",
+                           "HFDTE150723\r\nHFDTEDATE:150723,01"}) {
     const auto result = DecodeIgcText(File({"AXYZABC", date, kB1}));
     ASSERT_TRUE(result.Ok()) << date << ": " << result.error;
     ASSERT_EQ(result.points.size(), 1u);
@@ -78,6 +80,44 @@ TEST(IgcDecoder, ReadsDecimalSecondsOfEveryFix) {
   ASSERT_EQ(result.points.size(), 2u);
   EXPECT_EQ(result.points[0].milliseconds, 250);
   EXPECT_EQ(result.points[1].milliseconds, 70);
+}
+
+// LAD and LOD carry further digits of the minutes beyond the B record's thousandths; a field
+// that is short or not all digits leaves the B record's own position.
+TEST(IgcDecoder, ReadsFurtherDigitsOfLatitudeAndLongitude) {
+  const auto result = DecodeIgcText(File({"AXYZABC", "HFDTE150723", "I023636LAD3738LOD",
+                                          "B1200004730005S01130250WA-001201300779",
+                                          "B1200014730005S01130250WA-0012013007",
+                                          "B1200024730005S01130250WA-001201300x12"}));
+  ASSERT_TRUE(result.Ok()) << result.error;
+  ASSERT_EQ(result.points.size(), 3u);
+  // 47 deg 30.0057 min south, 11 deg 30.25079 min west, in thousandths of a minute.
+  auto semicircles = [](double milliMinutes) {
+    return static_cast<std::int32_t>(milliMinutes * 198.8410785185 + (milliMinutes < 0 ? -0.5 : 0.5));
+  };
+  EXPECT_EQ(result.points[0].latitude, semicircles(-(47 * 60000 + 30005.7)));
+  EXPECT_EQ(result.points[0].longitude, semicircles(-(11 * 60000 + 30250.79)));
+  EXPECT_EQ(result.points[1].latitude, semicircles(-(47 * 60000 + 30005.7)));
+  EXPECT_EQ(result.points[1].longitude, semicircles(-(11 * 60000 + 30250)));
+  EXPECT_EQ(result.points[2].latitude, semicircles(-(47 * 60000 + 30005)));
+  EXPECT_EQ(result.points[2].longitude, semicircles(-(11 * 60000 + 30250.12)));
+}
+
+// A fix the recorder marked invalid stays in the track, flagged, and is written back as such.
+TEST(IgcDecoder, KeepsFixesMarkedInvalid) {
+  const auto decoded = DecodeIgcText(File({"AXYZABC", "HFDTE150723", kB1,
+                                           "B1200014730000N01100000EV0123400000"}));
+  ASSERT_TRUE(decoded.Ok()) << decoded.error;
+  ASSERT_EQ(decoded.points.size(), 2u);
+  EXPECT_FALSE(decoded.points[0].MarkedInvalid());
+  EXPECT_TRUE(decoded.points[1].MarkedInvalid());
+  IgcEncodeInput input;
+  input.points = decoded.points;
+  const auto encoded = EncodeIgc(input);
+  ASSERT_TRUE(encoded);
+  EXPECT_NE(encoded->text.find("B1200004730000N01100000EA"), std::string::npos);
+  EXPECT_NE(encoded->text.find("B1200014730000N01100000EV"), std::string::npos);
+  EXPECT_EQ(DecodeIgcText(encoded->text).points, decoded.points);
 }
 
 TEST(IgcDecoder, RefusesBadFilesWithTheirMessage) {

@@ -117,9 +117,10 @@ TEST_F(KmlFilesTest, GoogleEarthFileNeedsFivePositionsAndRespectsExistingFiles) 
   request.timesAreUtc = true;
   EXPECT_EQ(WriteGoogleEarthFile(request, ui), 0);
   const std::string written = ReadText(dir_ / "flight.kml");
-  EXPECT_TRUE(written.starts_with(
-      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<Document>\r\n<open>1</open>\r\n  <Folder>\r\n"));
-  EXPECT_TRUE(written.ends_with("  </Folder>\r\n</Document>\r\n"));
+  EXPECT_TRUE(written.starts_with("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+                                  "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\r\n"
+                                  "<Document>\r\n<open>1</open>\r\n  <Folder>\r\n"));
+  EXPECT_TRUE(written.ends_with("  </Folder>\r\n</Document>\r\n</kml>\r\n"));
   EXPECT_NE(written.find("<description><![CDATA[2023-05-26\r\n<pre>"), std::string::npos);
 
   ui.Clear();
@@ -135,6 +136,63 @@ TEST_F(KmlFilesTest, GoogleEarthFileNeedsFivePositionsAndRespectsExistingFiles) 
   altered.replace(altered.find("8.000200,", track), 9, "8.000300,");
   WriteText(dir_ / "altered.kml", altered);
   EXPECT_EQ(CheckKmlFile(dir_ / "altered.kml", reader), 1);
+  EXPECT_EQ(reader.LastStatus(), kKmlSignatureNotConfirmed);
+}
+
+// The signature covers the track's times, positions and pressure altitudes and nothing else:
+// the file as written before the `kml` root element (a bare `Document`) checks the same, and
+// so does a file whose statistics or placemark figures were changed; a changed pressure
+// altitude or time offset does not.
+TEST_F(KmlFilesTest, SignatureCoversTheTrackValuesInEitherForm) {
+  GoogleEarthFileRequest request;
+  request.logFileName = (dir_ / "flight").string();
+  request.points = Track(120);
+  for (std::size_t i = 0; i < request.points.size(); ++i) {
+    request.points[i].pressureAltitude = 1400 + static_cast<std::int32_t>(i);
+  }
+  request.withHash = true;
+  request.timesAreUtc = true;
+  request.withPressureAltitude = true;
+  ScriptedUi ui;
+  ASSERT_EQ(WriteGoogleEarthFile(request, ui), 0);
+  const std::string written = ReadText(dir_ / "flight.kml");
+  const std::string root = "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\r\n";
+  ASSERT_NE(written.find(root), std::string::npos);
+  const std::size_t sum = written.find("Sum  ");
+  ASSERT_NE(sum, std::string::npos);
+
+  auto replaced = [&](std::string text, std::string_view from, std::string_view to,
+                      std::size_t after = 0) {
+    const std::size_t at = text.find(from, after);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return text;
+  };
+  std::string oldForm = replaced(written, root, "");
+  oldForm = replaced(oldForm, "</kml>\r\n", "");
+  const std::size_t pressure = written.find("<PressureAltitude>");
+  const std::size_t offsets = written.find("<SecondsFromTimeOfFirstPoint>");
+  struct Case {
+    const char* name;
+    std::string text;
+    int exitCode;
+  };
+  const Case cases[] = {
+      {"new form", written, 0},
+      {"old form", oldForm, 0},
+      {"statistics text", replaced(written, "Total distance       ", "Total distance       9"), 0},
+      {"placemark sum", replaced(written, "Sum  ", "Sum  9", sum), 0},
+      {"pressure altitude", replaced(written, " 1401 ", " 1501 ", pressure), 1},
+      {"time offset", replaced(written, " 3 ", " 4 ", offsets), 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteText(dir_ / "check.kml", c.text);
+    ScriptedUi reader;
+    EXPECT_EQ(CheckKmlFile(dir_ / "check.kml", reader), c.exitCode);
+    EXPECT_EQ(reader.LastStatus(),
+              c.exitCode == 0 ? kKmlSignatureConfirmed : kKmlSignatureNotConfirmed);
+  }
 }
 
 TEST_F(KmlFilesTest, LogbookSaveWritesAppendsAndTellsAboutTheSignature) {
@@ -170,8 +228,9 @@ TEST_F(KmlFilesTest, LogbookSaveWritesAppendsAndTellsAboutTheSignature) {
   EXPECT_EQ(SaveLogbookKml(next, ui), 0);
   EXPECT_EQ(ui.Events().back().text, "Track saved (Signature OK)");
   const std::string both = ReadText(book);
-  EXPECT_TRUE(both.starts_with(
-      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<Document>\r\n<open>1</open>\r\n  <Folder>"));
+  EXPECT_TRUE(both.starts_with("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+                               "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\r\n"
+                               "<Document>\r\n<open>1</open>\r\n  <Folder>"));
   EXPECT_NE(both.find("  </Folder>\r\n  <Folder>\r\n"), std::string::npos);
   if (HaveTool("xmllint")) {
     EXPECT_TRUE(WellFormed(book));
@@ -199,6 +258,31 @@ TEST_F(KmlFilesTest, LogbookSaveWritesAppendsAndTellsAboutTheSignature) {
   EXPECT_EQ(SaveLogbookKml(next, ui), -1);
   EXPECT_EQ(ErrorTexts(ui),
             std::vector<std::string>{"Save Logbook file: Error(s) parsing existing file"});
+}
+
+// KML of other programs opens as a track file too: a vario's LineString file without an XML
+// declaration (timed evenly over its TimeSpan, which the status line says) and a phone
+// tracker's gx:Track.
+TEST_F(KmlFilesTest, OtherProgramsKmlReadsAsATrackFile) {
+  LOGWELL_REQUIRE_FIXTURES(fixtures);
+  struct Case {
+    const char* file;
+    std::size_t positions;
+    const char* first;  // "hh:mm:ss" UTC
+  };
+  for (const Case& c : {Case{"skydrop.kml", 1329, "17:00:05"},
+                        Case{"google_ext.kml", 451, "18:30:59"}}) {
+    SCOPED_TRACE(c.file);
+    ScriptedUi ui;
+    const std::optional<FileReadResult> read = ReadAnyTrackFile(fixtures / "tracks" / c.file, ui);
+    ASSERT_TRUE(read);
+    EXPECT_TRUE(ui.Boxes().empty());
+    ASSERT_EQ(read->points.size(), c.positions);
+    EXPECT_EQ(read->timeIsUtc, 1);
+    EXPECT_FALSE(read->signatureOk);
+    const CalendarTime t = GarminTimeToCalendar(read->points.front().time);
+    EXPECT_EQ(FormatText("%02d:%02d:%02d", t.hour, t.minute, t.second), c.first);
+  }
 }
 
 TEST_F(KmlFilesTest, AnimationFile) {

@@ -197,7 +197,7 @@ TEST(TakeOverFile, ReplacesAnEmptyLogAndResetsItsSource) {
   EXPECT_EQ(log.source.altitudeFlag, 1);
   EXPECT_EQ(log.source.InstrumentText(), "");
   EXPECT_TRUE(ui.Boxes().empty());
-  EXPECT_EQ(ui.LastStatus(), "2 positions read (Signature ok)");
+  EXPECT_EQ(ui.LastStatus(), "2 positions read (Signature ok: times, positions and pressure altitudes unchanged)");
 }
 
 TEST(TakeOverFile, NoPositionsLeavesTheLogAlone) {
@@ -229,7 +229,7 @@ TEST(TakeOverFile, AsksAboutPositionsGoingBackwardsInTime) {
        "3 positions read"},
       {Answer::No, FileTakeOver::Replaced,
        {kMorning, kMorning + 10, kMorning + 5, kMorning + 8, kMorning + 20},
-       "5 positions read (Signature ok)"},
+       "5 positions read (Signature ok: times, positions and pressure altitudes unchanged)"},
   };
   for (const Case& c : cases) {
     ScriptedUi ui;

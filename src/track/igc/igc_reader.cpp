@@ -17,8 +17,32 @@ constexpr std::uint32_t kMidnightRollOverSeconds = 3600;
 
 // Thousandths of a minute of arc to semicircles (10800000 / 2^31 inverted), rounded half away
 // from zero. The geodesy library offers only the other direction so far.
-std::int32_t MilliMinutesToSemicircles(std::int64_t milliMinutes) {
-  return detail::RoundHalfAwayAndWrap(static_cast<double>(milliMinutes) * 198.8410785185);
+std::int32_t MilliMinutesToSemicircles(double milliMinutes) {
+  return detail::RoundHalfAwayAndWrap(milliMinutes * 198.8410785185);
+}
+
+// Bytes of a B record that an I-record extension occupies, counted from 1 as the record does.
+struct ExtensionBytes {
+  std::uint32_t first = 0;
+  std::uint32_t last = 0;
+};
+
+// The further decimal places of the minutes that a LAD or LOD extension carries (the digits
+// after the B record's thousandths), as a fraction of a thousandth of a minute. Nothing when
+// the record is too short or the field is not all digits: the position then keeps the
+// B record's own precision.
+std::optional<double> ExtraMilliMinutes(std::string_view line, const ExtensionBytes& bytes) {
+  const std::size_t count = bytes.last - bytes.first + 1;
+  if (bytes.last > line.size() || count > 9) return std::nullopt;
+  double fraction = 0.0;
+  double weight = 0.1;
+  for (std::size_t i = bytes.first - 1; i < bytes.last; ++i) {
+    const char c = line[i];
+    if (c < '0' || c > '9') return std::nullopt;
+    fraction += (c - '0') * weight;
+    weight /= 10.0;
+  }
+  return fraction;
 }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -70,9 +94,11 @@ class TextDecoder {
   IgcDecodeResult result_;
   int lineNumber_ = 0;
   bool aRecordSeen_ = false;
-  bool dateSeen_ = false;
   bool iRecordSeen_ = false;
   std::optional<std::pair<std::uint32_t, std::uint32_t>> tdsBytes_;  // first and last, from 1
+  std::optional<ExtensionBytes> ladBytes_;  // further digits of the latitude minutes
+  std::optional<ExtensionBytes> lodBytes_;  // further digits of the longitude minutes
+  std::optional<GarminTime> fileDate_;  // the HFDTE day
   GarminTime date_ = 0;  // the HFDTE day plus the days passed since
   std::uint32_t previousTimeOfDay_ = 0;
 };
@@ -141,7 +167,6 @@ std::string TextDecoder::ARecord(std::string_view line) {
 
 std::string TextDecoder::HRecord(std::string_view line) {
   if (!line.starts_with("HFDTE")) return {};
-  if (dateSeen_) return "Multiple HFDTE-records";
   std::string_view field = line.substr(5);
   if (field.starts_with("DATE:")) {
     field.remove_prefix(5);
@@ -160,8 +185,12 @@ std::string TextDecoder::HRecord(std::string_view line) {
   calendar.year = 2000 + static_cast<int>(*year);
   calendar.month = static_cast<int>(*month);
   calendar.day = static_cast<int>(*day);
-  date_ = CalendarToGarminTime(calendar);
-  dateSeen_ = true;
+  const GarminTime date = CalendarToGarminTime(calendar);
+  // Many recorders give the date in both forms ("HFDTE100923" and "HFDTEDATE:100923,01"):
+  // a repeat that names the same day says nothing new, another day is a second flight.
+  if (fileDate_) return *fileDate_ == date ? std::string{} : "Multiple HFDTE-records";
+  fileDate_ = date;
+  date_ = date;
   return {};
 }
 
@@ -174,14 +203,18 @@ std::string TextDecoder::IRecord(std::string_view line) {
     const auto first = Digits(line, pos, 2);
     const auto last = Digits(line, pos + 2, 2);
     if (!first || !last || *last < *first || pos + 7 > line.size()) return FormatError();
-    if (line.substr(pos + 4, 3) == "TDS") tdsBytes_ = {{*first, *last}};
+    const std::string_view code = line.substr(pos + 4, 3);
+    if (code == "TDS") tdsBytes_ = {{*first, *last}};
+    // LAD and LOD start after the B record's own 35 bytes, so they never overlap its fields.
+    if (code == "LAD" && *first > 35) ladBytes_ = ExtensionBytes{*first, *last};
+    if (code == "LOD" && *first > 35) lodBytes_ = ExtensionBytes{*first, *last};
   }
   iRecordSeen_ = true;
   return {};
 }
 
 std::string TextDecoder::BRecord(std::string_view line) {
-  if (!dateSeen_) return FormatError();
+  if (!fileDate_) return FormatError();
   if (tdsBytes_ && (tdsBytes_->first < 36 || line.size() < tdsBytes_->second)) {
     return FormatError();
   }
@@ -230,14 +263,17 @@ std::string TextDecoder::BRecord(std::string_view line) {
   previousTimeOfDay_ = timeOfDay;
   point.time = date_ + timeOfDay;
   point.milliseconds = milliseconds;
-  std::int64_t latitude = std::int64_t{*latDegrees} * 60000 + *latMilliMinutes;
-  std::int64_t longitude = std::int64_t{*lonDegrees} * 60000 + *lonMilliMinutes;
+  double latitude = static_cast<double>(std::int64_t{*latDegrees} * 60000 + *latMilliMinutes);
+  double longitude = static_cast<double>(std::int64_t{*lonDegrees} * 60000 + *lonMilliMinutes);
+  if (ladBytes_) latitude += ExtraMilliMinutes(line, *ladBytes_).value_or(0.0);
+  if (lodBytes_) longitude += ExtraMilliMinutes(line, *lodBytes_).value_or(0.0);
   if (northSouth == 'S') latitude = -latitude;
   if (eastWest == 'W') longitude = -longitude;
   point.latitude = MilliMinutesToSemicircles(latitude);
   point.longitude = MilliMinutesToSemicircles(longitude);
   point.pressureAltitude = *pressure;
   point.gpsAltitude = *gnss * 10;
+  if (line[24] == 'V') point.quality = kFixMarkedInvalid;
   if (!AppendTrackPoint(result_.points, point)) return "Memory allocation error";
   return {};
 }

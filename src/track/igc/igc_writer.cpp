@@ -104,16 +104,18 @@ void WriteFix(IgcText& out, const TrackPoint& point, bool addEnl) {
   const CalendarTime time = GarminTimeToCalendar(point.time);
   const Angle lat = ToAngle(point.latitude, 'N', 'S');
   const Angle lon = ToAngle(point.longitude, 'E', 'W');
+  // A fix the recorder marked invalid is written back as such.
+  const char validity = point.MarkedInvalid() ? 'V' : 'A';
   if (addEnl) {
-    out.Printf("B%02d%02d%02d%02d%02d%03d%c%03d%02d%03d%cA%05d%05d%03d", time.hour, time.minute,
+    out.Printf("B%02d%02d%02d%02d%02d%03d%c%03d%02d%03d%c%c%05d%05d%03d", time.hour, time.minute,
                time.second, lat.degrees, lat.minutes, lat.thousandths, lat.hemisphere,
-               lon.degrees, lon.minutes, lon.thousandths, lon.hemisphere,
+               lon.degrees, lon.minutes, lon.thousandths, lon.hemisphere, validity,
                PressureField(point.pressureAltitude), GnssField(point.gpsAltitude),
                EnlField(point.depth));
   } else {
-    out.Printf("B%02d%02d%02d%02d%02d%03d%c%03d%02d%03d%cA%05d%05d", time.hour, time.minute,
+    out.Printf("B%02d%02d%02d%02d%02d%03d%c%03d%02d%03d%c%c%05d%05d", time.hour, time.minute,
                time.second, lat.degrees, lat.minutes, lat.thousandths, lat.hemisphere,
-               lon.degrees, lon.minutes, lon.thousandths, lon.hemisphere,
+               lon.degrees, lon.minutes, lon.thousandths, lon.hemisphere, validity,
                PressureField(point.pressureAltitude), GnssField(point.gpsAltitude));
   }
 }

@@ -48,6 +48,7 @@ StatisticsDialog::StatisticsDialog(Flight flight, Ui& ui, TrackLog* log, QWidget
       {"Best speed (60 s)", &texts.bestSpeed60}, {"Lowest vario (60 s)", &texts.lowestVario60},
       {"Highest vario (60 s)", &texts.highestVario60}};
   for (const auto& [label, text] : rows) flightForm->addRow(label, new QLabel(Q(*text), flightBox));
+  if (!texts.leftOut.empty()) flightForm->addRow("Left out (altitude/climb)", new QLabel(Q(texts.leftOut), flightBox));
   columns->addWidget(flightBox);
 
   auto* distanceBox = new QGroupBox("Distances (km)", this);

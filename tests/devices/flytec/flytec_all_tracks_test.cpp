@@ -52,9 +52,10 @@ TEST(FlytecAllTracks, SelectedTracksBecomeOneFileWithAFolderEach) {
   std::ostringstream text;
   text << in.rdbuf();
   const std::string kml = text.str();
-  EXPECT_EQ(kml.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<Document>\r\n<open>1</open>\r\n", 0), 0u);
+  EXPECT_EQ(kml.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+                      "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\r\n<Document>\r\n<open>1</open>\r\n", 0), 0u);
   EXPECT_EQ(Count(kml, "<Folder>"), 2u);
-  EXPECT_TRUE(kml.ends_with("</Document>\r\n"));
+  EXPECT_TRUE(kml.ends_with("</Document>\r\n</kml>\r\n"));
   std::vector<UiEvent> boxes;
   for (const UiEvent& e : rig.ui.Boxes()) {
     if (e.kind == UiEventKind::Error || e.kind == UiEventKind::Info) boxes.push_back(e);
