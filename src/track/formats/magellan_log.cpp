@@ -104,26 +104,25 @@ std::optional<GarminTime> PointTime(std::string_view timeField, std::string_view
   return *time + (fraction >= 0.5 ? 1u : 0u);
 }
 
-enum class LineResult { Point, Skipped, Bad };
+}  // namespace
 
-LineResult ParseTrackSentence(std::string_view body, int referenceYear, TrackPoint& point) {
+MagellanTrackLine ParseMagellanTrackSentence(std::string_view body, int referenceYear,
+                                             TrackPoint& point) {
   const std::vector<std::string_view> f = SplitFields(body);
-  if (f.size() != 11 || f[0] != kTrackSentence) return LineResult::Bad;
+  if (f.size() != 11 || f[0] != kTrackSentence) return MagellanTrackLine::Bad;
   const auto latitude = Angle(f[1], f[2], 90, 'N', 'S');
   const auto longitude = Angle(f[3], f[4], 180, 'E', 'W');
   const auto altitude = AltitudeDecimetres(f[5], f[6]);
   const auto time = PointTime(f[7], f[10], referenceYear);
-  if (!latitude || !longitude || !altitude || !time || f[8].empty()) return LineResult::Bad;
-  if (f[8] != "A") return LineResult::Skipped;
+  if (!latitude || !longitude || !altitude || !time || f[8].empty()) return MagellanTrackLine::Bad;
+  if (f[8] != "A") return MagellanTrackLine::NotValid;
   point = {};
   point.latitude = *latitude;
   point.longitude = *longitude;
   point.gpsAltitude = *altitude;
   point.time = *time;
-  return LineResult::Point;
+  return MagellanTrackLine::Point;
 }
-
-}  // namespace
 
 int MagellanFullYear(int twoDigitYear, int referenceYear) {
   int year = referenceYear - referenceYear % 100 + twoDigitYear;
@@ -143,16 +142,15 @@ std::optional<FileReadResult> ReadMagellanLog(std::string_view text, Ui& ui,
     if (line.empty()) break;
     const auto body = CheckedBody(line);
     TrackPoint point;
-    const LineResult parsed =
-        body ? (*body == kEndSentence ? LineResult::Skipped : ParseTrackSentence(*body, reference, point))
-             : LineResult::Bad;
     if (body && *body == kEndSentence) break;
-    if (parsed == LineResult::Bad) {
+    const MagellanTrackLine parsed =
+        body ? ParseMagellanTrackSentence(*body, reference, point) : MagellanTrackLine::Bad;
+    if (parsed == MagellanTrackLine::Bad) {
       ui.ShowErrorBox(FormatText("Bad line %d", static_cast<int>(index + 1)),
                       kDecodingTrackLogCaption);
       return std::nullopt;
     }
-    if (parsed == LineResult::Skipped) continue;
+    if (parsed == MagellanTrackLine::NotValid) continue;
     point.segmentStart = result.points.empty() ? 1 : 0;
     if (!AppendTrackPoint(result.points, point)) {
       ui.ShowErrorBox(kTrackLogMemoryError, kDecodingTrackLogCaption);

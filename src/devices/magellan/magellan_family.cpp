@@ -1,0 +1,17 @@
+#include "devices/magellan/magellan_family.h"
+
+#include "devices/magellan/magellan_workers.h"
+
+namespace logwell::magellan {
+
+InstrumentFamily Family() {
+  InstrumentFamily family;
+  family.name = "Magellan";
+  family.protocols = {ProtocolType::Magellan};
+  family.sourceKind = TrackSourceKind::Magellan;
+  family.pilotIds = true;
+  family.registerWorkers = RegisterMagellanWorkers;
+  return family;
+}
+
+}  // namespace logwell::magellan
