@@ -1,5 +1,6 @@
 #include "devices/magellan/magellan_family.h"
 
+#include "devices/magellan/magellan_probe.h"
 #include "devices/magellan/magellan_workers.h"
 
 namespace logwell::magellan {
@@ -11,6 +12,7 @@ InstrumentFamily Family() {
   family.sourceKind = TrackSourceKind::Magellan;
   family.pilotIds = true;
   family.registerWorkers = RegisterMagellanWorkers;
+  family.probe = ProbeMagellan;
   return family;
 }
 

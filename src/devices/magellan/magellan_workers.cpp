@@ -3,6 +3,7 @@
 #include <chrono>
 #include <functional>
 #include <new>
+#include <thread>
 
 #include "access/access_framework.h"
 #include "access/access_table.h"
@@ -50,21 +51,28 @@ struct Line {
   explicit Line(AccessBlock& b) : block(b), session(b) {}
 
   // Rate back and handshake off; failures are only traced (the data, if any, has arrived).
+  // After an abort nothing can be awaited any more: the commands are sent blind, so that the
+  // receiver is not left at the fast rate in handshake mode.
   void Restore() {
+    const bool blind = block.Aborted();
+    const auto command = [&](std::string_view sentence) {
+      if (blind) {
+        session.Write(sentence);
+        std::this_thread::sleep_for(kRateSettle);
+        return true;
+      }
+      return session.Command(sentence, kCommandWait, kCommandTries) == Wait::Answered;
+    };
     if (fastRate) {
       const std::string back = foundRate == kFactoryRate
                                     ? std::string(kDefaultRateCommand)
                                     : Sentence(FormatText("PMGNCMD,BAUD,%d", foundRate));
-      if (session.Command(back, kCommandWait, kCommandTries) != Wait::Answered) {
-        Trace("Rate not switched back\r\n");
-      }
+      if (!command(back)) Trace("Rate not switched back\r\n");
       fastRate = false;
       if (ReconfigureComPort(block, foundRate, kRateSettle) != 0) return;
     }
     if (session.handshake()) {
-      if (session.Command(kHandshakeOffCommand, kCommandWait, kCommandTries) != Wait::Answered) {
-        Trace("Handshake not switched off\r\n");
-      }
+      if (!command(kHandshakeOffCommand)) Trace("Handshake not switched off\r\n");
       session.SetHandshake(false);
     }
   }

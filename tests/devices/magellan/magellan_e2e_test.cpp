@@ -185,6 +185,10 @@ TEST(MagellanDownload, AbortStopsTheReceiver) {
   EXPECT_EQ(rig.ui.LastStatus(), "Transfer aborted");
   EXPECT_TRUE(rig.Errors().empty());
   EXPECT_EQ(rig.log.points.size(), 3u);
+  // Once it has sent the held sentence, the receiver hears the stop, its rate and handshake off.
+  const auto until = std::chrono::steady_clock::now() + 5s;
+  while (std::chrono::steady_clock::now() < until && rig.model->Handshake()) std::this_thread::sleep_for(20ms);
+  ExpectLeftAsFound(rig);
 }
 
 }  // namespace
