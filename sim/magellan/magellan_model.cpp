@@ -222,15 +222,9 @@ void MagellanModel::SendFront(DeviceLink& link, bool first) {
 void MagellanModel::SendWithFault(const std::string& text, const std::string& key,
                                   const std::string& keyAll, DeviceLink& link) {
   if (instrument_ != nullptr) {
-    for (const std::string& k : {key, keyAll}) {
-      if (k.empty()) continue;
-      const auto found = config_.faultsFor.find(k);
-      if (found != config_.faultsFor.end() && !found->second.empty()) {
-        instrument_->Inject(found->second.front());
-        found->second.erase(found->second.begin());
-        break;
-      }
-    }
+    const auto waiting = config_.faultsFor.find(key);
+    const bool own = waiting != config_.faultsFor.end() && !waiting->second.empty();
+    instrument_->InjectFor(config_.faultsFor, own || keyAll.empty() ? key : keyAll);
   }
   link.SendText(text);
 }
