@@ -14,15 +14,11 @@ constexpr std::chrono::milliseconds kAnswerWindow{1000};
 constexpr std::chrono::milliseconds kAfterBadAnswer{500};
 constexpr std::size_t kMaxAnswer = 400;
 
-void Report(const std::function<void(std::string_view)>& line, std::string_view text) {
-  if (line) line(text);
-}
-
 }  // namespace
 
 ProbeResult ProbeMagellan(const std::string& devicePath, const ProbeReport& report) {
-  Report(report.productLine, "Checking for Magellan");
-  Report(report.statusLine, "");
+  report.Product("Checking for Magellan");
+  report.Status("");
   const auto answer = AskScanPort(devicePath, kPortRate, kVersionCommand, kAnswerWindow, kMaxAnswer,
                                   report.statusLine);
   if (!answer) return {};
@@ -41,11 +37,11 @@ ProbeResult ProbeMagellan(const std::string& devicePath, const ProbeReport& repo
     result.model = fields.size() > 3 ? std::string(fields[3]) : "";
     result.software = fields.size() > 2 ? std::string(fields[2]) : "";
     result.extra = std::string(fields.size() > 1 ? fields[1] : "");
-    Report(report.productLine, "Magellan " + result.model + ", SW " + result.software);
-    Report(report.statusLine, "");
+    report.Product("Magellan " + result.model + ", SW " + result.software);
+    report.Status("");
     return result;
   }
-  Report(report.statusLine, "Bad/missing response");
+  report.Status("Bad/missing response");
   std::this_thread::sleep_for(kAfterBadAnswer);
   return {};
 }

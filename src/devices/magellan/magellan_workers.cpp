@@ -52,8 +52,8 @@ struct Line {
 
   // Rate back and handshake off; failures are only traced (the data, if any, has arrived).
   // After an abort nothing can be awaited any more: the commands are sent blind, so that the
-  // receiver is not left at the fast rate in handshake mode.
-  void Restore() {
+  // receiver is not left at the fast rate in handshake mode. After a failure each is sent once.
+  void Restore(int tries = kCommandTries) {
     const bool blind = block.Aborted();
     const auto command = [&](std::string_view sentence) {
       if (blind) {
@@ -61,7 +61,7 @@ struct Line {
         std::this_thread::sleep_for(kRateSettle);
         return true;
       }
-      return session.Command(sentence, kCommandWait, kCommandTries) == Wait::Answered;
+      return session.Command(sentence, kCommandWait, tries) == Wait::Answered;
     };
     if (fastRate) {
       const std::string back = foundRate == kFactoryRate
@@ -82,7 +82,7 @@ struct Line {
     if (text != nullptr) ShowAccessError(block, text, caption);
     if (!session.readError) {
       session.Write(kStopCommand);
-      Restore();
+      Restore(1);
     }
     return -1;
   }

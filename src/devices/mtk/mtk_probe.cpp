@@ -14,15 +14,11 @@ constexpr std::chrono::milliseconds kAfterBadAnswer{500};
 constexpr std::size_t kMaxAnswer = 1000;
 constexpr int kRates[] = {115200, 38400};
 
-void Report(const std::function<void(std::string_view)>& line, std::string_view text) {
-  if (line) line(text);
-}
-
 }  // namespace
 
 ProbeResult ProbeMtk(const std::string& devicePath, const ProbeReport& report) {
-  Report(report.productLine, "Checking for MTK logger");
-  Report(report.statusLine, "");
+  report.Product("Checking for MTK logger");
+  report.Status("");
   for (const int rate : kRates) {
     const auto answer = AskScanPort(devicePath, rate, kProductRequest, kAnswerWindow, kMaxAnswer,
                                     report.statusLine);
@@ -36,12 +32,12 @@ ProbeResult ProbeMtk(const std::string& devicePath, const ProbeReport& report) {
       result.found = true;
       result.model = "Pentagram";
       result.software = parsed.firmware;
-      Report(report.productLine, "Pentagram, " + parsed.firmware);
-      Report(report.statusLine, "");
+      report.Product("Pentagram, " + parsed.firmware);
+      report.Status("");
       return result;
     }
   }
-  Report(report.statusLine, "Bad/missing response");
+  report.Status("Bad/missing response");
   std::this_thread::sleep_for(kAfterBadAnswer);
   return {};
 }

@@ -1,11 +1,13 @@
 #include "wire/magellan/magellan_sentences.h"
 
+#include <charconv>
 #include <cmath>
 
 #include "access/nmea.h"
 #include "base/text.h"
 #include "geo/units.h"
 #include "track/formats/format_text.h"
+#include "track/formats/magellan_log.h"
 #include "waypoints/reader_support.h"
 
 namespace logwell::magellan {
@@ -13,28 +15,13 @@ namespace {
 
 constexpr double kMetresPerFoot = 0.3048;
 
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
-std::optional<std::int32_t> Angle(std::string_view field, std::string_view hemisphere,
-                                  int maxDegrees, char positive, char negative) {
-  if (field.empty() || field.find_first_not_of("0123456789.") != std::string_view::npos ||
-      hemisphere.size() != 1) {
-    return std::nullopt;
-  }
-  const auto value = formats::ParseDecimal(field);
-  if (!value) return std::nullopt;
-  const double degrees = std::floor(*value / 100.0);
-  const double minutes = *value - degrees * 100.0;
-  if (degrees >= maxDegrees || minutes >= 60.0) return std::nullopt;
-  const double angle = degrees + minutes / 60.0;
-  if (hemisphere[0] == positive) return DegreesToSemicircles(angle);
-  if (hemisphere[0] == negative) return DegreesToSemicircles(-angle);
-  return std::nullopt;
+// Two hexadecimal digits, either case.
+std::optional<std::uint8_t> HexByte(std::string_view digits) {
+  unsigned value = 0;
+  if (digits.size() != 2 || digits.find_first_of("+-") != std::string_view::npos) return std::nullopt;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + 2, value, 16);
+  if (error != std::errc{} || end != digits.data() + 2) return std::nullopt;
+  return static_cast<std::uint8_t>(value);
 }
 
 std::string FieldText(std::string_view text) {
@@ -53,16 +40,7 @@ bool ReceivedSentence::Is(std::string_view identifier) const {
          (body.size() == identifier.size() || body[identifier.size()] == ',');
 }
 
-std::vector<std::string_view> ReceivedSentence::Fields() const {
-  std::vector<std::string_view> fields;
-  std::string_view rest = body;
-  while (true) {
-    const std::size_t comma = rest.find(',');
-    fields.push_back(rest.substr(0, comma));
-    if (comma == std::string_view::npos) return fields;
-    rest.remove_prefix(comma + 1);
-  }
-}
+std::vector<std::string_view> ReceivedSentence::Fields() const { return SplitMagellanFields(body); }
 
 ReceivedSentence ReadSentence(std::string_view line) {
   ReceivedSentence sentence;
@@ -70,11 +48,7 @@ ReceivedSentence ReadSentence(std::string_view line) {
   const std::size_t star = line.rfind('*');
   sentence.body = std::string(line.substr(0, star));
   sentence.computed = NmeaChecksum(sentence.body);
-  if (star != std::string_view::npos && line.size() == star + 3) {
-    const int high = HexValue(line[star + 1]);
-    const int low = HexValue(line[star + 2]);
-    if (high >= 0 && low >= 0) sentence.received = static_cast<std::uint8_t>(high * 16 + low);
-  }
+  if (star != std::string_view::npos) sentence.received = HexByte(line.substr(star + 1));
   sentence.checksumOk = sentence.received == sentence.computed;
   return sentence;
 }
@@ -93,11 +67,8 @@ std::string AcknowledgeSentence(const ReceivedSentence& sentence) {
 std::optional<std::uint8_t> AcknowledgedChecksum(const ReceivedSentence& sentence) {
   if (!sentence.checksumOk || !sentence.Is("PMGNCSM")) return std::nullopt;
   const std::vector<std::string_view> fields = sentence.Fields();
-  if (fields.size() != 2 || fields[1].size() != 2) return std::nullopt;
-  const int high = HexValue(fields[1][0]);
-  const int low = HexValue(fields[1][1]);
-  if (high < 0 || low < 0) return std::nullopt;
-  return static_cast<std::uint8_t>(high * 16 + low);
+  if (fields.size() != 2) return std::nullopt;
+  return HexByte(fields[1]);
 }
 
 std::string WaypointSentence(const Waypoint& waypoint) {
@@ -119,8 +90,8 @@ std::optional<Waypoint> ParseWaypointSentence(const ReceivedSentence& sentence) 
   if (!sentence.checksumOk || !sentence.Is("PMGNWPL")) return std::nullopt;
   const std::vector<std::string_view> f = sentence.Fields();
   if (f.size() < 8 || f.size() > 10) return std::nullopt;
-  const auto latitude = Angle(f[1], f[2], 90, 'N', 'S');
-  const auto longitude = Angle(f[3], f[4], 180, 'E', 'W');
+  const auto latitude = MagellanAngle(f[1], f[2], 90, 'N', 'S');
+  const auto longitude = MagellanAngle(f[3], f[4], 180, 'E', 'W');
   const auto altitude = formats::ParseWhole(f[5]);
   if (!latitude || !longitude || !altitude || *altitude < -100000 || *altitude > 100000 ||
       (f[6] != "M" && f[6] != "F") || f[7].empty()) {
