@@ -24,6 +24,27 @@ std::optional<std::uint8_t> HexByte(std::string_view digits) {
   return static_cast<std::uint8_t>(value);
 }
 
+// A received text field. The receivers send a comma inside a field as ESC "2C" (GPSBabel's
+// observation; other characters may come the same way): that is decoded, a code of an
+// unprintable character becomes a blank. Any other control character refuses the field.
+std::optional<std::string> ReceivedText(std::string_view field) {
+  std::string text;
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    const auto c = static_cast<unsigned char>(field[i]);
+    if (c == 0x1B) {
+      const auto code = HexByte(field.substr(i + 1, 2));
+      if (!code) return std::nullopt;
+      text += *code >= 0x20 && *code < 0x7F ? static_cast<char>(*code) : ' ';
+      i += 2;
+    } else if (c < 0x20 || c == 0x7F) {
+      return std::nullopt;
+    } else {
+      text += static_cast<char>(c);
+    }
+  }
+  return text;
+}
+
 std::string FieldText(std::string_view text) {
   std::string out(text);
   for (char& c : out) {
@@ -97,14 +118,17 @@ std::optional<Waypoint> ParseWaypointSentence(const ReceivedSentence& sentence) 
       (f[6] != "M" && f[6] != "F") || f[7].empty()) {
     return std::nullopt;
   }
+  const auto name = ReceivedText(f[7]);
+  const auto description = ReceivedText(f.size() >= 9 ? f[8] : std::string_view());
+  if (!name || !description) return std::nullopt;
   Waypoint waypoint;
   waypoint.latitude = *latitude;
   waypoint.longitude = *longitude;
   waypoint.altitude =
       f[6] == "M" ? static_cast<std::int32_t>(*altitude)
                   : static_cast<std::int32_t>(std::lround(static_cast<double>(*altitude) * kMetresPerFoot));
-  waypoint.SetId(f[7]);
-  if (f.size() >= 9) waypoint.SetDescription(f[8]);
+  waypoint.SetId(*name);
+  waypoint.SetDescription(*description);
   return waypoint;
 }
 

@@ -45,8 +45,9 @@ std::optional<std::uint8_t> AcknowledgedChecksum(const ReceivedSentence& sentenc
 std::string WaypointSentence(const Waypoint& waypoint);
 
 // A "$PMGNWPL" body: latitude ddmm.mmm and N/S, longitude dddmm.mmm and E/W, altitude and
-// its unit (M or F), name, then an optional comment and an optional icon. None when the
-// layout does not match (the receiver's sentence is refused rather than guessed).
+// its unit (M or F), name, then an optional comment and an optional icon. A comma inside the
+// name or comment comes as ESC "2C" and is decoded. None when the layout does not match or a
+// text holds another control character (the sentence is refused rather than guessed).
 std::optional<Waypoint> ParseWaypointSentence(const ReceivedSentence& sentence);
 
 }  // namespace logwell::magellan

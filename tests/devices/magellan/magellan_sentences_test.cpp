@@ -81,6 +81,14 @@ TEST(MagellanSentences, WaypointSentencesRead) {
     SCOPED_TRACE(broken);
     EXPECT_FALSE(ParseWaypointSentence(ReadSentence(Line(broken))));
   }
+  const auto escaped = ParseWaypointSentence(ReadSentence(Line("$PMGNWPL,4630.000,N,00815.000,E,0,M,LZ,a\x1b" "2Cb,a")));
+  ASSERT_TRUE(escaped);
+  EXPECT_EQ(escaped->Description(), "a,b");
+  for (const std::string& broken : {std::string("$PMGNWPL,4630.000,N,00815.000,E,0,M,\0LZ,x", 41),
+                                   std::string("$PMGNWPL,4630.000,N,00815.000,E,0,M,L\tZ,x"),
+                                   std::string("$PMGNWPL,4630.000,N,00815.000,E,0,M,LZ,x\x1b" "2")}) {
+    EXPECT_FALSE(ParseWaypointSentence(ReadSentence(Line(broken))));
+  }
   EXPECT_FALSE(ParseWaypointSentence(ReadSentence("$PMGNWPL,2805.200,N,08246.200,W,0000000,M,AL7394,872 6833 A TIDAL,a*44")));
 }
 
