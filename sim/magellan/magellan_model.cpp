@@ -131,13 +131,21 @@ void MagellanModel::Handle(const std::string& line, DeviceLink& link) {
   }
   // In handshake mode every sentence is acknowledged, a damaged one so that it comes again; a
   // damaged one is not acted on.
-  if (handshake) SendWithFault(magellan::AcknowledgeSentence(sentence), "PMGNCSM", "", link);
-  if (!sentence.checksumOk) return;
-  {
+  const auto fields = sentence.Fields();
+  if (sentence.checksumOk) {
+    // What the host asked for is on record before the acknowledgement tells it so. A rate
+    // switch is only recorded: the line of a pseudo-terminal has no rate to change.
     std::lock_guard lock(mutex_);
     commands_.push_back(sentence.body);
+    if (sentence.Is("PMGNCMD") && fields.size() >= 2 && fields[1] == "HANDOFF") handshake_ = false;
+    if (sentence.Is("PMGNCMD") && fields.size() >= 3 && fields[1] == "BAUD") {
+      int rate = 0;
+      const auto [end, error] = std::from_chars(fields[2].data(), fields[2].data() + fields[2].size(), rate);
+      if (error == std::errc{} && end == fields[2].data() + fields[2].size()) rate_ = rate;
+    }
   }
-  const auto fields = sentence.Fields();
+  if (handshake) SendWithFault(magellan::AcknowledgeSentence(sentence), "PMGNCSM", "", link);
+  if (!sentence.checksumOk) return;
   if (sentence.Is("PMGNWPL")) {
     // A waypoint of a name already stored replaces it, as on the receivers.
     std::lock_guard lock(mutex_);
@@ -159,16 +167,6 @@ void MagellanModel::Handle(const std::string& line, DeviceLink& link) {
   } else if (command == "HANDON") {
     std::lock_guard lock(mutex_);
     handshake_ = config_.handshake;
-  } else if (command == "HANDOFF") {
-    std::lock_guard lock(mutex_);
-    handshake_ = false;
-  } else if (command == "BAUD" && fields.size() >= 3) {
-    int rate = 0;
-    const auto [end, error] = std::from_chars(fields[2].data(), fields[2].data() + fields[2].size(), rate);
-    if (error == std::errc{} && end == fields[2].data() + fields[2].size()) {
-      std::lock_guard lock(mutex_);
-      rate_ = rate;
-    }
   } else if (command == "TRACK") {
     Queue(config_.trackSentences, "PMGNTRK");
   } else if (command == "WAYPOINT") {
