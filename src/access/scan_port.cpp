@@ -1,8 +1,10 @@
 #include "access/scan_port.h"
 
+#include <thread>
 #include <vector>
 
 #include "access/connect.h"
+#include "access/serial_port.h"
 
 namespace logwell {
 
@@ -20,6 +22,28 @@ std::string ReadScanResponse(Port& port, std::chrono::milliseconds window, std::
     text.append(reinterpret_cast<const char*>(chunk.data()), kept);
   }
   return text;
+}
+
+std::optional<std::string> AskScanPort(const std::string& devicePath, int baudRate,
+                                       std::string_view request, std::chrono::milliseconds window,
+                                       std::size_t capacity,
+                                       const std::function<void(std::string_view)>& status) {
+  const auto fail = [&](std::string_view text) {
+    if (status) status(text);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    return std::optional<std::string>();
+  };
+  int error = 0;
+  std::unique_ptr<SerialPort> port = SerialPort::Open(devicePath, error);
+  if (!port || !port->Configure(baudRate, false)) return fail("COM port open error");
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  port->Purge();
+  if (status) status("Requesting product info");
+  if (!port->Write(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(request.data()),
+                                                 request.size()))) {
+    return fail("COM port write error");
+  }
+  return ReadScanResponse(*port, window, capacity, false);
 }
 
 }  // namespace logwell

@@ -39,6 +39,12 @@ struct FamilyEnvironment {
 struct ProbeReport {
   std::function<void(std::string_view)> productLine;
   std::function<void(std::string_view)> statusLine;
+  void Product(std::string_view text) const {
+    if (productLine) productLine(text);
+  }
+  void Status(std::string_view text) const {
+    if (statusLine) statusLine(text);
+  }
 };
 struct ProbeResult {
   bool found = false;

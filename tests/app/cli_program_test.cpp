@@ -106,7 +106,7 @@ TEST(LogwellCli, VerbsCheckTheirArguments) {
 }
 
 TEST(LogwellCli, InstrumentNotYetBuiltFailsWithOne) {
-  const CliRun run = RunCli("/COM=/dev/ttyUSB0 /GPS=MAGELLAN '/PILOT=Jane Doe' /KML_LOG=out /EXIT /WIN=0");
+  const CliRun run = RunCli("/COM=/dev/ttyUSB0 /GPS=DSX '/PILOT=Jane Doe' /KML_LOG=out /EXIT /WIN=0");
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.err, "GPS access: Unsupported access function\n");
 }

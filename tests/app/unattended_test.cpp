@@ -335,7 +335,7 @@ TEST_F(UnattendedRun, FailedDownloadExitsWithOneAndWritesNothing) {
 
 TEST_F(UnattendedRun, ActionOfAFamilyNotBuiltIsRefusedByTheTable) {
   StartInstrument();
-  EXPECT_EQ(Run("/COM=%dev /GPS=MAGELLAN /IGC_LOG=%dir/ /EXIT /WIN=0"), 1);
+  EXPECT_EQ(Run("/COM=%dev /GPS=DSX /IGC_LOG=%dir/ /EXIT /WIN=0"), 1);
   EXPECT_EQ(Errors(), (std::vector<UiEvent>{{UiEventKind::Error, "GPS access", "Unsupported access function"}}));
 }
 

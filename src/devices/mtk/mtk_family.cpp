@@ -1,5 +1,6 @@
 #include "devices/mtk/mtk_family.h"
 
+#include "devices/mtk/mtk_probe.h"
 #include "devices/mtk/mtk_workers.h"
 
 namespace logwell::mtk {
@@ -11,6 +12,7 @@ InstrumentFamily Family() {
   family.sourceKind = TrackSourceKind::Mtk;
   family.canErase = true;
   family.registerWorkers = RegisterMtkWorkers;
+  family.probe = ProbeMtk;
   return family;
 }
 

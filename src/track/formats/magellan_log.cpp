@@ -37,32 +37,8 @@ std::optional<std::string_view> CheckedBody(std::string_view line) {
   return body;
 }
 
-std::vector<std::string_view> SplitFields(std::string_view body) {
-  std::vector<std::string_view> fields;
-  while (true) {
-    const std::size_t comma = body.find(',');
-    fields.push_back(body.substr(0, comma));
-    if (comma == std::string_view::npos) return fields;
-    body.remove_prefix(comma + 1);
-  }
-}
-
 bool AllDigits(std::string_view text) {
   return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
-}
-
-// ddmm.mmm (or dddmm.mmm) and its hemisphere letter, as semicircles.
-std::optional<std::int32_t> Angle(std::string_view field, std::string_view hemisphere,
-                                  int maxDegrees, char positive, char negative) {
-  const auto value = formats::ParseDecimal(field);
-  if (!value || *value < 0.0 || hemisphere.size() != 1) return std::nullopt;
-  const double degrees = std::floor(*value / 100.0);
-  const double minutes = *value - degrees * 100.0;
-  if (degrees >= maxDegrees || minutes >= 60.0) return std::nullopt;
-  const double angle = degrees + minutes / 60.0;
-  if (hemisphere[0] == positive) return formats::DegreesToSemicircles(angle);
-  if (hemisphere[0] == negative) return formats::DegreesToSemicircles(-angle);
-  return std::nullopt;
 }
 
 std::optional<std::int32_t> AltitudeDecimetres(std::string_view field, std::string_view unit) {
@@ -104,26 +80,48 @@ std::optional<GarminTime> PointTime(std::string_view timeField, std::string_view
   return *time + (fraction >= 0.5 ? 1u : 0u);
 }
 
-enum class LineResult { Point, Skipped, Bad };
+}  // namespace
 
-LineResult ParseTrackSentence(std::string_view body, int referenceYear, TrackPoint& point) {
-  const std::vector<std::string_view> f = SplitFields(body);
-  if (f.size() != 11 || f[0] != kTrackSentence) return LineResult::Bad;
-  const auto latitude = Angle(f[1], f[2], 90, 'N', 'S');
-  const auto longitude = Angle(f[3], f[4], 180, 'E', 'W');
+std::vector<std::string_view> SplitMagellanFields(std::string_view body) {
+  std::vector<std::string_view> fields;
+  while (true) {
+    const std::size_t comma = body.find(',');
+    fields.push_back(body.substr(0, comma));
+    if (comma == std::string_view::npos) return fields;
+    body.remove_prefix(comma + 1);
+  }
+}
+
+std::optional<std::int32_t> MagellanAngle(std::string_view field, std::string_view hemisphere,
+                                          int maxDegrees, char positive, char negative) {
+  const auto value = formats::ParseDecimal(field);
+  if (!value || *value < 0.0 || hemisphere.size() != 1) return std::nullopt;
+  const double degrees = std::floor(*value / 100.0);
+  const double minutes = *value - degrees * 100.0;
+  if (degrees >= maxDegrees || minutes >= 60.0) return std::nullopt;
+  const double angle = degrees + minutes / 60.0;
+  if (hemisphere[0] == positive) return formats::DegreesToSemicircles(angle);
+  if (hemisphere[0] == negative) return formats::DegreesToSemicircles(-angle);
+  return std::nullopt;
+}
+
+MagellanTrackLine ParseMagellanTrackSentence(std::string_view body, int referenceYear,
+                                             TrackPoint& point) {
+  const std::vector<std::string_view> f = SplitMagellanFields(body);
+  if (f.size() != 11 || f[0] != kTrackSentence) return MagellanTrackLine::Bad;
+  const auto latitude = MagellanAngle(f[1], f[2], 90, 'N', 'S');
+  const auto longitude = MagellanAngle(f[3], f[4], 180, 'E', 'W');
   const auto altitude = AltitudeDecimetres(f[5], f[6]);
   const auto time = PointTime(f[7], f[10], referenceYear);
-  if (!latitude || !longitude || !altitude || !time || f[8].empty()) return LineResult::Bad;
-  if (f[8] != "A") return LineResult::Skipped;
+  if (!latitude || !longitude || !altitude || !time || f[8].empty()) return MagellanTrackLine::Bad;
+  if (f[8] != "A") return MagellanTrackLine::NotValid;
   point = {};
   point.latitude = *latitude;
   point.longitude = *longitude;
   point.gpsAltitude = *altitude;
   point.time = *time;
-  return LineResult::Point;
+  return MagellanTrackLine::Point;
 }
-
-}  // namespace
 
 int MagellanFullYear(int twoDigitYear, int referenceYear) {
   int year = referenceYear - referenceYear % 100 + twoDigitYear;
@@ -143,16 +141,15 @@ std::optional<FileReadResult> ReadMagellanLog(std::string_view text, Ui& ui,
     if (line.empty()) break;
     const auto body = CheckedBody(line);
     TrackPoint point;
-    const LineResult parsed =
-        body ? (*body == kEndSentence ? LineResult::Skipped : ParseTrackSentence(*body, reference, point))
-             : LineResult::Bad;
     if (body && *body == kEndSentence) break;
-    if (parsed == LineResult::Bad) {
+    const MagellanTrackLine parsed =
+        body ? ParseMagellanTrackSentence(*body, reference, point) : MagellanTrackLine::Bad;
+    if (parsed == MagellanTrackLine::Bad) {
       ui.ShowErrorBox(FormatText("Bad line %d", static_cast<int>(index + 1)),
                       kDecodingTrackLogCaption);
       return std::nullopt;
     }
-    if (parsed == LineResult::Skipped) continue;
+    if (parsed == MagellanTrackLine::NotValid) continue;
     point.segmentStart = result.points.empty() ? 1 : 0;
     if (!AppendTrackPoint(result.points, point)) {
       ui.ShowErrorBox(kTrackLogMemoryError, kDecodingTrackLogCaption);

@@ -1,0 +1,1 @@
+logwell_fuzz(magellan_sentences SOURCE magellan_sentences.cpp DEPENDS logwell_magellan SEEDS tracks waypoints)
