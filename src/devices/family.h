@@ -32,6 +32,11 @@ struct FamilyEnvironment {
   std::function<std::vector<int>()> commandLineTracks;
   // An unattended run: the flight list goes to the notify channel instead of a dialog.
   bool unattended = false;
+  // Switching a receiver off after a transfer: the command line's PWROFF option, and the
+  // window's menu option (asked when the transfer ends). The command line's choice alone
+  // applies to a track log upload.
+  bool commandLinePowerOff = false;
+  std::function<bool()> menuPowerOff;
 };
 
 // The product scan's question to one port. What a person would see goes to the two report

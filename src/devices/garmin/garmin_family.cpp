@@ -1,0 +1,18 @@
+#include "devices/garmin/garmin_family.h"
+
+#include "devices/garmin/garmin_probe.h"
+#include "devices/garmin/garmin_workers.h"
+
+namespace logwell::garmin {
+
+InstrumentFamily Family() {
+  InstrumentFamily family;
+  family.name = "Garmin";
+  family.protocols = {ProtocolType::GarminSerial};
+  family.sourceKind = TrackSourceKind::Garmin;
+  family.registerWorkers = RegisterGarminWorkers;
+  family.probe = ProbeGarmin;
+  return family;
+}
+
+}  // namespace logwell::garmin
