@@ -37,6 +37,9 @@ struct FamilyEnvironment {
   // applies to a track log upload.
   bool commandLinePowerOff = false;
   std::function<bool()> menuPowerOff;
+  // Garmin over USB in competition mode: whether the instrument's waypoints are scanned for
+  // the pilot's identities before the track log (the window's menu option; off when empty).
+  std::function<bool()> usbCompetitionWaypointCheck;
 };
 
 // The product scan's question to one port. What a person would see goes to the two report

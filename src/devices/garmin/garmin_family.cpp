@@ -8,7 +8,7 @@ namespace logwell::garmin {
 InstrumentFamily Family() {
   InstrumentFamily family;
   family.name = "Garmin";
-  family.protocols = {ProtocolType::GarminSerial};
+  family.protocols = {ProtocolType::GarminSerial, ProtocolType::GarminUsb};
   family.sourceKind = TrackSourceKind::Garmin;
   family.registerWorkers = RegisterGarminWorkers;
   family.probe = ProbeGarmin;

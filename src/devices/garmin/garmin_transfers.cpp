@@ -107,6 +107,17 @@ void PowerOff(Session& session) { session.link.SendCommand(kCommandPowerOff); }
 
 }  // namespace
 
+std::vector<std::uint8_t> TrackHeaderData(std::string_view name) {
+  const std::string_view title = CutBytes(name, kTrackNameLength);
+  std::vector<std::uint8_t> data;
+  data.reserve(title.size() + 3);
+  data.push_back(1);  // displayed
+  data.push_back(0);  // colour
+  for (const char c : title) data.push_back(static_cast<std::uint8_t>(c));
+  data.push_back(0);
+  return data;
+}
+
 bool PowerOffAfterTransfer(const FamilyEnvironment& environment) {
   return environment.commandLinePowerOff || (environment.menuPowerOff && environment.menuPowerOff());
 }
@@ -384,11 +395,7 @@ int UploadTrackLog(Session& session, const FamilyEnvironment& environment, const
                 caption))
     return abort();
   if (header) {
-    std::string title(CutBytes(name.empty() ? std::string_view(points.front().Id()) : name, kTrackNameLength));
-    Packet head{kPidTrackHeader, {1, 0}};
-    head.data.insert(head.data.end(), title.begin(), title.end());
-    head.data.push_back(0);
-    session.link.Send(head);
+    session.link.Send(Packet{kPidTrackHeader, TrackHeaderData(name.empty() ? points.front().Id() : name)});
     if (!AwaitAck(session, kPidTrackHeader,
                   {"E502 Timeout while waiting for ack. packet", "E502 COM port error while waiting for ack. packet",
                    "E503 Bad acknowledge packet type or format"},

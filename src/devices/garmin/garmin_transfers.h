@@ -37,6 +37,10 @@ int UploadWaypoints(Session& session, const FamilyEnvironment& environment);
 int UploadTrackLog(Session& session, const FamilyEnvironment& environment, const std::vector<Waypoint>& points,
                    int ctrNumber, std::string_view name);
 
+// A track header as D310 (whatever the receiver's header type): displayed, colour 0, the name
+// (at most 50 characters) as a NUL-terminated string.
+std::vector<std::uint8_t> TrackHeaderData(std::string_view name);
+
 // Whether the receiver is switched off after a track log download or a waypoint upload.
 bool PowerOffAfterTransfer(const FamilyEnvironment& environment);
 
