@@ -50,6 +50,16 @@ std::vector<Waypoint> Waypoints() {
   return waypoints;
 }
 
+// What the host sent last reaches the receiver's thread a moment after the access ended.
+bool Eventually(const std::function<bool()>& condition) {
+  const auto until = Clock::now() + milliseconds(2000);
+  while (!condition()) {
+    if (Clock::now() > until) return false;
+    std::this_thread::sleep_for(milliseconds(10));
+  }
+  return true;
+}
+
 class Rig {
  public:
   explicit Rig(sim::GarminModelConfig config) {
@@ -146,7 +156,7 @@ TEST(GarminE2e, TrackLogOfBothTransferProtocols) {
     }
     EXPECT_EQ(rig.log.source.kind, TrackSourceKind::Garmin);
     EXPECT_EQ(rig.log.source.InstrumentId(), "Garmin: VIRTUAL GPS Software Version 3.60");
-    EXPECT_TRUE(rig.model->PoweredOff());
+    EXPECT_TRUE(Eventually([&rig] { return rig.model->PoweredOff(); }));
     EXPECT_TRUE(rig.Errors().empty()) << rig.FirstError();
   }
 }
@@ -261,10 +271,11 @@ TEST(GarminE2e, FaultsEndWithTheirMessage) {
     }
     ASSERT_EQ(rig.log.points.size(), 1u);
     EXPECT_EQ(rig.log.points[0].time, 77u);
-    const auto commands = rig.model->Commands();
     if (c.faultAt != 0 && c.fault.kind != sim::Fault::Kind::HangUp) {
-      ASSERT_FALSE(commands.empty());
-      EXPECT_EQ(commands.back(), garmin::kCommandAbort);
+      EXPECT_TRUE(Eventually([&rig] {
+        const auto commands = rig.model->Commands();
+        return !commands.empty() && commands.back() == garmin::kCommandAbort;
+      }));
     }
   }
 }

@@ -252,7 +252,7 @@ struct UsbRig {
   }
   // The worker owns what the opener gives it; the scripted device outlives it.
   struct Forward : UsbPipes {
-    explicit Forward(ScriptedPipes& to) : to(to) {}
+    explicit Forward(ScriptedPipes& device) : to(device) {}
     bool WriteBulk(std::span<const std::uint8_t> b, milliseconds t) override { return to.WriteBulk(b, t); }
     int ReadBulk(std::span<std::uint8_t> b, milliseconds t) override { return to.ReadBulk(b, t); }
     int ReadInterrupt(std::span<std::uint8_t> b, milliseconds t) override { return to.ReadInterrupt(b, t); }
