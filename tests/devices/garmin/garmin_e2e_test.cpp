@@ -10,6 +10,7 @@
 #include "access/access_framework.h"
 #include "geo/units.h"
 #include "devices/garmin/garmin_workers.h"
+#include "devices/product_scan.h"
 #include "sim/flight_generator.h"
 #include "sim/garmin/garmin_model.h"
 #include "sim/virtual_instrument.h"
@@ -278,6 +279,19 @@ TEST(GarminE2e, FaultsEndWithTheirMessage) {
       }));
     }
   }
+}
+
+// The product scan finds the receiver by its product data and names it with its description.
+TEST(GarminE2e, ProductScanFindsTheReceiver) {
+  sim::VirtualInstrument port(std::make_unique<sim::GarminModel>(sim::GarminModelConfig{}));
+  std::vector<std::string> products;
+  ProbeReport report;
+  report.productLine = [&](std::string_view line) { products.emplace_back(line); };
+  const auto findings = ScanPorts({port.DevicePath()}, report);
+  ASSERT_EQ(findings.size(), 1u);
+  EXPECT_EQ(ScanFindingLine(findings[0]), port.DevicePath() + ": Garmin, VIRTUAL GPS Software Version 3.60, firmware 3.60");
+  EXPECT_EQ(findings[0].product.extra, "130");
+  EXPECT_NE(std::find(products.begin(), products.end(), "Checking for Garmin"), products.end());
 }
 
 }  // namespace
