@@ -22,6 +22,14 @@ class DeviceLink {
   // Waits until `deadline` unless the instrument is being stopped; false when it is. A model
   // that paces its answers waits here, so that a stop never waits for a long answer.
   virtual bool WaitUntil(std::chrono::steady_clock::time_point deadline) = 0;
+
+  // Sends at a serial line's real rate when `baudRate` is above 0 (ten bits a byte: start, eight
+  // data bits, stop), else at once. The pace is kept to one deadline from the first byte, so the
+  // small waits do not add up to drift. False when the instrument was stopped meanwhile.
+  bool SendPaced(std::span<const std::uint8_t> bytes, int baudRate);
+  bool SendTextPaced(std::string_view text, int baudRate) {
+    return SendPaced({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, baudRate);
+  }
 };
 
 class InstrumentModel {

@@ -59,8 +59,6 @@ FlightPlan DefaultSimFlight();
 // True when the current flag is one of the flight's; its value then goes into `plan`.
 bool ReadFlightOption(SimArguments& arguments, FlightPlan& plan);
 
-// Answer faults keyed by the request they spoil, for the families that take "--fault".
-using AnswerFaults = std::map<std::string, std::vector<Fault>>;
 // True when the current flag is "--fault"; its value "REQUEST=KIND[@N]" adds a fault to the
 // answer of REQUEST (as the family names its requests). A bad value is refused.
 bool ReadFaultOption(SimArguments& arguments, AnswerFaults& faults);

@@ -87,6 +87,13 @@ void VirtualInstrument::Stop() {
   }
 }
 
+void VirtualInstrument::InjectFor(AnswerFaults& faults, const std::string& request) {
+  const auto found = faults.find(request);
+  if (found == faults.end() || found->second.empty()) return;
+  Inject(found->second.front());
+  found->second.erase(found->second.begin());
+}
+
 void VirtualInstrument::Inject(Fault fault) {
   std::lock_guard lock(mutex_);
   faults_.push_back(std::move(fault));

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -33,6 +34,9 @@ struct Fault {
   std::vector<std::uint8_t> garbage{0xFF, 0x00, 'x', '#', 0x7F};
 };
 
+// Answer faults keyed by the request they spoil, for the families that take "--fault".
+using AnswerFaults = std::map<std::string, std::vector<Fault>>;
+
 class VirtualInstrument {
  public:
   // Opens the pseudo-terminal and starts the model; throws std::system_error when the system
@@ -46,6 +50,8 @@ class VirtualInstrument {
   const std::string& DevicePath() const { return devicePath_; }
 
   void Inject(Fault fault);
+  // Injects the first fault still waiting for `request`, if any, and forgets it.
+  void InjectFor(AnswerFaults& faults, const std::string& request);
   void ClearFaults();
   // Stops the model's thread; the pseudo-terminal stays until destruction (or a hang-up).
   void Stop();

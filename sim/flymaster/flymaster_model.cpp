@@ -163,26 +163,17 @@ std::size_t FlymasterModel::BytesSent() const {
   return bytesSent_;
 }
 
-void FlymasterModel::SendPaced(std::span<const std::uint8_t> bytes, DeviceLink& link) {
-  constexpr std::size_t kSlice = 256;
-  auto deadline = std::chrono::steady_clock::now();
-  for (std::size_t at = 0; at < bytes.size(); at += kSlice) {
-    const auto part = bytes.subspan(at, std::min(kSlice, bytes.size() - at));
-    link.Send(part);
-    {
-      std::lock_guard lock(mutex_);
-      bytesSent_ += part.size();
-    }
-    if (config_.paced) {
-      deadline += std::chrono::microseconds(part.size() * 10'000'000 / static_cast<std::size_t>(config_.baudRate));
-      if (!link.WaitUntil(deadline)) return;
-    }
+void FlymasterModel::Send(std::span<const std::uint8_t> bytes, DeviceLink& link) {
+  {
+    std::lock_guard lock(mutex_);
+    bytesSent_ += bytes.size();
   }
+  link.SendPaced(bytes, config_.paced ? config_.baudRate : 0);
 }
 
 void FlymasterModel::SendNextPacket(DeviceLink& link) {
   if (nextPacket_ >= pending_.size()) return;
-  SendPaced(pending_[nextPacket_++], link);
+  Send(pending_[nextPacket_++], link);
 }
 
 void FlymasterModel::OnReceived(std::span<const std::uint8_t> bytes, DeviceLink& link) {
@@ -207,7 +198,7 @@ void FlymasterModel::OnReceived(std::span<const std::uint8_t> bytes, DeviceLink&
 
 void FlymasterModel::Handle(const std::string& line, DeviceLink& link) {
   const auto send = [&](const std::string& text) {
-    SendPaced({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, link);
+    Send({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, link);
   };
   if (line.starts_with("$PFMSNP,") && !config_.older) {
     send(Sentence("PFMSNP," + config_.model + ",," + config_.serial + "," + config_.software + ","));
@@ -246,7 +237,7 @@ void FlymasterModel::Handle(const std::string& line, DeviceLink& link) {
         SendNextPacket(link);
       } else {
         const auto data = FlymasterBinaryTrack(f);
-        SendPaced(data, link);
+        Send(data, link);
       }
       return;
     }

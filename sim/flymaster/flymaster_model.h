@@ -53,7 +53,7 @@ class FlymasterModel final : public InstrumentModel {
 
  private:
   void Handle(const std::string& line, DeviceLink& link);
-  void SendPaced(std::span<const std::uint8_t> bytes, DeviceLink& link);
+  void Send(std::span<const std::uint8_t> bytes, DeviceLink& link);
   void SendNextPacket(DeviceLink& link);
 
   FlymasterModelConfig config_;

@@ -15,7 +15,6 @@ namespace {
 
 constexpr char kXon = 0x11;
 constexpr char kXoff = 0x13;
-constexpr std::size_t kPacedChunk = 64;
 
 std::string Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 std::string Printf(const char* format, ...) {
@@ -159,31 +158,12 @@ void FlytecModel::OnReceived(std::span<const std::uint8_t> bytes, DeviceLink& li
 }
 
 void FlytecModel::Answer(const std::string& request, const std::string& text, DeviceLink& link) {
-  if (instrument_ != nullptr) {
-    const auto found = config_.faultsFor.find(request);
-    if (found != config_.faultsFor.end() && !found->second.empty()) {
-      instrument_->Inject(found->second.front());
-      found->second.erase(found->second.begin());
-    }
-  }
+  if (instrument_ != nullptr) instrument_->InjectFor(config_.faultsFor, request);
   {
     std::lock_guard lock(mutex_);
     bytesSent_ += text.size();
   }
-  if (!config_.paced) {
-    link.SendText(text);
-    return;
-  }
-  // Ten bits a byte at the line's rate, kept to a deadline so that the pauses do not drift.
-  const auto start = std::chrono::steady_clock::now();
-  const double secondsPerByte = 10.0 / config_.baudRate;
-  for (std::size_t at = 0; at < text.size(); at += kPacedChunk) {
-    const std::size_t n = std::min(kPacedChunk, text.size() - at);
-    link.SendText(std::string_view(text).substr(at, n));
-    const auto due = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                 std::chrono::duration<double>(secondsPerByte * static_cast<double>(at + n)));
-    if (!link.WaitUntil(due)) return;  // the instrument is being stopped
-  }
+  link.SendTextPaced(text, config_.paced ? config_.baudRate : 0);
 }
 
 void FlytecModel::SendSentence(const std::string& body, DeviceLink& link) {

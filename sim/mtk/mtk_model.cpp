@@ -10,7 +10,6 @@
 namespace logwell::sim {
 namespace {
 
-constexpr std::size_t kPacedChunk = 64;
 constexpr std::size_t kMaxLine = 200;
 constexpr std::uint32_t kMaxRead = 0x10000;
 
@@ -116,27 +115,8 @@ void MtkModel::Handle(const std::string& sentence, DeviceLink& link) {
 }
 
 void MtkModel::Answer(const std::string& request, const std::string& text, DeviceLink& link) {
-  if (instrument_ != nullptr) {
-    const auto found = config_.faultsFor.find(request);
-    if (found != config_.faultsFor.end() && !found->second.empty()) {
-      instrument_->Inject(found->second.front());
-      found->second.erase(found->second.begin());
-    }
-  }
-  if (!config_.paced) {
-    link.SendText(text);
-    return;
-  }
-  // Ten bits a byte at the line's rate, kept to a deadline so that the pauses do not drift.
-  const auto start = std::chrono::steady_clock::now();
-  const double secondsPerByte = 10.0 / config_.baudRate;
-  for (std::size_t at = 0; at < text.size(); at += kPacedChunk) {
-    const std::size_t n = std::min(kPacedChunk, text.size() - at);
-    link.SendText(std::string_view(text).substr(at, n));
-    const auto due = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                 std::chrono::duration<double>(secondsPerByte * static_cast<double>(at + n)));
-    if (!link.WaitUntil(due)) return;
-  }
+  if (instrument_ != nullptr) instrument_->InjectFor(config_.faultsFor, request);
+  link.SendTextPaced(text, config_.paced ? config_.baudRate : 0);
 }
 
 }  // namespace logwell::sim
