@@ -14,7 +14,12 @@ void GarminModel::OnReceived(std::span<const std::uint8_t> bytes, DeviceLink& li
 }
 
 void GarminModel::Send(const Packet& packet, DeviceLink& link) {
-  link.Send(FramePacket(packet.id, packet.data));
+  const std::vector<std::uint8_t> frame = FramePacket(packet.id, packet.data);
+  {
+    std::lock_guard lock(mutex_);
+    bytesSent_ += frame.size();
+  }
+  link.SendPaced(frame, config_.paced ? kBaudRate : 0);
 }
 
 void GarminModel::SendNextQueued(DeviceLink& link) {
@@ -153,6 +158,11 @@ std::vector<TrackPoint> GarminModel::ReceivedPoints() const {
 std::vector<std::uint16_t> GarminModel::Commands() const {
   std::lock_guard lock(mutex_);
   return commands_;
+}
+
+std::size_t GarminModel::BytesSent() const {
+  std::lock_guard lock(mutex_);
+  return bytesSent_;
 }
 
 bool GarminModel::PoweredOff() const {

@@ -34,6 +34,8 @@ struct GarminModelConfig {
   Fault trackFault;
   // False: a receiver that takes what it is sent but never acknowledges it.
   bool acknowledgesUploads = true;
+  // Sends at the real 9600 baud instead of at once.
+  bool paced = false;
 };
 
 class GarminModel : public InstrumentModel {
@@ -47,6 +49,8 @@ class GarminModel : public InstrumentModel {
   bool PoweredOff() const;
   // Every device command received, in order (0 abort, 6 track log, 7 waypoints, 8 power off).
   std::vector<std::uint16_t> Commands() const;
+  // Every byte the receiver has sent so far.
+  std::size_t BytesSent() const;
 
   void Attach(VirtualInstrument* instrument) override { instrument_ = instrument; }
 
@@ -64,6 +68,7 @@ class GarminModel : public InstrumentModel {
   std::size_t trackPacketsSent_ = 0;
   VirtualInstrument* instrument_ = nullptr;
   std::vector<std::uint16_t> commands_;
+  std::size_t bytesSent_ = 0;
   mutable std::mutex mutex_;
   std::vector<Waypoint> receivedWaypoints_;
   std::vector<TrackPoint> receivedPoints_;

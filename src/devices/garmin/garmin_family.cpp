@@ -11,6 +11,7 @@ InstrumentFamily Family() {
   family.protocols = {ProtocolType::GarminSerial, ProtocolType::GarminUsb};
   family.sourceKind = TrackSourceKind::Garmin;
   family.registerWorkers = RegisterGarminWorkers;
+  family.pilotIds = true;
   family.probe = ProbeGarmin;
   return family;
 }
