@@ -240,16 +240,21 @@ struct UsbReceiver {
 };
 
 struct UsbRig {
-  explicit UsbRig(bool protocolArray) : receiver(protocolArray) {
+  // `failure`: what the opener reports instead of the scripted device.
+  explicit UsbRig(bool protocolArray, UsbOpenFailure failure = UsbOpenFailure::None) : receiver(protocolArray) {
     framework.targets.takeOverTrackLog = [this](TrackDownload&& download) {
       TakeOverDownload(log, std::move(download.log), ui);
     };
-    RegisterGarminUsbWorkers(table, context, [this] {
+    RegisterGarminUsbWorkers(table, context, [this, failure] {
       UsbOpenResult opened;
-      opened.pipes = std::make_unique<Forward>(receiver.pipes);
+      ++opens;
+      opened.failure = failure;
+      if (failure == UsbOpenFailure::None) opened.pipes = std::make_unique<Forward>(receiver.pipes);
+      if (failure == UsbOpenFailure::NoPermission) opened.message = "No permission (rule)";
       return opened;
     });
   }
+  int opens = 0;
   // The worker owns what the opener gives it; the scripted device outlives it.
   struct Forward : UsbPipes {
     explicit Forward(ScriptedPipes& device) : to(device) {}
@@ -319,6 +324,21 @@ TEST(GarminUsb, MissingProtocolArrayHasNoTableFallback) {
   EXPECT_LT(rig.Run(AccessType::ReadTrackLog, CompleteTrackLogRead), 0);
   EXPECT_EQ(rig.Errors(), std::vector<std::string>{"Read GPS product data: E124 Bad protocol array data packet"});
   EXPECT_EQ(rig.log.points.size(), 3u);
+}
+
+// A receiver that is not there is looked for once a second within the connect budget; one the
+// user may not open is reported at once, with the message that names the udev rule.
+TEST(GarminUsb, OpenFailures) {
+  UsbRig absent(true, UsbOpenFailure::NotFound);
+  absent.framework.connectSeconds = 2;
+  EXPECT_LT(absent.Run(AccessType::ReadWaypoints, CompleteWaypointsRead), 0);
+  EXPECT_EQ(absent.opens, 2);
+  EXPECT_EQ(absent.Errors(), std::vector<std::string>{"Connecting to GPS: Could not open USB port"});
+
+  UsbRig denied(true, UsbOpenFailure::NoPermission);
+  EXPECT_LT(denied.Run(AccessType::ReadWaypoints, CompleteWaypointsRead), 0);
+  EXPECT_EQ(denied.opens, 1);
+  EXPECT_EQ(denied.Errors(), std::vector<std::string>{"Connecting to GPS: No permission (rule)"});
 }
 
 }  // namespace
