@@ -40,6 +40,9 @@ struct FamilyEnvironment {
   // Garmin over USB in competition mode: whether the instrument's waypoints are scanned for
   // the pilot's identities before the track log (the window's menu option; off when empty).
   std::function<bool()> usbCompetitionWaypointCheck;
+  // The accuracy (metres) with which arcs and circles of airspace are laid out as points for an
+  // upload that knows no arcs; empty: the program's default of 10 m.
+  std::function<std::uint32_t()> segmentAccuracy;
 };
 
 // The product scan's question to one port. What a person would see goes to the two report

@@ -1,5 +1,7 @@
 #include "devices/garmin/garmin_workers.h"
 
+#include <algorithm>
+
 #include "access/access_framework.h"
 #include "access/connect.h"
 #include "access/pilot_scan.h"
@@ -12,13 +14,15 @@
 namespace logwell::garmin {
 namespace {
 
-// The arc and circle accuracy of a CTR sent as a track log (metres), the program's default.
-constexpr std::uint32_t kCtrSegmentAccuracy = 10;
+// The arc and circle accuracy of a CTR sent as a track log (metres) when the program sets none.
+constexpr std::uint32_t kDefaultSegmentAccuracy = 10;
 
 // Each selected CTR as a track log of its own through `upload`; the CTRs that give no points
 // are named at the end.
 template <typename Upload>
-int UploadCtrs(AccessBlock& block, Upload upload) {
+int UploadCtrs(AccessBlock& block, const FamilyEnvironment& environment, Upload upload) {
+  const std::uint32_t accuracy =
+      environment.segmentAccuracy ? std::max<std::uint32_t>(1, environment.segmentAccuracy()) : kDefaultSegmentAccuracy;
   const GarminTime now = CalendarToGarminTime(CurrentUtcCalendar());
   int result = 0;
   int firstFailed = 0;
@@ -28,7 +32,7 @@ int UploadCtrs(AccessBlock& block, Upload upload) {
     if (record.selected == 0) continue;
     ++number;
     if (block.Aborted()) return -1;
-    const std::vector<Waypoint> points = AirspaceToPoints(record, index, kCtrSegmentAccuracy, now);
+    const std::vector<Waypoint> points = AirspaceToPoints(record, index, accuracy, now);
     if (points.empty()) {
       if (firstFailed == 0) firstFailed = number;
       continue;
@@ -89,7 +93,7 @@ int RunWaypointsAsTrackLog(AccessBlock& block, const FamilyEnvironment& environm
 int RunUploadCtr(AccessBlock& block, const FamilyEnvironment& environment) {
   Session session(block);
   if (RequestProductData(session) < 0) return -1;
-  return UploadCtrs(block, [&](const std::vector<Waypoint>& points, int number, std::string_view name) {
+  return UploadCtrs(block, environment, [&](const std::vector<Waypoint>& points, int number, std::string_view name) {
     return UploadTrackLog(session, environment, points, number, name);
   });
 }
@@ -126,7 +130,7 @@ int RunUsbWaypointsAsTrackLog(UsbSession& session, const FamilyEnvironment& envi
 
 int RunUsbUploadCtr(UsbSession& session, const FamilyEnvironment& environment) {
   if (UsbRequestProductData(session) < 0) return -1;
-  return UploadCtrs(session.block, [&](const std::vector<Waypoint>& points, int number, std::string_view name) {
+  return UploadCtrs(session.block, environment, [&](const std::vector<Waypoint>& points, int number, std::string_view name) {
     return UsbUploadTrackLog(session, environment, points, number, name);
   });
 }

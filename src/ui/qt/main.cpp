@@ -103,6 +103,7 @@ int main(int argc, char** argv) {
   FamilyEnvironment environment = EnvironmentFor(options.get());
   environment.menuPowerOff = [&garminOptions] { return garminOptions.powerOff.load(); };
   environment.usbCompetitionWaypointCheck = [&garminOptions] { return garminOptions.usbCheckWaypoints.load(); };
+  environment.segmentAccuracy = [&garminOptions] { return garminOptions.segmentAccuracy.load(); };
   RegisterInstrumentFamilies(table, environment);
   AccessFramework access(table);
   access.clearTrace = [] { DebugBuffer::Global().Clear(); };

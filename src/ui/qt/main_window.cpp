@@ -213,6 +213,7 @@ MainWindow::MainWindow(Services services, QWidget* parent)
   kml::RegisterKmlAndIgcReaders();
   airspaceSettings_.segmentAccuracy =
       static_cast<std::uint32_t>(std::max<std::int64_t>(1, services_.settings.Number(Setting::CtrSegError)));
+  if (services_.garmin != nullptr) services_.garmin->segmentAccuracy = airspaceSettings_.segmentAccuracy;
   BuildControls();
   BuildMenus();
   SetToggleChecks();

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QStringList>
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -54,6 +55,7 @@ enum class ListSize { Small, Default, Large };
 struct GarminMenuOptions {
   std::atomic<bool> powerOff{false};          // "Pwr off after wpts wr && log read "
   std::atomic<bool> usbCheckWaypoints{true};  // "USB && comp. mode: Check wpts"
+  std::atomic<std::uint32_t> segmentAccuracy{10};  // "Set accuracy for segments", for CTR uploads
 };
 
 class MainWindow final : public QMainWindow {

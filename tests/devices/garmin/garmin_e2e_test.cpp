@@ -214,6 +214,22 @@ TEST(GarminE2e, WaypointsBothWaysAndTrackUploads) {
   EXPECT_TRUE(rig.Errors().empty()) << rig.FirstError();
 }
 
+// The program's segment accuracy lays the circle out: at 1000 m the minimum of 8 steps.
+TEST(GarminE2e, CtrUploadTakesTheProgramsSegmentAccuracy) {
+  Rig rig(sim::GarminModelConfig{});
+  rig.context.segmentAccuracy = [] { return std::uint32_t{1000}; };
+  AirspaceList airspace(1);
+  airspace[0].name = "ROUND";
+  airspace[0].selected = 1;
+  AirspaceSegment circle;
+  circle.kind = SegmentKind::Circle;
+  circle.position = {47.0, 9.0};
+  circle.radius = 1000;
+  airspace[0].segments.push_back(circle);
+  ASSERT_EQ(rig.Run(AccessType::UploadCtr, CompleteDone, nullptr, &airspace), 0) << rig.FirstError();
+  EXPECT_EQ(rig.model->ReceivedPoints().size(), 9u);
+}
+
 // Every fault ends with its message within the time-outs, leaves the track log as it was and
 // tells a receiver in the middle of a transfer to stop.
 TEST(GarminE2e, FaultsEndWithTheirMessage) {
