@@ -37,6 +37,8 @@ ModelFactory ReadGarminOptions(SimArguments& arguments) {
   while (arguments.Next()) {
     if (arguments.Is("--a300")) {
       options.config.a300 = true;
+    } else if (arguments.Is("--paced")) {
+      options.config.paced = true;
     } else if (arguments.Is("--no-protocol-array")) {
       options.config.protocolArray = false;
     } else if (arguments.Is("--product")) {
@@ -59,7 +61,7 @@ ModelFactory ReadGarminOptions(SimArguments& arguments) {
 
 extern const SimFamily kGarminFamily{
     "garmin", "a Garmin receiver (serial packet protocol) holding a generated flight and its course",
-    "[--a300] [--no-protocol-array] [--product ID] [--software V×100] [--seed N] [--minutes N]",
+    "[--a300] [--no-protocol-array] [--paced] [--product ID] [--software V×100] [--seed N] [--minutes N]",
     ReadGarminOptions};
 
 }  // namespace logwell::sim

@@ -14,7 +14,12 @@ void GarminModel::OnReceived(std::span<const std::uint8_t> bytes, DeviceLink& li
 }
 
 void GarminModel::Send(const Packet& packet, DeviceLink& link) {
-  link.Send(FramePacket(packet.id, packet.data));
+  const std::vector<std::uint8_t> frame = FramePacket(packet.id, packet.data);
+  {
+    std::lock_guard lock(mutex_);
+    bytesSent_ += frame.size();
+  }
+  link.SendPaced(frame, config_.paced ? kBaudRate : 0);
 }
 
 void GarminModel::SendNextQueued(DeviceLink& link) {
@@ -22,6 +27,8 @@ void GarminModel::SendNextQueued(DeviceLink& link) {
   if (queue_.empty()) return;
   const Packet packet = std::move(queue_.front());
   queue_.pop_front();
+  if (trackTransfer_ && ++trackPacketsSent_ == config_.trackFaultAt && instrument_ != nullptr)
+    instrument_->Inject(config_.trackFault);
   Send(packet, link);
   awaitingAck_ = true;
   sentId_ = packet.id;
@@ -69,15 +76,22 @@ void GarminModel::OnPacket(const Packet& packet, DeviceLink& link) {
     }
     case kPidCommand: {
       const std::uint16_t command = ReadU16(packet.data, 0);
+      {
+        std::lock_guard lock(mutex_);
+        commands_.push_back(command);
+      }
       Send(AckPacket(kPidCommand), link);
       queue_.clear();
       awaitingAck_ = false;
+      trackTransfer_ = false;
+      trackPacketsSent_ = 0;
       if (command == kCommandPowerOff) {
         std::lock_guard lock(mutex_);
         poweredOff_ = true;
         return;
       }
       if (command == kCommandTrackLog) {
+        trackTransfer_ = true;
         const bool header = !config_.a300;
         queue_.push_back(NumberPacket(kPidRecords, static_cast<std::uint16_t>(config_.points.size() + (header ? 1 : 0))));
         if (header) {
@@ -105,7 +119,7 @@ void GarminModel::OnPacket(const Packet& packet, DeviceLink& link) {
     case kPidRecords:
     case kPidTransferComplete:
     case kPidTrackHeader:
-      Send(AckPacket(packet.id), link);
+      if (config_.acknowledgesUploads) Send(AckPacket(packet.id), link);
       return;
     case kPidWaypoint: {
       Waypoint waypoint;
@@ -113,7 +127,7 @@ void GarminModel::OnPacket(const Packet& packet, DeviceLink& link) {
         std::lock_guard lock(mutex_);
         receivedWaypoints_.push_back(waypoint);
       }
-      Send(AckPacket(packet.id), link);
+      if (config_.acknowledgesUploads) Send(AckPacket(packet.id), link);
       return;
     }
     case kPidTrackPoint: {
@@ -121,7 +135,7 @@ void GarminModel::OnPacket(const Packet& packet, DeviceLink& link) {
         std::lock_guard lock(mutex_);
         receivedPoints_.push_back(*point);
       }
-      Send(AckPacket(packet.id), link);
+      if (config_.acknowledgesUploads) Send(AckPacket(packet.id), link);
       return;
     }
     default:
@@ -139,6 +153,16 @@ std::vector<Waypoint> GarminModel::ReceivedWaypoints() const {
 std::vector<TrackPoint> GarminModel::ReceivedPoints() const {
   std::lock_guard lock(mutex_);
   return receivedPoints_;
+}
+
+std::vector<std::uint16_t> GarminModel::Commands() const {
+  std::lock_guard lock(mutex_);
+  return commands_;
+}
+
+std::size_t GarminModel::BytesSent() const {
+  std::lock_guard lock(mutex_);
+  return bytesSent_;
 }
 
 bool GarminModel::PoweredOff() const {

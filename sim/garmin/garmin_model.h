@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "model/track_point.h"
 #include "model/waypoint.h"
 #include "sim/instrument_model.h"
+#include "sim/virtual_instrument.h"
 
 namespace logwell::sim {
 
@@ -26,6 +28,14 @@ struct GarminModelConfig {
   std::string trackName = "ACTIVE LOG";
   std::vector<TrackPoint> points;
   std::vector<Waypoint> waypoints;
+  // A fault put on the packet of the track log transfer with this number (1: the records
+  // packet, then header and points); 0: none.
+  std::size_t trackFaultAt = 0;
+  Fault trackFault;
+  // False: a receiver that takes what it is sent but never acknowledges it.
+  bool acknowledgesUploads = true;
+  // Sends at the real 9600 baud instead of at once.
+  bool paced = false;
 };
 
 class GarminModel : public InstrumentModel {
@@ -37,6 +47,12 @@ class GarminModel : public InstrumentModel {
   std::vector<Waypoint> ReceivedWaypoints() const;
   std::vector<TrackPoint> ReceivedPoints() const;
   bool PoweredOff() const;
+  // Every device command received, in order (0 abort, 6 track log, 7 waypoints, 8 power off).
+  std::vector<std::uint16_t> Commands() const;
+  // Every byte the receiver has sent so far.
+  std::size_t BytesSent() const;
+
+  void Attach(VirtualInstrument* instrument) override { instrument_ = instrument; }
 
  private:
   void OnPacket(const garmin::Packet& packet, DeviceLink& link);
@@ -48,6 +64,11 @@ class GarminModel : public InstrumentModel {
   std::deque<garmin::Packet> queue_;  // a transfer: the next packet goes out on each acknowledge
   bool awaitingAck_ = false;
   std::uint8_t sentId_ = 0;
+  bool trackTransfer_ = false;
+  std::size_t trackPacketsSent_ = 0;
+  VirtualInstrument* instrument_ = nullptr;
+  std::vector<std::uint16_t> commands_;
+  std::size_t bytesSent_ = 0;
   mutable std::mutex mutex_;
   std::vector<Waypoint> receivedWaypoints_;
   std::vector<TrackPoint> receivedPoints_;

@@ -218,6 +218,7 @@ FamilyEnvironment EnvironmentFor(const CommandLineOptions* options) {
   FamilyEnvironment environment;
   if (options == nullptr) return environment;
   environment.unattended = true;
+  environment.commandLinePowerOff = options->powerOff;
   environment.notify = [options](std::string_view text) { NotifyExternal(options, text); };
   environment.reportPosition = [options, last = std::make_shared<GarminTime>(0)](
                                    const TrackPoint& p) {

@@ -4,6 +4,7 @@
 #include "devices/family.h"
 #include "devices/flymaster/flymaster_family.h"
 #include "devices/flytec/flytec_family.h"
+#include "devices/garmin/garmin_family.h"
 #include "devices/magellan/magellan_family.h"
 #include "devices/mtk/mtk_family.h"
 
@@ -13,6 +14,7 @@ std::span<const InstrumentFamily> InstrumentFamilies() {
   static const InstrumentFamily families[] = {
       flymaster::Family(),
       flytec::Family(),
+      garmin::Family(),
       magellan::Family(),
       mtk::Family(),
   };

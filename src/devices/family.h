@@ -32,6 +32,17 @@ struct FamilyEnvironment {
   std::function<std::vector<int>()> commandLineTracks;
   // An unattended run: the flight list goes to the notify channel instead of a dialog.
   bool unattended = false;
+  // Switching a receiver off after a transfer: the command line's PWROFF option, and the
+  // window's menu option (asked when the transfer ends). The command line's choice alone
+  // applies to a track log upload.
+  bool commandLinePowerOff = false;
+  std::function<bool()> menuPowerOff;
+  // Garmin over USB in competition mode: whether the instrument's waypoints are scanned for
+  // the pilot's identities before the track log (the window's menu option; off when empty).
+  std::function<bool()> usbCompetitionWaypointCheck;
+  // The accuracy (metres) with which arcs and circles of airspace are laid out as points for an
+  // upload that knows no arcs; empty: the program's default of 10 m.
+  std::function<std::uint32_t()> segmentAccuracy;
 };
 
 // The product scan's question to one port. What a person would see goes to the two report

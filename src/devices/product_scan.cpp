@@ -69,10 +69,10 @@ std::vector<ScanFinding> ScanPorts(const std::vector<std::string>& ports, const 
 std::string ScanFindingLine(const ScanFinding& finding) {
   if (!finding.problem.empty()) return finding.port + ": " + finding.problem;
   if (finding.family.empty()) return finding.port + ": no instrument";
-  // Some instruments (Magellan, MTK loggers) tell no serial number.
+  // Some instruments (Garmin receivers on a serial line, Magellan receivers, MTK loggers) tell no
+  // serial number.
   return finding.port + ": " + finding.family + ", " + finding.product.model + ", firmware " +
-         finding.product.software +
-         (finding.product.serial.empty() ? "" : ", serial " + finding.product.serial);
+         finding.product.software + (finding.product.serial.empty() ? "" : ", serial " + finding.product.serial);
 }
 
 std::string ScanFindingJson(const ScanFinding& finding) {

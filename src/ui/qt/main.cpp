@@ -99,13 +99,18 @@ int main(int argc, char** argv) {
   SettingsStore settings;
   settings.Load(StandardSettingsPaths(), ui);
   AccessTable table;
-  RegisterInstrumentFamilies(table, EnvironmentFor(options.get()));
+  qt::GarminMenuOptions garminOptions;
+  FamilyEnvironment environment = EnvironmentFor(options.get());
+  environment.menuPowerOff = [&garminOptions] { return garminOptions.powerOff.load(); };
+  environment.usbCompetitionWaypointCheck = [&garminOptions] { return garminOptions.usbCheckWaypoints.load(); };
+  environment.segmentAccuracy = [&garminOptions] { return garminOptions.segmentAccuracy.load(); };
+  RegisterInstrumentFamilies(table, environment);
   AccessFramework access(table);
   access.clearTrace = [] { DebugBuffer::Global().Clear(); };
   // Workers read the port when they start; the window changes it only while none runs.
   access.selectedPortName = [&settings] { return ResolvePortPath(settings.Text(Setting::PortName)); };
 
-  qt::MainWindow window({access, table, settings, ui, unattended});
+  qt::MainWindow window({access, table, settings, ui, unattended, &garminOptions});
   access.InitGpsAccess();
   if (!unattended) {
     window.show();

@@ -180,6 +180,8 @@ std::span<const MainWindow::Command> MainWindow::Commands() {
       // GPS menu: the port.
       {40006, Menu::Gps, "Set &COM port", "", &MainWindow::OnSetComPort},
       {40211, Menu::Gps, "&Product data scan", "", &MainWindow::OnProductScan},
+      {40144, Menu::Gps, "Pwr off after wpts wr && log read ", "", &MainWindow::OnToggleGarminPowerOff},
+      {40142, Menu::Gps, "USB && comp. mode: Check wpts", "", &MainWindow::OnToggleGarminUsbCheck},
       // View menu.
       {40025, Menu::View, "&Tracklog", "Ctrl+1", &MainWindow::OnShowTrackView},
       {40024, Menu::View, "&Waypoints", "Ctrl+2", &MainWindow::OnShowWaypointView},
@@ -209,6 +211,7 @@ MainWindow::MainWindow(Services services, QWidget* parent)
   kml::RegisterKmlAndIgcReaders();
   airspaceSettings_.segmentAccuracy =
       static_cast<std::uint32_t>(std::max<std::int64_t>(1, services_.settings.Number(Setting::CtrSegError)));
+  if (services_.garmin != nullptr) services_.garmin->segmentAccuracy = airspaceSettings_.segmentAccuracy;
   BuildControls();
   BuildMenus();
   SetToggleChecks();
@@ -357,6 +360,8 @@ void MainWindow::SetToggleChecks() {
       {40192, settings.Number(Setting::UseDownloadFilter) != 0},
       {40172, settings.Number(Setting::VarioFilter) > 0},
       {40130, settings.Number(Setting::CompSpecial) != 0},
+      {40144, services_.garmin != nullptr && services_.garmin->powerOff.load()},
+      {40142, services_.garmin != nullptr && services_.garmin->usbCheckWaypoints.load()},
   };
   for (const auto& [id, on] : marks) {
     if (QAction* action = Action(id)) {
@@ -380,6 +385,18 @@ void MainWindow::Toggle(int id) {
     ApplyCompetitionTargets();
     RefreshTitle();
   }
+}
+
+void MainWindow::OnToggleGarminPowerOff() {
+  if (services_.garmin == nullptr) return;
+  services_.garmin->powerOff = !services_.garmin->powerOff.load();
+  SetToggleChecks();
+}
+
+void MainWindow::OnToggleGarminUsbCheck() {
+  if (services_.garmin == nullptr) return;
+  services_.garmin->usbCheckWaypoints = !services_.garmin->usbCheckWaypoints.load();
+  SetToggleChecks();
 }
 
 FilterSettings MainWindow::Filters() const {

@@ -6,6 +6,8 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
+#include <atomic>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -49,6 +51,14 @@ class ListModel;
 
 enum class ListSize { Small, Default, Large };
 
+// The Garmin toggles of the GPS menu (kept for the session only). The workers read them when a
+// transfer ends, on their own thread.
+struct GarminMenuOptions {
+  std::atomic<bool> powerOff{false};          // "Pwr off after wpts wr && log read "
+  std::atomic<bool> usbCheckWaypoints{true};  // "USB && comp. mode: Check wpts"
+  std::atomic<std::uint32_t> segmentAccuracy{10};  // "Set accuracy for segments", for CTR uploads
+};
+
 class MainWindow final : public QMainWindow {
   Q_OBJECT
 
@@ -59,6 +69,7 @@ class MainWindow final : public QMainWindow {
     SettingsStore& settings;
     QtUi& ui;
     bool unattended = false;  // an unattended run: settings are not saved on the way out
+    GarminMenuOptions* garmin = nullptr;  // none: the toggles are not offered
   };
   explicit MainWindow(Services services, QWidget* parent = nullptr);
   ~MainWindow() override;
@@ -205,6 +216,8 @@ class MainWindow final : public QMainWindow {
   void OnToggleTimestampFilter() { Toggle(40191); }
   void OnToggleDownloadFilter() { Toggle(40192); }
   void OnToggleCompSpecial() { Toggle(40130); }
+  void OnToggleGarminPowerOff();
+  void OnToggleGarminUsbCheck();
   void OnVarioFilter();
   void OnGapTime();
   void OnLoopGap();

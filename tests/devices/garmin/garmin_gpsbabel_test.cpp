@@ -10,15 +10,20 @@
 #include <unistd.h>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <memory>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "access/access_completion.h"
+#include "access/access_framework.h"
+#include "devices/garmin/garmin_workers.h"
 #include "sim/flight_generator.h"
 #include "sim/garmin/garmin_model.h"
 #include "sim/virtual_instrument.h"
+#include "support/scripted_ui.h"
 
 namespace logwell::testing {
 namespace {
@@ -130,6 +135,66 @@ TEST(GarminGpsbabel, UploadReachesTheReceiver) {
   EXPECT_NEAR(SemicirclesToDegrees(received[1].latitude), 46.6, 1e-6);
   EXPECT_EQ(received[0].altitude, 1500);
   fs::remove_all(dir);
+}
+
+// Our host downloads from the same receiver exactly what GPSBabel downloads from it.
+TEST(GarminGpsbabel, OurHostReadsWhatGpsbabelReads) {
+  sim::GarminModelConfig config = Served(20);
+  Rig rig(config);
+  const fs::path dir = fs::temp_directory_path() / ("logwell-gpsbabel-both-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  const auto seconds = [](std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+  };
+  auto started = std::chrono::steady_clock::now();
+  ASSERT_EQ(Gpsbabel("-t -i garmin -f " + rig.instrument->DevicePath() + " -o gpx -F " + (dir / "t.gpx").string()), 0);
+  ASSERT_EQ(Gpsbabel("-w -i garmin -f " + rig.instrument->DevicePath() + " -o gpx -F " + (dir / "w.gpx").string()), 0);
+  const double babelSeconds = seconds(started);
+  const auto babelFixes = Points(ReadText(dir / "t.gpx"), "trkpt");
+  const auto babelWaypoints = Points(ReadText(dir / "w.gpx"), "wpt");
+  fs::remove_all(dir);
+
+  AccessTable table;
+  ScriptedUi ui;
+  AccessFramework framework(table);
+  framework.selectedPortName = [&rig] { return rig.instrument->DevicePath(); };
+  std::vector<TrackPoint> points;
+  std::vector<Waypoint> waypoints;
+  ASSERT_TRUE(garmin::RegisterGarminWorkers(table, FamilyEnvironment{}));
+  const auto run = [&](AccessType access) {
+    std::promise<int> done;
+    auto finished = done.get_future();
+    if (framework.StartCommandAccess("Test", &ui, access, ProtocolType::GarminSerial, 0, [&](AccessBlock& block) {
+          points = block.points;
+          if (access == AccessType::ReadWaypoints) waypoints = block.waypoints;
+          framework.gpsBusy = 0;  // what a completion routine does at its end
+          done.set_value(block.result);
+        }) != 0)
+      return -1000;
+    const int result = finished.get();
+    framework.WaitForGpsAccessEnd();
+    return result;
+  };
+  started = std::chrono::steady_clock::now();
+  ASSERT_GE(run(AccessType::ReadTrackLog), 0);
+  const auto fixes = points;
+  ASSERT_EQ(run(AccessType::ReadWaypoints), 0);
+  const double ourSeconds = seconds(started);
+
+  ASSERT_EQ(fixes.size(), babelFixes.size());
+  ASSERT_EQ(fixes.size(), config.points.size());
+  for (std::size_t i = 0; i < fixes.size(); ++i) {
+    EXPECT_NEAR(SemicirclesToDegrees(fixes[i].latitude), babelFixes[i].latitude, 1e-6) << i;
+    EXPECT_NEAR(SemicirclesToDegrees(fixes[i].longitude), babelFixes[i].longitude, 1e-6) << i;
+    EXPECT_EQ(fixes[i].time, config.points[i].time) << i;
+  }
+  ASSERT_EQ(waypoints.size(), babelWaypoints.size());
+  for (std::size_t i = 0; i < waypoints.size(); ++i) {
+    EXPECT_NEAR(SemicirclesToDegrees(waypoints[i].latitude), babelWaypoints[i].latitude, 1e-6) << i;
+    EXPECT_NEAR(SemicirclesToDegrees(waypoints[i].longitude), babelWaypoints[i].longitude, 1e-6) << i;
+  }
+  std::printf("gpsbabel: %zu fixes, %zu waypoints in %.2f s; logwell: %zu fixes, %zu waypoints in %.2f s\n",
+              babelFixes.size(), babelWaypoints.size(), babelSeconds, fixes.size(), waypoints.size(), ourSeconds);
 }
 
 }  // namespace

@@ -1,0 +1,1 @@
+logwell_fuzz(garmin_usb_packets SOURCE garmin_usb_packets.cpp DEPENDS logwell_garmin SEEDS garmin)
