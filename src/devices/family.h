@@ -32,11 +32,11 @@ struct FamilyEnvironment {
   std::function<std::vector<int>()> commandLineTracks;
   // An unattended run: the flight list goes to the notify channel instead of a dialog.
   bool unattended = false;
-  // Switching a receiver off after a transfer: the command line's PWROFF option, and the
-  // window's menu option (asked when the transfer ends). The command line's choice alone
-  // applies to a track log upload.
+  // Switching an instrument off after a transfer: the command line's PWROFF option, and the
+  // window's menu option of the family that speaks the protocol (asked when the transfer ends).
+  // The command line's choice alone applies to a Garmin track log upload.
   bool commandLinePowerOff = false;
-  std::function<bool()> menuPowerOff;
+  std::function<bool(ProtocolType)> menuPowerOff;
   // Garmin over USB in competition mode: whether the instrument's waypoints are scanned for
   // the pilot's identities before the track log (the window's menu option; off when empty).
   std::function<bool()> usbCompetitionWaypointCheck;

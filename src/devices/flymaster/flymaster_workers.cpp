@@ -247,7 +247,7 @@ int ReadFlightList(AccessBlock& block) {
   return 0;
 }
 
-int DownloadTracks(AccessBlock& block, const FamilyEnvironment& /*context*/, const ProductData& product) {
+int DownloadTracks(AccessBlock& block, const FamilyEnvironment& context, const ProductData& product) {
   std::vector<TrackPoint> merged;
   std::uint32_t serial = 0;
   for (std::size_t index = 0; index < kMaxTrackListEntries && index < 255; ++index) {
@@ -268,6 +268,12 @@ int DownloadTracks(AccessBlock& block, const FamilyEnvironment& /*context*/, con
   }
   block.source.SetInstrumentId(FormatText("Flymaster: %u", serial));
   ShowAccessStatus(block, FillTemplate("% points received", {static_cast<long long>(merged.size())}));
+  // The older instruments can be switched off once their flights are read (the command line's
+  // PWROFF or the window's menu option).
+  if (!product.binaryTracks && (context.commandLinePowerOff ||
+                                (context.menuPowerOff && context.menuPowerOff(ProtocolType::Flymaster)))) {
+    Send(block, kPowerOffRequest);
+  }
   block.points = std::move(merged);
   return static_cast<int>(block.points.size());
 }

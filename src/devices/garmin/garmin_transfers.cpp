@@ -117,7 +117,7 @@ std::vector<std::uint8_t> TrackHeaderData(std::string_view name) {
 }
 
 bool PowerOffAfterTransfer(const FamilyEnvironment& environment) {
-  return environment.commandLinePowerOff || (environment.menuPowerOff && environment.menuPowerOff());
+  return environment.commandLinePowerOff || (environment.menuPowerOff && environment.menuPowerOff(ProtocolType::GarminSerial));
 }
 
 int RequestProductData(Session& session) {

@@ -99,18 +99,21 @@ int main(int argc, char** argv) {
   SettingsStore settings;
   settings.Load(StandardSettingsPaths(), ui);
   AccessTable table;
-  qt::GarminMenuOptions garminOptions;
+  qt::InstrumentMenuOptions menuOptions;
   FamilyEnvironment environment = EnvironmentFor(options.get());
-  environment.menuPowerOff = [&garminOptions] { return garminOptions.powerOff.load(); };
-  environment.usbCompetitionWaypointCheck = [&garminOptions] { return garminOptions.usbCheckWaypoints.load(); };
-  environment.segmentAccuracy = [&garminOptions] { return garminOptions.segmentAccuracy.load(); };
+  menuOptions.flymasterPowerOff = settings.Number(Setting::FlymasterPwrOff) != 0;
+  environment.menuPowerOff = [&menuOptions](ProtocolType protocol) {
+    return protocol == ProtocolType::Flymaster ? menuOptions.flymasterPowerOff.load() : menuOptions.powerOff.load();
+  };
+  environment.usbCompetitionWaypointCheck = [&menuOptions] { return menuOptions.usbCheckWaypoints.load(); };
+  environment.segmentAccuracy = [&menuOptions] { return menuOptions.segmentAccuracy.load(); };
   RegisterInstrumentFamilies(table, environment);
   AccessFramework access(table);
   access.clearTrace = [] { DebugBuffer::Global().Clear(); };
   // Workers read the port when they start; the window changes it only while none runs.
   access.selectedPortName = [&settings] { return ResolvePortPath(settings.Text(Setting::PortName)); };
 
-  qt::MainWindow window({access, table, settings, ui, unattended, &garminOptions});
+  qt::MainWindow window({access, table, settings, ui, unattended, &menuOptions});
   access.InitGpsAccess();
   if (!unattended) {
     window.show();

@@ -182,6 +182,7 @@ std::span<const MainWindow::Command> MainWindow::Commands() {
       {40211, Menu::Gps, "&Product data scan", "", &MainWindow::OnProductScan},
       {40144, Menu::Gps, "Pwr off after wpts wr && log read ", "", &MainWindow::OnToggleGarminPowerOff},
       {40142, Menu::Gps, "USB && comp. mode: Check wpts", "", &MainWindow::OnToggleGarminUsbCheck},
+      {40146, Menu::Gps, "Pwr off after log read", "", &MainWindow::OnToggleFlymasterPowerOff},
       // View menu.
       {40025, Menu::View, "&Tracklog", "Ctrl+1", &MainWindow::OnShowTrackView},
       {40024, Menu::View, "&Waypoints", "Ctrl+2", &MainWindow::OnShowWaypointView},
@@ -211,7 +212,7 @@ MainWindow::MainWindow(Services services, QWidget* parent)
   kml::RegisterKmlAndIgcReaders();
   airspaceSettings_.segmentAccuracy =
       static_cast<std::uint32_t>(std::max<std::int64_t>(1, services_.settings.Number(Setting::CtrSegError)));
-  if (services_.garmin != nullptr) services_.garmin->segmentAccuracy = airspaceSettings_.segmentAccuracy;
+  if (services_.instrumentOptions != nullptr) services_.instrumentOptions->segmentAccuracy = airspaceSettings_.segmentAccuracy;
   BuildControls();
   BuildMenus();
   SetToggleChecks();
@@ -360,8 +361,9 @@ void MainWindow::SetToggleChecks() {
       {40192, settings.Number(Setting::UseDownloadFilter) != 0},
       {40172, settings.Number(Setting::VarioFilter) > 0},
       {40130, settings.Number(Setting::CompSpecial) != 0},
-      {40144, services_.garmin != nullptr && services_.garmin->powerOff.load()},
-      {40142, services_.garmin != nullptr && services_.garmin->usbCheckWaypoints.load()},
+      {40144, services_.instrumentOptions != nullptr && services_.instrumentOptions->powerOff.load()},
+      {40146, settings.Number(Setting::FlymasterPwrOff) != 0},
+      {40142, services_.instrumentOptions != nullptr && services_.instrumentOptions->usbCheckWaypoints.load()},
   };
   for (const auto& [id, on] : marks) {
     if (QAction* action = Action(id)) {
@@ -388,14 +390,22 @@ void MainWindow::Toggle(int id) {
 }
 
 void MainWindow::OnToggleGarminPowerOff() {
-  if (services_.garmin == nullptr) return;
-  services_.garmin->powerOff = !services_.garmin->powerOff.load();
+  if (services_.instrumentOptions == nullptr) return;
+  services_.instrumentOptions->powerOff = !services_.instrumentOptions->powerOff.load();
+  SetToggleChecks();
+}
+
+void MainWindow::OnToggleFlymasterPowerOff() {
+  SettingsStore& settings = services_.settings;
+  const bool on = settings.Number(Setting::FlymasterPwrOff) == 0;
+  settings.SetNumber(Setting::FlymasterPwrOff, on ? 1 : 0);
+  if (services_.instrumentOptions != nullptr) services_.instrumentOptions->flymasterPowerOff = on;
   SetToggleChecks();
 }
 
 void MainWindow::OnToggleGarminUsbCheck() {
-  if (services_.garmin == nullptr) return;
-  services_.garmin->usbCheckWaypoints = !services_.garmin->usbCheckWaypoints.load();
+  if (services_.instrumentOptions == nullptr) return;
+  services_.instrumentOptions->usbCheckWaypoints = !services_.instrumentOptions->usbCheckWaypoints.load();
   SetToggleChecks();
 }
 

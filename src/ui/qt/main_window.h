@@ -51,10 +51,11 @@ class ListModel;
 
 enum class ListSize { Small, Default, Large };
 
-// The Garmin toggles of the GPS menu (kept for the session only). The workers read them when a
-// transfer ends, on their own thread.
-struct GarminMenuOptions {
-  std::atomic<bool> powerOff{false};          // "Pwr off after wpts wr && log read "
+// The instrument toggles of the GPS menu. The workers read them when a transfer ends, on their
+// own thread. The Garmin ones last for the session; the Flymaster power-off mirrors its setting.
+struct InstrumentMenuOptions {
+  std::atomic<bool> flymasterPowerOff{false};  // "Pwr off after log read"
+  std::atomic<bool> powerOff{false};          // Garmin: "Pwr off after wpts wr && log read "
   std::atomic<bool> usbCheckWaypoints{true};  // "USB && comp. mode: Check wpts"
   std::atomic<std::uint32_t> segmentAccuracy{10};  // "Set accuracy for segments", for CTR uploads
 };
@@ -69,7 +70,7 @@ class MainWindow final : public QMainWindow {
     SettingsStore& settings;
     QtUi& ui;
     bool unattended = false;  // an unattended run: settings are not saved on the way out
-    GarminMenuOptions* garmin = nullptr;  // none: the toggles are not offered
+    InstrumentMenuOptions* instrumentOptions = nullptr;  // none: the instrument toggles are not offered
   };
   explicit MainWindow(Services services, QWidget* parent = nullptr);
   ~MainWindow() override;
@@ -217,6 +218,7 @@ class MainWindow final : public QMainWindow {
   void OnToggleDownloadFilter() { Toggle(40192); }
   void OnToggleCompSpecial() { Toggle(40130); }
   void OnToggleGarminPowerOff();
+  void OnToggleFlymasterPowerOff();
   void OnToggleGarminUsbCheck();
   void OnVarioFilter();
   void OnGapTime();

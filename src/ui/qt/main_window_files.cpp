@@ -356,7 +356,7 @@ void MainWindow::OnSegmentAccuracy() {
   }
   if (!accuracy) return;
   airspaceSettings_.segmentAccuracy = *accuracy;
-  if (services_.garmin != nullptr) services_.garmin->segmentAccuracy = *accuracy;
+  if (services_.instrumentOptions != nullptr) services_.instrumentOptions->segmentAccuracy = *accuracy;
   services_.settings.SetNumber(Setting::CtrSegError, *accuracy);
 }
 

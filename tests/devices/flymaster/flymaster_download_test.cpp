@@ -168,6 +168,32 @@ TEST(FlymasterE2e, WaypointUploadAnswersOfBothFirmwares) {
   }
 }
 
+// The older instruments are switched off after a read when the command line or the menu asks;
+// the current ones have no such command.
+TEST(FlymasterE2e, PowerOffAfterTheOlderGenerationsRead) {
+  struct Case {
+    bool older;
+    bool commandLine;
+    bool menu;
+    bool off;
+  };
+  for (const Case c : {Case{true, true, false, true}, Case{true, false, true, true}, Case{true, false, false, false},
+                       Case{false, true, true, false}}) {
+    SCOPED_TRACE(::testing::Message() << c.older << c.commandLine << c.menu);
+    Rig rig(Config(c.older));
+    rig.context.commandLineTracks = [] { return std::vector<int>{2}; };
+    rig.context.commandLinePowerOff = c.commandLine;
+    rig.context.menuPowerOff = [&c](ProtocolType protocol) { return c.menu && protocol == ProtocolType::Flymaster; };
+    ASSERT_GT(rig.Run(AccessType::ReadTrackLog, CompleteTrackLogRead, c.older ? 0 : 1), 0);
+    bool off = false;
+    for (int i = 0; i < 50 && off != c.off; ++i) {
+      off = rig.model->PoweredOff();
+      if (off != c.off) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(off, c.off);
+  }
+}
+
 // Real flights from several loggers come back through both generations: times and GPS
 // altitudes exactly, positions to the thousandth of a minute both sides keep, pressure altitude
 // to the metre that the tenths of a hectopascal allow.
