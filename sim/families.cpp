@@ -10,10 +10,12 @@ extern const SimFamily kFlytecFamily;
 extern const SimFamily kGarminFamily;
 extern const SimFamily kMtkFamily;
 extern const SimFamily kFlymasterFamily;
+extern const SimFamily kIqBasicFamily;
 
 std::span<const SimFamily* const> SimFamilies() {
   static constexpr const SimFamily* kFamilies[] = {&kEchoFamily,   &kNmeaFamily, &kFlytecFamily,
-                                                   &kGarminFamily, &kMtkFamily,  &kFlymasterFamily};
+                                                   &kGarminFamily, &kMtkFamily,  &kFlymasterFamily,
+                                                   &kIqBasicFamily};
   return kFamilies;
 }
 

@@ -755,7 +755,7 @@ constexpr std::string_view kGpsInstruments[kGpsCodeCount] = {
     "Flymaster Live, Nav, Gps, Vario, GpsSD, GpsSD+, LiveSD, NavSD",
     "DSX",
     "MLR units, fast waypoint download only",
-    "IQ Basic, Flytec 6015",
+    "IQ Basic, Flytec 6015 (protocol unverified: from a peer utility's description)",
     "MTK, Pentagram and Holux loggers",
     "Digifly Leonardo Pro",
     "Ascent",

@@ -4,6 +4,7 @@
 #include "devices/family.h"
 #include "devices/flymaster/flymaster_family.h"
 #include "devices/flytec/flytec_family.h"
+#include "devices/iqbasic/iqbasic_family.h"
 #include "devices/mtk/mtk_family.h"
 
 namespace logwell {
@@ -12,6 +13,7 @@ std::span<const InstrumentFamily> InstrumentFamilies() {
   static const InstrumentFamily families[] = {
       flymaster::Family(),
       flytec::Family(),
+      iqbasic::Family(),
       mtk::Family(),
   };
   return families;

@@ -410,17 +410,7 @@ int RunReadFlightList(AccessBlock& block, const FamilyEnvironment& context) {
   ProductData product;
   if (RequestProductData(block, GenerationOf(block), product) < 0) return -1;
   if (ReadFlightList(block) < 0) return -1;
-  const bool any = std::any_of(block.trackList.begin(), block.trackList.end(),
-                               [](const TrackListEntry& e) { return e.startTime != 0; });
-  if (context.unattended) {
-    if (context.notify) context.notify(flytec::FlightListText(block.trackList));
-    return any ? 0 : -1;
-  }
-  if (block.owner != nullptr) {
-    ChooseTracks(*block.owner, block.trackList, block.portName, block.source.InstrumentName(),
-                 block.trackSelection);
-  }
-  return any ? 0 : -1;
+  return flytec::PresentFlightList(block, context);
 }
 
 int RunReadWaypoints(AccessBlock& block, const FamilyEnvironment& /*context*/) {

@@ -371,4 +371,18 @@ std::string FlightListText(std::span<const TrackListEntry> entries) {
   return text;
 }
 
+int PresentFlightList(AccessBlock& block, const FamilyEnvironment& context) {
+  const bool any = std::any_of(block.trackList.begin(), block.trackList.end(),
+                               [](const TrackListEntry& e) { return e.startTime != 0; });
+  if (context.unattended) {
+    if (context.notify) context.notify(FlightListText(block.trackList));
+    return any ? 0 : -1;
+  }
+  if (block.owner != nullptr) {
+    ChooseTracks(*block.owner, block.trackList, block.portName, block.source.InstrumentName(),
+                 block.trackSelection);
+  }
+  return any ? 0 : -1;
+}
+
 }  // namespace logwell::flytec

@@ -86,6 +86,10 @@ int DownloadTrackLog(AccessBlock& block, const FamilyEnvironment& context, bool 
 // The flight list as the notify channel gets it: "Flightlist:\n" and one line per track.
 std::string FlightListText(std::span<const TrackListEntry> entries);
 
+// Hands the flight list in block.trackList on: to the notify channel in an unattended run,
+// else to the Track List dialog. 0 when the list names a flight, else -1.
+int PresentFlightList(AccessBlock& block, const FamilyEnvironment& context);
+
 // The estimated seconds left of a track download, capped at 5999.
 int EstimateSecondsLeft(GarminTime listedStart, std::uint32_t durationSeconds, GarminTime current,
                         double elapsedSeconds);

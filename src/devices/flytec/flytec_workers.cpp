@@ -47,17 +47,7 @@ int RunReadFlightList(AccessBlock& block, const FamilyEnvironment& context) {
     return -1;
   }
   if (ReadTrackList(block) < 0) return -1;
-  const bool any = std::any_of(block.trackList.begin(), block.trackList.end(),
-                               [](const TrackListEntry& e) { return e.startTime != 0; });
-  if (context.unattended) {
-    if (context.notify) context.notify(FlightListText(block.trackList));
-    return any ? 0 : -1;
-  }
-  if (block.owner != nullptr) {
-    ChooseTracks(*block.owner, block.trackList, block.portName, block.source.InstrumentName(),
-                 block.trackSelection);
-  }
-  return any ? 0 : -1;
+  return PresentFlightList(block, context);
 }
 
 int RunReadWaypoints(AccessBlock& block, const FamilyEnvironment& context) {
