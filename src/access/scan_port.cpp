@@ -1,5 +1,6 @@
 #include "access/scan_port.h"
 
+#include <thread>
 #include <vector>
 
 #include "access/connect.h"
@@ -20,6 +21,26 @@ std::string ReadScanResponse(Port& port, std::chrono::milliseconds window, std::
     text.append(reinterpret_cast<const char*>(chunk.data()), kept);
   }
   return text;
+}
+
+std::unique_ptr<SerialPort> OpenProbePort(const std::string& devicePath, int baudRate, bool xonXoff,
+                                          const std::function<void(std::string_view)>& status) {
+  using std::chrono::milliseconds;
+  int error = 0;
+  std::unique_ptr<SerialPort> port = SerialPort::Open(devicePath, error);
+  if (!port || !port->Configure(baudRate, xonXoff)) {
+    if (status) status("COM port open error");
+    std::this_thread::sleep_for(milliseconds(1000));
+    return nullptr;
+  }
+  std::this_thread::sleep_for(milliseconds(100));
+  port->Purge();
+  return port;
+}
+
+bool WriteProbeRequest(Port& port, std::string_view request) {
+  return port.Write(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(request.data()),
+                                                  request.size()));
 }
 
 }  // namespace logwell

@@ -3,9 +3,13 @@
 // a capacity, for the families' probes.
 #include <chrono>
 #include <cstddef>
+#include <functional>
+#include <memory>
 #include <string>
+#include <string_view>
 
 #include "access/port.h"
+#include "access/serial_port.h"
 
 namespace logwell {
 
@@ -13,5 +17,14 @@ namespace logwell {
 // arrived; with `dropFlowControl` the XON/XOFF bytes are taken out.
 std::string ReadScanResponse(Port& port, std::chrono::milliseconds window, std::size_t capacity,
                              bool dropFlowControl);
+
+// Opens a port for a probe at `baudRate`, lets the line settle for 100 ms and drops what was
+// pending. When it cannot be opened, "COM port open error" goes to `status` and the probe
+// waits a second before it gives up (nothing is returned).
+std::unique_ptr<SerialPort> OpenProbePort(const std::string& devicePath, int baudRate, bool xonXoff,
+                                          const std::function<void(std::string_view)>& status);
+
+// Writes a request during a probe; false when the write failed.
+bool WriteProbeRequest(Port& port, std::string_view request);
 
 }  // namespace logwell

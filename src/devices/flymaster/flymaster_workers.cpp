@@ -10,6 +10,7 @@
 #include "access/worker_frame.h"
 #include "base/text.h"
 #include "devices/flytec/flytec_tracks.h"
+#include "devices/flytec/flytec_workers.h"
 #include "track/track_list_dialog.h"
 
 namespace logwell::flymaster {
@@ -423,11 +424,7 @@ namespace {
 
 AccessWorker Worker(const FamilyEnvironment& context, int (*steps)(AccessBlock&, const FamilyEnvironment&),
                     bool clearTrace) {
-  WorkerSteps frame;
-  frame.clearTrace = clearTrace;
-  frame.openPort = [](AccessBlock& block) { return ConnectComPort(block, kBaudRate, false) == 0; };
-  frame.run = [context, steps](AccessBlock& block) { return steps(block, context); };
-  return FrameWorker(std::move(frame));
+  return flytec::SerialWorker(context, steps, clearTrace, kBaudRate, false);
 }
 
 }  // namespace

@@ -347,15 +347,19 @@ int DownloadTrackLog(AccessBlock& block, const FamilyEnvironment& context, bool 
     ShowAccessStatus(block, FillTemplate("% points received", {static_cast<long long>(merged.size())}));
   }
   block.points = std::move(merged);
-  RawIgcLog log;
-  log.text = std::move(raw);
-  log.firstFixTime = first.firstFix;
-  log.logCount = downloaded;
-  log.loggerSerial = first.serial;
-  log.manufacturer = first.manufacturer;
-  block.rawIgc = std::move(log);
+  block.rawIgc = RawLogOf(std::move(raw), first, downloaded);
   if (!everyTrackSigned && block.owner != nullptr) block.owner->ShowInfoBox("No G-records found", kTrackCaption);
   return everyTrackSigned ? 1 : 0;
+}
+
+RawIgcLog RawLogOf(std::string text, const DownloadedTrack& first, int trackCount) {
+  RawIgcLog log;
+  log.text = std::move(text);
+  log.firstFixTime = first.firstFix;
+  log.logCount = trackCount;
+  log.loggerSerial = first.serial;
+  log.manufacturer = first.manufacturer;
+  return log;
 }
 
 std::string FlightListText(std::span<const TrackListEntry> entries) {

@@ -78,6 +78,10 @@ int DownloadOneTrack(AccessBlock& block, const FamilyEnvironment& context, bool 
                      int index, std::string* raw, DownloadedTrack& outcome,
                      const TrackDownloadStyle& style = {});
 
+// The raw IGC log of a download: the first track's text, and the A record and first fix of the
+// first track.
+RawIgcLog RawLogOf(std::string text, const DownloadedTrack& first, int trackCount);
+
 // Downloads every selected track (or the whole memory when no list is in use), merges them,
 // hands the raw IGC text of the first track over and fills block.points. Returns 1 when
 // every track carried G records, 0 when one lacked them, -1 after a failure was shown.

@@ -74,15 +74,23 @@ int RunUploadCtr(AccessBlock& block, const FamilyEnvironment& /*context*/) {
   return UploadCtrs(block);
 }
 
+AccessWorker SerialWorker(const FamilyEnvironment& context,
+                          int (*steps)(AccessBlock&, const FamilyEnvironment&), bool clearTrace,
+                          int baudRate, bool xonXoff) {
+  WorkerSteps frame;
+  frame.clearTrace = clearTrace;
+  frame.openPort = [baudRate, xonXoff](AccessBlock& block) {
+    return ConnectComPort(block, baudRate, xonXoff) == 0;
+  };
+  frame.run = [context, steps](AccessBlock& block) { return steps(block, context); };
+  return FrameWorker(std::move(frame));
+}
+
 namespace {
 
 AccessWorker Worker(const FamilyEnvironment& context, int (*steps)(AccessBlock&, const FamilyEnvironment&),
                     bool clearTrace) {
-  WorkerSteps frame;
-  frame.clearTrace = clearTrace;
-  frame.openPort = OpenFlytecPort;
-  frame.run = [context, steps](AccessBlock& block) { return steps(block, context); };
-  return FrameWorker(std::move(frame));
+  return SerialWorker(context, steps, clearTrace, kBaudRate, true);
 }
 
 }  // namespace

@@ -14,8 +14,6 @@ namespace {
 
 using std::chrono::milliseconds;
 
-constexpr milliseconds kAfterOpenFailure{1000};
-constexpr milliseconds kAfterOpen{100};
 constexpr milliseconds kAnswerWindow{300};
 constexpr milliseconds kAfterBadAnswer{500};
 constexpr std::size_t kMaxAnswer = 100;
@@ -26,10 +24,7 @@ void Report(const std::function<void(std::string_view)>& line, std::string_view 
 
 // The bytes of one parameter: the request, then its answer within the window.
 std::optional<std::vector<std::uint8_t>> Ask(SerialPort& port, std::string_view request, int number) {
-  if (!port.Write(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(request.data()),
-                                                request.size()))) {
-    return std::nullopt;
-  }
+  if (!WriteProbeRequest(port, request)) return std::nullopt;
   const std::string answer = ReadScanResponse(port, kAnswerWindow, kMaxAnswer, false);
   return ParameterBytes(answer.substr(0, answer.find('\n')), number);
 }
@@ -39,15 +34,8 @@ std::optional<std::vector<std::uint8_t>> Ask(SerialPort& port, std::string_view 
 ProbeResult ProbeIqBasic(const std::string& devicePath, const ProbeReport& report) {
   Report(report.productLine, "Checking for IQ Basic/Flytec 6015");
   Report(report.statusLine, "");
-  int error = 0;
-  std::unique_ptr<SerialPort> port = SerialPort::Open(devicePath, error);
-  if (!port || !port->Configure(kBaudRate, false)) {
-    Report(report.statusLine, "COM port open error");
-    std::this_thread::sleep_for(kAfterOpenFailure);
-    return {};
-  }
-  std::this_thread::sleep_for(kAfterOpen);
-  port->Purge();
+  std::unique_ptr<SerialPort> port = OpenProbePort(devicePath, kBaudRate, false, report.statusLine);
+  if (!port) return {};
   Report(report.statusLine, "Requesting product info");
   ProductData product;
   const auto serial = Ask(*port, kSerialRequest, 0);

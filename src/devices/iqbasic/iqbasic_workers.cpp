@@ -7,9 +7,9 @@
 #include "access/access_framework.h"
 #include "access/connect.h"
 #include "access/pilot_scan.h"
-#include "access/worker_frame.h"
 #include "base/text.h"
 #include "devices/flytec/flytec_tracks.h"
+#include "devices/flytec/flytec_workers.h"
 #include "track/igc/igc_device_parser.h"
 
 namespace logwell::iqbasic {
@@ -199,18 +199,11 @@ int ReadFlightList(AccessBlock& block) {
 
 namespace {
 
-struct Flight {
-  std::vector<TrackPoint> points;
-  std::string manufacturer;
-  std::string serial;
-  GarminTime firstFix = 0;
-};
-
 // One flight: the IGC lines up to its G record (the end of the text) and any further G lines
 // that follow at once. A flight whose text breaks off before a G record is refused: the line
 // went quiet or dead in the middle of it.
 int DownloadFlight(AccessBlock& block, const FamilyEnvironment& context, int index, std::string* raw,
-                   Flight& flight) {
+                   flytec::DownloadedTrack& flight) {
   ShowAccessStatus(block, FormatText("Requesting track log %d", index + 1));
   if (!Send(block, FlightRequest(index))) {
     ShowAccessError(block, "E202 COM port write error", kTrackCaption);
@@ -285,6 +278,7 @@ int DownloadFlight(AccessBlock& block, const FamilyEnvironment& context, int ind
     ShowAccessError(block, "Bad or missing A-record", kTrackCaption);
     return -1;
   }
+  flight.signedTrack = true;
   flight.manufacturer = parser.Manufacturer();
   flight.serial = parser.LoggerSerial();
   flight.firstFix = parser.FirstFixTime();
@@ -298,11 +292,11 @@ int DownloadFlights(AccessBlock& block, const FamilyEnvironment& context) {
   std::string raw;
   raw.reserve(kRawInitialBytes);
   std::vector<TrackPoint> merged;
-  Flight first;
+  flytec::DownloadedTrack first;
   int downloaded = 0;
   for (int index = 0; index < kMaxFlights && static_cast<std::size_t>(index) < kMaxTrackListEntries; ++index) {
     if (!block.trackSelection.test(static_cast<std::size_t>(index))) continue;
-    Flight flight;
+    flytec::DownloadedTrack flight;
     if (DownloadFlight(block, context, index, downloaded == 0 ? &raw : nullptr, flight) < 0) return -1;
     if (downloaded++ == 0) {
       first.manufacturer = flight.manufacturer;
@@ -323,13 +317,7 @@ int DownloadFlights(AccessBlock& block, const FamilyEnvironment& context) {
   }
   const int count = static_cast<int>(merged.size());
   block.points = std::move(merged);
-  RawIgcLog log;
-  log.text = std::move(raw);
-  log.firstFixTime = first.firstFix;
-  log.logCount = downloaded;
-  log.loggerSerial = first.serial;
-  log.manufacturer = first.manufacturer;
-  block.rawIgc = std::move(log);
+  block.rawIgc = flytec::RawLogOf(std::move(raw), first, downloaded);
   return count;
 }
 
@@ -457,11 +445,7 @@ namespace {
 
 AccessWorker Worker(const FamilyEnvironment& context, int (*steps)(AccessBlock&, const FamilyEnvironment&),
                     bool clearTrace) {
-  WorkerSteps frame;
-  frame.clearTrace = clearTrace;
-  frame.openPort = [](AccessBlock& block) { return ConnectComPort(block, kBaudRate, false) == 0; };
-  frame.run = [context, steps](AccessBlock& block) { return steps(block, context); };
-  return FrameWorker(std::move(frame));
+  return flytec::SerialWorker(context, steps, clearTrace, kBaudRate, false);
 }
 
 }  // namespace

@@ -10,22 +10,17 @@
 #include <thread>
 #include <unistd.h>
 
-#include "access/access_completion.h"
-#include "access/access_framework.h"
 #include "app/competition_mode.h"
 #include "app/job_runner.h"
+#include "devices/family_rig.h"
 #include "devices/iqbasic/iqbasic_probe.h"
 #include "devices/iqbasic/iqbasic_workers.h"
 #include "geo/units.h"
 #include "sim/flight_generator.h"
 #include "sim/flytec/flytec_model.h"
 #include "sim/iqbasic/iqbasic_model.h"
-#include "sim/virtual_instrument.h"
 #include "support/fixtures.h"
-#include "support/scripted_ui.h"
 #include "track/igc/igc_reader.h"
-#include "track/track_log.h"
-#include "track/track_takeover.h"
 
 namespace logwell {
 namespace {
@@ -45,69 +40,15 @@ std::string GeneratedFlight(int minutes, std::uint32_t seed = 1) {
   return sim::FlytecIgcText(sim::GenerateFlight(plan), "815", "JANE DOE");
 }
 
-class Rig {
+class Rig : public testing::FamilyRig<sim::IqBasicModel> {
  public:
-  explicit Rig(sim::IqBasicModelConfig config) {
-    auto owned = std::make_unique<sim::IqBasicModel>(std::move(config));
-    model = owned.get();
-    instrument = std::make_unique<sim::VirtualInstrument>(std::move(owned));
-    model->Attach(instrument.get());
-    framework.selectedPortName = [this] { return instrument->DevicePath(); };
-    framework.targets.takeOverTrackLog = [this](TrackDownload&& download) {
-      TakeOverDownload(log, std::move(download.log), ui);
-    };
-    framework.targets.replaceWaypoints = [this](WaypointDownload&& download) {
-      waypoints = std::move(download.waypoints);
-    };
-    context.notify = [this](std::string_view text) {
-      std::lock_guard lock(mutex);
-      notified.emplace_back(text);
-    };
+  explicit Rig(sim::IqBasicModelConfig config)
+      : FamilyRig(std::make_unique<sim::IqBasicModel>(std::move(config)), ProtocolType::IqBasic,
+                  iqbasic::RegisterIqBasicWorkers) {
     context.commandLineTracks = [] { return std::vector<int>{0}; };
     log.points.resize(3);  // what a failed download must leave alone
   }
-  ~Rig() { instrument.reset(); }
-
-  int Run(AccessType access, AccessCompletion completion, std::vector<Waypoint>* upload = nullptr) {
-    if (!registered) {
-      registered = true;
-      iqbasic::RegisterIqBasicWorkers(table, context);
-    }
-    std::promise<int> done;
-    auto finished = done.get_future();
-    const int started = framework.StartCommandAccess(
-        "Test", &ui, access, ProtocolType::IqBasic, 0,
-        [&done, completion](AccessBlock& block) {
-          const int result = block.result;
-          if (completion) completion(block);
-          done.set_value(result);
-        },
-        upload, nullptr);
-    if (started != 0) return -1000;
-    const int result = finished.get();
-    framework.WaitForGpsAccessEnd();
-    return result;
-  }
   int ReadTrackLog() { return Run(AccessType::ReadTrackLog, CompleteTrackLogRead); }
-  std::vector<std::string> Errors() const {
-    std::vector<std::string> texts;
-    for (const auto& e : ui.Boxes()) {
-      if (e.kind == testing::UiEventKind::Error) texts.push_back(e.text);
-    }
-    return texts;
-  }
-
-  AccessTable table;
-  testing::ScriptedUi ui;
-  AccessFramework framework{table};
-  TrackLog log;
-  FamilyEnvironment context;
-  sim::IqBasicModel* model = nullptr;
-  std::unique_ptr<sim::VirtualInstrument> instrument;
-  std::vector<Waypoint> waypoints;
-  std::mutex mutex;
-  std::vector<std::string> notified;
-  bool registered = false;
 };
 
 TEST(IqBasicE2e, ServedRealFlightArrivesFixForFix) {
@@ -147,8 +88,8 @@ TEST(IqBasicE2e, FlightListGoesToTheNotifyChannel) {
   Rig rig(config);
   rig.context.unattended = true;
   ASSERT_EQ(rig.Run(AccessType::ReadFlightList, CompleteFlightListRead), 0);
-  ASSERT_EQ(rig.notified.size(), 1u);
-  EXPECT_EQ(rig.notified[0], "Flightlist:\n07.04.22,09:02:59,7:45:32\n24.06.03,10:00:00,0:10:00\n");
+  ASSERT_EQ(rig.Notified().size(), 1u);
+  EXPECT_EQ(rig.Notified()[0], "Flightlist:\n07.04.22,09:02:59,7:45:32\n24.06.03,10:00:00,0:10:00\n");
 }
 
 TEST(IqBasicE2e, WaypointsRoundTrip) {
@@ -168,7 +109,7 @@ TEST(IqBasicE2e, WaypointsRoundTrip) {
   upload[2].latitude = DegreesToSemicircles(-16.5);
   upload[2].longitude = DegreesToSemicircles(-179.99);
   std::vector<Waypoint> sent = upload;
-  ASSERT_EQ(rig.Run(AccessType::WriteWaypoints, CompleteWaypointsWritten, &sent), 0)
+  ASSERT_EQ(rig.Run(AccessType::WriteWaypoints, CompleteWaypointsWritten, 0, &sent), 0)
       << (rig.Errors().empty() ? "" : rig.Errors().front());
   ASSERT_EQ(rig.Run(AccessType::ReadWaypoints, CompleteWaypointsRead), 0);
   ASSERT_EQ(rig.waypoints.size(), 4u);
@@ -185,7 +126,7 @@ TEST(IqBasicE2e, WaypointsRoundTrip) {
   // Sending them again: the instrument keeps the first of each name and says so.
   sent = upload;
   sent[1].SetDescription("NEW");
-  EXPECT_EQ(rig.Run(AccessType::WriteWaypoints, CompleteWaypointsWritten, &sent), -1);
+  EXPECT_EQ(rig.Run(AccessType::WriteWaypoints, CompleteWaypointsWritten, 0, &sent), -1);
   EXPECT_EQ(rig.Errors(), std::vector<std::string>{"1 of 3 waypoints ok. First error was \"already exist\""});
 }
 
@@ -250,7 +191,7 @@ TEST(IqBasicE2e, WaypointFaults) {
     upload[0].SetDescription("X");
     const bool reading = std::string(c.request) == "ACT_31";
     EXPECT_EQ(reading ? rig.Run(AccessType::ReadWaypoints, CompleteWaypointsRead)
-                      : rig.Run(AccessType::WriteWaypoints, CompleteWaypointsWritten, &upload),
+                      : rig.Run(AccessType::WriteWaypoints, CompleteWaypointsWritten, 0, &upload),
               -1);
     EXPECT_EQ(rig.waypoints.size(), 1u);  // the list in the window stays
     const auto errors = rig.Errors();
