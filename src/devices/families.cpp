@@ -5,6 +5,7 @@
 #include "devices/flymaster/flymaster_family.h"
 #include "devices/flytec/flytec_family.h"
 #include "devices/iqbasic/iqbasic_family.h"
+#include "devices/mlr/mlr_family.h"
 #include "devices/mtk/mtk_family.h"
 
 namespace logwell {
@@ -14,6 +15,7 @@ std::span<const InstrumentFamily> InstrumentFamilies() {
       flymaster::Family(),
       flytec::Family(),
       iqbasic::Family(),
+      mlr::Family(),
       mtk::Family(),
   };
   return families;
