@@ -189,4 +189,14 @@ void VirtualInstrument::HangUpNow() {
   slave_ = -1;
 }
 
+void InjectFaultsFor(std::map<std::string, std::vector<Fault>>& faults, const std::string& key,
+                     VirtualInstrument* instrument) {
+  const auto found = faults.find(key);
+  if (found == faults.end()) return;
+  if (instrument != nullptr) {
+    for (const Fault& fault : found->second) instrument->Inject(fault);
+  }
+  faults.erase(found);
+}
+
 }  // namespace logwell::sim

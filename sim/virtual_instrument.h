@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -73,5 +74,10 @@ class VirtualInstrument {
   std::atomic<bool> hungUp_{false};
   std::jthread thread_;
 };
+
+// Faults kept by the request whose answer they spoil: injects `key`'s faults into `instrument`
+// (when there is one) and forgets them, so that each spoils one answer.
+void InjectFaultsFor(std::map<std::string, std::vector<Fault>>& faults, const std::string& key,
+                     VirtualInstrument* instrument);
 
 }  // namespace logwell::sim

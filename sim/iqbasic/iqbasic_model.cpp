@@ -53,12 +53,7 @@ std::vector<std::string> IqBasicModel::UploadLines() const {
 }
 
 void IqBasicModel::ApplyFaults(const std::string& key) {
-  const auto found = config_.faultsFor.find(key);
-  if (found == config_.faultsFor.end()) return;
-  if (instrument_ != nullptr) {
-    for (const Fault& fault : found->second) instrument_->Inject(fault);
-  }
-  config_.faultsFor.erase(found);
+  InjectFaultsFor(config_.faultsFor, key, instrument_);
 }
 
 void IqBasicModel::OnReceived(std::span<const std::uint8_t> bytes, DeviceLink& link) {

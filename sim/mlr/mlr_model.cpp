@@ -38,12 +38,7 @@ std::vector<MlrWaypoint> MlrModel::Waypoints() const {
 }
 
 void MlrModel::ApplyFaults(const std::string& key) {
-  const auto found = config_.faultsFor.find(key);
-  if (found == config_.faultsFor.end()) return;
-  if (instrument_ != nullptr) {
-    for (const Fault& fault : found->second) instrument_->Inject(fault);
-  }
-  config_.faultsFor.erase(found);
+  InjectFaultsFor(config_.faultsFor, key, instrument_);
 }
 
 void MlrModel::OnReceived(std::span<const std::uint8_t> bytes, DeviceLink& link) {

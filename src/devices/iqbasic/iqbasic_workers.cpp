@@ -17,8 +17,6 @@ namespace {
 
 using std::chrono::milliseconds;
 
-constexpr int kDefaultProductBudget = 30;
-constexpr milliseconds kProductRequestSpacing{2000};
 constexpr milliseconds kParameterAnswerWindow{500};
 constexpr milliseconds kAfterProductPause{200};
 constexpr milliseconds kAnswerSilence{2000};
@@ -139,39 +137,30 @@ std::optional<std::vector<std::uint8_t>> ReadParameter(AccessBlock& block, std::
 }  // namespace
 
 int RequestProductData(AccessBlock& block, ProductData& product) {
-  const int budget = block.connectSeconds >= 1 ? block.connectSeconds : kDefaultProductBudget;
-  for (int requests = 0; 2 * requests < budget; ++requests) {
-    ShowAccessStatus(block, FormatText("Requesting product info (%d)", (budget - 2 * requests) / 2));
-    const auto started = std::chrono::steady_clock::now();
+  return RequestWithProductBudget(block, [&product](AccessBlock& b) {
     ReadResult end = ReadResult::Complete;
     std::optional<std::vector<std::uint8_t>> serial, type, software;
-    serial = ReadParameter(block, kSerialRequest, 0, end);
-    if (serial && end == ReadResult::Complete) type = ReadParameter(block, kTypeRequest, 1, end);
-    if (type && end == ReadResult::Complete) software = ReadParameter(block, kSoftwareRequest, 2, end);
+    serial = ReadParameter(b, kSerialRequest, 0, end);
+    if (serial && end == ReadResult::Complete) type = ReadParameter(b, kTypeRequest, 1, end);
+    if (type && end == ReadResult::Complete) software = ReadParameter(b, kSoftwareRequest, 2, end);
     if (end == ReadResult::Aborted) return -1;
     if (end == ReadResult::ReadError) {
-      ShowAccessError(block, "COM port read error", kProductCaption);
+      ShowAccessError(b, "COM port read error", kProductCaption);
       return -1;
     }
-    if (software) {
-      if (const auto refusal = ReadProduct(*serial, *type, *software, product)) {
-        ShowAccessError(block, *refusal, kProductCaption);
-        return -1;
-      }
-      const std::string text = ProductText(product);
-      ShowAccessStatus(block, "Product data read");
-      ShowAccessProduct(block, text);
-      block.source.SetInstrumentName(ModelName(product.deviceType));
-      block.source.SetInstrumentText(text);
-      block.source.SetInstrumentId(
-          FormatText("%s: %u", std::string(ModelName(product.deviceType)).c_str(), product.serial));
-      return block.Pause(kAfterProductPause) ? 0 : -1;
+    if (!software) return 0;
+    if (const auto refusal = ReadProduct(*serial, *type, *software, product)) {
+      ShowAccessError(b, *refusal, kProductCaption);
+      return -1;
     }
-    const auto waited = std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - started);
-    if (waited < kProductRequestSpacing && !block.Pause(kProductRequestSpacing - waited)) return -1;
-  }
-  ShowAccessError(block, "No valid response from GPS", "Get GPS product data");
-  return -1;
+    const std::string text = ProductText(product);
+    ShowAccessStatus(b, "Product data read");
+    ShowAccessProduct(b, text);
+    b.source.SetInstrumentName(ModelName(product.deviceType));
+    b.source.SetInstrumentText(text);
+    b.source.SetInstrumentId(FormatText("%s: %u", std::string(ModelName(product.deviceType)).c_str(), product.serial));
+    return b.Pause(kAfterProductPause) ? 1 : -1;
+  });
 }
 
 int ReadFlightList(AccessBlock& block) {

@@ -15,8 +15,6 @@ namespace {
 
 using std::chrono::milliseconds;
 
-constexpr int kDefaultProductBudget = 30;
-constexpr milliseconds kProductRequestSpacing{2000};
 constexpr milliseconds kProductAnswerWindow{1000};
 constexpr milliseconds kAfterProductPause{200};
 constexpr milliseconds kTransferSilence{3000};
@@ -93,19 +91,16 @@ bool ReadTransfer(AccessBlock& block, std::string_view caption, std::string_view
 }  // namespace
 
 int RequestProductData(AccessBlock& block, ProductData& product) {
-  const int budget = block.connectSeconds >= 1 ? block.connectSeconds : kDefaultProductBudget;
-  for (int requests = 0; 2 * requests < budget; ++requests) {
-    ShowAccessStatus(block, FormatText("Requesting product info (%d)", (budget - 2 * requests) / 2));
-    const auto sent = std::chrono::steady_clock::now();
-    if (!Send(block, kProductRequest)) {
-      ShowAccessError(block, "COM port write error", "Requesting GPS product data");
+  return RequestWithProductBudget(block, [&product](AccessBlock& b) {
+    if (!Send(b, kProductRequest)) {
+      ShowAccessError(b, "COM port write error", "Requesting GPS product data");
       return -1;
     }
     NmeaLineAssembler assembler = Assembler();
     std::optional<std::string> refusal;
     bool answered = false;
     ChunkReader reader(kReadChunk);
-    const ReadResult end = reader.ReadUntil(block, kProductAnswerWindow, [&](std::uint8_t byte) {
+    const ReadResult end = reader.ReadUntil(b, kProductAnswerWindow, [&](std::uint8_t byte) {
       if (!assembler.Feed(byte)) return false;
       const auto fields = SplitNmeaSentence(assembler.Line(), kMaxFields);
       if (fields.size() < 2 || fields[0] != "$PMLR" || fields[1] != "24") return false;  // not the answer
@@ -115,27 +110,22 @@ int RequestProductData(AccessBlock& block, ProductData& product) {
     });
     if (end == ReadResult::Aborted) return -1;
     if (end == ReadResult::ReadError) {
-      ShowAccessError(block, "COM port read error", kProductCaption);
+      ShowAccessError(b, "COM port read error", kProductCaption);
       return -1;
     }
-    if (answered && refusal) {
-      ShowAccessError(block, *refusal, kProductCaption);
+    if (!answered) return 0;
+    if (refusal) {
+      ShowAccessError(b, *refusal, kProductCaption);
       return -1;
     }
-    if (answered) {
-      const std::string text = ProductText(product);
-      ShowAccessStatus(block, "Product data read");
-      ShowAccessProduct(block, text);
-      block.source.SetInstrumentName(product.maker);
-      block.source.SetInstrumentText(text);
-      block.source.SetInstrumentId(product.maker + ": " + product.model);
-      return block.Pause(kAfterProductPause) ? 0 : -1;
-    }
-    const auto waited = std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - sent);
-    if (waited < kProductRequestSpacing && !block.Pause(kProductRequestSpacing - waited)) return -1;
-  }
-  ShowAccessError(block, "No valid response from GPS", "Get GPS product data");
-  return -1;
+    const std::string text = ProductText(product);
+    ShowAccessStatus(b, "Product data read");
+    ShowAccessProduct(b, text);
+    b.source.SetInstrumentName(product.maker);
+    b.source.SetInstrumentText(text);
+    b.source.SetInstrumentId(product.maker + ": " + product.model);
+    return b.Pause(kAfterProductPause) ? 1 : -1;
+  });
 }
 
 int DownloadTrackLog(AccessBlock& block, const FamilyEnvironment& context) {
