@@ -192,6 +192,10 @@ int IgcLineBuilder::Feed(std::uint8_t byte) {
   return 1;
 }
 
+std::string IgcLineBuilder::FaultText(int state) const {
+  return state == -1 ? FormatText("E205 Bad record type (%02X)", badByte_) : std::string("E207 Too long sentence");
+}
+
 int EstimateSecondsLeft(GarminTime listedStart, std::uint32_t durationSeconds, GarminTime current,
                         double elapsedSeconds) {
   if (current <= listedStart || elapsedSeconds <= 0.0) return kMaxEstimateSeconds;
@@ -248,12 +252,8 @@ int DownloadOneTrack(AccessBlock& block, const FamilyEnvironment& context, bool 
     }
     const int state = builder.Feed(byte);
     if (state == 1) return false;
-    if (state == -1) {
-      error = FormatText("E205 Bad record type (%02X)", builder.BadByte());
-      return true;
-    }
-    if (state == -2) {
-      error = "E207 Too long sentence";
+    if (state < 0) {
+      error = builder.FaultText(state);
       return true;
     }
     const int code = parser.ParseLine(builder.Line());

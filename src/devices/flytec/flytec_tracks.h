@@ -46,6 +46,8 @@ class IgcLineBuilder {
   int Feed(std::uint8_t byte);
   const std::string& Line() const { return line_; }
   std::uint8_t BadByte() const { return badByte_; }
+  // The message of a fault Feed returned: "E205 Bad record type (%02X)" or "E207 Too long sentence".
+  std::string FaultText(int state) const;
 
  private:
   std::string line_;

@@ -209,12 +209,8 @@ int DownloadFlight(AccessBlock& block, const FamilyEnvironment& context, int ind
     if (raw != nullptr) raw->push_back(static_cast<char>(byte));
     const int state = builder.Feed(byte);
     if (state == 1) return false;
-    if (state == -1) {
-      error = FormatText("E205 Bad record type (%02X)", builder.BadByte());
-      return true;
-    }
-    if (state == -2) {
-      error = "E207 Too long sentence";
+    if (state < 0) {
+      error = builder.FaultText(state);
       return true;
     }
     const std::string& line = builder.Line();
