@@ -11,11 +11,13 @@ extern const SimFamily kGarminFamily;
 extern const SimFamily kMtkFamily;
 extern const SimFamily kFlymasterFamily;
 extern const SimFamily kMagellanFamily;
+extern const SimFamily kIqBasicFamily;
+extern const SimFamily kMlrFamily;
 
 std::span<const SimFamily* const> SimFamilies() {
   static constexpr const SimFamily* kFamilies[] = {&kEchoFamily,   &kNmeaFamily, &kFlytecFamily,
                                                    &kGarminFamily, &kMtkFamily,  &kFlymasterFamily,
-                                                   &kMagellanFamily};
+                                                   &kMagellanFamily, &kIqBasicFamily, &kMlrFamily};
   return kFamilies;
 }
 

@@ -1,11 +1,13 @@
 #include "access/access_framework.h"
 
 #include <cerrno>
+#include <chrono>
 #include <memory>
 #include <new>
 #include <utility>
 
 #include "access/debug_buffer.h"
+#include "base/text.h"
 #include "base/ui.h"
 
 namespace logwell {
@@ -221,6 +223,29 @@ void ShowAccessProduct(AccessBlock& block, std::string_view text) {
 
 void ShowAccessError(AccessBlock& block, std::string_view text, std::string_view caption) {
   if (block.owner != nullptr) block.owner->ShowErrorBox(text, caption);
+}
+
+}  // namespace logwell
+
+namespace logwell {
+
+int RequestWithProductBudget(AccessBlock& block, const std::function<int(AccessBlock&)>& attempt) {
+  constexpr int kDefaultBudgetSeconds = 30;
+  constexpr std::chrono::milliseconds kSpacing{2000};
+  const int budget = block.connectSeconds >= 1 ? block.connectSeconds : kDefaultBudgetSeconds;
+  for (int requests = 0; 2 * requests < budget; ++requests) {
+    ShowAccessStatus(block, FormatText("Requesting product info (%d)", (budget - 2 * requests) / 2));
+    const auto started = std::chrono::steady_clock::now();
+    const int outcome = attempt(block);
+    if (outcome != 0) return outcome > 0 ? 0 : -1;
+    const auto waited = std::chrono::steady_clock::now() - started;
+    if (waited < kSpacing &&
+        !block.Pause(std::chrono::duration_cast<std::chrono::milliseconds>(kSpacing - waited))) {
+      return -1;
+    }
+  }
+  ShowAccessError(block, "No valid response from GPS", "Get GPS product data");
+  return -1;
 }
 
 }  // namespace logwell

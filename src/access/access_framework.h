@@ -111,4 +111,11 @@ void ShowAccessStatus(AccessBlock& block, std::string_view text);
 void ShowAccessProduct(AccessBlock& block, std::string_view text);
 void ShowAccessError(AccessBlock& block, std::string_view text, std::string_view caption);
 
+// The product-data step's retry budget, the same for every family: block.connectSeconds (when
+// at least 1, else 30) seconds, one attempt every 2 s with "Requesting product info (%)"
+// counting the attempts left. `attempt` returns 1 when the answer came, 0 to try again, -1 after
+// a failure it showed (or an abort). When the budget is spent: "No valid response from GPS",
+// caption "Get GPS product data". Returns 0 or -1.
+int RequestWithProductBudget(AccessBlock& block, const std::function<int(AccessBlock&)>& attempt);
+
 }  // namespace logwell

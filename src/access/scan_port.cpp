@@ -24,24 +24,37 @@ std::string ReadScanResponse(Port& port, std::chrono::milliseconds window, std::
   return text;
 }
 
+std::unique_ptr<SerialPort> OpenProbePort(const std::string& devicePath, int baudRate, bool xonXoff,
+                                          const std::function<void(std::string_view)>& status) {
+  using std::chrono::milliseconds;
+  int error = 0;
+  std::unique_ptr<SerialPort> port = SerialPort::Open(devicePath, error);
+  if (!port || !port->Configure(baudRate, xonXoff)) {
+    if (status) status("COM port open error");
+    std::this_thread::sleep_for(milliseconds(1000));
+    return nullptr;
+  }
+  std::this_thread::sleep_for(milliseconds(100));
+  port->Purge();
+  return port;
+}
+
+bool WriteProbeRequest(Port& port, std::string_view request) {
+  return port.Write(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(request.data()),
+                                                  request.size()));
+}
+
 std::optional<std::string> AskScanPort(const std::string& devicePath, int baudRate,
                                        std::string_view request, std::chrono::milliseconds window,
                                        std::size_t capacity,
                                        const std::function<void(std::string_view)>& status) {
-  const auto fail = [&](std::string_view text) {
-    if (status) status(text);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-    return std::optional<std::string>();
-  };
-  int error = 0;
-  std::unique_ptr<SerialPort> port = SerialPort::Open(devicePath, error);
-  if (!port || !port->Configure(baudRate, false)) return fail("COM port open error");
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  port->Purge();
+  std::unique_ptr<SerialPort> port = OpenProbePort(devicePath, baudRate, false, status);
+  if (!port) return std::nullopt;
   if (status) status("Requesting product info");
-  if (!port->Write(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(request.data()),
-                                                 request.size()))) {
-    return fail("COM port write error");
+  if (!WriteProbeRequest(*port, request)) {
+    if (status) status("COM port write error");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    return std::nullopt;
   }
   return ReadScanResponse(*port, window, capacity, false);
 }

@@ -743,7 +743,8 @@ namespace {
 // Indexed by GPS code.
 constexpr std::string_view kGpsInstruments[kGpsCodeCount] = {
     "Garmin receivers on a serial port; with /USB, Garmin receivers on USB",
-    "MLR and Leonardo units, and the Digifly, CPilot and CoMo units that speak the MLR protocol",
+    "MLR and Leonardo units, and the Digifly, CPilot and CoMo units that speak the MLR protocol "
+    "(protocol unverified: no public description)",
     "Top Navigator (TNCM)",
     "LogIt and Tracklogger, track log at 57600 baud",
     "Flytec 5020, 5030, 6020, 6030; Brauniger IQ-Compeo, Compeo, Compeo+, Competino, "
@@ -754,8 +755,8 @@ constexpr std::string_view kGpsInstruments[kGpsCodeCount] = {
     "XC Trainer with MXP, track log at 57600 baud",
     "Flymaster Live, Nav, Gps, Vario, GpsSD, GpsSD+, LiveSD, NavSD",
     "DSX",
-    "MLR units, fast waypoint download only",
-    "IQ Basic, Flytec 6015",
+    "MLR units, fast waypoint download only (protocol unverified)",
+    "IQ Basic, Flytec 6015 (protocol unverified: from a peer utility's description)",
     "MTK, Pentagram and Holux loggers",
     "Digifly Leonardo Pro",
     "Ascent",

@@ -6,6 +6,8 @@
 #include "devices/flytec/flytec_family.h"
 #include "devices/garmin/garmin_family.h"
 #include "devices/magellan/magellan_family.h"
+#include "devices/iqbasic/iqbasic_family.h"
+#include "devices/mlr/mlr_family.h"
 #include "devices/mtk/mtk_family.h"
 
 namespace logwell {
@@ -16,6 +18,8 @@ std::span<const InstrumentFamily> InstrumentFamilies() {
       flytec::Family(),
       garmin::Family(),
       magellan::Family(),
+      iqbasic::Family(),
+      mlr::Family(),
       mtk::Family(),
   };
   return families;

@@ -83,6 +83,9 @@ struct InstrumentFamily {
   bool shortWaypointNames = false;
   // Pilot identities can be written to it as waypoints (competition mode).
   bool pilotIds = false;
+  // Why its protocol is not proven, when nothing independent has checked it (empty when its
+  // protocol was checked against a public description or host): the menu entries' tooltip.
+  std::string_view unverified;
 
   // Fills the family's cells of the table; false when a cell was already taken.
   bool (*registerWorkers)(AccessTable& table, const FamilyEnvironment& environment) = nullptr;

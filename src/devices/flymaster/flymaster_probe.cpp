@@ -16,7 +16,6 @@ namespace {
 using std::chrono::milliseconds;
 
 constexpr milliseconds kAfterOpenFailure{1000};
-constexpr milliseconds kAfterOpen{100};
 constexpr milliseconds kAnswerWindow{500};
 constexpr milliseconds kAfterBadAnswer{500};
 constexpr std::size_t kMaxAnswer = 200;
@@ -51,20 +50,12 @@ ProbeResult Check(const std::string& devicePath, const ProbeReport& report, Gene
   Report(report.productLine, generation == Generation::Current ? "Checking for Flymaster (new)"
                                                                : "Checking for Flymaster (old)");
   Report(report.statusLine, "");
-  int error = 0;
-  std::unique_ptr<SerialPort> port = SerialPort::Open(devicePath, error);
-  if (!port || !port->Configure(kBaudRate, false)) {
-    Report(report.statusLine, "COM port open error");
-    std::this_thread::sleep_for(kAfterOpenFailure);
-    return {};
-  }
-  std::this_thread::sleep_for(kAfterOpen);
-  port->Purge();
+  std::unique_ptr<SerialPort> port = OpenProbePort(devicePath, kBaudRate, false, report.statusLine);
+  if (!port) return {};
   Report(report.statusLine, "Requesting product info");
   const std::string_view request =
       generation == Generation::Current ? kCurrentProductRequest : kOlderProductRequest;
-  if (!port->Write(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(request.data()),
-                                                 request.size()))) {
+  if (!WriteProbeRequest(*port, request)) {
     Report(report.statusLine, "COM port write error");
     std::this_thread::sleep_for(kAfterOpenFailure);
     return {};

@@ -10,6 +10,7 @@
 #include "access/worker_frame.h"
 #include "base/text.h"
 #include "devices/flytec/flytec_tracks.h"
+#include "devices/flytec/flytec_workers.h"
 #include "track/track_list_dialog.h"
 
 namespace logwell::flymaster {
@@ -418,17 +419,7 @@ int RunReadFlightList(AccessBlock& block, const FamilyEnvironment& context) {
   ProductData product;
   if (RequestProductData(block, GenerationOf(block), product) < 0) return -1;
   if (ReadFlightList(block) < 0) return -1;
-  const bool any = std::any_of(block.trackList.begin(), block.trackList.end(),
-                               [](const TrackListEntry& e) { return e.startTime != 0; });
-  if (context.unattended) {
-    if (context.notify) context.notify(flytec::FlightListText(block.trackList));
-    return any ? 0 : -1;
-  }
-  if (block.owner != nullptr) {
-    ChooseTracks(*block.owner, block.trackList, block.portName, block.source.InstrumentName(),
-                 block.trackSelection);
-  }
-  return any ? 0 : -1;
+  return flytec::PresentFlightList(block, context);
 }
 
 int RunWritePilotData(AccessBlock& block, const FamilyEnvironment& /*context*/) {
@@ -475,11 +466,7 @@ namespace {
 
 AccessWorker Worker(const FamilyEnvironment& context, int (*steps)(AccessBlock&, const FamilyEnvironment&),
                     bool clearTrace) {
-  WorkerSteps frame;
-  frame.clearTrace = clearTrace;
-  frame.openPort = [](AccessBlock& block) { return ConnectComPort(block, kBaudRate, false) == 0; };
-  frame.run = [context, steps](AccessBlock& block) { return steps(block, context); };
-  return FrameWorker(std::move(frame));
+  return flytec::SerialWorker(context, steps, clearTrace, kBaudRate, false);
 }
 
 }  // namespace

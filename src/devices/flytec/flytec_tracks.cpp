@@ -192,6 +192,10 @@ int IgcLineBuilder::Feed(std::uint8_t byte) {
   return 1;
 }
 
+std::string IgcLineBuilder::FaultText(int state) const {
+  return state == -1 ? FormatText("E205 Bad record type (%02X)", badByte_) : std::string("E207 Too long sentence");
+}
+
 int EstimateSecondsLeft(GarminTime listedStart, std::uint32_t durationSeconds, GarminTime current,
                         double elapsedSeconds) {
   if (current <= listedStart || elapsedSeconds <= 0.0) return kMaxEstimateSeconds;
@@ -248,12 +252,8 @@ int DownloadOneTrack(AccessBlock& block, const FamilyEnvironment& context, bool 
     }
     const int state = builder.Feed(byte);
     if (state == 1) return false;
-    if (state == -1) {
-      error = FormatText("E205 Bad record type (%02X)", builder.BadByte());
-      return true;
-    }
-    if (state == -2) {
-      error = "E207 Too long sentence";
+    if (state < 0) {
+      error = builder.FaultText(state);
       return true;
     }
     const int code = parser.ParseLine(builder.Line());
@@ -347,15 +347,19 @@ int DownloadTrackLog(AccessBlock& block, const FamilyEnvironment& context, bool 
     ShowAccessStatus(block, FillTemplate("% points received", {static_cast<long long>(merged.size())}));
   }
   block.points = std::move(merged);
-  RawIgcLog log;
-  log.text = std::move(raw);
-  log.firstFixTime = first.firstFix;
-  log.logCount = downloaded;
-  log.loggerSerial = first.serial;
-  log.manufacturer = first.manufacturer;
-  block.rawIgc = std::move(log);
+  block.rawIgc = RawLogOf(std::move(raw), first, downloaded);
   if (!everyTrackSigned && block.owner != nullptr) block.owner->ShowInfoBox("No G-records found", kTrackCaption);
   return everyTrackSigned ? 1 : 0;
+}
+
+RawIgcLog RawLogOf(std::string text, const DownloadedTrack& first, int trackCount) {
+  RawIgcLog log;
+  log.text = std::move(text);
+  log.firstFixTime = first.firstFix;
+  log.logCount = trackCount;
+  log.loggerSerial = first.serial;
+  log.manufacturer = first.manufacturer;
+  return log;
 }
 
 std::string FlightListText(std::span<const TrackListEntry> entries) {
@@ -369,6 +373,20 @@ std::string FlightListText(std::span<const TrackListEntry> entries) {
                        static_cast<int>(d / 60 % 60), static_cast<int>(d % 60));
   }
   return text;
+}
+
+int PresentFlightList(AccessBlock& block, const FamilyEnvironment& context) {
+  const bool any = std::any_of(block.trackList.begin(), block.trackList.end(),
+                               [](const TrackListEntry& e) { return e.startTime != 0; });
+  if (context.unattended) {
+    if (context.notify) context.notify(FlightListText(block.trackList));
+    return any ? 0 : -1;
+  }
+  if (block.owner != nullptr) {
+    ChooseTracks(*block.owner, block.trackList, block.portName, block.source.InstrumentName(),
+                 block.trackSelection);
+  }
+  return any ? 0 : -1;
 }
 
 }  // namespace logwell::flytec

@@ -46,6 +46,8 @@ class IgcLineBuilder {
   int Feed(std::uint8_t byte);
   const std::string& Line() const { return line_; }
   std::uint8_t BadByte() const { return badByte_; }
+  // The message of a fault Feed returned: "E205 Bad record type (%02X)" or "E207 Too long sentence".
+  std::string FaultText(int state) const;
 
  private:
   std::string line_;
@@ -78,6 +80,10 @@ int DownloadOneTrack(AccessBlock& block, const FamilyEnvironment& context, bool 
                      int index, std::string* raw, DownloadedTrack& outcome,
                      const TrackDownloadStyle& style = {});
 
+// The raw IGC log of a download: the first track's text, and the A record and first fix of the
+// first track.
+RawIgcLog RawLogOf(std::string text, const DownloadedTrack& first, int trackCount);
+
 // Downloads every selected track (or the whole memory when no list is in use), merges them,
 // hands the raw IGC text of the first track over and fills block.points. Returns 1 when
 // every track carried G records, 0 when one lacked them, -1 after a failure was shown.
@@ -85,6 +91,10 @@ int DownloadTrackLog(AccessBlock& block, const FamilyEnvironment& context, bool 
 
 // The flight list as the notify channel gets it: "Flightlist:\n" and one line per track.
 std::string FlightListText(std::span<const TrackListEntry> entries);
+
+// Hands the flight list in block.trackList on: to the notify channel in an unattended run,
+// else to the Track List dialog. 0 when the list names a flight, else -1.
+int PresentFlightList(AccessBlock& block, const FamilyEnvironment& context);
 
 // The estimated seconds left of a track download, capped at 5999.
 int EstimateSecondsLeft(GarminTime listedStart, std::uint32_t durationSeconds, GarminTime current,

@@ -47,17 +47,7 @@ int RunReadFlightList(AccessBlock& block, const FamilyEnvironment& context) {
     return -1;
   }
   if (ReadTrackList(block) < 0) return -1;
-  const bool any = std::any_of(block.trackList.begin(), block.trackList.end(),
-                               [](const TrackListEntry& e) { return e.startTime != 0; });
-  if (context.unattended) {
-    if (context.notify) context.notify(FlightListText(block.trackList));
-    return any ? 0 : -1;
-  }
-  if (block.owner != nullptr) {
-    ChooseTracks(*block.owner, block.trackList, block.portName, block.source.InstrumentName(),
-                 block.trackSelection);
-  }
-  return any ? 0 : -1;
+  return PresentFlightList(block, context);
 }
 
 int RunReadWaypoints(AccessBlock& block, const FamilyEnvironment& context) {
@@ -84,15 +74,23 @@ int RunUploadCtr(AccessBlock& block, const FamilyEnvironment& /*context*/) {
   return UploadCtrs(block);
 }
 
+AccessWorker SerialWorker(const FamilyEnvironment& context,
+                          int (*steps)(AccessBlock&, const FamilyEnvironment&), bool clearTrace,
+                          int baudRate, bool xonXoff) {
+  WorkerSteps frame;
+  frame.clearTrace = clearTrace;
+  frame.openPort = [baudRate, xonXoff](AccessBlock& block) {
+    return ConnectComPort(block, baudRate, xonXoff) == 0;
+  };
+  frame.run = [context, steps](AccessBlock& block) { return steps(block, context); };
+  return FrameWorker(std::move(frame));
+}
+
 namespace {
 
 AccessWorker Worker(const FamilyEnvironment& context, int (*steps)(AccessBlock&, const FamilyEnvironment&),
                     bool clearTrace) {
-  WorkerSteps frame;
-  frame.clearTrace = clearTrace;
-  frame.openPort = OpenFlytecPort;
-  frame.run = [context, steps](AccessBlock& block) { return steps(block, context); };
-  return FrameWorker(std::move(frame));
+  return SerialWorker(context, steps, clearTrace, kBaudRate, true);
 }
 
 }  // namespace

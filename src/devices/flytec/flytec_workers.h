@@ -9,6 +9,13 @@ namespace logwell::flytec {
 // Every worker opens the port at 57600 baud with XON/XOFF in both directions.
 bool OpenFlytecPort(AccessBlock& block);
 
+// A table cell's worker for a family on a serial line: opens the port at `baudRate` (with or
+// without XON/XOFF), then runs `steps` with a copy of `context` in the worker frame. The
+// families that build on this one's track list use it too.
+AccessWorker SerialWorker(const FamilyEnvironment& context,
+                          int (*steps)(AccessBlock&, const FamilyEnvironment&), bool clearTrace,
+                          int baudRate, bool xonXoff);
+
 // The protocol steps of each worker (after the port is open).
 int RunReadTrackLog(AccessBlock& block, const FamilyEnvironment& context);
 int RunReadFlightList(AccessBlock& block, const FamilyEnvironment& context);

@@ -344,8 +344,15 @@ void MainWindow::BuildMenus() {
   for (const InstrumentCommand& command : InstrumentCommands()) {
     if (services_.table.Find(command.access, command.protocol) == nullptr) continue;
     QMenu*& submenu = submenus[command.access];
-    if (submenu == nullptr) submenu = gps->addMenu(Q(AccessCaption(command.access)));
-    AddAction(submenu, command.id, command.label, command.shortcut);
+    if (submenu == nullptr) {
+      submenu = gps->addMenu(Q(AccessCaption(command.access)));
+      submenu->setToolTipsVisible(true);
+    }
+    QAction* action = AddAction(submenu, command.id, command.label, command.shortcut);
+    // A family nothing independent has checked says so where its commands are offered.
+    if (const InstrumentFamily* family = FamilyOf(command.protocol); family != nullptr && !family->unverified.empty()) {
+      action->setToolTip(Q(family->unverified));
+    }
   }
   if (QAction* special = Action(40130)) {
     special->setShortcuts({QKeySequence("Ctrl+Alt+C"), QKeySequence("Ctrl+Shift+C")});

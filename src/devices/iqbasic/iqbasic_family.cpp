@@ -1,0 +1,24 @@
+#include "devices/iqbasic/iqbasic_family.h"
+
+#include "devices/iqbasic/iqbasic_probe.h"
+#include "devices/iqbasic/iqbasic_workers.h"
+
+namespace logwell::iqbasic {
+
+InstrumentFamily Family() {
+  InstrumentFamily family;
+  family.name = "IQ Basic/Flytec 6015";
+  family.protocols = {ProtocolType::IqBasic};
+  family.sourceKind = TrackSourceKind::IqBasic;
+  family.deliversOwnIgc = true;
+  family.shortWaypointNames = true;
+  family.pilotIds = true;
+  family.unverified =
+      "IQ Basic / Flytec 6015: protocol unverified (taken from a peer utility's description, "
+      "not checked against an instrument)";
+  family.registerWorkers = RegisterIqBasicWorkers;
+  family.probe = ProbeIqBasic;
+  return family;
+}
+
+}  // namespace logwell::iqbasic

@@ -1,0 +1,97 @@
+#pragma once
+// A virtual instrument of any family on a pseudo-terminal, and a program that talks to it
+// through the real access framework, the real serial code and the family's registered workers.
+#include <future>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "access/access_completion.h"
+#include "access/access_framework.h"
+#include "devices/family.h"
+#include "sim/virtual_instrument.h"
+#include "support/scripted_ui.h"
+#include "track/track_log.h"
+#include "track/track_takeover.h"
+
+namespace logwell::testing {
+
+template <typename Model>
+class FamilyRig {
+ public:
+  using Registration = bool (*)(AccessTable&, const FamilyEnvironment&);
+
+  FamilyRig(std::unique_ptr<Model> owned, ProtocolType protocol, Registration registration)
+      : protocol_(protocol), registration_(registration) {
+    model = owned.get();
+    instrument = std::make_unique<sim::VirtualInstrument>(std::move(owned));
+    model->Attach(instrument.get());
+    framework.selectedPortName = [this] { return instrument->DevicePath(); };
+    framework.targets.takeOverTrackLog = [this](TrackDownload&& download) {
+      TakeOverDownload(log, std::move(download.log), ui);
+    };
+    framework.targets.replaceWaypoints = [this](WaypointDownload&& download) {
+      waypoints = std::move(download.waypoints);
+    };
+    context.notify = [this](std::string_view text) {
+      std::lock_guard lock(mutex_);
+      notified.emplace_back(text);
+    };
+  }
+  ~FamilyRig() { instrument.reset(); }
+
+  // Runs one access to its end; returns the block's result. The workers are registered with
+  // the context as it is at the first run.
+  int Run(AccessType access, AccessCompletion completion, int parameter = 0,
+          std::vector<Waypoint>* upload = nullptr) {
+    if (!registered_) {
+      registered_ = true;
+      registration_(table, context);
+    }
+    std::promise<int> done;
+    auto finished = done.get_future();
+    const int started = framework.StartCommandAccess(
+        "Test", &ui, access, protocol_, parameter,
+        [&done, completion](AccessBlock& block) {
+          const int result = block.result;
+          if (completion) completion(block);
+          done.set_value(result);
+        },
+        upload, nullptr);
+    if (started != 0) return -1000;
+    const int result = finished.get();
+    framework.WaitForGpsAccessEnd();
+    return result;
+  }
+
+  std::vector<std::string> Errors() const {
+    std::vector<std::string> texts;
+    for (const auto& e : ui.Boxes()) {
+      if (e.kind == UiEventKind::Error) texts.push_back(e.text);
+    }
+    return texts;
+  }
+  std::vector<std::string> Notified() {
+    std::lock_guard lock(mutex_);
+    return notified;
+  }
+
+  AccessTable table;
+  ScriptedUi ui;
+  AccessFramework framework{table};
+  TrackLog log;
+  FamilyEnvironment context;
+  Model* model = nullptr;
+  std::unique_ptr<sim::VirtualInstrument> instrument;
+  std::vector<Waypoint> waypoints;
+  std::vector<std::string> notified;
+
+ private:
+  ProtocolType protocol_;
+  Registration registration_;
+  bool registered_ = false;
+  std::mutex mutex_;
+};
+
+}  // namespace logwell::testing

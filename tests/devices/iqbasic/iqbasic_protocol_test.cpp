@@ -1,0 +1,128 @@
+// The IQ Basic / Flytec 6015 codec on the lines the instruments send, good and broken.
+#include "devices/iqbasic/iqbasic_protocol.h"
+
+#include <gtest/gtest.h>
+
+#include "geo/units.h"
+
+namespace logwell::iqbasic {
+namespace {
+
+TEST(IqBasicCodec, ProductParametersGiveTheProductText) {
+  const auto serial = ParameterBytes("RPA_00_67120000", 0);
+  const auto type = ParameterBytes("RPA_01_01\r", 1);
+  const auto software = ParameterBytes("RPA_02_5304", 2);
+  ASSERT_TRUE(serial && type && software);
+  ProductData product;
+  EXPECT_FALSE(ReadProduct(*serial, *type, *software, product));
+  EXPECT_EQ(ProductText(product), "IQ Basic, SW 1.1.07, S/N 4711");
+  // The two-byte serial number of the other description, and the Flytec model.
+  const std::vector<std::uint8_t> shortSerial{0xD2, 0x04}, flytec{0};
+  EXPECT_FALSE(ReadProduct(shortSerial, flytec, *software, product));
+  EXPECT_EQ(ProductText(product), "Flytec 6015, SW 1.1.07, S/N 1234");
+
+  struct Refused {
+    std::string_view line;
+    int number;
+  };
+  for (const Refused& r : {Refused{"RPA_00_671", 0}, Refused{"RPA_00_67G2", 0}, Refused{"RPA_01_01", 0},
+                           Refused{"No Par", 1}, Refused{"RPA_0201", 2}}) {
+    EXPECT_FALSE(ParameterBytes(r.line, r.number)) << r.line;
+  }
+  const std::vector<std::uint8_t> three{1, 2, 3}, unknownType{7}, oneByte{1};
+  EXPECT_EQ(ReadProduct(three, flytec, *software, product), "Unsupported record (serial number)");
+  EXPECT_EQ(ReadProduct(shortSerial, unknownType, *software, product), "Unsupported record (device type)");
+  EXPECT_EQ(ReadProduct(shortSerial, flytec, oneByte, product), "Unsupported record (software version)");
+}
+
+TEST(IqBasicCodec, AnswerEnds) {
+  EXPECT_EQ(KindOf(" Done\r"), LineKind::Done);
+  EXPECT_EQ(KindOf("Done"), LineKind::Done);
+  EXPECT_EQ(KindOf("No Data"), LineKind::NoData);
+  EXPECT_EQ(KindOf("  No   Data \r"), LineKind::NoData);
+  EXPECT_EQ(KindOf("Done!"), LineKind::Data);
+  EXPECT_EQ(KindOf("NoData1"), LineKind::Data);
+}
+
+TEST(IqBasicCodec, FlightListLines) {
+  int index = -1;
+  TrackListEntry entry;
+  ASSERT_FALSE(ParseFlightListLine("     3; 09.11.16; 12:43:03;        1; 00:08:53;       53;      978;      452;"
+                                   "     3.49;    -2.90;     1.38;         not-set;         not set;         not set",
+                                   index, entry));
+  EXPECT_EQ(index, 3);
+  EXPECT_EQ(entry.startTime, CalendarToGarminTime(CalendarTime{2009, 11, 0, 16, 12, 43, 3}));
+  EXPECT_EQ(entry.durationSeconds, 533u);
+
+  struct Case {
+    std::string_view line;
+    std::string_view error;
+  };
+  const Case cases[] = {
+      {"x; 09.11.16; 12:43:03; 1; 00:08:53", "Bad track index parameter"},
+      {"256; 09.11.16; 12:43:03; 1; 00:08:53", "Bad track index parameter"},
+      {"0; 09.13.16; 12:43:03; 1; 00:08:53", "Bad track date parameter"},
+      {"0; 09.11.1a; 12:43:03; 1; 00:08:53", "Bad track date parameter"},
+      {"0; 09.11.16; 24:43:03; 1; 00:08:53", "Bad track time parameter"},
+      {"0; 09.11.16; 12:43:03; +x; 00:08:53", "Bad track time parameter"},
+      {"0; 09.11.16; 12:43:03; 1; 00:60:53", "Bad track duration parameter"},
+      {"0; 09.11.16; 12:43:03; 1", "Unsupported record: 0; 09.11.16; 12:43:03; 1"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ParseFlightListLine(c.line, index, entry), c.error) << c.line;
+}
+
+TEST(IqBasicCodec, WaypointLines) {
+  const auto north = ParseWaypointLine("TAKEOFF FIESCH  ;N  46'24.582;E 008'08.184;  2230;   400\r");
+  ASSERT_TRUE(north);
+  EXPECT_EQ(north->name, "TAKEOFF FIESCH");
+  EXPECT_EQ(north->latitude, DegreesToSemicircles(46 + 24.582 / 60));
+  EXPECT_EQ(north->longitude, DegreesToSemicircles(8 + 8.184 / 60));
+  EXPECT_EQ(north->altitude, 2230);
+  EXPECT_EQ(north->radius, 400);
+  const auto south = ParseWaypointLine("CAPE;S  33'54.1;W 018'24.000;   -10;     0");
+  ASSERT_TRUE(south);
+  EXPECT_EQ(south->latitude, DegreesToSemicircles(-(33 + 54.1 / 60)));
+  EXPECT_EQ(south->longitude, DegreesToSemicircles(-(18 + 24.0 / 60)));
+  EXPECT_EQ(south->altitude, -10);
+
+  for (const char* bad : {
+           "A;N  46 24.582;E 008'08.184;  2230;   400",   // no apostrophe
+           "A;N  46'60.000;E 008'08.184;  2230;   400",   // 60 minutes
+           "A;N  91'00.000;E 008'08.184;  2230;   400",   // beyond the pole
+           "A;N  90'00.001;E 008'08.184;  2230;   400",
+           "A;X  46'24.582;E 008'08.184;  2230;   400",   // no hemisphere
+           "A;N  46'24.582;N 008'08.184;  2230;   400",
+           "A;N  46'24.582;E 181'00.000;  2230;   400",
+           "A;N  46'24.582;E 008'08.184;  22a0;   400",
+           "A;N  46'24.582;E 008'08.184;  2230;  -400",
+           "A;N  46'24.582;E 008'08.184;  2230",           // a field short
+           "A;N  46'24.582;E 008'08.184;  2230;   400;1",  // one too many
+           "A;N  46'24;E 008'08.184;  2230;   400",        // no decimals
+       }) {
+    EXPECT_FALSE(ParseWaypointLine(bad)) << bad;
+  }
+}
+
+TEST(IqBasicCodec, UploadLineKeepsWhatTheInstrumentTakes) {
+  Waypoint w;
+  w.SetDescription("Fiesch;west top! landing");
+  w.latitude = DegreesToSemicircles(46.4097);
+  w.longitude = DegreesToSemicircles(8.1364);
+  w.altitude = 2230;
+  EXPECT_EQ(WaypointUploadLine(w), "Fieschwest top l;N  46'24.582;E 008'08.184;  2230;   400\r\n");
+  w.SetDescription("b1");
+  w.latitude = DegreesToSemicircles(-33.9);
+  w.longitude = DegreesToSemicircles(-118.4);
+  w.altitude = -12;
+  EXPECT_EQ(WaypointUploadLine(w), "b1              ;S  33'54.000;W 118'24.000;   -12;   400\r\n");
+  // What the instrument writes back reads as what was sent, to the thousandth of a minute.
+  const auto back = ParseWaypointLine(WaypointUploadLine(w));
+  ASSERT_TRUE(back);
+  EXPECT_NEAR(back->latitude, w.latitude, 100);
+  EXPECT_NEAR(back->longitude, w.longitude, 100);
+  EXPECT_EQ(UploadResultText(1, 3, "full list"), "1 of 3 waypoints ok. First error was \"full list\"");
+  EXPECT_EQ(FlightRequest(10), "ACT_21_0A\r\n");
+}
+
+}  // namespace
+}  // namespace logwell::iqbasic
