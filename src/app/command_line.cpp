@@ -888,7 +888,7 @@ spaces: /PILOT="Jane Doe"):
     /USB                  Garmin over USB
     /GPS=NAME             the instrument: a GPS value below (default GARMIN)
     /TIMEOUT=SECONDS      connection attempts, 0 to 86400
-    /PWROFF               switch a Garmin or an older Flymaster off after reading
+    /PWROFF               switch a Garmin or older Flymaster off after reading
     /TRACK=N[,N...]       tracks to download (at most 20), numbered from 0 in
                           the instrument's list: /TRACK=0 is its first track
                           (logwell-cli flights lists them); without TRACK a

@@ -5,6 +5,7 @@
 #include "devices/product_scan.h"
 #include "sim/flight_generator.h"
 #include "sim/flymaster/flymaster_model.h"
+#include "sim/garmin/garmin_model.h"
 #include "sim/flytec/flytec_model.h"
 #include "sim/virtual_instrument.h"
 
@@ -34,20 +35,22 @@ TEST(ProductScan, FindsEachFamilyAndReportsEmptyAndUnusablePorts) {
   sim::VirtualInstrument flytecPort(std::make_unique<sim::FlytecModel>(flytec));
   sim::VirtualInstrument currentPort(std::make_unique<sim::FlymasterModel>(current));
   sim::VirtualInstrument olderPort(std::make_unique<sim::FlymasterModel>(older));
+  sim::VirtualInstrument garminPort(std::make_unique<sim::GarminModel>(sim::GarminModelConfig{}));
   sim::VirtualInstrument emptyPort(std::make_unique<MuteModel>());
 
   std::vector<std::string> products;
   ProbeReport report;
   report.productLine = [&](std::string_view line) { products.emplace_back(line); };
   const auto findings = ScanPorts({flytecPort.DevicePath(), currentPort.DevicePath(), olderPort.DevicePath(),
-                                   emptyPort.DevicePath(), "/dev/logwell-no-such-port"},
+                                   garminPort.DevicePath(), emptyPort.DevicePath(), "/dev/logwell-no-such-port"},
                                   report);
-  ASSERT_EQ(findings.size(), 5u);
+  ASSERT_EQ(findings.size(), 6u);
   EXPECT_EQ(ScanFindingLine(findings[0]), flytecPort.DevicePath() + ": Flytec/Brauniger, 6030, firmware 1.20, serial 1234567");
   EXPECT_EQ(ScanFindingLine(findings[1]), currentPort.DevicePath() + ": Flymaster, GpsSD, firmware 1.21, serial 800");
   EXPECT_EQ(ScanFindingLine(findings[2]), olderPort.DevicePath() + ": Flymaster, B1NAV, firmware 2.07, serial 900");
-  EXPECT_EQ(ScanFindingLine(findings[3]), emptyPort.DevicePath() + ": no instrument");
-  EXPECT_EQ(findings[4].problem.rfind("cannot be opened", 0), 0u) << findings[4].problem;
+  EXPECT_EQ(ScanFindingLine(findings[3]), garminPort.DevicePath() + ": Garmin, VIRTUAL GPS Software Version 3.60, firmware 3.60");
+  EXPECT_EQ(ScanFindingLine(findings[4]), emptyPort.DevicePath() + ": no instrument");
+  EXPECT_EQ(findings[5].problem.rfind("cannot be opened", 0), 0u) << findings[5].problem;
   EXPECT_EQ(ScanFindingJson(findings[1]), "{\"port\":\"" + currentPort.DevicePath() +
                                               "\",\"family\":\"Flymaster\",\"model\":\"GpsSD\",\"firmware\":\"1.21\","
                                               "\"serial\":\"800\"}");
