@@ -44,7 +44,7 @@ class FamilyRig {
   // Runs one access to its end; returns the block's result. The workers are registered with
   // the context as it is at the first run.
   int Run(AccessType access, AccessCompletion completion, int parameter = 0,
-          std::vector<Waypoint>* upload = nullptr) {
+          std::vector<Waypoint>* upload = nullptr, const PilotData* pilotData = nullptr) {
     if (!registered_) {
       registered_ = true;
       registration_(table, context);
@@ -58,7 +58,7 @@ class FamilyRig {
           if (completion) completion(block);
           done.set_value(result);
         },
-        upload, nullptr);
+        upload, nullptr, pilotData);
     if (started != 0) return -1000;
     const int result = finished.get();
     framework.WaitForGpsAccessEnd();

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "access/access_completion.h"
-#include "access/access_framework.h"
+#include "devices/family_rig.h"
 #include "devices/flymaster/flymaster_workers.h"
 #include "sim/flight_generator.h"
 #include "sim/flymaster/flymaster_model.h"
@@ -33,63 +33,11 @@ std::vector<TrackPoint> Flight(GarminTime start, int minutes, std::uint32_t seed
 
 GarminTime At(int day, int hour) { return CalendarToGarminTime(CalendarTime{2024, 6, 0, day, hour, 0, 0}); }
 
-class Rig {
- public:
-  explicit Rig(sim::FlymasterModelConfig config) {
-    auto owned = std::make_unique<sim::FlymasterModel>(std::move(config));
-    model = owned.get();
-    instrument = std::make_unique<sim::VirtualInstrument>(std::move(owned));
-    model->Attach(instrument.get());
-    framework.selectedPortName = [this] { return instrument->DevicePath(); };
-    framework.targets.takeOverTrackLog = [this](TrackDownload&& download) {
-      TakeOverDownload(log, std::move(download.log), ui);
-    };
-    framework.targets.replaceWaypoints = [this](WaypointDownload&& download) {
-      waypoints = std::move(download.waypoints);
-    };
-    context.notify = [this](std::string_view text) { notified.emplace_back(text); };
-  }
-  ~Rig() { instrument.reset(); }
-
-  int Run(AccessType access, AccessCompletion completion, int generation,
-          std::vector<Waypoint>* upload = nullptr, const PilotData* pilotData = nullptr) {
-    if (!registered) {
-      registered = true;  // the workers take the context as it is now
-      flymaster::RegisterFlymasterWorkers(table, context);
-    }
-    std::promise<int> done;
-    auto finished = done.get_future();
-    const int started = framework.StartCommandAccess(
-        "Test", &ui, access, ProtocolType::Flymaster, generation,
-        [&done, completion](AccessBlock& block) {
-          const int result = block.result;
-          if (completion) completion(block);
-          done.set_value(result);
-        },
-        upload, nullptr, pilotData);
-    if (started != 0) return -1000;
-    const int result = finished.get();
-    framework.WaitForGpsAccessEnd();
-    return result;
-  }
-  std::vector<std::string> Errors() const {
-    std::vector<std::string> texts;
-    for (const auto& e : ui.Boxes()) {
-      if (e.kind == testing::UiEventKind::Error) texts.push_back(e.text);
-    }
-    return texts;
-  }
-
-  AccessTable table;
-  testing::ScriptedUi ui;
-  AccessFramework framework{table};
-  TrackLog log;
-  FamilyEnvironment context;
-  sim::FlymasterModel* model = nullptr;
-  std::unique_ptr<sim::VirtualInstrument> instrument;
-  std::vector<Waypoint> waypoints;
-  std::vector<std::string> notified;
-  bool registered = false;
+// A virtual Flymaster and the program around the family's workers.
+struct Rig : testing::FamilyRig<sim::FlymasterModel> {
+  explicit Rig(sim::FlymasterModelConfig config)
+      : FamilyRig(std::make_unique<sim::FlymasterModel>(std::move(config)), ProtocolType::Flymaster,
+                  flymaster::RegisterFlymasterWorkers) {}
 };
 
 sim::FlymasterModelConfig Config(bool older) {
@@ -134,8 +82,8 @@ TEST(FlymasterE2e, FlightListAndWaypoints) {
   Rig rig(Config(false));
   rig.context.unattended = true;
   ASSERT_EQ(rig.Run(AccessType::ReadFlightList, CompleteFlightListRead, 1), 0);
-  ASSERT_EQ(rig.notified.size(), 1u);
-  EXPECT_NE(rig.notified[0].find("24.06.03,10:30:00,0:30:00"), std::string::npos) << rig.notified[0];
+  ASSERT_EQ(rig.Notified().size(), 1u);
+  EXPECT_NE(rig.Notified()[0].find("24.06.03,10:30:00,0:30:00"), std::string::npos) << rig.Notified()[0];
 
   ASSERT_EQ(rig.Run(AccessType::ReadWaypoints, CompleteWaypointsRead, 0), 0);
   ASSERT_EQ(rig.waypoints.size(), 2u);
