@@ -104,6 +104,7 @@ DistanceTables::BuildStatus DistanceTables::Build(const std::vector<TrackPoint>&
     }
     tables.BuildClosing(closingStart);
     tables.BuildColumnMax();
+    tables.BuildBlockMax();
     out.emplace(std::move(tables));
     return BuildStatus::Ok;
   } catch (const std::bad_alloc&) {
@@ -144,6 +145,21 @@ void DistanceTables::BuildColumnMax() {
       columnMax_[TriangleIndex(a, c)] = best;  // over b in a+1 .. c-1
       best = std::max(best, column[a]);
     }
+  }
+}
+
+void DistanceTables::BuildBlockMax() {
+  blocks_ = (n_ + kDistanceBlock - 1) / kDistanceBlock;
+  blockMax_.assign(static_cast<std::size_t>(n_) * static_cast<std::size_t>(blocks_), 0);
+  longest_ = 0;
+  for (int i = 0; i < n_; ++i) {
+    const std::int32_t* row = Row(i);
+    std::int32_t* maxima = blockMax_.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(blocks_);
+    for (int j = 0; j < n_; ++j) {
+      std::int32_t& slot = maxima[j / kDistanceBlock];
+      slot = std::max(slot, row[j]);
+    }
+    longest_ = std::max(longest_, maxFrom_[static_cast<std::size_t>(i)]);
   }
 }
 
