@@ -59,4 +59,7 @@ bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix);
 // A path's extension with its dot, in lower case: ".IGC" gives ".igc"; none gives "".
 std::string LowerExtension(const std::filesystem::path& path);
 
+// A JSON string literal of the text: quoted, with quotes, backslashes and control bytes escaped.
+std::string JsonText(std::string_view text);
+
 }  // namespace logwell

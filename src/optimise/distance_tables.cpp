@@ -29,6 +29,17 @@ std::vector<std::uint32_t> ThinnedIndices(std::size_t count) {
   return kept;
 }
 
+double TrackCentralMeridian(const std::vector<TrackPoint>& points) {
+  double west = 0.0;
+  double east = 0.0;
+  for (std::size_t k = 0; k < points.size(); ++k) {
+    const double longitude = SemicirclesToRadians(points[k].longitude);
+    if (k == 0 || longitude < west) west = longitude;
+    if (k == 0 || longitude > east) east = longitude;
+  }
+  return (west + east) / 2.0;
+}
+
 DistanceTables::BuildStatus DistanceTables::Build(const std::vector<TrackPoint>& points,
                                                   std::int32_t closingStart,
                                                   std::optional<DistanceTables>& out,
@@ -42,15 +53,7 @@ DistanceTables::BuildStatus DistanceTables::Build(const std::vector<TrackPoint>&
     tables.n_ = n;
     const auto size = static_cast<std::size_t>(n);
 
-    // The central meridian is the middle of the track's longitudes.
-    double west = 0.0;
-    double east = 0.0;
-    for (std::size_t k = 0; k < points.size(); ++k) {
-      const double longitude = SemicirclesToRadians(points[k].longitude);
-      if (k == 0 || longitude < west) west = longitude;
-      if (k == 0 || longitude > east) east = longitude;
-    }
-    const double centralMeridian = (west + east) / 2.0;
+    const double centralMeridian = TrackCentralMeridian(points);
     tables.plane_.resize(size);
     for (std::size_t i = 0; i < size; ++i) {
       const TrackPoint& point = points[tables.fullIndex_[i]];

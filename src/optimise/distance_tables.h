@@ -25,6 +25,9 @@ inline constexpr int kDistanceBlock = 32;
 // of a longer one exactly 2000, the first and the last among them, spread evenly.
 std::vector<std::uint32_t> ThinnedIndices(std::size_t count);
 
+// The middle of the track's longitudes (radians): the central meridian that lays it flat.
+double TrackCentralMeridian(const std::vector<TrackPoint>& points);
+
 // The closing table's running minimum starts here; the two optimisers have always used
 // different values, which never matter once a row holds a distance.
 inline constexpr std::int32_t kAnalysisClosingStart = 999999999;
