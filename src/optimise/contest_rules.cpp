@@ -5,9 +5,9 @@
 namespace logwell {
 namespace {
 
-ExactRules Free() { return {ExactKind::FreeDistance, 0.0, 0.0, 0.28}; }
-ExactRules Triangle(ExactKind kind, double fraction, double metres = 0.0) {
-  return {kind, fraction, metres, 0.28};
+ExactRules Free() { return {ExactKind::FreeDistance, 0.0, 0.0, 0.28, 0.0}; }
+ExactRules Triangle(ExactKind kind, double fraction, double metres = 0.0, double free = 0.0) {
+  return {kind, fraction, metres, 0.28, free};
 }
 
 }  // namespace
@@ -37,12 +37,12 @@ const std::vector<ContestKind>& ContestKinds(ContestRules rules) {
       {"closed_fai_triangle", "Closed FAI triangle", Triangle(ExactKind::FaiTriangle, 0.05), 1.6},
   };
   // FFVL (the French federation's online cup): distance over up to three points x1.0, flat
-  // triangle x1.2, FAI triangle x1.4; the closing may reach 3 km or 5 % of the perimeter, and
-  // is taken off the perimeter.
+  // triangle x1.2, FAI triangle x1.4; the closing may reach 3 km or 5 % of the perimeter; a
+  // closing up to 3 km is free, a longer one is taken off the perimeter.
   static const std::vector<ContestKind> ffvl{
       {"free_distance", "Distance 3 points", Free(), 1.0},
-      {"flat_triangle", "Flat triangle", Triangle(ExactKind::FreeTriangle, 0.05, 3000.0), 1.2},
-      {"fai_triangle", "FAI triangle", Triangle(ExactKind::FaiTriangle, 0.05, 3000.0), 1.4},
+      {"flat_triangle", "Flat triangle", Triangle(ExactKind::FreeTriangle, 0.05, 3000.0, 3000.0), 1.2},
+      {"fai_triangle", "FAI triangle", Triangle(ExactKind::FaiTriangle, 0.05, 3000.0, 3000.0), 1.4},
   };
   switch (rules) {
     case ContestRules::XContest: return xcontest;

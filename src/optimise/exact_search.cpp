@@ -1,8 +1,11 @@
 #include "optimise/exact_search.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <queue>
+#include <unordered_map>
+#include <utility>
 
 #include "geo/projection.h"
 #include "geo/units.h"
@@ -16,8 +19,6 @@ constexpr double kCentralScale = 0.9996;  // of the local transverse Mercator
 // The plane distance divided by the central scale is never below the ellipsoid distance; this
 // margin covers the projection series' own error.
 constexpr double kUpperMargin = 1.0 + 1e-7;
-// Below this many combinations a node's fixes are measured one by one.
-constexpr std::uint64_t kEnumerateBelow = 32;
 
 struct Box {
   double minX = HUGE_VAL, maxX = -HUGE_VAL, minY = HUGE_VAL, maxY = -HUGE_VAL;
@@ -41,62 +42,82 @@ double NearestBetween(const Box& a, const Box& b) {
   return std::sqrt(dx * dx + dy * dy);
 }
 
-// Bounding boxes of index ranges of the fixes, from a segment tree.
+// Bounding boxes of the fixes as a complete binary tree over a power-of-two size: node 1 holds
+// every fix, node k the halves 2k and 2k+1; the leaves past the last fix hold empty boxes.
 class BoxTree {
  public:
-  explicit BoxTree(const std::vector<PlanePoint>& plane) : n_(plane.size()), tree_(2 * plane.size()) {
-    for (std::size_t i = 0; i < n_; ++i) tree_[n_ + i] = {plane[i].x, plane[i].x, plane[i].y, plane[i].y};
-    for (std::size_t i = n_ - 1; i > 0; --i) {
+  explicit BoxTree(const std::vector<PlanePoint>& plane) : n_(plane.size()) {
+    while (size_ < n_) size_ *= 2;
+    tree_.resize(2 * size_);
+    for (std::size_t i = 0; i < n_; ++i) tree_[size_ + i] = {plane[i].x, plane[i].x, plane[i].y, plane[i].y};
+    for (std::size_t i = size_ - 1; i > 0; --i) {
       tree_[i] = tree_[2 * i];
       tree_[i].Add(tree_[2 * i + 1]);
     }
   }
-  // The box of fixes first..last, both included.
-  Box Of(std::size_t first, std::size_t last) const {
-    Box box;
-    for (std::size_t l = first + n_, r = last + n_ + 1; l < r; l /= 2, r /= 2) {
-      if (l & 1) box.Add(tree_[l++]);
-      if (r & 1) box.Add(tree_[--r]);
-    }
-    return box;
+  const Box& operator[](std::size_t node) const { return tree_[node]; }
+  std::size_t Leaves() const { return size_; }
+  std::size_t Count() const { return n_; }
+  bool IsLeaf(std::size_t node) const { return node >= size_; }
+  // The first and last fix index a node covers.
+  std::int64_t First(std::size_t node) const { return static_cast<std::int64_t>((node << Depth(node)) - size_); }
+  std::int64_t Last(std::size_t node) const {
+    return static_cast<std::int64_t>(((node + 1) << Depth(node)) - 1 - size_);
   }
 
  private:
+  int Depth(std::size_t node) const {
+    return static_cast<int>(std::bit_width(size_)) - static_cast<int>(std::bit_width(node));
+  }
+
   std::size_t n_;
+  std::size_t size_ = 1;
   std::vector<Box> tree_;
 };
 
+// A node of the search: a tree node (range of fixes) for each of the three middle points.
 struct Node {
   double bound = 0.0;
-  std::array<std::int32_t, 5> lo{}, hi{};
+  std::array<std::uint32_t, 3> range{};
   bool operator<(const Node& other) const { return bound < other.bound; }
+};
+
+struct Farthest {
+  double distance = -1.0;
+  std::size_t index = 0;
 };
 
 class Solver {
  public:
   Solver(const std::vector<TrackPoint>& points, const ExactRules& rules, const ExactOptions& options)
       : points_(points), rules_(rules), options_(options), triangle_(rules.kind != ExactKind::FreeDistance),
-        steps_(triangle_ ? std::array<int, 5>{0, 0, 1, 1, 0} : std::array<int, 5>{0, 1, 1, 1, 1}),
-        tree_(Project()) {}
+        plane_(Project()), tree_(plane_) {
+    const std::size_t n = points_.size();
+    prefix_.resize(n);
+    suffix_.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+      prefix_[i] = tree_[tree_.Leaves() + i];
+      if (i > 0) prefix_[i].Add(prefix_[i - 1]);
+    }
+    for (std::size_t i = n; i-- > 0;) {
+      suffix_[i] = tree_[tree_.Leaves() + i];
+      if (i + 1 < n) suffix_[i].Add(suffix_[i + 1]);
+    }
+  }
 
   ExactResult Run(const std::optional<std::array<std::size_t, 5>>& seed) {
-    const auto n = static_cast<std::int32_t>(points_.size());
-    if (seed) Measure(*seed);
-    Node root;
-    root.lo.fill(0);
-    root.hi.fill(n - 1);
-    if (Normalise(root)) Consider(root);
+    if (seed) MeasureSeed(*seed);
+    Consider(Node{0.0, {1, 1, 1}});
     bool cut = false;
     while (!queue_.empty()) {
-      if (queue_.top().bound <= best_.distance && best_.found) break;
+      if (best_.found && queue_.top().bound <= best_.distance) break;
       if (nodes_ >= options_.nodeLimit ||
-          (options_.halt != nullptr && (nodes_ & 1023) == 0 && options_.halt->load(std::memory_order_relaxed))) {
+          (options_.halt != nullptr && options_.halt->load(std::memory_order_relaxed))) {
         cut = true;
         break;
       }
       const Node node = queue_.top();
       queue_.pop();
-      if (best_.found && node.bound <= best_.distance) continue;
       Split(node);
     }
     best_.proven = !cut;
@@ -123,131 +144,243 @@ class Solver {
     return plane;
   }
 
-  bool Normalise(Node& node) const {
-    for (int k = 1; k < 5; ++k) node.lo[k] = std::max(node.lo[k], node.lo[k - 1] + steps_[k]);
-    for (int k = 3; k >= 0; --k) node.hi[k] = std::min(node.hi[k], node.hi[k + 1] - steps_[k + 1]);
-    for (int k = 0; k < 5; ++k) {
-      if (node.lo[k] > node.hi[k]) return false;
-    }
-    return true;
+  double Ellipsoid(std::size_t a, std::size_t b) const { return FixDistance(points_[a], points_[b]); }
+  double Plane(std::size_t a, std::size_t b) const {
+    return std::hypot(plane_[a].x - plane_[b].x, plane_[a].y - plane_[b].y);
+  }
+  double Allowed(double perimeter) const {
+    return std::max(rules_.closingMetres, rules_.closingFraction * perimeter);
+  }
+  // What the closing takes off the perimeter.
+  double Penalty(double closing) const { return closing > rules_.closingFreeMetres ? closing : 0.0; }
+
+  // Whether some p1 < p2 < p3 lies in the ranges.
+  bool Feasible(const std::array<std::uint32_t, 3>& r) const {
+    const auto n = static_cast<std::int64_t>(tree_.Count());
+    const std::int64_t lo1 = std::max<std::int64_t>(tree_.First(r[0]), triangle_ ? 0 : 1);
+    const std::int64_t hi3 = std::min<std::int64_t>(tree_.Last(r[2]), triangle_ ? n - 1 : n - 2);
+    const std::int64_t lo2 = std::max(tree_.First(r[1]), lo1 + 1);
+    const std::int64_t hi2 = std::min(tree_.Last(r[1]), hi3 - 1);
+    return lo1 <= tree_.Last(r[0]) && lo2 <= hi2 && tree_.First(r[2]) <= hi3 && lo1 < hi2 && lo2 < hi3;
   }
 
-  // An upper bound of the node's score; below 0 when no choice in it can satisfy the rules.
-  double Bound(const Node& node, std::array<Box, 5>& boxes) const {
-    for (int k = 0; k < 5; ++k) {
-      boxes[k] = tree_.Of(static_cast<std::size_t>(node.lo[k]), static_cast<std::size_t>(node.hi[k]));
-    }
+  // An upper bound of the node's score; below 0 when nothing in it satisfies the rules.
+  double Bound(const std::array<std::uint32_t, 3>& r) {
+    const Box& b1 = tree_[r[0]];
+    const Box& b2 = tree_[r[1]];
+    const Box& b3 = tree_[r[2]];
+    const auto n = static_cast<std::int64_t>(tree_.Count());
     if (!triangle_) {
-      double sum = 0.0;
-      for (int k = 0; k < 4; ++k) sum += FarthestBetween(boxes[k], boxes[k + 1]);
+      const std::int64_t hi1 = std::min(tree_.Last(r[0]), n - 1);
+      const std::int64_t lo3 = tree_.First(r[2]);
+      const double sum = FarthestBetween(prefix_[static_cast<std::size_t>(hi1 - 1)], b1) +
+                         FarthestBetween(b1, b2) + FarthestBetween(b2, b3) +
+                         FarthestBetween(b3, suffix_[static_cast<std::size_t>(lo3 + 1)]);
       return sum * kUpperMargin;
     }
-    const double ab = FarthestBetween(boxes[1], boxes[2]) * kUpperMargin;
-    const double bc = FarthestBetween(boxes[2], boxes[3]) * kUpperMargin;
-    const double ca = FarthestBetween(boxes[3], boxes[1]) * kUpperMargin;
+    const double ab = FarthestBetween(b1, b2) * kUpperMargin;
+    const double bc = FarthestBetween(b2, b3) * kUpperMargin;
+    const double ca = FarthestBetween(b3, b1) * kUpperMargin;
     double perimeter = ab + bc + ca;
     if (rules_.kind == ExactKind::FaiTriangle) {
       perimeter = std::min(perimeter, std::min({ab, bc, ca}) / rules_.faiMinLeg);
+      // No side may exceed 1 - 2 x 0.28 of the perimeter: the shortest possible side of each
+      // pair of boxes must fit under that share of the longest perimeter.
+      const double longestShare = 1.0 - 2.0 * rules_.faiMinLeg;
+      const double shortest = std::max({NearestBetween(b1, b2), NearestBetween(b2, b3), NearestBetween(b3, b1)}) / stretch_;
+      if (shortest > longestShare * perimeter) return -1.0;
     }
-    const double closing = NearestBetween(boxes[0], boxes[4]) / stretch_;
-    if (closing > std::max(rules_.closingMetres, rules_.closingFraction * perimeter)) return -1.0;
-    return perimeter - closing;
+    const std::int64_t hi1 = std::min(tree_.Last(r[0]), n - 1);
+    const std::int64_t lo3 = tree_.First(r[2]);
+    // The closing can only shrink as the first corner moves later and the last one earlier.
+    const double closing = ClosestPlane(static_cast<std::size_t>(hi1), static_cast<std::size_t>(lo3)) / stretch_;
+    if (closing > Allowed(perimeter)) return -1.0;
+    return perimeter - Penalty(closing);
   }
 
   void Consider(const Node& node) {
     ++nodes_;
-    std::uint64_t combinations = 1;
-    for (int k = 0; k < 5 && combinations <= kEnumerateBelow; ++k) {
-      combinations *= static_cast<std::uint64_t>(node.hi[k] - node.lo[k] + 1);
-    }
-    std::array<Box, 5> boxes;
+    if (!Feasible(node.range)) return;
     Node bounded = node;
-    bounded.bound = Bound(node, boxes);
+    bounded.bound = Bound(node.range);
     if (bounded.bound < 0.0 || (best_.found && bounded.bound <= best_.distance)) return;
-    if (combinations <= kEnumerateBelow) {
-      Enumerate(node);
+    if (tree_.IsLeaf(node.range[0]) && tree_.IsLeaf(node.range[1]) && tree_.IsLeaf(node.range[2])) {
+      MeasureLeaf(node.range);
       return;
     }
     queue_.push(bounded);
   }
 
-  void Enumerate(const Node& node) {
-    std::array<std::size_t, 5> at{};
-    auto recurse = [&](auto& self, int k) -> void {
-      if (k == 5) {
-        Measure(at);
-        return;
-      }
-      std::int32_t from = node.lo[k];
-      if (k > 0) from = std::max(from, static_cast<std::int32_t>(at[k - 1]) + steps_[k]);
-      for (std::int32_t i = from; i <= node.hi[k]; ++i) {
-        at[k] = static_cast<std::size_t>(i);
-        self(self, k + 1);
-      }
-    };
-    recurse(recurse, 0);
-  }
-
-  // Scores a choice of single fixes on the ellipsoid; keeps it when it is valid and better.
-  void Measure(const std::array<std::size_t, 5>& p) {
-    ExactResult r;
-    r.points = p;
-    if (!triangle_) {
-      for (int k = 0; k < 4; ++k) {
-        r.legs[k] = FixDistance(points_[p[k]], points_[p[k + 1]]);
-        r.distance += r.legs[k];
-      }
-    } else {
-      r.legs = {FixDistance(points_[p[1]], points_[p[2]]), FixDistance(points_[p[2]], points_[p[3]]),
-                FixDistance(points_[p[3]], points_[p[1]]), 0.0};
-      const double perimeter = r.legs[0] + r.legs[1] + r.legs[2];
-      if (rules_.kind == ExactKind::FaiTriangle &&
-          std::min({r.legs[0], r.legs[1], r.legs[2]}) < rules_.faiMinLeg * perimeter) {
-        return;
-      }
-      r.closing = FixDistance(points_[p[0]], points_[p[4]]);
-      if (r.closing > std::max(rules_.closingMetres, rules_.closingFraction * perimeter)) return;
-      r.distance = perimeter - r.closing;
-    }
-    if (r.distance > best_.distance || !best_.found) {
-      r.found = true;
-      best_ = r;
-    }
-  }
-
   void Split(const Node& node) {
     int widest = -1;
     double extent = -1.0;
-    for (int k = 0; k < 5; ++k) {
-      if (node.lo[k] == node.hi[k]) continue;
-      const Box box = tree_.Of(static_cast<std::size_t>(node.lo[k]), static_cast<std::size_t>(node.hi[k]));
+    for (int k = 0; k < 3; ++k) {
+      if (tree_.IsLeaf(node.range[k])) continue;
+      const Box& box = tree_[node.range[k]];
       const double e = std::max(box.maxX - box.minX, box.maxY - box.minY);
       if (e > extent) {
         extent = e;
         widest = k;
       }
     }
-    if (widest < 0) {
-      Enumerate(node);
+    for (std::uint32_t half = 0; half < 2; ++half) {
+      Node child = node;
+      child.range[widest] = 2 * node.range[widest] + half;
+      Consider(child);
+    }
+  }
+
+  // The farthest fix from fix q among fixes first..last on the ellipsoid.
+  Farthest FarthestFrom(std::size_t q, std::int64_t first, std::int64_t last, std::size_t node = 1) const {
+    Farthest best;
+    SearchFarthest(q, first, last, node, best);
+    return best;
+  }
+  void SearchFarthest(std::size_t q, std::int64_t first, std::int64_t last, std::size_t node,
+                      Farthest& best) const {
+    if (tree_.Last(node) < first || tree_.First(node) > last) return;
+    const Box& box = tree_[node];
+    if (box.minX > box.maxX) return;  // past the last fix
+    const Box here{plane_[q].x, plane_[q].x, plane_[q].y, plane_[q].y};
+    if (FarthestBetween(here, box) * kUpperMargin <= best.distance) return;
+    if (tree_.IsLeaf(node)) {
+      const auto index = static_cast<std::size_t>(tree_.First(node));
+      const double d = Ellipsoid(q, index);
+      if (d > best.distance) best = {d, index};
       return;
     }
-    const std::int32_t middle = node.lo[widest] + (node.hi[widest] - node.lo[widest]) / 2;
-    Node left = node;
-    left.hi[widest] = middle;
-    Node right = node;
-    right.lo[widest] = middle + 1;
-    if (Normalise(left)) Consider(left);
-    if (Normalise(right)) Consider(right);
+    const std::size_t left = 2 * node;
+    const bool leftFirst = FarthestBetween(here, tree_[left]) >= FarthestBetween(here, tree_[left + 1]);
+    SearchFarthest(q, first, last, leftFirst ? left : left + 1, best);
+    SearchFarthest(q, first, last, leftFirst ? left + 1 : left, best);
+  }
+
+  // The shortest hop from a fix at or before `before` to one at or after `after`: in the plane
+  // (exact in the plane, a bound for the ellipsoid), or on the ellipsoid with its fixes.
+  double ClosestPlane(std::size_t before, std::size_t after) {
+    const std::uint64_t key = (static_cast<std::uint64_t>(before) << 32) | after;
+    if (const auto found = planeClosing_.find(key); found != planeClosing_.end()) return found->second;
+    double best = HUGE_VAL;
+    std::array<std::size_t, 2> at{};
+    SearchClosest(before, after, 1, 1, false, best, at);
+    planeClosing_.emplace(key, best);
+    return best;
+  }
+  std::pair<double, std::array<std::size_t, 2>> ClosestEllipsoid(std::size_t before, std::size_t after) {
+    const std::uint64_t key = (static_cast<std::uint64_t>(before) << 32) | after;
+    if (const auto found = closing_.find(key); found != closing_.end()) return found->second;
+    double best = HUGE_VAL;
+    std::array<std::size_t, 2> at{};
+    SearchClosest(before, after, 1, 1, true, best, at);
+    closing_.emplace(key, std::make_pair(best, at));
+    return {best, at};
+  }
+  void SearchClosest(std::size_t before, std::size_t after, std::size_t a, std::size_t b, bool ellipsoid,
+                     double& best, std::array<std::size_t, 2>& at) const {
+    if (tree_.First(a) > static_cast<std::int64_t>(before) || tree_.Last(b) < static_cast<std::int64_t>(after)) return;
+    const Box& boxA = tree_[a];
+    const Box& boxB = tree_[b];
+    if (boxA.minX > boxA.maxX || boxB.minX > boxB.maxX) return;
+    const double near = NearestBetween(boxA, boxB) / (ellipsoid ? stretch_ : 1.0);
+    if (near >= best) return;
+    const bool leafA = tree_.IsLeaf(a);
+    const bool leafB = tree_.IsLeaf(b);
+    if (leafA && leafB) {
+      const auto i = static_cast<std::size_t>(tree_.First(a));
+      const auto j = static_cast<std::size_t>(tree_.First(b));
+      const double d = ellipsoid ? Ellipsoid(i, j) : Plane(i, j);
+      if (d < best) {
+        best = d;
+        at = {i, j};
+      }
+      return;
+    }
+    const double extentA = leafA ? -1.0 : std::max(boxA.maxX - boxA.minX, boxA.maxY - boxA.minY);
+    const double extentB = leafB ? -1.0 : std::max(boxB.maxX - boxB.minX, boxB.maxY - boxB.minY);
+    if (extentA >= extentB) {
+      const bool leftFirst = NearestBetween(tree_[2 * a], boxB) <= NearestBetween(tree_[2 * a + 1], boxB);
+      SearchClosest(before, after, leftFirst ? 2 * a : 2 * a + 1, b, ellipsoid, best, at);
+      SearchClosest(before, after, leftFirst ? 2 * a + 1 : 2 * a, b, ellipsoid, best, at);
+    } else {
+      const bool leftFirst = NearestBetween(boxA, tree_[2 * b]) <= NearestBetween(boxA, tree_[2 * b + 1]);
+      SearchClosest(before, after, a, leftFirst ? 2 * b : 2 * b + 1, ellipsoid, best, at);
+      SearchClosest(before, after, a, leftFirst ? 2 * b + 1 : 2 * b, ellipsoid, best, at);
+    }
+  }
+
+  void MeasureLeaf(const std::array<std::uint32_t, 3>& r) {
+    const auto p1 = static_cast<std::size_t>(tree_.First(r[0]));
+    const auto p2 = static_cast<std::size_t>(tree_.First(r[1]));
+    const auto p3 = static_cast<std::size_t>(tree_.First(r[2]));
+    if (!(p1 < p2 && p2 < p3)) return;
+    const double a = Ellipsoid(p1, p2);
+    const double b = Ellipsoid(p2, p3);
+    if (!triangle_) {
+      const auto last = static_cast<std::int64_t>(tree_.Count()) - 1;
+      auto& head = heads_[p1];
+      if (head.distance < 0.0) head = FarthestFrom(p1, 0, static_cast<std::int64_t>(p1) - 1);
+      auto& tail = tails_[p3];
+      if (tail.distance < 0.0) tail = FarthestFrom(p3, static_cast<std::int64_t>(p3) + 1, last);
+      Offer({head.index, p1, p2, p3, tail.index}, {head.distance, a, b, tail.distance}, 0.0,
+            head.distance + a + b + tail.distance);
+      return;
+    }
+    const double c = Ellipsoid(p3, p1);
+    const double perimeter = a + b + c;
+    if (best_.found && perimeter <= best_.distance) return;
+    if (rules_.kind == ExactKind::FaiTriangle && std::min({a, b, c}) < rules_.faiMinLeg * perimeter) return;
+    const auto [closing, at] = ClosestEllipsoid(p1, p3);
+    if (closing > Allowed(perimeter)) return;
+    Offer({at[0], p1, p2, p3, at[1]}, {a, b, c, 0.0}, closing, perimeter - Penalty(closing));
+  }
+
+  void Offer(const std::array<std::size_t, 5>& p, const std::array<double, 4>& legs, double closing,
+             double distance) {
+    if (best_.found && distance <= best_.distance) return;
+    best_.found = true;
+    best_.points = p;
+    best_.legs = legs;
+    best_.closing = closing;
+    best_.distance = distance;
+  }
+
+  // A known choice, measured as given (its rules checked).
+  void MeasureSeed(const std::array<std::size_t, 5>& p) {
+    const std::size_t n = points_.size();
+    for (int k = 0; k < 5; ++k) {
+      if (p[k] >= n) return;
+    }
+    if (!triangle_) {
+      if (!(p[0] < p[1] && p[1] < p[2] && p[2] < p[3] && p[3] < p[4])) return;
+      std::array<double, 4> legs{};
+      double sum = 0.0;
+      for (int k = 0; k < 4; ++k) sum += legs[k] = Ellipsoid(p[k], p[k + 1]);
+      Offer(p, legs, 0.0, sum);
+      return;
+    }
+    if (!(p[0] <= p[1] && p[1] < p[2] && p[2] < p[3] && p[3] <= p[4])) return;
+    const double a = Ellipsoid(p[1], p[2]);
+    const double b = Ellipsoid(p[2], p[3]);
+    const double c = Ellipsoid(p[3], p[1]);
+    const double perimeter = a + b + c;
+    if (rules_.kind == ExactKind::FaiTriangle && std::min({a, b, c}) < rules_.faiMinLeg * perimeter) return;
+    const double closing = Ellipsoid(p[0], p[4]);
+    if (closing > Allowed(perimeter)) return;
+    Offer(p, {a, b, c, 0.0}, closing, perimeter - Penalty(closing));
   }
 
   const std::vector<TrackPoint>& points_;
   ExactRules rules_;
   ExactOptions options_;
   bool triangle_;
-  std::array<int, 5> steps_;
   double stretch_ = 1.0;
+  std::vector<PlanePoint> plane_;
   BoxTree tree_;
+  std::vector<Box> prefix_, suffix_;  // boxes of fixes 0..i and i..n-1
   std::priority_queue<Node> queue_;
+  std::unordered_map<std::uint64_t, double> planeClosing_;
+  std::unordered_map<std::uint64_t, std::pair<double, std::array<std::size_t, 2>>> closing_;
+  std::unordered_map<std::size_t, Farthest> heads_, tails_;
   ExactResult best_;
   std::uint64_t nodes_ = 0;
 };

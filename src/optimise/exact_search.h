@@ -19,12 +19,14 @@ enum class ExactKind { FreeDistance, FreeTriangle, FaiTriangle };
 
 // What a triangle must satisfy: the closing (start to finish) at most the larger of
 // `closingFraction` of the perimeter and `closingMetres`; an FAI triangle has every side at
-// least `faiMinLeg` of the perimeter. The score is the perimeter less the closing.
+// least `faiMinLeg` of the perimeter. The score is the perimeter less the closing, except that
+// a closing up to `closingFreeMetres` is not taken off.
 struct ExactRules {
   ExactKind kind = ExactKind::FreeDistance;
   double closingFraction = 0.2;
   double closingMetres = 0.0;
   double faiMinLeg = 0.28;
+  double closingFreeMetres = 0.0;
 };
 
 struct ExactResult {
@@ -35,12 +37,13 @@ struct ExactResult {
   std::array<double, 4> legs{};  // free: the four legs; triangle: the three sides, then 0
   double closing = 0.0;          // triangle: start to finish
   double distance = 0.0;         // free: the sum of the legs; triangle: perimeter less closing
+                                 // (less nothing when the closing is free)
   std::uint64_t nodes = 0;       // branch-and-bound nodes visited
 };
 
 struct ExactOptions {
   const std::atomic<bool>* halt = nullptr;
-  std::uint64_t nodeLimit = 400000000;  // beyond this the best so far is given, not proven
+  std::uint64_t nodeLimit = 50000000;  // beyond this the best so far is given, not proven
 };
 
 // The proven optimum of the kind. `seed`, when given, is a known valid choice (for instance the
