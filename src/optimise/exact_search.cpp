@@ -103,9 +103,11 @@ class Solver {
       suffix_[i] = tree_[tree_.Leaves() + i];
       if (i + 1 < n) suffix_[i].Add(suffix_[i + 1]);
     }
+    if (triangle_) BuildClosingBounds();
   }
 
   ExactResult Run(const std::optional<std::array<std::size_t, 5>>& seed) {
+    if (!triangle_) return RunFreeDistance();
     if (seed) MeasureSeed(*seed);
     Consider(Node{0.0, {1, 1, 1}});
     bool cut = false;
@@ -145,9 +147,7 @@ class Solver {
   }
 
   double Ellipsoid(std::size_t a, std::size_t b) const { return FixDistance(points_[a], points_[b]); }
-  double Plane(std::size_t a, std::size_t b) const {
-    return std::hypot(plane_[a].x - plane_[b].x, plane_[a].y - plane_[b].y);
-  }
+
   double Allowed(double perimeter) const {
     return std::max(rules_.closingMetres, rules_.closingFraction * perimeter);
   }
@@ -193,7 +193,7 @@ class Solver {
     const std::int64_t hi1 = std::min(tree_.Last(r[0]), n - 1);
     const std::int64_t lo3 = tree_.First(r[2]);
     // The closing can only shrink as the first corner moves later and the last one earlier.
-    const double closing = ClosestPlane(static_cast<std::size_t>(hi1), static_cast<std::size_t>(lo3)) / stretch_;
+    const double closing = ClosingBound(static_cast<std::size_t>(hi1), static_cast<std::size_t>(lo3));
     if (closing > Allowed(perimeter)) return -1.0;
     return perimeter - Penalty(closing);
   }
@@ -230,6 +230,78 @@ class Solver {
     }
   }
 
+  // The free distance by stages: best[m][k] is the longest path of m legs ending at fix k,
+  // the largest best[m-1][j] + d(j, k) over j < k, found by a search of the fix tree whose
+  // nodes are bounded by their largest best[m-1] plus the farthest their box reaches.
+  ExactResult RunFreeDistance() {
+    const std::size_t n = points_.size();
+    const std::size_t leaves = tree_.Leaves();
+    std::vector<double> previous(n, 0.0);
+    std::array<std::vector<std::uint32_t>, 4> from;
+    std::vector<double> nodeMax(2 * leaves, -HUGE_VAL);
+    for (int m = 1; m <= 4; ++m) {
+      // Fixes before m - 1 cannot end a path of m - 1 legs.
+      std::fill(nodeMax.begin(), nodeMax.end(), -HUGE_VAL);
+      for (std::size_t j = static_cast<std::size_t>(m - 1); j < n; ++j) nodeMax[leaves + j] = previous[j];
+      for (std::size_t i = leaves - 1; i > 0; --i) nodeMax[i] = std::max(nodeMax[2 * i], nodeMax[2 * i + 1]);
+      std::vector<double> current(n, -HUGE_VAL);
+      from[static_cast<std::size_t>(m - 1)].assign(n, 0);
+      std::size_t hint = static_cast<std::size_t>(m - 1);
+      for (std::size_t k = static_cast<std::size_t>(m); k < n; ++k) {
+        if (options_.halt != nullptr && (k & 255) == 0 && options_.halt->load(std::memory_order_relaxed)) {
+          return best_;  // not proven
+        }
+        Farthest found{previous[hint] + Ellipsoid(hint, k), hint};
+        if (previous[k - 1] + Ellipsoid(k - 1, k) > found.distance) {
+          found = {previous[k - 1] + Ellipsoid(k - 1, k), k - 1};
+        }
+        SearchWeighted(k, nodeMax, previous, 1, found);
+        current[k] = found.distance;
+        from[static_cast<std::size_t>(m - 1)][k] = static_cast<std::uint32_t>(found.index);
+        hint = found.index;
+      }
+      previous = std::move(current);
+    }
+    std::size_t end = 4;
+    for (std::size_t k = 4; k < n; ++k) {
+      if (previous[k] > previous[end]) end = k;
+    }
+    std::array<std::size_t, 5> p{};
+    p[4] = end;
+    for (int m = 4; m >= 1; --m) {
+      p[static_cast<std::size_t>(m - 1)] = from[static_cast<std::size_t>(m - 1)][p[static_cast<std::size_t>(m)]];
+    }
+    best_.found = true;
+    best_.proven = true;
+    best_.points = p;
+    best_.distance = 0.0;
+    for (int k = 0; k < 4; ++k) {
+      best_.legs[static_cast<std::size_t>(k)] = Ellipsoid(p[static_cast<std::size_t>(k)], p[static_cast<std::size_t>(k) + 1]);
+      best_.distance += best_.legs[static_cast<std::size_t>(k)];
+    }
+    return best_;
+  }
+
+  void SearchWeighted(std::size_t k, const std::vector<double>& nodeMax, const std::vector<double>& weight,
+                      std::size_t node, Farthest& best) {
+    ++nodes_;
+    if (tree_.First(node) >= static_cast<std::int64_t>(k) || nodeMax[node] == -HUGE_VAL) return;
+    const Box here{plane_[k].x, plane_[k].x, plane_[k].y, plane_[k].y};
+    if (nodeMax[node] + FarthestBetween(here, tree_[node]) * kUpperMargin <= best.distance) return;
+    if (tree_.IsLeaf(node)) {
+      const auto j = static_cast<std::size_t>(tree_.First(node));
+      const double value = weight[j] + Ellipsoid(j, k);
+      if (value > best.distance) best = {value, j};
+      return;
+    }
+    const std::size_t left = 2 * node;
+    const double leftReach = nodeMax[left] + FarthestBetween(here, tree_[left]);
+    const double rightReach = nodeMax[left + 1] + FarthestBetween(here, tree_[left + 1]);
+    const bool leftFirst = leftReach >= rightReach;
+    SearchWeighted(k, nodeMax, weight, leftFirst ? left : left + 1, best);
+    SearchWeighted(k, nodeMax, weight, leftFirst ? left + 1 : left, best);
+  }
+
   // The farthest fix from fix q among fixes first..last on the ellipsoid.
   Farthest FarthestFrom(std::size_t q, std::int64_t first, std::int64_t last, std::size_t node = 1) const {
     Farthest best;
@@ -255,40 +327,71 @@ class Solver {
     SearchFarthest(q, first, last, leftFirst ? left + 1 : left, best);
   }
 
-  // The shortest hop from a fix at or before `before` to one at or after `after`: in the plane
-  // (exact in the plane, a bound for the ellipsoid), or on the ellipsoid with its fixes.
-  double ClosestPlane(std::size_t before, std::size_t after) {
-    const std::uint64_t key = (static_cast<std::uint64_t>(before) << 32) | after;
-    if (const auto found = planeClosing_.find(key); found != planeClosing_.end()) return found->second;
-    double best = HUGE_VAL;
-    std::array<std::size_t, 2> at{};
-    SearchClosest(before, after, 1, 1, false, best, at);
-    planeClosing_.emplace(key, best);
-    return best;
+  // A lower bound of the shortest hop (ellipsoid) from a fix at or before `before` to one at or
+  // after `after`, from a table over blocks of fixes: the nearest the blocks' boxes come, taken
+  // over every block up to the one holding `before` and from the one holding `after`.
+  void BuildClosingBounds() {
+    const std::size_t n = points_.size();
+    block_ = std::max<std::size_t>(32, (n + 2047) / 2048);
+    blocks_ = (n + block_ - 1) / block_;
+    std::vector<Box> boxes(blocks_);
+    for (std::size_t i = 0; i < n; ++i) boxes[i / block_].Add(tree_[tree_.Leaves() + i]);
+    closingBound_.assign(blocks_ * blocks_, 0.0);
+    for (std::size_t i = 0; i < blocks_; ++i) {
+      for (std::size_t j = blocks_; j-- > i + 1;) {
+        double bound = NearestBetween(boxes[i], boxes[j]) / stretch_;
+        if (i > 0) bound = std::min(bound, closingBound_[(i - 1) * blocks_ + j]);
+        if (j + 1 < blocks_) bound = std::min(bound, closingBound_[i * blocks_ + j + 1]);
+        closingBound_[i * blocks_ + j] = bound;
+      }
+    }
   }
-  std::pair<double, std::array<std::size_t, 2>> ClosestEllipsoid(std::size_t before, std::size_t after) {
-    const std::uint64_t key = (static_cast<std::uint64_t>(before) << 32) | after;
-    if (const auto found = closing_.find(key); found != closing_.end()) return found->second;
-    double best = HUGE_VAL;
-    std::array<std::size_t, 2> at{};
-    SearchClosest(before, after, 1, 1, true, best, at);
-    closing_.emplace(key, std::make_pair(best, at));
-    return {best, at};
+  double ClosingBound(std::size_t before, std::size_t after) const {
+    const std::size_t i = before / block_;
+    const std::size_t j = after / block_;
+    return i < j ? closingBound_[i * blocks_ + j] : 0.0;
   }
-  void SearchClosest(std::size_t before, std::size_t after, std::size_t a, std::size_t b, bool ellipsoid,
-                     double& best, std::array<std::size_t, 2>& at) const {
+
+  // The shortest hop on the ellipsoid from a fix at or before `before` to one at or after
+  // `after`, when it is below `limit`; otherwise nothing (the hop is at least `limit`).
+  std::optional<std::pair<double, std::array<std::size_t, 2>>> ClosestBelow(std::size_t before,
+                                                                           std::size_t after,
+                                                                           double limit) {
+    const std::uint64_t key = (static_cast<std::uint64_t>(before) << 32) | after;
+    const auto found = closing_.find(key);
+    if (found != closing_.end()) {
+      const KnownClosing& known = found->second;
+      if (known.exact) {
+        if (known.distance < limit) return std::make_pair(known.distance, known.at);
+        return std::nullopt;
+      }
+      if (known.distance >= limit) return std::nullopt;  // at least that far
+    }
+    double best = limit;
+    std::array<std::size_t, 2> at{points_.size(), points_.size()};
+    SearchClosest(before, after, 1, 1, best, at);
+    if (at[0] < points_.size()) {
+      closing_[key] = {true, best, at};
+      return std::make_pair(best, at);
+    }
+    closing_[key] = {false, limit, at};
+    return std::nullopt;
+  }
+
+  void SearchClosest(std::size_t before, std::size_t after, std::size_t a, std::size_t b, double& best,
+                     std::array<std::size_t, 2>& at) const {
     if (tree_.First(a) > static_cast<std::int64_t>(before) || tree_.Last(b) < static_cast<std::int64_t>(after)) return;
     const Box& boxA = tree_[a];
     const Box& boxB = tree_[b];
     if (boxA.minX > boxA.maxX || boxB.minX > boxB.maxX) return;
-    const double near = NearestBetween(boxA, boxB) / (ellipsoid ? stretch_ : 1.0);
+    const double near = NearestBetween(boxA, boxB) / stretch_;
     if (near >= best) return;
     const bool leafA = tree_.IsLeaf(a);
     const bool leafB = tree_.IsLeaf(b);
     if (leafA && leafB) {
       const auto i = static_cast<std::size_t>(tree_.First(a));
       const auto j = static_cast<std::size_t>(tree_.First(b));
-      const double d = ellipsoid ? Ellipsoid(i, j) : Plane(i, j);
+      const double d = Ellipsoid(i, j);
       if (d < best) {
         best = d;
         at = {i, j};
@@ -299,12 +402,12 @@ class Solver {
     const double extentB = leafB ? -1.0 : std::max(boxB.maxX - boxB.minX, boxB.maxY - boxB.minY);
     if (extentA >= extentB) {
       const bool leftFirst = NearestBetween(tree_[2 * a], boxB) <= NearestBetween(tree_[2 * a + 1], boxB);
-      SearchClosest(before, after, leftFirst ? 2 * a : 2 * a + 1, b, ellipsoid, best, at);
-      SearchClosest(before, after, leftFirst ? 2 * a + 1 : 2 * a, b, ellipsoid, best, at);
+      SearchClosest(before, after, leftFirst ? 2 * a : 2 * a + 1, b, best, at);
+      SearchClosest(before, after, leftFirst ? 2 * a + 1 : 2 * a, b, best, at);
     } else {
       const bool leftFirst = NearestBetween(boxA, tree_[2 * b]) <= NearestBetween(boxA, tree_[2 * b + 1]);
-      SearchClosest(before, after, a, leftFirst ? 2 * b : 2 * b + 1, ellipsoid, best, at);
-      SearchClosest(before, after, a, leftFirst ? 2 * b + 1 : 2 * b, ellipsoid, best, at);
+      SearchClosest(before, after, a, leftFirst ? 2 * b : 2 * b + 1, best, at);
+      SearchClosest(before, after, a, leftFirst ? 2 * b + 1 : 2 * b, best, at);
     }
   }
 
@@ -329,9 +432,18 @@ class Solver {
     const double perimeter = a + b + c;
     if (best_.found && perimeter <= best_.distance) return;
     if (rules_.kind == ExactKind::FaiTriangle && std::min({a, b, c}) < rules_.faiMinLeg * perimeter) return;
-    const auto [closing, at] = ClosestEllipsoid(p1, p3);
-    if (closing > Allowed(perimeter)) return;
-    Offer({at[0], p1, p2, p3, at[1]}, {a, b, c, 0.0}, closing, perimeter - Penalty(closing));
+    // Only a closing below both the allowance and what would still beat the best matters.
+    double limit = std::nextafter(Allowed(perimeter), HUGE_VAL);
+    if (best_.found) {
+      // A free closing costs nothing; a longer one must stay below the perimeter's lead.
+      limit = std::min(limit, std::max(std::nextafter(rules_.closingFreeMetres, HUGE_VAL),
+                                       perimeter - best_.distance));
+    }
+    if (ClosingBound(p1, p3) >= limit) return;
+    const auto closing = ClosestBelow(p1, p3, limit);
+    if (!closing) return;
+    const auto& [hop, at] = *closing;
+    Offer({at[0], p1, p2, p3, at[1]}, {a, b, c, 0.0}, hop, perimeter - Penalty(hop));
   }
 
   void Offer(const std::array<std::size_t, 5>& p, const std::array<double, 4>& legs, double closing,
@@ -378,8 +490,14 @@ class Solver {
   BoxTree tree_;
   std::vector<Box> prefix_, suffix_;  // boxes of fixes 0..i and i..n-1
   std::priority_queue<Node> queue_;
-  std::unordered_map<std::uint64_t, double> planeClosing_;
-  std::unordered_map<std::uint64_t, std::pair<double, std::array<std::size_t, 2>>> closing_;
+  std::size_t block_ = 1, blocks_ = 0;
+  std::vector<double> closingBound_;  // blocks_ x blocks_, see BuildClosingBounds
+  struct KnownClosing {
+    bool exact = false;     // distance is the shortest hop; otherwise a lower bound
+    double distance = 0.0;
+    std::array<std::size_t, 2> at{};
+  };
+  std::unordered_map<std::uint64_t, KnownClosing> closing_;
   std::unordered_map<std::size_t, Farthest> heads_, tails_;
   ExactResult best_;
   std::uint64_t nodes_ = 0;
