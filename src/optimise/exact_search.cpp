@@ -36,6 +36,23 @@ double FarthestBetween(const Box& a, const Box& b) {
   return std::sqrt(dx * dx + dy * dy);
 }
 
+// The smallest |x| on the segments between two boxes: where the projection's scale is least.
+double NearestToMeridian(const Box& a, const Box& b) {
+  const double west = std::min(a.minX, b.minX);
+  const double east = std::max(a.maxX, b.maxX);
+  if (west <= 0.0 && east >= 0.0) return 0.0;
+  return std::min(std::fabs(west), std::fabs(east));
+}
+
+// The projection's scale (over the central one) is at least 1 + x^2 / 2R^2 for R above the
+// largest radius of curvature, so an ellipsoid distance is at most the plane distance divided
+// by that at the smallest |x| of the segment.
+double EllipsoidReach(const Box& a, const Box& b) {
+  constexpr double kLargeRadius = 6.41e6;
+  const double x = NearestToMeridian(a, b);
+  return FarthestBetween(a, b) / (1.0 + x * x / (2.0 * kLargeRadius * kLargeRadius)) * kUpperMargin;
+}
+
 double NearestBetween(const Box& a, const Box& b) {
   const double dx = std::max({0.0, a.minX - b.maxX, b.minX - a.maxX});
   const double dy = std::max({0.0, a.minY - b.maxY, b.minY - a.maxY});
@@ -173,14 +190,12 @@ class Solver {
     if (!triangle_) {
       const std::int64_t hi1 = std::min(tree_.Last(r[0]), n - 1);
       const std::int64_t lo3 = tree_.First(r[2]);
-      const double sum = FarthestBetween(prefix_[static_cast<std::size_t>(hi1 - 1)], b1) +
-                         FarthestBetween(b1, b2) + FarthestBetween(b2, b3) +
-                         FarthestBetween(b3, suffix_[static_cast<std::size_t>(lo3 + 1)]);
-      return sum * kUpperMargin;
+      return EllipsoidReach(prefix_[static_cast<std::size_t>(hi1 - 1)], b1) + EllipsoidReach(b1, b2) +
+             EllipsoidReach(b2, b3) + EllipsoidReach(b3, suffix_[static_cast<std::size_t>(lo3 + 1)]);
     }
-    const double ab = FarthestBetween(b1, b2) * kUpperMargin;
-    const double bc = FarthestBetween(b2, b3) * kUpperMargin;
-    const double ca = FarthestBetween(b3, b1) * kUpperMargin;
+    const double ab = EllipsoidReach(b1, b2);
+    const double bc = EllipsoidReach(b2, b3);
+    const double ca = EllipsoidReach(b3, b1);
     double perimeter = ab + bc + ca;
     if (rules_.kind == ExactKind::FaiTriangle) {
       perimeter = std::min(perimeter, std::min({ab, bc, ca}) / rules_.faiMinLeg);
@@ -287,9 +302,10 @@ class Solver {
     ++nodes_;
     if (tree_.First(node) >= static_cast<std::int64_t>(k) || nodeMax[node] == -HUGE_VAL) return;
     const Box here{plane_[k].x, plane_[k].x, plane_[k].y, plane_[k].y};
-    if (nodeMax[node] + FarthestBetween(here, tree_[node]) * kUpperMargin <= best.distance) return;
+    if (nodeMax[node] + EllipsoidReach(here, tree_[node]) <= best.distance) return;
     if (tree_.IsLeaf(node)) {
       const auto j = static_cast<std::size_t>(tree_.First(node));
+      if (weight[j] + EllipsoidReach(here, tree_[node]) <= best.distance) return;
       const double value = weight[j] + Ellipsoid(j, k);
       if (value > best.distance) best = {value, j};
       return;
@@ -314,7 +330,7 @@ class Solver {
     const Box& box = tree_[node];
     if (box.minX > box.maxX) return;  // past the last fix
     const Box here{plane_[q].x, plane_[q].x, plane_[q].y, plane_[q].y};
-    if (FarthestBetween(here, box) * kUpperMargin <= best.distance) return;
+    if (EllipsoidReach(here, box) <= best.distance) return;
     if (tree_.IsLeaf(node)) {
       const auto index = static_cast<std::size_t>(tree_.First(node));
       const double d = Ellipsoid(q, index);
