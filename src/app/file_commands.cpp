@@ -274,8 +274,8 @@ std::string ContestJson(const std::vector<TrackPoint>& points, const ContestScor
       if (r.kind->rules.kind != ExactKind::FreeDistance) {
         AppendFormat(o, ", \"closing_km\": %.3f", r.exact.closing / 1000.0);
       }
-      AppendFormat(o, ", \"indices\": %s, \"fixes\": %s", IndexList(ScoredFixes(r)).c_str(),
-                   FixesJson(points, ScoredFixes(r), utc).c_str());
+      // Appended whole: a formatted piece is cut at 256 bytes.
+      o += ", \"indices\": " + IndexList(ScoredFixes(r)) + ", \"fixes\": " + FixesJson(points, ScoredFixes(r), utc);
     }
     o += "}, ";
   }
