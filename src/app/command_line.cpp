@@ -776,10 +776,14 @@ constexpr CliVerb kCliVerbs[] = {
      "    Prints the flights stored in the instrument on stdout, one line each: its\n"
      "    TRACK number, the date and time it started (UTC) and its length. Download\n"
      "    one with /TRACK=N, or every one to its own file with /TRACK=ALL.\n"},
-    {"analyse", "FILE [--json] [--filters]",
+    {"analyse", "FILE... [--json] [--exact] [--rules R] [--geojson]",
      "    Prints the flight statistics of a track file, its distances and its scores;\n"
      "    --json prints one JSON object, --filters applies the vario filter and the\n"
-     "    speed analysis first.\n"},
+     "    speed analysis first. --exact adds the proven optimum over every fix\n"
+     "    (free distance, free and FAI triangle); --rules olc|xcontest|ffvl scores\n"
+     "    it by that contest's definitions; --geojson prints the claim as GeoJSON.\n"
+     "    Several files with --json are scored on all cores, one JSON object a\n"
+     "    line in the order given; a file that fails gets a line of its own.\n"},
     {"pilots", "LIST",
      "    Prints the pilots of a competition pilot list (CSV, or the Fs or RACE\n"
      "    database) as CSV: name, competition ID, CIVL ID and the four device\n"

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/ui.h"
+#include "geo/units.h"
 #include "optimise/olc.h"
 #include "track/filters.h"
 #include "track/formats/format_text.h"
@@ -258,6 +259,90 @@ std::vector<NamedDistance> Distances(const DistanceAnalysis& a) {
   };
 }
 
+std::string FixesJson(const std::vector<TrackPoint>& points, const std::vector<std::size_t>& indices,
+                      bool utc) {
+  std::string text = "[";
+  for (std::size_t i = 0; i < indices.size(); ++i) {
+    const TrackPoint& p = points[indices[i]];
+    AppendFormat(text, "%s{\"time\": \"%s\", \"latitude\": %.7f, \"longitude\": %.7f}",
+                 i == 0 ? "" : ", ", IsoText(p.time, utc).c_str(), SemicirclesToDegrees(p.latitude),
+                 SemicirclesToDegrees(p.longitude));
+  }
+  return text + "]";
+}
+
+std::vector<std::size_t> ScoredFixes(const ContestResult& result) {
+  // A triangle's fixes: start, the three corners, finish.
+  return {result.exact.points.begin(), result.exact.points.end()};
+}
+
+std::string_view RulesName(ContestRules rules) {
+  switch (rules) {
+    case ContestRules::XContest: return "xcontest";
+    case ContestRules::Ffvl: return "ffvl";
+    default: return "olc";
+  }
+}
+
+std::string ContestJson(const std::vector<TrackPoint>& points, const ContestScoring& scoring,
+                        ContestRules rules, bool utc) {
+  std::string o;
+  const std::string_view name = RulesName(rules);
+  AppendFormat(o, "{\"rules\": \"%.*s\", ", static_cast<int>(name.size()), name.data());
+  for (const ContestResult& r : scoring.kinds) {
+    AppendFormat(o, "\"%.*s\": {\"km\": %.3f, \"score\": %.2f, \"proven\": %s",
+                 static_cast<int>(r.kind->key.size()), r.kind->key.data(), r.exact.distance / 1000.0,
+                 r.score, r.exact.proven ? "true" : "false");
+    if (r.exact.found) {
+      if (r.kind->rules.kind != ExactKind::FreeDistance) {
+        AppendFormat(o, ", \"closing_km\": %.3f", r.exact.closing / 1000.0);
+      }
+      // Appended whole: a formatted piece is cut at 256 bytes.
+      o += ", \"indices\": " + IndexList(ScoredFixes(r)) + ", \"fixes\": " + FixesJson(points, ScoredFixes(r), utc);
+    }
+    o += "}, ";
+  }
+  if (scoring.best >= 0) {
+    const ContestResult& b = scoring.kinds[static_cast<std::size_t>(scoring.best)];
+    AppendFormat(o, "\"best\": {\"type\": \"%.*s\", \"km\": %.3f, \"score\": %.2f}}",
+                 static_cast<int>(b.kind->key.size()), b.kind->key.data(), b.exact.distance / 1000.0,
+                 b.score);
+  } else {
+    o += "\"best\": null}";
+  }
+  return o;
+}
+
+// The claim as a GeoJSON feature collection: the scored fixes as a line, each as a point.
+std::string ContestGeoJson(const std::vector<TrackPoint>& points, const ContestScoring& scoring,
+                           bool utc) {
+  std::string o = "{\"type\": \"FeatureCollection\", \"features\": [";
+  if (scoring.best >= 0) {
+    const ContestResult& b = scoring.kinds[static_cast<std::size_t>(scoring.best)];
+    const std::vector<std::size_t> fixes = ScoredFixes(b);
+    std::vector<std::size_t> line = fixes;
+    if (b.kind->rules.kind != ExactKind::FreeDistance) line = {fixes[1], fixes[2], fixes[3], fixes[1]};
+    o += "{\"type\": \"Feature\", \"geometry\": {\"type\": \"LineString\", \"coordinates\": [";
+    for (std::size_t i = 0; i < line.size(); ++i) {
+      const TrackPoint& p = points[line[i]];
+      AppendFormat(o, "%s[%.7f, %.7f]", i == 0 ? "" : ", ", SemicirclesToDegrees(p.longitude),
+                   SemicirclesToDegrees(p.latitude));
+    }
+    AppendFormat(o, "]}, \"properties\": {\"type\": \"%.*s\", \"km\": %.3f, \"score\": %.2f, "
+                    "\"proven\": %s}}",
+                 static_cast<int>(b.kind->key.size()), b.kind->key.data(), b.exact.distance / 1000.0,
+                 b.score, b.exact.proven ? "true" : "false");
+    for (std::size_t i = 0; i < fixes.size(); ++i) {
+      const TrackPoint& p = points[fixes[i]];
+      AppendFormat(o, ", {\"type\": \"Feature\", \"geometry\": {\"type\": \"Point\", "
+                      "\"coordinates\": [%.7f, %.7f]}, \"properties\": {\"index\": %zu, \"time\": \"%s\"}}",
+                   SemicirclesToDegrees(p.longitude), SemicirclesToDegrees(p.latitude), fixes[i],
+                   IsoText(p.time, utc).c_str());
+    }
+  }
+  return o + "]}\n";
+}
+
 const char* BestName(OlcBest best) {
   switch (best) {
     case OlcBest::FreeTriangle: return "free triangle";
@@ -287,6 +372,7 @@ int AnalyseTrackFile(const std::filesystem::path& path, const AnalyseOptions& op
   DistanceAnalysis analysis;
   AnalysisOptions analysisOptions;
   analysisOptions.loopGap = options.loopGap;
+  analysisOptions.threads = options.threads;
   if (AnalyseDistances(points, analysis, analysisOptions) != 0) {
     ui.ShowErrorBox("Memory allocation error", "Analysing track");
     return -1;
@@ -295,6 +381,23 @@ int AnalyseTrackFile(const std::filesystem::path& path, const AnalyseOptions& op
   OlcComputation olc(points, OlcSource{}, view);
   olc.Run();
   const bool utc = read->timeIsUtc != 0;
+  std::optional<ContestScoring> contest;
+  const ContestRules rules = options.rules.value_or(ContestRules::Olc);
+  if (options.exact || options.rules || options.geojson) {
+    // The thinned search's results start the exact optimiser's bound.
+    std::vector<std::array<std::size_t, 5>> seeds;
+    for (const OlcKind kind : {OlcKind::FreeDistance, OlcKind::FreeTriangle, OlcKind::FaiTriangle}) {
+      const OlcKindResult& found = olc.Kind(kind);
+      if (found.found && found.points.size() == 5) {
+        seeds.push_back({found.points[0], found.points[1], found.points[2], found.points[3], found.points[4]});
+      }
+    }
+    contest = ScoreContest(points, rules, seeds);
+  }
+  if (options.geojson) {
+    output = ContestGeoJson(points, *contest, utc);
+    return 0;
+  }
   const std::vector<NamedDistance> distances = Distances(analysis);
   struct OlcLine { const char* key; const char* label; OlcKind kind; double points; };
   const OlcScores& scores = olc.Scores();
@@ -328,7 +431,9 @@ int AnalyseTrackFile(const std::filesystem::path& path, const AnalyseOptions& op
       AppendFormat(o, "\"%s\": {\"km\": %.3f, \"points\": %.2f, \"indices\": %s}, ", line.key,
                    kind.distance / 1000.0, line.points, IndexList(kind.points).c_str());
     }
-    AppendFormat(o, "\"best\": \"%s\"}}\n", BestName(scores.best));
+    AppendFormat(o, "\"best\": \"%s\"}", BestName(scores.best));
+    if (contest) o += ",\n \"contest\": " + ContestJson(points, *contest, rules, utc);
+    o += "}\n";
     return 0;
   }
   const FlightStatistics& st = s;
@@ -355,6 +460,21 @@ int AnalyseTrackFile(const std::filesystem::path& path, const AnalyseOptions& op
                  line.points);
   }
   o += "  " + BestResultText(scores) + "\n";
+  if (contest) {
+    const std::string_view name = RulesName(rules);
+    AppendFormat(o, "\nExact optimum (%.*s rules)\n", static_cast<int>(name.size()), name.data());
+    for (const ContestResult& r : contest->kinds) {
+      AppendFormat(o, "  %-30.*s %8.2f km  %8.2f points  %s  points %s\n",
+                   static_cast<int>(r.kind->label.size()), r.kind->label.data(),
+                   r.exact.distance / 1000.0, r.score, r.exact.proven ? "proven" : "best found",
+                   r.exact.found ? IndexList(ScoredFixes(r)).c_str() : "[]");
+    }
+    if (contest->best >= 0) {
+      const ContestResult& b = contest->kinds[static_cast<std::size_t>(contest->best)];
+      AppendFormat(o, "  Best claim is %.*s with %.2f points\n", static_cast<int>(b.kind->label.size()),
+                   b.kind->label.data(), b.score);
+    }
+  }
   return 0;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/command_line.h"
+#include "optimise/contest_rules.h"
 #include "track/track_takeover.h"
 
 namespace logwell {
@@ -50,6 +51,10 @@ struct AnalyseOptions {
   bool json = false;
   bool filters = false;  // the vario filter and speed analysis of the statistics dialog
   std::uint32_t loopGap = 800;
+  bool exact = false;                  // adds the exact optimum (by `rules`, OLC when not given)
+  std::optional<ContestRules> rules;   // scores by a contest's definitions (implies exact)
+  bool geojson = false;                // the claim as GeoJSON instead of the report
+  int threads = 2;                     // for the triangle searches
 };
 
 // `logwell-cli analyse FILE`: the flight statistics, the seven distances and the three OLC

@@ -160,4 +160,20 @@ std::string FillTemplate(std::string_view text, std::initializer_list<long long>
   return out;
 }
 
+std::string JsonText(std::string_view text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (u < 0x20) {
+      out += FormatText("\\u%04x", static_cast<unsigned>(u));
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
 }  // namespace logwell

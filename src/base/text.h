@@ -64,4 +64,7 @@ std::string LowerExtension(const std::filesystem::path& path);
 // "%" past the last number stays as it is).
 std::string FillTemplate(std::string_view text, std::initializer_list<long long> numbers);
 
+// A JSON string literal of the text: quoted, with quotes, backslashes and control bytes escaped.
+std::string JsonText(std::string_view text);
+
 }  // namespace logwell

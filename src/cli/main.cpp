@@ -2,7 +2,14 @@
 // (/COM=... /GPS=... /KML_LOG=... and the rest), a single track file name, a verb (convert,
 // flights, analyse) with its arguments, or --help and --version. Exit codes: 0 done, 1 the job
 // failed, 2 the command line was refused.
+#include <algorithm>
+#include <atomic>
 #include <charconv>
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
+#include <optional>
+#include <thread>
 #include <cstdio>
 #include <filesystem>
 #include <span>
@@ -16,6 +23,7 @@
 #include "app/convert.h"
 #include "app/job_runner.h"
 #include "base/headless_ui.h"
+#include "base/text.h"
 #include "app/file_commands.h"
 #include "base/version.h"
 #include "cli/online_verbs.h"
@@ -84,27 +92,100 @@ int RunConvert(const CliVerb& verb, std::span<const char* const> arguments) {
   return result;
 }
 
-// analyse FILE [--json] [--filters]
+// One file of a batch: its report, or one JSON line naming the file and what went wrong.
+std::string AnalyseOneOfMany(const std::string& file, const kml::AnalyseOptions& options) {
+  char* buffer = nullptr;
+  std::size_t size = 0;
+  std::FILE* messages = open_memstream(&buffer, &size);
+  std::string output;
+  int result = -1;
+  if (messages != nullptr) {
+    HeadlessUi ui(messages, messages, true);
+    result = kml::AnalyseTrackFile(file, options, output, ui);
+    std::fclose(messages);
+  }
+  std::string error = buffer != nullptr ? std::string(buffer, size) : "out of memory";
+  std::free(buffer);
+  if (result == 0) {
+    // One object a line: the report's own line breaks go.
+    std::erase(output, '\n');
+    return output + "\n";
+  }
+  while (!error.empty() && (error.back() == '\n' || error.back() == '\r')) error.pop_back();
+  return "{\"file\": " + JsonText(file) + ", \"error\": " + JsonText(error) + "}\n";
+}
+
+// Scores the files on all cores; prints each file's line as soon as those before it are out.
+int AnalyseMany(const std::vector<std::string>& files, kml::AnalyseOptions options) {
+  options.threads = 1;  // the files share the cores
+  const auto workers = std::max(1u, std::min<unsigned>(std::thread::hardware_concurrency(),
+                                                      static_cast<unsigned>(files.size())));
+  std::vector<std::optional<std::string>> lines(files.size());
+  std::mutex mutex;
+  std::condition_variable ready;
+  std::atomic<std::size_t> next{0};
+  bool allOk = true;
+  {
+    std::vector<std::jthread> pool;
+    for (unsigned w = 0; w < workers; ++w) {
+      pool.emplace_back([&] {
+        for (std::size_t i = next++; i < files.size(); i = next++) {
+          std::string line = AnalyseOneOfMany(files[i], options);
+          const std::lock_guard lock(mutex);
+          lines[i] = std::move(line);
+          ready.notify_one();
+        }
+      });
+    }
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      std::unique_lock lock(mutex);
+      ready.wait(lock, [&] { return lines[i].has_value(); });
+      const std::string line = std::move(*lines[i]);
+      lock.unlock();
+      if (line.starts_with("{\"file\": ")) allOk = false;
+      std::fputs(line.c_str(), stdout);
+      std::fflush(stdout);
+    }
+  }
+  return allOk ? kExitOk : kExitFailed;
+}
+
+// analyse FILE... [--json] [--filters] [--exact] [--rules NAME] [--geojson]
 int RunAnalyse(const CliVerb& verb, std::span<const char* const> arguments) {
   kml::AnalyseOptions options;
-  const char* file = nullptr;
-  for (const std::string_view argument : arguments) {
+  std::vector<std::string> files;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string_view argument = arguments[i];
     if (argument == "--json") {
       options.json = true;
     } else if (argument == "--filters") {
       options.filters = true;
+    } else if (argument == "--exact") {
+      options.exact = true;
+    } else if (argument == "--geojson") {
+      options.geojson = true;
+    } else if (argument == "--rules") {
+      if (i + 1 >= arguments.size()) return RefuseVerb(verb, "--rules needs olc, xcontest or ffvl");
+      options.rules = FindContestRules(arguments[++i]);
+      if (!options.rules) {
+        return RefuseVerb(verb, "unknown rules \"" + std::string(arguments[i]) +
+                                    "\"; the rules are olc, xcontest and ffvl");
+      }
     } else if (argument.starts_with("-")) {
       return RefuseVerb(verb, "unknown option \"" + std::string(argument) + "\"");
-    } else if (file != nullptr) {
-      return RefuseVerb(verb, "one file only, \"" + std::string(argument) + "\" is one too many");
     } else {
-      file = argument.data();
+      files.emplace_back(argument);
     }
   }
-  if (file == nullptr) return RefuseVerb(verb, "the track file is missing");
+  if (files.empty()) return RefuseVerb(verb, "the track file is missing");
+  if (files.size() > 1) {
+    if (!options.json) return RefuseVerb(verb, "several files need --json");
+    if (options.geojson) return RefuseVerb(verb, "--geojson takes one file only");
+    return AnalyseMany(files, options);
+  }
   HeadlessUi ui;
   std::string output;
-  if (kml::AnalyseTrackFile(file, options, output, ui) != 0) return kExitFailed;
+  if (kml::AnalyseTrackFile(files.front(), options, output, ui) != 0) return kExitFailed;
   std::fputs(output.c_str(), stdout);
   return kExitOk;
 }

@@ -21,22 +21,6 @@ std::string OpenProblem(const std::string& port) {
   return FormatText("cannot be opened (%s)", std::strerror(error));
 }
 
-std::string JsonText(std::string_view text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    const auto u = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (u < 0x20) {
-      out += FormatText("\\u%04x", static_cast<unsigned>(u));
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
-}
-
 }  // namespace
 
 std::vector<std::string> CandidateScanPorts() {

@@ -46,6 +46,32 @@ __attribute__((target_clones("avx2", "default"))) std::int32_t BestCornerSum(
   return best;
 }
 
+// The largest corner sum s = d(a, b) + d(b, c) over b in [from, to) whose triangle has every
+// side at least floor(7 P / 25), P = s + d(a, c); INT_MIN when none has. For whole metres
+// floor(7 P / 25) <= x is 7 P <= 25 x + 24, which stays linear and branch-free. Exact in 32 bits
+// while 25 times every distance fits (callers check kFaiVectorLimit).
+constexpr std::int32_t kFaiVectorLimit = 80000000;  // metres
+__attribute__((target_clones("avx2", "default"))) std::int32_t BestFaiCornerSum(
+    const std::int32_t* rowA, const std::int32_t* rowC, int from, int to, std::int32_t dac) {
+  std::int32_t best = INT_MIN;
+  const std::int32_t base = 24 - 7 * dac;
+  const std::int32_t closingRoom = 18 * dac + 24;
+  for (int b = from; b < to; ++b) {
+    const std::int32_t ab = rowA[b];
+    const std::int32_t bc = rowC[b];
+    const std::int32_t s = ab + bc;
+    const bool fits = 18 * ab - 7 * bc + base >= 0 && 18 * bc - 7 * ab + base >= 0 &&
+                      7 * s <= closingRoom;
+    best = std::max(best, fits ? s : INT_MIN);
+  }
+  return best;
+}
+
+bool FaiFits(std::int64_t ab, std::int64_t bc, std::int64_t ac) {
+  const std::int64_t minLeg = 7 * (ab + bc + ac) / 25;
+  return ab >= minLeg && bc >= minLeg && ac >= minLeg;
+}
+
 ReducedTriangle ToTriangle(const Candidate& candidate) {
   if (candidate.a < 0) return {};
   return {candidate.score, candidate.a, candidate.b, candidate.c};
@@ -61,6 +87,7 @@ class TriangleSearcher {
     initial_.score = start;
     sharedFree_.store(start);
     sharedFai_.store(start);
+    vectorFai_ = tables.Longest() < kFaiVectorLimit;
   }
 
   TriangleSearchResult Run() {
@@ -134,8 +161,7 @@ class TriangleSearcher {
     const std::int64_t perimeter = s + dac;
     const std::int64_t score = perimeter - g;
     if (Beats(score, a, c, b, free)) free = {score, a, c, b};
-    const std::int64_t minLeg = 7 * perimeter / 25;
-    if (dab >= minLeg && dbc >= minLeg && dac >= minLeg && Beats(score, a, c, b, fai)) {
+    if (FaiFits(dab, dbc, dac) && Beats(score, a, c, b, fai)) {
       fai = {score, a, c, b};
     }
   }
@@ -174,57 +200,101 @@ class TriangleSearcher {
       // An FAI triangle needs floor(7P/25) <= d(a, c), which caps its perimeter.
       const std::int64_t perimeterCap = (25 * (dac + 1) - 1) / 7;
       const std::int64_t faiBound = std::min(sBound + dac, perimeterCap) - g;
-      const bool faiOpen =
+      // An FAI corner needs 11 d(a, b) >= 7 d(a, c) - 24 and the same of d(b, c) (see BestCorner).
+      const bool faiReach = 11 * rowMax >= 7 * dac - 24 && 11 * std::int64_t{columnMaxRow[c]} >= 7 * dac - 24;
+      const bool faiOpen = faiReach &&
           PairCanWin(faiBound, a, c, fai) && faiBound >= sharedFai_.load(std::memory_order_relaxed);
       if (!freeOpen && !faiOpen) continue;
 
       const std::int32_t* rowC = t_.Row(c);
-      // The best corner sum of the pair, in one vectorised pass; it bounds the FAI triangle of
-      // the pair far tighter than the table maxima.
-      const std::int32_t bestSum = BestCornerSum(rowA, rowC, a + 1, c);
-      if (!(bestSum > sFloor)) continue;
-      if (freeOpen) SearchFreeCorner(a, c, g, dac, bestSum, rowA, rowC, free);
-      const std::int64_t faiExact = std::min<std::int64_t>(bestSum + dac, perimeterCap) - g;
-      if (faiOpen && PairCanWin(faiExact, a, c, fai) &&
-          faiExact >= sharedFai_.load(std::memory_order_relaxed)) {
-        SearchFaiCorner(a, c, g, dac, sFloor, rowA, rowC, fai);
+      if (freeOpen) {
+        const std::int64_t need = std::max<std::int64_t>(
+            sFloor + 1, std::max(free.score, sharedFree_.load(std::memory_order_relaxed)) - dac + g);
+        const CornerPick pick = BestCorner<false>(a, c, static_cast<std::int32_t>(dac), need, rowA, rowC);
+        if (pick.corner >= 0) {
+          const std::int64_t score = pick.sum + dac - g;
+          if (Beats(score, a, c, pick.corner, free)) {
+            free = {score, a, c, pick.corner};
+            RaiseTo(sharedFree_, score);
+            ShowInterim(free);
+          }
+        }
+      }
+      if (faiOpen) {
+        const std::int64_t need = std::max<std::int64_t>(
+            sFloor + 1, std::max(fai.score, sharedFai_.load(std::memory_order_relaxed)) - dac + g);
+        const CornerPick pick = vectorFai_
+            ? BestCorner<true>(a, c, static_cast<std::int32_t>(dac), need, rowA, rowC)
+            : PlainFaiCorner(a, c, dac, sFloor, rowA, rowC);
+        if (pick.corner >= 0) {
+          const std::int64_t score = pick.sum + dac - g;
+          if (Beats(score, a, c, pick.corner, fai)) {
+            fai = {score, a, c, pick.corner};
+            RaiseTo(sharedFai_, score);
+          }
+        }
       }
     }
   }
 
-  void SearchFreeCorner(int a, int c, std::int32_t g, std::int64_t dac, std::int32_t best,
-                        const std::int32_t* rowA, const std::int32_t* rowC, Candidate& free) {
-    int corner = c - 1;
-    while (rowA[corner] + rowC[corner] != best) --corner;
-    const std::int64_t score = best + dac - g;
-    if (Beats(score, a, c, corner, free)) {
-      free = {score, a, c, corner};
-      RaiseTo(sharedFree_, score);
-      ShowInterim(free);
+  struct CornerPick {
+    std::int64_t sum = 0;
+    int corner = -1;  // -1: no corner reached the sum asked for
+  };
+
+  // The largest corner sum d(a, b) + d(b, c) of the pair (of an FAI triangle when `Fai`) and
+  // the last corner b giving it, when it reaches `need`. Blocks of corners whose maxima cannot
+  // reach `need`, or the best already found, are not visited: on flat flights most of them.
+  template <bool Fai>
+  CornerPick BestCorner(int a, int c, std::int32_t dac, std::int64_t need, const std::int32_t* rowA,
+                        const std::int32_t* rowC) const {
+    CornerPick pick;
+    std::int64_t floor = need;  // a block must reach this to be visited
+    const std::int32_t* blocksA = t_.BlockMaxRow(a);
+    const std::int32_t* blocksC = t_.BlockMaxRow(c);
+    for (int k = (a + 1) / kDistanceBlock; k <= (c - 1) / kDistanceBlock; ++k) {
+      const std::int64_t reachA = blocksA[k];
+      const std::int64_t reachC = blocksC[k];
+      std::int64_t bound = reachA + reachC;
+      if constexpr (Fai) {
+        // Every side is at least floor(7 P / 25): 7 P <= 25 x + 24 for the shortest side x.
+        // Both conditions on the corner's sides together ask 11 d(a, b) >= 7 d(a, c) - 24 and
+        // the same of d(b, c): a block too close to a or to c has no corner at all.
+        if (11 * reachA < 7 * std::int64_t{dac} - 24 || 11 * reachC < 7 * std::int64_t{dac} - 24) continue;
+        const std::int64_t shortest = std::min<std::int64_t>({reachA, reachC, dac});
+        bound = std::min(bound, (25 * shortest + 24) / 7 - dac);
+      }
+      if (bound < floor) continue;
+      const int from = std::max(a + 1, k * kDistanceBlock);
+      const int to = std::min(c, (k + 1) * kDistanceBlock);
+      const std::int32_t found =
+          Fai ? BestFaiCornerSum(rowA, rowC, from, to, dac) : BestCornerSum(rowA, rowC, from, to);
+      if (found == INT_MIN || found < floor) continue;
+      int corner = to - 1;
+      while (rowA[corner] + rowC[corner] != found ||
+             (Fai && !FaiFits(rowA[corner], rowC[corner], dac))) {
+        --corner;
+      }
+      pick = {found, corner};
+      floor = found;  // later blocks win ties, as later corners do
     }
+    return pick;
   }
 
-  void SearchFaiCorner(int a, int c, std::int32_t g, std::int64_t dac, std::int64_t sFloor,
-                       const std::int32_t* rowA, const std::int32_t* rowC, Candidate& fai) {
+  // The FAI corner by the plain loop, for tracks whose distances are too long for BestCorner.
+  static CornerPick PlainFaiCorner(int a, int c, std::int64_t dac, std::int64_t sFloor,
+                                   const std::int32_t* rowA, const std::int32_t* rowC) {
+    CornerPick pick;
     std::int64_t best = -1;
-    int corner = -1;
     for (int b = a + 1; b < c; ++b) {
-      const std::int64_t dab = rowA[b];
-      const std::int64_t dbc = rowC[b];
-      const std::int64_t s = dab + dbc;
+      const std::int64_t s = std::int64_t{rowA[b]} + rowC[b];
       if (s < best || s <= sFloor) continue;
-      const std::int64_t minLeg = 7 * (s + dac) / 25;
-      if (dab >= minLeg && dbc >= minLeg && dac >= minLeg) {
+      if (FaiFits(rowA[b], rowC[b], dac)) {
         best = s;
-        corner = b;
+        pick = {s, b};
       }
     }
-    if (corner < 0) return;
-    const std::int64_t score = best + dac - g;
-    if (Beats(score, a, c, corner, fai)) {
-      fai = {score, a, c, corner};
-      RaiseTo(sharedFai_, score);
-    }
+    return pick;
   }
 
   void ShowInterim(const Candidate& free) {
@@ -251,6 +321,7 @@ class TriangleSearcher {
   std::int32_t gap_;
   const TriangleSearchHooks& hooks_;
   Candidate initial_;
+  bool vectorFai_ = true;
   std::atomic<std::int64_t> sharedFree_{0};
   std::atomic<std::int64_t> sharedFai_{0};
   std::atomic<std::int64_t> steps_{0};

@@ -29,6 +29,17 @@ std::vector<std::uint32_t> ThinnedIndices(std::size_t count) {
   return kept;
 }
 
+double TrackCentralMeridian(const std::vector<TrackPoint>& points) {
+  double west = 0.0;
+  double east = 0.0;
+  for (std::size_t k = 0; k < points.size(); ++k) {
+    const double longitude = SemicirclesToRadians(points[k].longitude);
+    if (k == 0 || longitude < west) west = longitude;
+    if (k == 0 || longitude > east) east = longitude;
+  }
+  return (west + east) / 2.0;
+}
+
 DistanceTables::BuildStatus DistanceTables::Build(const std::vector<TrackPoint>& points,
                                                   std::int32_t closingStart,
                                                   std::optional<DistanceTables>& out,
@@ -42,15 +53,7 @@ DistanceTables::BuildStatus DistanceTables::Build(const std::vector<TrackPoint>&
     tables.n_ = n;
     const auto size = static_cast<std::size_t>(n);
 
-    // The central meridian is the middle of the track's longitudes.
-    double west = 0.0;
-    double east = 0.0;
-    for (std::size_t k = 0; k < points.size(); ++k) {
-      const double longitude = SemicirclesToRadians(points[k].longitude);
-      if (k == 0 || longitude < west) west = longitude;
-      if (k == 0 || longitude > east) east = longitude;
-    }
-    const double centralMeridian = (west + east) / 2.0;
+    const double centralMeridian = TrackCentralMeridian(points);
     tables.plane_.resize(size);
     for (std::size_t i = 0; i < size; ++i) {
       const TrackPoint& point = points[tables.fullIndex_[i]];
@@ -104,6 +107,7 @@ DistanceTables::BuildStatus DistanceTables::Build(const std::vector<TrackPoint>&
     }
     tables.BuildClosing(closingStart);
     tables.BuildColumnMax();
+    tables.BuildBlockMax();
     out.emplace(std::move(tables));
     return BuildStatus::Ok;
   } catch (const std::bad_alloc&) {
@@ -144,6 +148,21 @@ void DistanceTables::BuildColumnMax() {
       columnMax_[TriangleIndex(a, c)] = best;  // over b in a+1 .. c-1
       best = std::max(best, column[a]);
     }
+  }
+}
+
+void DistanceTables::BuildBlockMax() {
+  blocks_ = (n_ + kDistanceBlock - 1) / kDistanceBlock;
+  blockMax_.assign(static_cast<std::size_t>(n_) * static_cast<std::size_t>(blocks_), 0);
+  longest_ = 0;
+  for (int i = 0; i < n_; ++i) {
+    const std::int32_t* row = Row(i);
+    std::int32_t* maxima = blockMax_.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(blocks_);
+    for (int j = 0; j < n_; ++j) {
+      std::int32_t& slot = maxima[j / kDistanceBlock];
+      slot = std::max(slot, row[j]);
+    }
+    longest_ = std::max(longest_, maxFrom_[static_cast<std::size_t>(i)]);
   }
 }
 

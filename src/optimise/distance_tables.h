@@ -17,10 +17,16 @@
 namespace logwell {
 
 inline constexpr std::size_t kMaxReducedPoints = 2000;
+// The reduced points are grouped in blocks of this many consecutive points for the block
+// maxima, which bound whole runs of corners at once.
+inline constexpr int kDistanceBlock = 32;
 
 // The full-track indices kept by the thinning: every point of a track of up to 2000 points;
 // of a longer one exactly 2000, the first and the last among them, spread evenly.
 std::vector<std::uint32_t> ThinnedIndices(std::size_t count);
+
+// The middle of the track's longitudes (radians): the central meridian that lays it flat.
+double TrackCentralMeridian(const std::vector<TrackPoint>& points);
 
 // The closing table's running minimum starts here; the two optimisers have always used
 // different values, which never matter once a row holds a distance.
@@ -57,6 +63,17 @@ class DistanceTables {
   std::int32_t MaxTo(int j) const { return maxTo_[static_cast<std::size_t>(j)]; }
   int MaxToArg(int j) const { return maxToArg_[static_cast<std::size_t>(j)]; }
 
+  // max over j in block k (points k * kDistanceBlock ...) of d(i, j).
+  std::int32_t BlockMax(int i, int k) const {
+    return blockMax_[static_cast<std::size_t>(i) * static_cast<std::size_t>(blocks_) +
+                     static_cast<std::size_t>(k)];
+  }
+  const std::int32_t* BlockMaxRow(int i) const {
+    return blockMax_.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(blocks_);
+  }
+  // The largest distance in the matrix.
+  std::int32_t Longest() const { return longest_; }
+
   // Defined for a < c.
   std::int32_t Closing(int a, int c) const { return closing_[TriangleIndex(a, c)]; }
   std::uint32_t ClosingArg(int a, int c) const { return closingArg_[TriangleIndex(a, c)]; }
@@ -77,6 +94,7 @@ class DistanceTables {
 
   void BuildClosing(std::int32_t closingStart);
   void BuildColumnMax();
+  void BuildBlockMax();
 
   int n_ = 0;
   std::vector<PlanePoint> plane_;
@@ -88,6 +106,9 @@ class DistanceTables {
   std::vector<std::int32_t> closing_;
   std::vector<std::uint32_t> closingArg_;
   std::vector<std::int32_t> columnMax_;
+  int blocks_ = 0;
+  std::vector<std::int32_t> blockMax_;
+  std::int32_t longest_ = 0;
 };
 
 // The full-track indices of reduced points.

@@ -15,6 +15,9 @@ namespace logwell {
 
 inline constexpr std::int64_t kRefineWindow = 2;
 
+// The ellipsoid distance between two fixes in metres; 0 when it cannot be computed.
+double FixDistance(const TrackPoint& a, const TrackPoint& b);
+
 // Ellipsoid distances between full-track points, each computed once per refinement; a distance
 // that cannot be computed counts as 0 m.
 class DistanceCache {

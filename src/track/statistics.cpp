@@ -22,14 +22,17 @@ double GroundDistance(const TrackPoint& from, const TrackPoint& to) {
 bool OpensSegment(const TrackPoint& point) { return (point.segmentStart & 1u) != 0; }
 
 // The walk back over `window` seconds from point `index`: the distance covered and the
-// altitude (decimetres) where the window starts.
+// altitude (decimetres) where the window starts. `hop(k)` gives the ground distance from
+// point k-1 to point k.
 struct WindowWalk {
   double distance = 0.0;
   double startAltitude = 0.0;
   bool altitudeLeftOut = false;  // a fix whose altitude is left out took part
 };
 
-WindowWalk WalkWindow(const std::vector<TrackPoint>& points, std::size_t index, double window) {
+template <typename Hop>
+WindowWalk WalkWindow(const std::vector<TrackPoint>& points, std::size_t index, double window,
+                      const Hop& hop) {
   WindowWalk walk;
   walk.startAltitude = points[index].gpsAltitude;
   walk.altitudeLeftOut = AltitudeLeftOut(points[index]);
@@ -41,7 +44,7 @@ WindowWalk WalkWindow(const std::vector<TrackPoint>& points, std::size_t index, 
     const double step = later.time > earlier.time ? static_cast<double>(later.time - earlier.time) : 0.0;
     walk.altitudeLeftOut = walk.altitudeLeftOut || AltitudeLeftOut(earlier);
     if (step > 0.0) {
-      const double distance = GroundDistance(earlier, later);
+      const double distance = hop(k);
       if (elapsed + step >= window) {
         const double fraction = (window - elapsed) / step;
         walk.distance += distance * fraction;
@@ -57,6 +60,17 @@ WindowWalk WalkWindow(const std::vector<TrackPoint>& points, std::size_t index, 
     if (OpensSegment(points[k])) break;
   }
   return walk;
+}
+
+double HopBefore(const std::vector<TrackPoint>& points, std::size_t k) {
+  return GroundDistance(points[k - 1], points[k]);
+}
+
+SpeedAndClimb SpeedAndClimbOf(const std::vector<TrackPoint>& points, std::size_t index,
+                              const WindowWalk& walk) {
+  // Metres over 60 s is km/h times 0.06; decimetres over 60 s is m/s times 0.001666667.
+  return {walk.distance * 0.06, (points[index].gpsAltitude - walk.startAltitude) * 0.001666667,
+          walk.altitudeLeftOut};
 }
 
 std::string FormatDate(GarminTime time) {
@@ -85,15 +99,14 @@ double WindowedSpeed(const std::vector<TrackPoint>& points, std::size_t index,
     return 0.0;
   }
   const double window = windowSeconds;
-  return WalkWindow(points, index, window).distance / window * 3.6;
+  const auto hop = [&points](std::size_t k) { return HopBefore(points, k); };
+  return WalkWindow(points, index, window, hop).distance / window * 3.6;
 }
 
 SpeedAndClimb WindowedSpeedAndClimb60(const std::vector<TrackPoint>& points, std::size_t index) {
   if (index == 0 || index >= points.size() || OpensSegment(points[index])) return {};
-  const WindowWalk walk = WalkWindow(points, index, 60.0);
-  // Metres over 60 s is km/h times 0.06; decimetres over 60 s is m/s times 0.001666667.
-  return {walk.distance * 0.06, (points[index].gpsAltitude - walk.startAltitude) * 0.001666667,
-          walk.altitudeLeftOut};
+  const auto hop = [&points](std::size_t k) { return HopBefore(points, k); };
+  return SpeedAndClimbOf(points, index, WalkWindow(points, index, 60.0, hop));
 }
 
 FlightStatistics ComputeStatistics(const std::vector<TrackPoint>& points) {
@@ -119,15 +132,22 @@ FlightStatistics ComputeStatistics(const std::vector<TrackPoint>& points) {
   statistics.lowestAltitude = DecimetresToMetres(lowest);
   statistics.highestAltitude = DecimetresToMetres(highest);
 
+  // Every window walks back over the same hops: each ellipsoid distance is computed once.
+  std::vector<double> hops(points.size(), 0.0);
+  for (std::size_t i = 1; i < points.size(); ++i) hops[i] = HopBefore(points, i);
+  const auto hop = [&hops](std::size_t k) { return hops[k]; };
   const auto start = static_cast<std::int64_t>(points.front().time);
   for (std::size_t i = 1; i < points.size(); ++i) {
-    statistics.totalDistance += GroundDistance(points[i - 1], points[i]);
+    statistics.totalDistance += hops[i];
     const std::int64_t sinceStart = static_cast<std::int64_t>(points[i].time) - start;
-    if (sinceStart > 10) {
-      statistics.bestSpeed10 = std::max(statistics.bestSpeed10, WindowedSpeed(points, i, 10));
+    const bool opens = OpensSegment(points[i]);
+    if (sinceStart > 10 && !opens) {
+      statistics.bestSpeed10 =
+          std::max(statistics.bestSpeed10, WalkWindow(points, i, 10.0, hop).distance / 10.0 * 3.6);
     }
     if (sinceStart > 60) {
-      const SpeedAndClimb window = WindowedSpeedAndClimb60(points, i);
+      const SpeedAndClimb window =
+          opens ? SpeedAndClimb{} : SpeedAndClimbOf(points, i, WalkWindow(points, i, 60.0, hop));
       statistics.bestSpeed60 = std::max(statistics.bestSpeed60, window.speed);
       if (!window.altitudeLeftOut) {
         statistics.lowestVario60 = std::min(statistics.lowestVario60, window.climb);

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "app/command_line.h"
 #include "app/gps_table.h"
@@ -88,7 +89,8 @@ TEST(LogwellCli, VerbsCheckTheirArguments) {
       {"flights", "logwell-cli flights: the instrument's port and type are missing\n"},
       {"analyse", "logwell-cli analyse: the track file is missing\n"},
       {"analyse --json", "logwell-cli analyse: the track file is missing\n"},
-      {"analyse a.igc b.igc", "logwell-cli analyse: one file only, \"b.igc\" is one too many\n"},
+      {"analyse a.igc b.igc", "logwell-cli analyse: several files need --json\n"},
+      {"analyse a.igc --rules fai", "logwell-cli analyse: unknown rules \"fai\"; the rules are olc, xcontest and ffvl\n"},
       {"analyse a.igc --jsn", "logwell-cli analyse: unknown option \"--jsn\"\n"},
   };
   for (const auto& c : cases) {
@@ -103,6 +105,23 @@ TEST(LogwellCli, VerbsCheckTheirArguments) {
   const CliRun run = RunCli("convert --help");
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_TRUE(run.out.starts_with("usage: logwell-cli convert IN OUT [--track N]\n")) << run.out;
+}
+
+// Several files: one JSON line each, in the order given, a file that fails on its own line.
+TEST(LogwellCli, AnalyseScoresManyFilesOneLineEach) {
+  LOGWELL_REQUIRE_FIXTURES(dir);
+  const CliRun run = RunCli("analyse --json --rules xcontest '" + (dir / "igc/trifai-xcontest-189.65.igc").string() +
+                            "' /nonexistent/x.igc '" + (dir / "igc/marcourt.igc").string() + "'");
+  EXPECT_EQ(run.exitCode, 1);  // one file failed
+  std::vector<std::string> lines;
+  std::stringstream text(run.out);
+  for (std::string line; std::getline(text, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 3u) << run.out;
+  EXPECT_TRUE(lines[0].starts_with("{\"points\": ")) << lines[0];
+  EXPECT_NE(lines[0].find("\"best\": {\"type\": \"closed_fai_triangle\""), std::string::npos) << lines[0];
+  EXPECT_NE(lines[0].find("\"fixes\": [{\"time\": "), std::string::npos);
+  EXPECT_TRUE(lines[1].starts_with("{\"file\": \"/nonexistent/x.igc\", \"error\": \"")) << lines[1];
+  EXPECT_TRUE(lines[2].starts_with("{\"points\": 221,")) << lines[2];
 }
 
 TEST(LogwellCli, InstrumentNotYetBuiltFailsWithOne) {

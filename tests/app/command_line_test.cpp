@@ -387,7 +387,7 @@ TEST(CommandLine, HelpCoversEveryGpsValueAndTheVerbs) {
   EXPECT_TRUE(GpsInstruments(kGpsCodeCount).empty());
   for (const char* text :
        {"Flytec 5020, 5030, 6020, 6030; Brauniger IQ-Compeo", "logwell-cli convert IN OUT",
-        "logwell-cli analyse FILE [--json] [--filters]", "$date", "$time",
+        "logwell-cli analyse FILE... [--json] [--exact]", "$date", "$time",
         "numbered from 0", "/TRACK=0 is its first track"}) {
     EXPECT_NE(help.find(text), std::string::npos) << text;
   }

@@ -401,7 +401,9 @@ TEST_F(KmlFilesTest, AnalyseJsonHasTheKeysScriptsUse) {
   request.chosenFile = dir_ / "a.kml";
   ASSERT_EQ(WriteGoogleEarthFile(request, ui), 0);
   std::string json;
-  ASSERT_EQ(AnalyseTrackFile(dir_ / "a.kml", {true, false, 800}, json, ui), 0);
+  AnalyseOptions options;
+  options.json = true;
+  ASSERT_EQ(AnalyseTrackFile(dir_ / "a.kml", options, json, ui), 0);
   for (const char* key : {"\"points\": 300", "\"statistics\"", "\"start\": \"2023-05-26T10:00:00\"",
                           "\"duration_s\": 299", "\"distances\"", "\"two_point\"",
                           "\"fai_triangle\"", "\"olc\"", "\"free_distance\"", "\"best\""}) {

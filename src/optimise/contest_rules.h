@@ -1,0 +1,47 @@
+#pragma once
+// Scoring by a contest's published definitions, with the exact optimiser: each contest scores a
+// few kinds of flight (free distance over up to three turnpoints, triangles by their closing),
+// each distance times the kind's multiplier; the claim is the kind with the most points.
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "model/track_point.h"
+#include "optimise/exact_search.h"
+
+namespace logwell {
+
+enum class ContestRules { Olc, XContest, Ffvl };
+
+// The rule set of a name given on the command line ("olc", "xcontest", "ffvl"); nothing for
+// another name.
+std::optional<ContestRules> FindContestRules(std::string_view name);
+
+struct ContestKind {
+  std::string_view key;    // "free_distance", "closed_fai_triangle", ...
+  std::string_view label;  // "Free distance", ...
+  ExactRules rules;
+  double multiplier = 1.0;  // points per km
+};
+const std::vector<ContestKind>& ContestKinds(ContestRules rules);
+
+struct ContestResult {
+  const ContestKind* kind = nullptr;
+  ExactResult exact;
+  double score = 0.0;  // points: km times the multiplier; 0 when not found
+};
+
+struct ContestScoring {
+  std::vector<ContestResult> kinds;  // in the order of ContestKinds
+  int best = -1;                     // index into kinds of the claim; -1 when none was found
+};
+
+// Seeds are known valid choices (the thinned search's free distance and triangles); each kind
+// starts from those that satisfy its rules.
+ContestScoring ScoreContest(const std::vector<TrackPoint>& points, ContestRules rules,
+                            const std::vector<std::array<std::size_t, 5>>& seeds = {},
+                            const ExactOptions& options = {});
+
+}  // namespace logwell

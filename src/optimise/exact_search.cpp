@@ -1,0 +1,532 @@
+#include "optimise/exact_search.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <queue>
+#include <unordered_map>
+#include <utility>
+
+#include "geo/projection.h"
+#include "geo/units.h"
+#include "optimise/distance_tables.h"
+#include "optimise/refine.h"
+
+namespace logwell {
+namespace {
+
+constexpr double kCentralScale = 0.9996;  // of the local transverse Mercator
+// The plane distance divided by the central scale is never below the ellipsoid distance; this
+// margin covers the projection series' own error.
+constexpr double kUpperMargin = 1.0 + 1e-7;
+
+struct Box {
+  double minX = HUGE_VAL, maxX = -HUGE_VAL, minY = HUGE_VAL, maxY = -HUGE_VAL;
+  void Add(const Box& other) {
+    minX = std::min(minX, other.minX);
+    maxX = std::max(maxX, other.maxX);
+    minY = std::min(minY, other.minY);
+    maxY = std::max(maxY, other.maxY);
+  }
+};
+
+double FarthestBetween(const Box& a, const Box& b) {
+  const double dx = std::max(a.maxX - b.minX, b.maxX - a.minX);
+  const double dy = std::max(a.maxY - b.minY, b.maxY - a.minY);
+  return std::sqrt(dx * dx + dy * dy);
+}
+
+// The smallest |x| on the segments between two boxes: where the projection's scale is least.
+double NearestToMeridian(const Box& a, const Box& b) {
+  const double west = std::min(a.minX, b.minX);
+  const double east = std::max(a.maxX, b.maxX);
+  if (west <= 0.0 && east >= 0.0) return 0.0;
+  return std::min(std::fabs(west), std::fabs(east));
+}
+
+// The projection's scale (over the central one) is at least 1 + x^2 / 2R^2 for R above the
+// largest radius of curvature, so an ellipsoid distance is at most the plane distance divided
+// by that at the smallest |x| of the segment.
+double EllipsoidReach(const Box& a, const Box& b) {
+  constexpr double kLargeRadius = 6.41e6;
+  const double x = NearestToMeridian(a, b);
+  return FarthestBetween(a, b) / (1.0 + x * x / (2.0 * kLargeRadius * kLargeRadius)) * kUpperMargin;
+}
+
+double NearestBetween(const Box& a, const Box& b) {
+  const double dx = std::max({0.0, a.minX - b.maxX, b.minX - a.maxX});
+  const double dy = std::max({0.0, a.minY - b.maxY, b.minY - a.maxY});
+  return std::sqrt(dx * dx + dy * dy);
+}
+
+// Bounding boxes of the fixes as a complete binary tree over a power-of-two size: node 1 holds
+// every fix, node k the halves 2k and 2k+1; the leaves past the last fix hold empty boxes.
+class BoxTree {
+ public:
+  explicit BoxTree(const std::vector<PlanePoint>& plane) : n_(plane.size()) {
+    while (size_ < n_) size_ *= 2;
+    tree_.resize(2 * size_);
+    for (std::size_t i = 0; i < n_; ++i) tree_[size_ + i] = {plane[i].x, plane[i].x, plane[i].y, plane[i].y};
+    for (std::size_t i = size_ - 1; i > 0; --i) {
+      tree_[i] = tree_[2 * i];
+      tree_[i].Add(tree_[2 * i + 1]);
+    }
+  }
+  const Box& operator[](std::size_t node) const { return tree_[node]; }
+  std::size_t Leaves() const { return size_; }
+  std::size_t Count() const { return n_; }
+  bool IsLeaf(std::size_t node) const { return node >= size_; }
+  // The first and last fix index a node covers.
+  std::int64_t First(std::size_t node) const { return static_cast<std::int64_t>((node << Depth(node)) - size_); }
+  std::int64_t Last(std::size_t node) const {
+    return static_cast<std::int64_t>(((node + 1) << Depth(node)) - 1 - size_);
+  }
+
+ private:
+  int Depth(std::size_t node) const {
+    return static_cast<int>(std::bit_width(size_)) - static_cast<int>(std::bit_width(node));
+  }
+
+  std::size_t n_;
+  std::size_t size_ = 1;
+  std::vector<Box> tree_;
+};
+
+// A node of the search: a tree node (range of fixes) for each of the three middle points.
+struct Node {
+  double bound = 0.0;
+  std::array<std::uint32_t, 3> range{};
+  bool operator<(const Node& other) const { return bound < other.bound; }
+};
+
+struct Farthest {
+  double distance = -1.0;
+  std::size_t index = 0;
+};
+
+class Solver {
+ public:
+  Solver(const std::vector<TrackPoint>& points, const ExactRules& rules, const ExactOptions& options)
+      : points_(points), rules_(rules), options_(options), triangle_(rules.kind != ExactKind::FreeDistance),
+        plane_(Project()), tree_(plane_) {
+    const std::size_t n = points_.size();
+    prefix_.resize(n);
+    suffix_.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+      prefix_[i] = tree_[tree_.Leaves() + i];
+      if (i > 0) prefix_[i].Add(prefix_[i - 1]);
+    }
+    for (std::size_t i = n; i-- > 0;) {
+      suffix_[i] = tree_[tree_.Leaves() + i];
+      if (i + 1 < n) suffix_[i].Add(suffix_[i + 1]);
+    }
+    if (triangle_) BuildClosingBounds();
+  }
+
+  ExactResult Run(const std::optional<std::array<std::size_t, 5>>& seed) {
+    if (!triangle_) return RunFreeDistance();
+    if (seed) MeasureSeed(*seed);
+    Consider(Node{0.0, {1, 1, 1}});
+    bool cut = false;
+    while (!queue_.empty()) {
+      if (best_.found && queue_.top().bound <= best_.distance) break;
+      if (nodes_ >= options_.nodeLimit ||
+          (options_.halt != nullptr && options_.halt->load(std::memory_order_relaxed))) {
+        cut = true;
+        break;
+      }
+      const Node node = queue_.top();
+      queue_.pop();
+      Split(node);
+    }
+    best_.proven = !cut;
+    best_.nodes = nodes_;
+    return best_;
+  }
+
+ private:
+  std::vector<PlanePoint> Project() {
+    const double meridian = TrackCentralMeridian(points_);
+    std::vector<PlanePoint> plane(points_.size());
+    double widest = 0.0;
+    for (std::size_t i = 0; i < points_.size(); ++i) {
+      const PlanePoint p = LocalTransverseMercator(
+          ToGeoPoint(SemicirclePoint{points_[i].latitude, points_[i].longitude}), meridian);
+      plane[i] = {p.x / kCentralScale, p.y / kCentralScale};
+      widest = std::max(widest, std::fabs(plane[i].x));
+    }
+    // The scale grows away from the central meridian by about x^2 / 2R^2; a plane distance
+    // divided by this never exceeds the ellipsoid distance (R taken below the smallest radius
+    // of curvature, with a margin).
+    constexpr double kSmallRadius = 6.3e6;
+    stretch_ = 1.0 + 1.05 * widest * widest / (2.0 * kSmallRadius * kSmallRadius) + 1e-7;
+    return plane;
+  }
+
+  double Ellipsoid(std::size_t a, std::size_t b) const { return FixDistance(points_[a], points_[b]); }
+
+  double Allowed(double perimeter) const {
+    return std::max(rules_.closingMetres, rules_.closingFraction * perimeter);
+  }
+  // What the closing takes off the perimeter.
+  double Penalty(double closing) const { return closing > rules_.closingFreeMetres ? closing : 0.0; }
+
+  // Whether some p1 < p2 < p3 lies in the ranges.
+  bool Feasible(const std::array<std::uint32_t, 3>& r) const {
+    const auto n = static_cast<std::int64_t>(tree_.Count());
+    const std::int64_t lo1 = std::max<std::int64_t>(tree_.First(r[0]), triangle_ ? 0 : 1);
+    const std::int64_t hi3 = std::min<std::int64_t>(tree_.Last(r[2]), triangle_ ? n - 1 : n - 2);
+    const std::int64_t lo2 = std::max(tree_.First(r[1]), lo1 + 1);
+    const std::int64_t hi2 = std::min(tree_.Last(r[1]), hi3 - 1);
+    return lo1 <= tree_.Last(r[0]) && lo2 <= hi2 && tree_.First(r[2]) <= hi3 && lo1 < hi2 && lo2 < hi3;
+  }
+
+  // An upper bound of the node's score; below 0 when nothing in it satisfies the rules.
+  double Bound(const std::array<std::uint32_t, 3>& r) {
+    const Box& b1 = tree_[r[0]];
+    const Box& b2 = tree_[r[1]];
+    const Box& b3 = tree_[r[2]];
+    const auto n = static_cast<std::int64_t>(tree_.Count());
+    if (!triangle_) {
+      const std::int64_t hi1 = std::min(tree_.Last(r[0]), n - 1);
+      const std::int64_t lo3 = tree_.First(r[2]);
+      return EllipsoidReach(prefix_[static_cast<std::size_t>(hi1 - 1)], b1) + EllipsoidReach(b1, b2) +
+             EllipsoidReach(b2, b3) + EllipsoidReach(b3, suffix_[static_cast<std::size_t>(lo3 + 1)]);
+    }
+    const double ab = EllipsoidReach(b1, b2);
+    const double bc = EllipsoidReach(b2, b3);
+    const double ca = EllipsoidReach(b3, b1);
+    double perimeter = ab + bc + ca;
+    if (rules_.kind == ExactKind::FaiTriangle) {
+      perimeter = std::min(perimeter, std::min({ab, bc, ca}) / rules_.faiMinLeg);
+      // No side may exceed 1 - 2 x 0.28 of the perimeter: the shortest possible side of each
+      // pair of boxes must fit under that share of the longest perimeter.
+      const double longestShare = 1.0 - 2.0 * rules_.faiMinLeg;
+      const double shortest = std::max({NearestBetween(b1, b2), NearestBetween(b2, b3), NearestBetween(b3, b1)}) / stretch_;
+      if (shortest > longestShare * perimeter) return -1.0;
+    }
+    const std::int64_t hi1 = std::min(tree_.Last(r[0]), n - 1);
+    const std::int64_t lo3 = tree_.First(r[2]);
+    // The closing can only shrink as the first corner moves later and the last one earlier.
+    const double closing = ClosingBound(static_cast<std::size_t>(hi1), static_cast<std::size_t>(lo3));
+    if (closing > Allowed(perimeter)) return -1.0;
+    return perimeter - Penalty(closing);
+  }
+
+  void Consider(const Node& node) {
+    ++nodes_;
+    if (!Feasible(node.range)) return;
+    Node bounded = node;
+    bounded.bound = Bound(node.range);
+    if (bounded.bound < 0.0 || (best_.found && bounded.bound <= best_.distance)) return;
+    if (tree_.IsLeaf(node.range[0]) && tree_.IsLeaf(node.range[1]) && tree_.IsLeaf(node.range[2])) {
+      MeasureLeaf(node.range);
+      return;
+    }
+    queue_.push(bounded);
+  }
+
+  void Split(const Node& node) {
+    int widest = -1;
+    double extent = -1.0;
+    for (int k = 0; k < 3; ++k) {
+      if (tree_.IsLeaf(node.range[k])) continue;
+      const Box& box = tree_[node.range[k]];
+      const double e = std::max(box.maxX - box.minX, box.maxY - box.minY);
+      if (e > extent) {
+        extent = e;
+        widest = k;
+      }
+    }
+    for (std::uint32_t half = 0; half < 2; ++half) {
+      Node child = node;
+      child.range[widest] = 2 * node.range[widest] + half;
+      Consider(child);
+    }
+  }
+
+  // The free distance by stages: best[m][k] is the longest path of m legs ending at fix k,
+  // the largest best[m-1][j] + d(j, k) over j < k, found by a search of the fix tree whose
+  // nodes are bounded by their largest best[m-1] plus the farthest their box reaches.
+  ExactResult RunFreeDistance() {
+    const std::size_t n = points_.size();
+    const std::size_t leaves = tree_.Leaves();
+    std::vector<double> previous(n, 0.0);
+    std::array<std::vector<std::uint32_t>, 4> from;
+    std::vector<double> nodeMax(2 * leaves, -HUGE_VAL);
+    for (int m = 1; m <= 4; ++m) {
+      // Fixes before m - 1 cannot end a path of m - 1 legs.
+      std::fill(nodeMax.begin(), nodeMax.end(), -HUGE_VAL);
+      for (std::size_t j = static_cast<std::size_t>(m - 1); j < n; ++j) nodeMax[leaves + j] = previous[j];
+      for (std::size_t i = leaves - 1; i > 0; --i) nodeMax[i] = std::max(nodeMax[2 * i], nodeMax[2 * i + 1]);
+      std::vector<double> current(n, -HUGE_VAL);
+      from[static_cast<std::size_t>(m - 1)].assign(n, 0);
+      std::size_t hint = static_cast<std::size_t>(m - 1);
+      for (std::size_t k = static_cast<std::size_t>(m); k < n; ++k) {
+        if (options_.halt != nullptr && (k & 255) == 0 && options_.halt->load(std::memory_order_relaxed)) {
+          return best_;  // not proven
+        }
+        Farthest found{previous[hint] + Ellipsoid(hint, k), hint};
+        if (previous[k - 1] + Ellipsoid(k - 1, k) > found.distance) {
+          found = {previous[k - 1] + Ellipsoid(k - 1, k), k - 1};
+        }
+        SearchWeighted(k, nodeMax, previous, 1, found);
+        current[k] = found.distance;
+        from[static_cast<std::size_t>(m - 1)][k] = static_cast<std::uint32_t>(found.index);
+        hint = found.index;
+      }
+      previous = std::move(current);
+    }
+    std::size_t end = 4;
+    for (std::size_t k = 4; k < n; ++k) {
+      if (previous[k] > previous[end]) end = k;
+    }
+    std::array<std::size_t, 5> p{};
+    p[4] = end;
+    for (int m = 4; m >= 1; --m) {
+      p[static_cast<std::size_t>(m - 1)] = from[static_cast<std::size_t>(m - 1)][p[static_cast<std::size_t>(m)]];
+    }
+    best_.found = true;
+    best_.proven = true;
+    best_.points = p;
+    best_.distance = 0.0;
+    for (int k = 0; k < 4; ++k) {
+      best_.legs[static_cast<std::size_t>(k)] = Ellipsoid(p[static_cast<std::size_t>(k)], p[static_cast<std::size_t>(k) + 1]);
+      best_.distance += best_.legs[static_cast<std::size_t>(k)];
+    }
+    return best_;
+  }
+
+  void SearchWeighted(std::size_t k, const std::vector<double>& nodeMax, const std::vector<double>& weight,
+                      std::size_t node, Farthest& best) {
+    ++nodes_;
+    if (tree_.First(node) >= static_cast<std::int64_t>(k) || nodeMax[node] == -HUGE_VAL) return;
+    const Box here{plane_[k].x, plane_[k].x, plane_[k].y, plane_[k].y};
+    if (nodeMax[node] + EllipsoidReach(here, tree_[node]) <= best.distance) return;
+    if (tree_.IsLeaf(node)) {
+      const auto j = static_cast<std::size_t>(tree_.First(node));
+      if (weight[j] + EllipsoidReach(here, tree_[node]) <= best.distance) return;
+      const double value = weight[j] + Ellipsoid(j, k);
+      if (value > best.distance) best = {value, j};
+      return;
+    }
+    const std::size_t left = 2 * node;
+    const double leftReach = nodeMax[left] + FarthestBetween(here, tree_[left]);
+    const double rightReach = nodeMax[left + 1] + FarthestBetween(here, tree_[left + 1]);
+    const bool leftFirst = leftReach >= rightReach;
+    SearchWeighted(k, nodeMax, weight, leftFirst ? left : left + 1, best);
+    SearchWeighted(k, nodeMax, weight, leftFirst ? left + 1 : left, best);
+  }
+
+  // The farthest fix from fix q among fixes first..last on the ellipsoid.
+  Farthest FarthestFrom(std::size_t q, std::int64_t first, std::int64_t last, std::size_t node = 1) const {
+    Farthest best;
+    SearchFarthest(q, first, last, node, best);
+    return best;
+  }
+  void SearchFarthest(std::size_t q, std::int64_t first, std::int64_t last, std::size_t node,
+                      Farthest& best) const {
+    if (tree_.Last(node) < first || tree_.First(node) > last) return;
+    const Box& box = tree_[node];
+    if (box.minX > box.maxX) return;  // past the last fix
+    const Box here{plane_[q].x, plane_[q].x, plane_[q].y, plane_[q].y};
+    if (EllipsoidReach(here, box) <= best.distance) return;
+    if (tree_.IsLeaf(node)) {
+      const auto index = static_cast<std::size_t>(tree_.First(node));
+      const double d = Ellipsoid(q, index);
+      if (d > best.distance) best = {d, index};
+      return;
+    }
+    const std::size_t left = 2 * node;
+    const bool leftFirst = FarthestBetween(here, tree_[left]) >= FarthestBetween(here, tree_[left + 1]);
+    SearchFarthest(q, first, last, leftFirst ? left : left + 1, best);
+    SearchFarthest(q, first, last, leftFirst ? left + 1 : left, best);
+  }
+
+  // A lower bound of the shortest hop (ellipsoid) from a fix at or before `before` to one at or
+  // after `after`, from a table over blocks of fixes: the nearest the blocks' boxes come, taken
+  // over every block up to the one holding `before` and from the one holding `after`.
+  void BuildClosingBounds() {
+    const std::size_t n = points_.size();
+    block_ = std::max<std::size_t>(32, (n + 2047) / 2048);
+    blocks_ = (n + block_ - 1) / block_;
+    std::vector<Box> boxes(blocks_);
+    for (std::size_t i = 0; i < n; ++i) boxes[i / block_].Add(tree_[tree_.Leaves() + i]);
+    closingBound_.assign(blocks_ * blocks_, 0.0);
+    for (std::size_t i = 0; i < blocks_; ++i) {
+      for (std::size_t j = blocks_; j-- > i + 1;) {
+        double bound = NearestBetween(boxes[i], boxes[j]) / stretch_;
+        if (i > 0) bound = std::min(bound, closingBound_[(i - 1) * blocks_ + j]);
+        if (j + 1 < blocks_) bound = std::min(bound, closingBound_[i * blocks_ + j + 1]);
+        closingBound_[i * blocks_ + j] = bound;
+      }
+    }
+  }
+  double ClosingBound(std::size_t before, std::size_t after) const {
+    const std::size_t i = before / block_;
+    const std::size_t j = after / block_;
+    return i < j ? closingBound_[i * blocks_ + j] : 0.0;
+  }
+
+  // The shortest hop on the ellipsoid from a fix at or before `before` to one at or after
+  // `after`, when it is below `limit`; otherwise nothing (the hop is at least `limit`).
+  std::optional<std::pair<double, std::array<std::size_t, 2>>> ClosestBelow(std::size_t before,
+                                                                           std::size_t after,
+                                                                           double limit) {
+    const std::uint64_t key = (static_cast<std::uint64_t>(before) << 32) | after;
+    const auto found = closing_.find(key);
+    if (found != closing_.end()) {
+      const KnownClosing& known = found->second;
+      if (known.exact) {
+        if (known.distance < limit) return std::make_pair(known.distance, known.at);
+        return std::nullopt;
+      }
+      if (known.distance >= limit) return std::nullopt;  // at least that far
+    }
+    double best = limit;
+    std::array<std::size_t, 2> at{points_.size(), points_.size()};
+    SearchClosest(before, after, 1, 1, best, at);
+    if (at[0] < points_.size()) {
+      closing_[key] = {true, best, at};
+      return std::make_pair(best, at);
+    }
+    closing_[key] = {false, limit, at};
+    return std::nullopt;
+  }
+
+  void SearchClosest(std::size_t before, std::size_t after, std::size_t a, std::size_t b, double& best,
+                     std::array<std::size_t, 2>& at) const {
+    if (tree_.First(a) > static_cast<std::int64_t>(before) || tree_.Last(b) < static_cast<std::int64_t>(after)) return;
+    const Box& boxA = tree_[a];
+    const Box& boxB = tree_[b];
+    if (boxA.minX > boxA.maxX || boxB.minX > boxB.maxX) return;
+    const double near = NearestBetween(boxA, boxB) / stretch_;
+    if (near >= best) return;
+    const bool leafA = tree_.IsLeaf(a);
+    const bool leafB = tree_.IsLeaf(b);
+    if (leafA && leafB) {
+      const auto i = static_cast<std::size_t>(tree_.First(a));
+      const auto j = static_cast<std::size_t>(tree_.First(b));
+      const double d = Ellipsoid(i, j);
+      if (d < best) {
+        best = d;
+        at = {i, j};
+      }
+      return;
+    }
+    const double extentA = leafA ? -1.0 : std::max(boxA.maxX - boxA.minX, boxA.maxY - boxA.minY);
+    const double extentB = leafB ? -1.0 : std::max(boxB.maxX - boxB.minX, boxB.maxY - boxB.minY);
+    if (extentA >= extentB) {
+      const bool leftFirst = NearestBetween(tree_[2 * a], boxB) <= NearestBetween(tree_[2 * a + 1], boxB);
+      SearchClosest(before, after, leftFirst ? 2 * a : 2 * a + 1, b, best, at);
+      SearchClosest(before, after, leftFirst ? 2 * a + 1 : 2 * a, b, best, at);
+    } else {
+      const bool leftFirst = NearestBetween(boxA, tree_[2 * b]) <= NearestBetween(boxA, tree_[2 * b + 1]);
+      SearchClosest(before, after, a, leftFirst ? 2 * b : 2 * b + 1, best, at);
+      SearchClosest(before, after, a, leftFirst ? 2 * b + 1 : 2 * b, best, at);
+    }
+  }
+
+  void MeasureLeaf(const std::array<std::uint32_t, 3>& r) {
+    const auto p1 = static_cast<std::size_t>(tree_.First(r[0]));
+    const auto p2 = static_cast<std::size_t>(tree_.First(r[1]));
+    const auto p3 = static_cast<std::size_t>(tree_.First(r[2]));
+    if (!(p1 < p2 && p2 < p3)) return;
+    const double a = Ellipsoid(p1, p2);
+    const double b = Ellipsoid(p2, p3);
+    if (!triangle_) {
+      const auto last = static_cast<std::int64_t>(tree_.Count()) - 1;
+      auto& head = heads_[p1];
+      if (head.distance < 0.0) head = FarthestFrom(p1, 0, static_cast<std::int64_t>(p1) - 1);
+      auto& tail = tails_[p3];
+      if (tail.distance < 0.0) tail = FarthestFrom(p3, static_cast<std::int64_t>(p3) + 1, last);
+      Offer({head.index, p1, p2, p3, tail.index}, {head.distance, a, b, tail.distance}, 0.0,
+            head.distance + a + b + tail.distance);
+      return;
+    }
+    const double c = Ellipsoid(p3, p1);
+    const double perimeter = a + b + c;
+    if (best_.found && perimeter <= best_.distance) return;
+    if (rules_.kind == ExactKind::FaiTriangle && std::min({a, b, c}) < rules_.faiMinLeg * perimeter) return;
+    // Only a closing below both the allowance and what would still beat the best matters.
+    double limit = std::nextafter(Allowed(perimeter), HUGE_VAL);
+    if (best_.found) {
+      // A free closing costs nothing; a longer one must stay below the perimeter's lead.
+      limit = std::min(limit, std::max(std::nextafter(rules_.closingFreeMetres, HUGE_VAL),
+                                       perimeter - best_.distance));
+    }
+    if (ClosingBound(p1, p3) >= limit) return;
+    const auto closing = ClosestBelow(p1, p3, limit);
+    if (!closing) return;
+    const auto& [hop, at] = *closing;
+    Offer({at[0], p1, p2, p3, at[1]}, {a, b, c, 0.0}, hop, perimeter - Penalty(hop));
+  }
+
+  void Offer(const std::array<std::size_t, 5>& p, const std::array<double, 4>& legs, double closing,
+             double distance) {
+    if (best_.found && distance <= best_.distance) return;
+    best_.found = true;
+    best_.points = p;
+    best_.legs = legs;
+    best_.closing = closing;
+    best_.distance = distance;
+  }
+
+  // A known choice, measured as given (its rules checked).
+  void MeasureSeed(const std::array<std::size_t, 5>& p) {
+    const std::size_t n = points_.size();
+    for (int k = 0; k < 5; ++k) {
+      if (p[k] >= n) return;
+    }
+    if (!triangle_) {
+      if (!(p[0] < p[1] && p[1] < p[2] && p[2] < p[3] && p[3] < p[4])) return;
+      std::array<double, 4> legs{};
+      double sum = 0.0;
+      for (int k = 0; k < 4; ++k) sum += legs[k] = Ellipsoid(p[k], p[k + 1]);
+      Offer(p, legs, 0.0, sum);
+      return;
+    }
+    if (!(p[0] <= p[1] && p[1] < p[2] && p[2] < p[3] && p[3] <= p[4])) return;
+    const double a = Ellipsoid(p[1], p[2]);
+    const double b = Ellipsoid(p[2], p[3]);
+    const double c = Ellipsoid(p[3], p[1]);
+    const double perimeter = a + b + c;
+    if (rules_.kind == ExactKind::FaiTriangle && std::min({a, b, c}) < rules_.faiMinLeg * perimeter) return;
+    const double closing = Ellipsoid(p[0], p[4]);
+    if (closing > Allowed(perimeter)) return;
+    Offer(p, {a, b, c, 0.0}, closing, perimeter - Penalty(closing));
+  }
+
+  const std::vector<TrackPoint>& points_;
+  ExactRules rules_;
+  ExactOptions options_;
+  bool triangle_;
+  double stretch_ = 1.0;
+  std::vector<PlanePoint> plane_;
+  BoxTree tree_;
+  std::vector<Box> prefix_, suffix_;  // boxes of fixes 0..i and i..n-1
+  std::priority_queue<Node> queue_;
+  std::size_t block_ = 1, blocks_ = 0;
+  std::vector<double> closingBound_;  // blocks_ x blocks_, see BuildClosingBounds
+  struct KnownClosing {
+    bool exact = false;     // distance is the shortest hop; otherwise a lower bound
+    double distance = 0.0;
+    std::array<std::size_t, 2> at{};
+  };
+  std::unordered_map<std::uint64_t, KnownClosing> closing_;
+  std::unordered_map<std::size_t, Farthest> heads_, tails_;
+  ExactResult best_;
+  std::uint64_t nodes_ = 0;
+};
+
+}  // namespace
+
+ExactResult ExactOptimum(const std::vector<TrackPoint>& points, const ExactRules& rules,
+                         const std::optional<std::array<std::size_t, 5>>& seed,
+                         const ExactOptions& options) {
+  if (points.size() < 5) return {};
+  Solver solver(points, rules, options);
+  return solver.Run(seed);
+}
+
+}  // namespace logwell
