@@ -77,7 +77,7 @@ TEST(MtkDownload, FaultsEndWithTheirMessageAndLeaveTheTrackLogAlone) {
     const auto errors = rig.Errors();
     ASSERT_EQ(errors.size(), 1u);
     if (std::string(c.error) != "*") {
-      EXPECT_EQ(errors[0].text, c.error);
+      EXPECT_EQ(errors[0], c.error);
     }
     EXPECT_EQ(rig.log.points.size(), 3u);
     if (!rig.instrument->HungUp()) {
@@ -103,7 +103,7 @@ TEST(MtkDownload, EmptyMemoryIsZeroUsedMemory) {
   MtkRig rig(std::move(config));
   EXPECT_LT(rig.ReadTrackLog(), 0);
   ASSERT_EQ(rig.Errors().size(), 1u);
-  EXPECT_EQ(rig.Errors()[0].text, "Zero used memory");
+  EXPECT_EQ(rig.Errors()[0], "Zero used memory");
   EXPECT_FALSE(rig.model->Logging());
 }
 
