@@ -22,8 +22,8 @@ class FamilyRig {
  public:
   using Registration = bool (*)(AccessTable&, const FamilyEnvironment&);
 
-  FamilyRig(std::unique_ptr<Model> owned, ProtocolType protocol, Registration registration)
-      : protocol_(protocol), registration_(registration) {
+  FamilyRig(std::unique_ptr<Model> owned, ProtocolType protocolType, Registration registration)
+      : protocol(protocolType), registration_(registration) {
     model = owned.get();
     instrument = std::make_unique<sim::VirtualInstrument>(std::move(owned));
     model->Attach(instrument.get());
@@ -33,6 +33,10 @@ class FamilyRig {
     };
     framework.targets.replaceWaypoints = [this](WaypointDownload&& download) {
       waypoints = std::move(download.waypoints);
+    };
+    framework.targets.takeOverAirspace = [this](AccessBlock& block) {
+      airspace = std::move(block.airspace);
+      block.airspace.clear();
     };
     context.notify = [this](std::string_view text) {
       std::lock_guard lock(mutex_);
@@ -44,7 +48,8 @@ class FamilyRig {
   // Runs one access to its end; returns the block's result. The workers are registered with
   // the context as it is at the first run.
   int Run(AccessType access, AccessCompletion completion, int parameter = 0,
-          std::vector<Waypoint>* upload = nullptr, const PilotData* pilotData = nullptr) {
+          std::vector<Waypoint>* upload = nullptr, const PilotData* pilotData = nullptr,
+          AirspaceList* airspaceUpload = nullptr) {
     if (!registered_) {
       registered_ = true;
       registration_(table, context);
@@ -52,13 +57,13 @@ class FamilyRig {
     std::promise<int> done;
     auto finished = done.get_future();
     const int started = framework.StartCommandAccess(
-        "Test", &ui, access, protocol_, parameter,
+        "Test", &ui, access, protocol, parameter,
         [&done, completion](AccessBlock& block) {
           const int result = block.result;
           if (completion) completion(block);
           done.set_value(result);
         },
-        upload, nullptr, pilotData);
+        upload, airspaceUpload, pilotData);
     if (started != 0) return -1000;
     const int result = finished.get();
     framework.WaitForGpsAccessEnd();
@@ -84,11 +89,12 @@ class FamilyRig {
   FamilyEnvironment context;
   Model* model = nullptr;
   std::unique_ptr<sim::VirtualInstrument> instrument;
-  std::vector<Waypoint> waypoints;
+  std::vector<Waypoint> waypoints;             // received
+  std::vector<AirspaceRecord> airspace;       // received
   std::vector<std::string> notified;
+  ProtocolType protocol;  // the access table's column the runs use
 
  private:
-  ProtocolType protocol_;
   Registration registration_;
   bool registered_ = false;
   std::mutex mutex_;

@@ -75,13 +75,13 @@ TEST(FlytecCtr, UploadedListComesBackFromTheInstrument) {
   EXPECT_TRUE(rig.ui.Boxes().empty());
 
   ASSERT_EQ(rig.Run(AccessType::ReadCtr, CompleteCtrRead), 0);
-  ASSERT_EQ(rig.airspaceReceived.size(), 3u);
-  EXPECT_EQ(rig.airspaceReceived[0].name, "POLYGON WITH A LO");
-  EXPECT_EQ(rig.airspaceReceived[0].warningDistance, 300);
-  EXPECT_EQ(rig.airspaceReceived[0].floorText, "GND");
-  EXPECT_EQ(rig.airspaceReceived[0].segments.size(), 3u);
-  EXPECT_EQ(rig.airspaceReceived[1].segments.at(0).radius, 2500u);
-  const AirspaceList& back = rig.airspaceReceived;
+  ASSERT_EQ(rig.airspace.size(), 3u);
+  EXPECT_EQ(rig.airspace[0].name, "POLYGON WITH A LO");
+  EXPECT_EQ(rig.airspace[0].warningDistance, 300);
+  EXPECT_EQ(rig.airspace[0].floorText, "GND");
+  EXPECT_EQ(rig.airspace[0].segments.size(), 3u);
+  EXPECT_EQ(rig.airspace[1].segments.at(0).radius, 2500u);
+  const AirspaceList& back = rig.airspace;
   ASSERT_EQ(back[2].segments.size(), 3u);
   const AirspaceSegment& arc = back[2].segments[0];
   EXPECT_EQ(arc.kind, SegmentKind::ArcByPoints);
@@ -134,10 +134,10 @@ TEST(FlytecCtr, BrokenListsEndTheDownloadAndKeepNothing) {
     config.ctrList.assign(std::begin(good), std::end(good));
     config.ctrList.insert(config.ctrList.end(), c.list.begin(), c.list.end());
     testing::FlytecRig rig(std::move(config));
-    rig.airspaceReceived = {AirspaceRecord{}};  // the program's list before the download
+    rig.airspace = {AirspaceRecord{}};  // the program's list before the download
     EXPECT_EQ(rig.Run(AccessType::ReadCtr, CompleteCtrRead), -1);
     EXPECT_EQ(rig.ui.Boxes(), (std::vector<UiEvent>{{UiEventKind::Error, "Read CTR list", c.message}}));
-    EXPECT_EQ(rig.airspaceReceived.size(), 1u);  // untouched
+    EXPECT_EQ(rig.airspace.size(), 1u);  // untouched
   }
 }
 

@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "access/access_completion.h"
-#include "access/access_framework.h"
+#include "devices/family_rig.h"
 #include "devices/flytec/flytec_workers.h"
 #include "sim/flight_generator.h"
 #include "sim/flytec/flytec_model.h"
@@ -31,73 +30,18 @@ inline std::vector<TrackPoint> Flight(GarminTime start, int minutes, int interva
   return sim::GenerateFlight(plan);
 }
 
-class FlytecRig {
+class FlytecRig : public FamilyRig<sim::FlytecModel> {
  public:
-  explicit FlytecRig(sim::FlytecModelConfig config) {
-    auto owned = std::make_unique<sim::FlytecModel>(std::move(config));
-    model = owned.get();
-    instrument = std::make_unique<sim::VirtualInstrument>(std::move(owned));
-    model->Attach(instrument.get());
-    framework.selectedPortName = [this] { return instrument->DevicePath(); };
-    framework.targets.takeOverTrackLog = [this](TrackDownload&& download) {
-      TakeOverDownload(log, std::move(download.log), ui);
-    };
-    framework.targets.takeOverAirspace = [this](AccessBlock& block) {
-      airspaceReceived = std::move(block.airspace);
-      block.airspace.clear();
-    };
-    framework.targets.replaceWaypoints = [this](WaypointDownload&& download) {
-      waypointsReceived = std::move(download.waypoints);
-    };
-    context.notify = [this](std::string_view text) {
-      std::lock_guard lock(notifyMutex);
-      notified.emplace_back(text);
-    };
-  }
-  ~FlytecRig() { instrument.reset(); }
+  explicit FlytecRig(sim::FlytecModelConfig config)
+      : FamilyRig(std::make_unique<sim::FlytecModel>(std::move(config)), ProtocolType::Flytec,
+                  flytec::RegisterFlytecWorkers) {}
 
   // Runs one access to its end; returns the block's result.
   int Run(AccessType access, AccessCompletion completion, std::vector<Waypoint>* upload = nullptr,
           AirspaceList* airspaceUpload = nullptr) {
-    if (!registered) {
-      registered = true;
-      flytec::RegisterFlytecWorkers(table, context);
-    }
-    std::promise<int> done;
-    auto finished = done.get_future();
-    const int started = framework.StartCommandAccess(
-        "Test", &ui, access, protocol, 0,
-        [&done, completion](AccessBlock& block) {
-          const int result = block.result;
-          if (completion) completion(block);
-          done.set_value(result);
-        },
-        upload, airspaceUpload);
-    if (started != 0) return -1000;
-    const int result = finished.get();
-    framework.WaitForGpsAccessEnd();
-    return result;
+    return FamilyRig::Run(access, std::move(completion), 0, upload, nullptr, airspaceUpload);
   }
   int ReadTrackLog() { return Run(AccessType::ReadTrackLog, CompleteTrackLogRead); }
-
-  std::vector<std::string> Notified() {
-    std::lock_guard lock(notifyMutex);
-    return notified;
-  }
-
-  AccessTable table;
-  ScriptedUi ui;
-  AccessFramework framework{table};
-  TrackLog log;
-  FamilyEnvironment context;
-  ProtocolType protocol = ProtocolType::Flytec;
-  sim::FlytecModel* model = nullptr;
-  std::unique_ptr<sim::VirtualInstrument> instrument;
-  std::vector<Waypoint> waypointsReceived;
-  AirspaceList airspaceReceived;
-  bool registered = false;
-  std::mutex notifyMutex;
-  std::vector<std::string> notified;
 };
 
 }  // namespace logwell::testing

@@ -75,13 +75,13 @@ TEST(FlytecWaypoints, DownloadAndUploadThroughTheInstrument) {
                       {-33.25, -70.5, "", "", 0, true}};
   testing::FlytecRig rig(std::move(config));
   ASSERT_EQ(rig.Run(AccessType::ReadWaypoints, CompleteWaypointsRead), 0);
-  ASSERT_EQ(rig.waypointsReceived.size(), 2u);
-  const Waypoint& top = rig.waypointsReceived[0];
+  ASSERT_EQ(rig.waypoints.size(), 2u);
+  const Waypoint& top = rig.waypoints[0];
   EXPECT_EQ(top.Id(), "TOP");
   EXPECT_EQ(top.Description(), "TOP OF HILL");
   EXPECT_EQ(top.altitude, 1234);
   EXPECT_NEAR(SemicirclesToRadians(top.latitude) * 180.0 / std::numbers::pi, 46.5, 1e-5);
-  const Waypoint& bare = rig.waypointsReceived[1];
+  const Waypoint& bare = rig.waypoints[1];
   EXPECT_EQ(bare.Id(), "Z");
   EXPECT_EQ(bare.Description(), "");
   EXPECT_EQ(bare.altitude, 0);

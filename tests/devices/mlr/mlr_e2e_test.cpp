@@ -31,8 +31,8 @@ std::vector<TrackPoint> GeneratedFlight() {
 
 class Rig : public testing::FamilyRig<sim::MlrModel> {
  public:
-  explicit Rig(sim::MlrModelConfig config, ProtocolType protocol = ProtocolType::Mlr)
-      : FamilyRig(std::make_unique<sim::MlrModel>(std::move(config)), protocol, mlr::RegisterMlrWorkers) {
+  explicit Rig(sim::MlrModelConfig config, ProtocolType column = ProtocolType::Mlr)
+      : FamilyRig(std::make_unique<sim::MlrModel>(std::move(config)), column, mlr::RegisterMlrWorkers) {
     log.points.resize(3);  // what a failed download must leave alone
   }
   int ReadTrackLog() { return Run(AccessType::ReadTrackLog, CompleteTrackLogRead); }
