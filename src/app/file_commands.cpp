@@ -418,8 +418,8 @@ int AnalyseTrackFile(const std::filesystem::path& path, const AnalyseOptions& op
                  s.totalDistance / 1000.0, s.averageSpeed);
     AppendFormat(o, "\"best_speed_10s_kmh\": %.2f, \"best_speed_60s_kmh\": %.2f, ", s.bestSpeed10,
                  s.bestSpeed60);
-    AppendFormat(o, "\"min_climb_60s_ms\": %.2f, \"max_climb_60s_ms\": %.2f},\n \"distances\": {",
-                 s.lowestVario60, s.highestVario60);
+    AppendFormat(o, "\"min_climb_60s_ms\": %.2f, \"max_climb_60s_ms\": %.2f, \"altitude_fixes_left_out\": %zu},\n \"distances\": {",
+                 s.lowestVario60, s.highestVario60, s.leftOutFixes);
     for (std::size_t i = 0; i < distances.size(); ++i) {
       AppendFormat(o, "%s\"%s\": {\"km\": %.3f, \"indices\": %s}", i == 0 ? "" : ", ",
                    distances[i].key, distances[i].metres / 1000.0,

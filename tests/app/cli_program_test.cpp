@@ -120,6 +120,7 @@ TEST(LogwellCli, AnalyseScoresManyFilesOneLineEach) {
   EXPECT_TRUE(lines[0].starts_with("{\"points\": ")) << lines[0];
   EXPECT_NE(lines[0].find("\"best\": {\"type\": \"closed_fai_triangle\""), std::string::npos) << lines[0];
   EXPECT_NE(lines[0].find("\"fixes\": [{\"time\": "), std::string::npos);
+  EXPECT_NE(lines[0].find("\"altitude_fixes_left_out\": 34}"), std::string::npos);  // its V fixes
   EXPECT_TRUE(lines[1].starts_with("{\"file\": \"/nonexistent/x.igc\", \"error\": \"")) << lines[1];
   EXPECT_TRUE(lines[2].starts_with("{\"points\": 221,")) << lines[2];
 }
