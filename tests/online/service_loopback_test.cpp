@@ -180,6 +180,9 @@ TEST(WebLogbookLoopback, OneAtATimeCancelsAndRepeatsLeaveNothingBehind) {
   }
   const std::size_t threads = CountEntries("/proc/self/task");
   const std::size_t files = CountEntries("/proc/self/fd");
+  const std::filesystem::path temp = FreshFolder("upload_temp");
+  const std::string oldTemp = std::getenv("TMPDIR") != nullptr ? std::getenv("TMPDIR") : "";
+  setenv("TMPDIR", temp.c_str(), 1);
   for (int i = 0; i < 20; ++i) {
     ASSERT_TRUE(UploadToLogbook(ConfigFor(service), kAccount, body, {}, {}, {}).ok) << i;
   }
@@ -206,6 +209,12 @@ TEST(WebLogbookLoopback, OneAtATimeCancelsAndRepeatsLeaveNothingBehind) {
   EXPECT_EQ(CountEntries("/proc/self/task"), threads);
   EXPECT_EQ(CountEntries("/proc/self/fd"), files);
   EXPECT_FALSE(InternetBusy::AnyRunning());
+  EXPECT_TRUE(std::filesystem::is_empty(temp));
+  if (oldTemp.empty()) {
+    unsetenv("TMPDIR");
+  } else {
+    setenv("TMPDIR", oldTemp.c_str(), 1);
+  }
 }
 
 TEST(WebLogbookLoopback, MissingConfigurationAndAccountSaySo) {
