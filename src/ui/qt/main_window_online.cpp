@@ -97,6 +97,13 @@ void MainWindow::OnSendFtp() {
   auto* passive = new QCheckBox("Passive mode");
   passive->setChecked(settings.Number(Setting::FtpPassiveMode) != 0);
   auto* tls = new QCheckBox("Log in and send through TLS");
+  local->setObjectName("ftpLocal");
+  server->setObjectName("ftpServer");
+  remote->setObjectName("ftpRemote");
+  user->setObjectName("ftpUser");
+  password->setObjectName("ftpPassword");
+  passive->setObjectName("ftpPassive");
+  tls->setObjectName("ftpTls");
   auto* localRow = new QHBoxLayout;
   localRow->addWidget(local);
   localRow->addWidget(browse);

@@ -171,6 +171,10 @@ void StatisticsDialog::Upload() {
   auto* classId = new QSpinBox;
   classId->setRange(0, 99);
   classId->setValue(static_cast<int>(settings_->Number(Setting::TrackvaultClass)));
+  user->setObjectName("logbookUser");
+  password->setObjectName("logbookPassword");
+  model->setObjectName("logbookModel");
+  classId->setObjectName("logbookClass");
   for (QLineEdit* field : {user, password, model}) {
     field->setMaxLength(static_cast<int>(online::kLogbookFieldSize) - 1);
   }
