@@ -780,8 +780,9 @@ constexpr CliVerb kCliVerbs[] = {
      "    Prints the flight statistics of a track file, its distances and its scores;\n"
      "    --json prints one JSON object, --filters applies the vario filter and the\n"
      "    speed analysis first. --exact adds the proven optimum over every fix\n"
-     "    (free distance, free and FAI triangle); --rules olc|xcontest|ffvl scores\n"
-     "    it by that contest's definitions; --geojson prints the claim as GeoJSON.\n"
+     "    (free distance, free and FAI triangle); --rules olc|xcontest|ffvl|xcleague\n"
+     "    scores it by that contest's definitions (xcleague: the UK XC League's\n"
+     "    national rules); --geojson prints the claim as GeoJSON.\n"
      "    Several files with --json are scored on all cores, one JSON object a\n"
      "    line in the order given; a file that fails gets a line of its own.\n"},
     {"pilots", "LIST",

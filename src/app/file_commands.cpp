@@ -280,6 +280,7 @@ std::string_view RulesName(ContestRules rules) {
   switch (rules) {
     case ContestRules::XContest: return "xcontest";
     case ContestRules::Ffvl: return "ffvl";
+    case ContestRules::XcLeague: return "xcleague";
     default: return "olc";
   }
 }

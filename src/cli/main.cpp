@@ -165,11 +165,11 @@ int RunAnalyse(const CliVerb& verb, std::span<const char* const> arguments) {
     } else if (argument == "--geojson") {
       options.geojson = true;
     } else if (argument == "--rules") {
-      if (i + 1 >= arguments.size()) return RefuseVerb(verb, "--rules needs olc, xcontest or ffvl");
+      if (i + 1 >= arguments.size()) return RefuseVerb(verb, "--rules needs olc, xcontest, ffvl or xcleague");
       options.rules = FindContestRules(arguments[++i]);
       if (!options.rules) {
         return RefuseVerb(verb, "unknown rules \"" + std::string(arguments[i]) +
-                                    "\"; the rules are olc, xcontest and ffvl");
+                                    "\"; the rules are olc, xcontest, ffvl and xcleague");
       }
     } else if (argument.starts_with("-")) {
       return RefuseVerb(verb, "unknown option \"" + std::string(argument) + "\"");

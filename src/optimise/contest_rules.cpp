@@ -5,10 +5,11 @@
 namespace logwell {
 namespace {
 
-ExactRules Free() { return {ExactKind::FreeDistance, 0.0, 0.0, 0.28, 0.0}; }
+ExactRules Free() { return {ExactKind::FreeDistance, 0.0, 0.0, 0.0, 0.0}; }
 ExactRules Triangle(ExactKind kind, double fraction, double metres = 0.0, double free = 0.0) {
-  return {kind, fraction, metres, 0.28, free};
+  return {kind, fraction, metres, kind == ExactKind::FaiTriangle ? kFaiMinLeg : 0.0, free};
 }
+std::vector<MultiplierStep> Flat(double multiplier) { return {{0.0, multiplier}}; }
 
 }  // namespace
 
@@ -16,35 +17,55 @@ std::optional<ContestRules> FindContestRules(std::string_view name) {
   if (name == "olc") return ContestRules::Olc;
   if (name == "xcontest") return ContestRules::XContest;
   if (name == "ffvl") return ContestRules::Ffvl;
+  if (name == "xcleague") return ContestRules::XcLeague;
   return std::nullopt;
+}
+
+double ContestKind::Multiplier(double courseKm) const {
+  double multiplier = 0.0;
+  for (const MultiplierStep& step : steps) {
+    if (courseKm >= step.fromKm) multiplier = step.multiplier;
+  }
+  return multiplier;
 }
 
 const std::vector<ContestKind>& ContestKinds(ContestRules rules) {
   // This program's own OLC definitions: closing within a fifth of the perimeter.
   static const std::vector<ContestKind> olc{
-      {"free_distance", "Free distance", Free(), kFreeDistancePointsPerKm},
-      {"free_triangle", "Free triangle", Triangle(ExactKind::FreeTriangle, 0.2), kFreeTrianglePointsPerKm},
-      {"fai_triangle", "FAI triangle", Triangle(ExactKind::FaiTriangle, 0.2), kFaiTrianglePointsPerKm},
+      {"free_distance", "Free distance", Free(), Flat(kFreeDistancePointsPerKm)},
+      {"free_triangle", "Free triangle", Triangle(ExactKind::FreeTriangle, 0.2), Flat(kFreeTrianglePointsPerKm)},
+      {"fai_triangle", "FAI triangle", Triangle(ExactKind::FaiTriangle, 0.2), Flat(kFaiTrianglePointsPerKm)},
   };
   // XContest (world rules, paragliders): free flight over up to three turnpoints x1.0; a
   // triangle closed within 5 % of its perimeter x1.4 (FAI x1.6), within 20 % x1.2 (FAI x1.4);
   // a triangle's distance is its perimeter less the closing.
   static const std::vector<ContestKind> xcontest{
-      {"free_flight", "Free flight", Free(), 1.0},
-      {"free_triangle", "Free triangle", Triangle(ExactKind::FreeTriangle, 0.2), 1.2},
-      {"fai_triangle", "FAI triangle", Triangle(ExactKind::FaiTriangle, 0.2), 1.4},
-      {"closed_free_triangle", "Closed free triangle", Triangle(ExactKind::FreeTriangle, 0.05), 1.4},
-      {"closed_fai_triangle", "Closed FAI triangle", Triangle(ExactKind::FaiTriangle, 0.05), 1.6},
+      {"free_flight", "Free flight", Free(), Flat(1.0)},
+      {"free_triangle", "Free triangle", Triangle(ExactKind::FreeTriangle, 0.2), Flat(1.2)},
+      {"fai_triangle", "FAI triangle", Triangle(ExactKind::FaiTriangle, 0.2), Flat(1.4)},
+      {"closed_free_triangle", "Closed free triangle", Triangle(ExactKind::FreeTriangle, 0.05), Flat(1.4)},
+      {"closed_fai_triangle", "Closed FAI triangle", Triangle(ExactKind::FaiTriangle, 0.05), Flat(1.6)},
   };
   // FFVL (the French federation's online cup): distance over up to three points x1.0, flat
   // triangle x1.2, FAI triangle x1.4; the closing may reach 3 km or 5 % of the perimeter; a
   // closing up to 3 km is free, a longer one is taken off the perimeter.
   static const std::vector<ContestKind> ffvl{
-      {"free_distance", "Distance 3 points", Free(), 1.0},
-      {"flat_triangle", "Flat triangle", Triangle(ExactKind::FreeTriangle, 0.05, 3000.0, 3000.0), 1.2},
-      {"fai_triangle", "FAI triangle", Triangle(ExactKind::FaiTriangle, 0.05, 3000.0, 3000.0), 1.4},
+      {"free_distance", "Distance 3 points", Free(), Flat(1.0)},
+      {"flat_triangle", "Flat triangle", Triangle(ExactKind::FreeTriangle, 0.05, 3000.0, 3000.0), Flat(1.2)},
+      {"fai_triangle", "FAI triangle", Triangle(ExactKind::FaiTriangle, 0.05, 3000.0, 3000.0), Flat(1.4)},
+  };
+  // The UK XC League (national rules): open distance over up to three turnpoints from 10 km
+  // x1.0; out-and-return and flat triangle (every side 15 to 45 % of the perimeter) from 15 km
+  // x1.3, from 35 km x1.7; FAI triangle from 15 km x1.7, from 25 km x2.0; a closed course ends
+  // within 800 m of its start, and the closing is taken off.
+  static const std::vector<ContestKind> xcleague{
+      {"open_distance", "Open distance", Free(), {{10.0, 1.0}}},
+      {"out_and_return", "Out and return", {ExactKind::OutAndReturn, 0.0, 800.0, 0.0, 0.0}, {{15.0, 1.3}, {35.0, 1.7}}},
+      {"flat_triangle", "Flat triangle", {ExactKind::FreeTriangle, 0.0, 800.0, 0.15, 0.0, 0.45}, {{15.0, 1.3}, {35.0, 1.7}}},
+      {"fai_triangle", "FAI triangle", {ExactKind::FaiTriangle, 0.0, 800.0, kFaiMinLeg, 0.0}, {{15.0, 1.7}, {25.0, 2.0}}},
   };
   switch (rules) {
+    case ContestRules::XcLeague: return xcleague;
     case ContestRules::XContest: return xcontest;
     case ContestRules::Ffvl: return ffvl;
     default: return olc;
@@ -72,8 +93,14 @@ ContestScoring ScoreContest(const std::vector<TrackPoint>& points, ContestRules 
       }
     }
     result.exact = ExactOptimum(points, kind.rules, seed, options);
-    if (result.exact.found) result.score = result.exact.distance / 1000.0 * kind.multiplier;
-    if (result.exact.found && (scoring.best < 0 || result.score > bestScore)) {
+    if (result.exact.found) {
+      double course = result.exact.distance;
+      if (kind.rules.kind != ExactKind::FreeDistance) {
+        course = result.exact.legs[0] + result.exact.legs[1] + result.exact.legs[2];
+      }
+      result.score = result.exact.distance / 1000.0 * kind.Multiplier(course / 1000.0);
+    }
+    if (result.exact.found && result.score > 0.0 && (scoring.best < 0 || result.score > bestScore)) {
       scoring.best = static_cast<int>(scoring.kinds.size());
       bestScore = result.score;
     }

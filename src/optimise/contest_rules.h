@@ -13,17 +13,26 @@
 
 namespace logwell {
 
-enum class ContestRules { Olc, XContest, Ffvl };
+enum class ContestRules { Olc, XContest, Ffvl, XcLeague };
 
-// The rule set of a name given on the command line ("olc", "xcontest", "ffvl"); nothing for
-// another name.
+// The rule set of a name given on the command line ("olc", "xcontest", "ffvl", "xcleague");
+// nothing for another name.
 std::optional<ContestRules> FindContestRules(std::string_view name);
+
+// From a course of `fromKm` on, each km scores `multiplier` points.
+struct MultiplierStep {
+  double fromKm = 0.0;
+  double multiplier = 1.0;
+};
 
 struct ContestKind {
   std::string_view key;    // "free_distance", "closed_fai_triangle", ...
   std::string_view label;  // "Free distance", ...
   ExactRules rules;
-  double multiplier = 1.0;  // points per km
+  std::vector<MultiplierStep> steps;  // ascending; a course below the first scores nothing
+  // Points per km of a course of that length (a triangle's perimeter, an out-and-return's
+  // two legs, a free distance itself, before any closing is taken off).
+  double Multiplier(double courseKm) const;
 };
 const std::vector<ContestKind>& ContestKinds(ContestRules rules);
 

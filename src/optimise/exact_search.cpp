@@ -108,6 +108,8 @@ class Solver {
  public:
   Solver(const std::vector<TrackPoint>& points, const ExactRules& rules, const ExactOptions& options)
       : points_(points), rules_(rules), options_(options), triangle_(rules.kind != ExactKind::FreeDistance),
+        outAndReturn_(rules.kind == ExactKind::OutAndReturn),
+        shaped_(triangle_ && !outAndReturn_ && (rules.minLeg > 0.0 || rules.maxLeg < 1.0)),
         plane_(Project()), tree_(plane_) {
     const std::size_t n = points_.size();
     prefix_.resize(n);
@@ -171,9 +173,22 @@ class Solver {
   // What the closing takes off the perimeter.
   double Penalty(double closing) const { return closing > rules_.closingFreeMetres ? closing : 0.0; }
 
-  // Whether some p1 < p2 < p3 lies in the ranges.
+  // Whether a triangle's sides have the shares the rules ask for.
+  bool ShapeFits(double a, double b, double c) const {
+    if (!shaped_) return true;
+    const double perimeter = a + b + c;
+    return std::min({a, b, c}) >= rules_.minLeg * perimeter && std::max({a, b, c}) <= rules_.maxLeg * perimeter;
+  }
+
+  // Whether some p1 < p2 < p3 lies in the ranges (out-and-return: p1 < p2, the third range
+  // being the second's).
   bool Feasible(const std::array<std::uint32_t, 3>& r) const {
     const auto n = static_cast<std::int64_t>(tree_.Count());
+    if (outAndReturn_) {
+      const std::int64_t lo1 = tree_.First(r[0]);
+      const std::int64_t hi2 = std::min(tree_.Last(r[1]), n - 1);
+      return lo1 <= tree_.Last(r[0]) && lo1 < hi2 && std::max(tree_.First(r[1]), lo1 + 1) <= hi2;
+    }
     const std::int64_t lo1 = std::max<std::int64_t>(tree_.First(r[0]), triangle_ ? 0 : 1);
     const std::int64_t hi3 = std::min<std::int64_t>(tree_.Last(r[2]), triangle_ ? n - 1 : n - 2);
     const std::int64_t lo2 = std::max(tree_.First(r[1]), lo1 + 1);
@@ -194,14 +209,14 @@ class Solver {
              EllipsoidReach(b2, b3) + EllipsoidReach(b3, suffix_[static_cast<std::size_t>(lo3 + 1)]);
     }
     const double ab = EllipsoidReach(b1, b2);
-    const double bc = EllipsoidReach(b2, b3);
-    const double ca = EllipsoidReach(b3, b1);
+    const double bc = outAndReturn_ ? 0.0 : EllipsoidReach(b2, b3);
+    const double ca = outAndReturn_ ? ab : EllipsoidReach(b3, b1);
     double perimeter = ab + bc + ca;
-    if (rules_.kind == ExactKind::FaiTriangle) {
-      perimeter = std::min(perimeter, std::min({ab, bc, ca}) / rules_.faiMinLeg);
-      // No side may exceed 1 - 2 x 0.28 of the perimeter: the shortest possible side of each
-      // pair of boxes must fit under that share of the longest perimeter.
-      const double longestShare = 1.0 - 2.0 * rules_.faiMinLeg;
+    if (shaped_) {
+      if (rules_.minLeg > 0.0) perimeter = std::min(perimeter, std::min({ab, bc, ca}) / rules_.minLeg);
+      // No side may exceed the larger share (at most 1 - 2 x the smallest): the shortest
+      // possible side of each pair of boxes must fit under that share of the longest perimeter.
+      const double longestShare = std::min(rules_.maxLeg, 1.0 - 2.0 * rules_.minLeg);
       const double shortest = std::max({NearestBetween(b1, b2), NearestBetween(b2, b3), NearestBetween(b3, b1)}) / stretch_;
       if (shortest > longestShare * perimeter) return -1.0;
     }
@@ -229,7 +244,7 @@ class Solver {
   void Split(const Node& node) {
     int widest = -1;
     double extent = -1.0;
-    for (int k = 0; k < 3; ++k) {
+    for (int k = 0; k < (outAndReturn_ ? 2 : 3); ++k) {
       if (tree_.IsLeaf(node.range[k])) continue;
       const Box& box = tree_[node.range[k]];
       const double e = std::max(box.maxX - box.minX, box.maxY - box.minY);
@@ -241,6 +256,7 @@ class Solver {
     for (std::uint32_t half = 0; half < 2; ++half) {
       Node child = node;
       child.range[widest] = 2 * node.range[widest] + half;
+      if (outAndReturn_) child.range[2] = child.range[1];
       Consider(child);
     }
   }
@@ -431,6 +447,10 @@ class Solver {
     const auto p1 = static_cast<std::size_t>(tree_.First(r[0]));
     const auto p2 = static_cast<std::size_t>(tree_.First(r[1]));
     const auto p3 = static_cast<std::size_t>(tree_.First(r[2]));
+    if (outAndReturn_) {
+      if (p1 < p2) MeasureCourse({p1, p2, p2}, {Ellipsoid(p1, p2), Ellipsoid(p1, p2), 0.0});
+      return;
+    }
     if (!(p1 < p2 && p2 < p3)) return;
     const double a = Ellipsoid(p1, p2);
     const double b = Ellipsoid(p2, p3);
@@ -444,10 +464,17 @@ class Solver {
             head.distance + a + b + tail.distance);
       return;
     }
-    const double c = Ellipsoid(p3, p1);
+    MeasureCourse({p1, p2, p3}, {a, b, Ellipsoid(p3, p1)});
+  }
+
+  // A closed course by its corners (an out-and-return's second one twice) and sides: its best
+  // closing, when one is allowed and the course can still beat the best.
+  void MeasureCourse(const std::array<std::size_t, 3>& corner, const std::array<double, 3>& side) {
+    const auto [a, b, c] = side;
+    const auto [p1, p2, p3] = corner;
     const double perimeter = a + b + c;
     if (best_.found && perimeter <= best_.distance) return;
-    if (rules_.kind == ExactKind::FaiTriangle && std::min({a, b, c}) < rules_.faiMinLeg * perimeter) return;
+    if (!ShapeFits(a, b, c)) return;
     // Only a closing below both the allowance and what would still beat the best matters.
     double limit = std::nextafter(Allowed(perimeter), HUGE_VAL);
     if (best_.found) {
@@ -459,7 +486,7 @@ class Solver {
     const auto closing = ClosestBelow(p1, p3, limit);
     if (!closing) return;
     const auto& [hop, at] = *closing;
-    Offer({at[0], p1, p2, p3, at[1]}, {a, b, c, 0.0}, hop, perimeter - Penalty(hop));
+    Offer({at[0], p1, p2, p3, at[1]}, {a, b, outAndReturn_ ? 0.0 : c, 0.0}, hop, perimeter - Penalty(hop));
   }
 
   void Offer(const std::array<std::size_t, 5>& p, const std::array<double, 4>& legs, double closing,
@@ -486,12 +513,13 @@ class Solver {
       Offer(p, legs, 0.0, sum);
       return;
     }
-    if (!(p[0] <= p[1] && p[1] < p[2] && p[2] < p[3] && p[3] <= p[4])) return;
+    const bool ordered = outAndReturn_ ? p[1] < p[2] && p[2] == p[3] : p[1] < p[2] && p[2] < p[3];
+    if (!(ordered && p[0] <= p[1] && p[3] <= p[4])) return;
     const double a = Ellipsoid(p[1], p[2]);
-    const double b = Ellipsoid(p[2], p[3]);
-    const double c = Ellipsoid(p[3], p[1]);
+    const double b = outAndReturn_ ? a : Ellipsoid(p[2], p[3]);
+    const double c = outAndReturn_ ? 0.0 : Ellipsoid(p[3], p[1]);
     const double perimeter = a + b + c;
-    if (rules_.kind == ExactKind::FaiTriangle && std::min({a, b, c}) < rules_.faiMinLeg * perimeter) return;
+    if (!ShapeFits(a, b, c)) return;
     const double closing = Ellipsoid(p[0], p[4]);
     if (closing > Allowed(perimeter)) return;
     Offer(p, {a, b, c, 0.0}, closing, perimeter - Penalty(closing));
@@ -500,7 +528,9 @@ class Solver {
   const std::vector<TrackPoint>& points_;
   ExactRules rules_;
   ExactOptions options_;
-  bool triangle_;
+  bool triangle_;      // a closed course: a triangle or an out-and-return
+  bool outAndReturn_;
+  bool shaped_;        // a triangle with side shares to check
   double stretch_ = 1.0;
   std::vector<PlanePoint> plane_;
   BoxTree tree_;

@@ -15,26 +15,34 @@
 
 namespace logwell {
 
-enum class ExactKind { FreeDistance, FreeTriangle, FaiTriangle };
+// An out-and-return is flown from a start out to a first turnpoint, on to a second and back to
+// a finish near the start; its course is twice the hop between the turnpoints.
+enum class ExactKind { FreeDistance, FreeTriangle, FaiTriangle, OutAndReturn };
 
-// What a triangle must satisfy: the closing (start to finish) at most the larger of
-// `closingFraction` of the perimeter and `closingMetres`; an FAI triangle has every side at
-// least `faiMinLeg` of the perimeter. The score is the perimeter less the closing, except that
-// a closing up to `closingFreeMetres` is not taken off.
+// What a closed course must satisfy: the closing (start to finish) at most the larger of
+// `closingFraction` of the course and `closingMetres`; a triangle has every side at least
+// `minLeg` and at most `maxLeg` of its perimeter (an FAI triangle 0.28 and 1). The score is the
+// course less the closing, except that a closing up to `closingFreeMetres` is not taken off.
 struct ExactRules {
   ExactKind kind = ExactKind::FreeDistance;
   double closingFraction = 0.2;
   double closingMetres = 0.0;
-  double faiMinLeg = 0.28;
+  double minLeg = 0.0;
   double closingFreeMetres = 0.0;
+  double maxLeg = 1.0;
 };
+
+// The rules of the system's own FAI triangle: every side at least 28 % of the perimeter.
+constexpr double kFaiMinLeg = 0.28;
 
 struct ExactResult {
   bool found = false;
   bool proven = false;  // no other choice of fixes scores more (false when halted or cut off)
   // Free distance: the five fixes in order. Triangle: start, three corners, finish.
+  // Out-and-return: start, the two turnpoints, the second again, finish.
   std::array<std::size_t, 5> points{};
-  std::array<double, 4> legs{};  // free: the four legs; triangle: the three sides, then 0
+  std::array<double, 4> legs{};  // free: the four legs; triangle: the three sides, then 0;
+                                 // out-and-return: out, back (the same hop), 0, 0
   double closing = 0.0;          // triangle: start to finish
   double distance = 0.0;         // free: the sum of the legs; triangle: perimeter less closing
                                  // (less nothing when the closing is free)

@@ -90,7 +90,7 @@ TEST(LogwellCli, VerbsCheckTheirArguments) {
       {"analyse", "logwell-cli analyse: the track file is missing\n"},
       {"analyse --json", "logwell-cli analyse: the track file is missing\n"},
       {"analyse a.igc b.igc", "logwell-cli analyse: several files need --json\n"},
-      {"analyse a.igc --rules fai", "logwell-cli analyse: unknown rules \"fai\"; the rules are olc, xcontest and ffvl\n"},
+      {"analyse a.igc --rules fai", "logwell-cli analyse: unknown rules \"fai\"; the rules are olc, xcontest, ffvl and xcleague\n"},
       {"analyse a.igc --jsn", "logwell-cli analyse: unknown option \"--jsn\"\n"},
   };
   for (const auto& c : cases) {

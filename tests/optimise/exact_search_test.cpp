@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "flights.h"
+#include "optimise/contest_rules.h"
 #include "optimise/exact_search.h"
 #include "optimise/refine.h"
 #include "sim/flight_generator.h"
@@ -52,11 +53,15 @@ Plain Enumerate(const std::vector<TrackPoint>& t, const ExactRules& rules) {
       closing[a * n + c] = v;
     }
   }
+  const bool outAndReturn = rules.kind == ExactKind::OutAndReturn;
   for (std::size_t a = 0; a < n; ++a) {
     for (std::size_t b = a + 1; b < n; ++b) {
-      for (std::size_t c = b + 1; c < n; ++c) {
+      // An out-and-return turns at a and b; its third corner is b again.
+      for (std::size_t c = outAndReturn ? b : b + 1; c < (outAndReturn ? b + 1 : n); ++c) {
         const double p = D(a, b) + D(b, c) + D(c, a);
-        if (rules.kind == ExactKind::FaiTriangle && std::min({D(a, b), D(b, c), D(c, a)}) < rules.faiMinLeg * p) continue;
+        const double shortest = std::min({D(a, b), D(b, c), D(c, a)});
+        const double longest = std::max({D(a, b), D(b, c), D(c, a)});
+        if (!outAndReturn && (shortest < rules.minLeg * p || longest > rules.maxLeg * p)) continue;
         const double g = closing[a * n + c];
         if (g > std::max(rules.closingMetres, rules.closingFraction * p)) continue;
         const double score = p - (g > rules.closingFreeMetres ? g : 0.0);
@@ -86,11 +91,13 @@ std::vector<std::vector<TrackPoint>> Tracks() {
 
 TEST(ExactOptimum, EqualsPlainEnumerationUnderEachClosingRule) {
   const ExactRules rules[] = {
-      {ExactKind::FreeDistance, 0.0, 0.0, 0.28, 0.0},
-      {ExactKind::FreeTriangle, 0.2, 0.0, 0.28, 0.0},
-      {ExactKind::FaiTriangle, 0.2, 0.0, 0.28, 0.0},
-      {ExactKind::FreeTriangle, 0.05, 0.0, 0.28, 0.0},   // closed
-      {ExactKind::FaiTriangle, 0.05, 3000.0, 0.28, 3000.0},  // a free closing up to 3 km
+      {ExactKind::FreeDistance, 0.0, 0.0, 0.0, 0.0},
+      {ExactKind::FreeTriangle, 0.2, 0.0, 0.0, 0.0},
+      {ExactKind::FaiTriangle, 0.2, 0.0, kFaiMinLeg, 0.0},
+      {ExactKind::FreeTriangle, 0.05, 0.0, 0.0, 0.0},   // closed
+      {ExactKind::FaiTriangle, 0.05, 3000.0, kFaiMinLeg, 3000.0},  // a free closing up to 3 km
+      {ExactKind::FreeTriangle, 0.0, 800.0, 0.15, 0.0, 0.45},   // sides between 15 and 45 %
+      {ExactKind::OutAndReturn, 0.0, 800.0, 0.0, 0.0},
   };
   for (const auto& track : Tracks()) {
     SCOPED_TRACE(track.size());
@@ -107,6 +114,9 @@ TEST(ExactOptimum, EqualsPlainEnumerationUnderEachClosingRule) {
       const auto& p = exact.points;
       if (rule.kind == ExactKind::FreeDistance) {
         EXPECT_TRUE(p[0] < p[1] && p[1] < p[2] && p[2] < p[3] && p[3] < p[4]);
+      } else if (rule.kind == ExactKind::OutAndReturn) {
+        EXPECT_TRUE(p[0] <= p[1] && p[1] < p[2] && p[2] == p[3] && p[3] <= p[4]);
+        EXPECT_NEAR(exact.distance, 2 * FixDistance(track[p[1]], track[p[2]]) - exact.closing, 1e-6);
       } else {
         EXPECT_TRUE(p[0] <= p[1] && p[1] < p[2] && p[2] < p[3] && p[3] <= p[4]);
         EXPECT_NEAR(exact.closing, FixDistance(track[p[0]], track[p[4]]), 1e-9);
@@ -120,9 +130,45 @@ TEST(ExactOptimum, HaltedSearchIsNotProven) {
   const std::atomic<bool> halt{true};
   ExactOptions options;
   options.halt = &halt;
-  const ExactResult r = ExactOptimum(track, {ExactKind::FreeTriangle, 0.2, 0.0, 0.28, 0.0}, std::nullopt, options);
+  const ExactResult r = ExactOptimum(track, {ExactKind::FreeTriangle, 0.2, 0.0, 0.0, 0.0}, std::nullopt, options);
   EXPECT_FALSE(r.proven);
   EXPECT_FALSE(ExactOptimum(std::vector<TrackPoint>(4), {}).found);  // too few fixes
+}
+
+}  // namespace
+}  // namespace logwell
+
+namespace logwell {
+namespace {
+
+// The league's steps: nothing below the first, the higher multiplier from its threshold on.
+TEST(ContestRules, MultipliersStepWithTheCourse) {
+  struct Case {
+    std::string_view kind;
+    double courseKm;
+    double multiplier;
+  };
+  const Case cases[] = {
+      {"open_distance", 9.99, 0.0}, {"open_distance", 10.0, 1.0},  {"out_and_return", 14.9, 0.0},
+      {"out_and_return", 15.0, 1.3}, {"flat_triangle", 35.0, 1.7}, {"fai_triangle", 24.9, 1.7},
+      {"fai_triangle", 25.0, 2.0},
+  };
+  for (const Case& c : cases) {
+    for (const ContestKind& kind : ContestKinds(ContestRules::XcLeague)) {
+      if (kind.key == c.kind) {
+        EXPECT_DOUBLE_EQ(kind.Multiplier(c.courseKm), c.multiplier) << c.kind << c.courseKm;
+      }
+    }
+  }
+  // A triangle below the league's least course is found but claims nothing.
+  const auto track = Tracks().front();
+  const ContestScoring small = ScoreContest(track, ContestRules::XcLeague);
+  EXPECT_EQ(ContestKinds(ContestRules::Ffvl).front().Multiplier(0.1), 1.0);
+  for (const ContestResult& r : small.kinds) {
+    if (r.exact.found && r.exact.distance < 10000.0) {
+      EXPECT_EQ(r.score, 0.0) << r.kind->key;
+    }
+  }
 }
 
 }  // namespace
