@@ -30,17 +30,13 @@ constexpr std::string_view kEraseCaption = "Erase data";
 
 enum class Wait { Answered, Silent, Failed };
 
-// Sends a request and reads its answer: the answer's ID must be the request's with the answer
-// bit and its block number the request's. Faults of the answer are shown under `caption`.
-Wait Exchange(AccessBlock& block, const Message& request, milliseconds wait, std::string_view caption,
-              Message& answer, bool send = true) {
-  if (send && WritePortBytes(block, EncodeMessage(request)) != 0) {
-    ShowAccessError(block, "COM port write error", caption);
-    return Wait::Failed;
-  }
+// Reads the answer to `request`: its ID must be the request's with the answer bit and its block
+// number the request's. Faults of the answer are shown under `caption`. Bytes that follow the
+// answer stay in `reader` for the next call.
+Wait Receive(AccessBlock& block, ChunkReader& reader, const Message& request, milliseconds wait,
+             std::string_view caption, Message& answer) {
   MessageAssembler assembler;
   MessageAssembler::Status status = MessageAssembler::Status::Pending;
-  ChunkReader reader(kReadChunk, TraceForm::HexDump);
   const ReadResult end = reader.ReadUntil(block, wait, [&](std::uint8_t byte) {
     status = assembler.Feed(byte);
     return status != MessageAssembler::Status::Pending;
@@ -70,6 +66,20 @@ Wait Exchange(AccessBlock& block, const Message& request, milliseconds wait, std
     return Wait::Failed;
   }
   return Wait::Answered;
+}
+
+bool Send(AccessBlock& block, const Message& request, std::string_view caption) {
+  if (WritePortBytes(block, EncodeMessage(request)) == 0) return true;
+  ShowAccessError(block, "COM port write error", caption);
+  return false;
+}
+
+// A request and its one answer.
+Wait Exchange(AccessBlock& block, const Message& request, milliseconds wait, std::string_view caption,
+              Message& answer) {
+  if (!Send(block, request, caption)) return Wait::Failed;
+  ChunkReader reader(kReadChunk, TraceForm::HexDump);
+  return Receive(block, reader, request, wait, caption, answer);
 }
 
 // An answer whose payload does not have the layout of its message.
@@ -182,11 +192,13 @@ int RunReadTrackLog(AccessBlock& block, const FamilyEnvironment& environment) {
 int RunEraseTrackLog(AccessBlock& block, const FamilyEnvironment& /*environment*/) {
   if (RequestProduct(block) < 0) return -1;
   const Message request{kEraseRequest, 0, {}};
+  if (!Send(block, request, kEraseCaption)) return -1;
   // One answer a sector; each must come within the step's wait and count down.
+  ChunkReader reader(kReadChunk, TraceForm::HexDump);
   std::optional<std::uint16_t> last;
-  for (bool first = true;; first = false) {
+  for (;;) {
     Message answer;
-    const Wait wait = Exchange(block, request, kEraseStepWait, kEraseCaption, answer, first);
+    const Wait wait = Receive(block, reader, request, kEraseStepWait, kEraseCaption, answer);
     if (wait == Wait::Failed) return -1;
     if (wait == Wait::Silent) {
       ShowAccessError(block, "No valid response from GPS", kEraseCaption);

@@ -21,7 +21,7 @@ constexpr milliseconds kLengthWait{2000};
 constexpr milliseconds kTransferSilence{2000};
 constexpr milliseconds kNameStoredWait{2000};
 constexpr milliseconds kAfterIdentify{200};
-constexpr milliseconds kProbeWindow{500};
+constexpr milliseconds kProbeWindow{300};
 constexpr std::size_t kReadChunk = 256;
 constexpr std::size_t kProgressStep = 4096;
 

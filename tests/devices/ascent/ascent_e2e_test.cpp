@@ -14,6 +14,7 @@
 #include "app/job_runner.h"
 #include "devices/ascent/ascent_workers.h"
 #include "devices/family_rig.h"
+#include "devices/unattended_run.h"
 #include "sim/ascent/ascent_model.h"
 #include "sim/flight_generator.h"
 #include "support/fixtures.h"
@@ -210,16 +211,11 @@ TEST(AscentUnattended, TrackLogSavedOrExitCodeOne) {
     config.points = GeneratedFlight();
     if (broken) config.faultsFor["block"] = {sim::Fault{sim::Fault::Kind::CorruptByte, 0ms, 50}};
     sim::VirtualInstrument instrument(std::make_unique<sim::AscentModel>(config));
-    testing::ScriptedUi ui;
-    CompetitionState competition;
-    CommandLineHandlers handlers;
-    AddCompetitionHandlers(handlers, competition);
     const fs::path out = dir / (broken ? "broken.igc" : "saved.igc");
-    ParseResult parsed = ParseCommandLine(
-        "/COM=" + instrument.DevicePath() + " /GPS=ASCENT /IGC_LOG=" + out.string() + " /EXIT /WIN=0", ui, handlers);
-    ASSERT_TRUE(parsed.options);
-    EXPECT_EQ(RunHeadlessJob(*parsed.options, ui, competition), broken ? 1 : 0)
-        << (ui.StatusTexts().empty() ? std::string() : ui.StatusTexts().back());
+    const testing::UnattendedRun run =
+        testing::RunUnattended(instrument.DevicePath(), "/GPS=ASCENT /IGC_LOG=" + out.string());
+    ASSERT_TRUE(run.parsed);
+    EXPECT_EQ(run.exitCode, broken ? 1 : 0) << run.lastStatus;
     EXPECT_EQ(fs::exists(out), !broken);
   }
   fs::remove_all(dir);

@@ -9,9 +9,8 @@
 #include <thread>
 #include <unistd.h>
 
-#include "app/competition_mode.h"
-#include "app/job_runner.h"
 #include "devices/family_rig.h"
+#include "devices/unattended_run.h"
 #include "devices/graviter/graviter_workers.h"
 #include "sim/flight_generator.h"
 #include "sim/graviter/graviter_model.h"
@@ -192,17 +191,12 @@ TEST(GraviterUnattended, TrackLogSavedOrExitCodeOne) {
     config.points = GeneratedFlight();
     if (broken) config.faultsFor["D"] = {sim::Fault{sim::Fault::Kind::CorruptByte, 0ms, 100}};
     sim::VirtualInstrument instrument(std::make_unique<sim::GraviterModel>(config));
-    testing::ScriptedUi ui;
-    CompetitionState competition;
-    CommandLineHandlers handlers;
-    AddCompetitionHandlers(handlers, competition);
     // The command line saves a Graviter log as KML (IGC_LOG is not offered for it).
     const fs::path out = dir / (broken ? "broken.kml" : "saved.kml");
-    ParseResult parsed = ParseCommandLine(
-        "/COM=" + instrument.DevicePath() + " /GPS=GRAVITER /KML_LOG=" + out.string() + " /EXIT /WIN=0", ui, handlers);
-    ASSERT_TRUE(parsed.options);
-    EXPECT_EQ(RunHeadlessJob(*parsed.options, ui, competition), broken ? 1 : 0)
-        << (ui.StatusTexts().empty() ? std::string() : ui.StatusTexts().back());
+    const testing::UnattendedRun run =
+        testing::RunUnattended(instrument.DevicePath(), "/GPS=GRAVITER /KML_LOG=" + out.string());
+    ASSERT_TRUE(run.parsed);
+    EXPECT_EQ(run.exitCode, broken ? 1 : 0) << run.lastStatus;
     EXPECT_EQ(fs::exists(out), !broken);
   }
   fs::remove_all(dir);
