@@ -7,6 +7,7 @@
 #include "access/scan_port.h"
 #include "access/worker_frame.h"
 #include "base/text.h"
+#include "devices/decoded_points.h"
 #include "devices/flytec/flytec_tracks.h"
 #include "wire/ascent/ascent_protocol.h"
 
@@ -173,20 +174,7 @@ int RunReadTrackLog(AccessBlock& block, const FamilyEnvironment& environment) {
   std::vector<std::uint8_t> memory;
   if (ReadMemory(block, environment, info.usedBlocks, memory) < 0) return -1;
   MemoryDecode decoded = DecodeMemory(memory);
-  if (!decoded.Ok()) {
-    ShowAccessError(block, decoded.error, kTrackCaption);
-    return -1;
-  }
-  if (decoded.points.empty()) {
-    ShowAccessError(block, "No points detected", kTrackCaption);
-    return -1;
-  }
-  if (environment.reportPosition) {
-    for (const TrackPoint& point : decoded.points) environment.reportPosition(point);
-  }
-  block.points = std::move(decoded.points);
-  ShowAccessStatus(block, FormatText("%zu points received", block.points.size()));
-  return static_cast<int>(block.points.size());
+  return DeliverDecodedPoints(block, environment, std::move(decoded.points), decoded.error, kTrackCaption);
 }
 
 int RunEraseTrackLog(AccessBlock& block, const FamilyEnvironment& /*environment*/) {

@@ -7,6 +7,7 @@
 #include "access/scan_port.h"
 #include "access/worker_frame.h"
 #include "base/text.h"
+#include "devices/decoded_points.h"
 #include "wire/garmin/garmin_protocol.h"
 #include "wire/graviter/graviter_log.h"
 
@@ -183,20 +184,7 @@ int RunReadTrackLog(AccessBlock& block, const FamilyEnvironment& environment) {
   std::vector<std::uint8_t> log;
   if (ReceiveLog(block, environment, log) < 0) return -1;
   LogDecode decoded = DecodeLog(log);
-  if (!decoded.Ok()) {
-    ShowAccessError(block, decoded.error, kTrackCaption);
-    return -1;
-  }
-  if (decoded.points.empty()) {
-    ShowAccessError(block, "No points detected", kTrackCaption);
-    return -1;
-  }
-  if (environment.reportPosition) {
-    for (const TrackPoint& point : decoded.points) environment.reportPosition(point);
-  }
-  block.points = std::move(decoded.points);
-  ShowAccessStatus(block, FormatText("%zu points received", block.points.size()));
-  return static_cast<int>(block.points.size());
+  return DeliverDecodedPoints(block, environment, std::move(decoded.points), decoded.error, kTrackCaption);
 }
 
 int RunWriteOwnerName(AccessBlock& block, const FamilyEnvironment& /*environment*/) {
