@@ -121,7 +121,7 @@ TEST(AscentE2e, FaultsLeaveTheLogAlone) {
       {"changed byte", "block", changed, "Data error (bad checksum)"},
       {"wrong message ID", "block", none, "Data error (bad message ID)", std::uint16_t{1}},
       {"wrong block number", "block", none, "Data error (bad block number)", std::nullopt, std::uint16_t{2}},
-      {"hang-up mid-block", "block", hangUp, ""},
+      {"hang-up mid-block", "block", hangUp, "COM port read error"},
       {"unknown record", "block", none, "Unsupported record 0x42 at byte 0", std::nullopt, std::nullopt, unknown},
   };
   // The cases mostly wait for time-outs: they run side by side, each on its own line.

@@ -108,7 +108,7 @@ TEST(GraviterE2e, FaultsLeaveTheLogAlone) {
       {"no acknowledge", "D", sim::Fault{sim::Fault::Kind::Silence}, "E302 Missing command acknowledge"},
       {"wrong acknowledge", "D", none, "E303 Bad command acknowledge", std::uint8_t{'X'}},
       {"changed byte", "D", changed, "Bad log checksum"},
-      {"hang-up mid-log", "D", hangUp, ""},
+      {"hang-up mid-log", "D", hangUp, "COM port read error"},
       {"unknown record", "D", none, "Unsupported record 0x42 at byte 0", std::nullopt,
        std::vector<std::uint8_t>{0x42, 0x01, 0xFF}},
   };
