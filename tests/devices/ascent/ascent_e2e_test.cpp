@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <future>
-#include <thread>
 #include <unistd.h>
 
 #include "app/competition_mode.h"
@@ -14,6 +13,7 @@
 #include "app/job_runner.h"
 #include "devices/ascent/ascent_workers.h"
 #include "devices/family_rig.h"
+#include "devices/fault_runs.h"
 #include "devices/unattended_run.h"
 #include "sim/ascent/ascent_model.h"
 #include "sim/flight_generator.h"
@@ -124,33 +124,21 @@ TEST(AscentE2e, FaultsLeaveTheLogAlone) {
       {"hang-up mid-block", "block", hangUp, "COM port read error"},
       {"unknown record", "block", none, "Unsupported record 0x42 at byte 0", std::nullopt, std::nullopt, unknown},
   };
-  // The cases mostly wait for time-outs: they run side by side, each on its own line.
-  struct Outcome {
-    int result = 0;
-    std::size_t points = 0;
-    std::vector<std::string> errors;
-  };
-  std::vector<std::future<Outcome>> runs;
-  for (const Case& c : cases) {
-    runs.push_back(std::async(std::launch::async, [&c] {
-      sim::AscentModelConfig config;
-      config.points = GeneratedFlight();
-      config.faultsFor[c.request] = {c.fault};
-      config.wrongIdBlock = c.wrongId;
-      config.wrongNumberBlock = c.wrongNumber;
-      config.memory = c.memory;
-      Rig rig(config);
-      rig.framework.connectSeconds = 1;
-      Outcome outcome;
-      outcome.result = rig.ReadTrackLog();
-      outcome.points = rig.log.points.size();
-      outcome.errors = rig.Errors();
-      return outcome;
-    }));
-  }
-  for (std::size_t i = 0; i < runs.size(); ++i) {
+  const auto outcomes = testing::RunSideBySide(std::size(cases), [&cases](std::size_t i) {
+    const Case& c = cases[i];
+    sim::AscentModelConfig config;
+    config.points = GeneratedFlight();
+    config.faultsFor[c.request] = {c.fault};
+    config.wrongIdBlock = c.wrongId;
+    config.wrongNumberBlock = c.wrongNumber;
+    config.memory = c.memory;
+    Rig rig(config);
+    rig.framework.connectSeconds = 1;
+    return testing::FaultOutcome{rig.ReadTrackLog(), rig.log.points.size(), rig.Errors()};
+  });
+  for (std::size_t i = 0; i < outcomes.size(); ++i) {
     SCOPED_TRACE(cases[i].name);
-    const Outcome outcome = runs[i].get();
+    const testing::FaultOutcome& outcome = outcomes[i];
     EXPECT_LT(outcome.result, 0);
     EXPECT_EQ(outcome.points, 3u);
     ASSERT_EQ(outcome.errors.size(), 1u);
@@ -164,10 +152,7 @@ TEST(AscentE2e, AbortDuringTheBlocks) {
   config.paced = true;
   Rig rig(config);
   auto download = std::async(std::launch::async, [&] { return rig.ReadTrackLog(); });
-  const auto deadline = std::chrono::steady_clock::now() + 10s;
-  while (std::chrono::steady_clock::now() < deadline && !HasStatus(rig.ui.StatusTexts(), "Block 10")) {
-    std::this_thread::sleep_for(20ms);
-  }
+  EXPECT_TRUE(testing::WaitForStatus(rig.ui, [](const std::string& s) { return s == "Block 10"; }));
   const auto abortAt = std::chrono::steady_clock::now();
   EXPECT_EQ(rig.framework.AbortGpsAccess(&rig.ui), 0);
   EXPECT_EQ(download.get(), -1);

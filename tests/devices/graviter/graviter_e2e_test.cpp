@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <filesystem>
 #include <future>
-#include <thread>
 #include <unistd.h>
 
 #include "devices/family_rig.h"
+#include "devices/fault_runs.h"
 #include "devices/unattended_run.h"
 #include "devices/graviter/graviter_workers.h"
 #include "sim/flight_generator.h"
@@ -112,32 +112,20 @@ TEST(GraviterE2e, FaultsLeaveTheLogAlone) {
       {"unknown record", "D", none, "Unsupported record 0x42 at byte 0", std::nullopt,
        std::vector<std::uint8_t>{0x42, 0x01, 0xFF}},
   };
-  // The cases mostly wait for time-outs: they run side by side, each on its own line.
-  struct Outcome {
-    int result = 0;
-    std::size_t points = 0;
-    std::vector<std::string> errors;
-  };
-  std::vector<std::future<Outcome>> runs;
-  for (const Case& c : cases) {
-    runs.push_back(std::async(std::launch::async, [&c] {
-      sim::GraviterModelConfig config;
-      config.points = GeneratedFlight();
-      config.faultsFor[c.command] = {c.fault};
-      config.readAcknowledge = c.acknowledge;
-      config.log = c.log;
-      Rig rig(config);
-      rig.framework.connectSeconds = 1;
-      Outcome outcome;
-      outcome.result = rig.ReadTrackLog();
-      outcome.points = rig.log.points.size();
-      outcome.errors = rig.Errors();
-      return outcome;
-    }));
-  }
-  for (std::size_t i = 0; i < runs.size(); ++i) {
+  const auto outcomes = testing::RunSideBySide(std::size(cases), [&cases](std::size_t i) {
+    const Case& c = cases[i];
+    sim::GraviterModelConfig config;
+    config.points = GeneratedFlight();
+    config.faultsFor[c.command] = {c.fault};
+    config.readAcknowledge = c.acknowledge;
+    config.log = c.log;
+    Rig rig(config);
+    rig.framework.connectSeconds = 1;
+    return testing::FaultOutcome{rig.ReadTrackLog(), rig.log.points.size(), rig.Errors()};
+  });
+  for (std::size_t i = 0; i < outcomes.size(); ++i) {
     SCOPED_TRACE(cases[i].name);
-    const Outcome outcome = runs[i].get();
+    const testing::FaultOutcome& outcome = outcomes[i];
     EXPECT_LT(outcome.result, 0);
     EXPECT_EQ(outcome.points, 3u);
     ASSERT_EQ(outcome.errors.size(), 1u);
@@ -151,14 +139,7 @@ TEST(GraviterE2e, AbortDuringTheLog) {
   config.paced = true;
   Rig rig(config);
   auto download = std::async(std::launch::async, [&] { return rig.ReadTrackLog(); });
-  const auto deadline = std::chrono::steady_clock::now() + 10s;
-  while (std::chrono::steady_clock::now() < deadline) {
-    const auto status = rig.ui.StatusTexts();
-    if (std::any_of(status.begin(), status.end(), [](const std::string& s) { return s.ends_with("bytes received"); })) {
-      break;
-    }
-    std::this_thread::sleep_for(20ms);
-  }
+  EXPECT_TRUE(testing::WaitForStatus(rig.ui, [](const std::string& s) { return s.ends_with("bytes received"); }));
   const auto abortAt = std::chrono::steady_clock::now();
   EXPECT_EQ(rig.framework.AbortGpsAccess(&rig.ui), 0);
   EXPECT_EQ(download.get(), -1);
