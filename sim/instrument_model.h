@@ -22,6 +22,9 @@ class DeviceLink {
   // Waits until `deadline` unless the instrument is being stopped; false when it is. A model
   // that paces its answers waits here, so that a stop never waits for a long answer.
   virtual bool WaitUntil(std::chrono::steady_clock::time_point deadline) = 0;
+  // The line rate the host set on its end, as the pseudo-terminal reports it (Linux keeps the
+  // rate of a termios2 call on a pseudo-terminal), or -1 when it cannot be read.
+  virtual int LineRate() const { return -1; }
 
   // Sends at a serial line's real rate when `baudRate` is above 0 (ten bits a byte: start, eight
   // data bits, stop), else at once. The pace is kept to one deadline from the first byte, so the

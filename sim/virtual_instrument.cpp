@@ -13,6 +13,8 @@
 #include <optional>
 #include <system_error>
 
+#include "access/serial_port.h"
+
 namespace logwell::sim {
 namespace {
 
@@ -49,6 +51,7 @@ class VirtualInstrument::Link final : public DeviceLink {
   bool WaitUntil(std::chrono::steady_clock::time_point deadline) override {
     return WaitUnlessStopped(deadline, stop_);
   }
+  int LineRate() const override { return serial_detail::ReadBackBaudRate(owner_.master_); }
 
  private:
   VirtualInstrument& owner_;

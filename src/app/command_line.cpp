@@ -749,7 +749,7 @@ constexpr std::string_view kGpsInstruments[kGpsCodeCount] = {
     "LogIt and Tracklogger, track log at 57600 baud",
     "Flytec 5020, 5030, 6020, 6030; Brauniger IQ-Compeo, Compeo, Compeo+, Competino, "
     "Competino+, Galileo",
-    "Graviter",
+    "Graviter, all tracks (protocol unverified: no public description)",
     "Magellan receivers",
     "XC Trainer",
     "XC Trainer with MXP, track log at 57600 baud",
@@ -759,7 +759,7 @@ constexpr std::string_view kGpsInstruments[kGpsCodeCount] = {
     "IQ Basic, Flytec 6015 (protocol unverified: from a peer utility's description)",
     "MTK, Pentagram and Holux loggers",
     "Digifly Leonardo Pro",
-    "Ascent",
+    "Ascent at 128000 baud (protocol unverified: no public description)",
     "Digifly Air",
     "Syride SYS-Nav, SYS-Nav V3 (over USB)",
     "Flymaster F1, B1NAV (the older Flymaster protocol)",

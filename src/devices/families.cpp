@@ -1,7 +1,9 @@
 // The instrument families built into the program: one line per family.
 #include <algorithm>
 
+#include "devices/ascent/ascent_family.h"
 #include "devices/family.h"
+#include "devices/graviter/graviter_family.h"
 #include "devices/flymaster/flymaster_family.h"
 #include "devices/flytec/flytec_family.h"
 #include "devices/garmin/garmin_family.h"
@@ -21,6 +23,8 @@ std::span<const InstrumentFamily> InstrumentFamilies() {
       iqbasic::Family(),
       mlr::Family(),
       mtk::Family(),
+      graviter::Family(),
+      ascent::Family(),
   };
   return families;
 }

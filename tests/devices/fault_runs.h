@@ -1,0 +1,45 @@
+#pragma once
+// Helpers for the fault tables and aborts of the family tests: fault cases mostly wait for
+// time-outs, so they run side by side, each against its own virtual instrument; an abort test
+// waits until the transfer is under way.
+#include <chrono>
+#include <functional>
+#include <future>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/scripted_ui.h"
+
+namespace logwell::testing {
+
+// What a failed download leaves behind: its result, the size of the track log, the boxes shown.
+struct FaultOutcome {
+  int result = 0;
+  std::size_t points = 0;
+  std::vector<std::string> errors;
+};
+
+// Runs `run(i)` for every case i on a thread of its own and returns the outcomes in order.
+inline std::vector<FaultOutcome> RunSideBySide(std::size_t count, const std::function<FaultOutcome(std::size_t)>& run) {
+  std::vector<std::future<FaultOutcome>> runs;
+  for (std::size_t i = 0; i < count; ++i) runs.push_back(std::async(std::launch::async, run, i));
+  std::vector<FaultOutcome> outcomes;
+  for (auto& r : runs) outcomes.push_back(r.get());
+  return outcomes;
+}
+
+// Waits (at most `limit`) until a status text satisfies `seen`; false when none did.
+inline bool WaitForStatus(const ScriptedUi& ui, const std::function<bool(const std::string&)>& seen,
+                          std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < deadline) {
+    for (const std::string& text : ui.StatusTexts()) {
+      if (seen(text)) return true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
+}
+
+}  // namespace logwell::testing
