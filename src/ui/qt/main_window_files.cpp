@@ -107,6 +107,7 @@ void MainWindow::OnSaveLogAs() {
   options.csv.bearing = settings.Number(Setting::CsvBearing) != 0;
   options.csv.speed = settings.Number(Setting::CsvSpeed) != 0;
   options.csv.vario = settings.Number(Setting::CsvVario) != 0;
+  options.rawTopNavLog = CurrentTrackLog().rawTopNavLog;
   if (SaveTrackLogFile(*withExtension, type->code, SelectedPositions(), services_.ui, options) > 0) {
     product_->setText(Q(withExtension->string()));
   }
