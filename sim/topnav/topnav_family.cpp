@@ -1,0 +1,70 @@
+// logwell-sim's virtual Top Navigator / XC Trainer and its options.
+#include <fstream>
+#include <sstream>
+
+#include "sim/sim_family.h"
+#include "sim/topnav/topnav_model.h"
+#include "track/igc/igc_reader.h"
+
+namespace logwell::sim {
+namespace {
+
+struct TopNavOptions {
+  TopNavModelConfig config;
+  std::string igcFile;  // served instead of a generated flight
+  FlightPlan flight = DefaultSimFlight();
+};
+
+std::unique_ptr<InstrumentModel> MakeTopNav(const TopNavOptions& options) {
+  TopNavModelConfig config = options.config;
+  if (!options.igcFile.empty()) {
+    std::ifstream in(options.igcFile, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + options.igcFile);
+    std::ostringstream text;
+    text << in.rdbuf();
+    igc::IgcDecodeResult decoded = igc::DecodeIgcText(text.str());
+    if (!decoded.Ok()) throw std::runtime_error(options.igcFile + ": " + decoded.error);
+    config.points = std::move(decoded.points);
+  } else {
+    config.points = GenerateFlight(options.flight);
+  }
+  return std::make_unique<TopNavModel>(std::move(config));
+}
+
+ModelFactory ReadTopNavOptions(SimArguments& arguments) {
+  TopNavOptions options;
+  while (arguments.Next()) {
+    if (arguments.Is("--model")) {
+      const std::string model = arguments.Text();
+      if (model == "tn") {
+        options.config.instrument = TncInstrument::TopNavigator;
+      } else if (model == "xc") {
+        options.config.instrument = TncInstrument::XcTrainer;
+      } else {
+        arguments.Refuse();
+      }
+    } else if (arguments.Is("--serial")) {
+      options.config.serial = static_cast<int>(arguments.Number(0, 65535));
+    } else if (arguments.Is("--baud")) {
+      options.config.pacedBaud = static_cast<int>(arguments.Number(0, 115200));
+    } else if (arguments.Is("--igc")) {
+      options.igcFile = arguments.Text();
+    } else if (!ReadFlightOption(arguments, options.flight) && !ReadFaultOption(arguments, options.config.faultsFor)) {
+      arguments.Refuse();
+    }
+  }
+  return [options] { return MakeTopNav(options); };
+}
+
+}  // namespace
+
+extern const SimFamily kTopNavFamily{
+    "topnav",
+    "a Top Navigator or XC Trainer sending a generated or IGC flight when the host's XON arrives "
+    "(protocol partly unverified)",
+    "[--model tn|xc] [--serial N] [--baud RATE] [--igc FILE] [--seed N] [--minutes N]\n"
+    "[--fault transfer=KIND[@N]]...\n"
+    "KIND: silence, delay@MS, corrupt-byte@AT, corrupt-checksum, garbage, drop, hangup@BYTES",
+    ReadTopNavOptions};
+
+}  // namespace logwell::sim
