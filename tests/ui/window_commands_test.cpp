@@ -267,6 +267,13 @@ class WindowCommandsTest : public QObject {
     typed = "25";
     f.window->RunCommand(40190);
     QCOMPARE(f.settings.Number(Setting::CtrSegError), 25);
+    typed = "15";
+    f.window->RunCommand(40185);
+    QCOMPARE(boxes.Seen().back().text, QString("Bad input"));
+    QCOMPARE(boxes.Seen().back().caption, QString("Set UTC offset for TN"));
+    typed = "-3";
+    f.window->RunCommand(40185);
+    QCOMPARE(f.settings.Number(Setting::UtcOffsetForTN), -3);
     // The special competition mode has two accelerators and no menu entry.
     QCOMPARE(f.window->Action(40130)->shortcuts().size(), 2);
   }
