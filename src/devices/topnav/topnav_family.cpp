@@ -10,10 +10,11 @@ InstrumentFamily Family() {
   family.protocols = {ProtocolType::TopNavigator, ProtocolType::XcTrainer, ProtocolType::TopNavigatorMxp,
                       ProtocolType::XcTrainerMxp};
   family.sourceKind = TrackSourceKind::TopNavigator;
+  family.pilotIds = true;
   family.unverified =
       "Top Navigator / XC Trainer: protocol partly unverified (the track log lines follow a "
-      "public description; the height kind, the header's control code and the 9600 baud "
-      "transfer are not checked against an instrument)";
+      "public description; the height kind, the header's control code, the 9600 baud "
+      "transfer and the waypoint layout are not checked against an instrument)";
   family.registerWorkers = RegisterTopNavWorkers;
   // No probe: the instruments send only when the pilot starts a transfer on them.
   return family;

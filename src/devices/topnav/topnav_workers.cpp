@@ -1,6 +1,9 @@
 #include "devices/topnav/topnav_workers.h"
 
 #include <chrono>
+#include <ctime>
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "access/access_framework.h"
@@ -8,6 +11,7 @@
 #include "base/text.h"
 #include "devices/flytec/flytec_workers.h"
 #include "track/formats/tnc_log.h"
+#include "wire/topnav/topnav_waypoints.h"
 
 namespace logwell::topnav {
 namespace {
@@ -20,7 +24,11 @@ constexpr std::size_t kLongestLine = 64;
 constexpr std::size_t kReadChunk = 256;
 constexpr std::uint8_t kXon = 0x11;
 
+constexpr milliseconds kBetweenUploads{20};
+
 constexpr std::string_view kTrackCaption = "Read GPS track log";
+constexpr std::string_view kWaypointCaption = "Read GPS waypoints";
+constexpr std::string_view kUploadCaption = "Send waypoints";
 
 // Collects one line (without CR LF); an overlong line is kept cut, and refused by the parser.
 class LineCollector {
@@ -52,40 +60,80 @@ std::int64_t ClockShift(const TncHeader& header, const FamilyEnvironment& contex
   return context.numberSetting(kUtcOffsetSetting) * 3600;
 }
 
-// Waits for the start record the instrument sends once the pilot starts the transfer, for the
-// TIMEOUT option's seconds (30 by default). 1 with `header` filled, 0 when nothing came, -1
-// after a failure it showed (or an abort).
-int WaitForHeader(AccessBlock& block, ChunkReader& reader, TncHeader& header, std::string& raw) {
+// Says that we listen (an XON, harmless to a sender that is not paused) and waits for the
+// start record the instrument sends once the pilot starts the transfer, for the TIMEOUT
+// option's seconds (30 by default). `accept` takes the first non-empty line and returns why it
+// refused it, if it did. 1 when a start record came, -1 after a failure it showed (or an
+// abort); silence: "No valid response from GPS" (caption "Get GPS product data").
+int WaitForStartRecord(AccessBlock& block, ChunkReader& reader, std::string_view caption,
+                       const std::function<std::optional<std::string>(const std::string&)>& accept) {
+  const std::uint8_t ready[] = {kXon};
+  if (WritePortBytes(block, ready) != 0) {
+    ShowAccessError(block, "E202 COM port write error", caption);
+    return -1;
+  }
   const int budget = block.connectSeconds >= 1 ? block.connectSeconds : kDefaultWaitSeconds;
   LineCollector collector;
-  std::string fault;
+  std::optional<std::string> fault;
   bool found = false;
-  for (int left = budget; left > 0 && !found && fault.empty(); --left) {
+  for (int left = budget; left > 0 && !found; --left) {
     ShowAccessStatus(block, FormatText("Waiting for data (%d)", left));
     const ReadResult end = reader.ReadUntil(block, milliseconds(1000), [&](std::uint8_t byte) {
       if (!collector.Feed(byte)) return false;
       const std::string line = collector.Line();
       collector.Clear();
       if (line.empty()) return false;
-      if (const TncLineError error = ParseTncHeader(line, header); error != TncLineError::None) {
-        fault = LineFault(error, line);
-        return true;
-      }
-      raw = line + "\r\n";
+      fault = accept(line);
       found = true;
       return true;
     });
     if (end == ReadResult::Aborted) return -1;
     if (end == ReadResult::ReadError) {
-      ShowAccessError(block, "COM port read error", kTrackCaption);
+      ShowAccessError(block, "COM port read error", caption);
       return -1;
     }
   }
-  if (!fault.empty()) {
-    ShowAccessError(block, fault, kTrackCaption);
+  if (!found) {
+    ShowAccessError(block, "No valid response from GPS", "Get GPS product data");
     return -1;
   }
-  return found ? 1 : 0;
+  if (fault) {
+    ShowAccessError(block, *fault, caption);
+    return -1;
+  }
+  return 1;
+}
+
+// Reads lines until `onLine` (which returns why it refused a line, and counts what it took)
+// has taken `expected` of them or the line stays silent. True when all came; else shows why.
+bool ReadLines(AccessBlock& block, ChunkReader& reader, std::string_view caption, std::string_view items,
+               int expected, const std::function<std::optional<std::string>(const std::string&, int&)>& onLine) {
+  LineCollector collector;
+  std::optional<std::string> fault;
+  int received = 0;
+  const ReadResult end = reader.ReadUntilSilence(block, kTransferSilence, [&](std::uint8_t byte) {
+    if (!collector.Feed(byte)) return false;
+    const std::string line = collector.Line();
+    collector.Clear();
+    fault = onLine(line, received);
+    return fault.has_value() || received >= expected;
+  });
+  if (end == ReadResult::Aborted) return false;
+  if (end == ReadResult::ReadError) {
+    ShowAccessError(block, "COM port read error", caption);
+    return false;
+  }
+  if (fault) {
+    ShowAccessError(block, *fault, caption);
+    return false;
+  }
+  if (received < expected) {
+    ShowAccessError(block,
+                    FormatText("Transfer incomplete (%d of %d %s)", received, expected, std::string(items).c_str()),
+                    caption);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -95,21 +143,17 @@ int RunReadTrackLog(AccessBlock& block, const FamilyEnvironment& context) {
   block.source.timeIsUtc = 0;
   block.source.signState = SignState::Downloaded;
   block.source.altitudeFlag = 0;
-  // The instruments need nothing to start; an XON tells a paused sender that we listen.
-  const std::uint8_t ready[] = {kXon};
-  if (WritePortBytes(block, ready) != 0) {
-    ShowAccessError(block, "E202 COM port write error", kTrackCaption);
-    return -1;
-  }
   ChunkReader reader(kReadChunk, TraceForm::Raw, FlowControlBytes::Drop);
   TncHeader header;
   std::string raw;
-  const int waited = WaitForHeader(block, reader, header, raw);
+  const int waited = WaitForStartRecord(block, reader, kTrackCaption, [&](const std::string& line) -> std::optional<std::string> {
+    if (const TncLineError error = ParseTncHeader(line, header); error != TncLineError::None) {
+      return LineFault(error, line);
+    }
+    raw = line + "\r\n";
+    return std::nullopt;
+  });
   if (waited < 0) return -1;
-  if (waited == 0) {
-    ShowAccessError(block, "No valid response from GPS", "Get GPS product data");
-    return -1;
-  }
   const std::string product(TncProductName(header.instrument));
   const std::string text =
       FormatText("%s, SW %04X, S/N %d, flight %d", product.c_str(), header.version, header.serial, header.flight);
@@ -129,45 +173,75 @@ int RunReadTrackLog(AccessBlock& block, const FamilyEnvironment& context) {
   }
   ShowAccessStatus(block, "Receiving track log");
   const std::int64_t shift = ClockShift(header, context);
-  LineCollector collector;
-  std::string fault;
-  const ReadResult end = reader.ReadUntilSilence(block, kTransferSilence, [&](std::uint8_t byte) {
-    if (!collector.Feed(byte)) return false;
-    const std::string line = collector.Line();
-    collector.Clear();
+  const bool complete = ReadLines(block, reader, kTrackCaption, "points", header.count,
+                                  [&](const std::string& line, int& received) -> std::optional<std::string> {
     TncPoint point;
-    if (const TncLineError error = ParseTncPoint(line, static_cast<int>(points.size()), point);
-        error != TncLineError::None) {
-      fault = LineFault(error, line);
-      return true;
+    if (const TncLineError error = ParseTncPoint(line, received, point); error != TncLineError::None) {
+      return LineFault(error, line);
     }
     raw += line;
     raw += "\r\n";
     points.push_back(TncTrackPoint(header, point, shift));
     if (context.reportPosition) context.reportPosition(points.back());
-    const int received = static_cast<int>(points.size());
+    ++received;
     if (received % 100 == 0) ShowAccessStatus(block, FormatText("Track position %d", received));
-    return received >= header.count;
+    return std::nullopt;
   });
-  if (end == ReadResult::Aborted) return -1;
-  if (end == ReadResult::ReadError) {
-    ShowAccessError(block, "COM port read error", kTrackCaption);
-    return -1;
-  }
-  if (!fault.empty()) {
-    ShowAccessError(block, fault, kTrackCaption);
-    return -1;
-  }
-  if (static_cast<int>(points.size()) < header.count) {
-    ShowAccessError(block,
-                    FormatText("Transfer incomplete (%d of %d points)", static_cast<int>(points.size()), header.count),
-                    kTrackCaption);
-    return -1;
-  }
+  if (!complete) return -1;
   ShowAccessStatus(block, FormatText("%d points received", header.count));
   block.points = std::move(points);
   block.rawTopNavLog = std::move(raw);
   return static_cast<int>(block.points.size());
+}
+
+int RunReadWaypoints(AccessBlock& block, const FamilyEnvironment& /*context*/) {
+  block.waypoints.clear();
+  ChunkReader reader(kReadChunk, TraceForm::Raw, FlowControlBytes::Drop);
+  int expected = 0;
+  const int waited = WaitForStartRecord(block, reader, kWaypointCaption, [&](const std::string& line) -> std::optional<std::string> {
+    const auto count = ParseWaypointStart(line);
+    if (!count) return "Unsupported record " + std::string(CutBytes(line, 50));
+    expected = *count;
+    return std::nullopt;
+  });
+  if (waited < 0) return -1;
+  const GarminTime now = UnixToGarminTime(static_cast<std::int64_t>(std::time(nullptr)));
+  std::vector<Waypoint> received;
+  const bool complete = ReadLines(block, reader, kWaypointCaption, "waypoints", expected,
+                                  [&](const std::string& line, int& count) -> std::optional<std::string> {
+    Waypoint waypoint;
+    if (auto refusal = ParseWaypointLine(line, count, waypoint)) return refusal;
+    waypoint.time = now;
+    received.push_back(waypoint);
+    ++count;
+    return std::nullopt;
+  });
+  if (!complete) return -1;
+  block.waypoints = std::move(received);
+  ShowAccessStatus(block, FormatText("%d waypoints received", expected));
+  return 0;
+}
+
+int RunWriteWaypoints(AccessBlock& block, const FamilyEnvironment& context) {
+  const int total = static_cast<int>(block.waypoints.size());
+  if (WritePortText(block, FormatWaypointStart(total)) != 0) {
+    ShowAccessError(block, "E304 COM port write error", kUploadCaption);
+    return -1;
+  }
+  int sent = 0;
+  for (const Waypoint& waypoint : block.waypoints) {
+    if (block.Aborted()) return -1;
+    if (WritePortText(block, FormatWaypointLine(waypoint, sent)) != 0) {
+      ShowAccessError(block, "E304 COM port write error", kUploadCaption);
+      return -1;
+    }
+    ++sent;
+    ShowAccessStatus(block, FormatText("Waypoint %d sent", sent));
+    if (context.notify) context.notify(FormatText("Sent wpt %d/%d", sent, total));
+    if (!block.Pause(kBetweenUploads)) return -1;
+  }
+  ShowAccessStatus(block, FormatText("%d waypoints sent", sent));
+  return 0;
 }
 
 bool RegisterTopNavWorkers(AccessTable& table, const FamilyEnvironment& context) {
@@ -177,6 +251,12 @@ bool RegisterTopNavWorkers(AccessTable& table, const FamilyEnvironment& context)
                        SerialWorker(context, RunReadTrackLog, true, kBaudRate, false));
   ok &= table.Register(AccessType::ReadTrackLog, ProtocolType::XcTrainer,
                        SerialWorker(context, RunReadTrackLog, true, kBaudRate, false));
+  for (const ProtocolType protocol : {ProtocolType::TopNavigator, ProtocolType::XcTrainer}) {
+    ok &= table.Register(AccessType::ReadWaypoints, protocol,
+                         SerialWorker(context, RunReadWaypoints, false, kBaudRate, false));
+    ok &= table.Register(AccessType::WriteWaypoints, protocol,
+                         SerialWorker(context, RunWriteWaypoints, false, kBaudRate, false));
+  }
   ok &= table.Register(AccessType::ReadTrackLog, ProtocolType::TopNavigatorMxp,
                        SerialWorker(context, RunReadTrackLog, true, kFastBaudRate, true));
   ok &= table.Register(AccessType::ReadTrackLog, ProtocolType::XcTrainerMxp,

@@ -18,6 +18,12 @@ inline constexpr std::string_view kUtcOffsetSetting = "UtcOffsetForTN";
 // texts. The number of points, or -1 after the failure was shown.
 int RunReadTrackLog(AccessBlock& block, const FamilyEnvironment& context);
 
+// Types 2 and 7 only, in a layout of this project's own (wire/topnav/topnav_waypoints.h,
+// unverified): the instrument's waypoints after the pilot starts their transfer, and an upload
+// that nothing acknowledges. 0, or -1 after the failure was shown.
+int RunReadWaypoints(AccessBlock& block, const FamilyEnvironment& context);
+int RunWriteWaypoints(AccessBlock& block, const FamilyEnvironment& context);
+
 bool RegisterTopNavWorkers(AccessTable& table, const FamilyEnvironment& context);
 
 }  // namespace logwell::topnav

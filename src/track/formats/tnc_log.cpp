@@ -12,40 +12,6 @@
 namespace logwell {
 namespace {
 
-// The unsigned number spelt by line[position, position + length) in `base`; none when a
-// character is not a digit of that base.
-std::optional<std::uint32_t> Field(std::string_view line, std::size_t position, std::size_t length, int base) {
-  const std::string_view digits = line.substr(position, length);
-  std::uint32_t value = 0;
-  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
-  if (error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
-  return value;
-}
-
-// Two's complement of a field `bits` wide.
-std::int32_t Signed(std::uint32_t value, int bits) {
-  const std::uint32_t sign = 1u << (bits - 1);
-  return static_cast<std::int32_t>(value ^ sign) - static_cast<std::int32_t>(sign);
-}
-
-std::uint32_t Unsigned(std::int32_t value, int bits) {
-  return static_cast<std::uint32_t>(value) & ((1u << bits) - 1u);
-}
-
-int ControlCode(std::string_view text) {
-  int code = 0;
-  for (const char c : text) code ^= static_cast<unsigned char>(c);
-  return code;
-}
-
-std::int32_t ToSemicircles(std::int32_t units) {
-  return DegreesToSemicircles(static_cast<double>(units) / kTncUnitsPerDegree);
-}
-
-std::int32_t ToUnits(std::int32_t semicircles) {
-  return static_cast<std::int32_t>(std::lround(SemicirclesToDegrees(semicircles) * kTncUnitsPerDegree));
-}
-
 std::string_view NextLine(std::string_view& rest) {
   const std::size_t end = rest.find('\n');
   std::string_view line = rest.substr(0, end);
@@ -56,23 +22,55 @@ std::string_view NextLine(std::string_view& rest) {
 
 }  // namespace
 
+std::optional<std::uint32_t> TncField(std::string_view line, std::size_t position, std::size_t length, int base) {
+  if (position + length > line.size()) return std::nullopt;
+  const std::string_view digits = line.substr(position, length);
+  std::uint32_t value = 0;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
+  if (error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
+  return value;
+}
+
+std::int32_t TncSigned(std::uint32_t value, int bits) {
+  const std::uint32_t sign = 1u << (bits - 1);
+  return static_cast<std::int32_t>(value ^ sign) - static_cast<std::int32_t>(sign);
+}
+
+std::uint32_t TncUnsigned(std::int32_t value, int bits) {
+  return static_cast<std::uint32_t>(value) & ((1u << bits) - 1u);
+}
+
+int TncControlCode(std::string_view text) {
+  int code = 0;
+  for (const char c : text) code ^= static_cast<unsigned char>(c);
+  return code;
+}
+
+std::int32_t TncUnitsToSemicircles(std::int32_t units) {
+  return DegreesToSemicircles(static_cast<double>(units) / kTncUnitsPerDegree);
+}
+
+std::int32_t SemicirclesToTncUnits(std::int32_t semicircles) {
+  return static_cast<std::int32_t>(std::lround(SemicirclesToDegrees(semicircles) * kTncUnitsPerDegree));
+}
+
 TncLineError ParseTncHeader(std::string_view line, TncHeader& header) {
   if (line.size() != kTncHeaderLength || line[0] != '@') return TncLineError::Length;
   const std::string_view kind = line.substr(1, 2);
   if (kind != "tn" && kind != "xc") return TncLineError::Instrument;
-  const auto version = Field(line, 3, 4, 16);
-  const auto serial = Field(line, 7, 4, 16);
-  const auto flight = Field(line, 11, 2, 16);
-  const auto year = Field(line, 13, 2, 10);
-  const auto month = Field(line, 15, 2, 10);
-  const auto day = Field(line, 17, 2, 10);
-  const auto hour = Field(line, 19, 2, 10);
-  const auto minute = Field(line, 21, 2, 10);
-  const auto second = Field(line, 23, 2, 10);
-  const auto datum = Field(line, 25, 2, 16);
-  const auto count = Field(line, 27, 4, 16);
-  const auto interval = Field(line, 31, 2, 16);
-  const auto code = Field(line, 36, 2, 16);
+  const auto version = TncField(line, 3, 4, 16);
+  const auto serial = TncField(line, 7, 4, 16);
+  const auto flight = TncField(line, 11, 2, 16);
+  const auto year = TncField(line, 13, 2, 10);
+  const auto month = TncField(line, 15, 2, 10);
+  const auto day = TncField(line, 17, 2, 10);
+  const auto hour = TncField(line, 19, 2, 10);
+  const auto minute = TncField(line, 21, 2, 10);
+  const auto second = TncField(line, 23, 2, 10);
+  const auto datum = TncField(line, 25, 2, 16);
+  const auto count = TncField(line, 27, 4, 16);
+  const auto interval = TncField(line, 31, 2, 16);
+  const auto code = TncField(line, 36, 2, 16);
   if (!version || !serial || !flight || !year || !month || !day || !hour || !minute || !second || !datum ||
       !count || !interval || !code || line.substr(34, 2) != "**") {
     return TncLineError::Digit;
@@ -109,34 +107,34 @@ TncLineError ParseTncHeader(std::string_view line, TncHeader& header) {
 
 TncLineError ParseTncPoint(std::string_view line, int expectedIndex, TncPoint& point) {
   if (line.size() != kTncPointLength) return TncLineError::Length;
-  const auto index = Field(line, 0, 4, 16);
-  const auto seconds = Field(line, 4, 4, 16);
-  const auto flags = Field(line, 8, 2, 16);
-  const auto latitude = Field(line, 10, 6, 16);
-  const auto longitude = Field(line, 16, 6, 16);
-  const auto height = Field(line, 22, 4, 16);
-  const auto code = Field(line, 26, 2, 16);
+  const auto index = TncField(line, 0, 4, 16);
+  const auto seconds = TncField(line, 4, 4, 16);
+  const auto flags = TncField(line, 8, 2, 16);
+  const auto latitude = TncField(line, 10, 6, 16);
+  const auto longitude = TncField(line, 16, 6, 16);
+  const auto height = TncField(line, 22, 4, 16);
+  const auto code = TncField(line, 26, 2, 16);
   if (!index || !seconds || !flags || !latitude || !longitude || !height || !code) return TncLineError::Digit;
-  if (static_cast<int>(*code) != ControlCode(line.substr(0, 26))) return TncLineError::ControlCode;
+  if (static_cast<int>(*code) != TncControlCode(line.substr(0, 26))) return TncLineError::ControlCode;
   if (static_cast<int>(*index) != expectedIndex) return TncLineError::Sequence;
   if ((*flags & ~static_cast<std::uint32_t>(kTncKnownFlags)) != 0) return TncLineError::Flags;
-  const std::int32_t lat = Signed(*latitude, 24);
-  const std::int32_t lon = Signed(*longitude, 24);
+  const std::int32_t lat = TncSigned(*latitude, 24);
+  const std::int32_t lon = TncSigned(*longitude, 24);
   if (std::abs(lat) > 90 * 24000 || std::abs(lon) > 180 * 24000) return TncLineError::Range;
   point.index = static_cast<int>(*index);
   point.seconds = static_cast<int>(*seconds);
   point.flags = static_cast<int>(*flags);
   point.latitude = lat;
   point.longitude = lon;
-  point.height = Signed(*height, 16);
+  point.height = TncSigned(*height, 16);
   return TncLineError::None;
 }
 
 TrackPoint TncTrackPoint(const TncHeader& header, const TncPoint& point, std::int64_t clockShift) {
   TrackPoint result;
   result.time = static_cast<GarminTime>(static_cast<std::int64_t>(header.start) + point.seconds + clockShift);
-  result.latitude = ToSemicircles(point.latitude);
-  result.longitude = ToSemicircles(point.longitude);
+  result.latitude = TncUnitsToSemicircles(point.latitude);
+  result.longitude = TncUnitsToSemicircles(point.longitude);
   result.gpsAltitude = point.height * 10;
   result.segmentStart = point.index == 0 ? 1 : 0;
   return result;
@@ -150,16 +148,16 @@ std::string FormatTncHeader(const TncHeader& header) {
       static_cast<unsigned>(header.serial & 0xFFFF), static_cast<unsigned>(header.flight & 0xFF), t.year % 100, t.month,
       t.day, t.hour, t.minute, t.second, static_cast<unsigned>(header.datum & 0xFF),
       static_cast<unsigned>(header.count & 0xFFFF), static_cast<unsigned>(header.interval & 0xFF), header.heightKind);
-  line += FormatText("%02X\r\n", static_cast<unsigned>(ControlCode(line)));
+  line += FormatText("%02X\r\n", static_cast<unsigned>(TncControlCode(line)));
   return line;
 }
 
 std::string FormatTncPoint(const TncPoint& point) {
   std::string line = FormatText("%04X%04X%02X%06X%06X%04X", static_cast<unsigned>(point.index & 0xFFFF),
                                 static_cast<unsigned>(point.seconds & 0xFFFF), static_cast<unsigned>(point.flags & 0xFF),
-                                Unsigned(point.latitude, 24), Unsigned(point.longitude, 24),
-                                Unsigned(point.height, 16));
-  line += FormatText("%02X\r\n", static_cast<unsigned>(ControlCode(line)));
+                                TncUnsigned(point.latitude, 24), TncUnsigned(point.longitude, 24),
+                                TncUnsigned(point.height, 16));
+  line += FormatText("%02X\r\n", static_cast<unsigned>(TncControlCode(line)));
   return line;
 }
 
@@ -168,8 +166,8 @@ TncPoint TncPointFor(const TrackPoint& point, GarminTime start, int index) {
   result.index = index;
   result.seconds = static_cast<int>(point.time - start);
   result.flags = 0x03;
-  result.latitude = ToUnits(point.latitude);
-  result.longitude = ToUnits(point.longitude);
+  result.latitude = SemicirclesToTncUnits(point.latitude);
+  result.longitude = SemicirclesToTncUnits(point.longitude);
   result.height = RoundHalfAway(point.gpsAltitude / 10.0);
   return result;
 }

@@ -81,6 +81,16 @@ struct TncPoint {
 // and a mark set by the pilot.
 inline constexpr int kTncKnownFlags = 0x01 | 0x02 | 0x80;
 
+// The pieces of every line: an unsigned field of `length` digits in `base` at `position` (none
+// unless every character is such a digit), two's complement of a field `bits` wide and back,
+// the XOR of a line's characters, and positions in 1/24000 degree.
+std::optional<std::uint32_t> TncField(std::string_view line, std::size_t position, std::size_t length, int base);
+std::int32_t TncSigned(std::uint32_t value, int bits);
+std::uint32_t TncUnsigned(std::int32_t value, int bits);
+int TncControlCode(std::string_view text);
+std::int32_t TncUnitsToSemicircles(std::int32_t units);
+std::int32_t SemicirclesToTncUnits(std::int32_t semicircles);
+
 // A line without its CR LF.
 TncLineError ParseTncHeader(std::string_view line, TncHeader& header);
 TncLineError ParseTncPoint(std::string_view line, int expectedIndex, TncPoint& point);

@@ -18,6 +18,7 @@
 #include "support/fixtures.h"
 #include "track/formats/tnc_log.h"
 #include "track/igc/igc_reader.h"
+#include "wire/topnav/topnav_waypoints.h"
 
 namespace logwell {
 namespace {
@@ -146,6 +147,49 @@ TEST(TopNavE2e, AbortWhileWaitingForTheTransfer) {
   EXPECT_EQ(rig.ui.LastStatus(), "Transfer aborted");
   EXPECT_TRUE(rig.Errors().empty());
   EXPECT_EQ(rig.log.points.size(), 3u);
+}
+
+TEST(TopNavE2e, WaypointsGoUpOnOneTypeAndComeBackOnTheOther) {
+  std::vector<Waypoint> upload(3);
+  const char* ids[] = {"FIESCH", "EGGISH", "LZ"};
+  for (std::size_t i = 0; i < upload.size(); ++i) {
+    upload[i].SetId(ids[i]);
+    upload[i].SetDescription(i == 1 ? "Eggishorn summit station, north side" : "Landing*");
+    upload[i].latitude = DegreesToSemicircles(46.4 + 0.01 * static_cast<double>(i));
+    upload[i].longitude = DegreesToSemicircles(i == 2 ? -8.1 : 8.1);
+    upload[i].altitude = i == 2 ? -5 : 2900;
+  }
+  Rig rig(sim::TopNavModelConfig{}, ProtocolType::TopNavigator);
+  std::vector<Waypoint> sent = upload;  // the access takes its list over
+  ASSERT_EQ(rig.Run(AccessType::WriteWaypoints, CompleteWaypointsWritten, 0, &sent), 0);
+  ASSERT_EQ(rig.model->Waypoints().size(), 3u);
+  EXPECT_EQ(rig.Notified().back(), "Sent wpt 3/3");
+
+  rig.protocol = ProtocolType::XcTrainer;
+  rig.model->SendWaypoints(true);
+  ASSERT_EQ(rig.Run(AccessType::ReadWaypoints, CompleteWaypointsRead), 0)
+      << (rig.Errors().empty() ? std::string("no box") : rig.Errors().front());
+  ASSERT_EQ(rig.waypoints.size(), 3u);
+  for (std::size_t i = 0; i < upload.size(); ++i) {
+    EXPECT_EQ(rig.waypoints[i].Id(), upload[i].Id());
+    EXPECT_NEAR(rig.waypoints[i].latitude, upload[i].latitude, 260);
+    EXPECT_NEAR(rig.waypoints[i].longitude, upload[i].longitude, 260);
+    EXPECT_EQ(rig.waypoints[i].altitude, upload[i].altitude);
+  }
+  EXPECT_EQ(rig.waypoints[1].Description(), "Eggishorn summit");  // 16 characters
+  EXPECT_EQ(rig.waypoints[0].Description(), "Landing");           // "*" is the line's own mark
+
+  // A transfer of the wrong kind, or a broken line, is refused whole.
+  rig.model->SendWaypoints(false);
+  EXPECT_LT(rig.Run(AccessType::ReadWaypoints, CompleteWaypointsRead), 0);
+  EXPECT_TRUE(rig.Errors().back().starts_with("Unsupported record @xc")) << rig.Errors().back();
+  Waypoint parsed;
+  std::string line = topnav::FormatWaypointLine(upload[0], 0);
+  line.resize(topnav::kWaypointLineLength);
+  EXPECT_FALSE(topnav::ParseWaypointLine(line, 0, parsed));
+  line[5] ^= 1;
+  EXPECT_EQ(topnav::ParseWaypointLine(line, 0, parsed), "E205 Bad checksum");
+  EXPECT_TRUE(topnav::ParseWaypointLine(line.substr(1), 0, parsed)->starts_with("Unsupported record"));
 }
 
 TEST(TopNavUnattended, TrackLogSavedOrExitCodeOne) {
