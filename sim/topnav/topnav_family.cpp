@@ -1,11 +1,7 @@
 // logwell-sim's virtual Top Navigator / XC Trainer and its options.
-#include <fstream>
-#include <sstream>
-
-#include "sim/sim_family.h"
 #include "geo/units.h"
+#include "sim/sim_family.h"
 #include "sim/topnav/topnav_model.h"
-#include "track/igc/igc_reader.h"
 
 namespace logwell::sim {
 namespace {
@@ -20,13 +16,7 @@ struct TopNavOptions {
 std::unique_ptr<InstrumentModel> MakeTopNav(const TopNavOptions& options) {
   TopNavModelConfig config = options.config;
   if (!options.igcFile.empty()) {
-    std::ifstream in(options.igcFile, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read " + options.igcFile);
-    std::ostringstream text;
-    text << in.rdbuf();
-    igc::IgcDecodeResult decoded = igc::DecodeIgcText(text.str());
-    if (!decoded.Ok()) throw std::runtime_error(options.igcFile + ": " + decoded.error);
-    config.points = std::move(decoded.points);
+    config.points = IgcFileFlight(options.igcFile);
   } else {
     config.points = GenerateFlight(options.flight);
   }

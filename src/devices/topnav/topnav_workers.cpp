@@ -228,20 +228,11 @@ int RunWriteWaypoints(AccessBlock& block, const FamilyEnvironment& context) {
     ShowAccessError(block, "E304 COM port write error", kUploadCaption);
     return -1;
   }
-  int sent = 0;
+  std::vector<std::string> lines;
   for (const Waypoint& waypoint : block.waypoints) {
-    if (block.Aborted()) return -1;
-    if (WritePortText(block, FormatWaypointLine(waypoint, sent)) != 0) {
-      ShowAccessError(block, "E304 COM port write error", kUploadCaption);
-      return -1;
-    }
-    ++sent;
-    ShowAccessStatus(block, FormatText("Waypoint %d sent", sent));
-    if (context.notify) context.notify(FormatText("Sent wpt %d/%d", sent, total));
-    if (!block.Pause(kBetweenUploads)) return -1;
+    lines.push_back(FormatWaypointLine(waypoint, static_cast<int>(lines.size())));
   }
-  ShowAccessStatus(block, FormatText("%d waypoints sent", sent));
-  return 0;
+  return flytec::SendWaypointLines(block, lines, context, kBetweenUploads);
 }
 
 bool RegisterTopNavWorkers(AccessTable& table, const FamilyEnvironment& context) {
