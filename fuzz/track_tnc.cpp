@@ -1,6 +1,6 @@
 // Fuzz target: the Top Navigator / XC Trainer log reader on the whole input, and the start
-// record and point line parsers (which the download uses too) on each of its lines. A point
-// line that parses must come back unchanged through the writer.
+// record, point line and waypoint line parsers (which the downloads use) on each of its lines.
+// A point or waypoint line that parses must come back the same through the writer.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -11,6 +11,7 @@
 #include "base/headless_ui.h"
 #include "base/text.h"
 #include "track/formats/tnc_log.h"
+#include "wire/topnav/topnav_waypoints.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace logwell;
@@ -37,6 +38,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (!EqualsIgnoringCase(back.substr(0, kTncPointLength - 2), line.substr(0, kTncPointLength - 2))) std::abort();
       (void)TncTrackPoint(header, point, -86400);
       ++index;
+    }
+    (void)topnav::ParseWaypointStart(line);
+    Waypoint waypoint;
+    if (!topnav::ParseWaypointLine(line, 0, waypoint)) {
+      Waypoint again;
+      const std::string back = topnav::FormatWaypointLine(waypoint, 0);
+      if (topnav::ParseWaypointLine(std::string_view(back).substr(0, back.size() - 2), 0, again)) std::abort();
+      if (again.latitude != waypoint.latitude || again.longitude != waypoint.longitude ||
+          again.altitude != waypoint.altitude) {
+        std::abort();
+      }
     }
   }
   return 0;
