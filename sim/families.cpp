@@ -15,12 +15,13 @@ extern const SimFamily kIqBasicFamily;
 extern const SimFamily kMlrFamily;
 extern const SimFamily kGraviterFamily;
 extern const SimFamily kAscentFamily;
+extern const SimFamily kTopNavFamily;
 
 std::span<const SimFamily* const> SimFamilies() {
   static constexpr const SimFamily* kFamilies[] = {&kEchoFamily,   &kNmeaFamily, &kFlytecFamily,
                                                    &kGarminFamily, &kMtkFamily,  &kFlymasterFamily,
                                                    &kMagellanFamily, &kIqBasicFamily, &kMlrFamily,
-                                                   &kGraviterFamily, &kAscentFamily};
+                                                   &kGraviterFamily, &kAscentFamily, &kTopNavFamily};
   return kFamilies;
 }
 

@@ -3,6 +3,11 @@
 #include "sim/number_argument.h"
 
 #include <charconv>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "track/igc/igc_reader.h"
 
 namespace logwell::sim {
 
@@ -84,6 +89,16 @@ bool ReadFaultOption(SimArguments& arguments, AnswerFaults& faults) {
   }
   faults[value.substr(0, equals)].push_back(fault);
   return true;
+}
+
+std::vector<TrackPoint> IgcFileFlight(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  std::ostringstream text;
+  text << in.rdbuf();
+  igc::IgcDecodeResult decoded = igc::DecodeIgcText(text.str());
+  if (!decoded.Ok()) throw std::runtime_error(path + ": " + decoded.error);
+  return std::move(decoded.points);
 }
 
 }  // namespace logwell::sim

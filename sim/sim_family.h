@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/track_point.h"
 #include "sim/flight_generator.h"
 #include "sim/instrument_model.h"
 #include "sim/virtual_instrument.h"
@@ -58,6 +59,9 @@ class SimArguments {
 FlightPlan DefaultSimFlight();
 // True when the current flag is one of the flight's; its value then goes into `plan`.
 bool ReadFlightOption(SimArguments& arguments, FlightPlan& plan);
+// The fixes of an IGC file a family serves instead of a generated flight; throws
+// std::runtime_error naming the file when it cannot be read or decoded.
+std::vector<TrackPoint> IgcFileFlight(const std::string& path);
 
 // True when the current flag is "--fault"; its value "REQUEST=KIND[@N]" adds a fault to the
 // answer of REQUEST (as the family names its requests). A bad value is refused.

@@ -1,10 +1,6 @@
 // logwell-sim's virtual MLR unit and its options.
-#include <fstream>
-#include <sstream>
-
 #include "sim/mlr/mlr_model.h"
 #include "sim/sim_family.h"
-#include "track/igc/igc_reader.h"
 
 namespace logwell::sim {
 namespace {
@@ -18,13 +14,7 @@ struct MlrOptions {
 std::unique_ptr<InstrumentModel> MakeMlr(const MlrOptions& options) {
   MlrModelConfig config = options.config;
   if (!options.igcFile.empty()) {
-    std::ifstream in(options.igcFile, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read " + options.igcFile);
-    std::ostringstream text;
-    text << in.rdbuf();
-    igc::IgcDecodeResult decoded = igc::DecodeIgcText(text.str());
-    if (!decoded.Ok()) throw std::runtime_error(options.igcFile + ": " + decoded.error);
-    config.points = std::move(decoded.points);
+    config.points = IgcFileFlight(options.igcFile);
   } else {
     config.points = GenerateFlight(options.flight);
   }

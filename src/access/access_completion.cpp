@@ -24,6 +24,8 @@ TrackDownload TakeTrackDownload(AccessBlock& block) {
   block.task.reset();
   log.rawIgc = std::move(block.rawIgc);
   block.rawIgc.reset();
+  log.rawTopNavLog = std::move(block.rawTopNavLog);
+  block.rawTopNavLog.clear();
   download.foundCompId = block.foundCompId;
   download.foundCivlId = block.foundCivlId;
   return download;

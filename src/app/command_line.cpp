@@ -745,14 +745,14 @@ constexpr std::string_view kGpsInstruments[kGpsCodeCount] = {
     "Garmin receivers on a serial port; with /USB, Garmin receivers on USB",
     "MLR and Leonardo units, and the Digifly, CPilot and CoMo units that speak the MLR protocol "
     "(protocol unverified: no public description)",
-    "Top Navigator (TNCM)",
+    "Top Navigator (TNCM), track log and waypoint upload at 9600 baud (protocol partly unverified)",
     "LogIt and Tracklogger, track log at 57600 baud",
     "Flytec 5020, 5030, 6020, 6030; Brauniger IQ-Compeo, Compeo, Compeo+, Competino, "
     "Competino+, Galileo",
     "Graviter, all tracks (protocol unverified: no public description)",
     "Magellan receivers",
-    "XC Trainer",
-    "XC Trainer with MXP, track log at 57600 baud",
+    "XC Trainer, track log and waypoint upload at 9600 baud (protocol partly unverified)",
+    "XC Trainer with MXP, track log at 57600 baud (protocol partly unverified)",
     "Flymaster Live, Nav, Gps, Vario, GpsSD, GpsSD+, LiveSD, NavSD",
     "DSX",
     "MLR units, fast waypoint download only (protocol unverified)",

@@ -11,6 +11,7 @@
 #include "devices/iqbasic/iqbasic_family.h"
 #include "devices/mlr/mlr_family.h"
 #include "devices/mtk/mtk_family.h"
+#include "devices/topnav/topnav_family.h"
 
 namespace logwell {
 
@@ -25,6 +26,7 @@ std::span<const InstrumentFamily> InstrumentFamilies() {
       mtk::Family(),
       graviter::Family(),
       ascent::Family(),
+      topnav::Family(),
   };
   return families;
 }

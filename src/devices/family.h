@@ -43,6 +43,9 @@ struct FamilyEnvironment {
   // The accuracy (metres) with which arcs and circles of airspace are laid out as points for an
   // upload that knows no arcs; empty: the program's default of 10 m.
   std::function<std::uint32_t()> segmentAccuracy;
+  // A number of the user's settings, by its name in the settings file (a family's own
+  // setting, such as an instrument's clock offset); empty or an unknown name: 0.
+  std::function<std::int64_t(std::string_view)> numberSetting;
 };
 
 // The product scan's question to one port. What a person would see goes to the two report

@@ -37,6 +37,7 @@ void TrackLog::Clear() {
   points.shrink_to_fit();
   rawIgc.reset();
   logItData.clear();
+  rawTopNavLog.clear();
   logItData.shrink_to_fit();
   task.reset();
   source.signState = SignState::NotSignable;

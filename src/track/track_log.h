@@ -46,6 +46,7 @@ class TrackLog {
   std::optional<TaskDeclaration> task;
   std::optional<RawIgcLog> rawIgc;
   std::vector<std::uint8_t> logItData;  // interpreted by the LogIt module
+  std::string rawTopNavLog;  // a Top Navigator / XC Trainer log as received (saved as ".tnc")
 
   int Count() const { return static_cast<int>(points.size()); }
   bool Empty() const { return points.empty(); }

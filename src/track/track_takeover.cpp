@@ -105,6 +105,8 @@ bool TakeOverDownload(TrackLog& log, DownloadResult&& download, Ui& ui,
   download.rawIgc.reset();
   log.logItData = std::move(download.logItData);
   download.logItData.clear();
+  log.rawTopNavLog = std::move(download.rawTopNavLog);
+  download.rawTopNavLog.clear();
   // An instrument text the download did not deliver keeps the one the log had.
   const TrackSource& from = download.source;
   if (!from.InstrumentName().empty()) log.source.SetInstrumentName(from.InstrumentName());

@@ -23,6 +23,7 @@ struct DownloadResult {
   std::optional<TaskDeclaration> task;
   std::optional<RawIgcLog> rawIgc;      // the instrument's own IGC text, where it sends one
   std::vector<std::uint8_t> logItData;  // where the instrument family sends it
+  std::string rawTopNavLog;             // a Top Navigator / XC Trainer log as received
 };
 
 // The download filters run on the new points before they are taken over; they remove points

@@ -344,4 +344,28 @@ TEST(LogwellCli, ManualPageCoversTheCommandLineAndRendersCleanly) {
   std::filesystem::remove(warnings);
 }
 
+TEST(LogwellCli, ConvertReadsTopNavigatorLogs) {
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("logwell-tnc-cli-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  // A Top Navigator log of four points south and west of Greenwich, below sea level.
+  {
+    std::ofstream tnc(dir / "flight.tnc", std::ios::binary);
+    tnc << "@tn24051C0F05070428111536010004011**65\r\n"
+           "0000000001FFFFFFFF0000FFF077\r\n0001000201FFF447FF0001FFF105\r\n"
+           "0002000401FFE88FFF0002FFF272\r\n0003000601FFDCD7FF0003FFF306\r\n";
+    std::ofstream(dir / "short.tnc", std::ios::binary) << "@tn24051C0F05070428111536010004011**65\r\n";
+  }
+  CliRun run = RunCli("convert '" + (dir / "flight.tnc").string() + "' '" + (dir / "flight.gpx").string() + "'");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  const std::string gpx = ReadAll(dir / "flight.gpx");
+  EXPECT_EQ(Occurrences(gpx, "<trkpt"), 4u);
+  EXPECT_NE(gpx.find("<time>2007-04-28T11:15:42Z</time>"), std::string::npos);
+  run = RunCli("convert '" + (dir / "short.tnc").string() + "' '" + (dir / "short.gpx").string() + "'");
+  EXPECT_NE(run.exitCode, 0);
+  EXPECT_NE(run.err.find("Missing end-of-file record"), std::string::npos) << run.err;
+  EXPECT_FALSE(std::filesystem::exists(dir / "short.gpx"));
+  std::filesystem::remove_all(dir);
+}
+
 }  // namespace

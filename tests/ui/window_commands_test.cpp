@@ -121,14 +121,19 @@ class WindowCommandsTest : public QObject {
     Fixture f;
     f.LoadTestTrack();
     BoxAnswerer boxes;
-    for (const auto& [name, index] : {std::pair{"t.gpx", 3}, {"t.plt", 1}, {"t.csv", 4}, {"t.mps", 2}}) {
+    for (const auto& [name, index] : {std::pair{"t.gpx", 4}, {"t.plt", 1}, {"t.csv", 5}, {"t.mps", 2}}) {
       const auto path = f.folder / name;
       f.SaveTo(path, index);
       f.window->RunCommand(40116);
       QVERIFY2(std::filesystem::exists(path), name);
     }
+    // The raw Top Navigator log exists only after such a download.
+    f.SaveTo(f.folder / "t.tnc", 3);
+    f.window->RunCommand(40116);
+    QCOMPARE(boxes.Seen().back().text, QString("No TopNav log downloaded"));
+    QVERIFY(!std::filesystem::exists(f.folder / "t.tnc"));
     // Without a filter the name's extension decides; a missing extension comes from the filter.
-    f.SaveTo(f.folder / "plain", 3);
+    f.SaveTo(f.folder / "plain", 4);
     f.window->RunCommand(40116);
     QVERIFY(std::filesystem::exists(f.folder / "plain.gpx"));
     QCOMPARE(f.window->StatusLine()->text(), QString("2201 positions written"));
@@ -267,6 +272,13 @@ class WindowCommandsTest : public QObject {
     typed = "25";
     f.window->RunCommand(40190);
     QCOMPARE(f.settings.Number(Setting::CtrSegError), 25);
+    typed = "15";
+    f.window->RunCommand(40185);
+    QCOMPARE(boxes.Seen().back().text, QString("Bad input"));
+    QCOMPARE(boxes.Seen().back().caption, QString("Set UTC offset for TN"));
+    typed = "-3";
+    f.window->RunCommand(40185);
+    QCOMPARE(f.settings.Number(Setting::UtcOffsetForTN), -3);
     // The special competition mode has two accelerators and no menu entry.
     QCOMPARE(f.window->Action(40130)->shortcuts().size(), 2);
   }

@@ -6,6 +6,7 @@
 #include "access/connect.h"
 #include "access/pilot_scan.h"
 #include "access/worker_frame.h"
+#include "base/text.h"
 #include "devices/flytec/flytec_all_tracks.h"
 #include "devices/flytec/flytec_ctr.h"
 #include "devices/flytec/flytec_tracks.h"
@@ -84,6 +85,25 @@ AccessWorker SerialWorker(const FamilyEnvironment& context,
   };
   frame.run = [context, steps](AccessBlock& block) { return steps(block, context); };
   return FrameWorker(std::move(frame));
+}
+
+int SendWaypointLines(AccessBlock& block, std::span<const std::string> lines, const FamilyEnvironment& context,
+                      std::chrono::milliseconds pause) {
+  const int total = static_cast<int>(lines.size());
+  int sent = 0;
+  for (const std::string& line : lines) {
+    if (block.Aborted()) return -1;
+    if (WritePortText(block, line) != 0) {
+      ShowAccessError(block, "E304 COM port write error", "Send waypoints");
+      return -1;
+    }
+    ++sent;
+    ShowAccessStatus(block, FormatText("Waypoint %d sent", sent));
+    if (context.notify) context.notify(FormatText("Sent wpt %d/%d", sent, total));
+    if (!block.Pause(pause)) return -1;
+  }
+  ShowAccessStatus(block, FormatText("%d waypoints sent", sent));
+  return 0;
 }
 
 namespace {

@@ -1,6 +1,10 @@
 #pragma once
 // The Flytec/Brauniger cells of the access table: protocol type 4 (read and write waypoints,
 // read track log, upload and read CTR, read flight list) and protocol type 11 (all tracks).
+#include <chrono>
+#include <span>
+#include <string>
+
 #include "access/access_table.h"
 #include "devices/flytec/flytec_protocol.h"
 
@@ -15,6 +19,12 @@ bool OpenFlytecPort(AccessBlock& block);
 AccessWorker SerialWorker(const FamilyEnvironment& context,
                           int (*steps)(AccessBlock&, const FamilyEnvironment&), bool clearTrace,
                           int baudRate, bool xonXoff);
+
+// A waypoint upload's lines (sentences), sent one after another with "Waypoint %d sent" and
+// the notify text "Sent wpt %d/%d" after each and `pause` between them, "%d waypoints sent" at
+// the end. 0, or -1 after "E304 COM port write error" (caption "Send waypoints") or an abort.
+int SendWaypointLines(AccessBlock& block, std::span<const std::string> lines, const FamilyEnvironment& context,
+                      std::chrono::milliseconds pause);
 
 // The protocol steps of each worker (after the port is open).
 int RunReadTrackLog(AccessBlock& block, const FamilyEnvironment& context);

@@ -1,5 +1,6 @@
 #include "track/formats/track_file_types.h"
 
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <map>
@@ -11,6 +12,7 @@
 #include "track/formats/magellan_log.h"
 #include "track/formats/mps_track.h"
 #include "track/formats/plt_track.h"
+#include "track/formats/tnc_log.h"
 #include "track/formats/track_file_io.h"
 #include "base/text.h"
 
@@ -21,6 +23,7 @@ constexpr std::array kOpenTypes = {
     TrackFileType{"Trackvault", ".kml", TrackFileCode::Kml},
     TrackFileType{"Ozi", ".plt", TrackFileCode::Ozi},
     TrackFileType{"Trackvault (old)", ".dat", TrackFileCode::OldDat},
+    TrackFileType{"TopNavigator", ".tnc", TrackFileCode::TopNavigator},
     TrackFileType{"MapSource", ".mps", TrackFileCode::MapSource},
     TrackFileType{"Magellan", ".log", TrackFileCode::Magellan},
     TrackFileType{"IGC", ".igc", TrackFileCode::Igc},
@@ -31,6 +34,7 @@ constexpr std::array kOpenTypes = {
 constexpr std::array kSaveTypes = {
     TrackFileType{"Ozi", ".plt", TrackFileCode::Ozi},
     TrackFileType{"MapSource", ".mps", TrackFileCode::MapSource},
+    TrackFileType{"TopNavigator", ".tnc", TrackFileCode::TopNavigator},
     TrackFileType{"GPX", ".gpx", TrackFileCode::Gpx},
     TrackFileType{"CSV", ".csv", TrackFileCode::Csv},
 };
@@ -55,6 +59,7 @@ std::optional<TrackFileReader> BuiltInReader(TrackFileCode code) {
       return TrackFileReader([](std::string_view text, Ui& ui) { return ReadMagellanLog(text, ui); });
     case TrackFileCode::Gpx: return TrackFileReader(ReadGpxTrack);
     case TrackFileCode::Csv: return TrackFileReader(ReadCsvTrack);
+    case TrackFileCode::TopNavigator: return TrackFileReader(ReadTncLog);
     default: return std::nullopt;
   }
 }
@@ -178,13 +183,22 @@ std::optional<std::string> EncodeTrackFile(TrackFileCode code, std::span<const T
   }
 }
 
-int SaveTrackLogFile(const std::filesystem::path& path, TrackFileCode code,
-                     std::vector<TrackPoint> selected, Ui& ui, const TrackSaveOptions& options,
-                     const VarioFilterFunction& varioFilter) {
-  if (code == TrackFileCode::TopNavigator) {
+int SaveRawTopNavLog(const std::filesystem::path& path, std::string_view raw, Ui& ui) {
+  TncHeader header;
+  const std::string_view first = raw.substr(0, raw.find_first_of("\r\n"));
+  if (raw.empty() || ParseTncHeader(first, header) != TncLineError::None) {
     ui.ShowErrorBox("No TopNav log downloaded", kSaveTrackLogCaption);
     return -1;
   }
+  if (!WriteTrackFileBytes(path, raw, ui, kSaveTrackLogCaption)) return -1;
+  ui.ShowStatus(FormatText("%d positions written", header.count));
+  return std::max(header.count, 1);
+}
+
+int SaveTrackLogFile(const std::filesystem::path& path, TrackFileCode code,
+                     std::vector<TrackPoint> selected, Ui& ui, const TrackSaveOptions& options,
+                     const VarioFilterFunction& varioFilter) {
+  if (code == TrackFileCode::TopNavigator) return SaveRawTopNavLog(path, options.rawTopNavLog, ui);
   if (selected.empty()) {
     ui.ShowErrorBox("No position(s) selected", kSaveTrackLogCaption);
     return -1;

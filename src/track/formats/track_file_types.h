@@ -38,7 +38,7 @@ struct TrackFileType {
   TrackFileCode code;
 };
 
-// In dialog order. The Top Navigator rows join once that family's log format is built.
+// In dialog order.
 std::span<const TrackFileType> OpenTrackFileTypes();
 std::span<const TrackFileType> SaveTrackFileTypes();
 
@@ -76,6 +76,9 @@ VarioFilterFunction& SaveVarioFilter();
 struct TrackSaveOptions {
   CsvParameters csv;
   std::optional<CalendarTime> nowUtc;  // the header times; the clock when not given
+  // The ".tnc" save writes the Top Navigator / XC Trainer log as it was received, whatever
+  // the selection: "No TopNav log downloaded" when this is empty.
+  std::string_view rawTopNavLog;
 };
 
 // Adds the type's extension when the name has none; "Too long file name" (caption "Save track
@@ -94,6 +97,11 @@ std::optional<std::string> EncodeTrackFile(TrackFileCode code, std::span<const T
 int SaveTrackLogFile(const std::filesystem::path& path, TrackFileCode code,
                      std::vector<TrackPoint> selected, Ui& ui, const TrackSaveOptions& options = {},
                      const VarioFilterFunction& varioFilter = SaveVarioFilter());
+
+// The ".tnc" save: `raw` (a log as received) written unchanged and atomically, with "%d
+// positions written" (the count its start record announces). "No TopNav log downloaded" when
+// there is no such log. The number written (at least 1), or a negative value.
+int SaveRawTopNavLog(const std::filesystem::path& path, std::string_view raw, Ui& ui);
 
 // `logwell-cli convert IN OUT`: reads any track file of the open table and writes every point
 // in the format of OUT's extension, without filter. Returns 0 or a negative value after one

@@ -107,6 +107,14 @@ int main(int argc, char** argv) {
   };
   environment.usbCompetitionWaypointCheck = [&menuOptions] { return menuOptions.usbCheckWaypoints.load(); };
   environment.segmentAccuracy = [&menuOptions] { return menuOptions.segmentAccuracy.load(); };
+  // Workers read a setting when they need it; the window changes settings only while none runs.
+  environment.numberSetting = [&settings](std::string_view name) -> std::int64_t {
+    const auto rows = SettingRows();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      if (rows[i].name == name && rows[i].kind == SettingKind::Number) return settings.Number(static_cast<Setting>(i));
+    }
+    return 0;
+  };
   RegisterInstrumentFamilies(table, environment);
   AccessFramework access(table);
   access.clearTrace = [] { DebugBuffer::Global().Clear(); };

@@ -183,6 +183,7 @@ std::span<const MainWindow::Command> MainWindow::Commands() {
       {40144, Menu::Gps, "Pwr off after wpts wr && log read ", "", &MainWindow::OnToggleGarminPowerOff},
       {40142, Menu::Gps, "USB && comp. mode: Check wpts", "", &MainWindow::OnToggleGarminUsbCheck},
       {40146, Menu::Gps, "Pwr off after log read", "", &MainWindow::OnToggleFlymasterPowerOff},
+      {40185, Menu::Gps, "Set UTC offset for TN", "", &MainWindow::OnTopNavUtcOffset},
       // View menu.
       {40025, Menu::View, "&Tracklog", "Ctrl+1", &MainWindow::OnShowTrackView},
       {40024, Menu::View, "&Waypoints", "Ctrl+2", &MainWindow::OnShowWaypointView},

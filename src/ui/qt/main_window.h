@@ -222,6 +222,7 @@ class MainWindow final : public QMainWindow {
   void OnToggleGarminUsbCheck();
   void OnVarioFilter();
   void OnGapTime();
+  void OnTopNavUtcOffset();
   void OnLoopGap();
   void OnSetComPort();
   void OnProductScan();

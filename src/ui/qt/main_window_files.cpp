@@ -107,6 +107,7 @@ void MainWindow::OnSaveLogAs() {
   options.csv.bearing = settings.Number(Setting::CsvBearing) != 0;
   options.csv.speed = settings.Number(Setting::CsvSpeed) != 0;
   options.csv.vario = settings.Number(Setting::CsvVario) != 0;
+  options.rawTopNavLog = CurrentTrackLog().rawTopNavLog;
   if (SaveTrackLogFile(*withExtension, type->code, SelectedPositions(), services_.ui, options) > 0) {
     product_->setText(Q(withExtension->string()));
   }
@@ -421,6 +422,31 @@ void MainWindow::OnLoopGap() {
         return true;
       });
   if (changed) services_.settings.SetNumber(Setting::LoopFlightGap, gap);
+}
+
+// Whole hours added to a Top Navigator's clock on download (-12 to 14).
+void MainWindow::OnTopNavUtcOffset() {
+  constexpr std::string_view kCaption = "Set UTC offset for TN";
+  if (Busy(kCaption)) return;
+  int hours = 0;
+  const bool changed = RunValueDialog(
+      this, askText, Q(kCaption), "UTC offset (hours)",
+      QString::number(services_.settings.Number(Setting::UtcOffsetForTN)), [&](const QString& typed) {
+        const QString text = typed.trimmed();
+        if (text.isEmpty()) {
+          services_.ui.ShowErrorBox("Missing input", kCaption);
+          return false;
+        }
+        bool ok = false;
+        const int value = text.toInt(&ok);
+        if (!ok || value < -12 || value > 14) {
+          services_.ui.ShowErrorBox("Bad input", kCaption);
+          return false;
+        }
+        hours = value;
+        return true;
+      });
+  if (changed) services_.settings.SetNumber(Setting::UtcOffsetForTN, hours);
 }
 
 // ---- the trace ----

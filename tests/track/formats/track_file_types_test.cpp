@@ -41,13 +41,14 @@ class TempDir {
 TEST(TrackFileTypes, TablesAndFilterStrings) {
   std::vector<std::string> open;
   for (const auto& type : OpenTrackFileTypes()) open.push_back(std::string(type.extension));
-  EXPECT_EQ(open, (std::vector<std::string>{".kml", ".plt", ".dat", ".mps", ".log", ".igc", ".gpx", ".csv"}));
+  EXPECT_EQ(open, (std::vector<std::string>{".kml", ".plt", ".dat", ".tnc", ".mps", ".log", ".igc", ".gpx", ".csv"}));
   EXPECT_EQ(FindTrackFileType(OpenTrackFileTypes(), TrackFileCode::OldDat)->name, "Trackvault (old)");
-  EXPECT_EQ(FindTrackFileType(SaveTrackFileTypes(), TrackFileCode::TopNavigator), nullptr);
+  EXPECT_EQ(FindTrackFileType(SaveTrackFileTypes(), TrackFileCode::TopNavigator)->name, "TopNavigator");
   EXPECT_EQ(BuildFileDialogFilter(SaveTrackFileTypes()),
             std::string("Ozi files (*.plt)\0*.plt\0MapSource files (*.mps)\0*.mps\0"
+                        "TopNavigator files (*.tnc)\0*.tnc\0"
                         "GPX files (*.gpx)\0*.gpx\0CSV files (*.csv)\0*.csv\0All files (*.*)\0*.*\0",
-                        122));
+                        155));
   EXPECT_EQ(FindTrackFileTypeByName(OpenTrackFileTypes(), "/x/FLIGHT.GPX")->code, TrackFileCode::Gpx);
   EXPECT_EQ(FindTrackFileTypeByName(OpenTrackFileTypes(), "flight.txt"), nullptr);
 }

@@ -1,0 +1,8 @@
+#pragma once
+#include "devices/family.h"
+
+namespace logwell::topnav {
+
+InstrumentFamily Family();
+
+}  // namespace logwell::topnav
