@@ -9,6 +9,7 @@
 #include "devices/iqbasic/iqbasic_family.h"
 #include "devices/mlr/mlr_family.h"
 #include "devices/mtk/mtk_family.h"
+#include "devices/syride/syride_family.h"
 
 namespace logwell {
 
@@ -21,6 +22,7 @@ std::span<const InstrumentFamily> InstrumentFamilies() {
       iqbasic::Family(),
       mlr::Family(),
       mtk::Family(),
+      syride::Family(),
   };
   return families;
 }
