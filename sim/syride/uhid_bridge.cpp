@@ -17,7 +17,7 @@ constexpr std::size_t kReport = 64;
 
 // Vendor-defined usage page, one application collection with a 64-byte input and a 64-byte
 // output report of 8-bit values, no report IDs.
-constexpr std::array<std::uint8_t, 26> kDescriptor = {
+constexpr auto kDescriptor = std::to_array<std::uint8_t>({
     0x06, 0x00, 0xFF,  // usage page 0xFF00
     0x09, 0x01,        // usage 1
     0xA1, 0x01,        // collection (application)
@@ -31,7 +31,7 @@ constexpr std::array<std::uint8_t, 26> kDescriptor = {
     0x09, 0x01,        //   usage 1
     0x91, 0x02,        //   output (data, variable, absolute)
     0xC0,              // end collection
-};
+});
 
 bool Send(int fd, const uhid_event& event) {
   return ::write(fd, &event, sizeof(event)) == static_cast<ssize_t>(sizeof(event));

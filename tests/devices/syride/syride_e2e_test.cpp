@@ -66,11 +66,6 @@ struct Rig {
       std::lock_guard lock(mutex);
       notified.emplace_back(text);
     };
-    syride::RegisterSyrideWorkersWith(table, context, [this] {
-      HidOpenResult opened;
-      opened.device = std::make_unique<Forward>(model);
-      return opened;
-    });
     log.points.resize(3);  // what a failed download must leave alone
   }
   // The worker owns what the opener gives it; the model outlives it.
@@ -82,6 +77,14 @@ struct Rig {
   };
   int Run(AccessType access, AccessCompletion completion, std::vector<Waypoint>* upload = nullptr,
           std::chrono::milliseconds abortAfter = 0ms) {
+    if (!registered) {  // with the context as it is at the first run
+      registered = true;
+      syride::RegisterSyrideWorkersWith(table, context, [this] {
+        HidOpenResult opened;
+        opened.device = std::make_unique<Forward>(model);
+        return opened;
+      });
+    }
     std::promise<int> done;
     auto finished = done.get_future();
     if (framework.StartCommandAccess("Test", &ui, access, ProtocolType::Syride, 0,
@@ -117,6 +120,7 @@ struct Rig {
   std::vector<Waypoint> waypoints;
   std::mutex mutex;
   std::vector<std::string> notified;
+  bool registered = false;
 };
 
 void ExpectEveryFix(const std::vector<TrackPoint>& got, const std::vector<TrackPoint>& served) {
@@ -152,7 +156,6 @@ TEST(SyrideE2e, ServedRealFlightArrivesFixForFixWithItsRoute) {
   EXPECT_EQ(rig.log.task->points.back().latitude, rig.log.points.back().latitude);
 
   // The flight list, as an unattended run reports it.
-  rig.context.unattended = true;
   Rig listing(config);
   listing.context.unattended = true;
   ASSERT_EQ(listing.Run(AccessType::ReadFlightList, CompleteFlightListRead), 0);
