@@ -67,9 +67,8 @@ HidOpenResult OpenHidDevice(std::uint16_t vendor, std::uint16_t product, const s
     const std::string detail = Narrow(hid_error(nullptr));
     hid_exit();
     result.failure = denied ? HidOpenFailure::NoPermission : HidOpenFailure::Other;
-    result.message = denied ? FormatText("No permission to use the USB device %s. Install the udev rule %s in "
-                                         "/etc/udev/rules.d/, then reconnect the instrument",
-                                         path.c_str(), udevRule.c_str())
+    result.message = denied ? FormatText("No permission for %s: install %s (see README)", path.c_str(),
+                                         udevRule.c_str())
                             : FormatText("USB open error (%s)", detail.c_str());
     return result;
   }
