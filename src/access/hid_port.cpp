@@ -45,6 +45,15 @@ class HidapiDevice : public HidDevice {
 
 }  // namespace
 
+std::string FindHidDevice(std::uint16_t vendor, std::uint16_t product) {
+  if (hid_init() != 0) return {};
+  hid_device_info* found = hid_enumerate(vendor, product);
+  std::string path = found != nullptr && found->path != nullptr ? found->path : "";
+  hid_free_enumeration(found);
+  hid_exit();
+  return path;
+}
+
 HidOpenResult OpenHidDevice(std::uint16_t vendor, std::uint16_t product, const std::string& udevRule) {
   HidOpenResult result;
   if (hid_init() != 0) {
@@ -52,9 +61,7 @@ HidOpenResult OpenHidDevice(std::uint16_t vendor, std::uint16_t product, const s
     result.message = "HID library initialisation error";
     return result;
   }
-  hid_device_info* found = hid_enumerate(vendor, product);
-  std::string path = found != nullptr && found->path != nullptr ? found->path : "";
-  hid_free_enumeration(found);
+  const std::string path = FindHidDevice(vendor, product);
   if (path.empty()) {
     hid_exit();
     result.failure = HidOpenFailure::NotFound;

@@ -33,6 +33,10 @@ struct HidOpenResult {
 
 using HidOpener = std::function<HidOpenResult()>;
 
+// The device path (/dev/hidrawN) of the first HID device with this vendor and product, empty
+// when there is none.
+std::string FindHidDevice(std::uint16_t vendor, std::uint16_t product);
+
 // The first HID device with this vendor and product, through hidapi (hidraw). `udevRule` names
 // the rule file the permission message points to.
 HidOpenResult OpenHidDevice(std::uint16_t vendor, std::uint16_t product, const std::string& udevRule);

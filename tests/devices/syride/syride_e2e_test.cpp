@@ -80,6 +80,8 @@ struct Rig {
     if (!registered) {  // with the context as it is at the first run
       registered = true;
       syride::RegisterSyrideWorkersWith(table, context, [this] {
+        ++opens;
+        if (openFailure != HidOpenFailure::None) return HidOpenResult{nullptr, openFailure, "No permission (rule)"};
         HidOpenResult opened;
         opened.device = std::make_unique<Forward>(model);
         return opened;
@@ -121,6 +123,8 @@ struct Rig {
   std::mutex mutex;
   std::vector<std::string> notified;
   bool registered = false;
+  HidOpenFailure openFailure = HidOpenFailure::None;  // what the opener reports instead
+  int opens = 0;
 };
 
 void ExpectEveryFix(const std::vector<TrackPoint>& got, const std::vector<TrackPoint>& served) {
@@ -235,6 +239,29 @@ TEST(SyrideE2e, FaultsEndCleanly) {
   EXPECT_EQ(rig.log.points.size(), 3u);
 }
 
+// An instrument that is not there is looked for once a second within the connect budget; one
+// the user may not open is reported at once, with the message that names the udev rule.
+TEST(SyrideE2e, OpenFailures) {
+  Rig absent({});
+  absent.openFailure = HidOpenFailure::NotFound;
+  absent.framework.connectSeconds = 2;
+  EXPECT_LT(absent.Run(AccessType::ReadWaypoints, CompleteWaypointsRead), 0);
+  EXPECT_EQ(absent.opens, 2);
+  EXPECT_EQ(absent.Errors(), std::vector<std::string>{"Connecting to GPS: Could not open USB port"});
+
+  Rig denied({});
+  denied.openFailure = HidOpenFailure::NoPermission;
+  EXPECT_LT(denied.Run(AccessType::ReadWaypoints, CompleteWaypointsRead), 0);
+  EXPECT_EQ(denied.opens, 1);
+  EXPECT_EQ(denied.Errors(), std::vector<std::string>{"Connecting to GPS: No permission (rule)"});
+
+  // hidapi itself, where no instrument is plugged in.
+  if (FindHidDevice(syride::kUsbVendor, syride::kUsbProduct).empty()) {
+    EXPECT_EQ(OpenHidDevice(syride::kUsbVendor, syride::kUsbProduct, syride::kUdevRuleFile).failure,
+              HidOpenFailure::NotFound);
+  }
+}
+
 // The command line's SYRIDE: a download saved as IGC, and an unplugged instrument that ends
 // with exit code 1 and no file.
 TEST(SyrideUnattended, IgcSaveAndFailedTransfer) {
@@ -282,6 +309,16 @@ TEST(SyrideUhid, DownloadThroughARealHidrawDevice) {
     GTEST_SKIP() << "no virtual HID device can be made here (" << device.Error()
                  << "); it needs the uhid kernel module and write access to /dev/uhid";
   }
+  // The kernel announces the device in /sys at once; its /dev node comes from devtmpfs, which a
+  // container's own /dev does not follow.
+  std::string path;
+  for (int i = 0; i < 60 && path.empty(); ++i) {
+    path = FindHidDevice(syride::kUsbVendor, syride::kUsbProduct);
+    if (path.empty()) std::this_thread::sleep_for(50ms);
+  }
+  if (path.empty()) GTEST_SKIP() << "the virtual HID device got no hidraw device (is hidraw built into this kernel?)";
+  for (int i = 0; i < 60 && !fs::exists(path); ++i) std::this_thread::sleep_for(50ms);
+  if (!fs::exists(path)) GTEST_SKIP() << "the kernel made " << path << " but no device node appeared (static /dev)";
   ::unsetenv("LOGWELL_SYRIDE_USB_ID");
   AccessTable table;
   testing::ScriptedUi ui;
