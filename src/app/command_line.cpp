@@ -761,7 +761,7 @@ constexpr std::string_view kGpsInstruments[kGpsCodeCount] = {
     "Digifly Leonardo Pro",
     "Ascent at 128000 baud (protocol unverified: no public description)",
     "Digifly Air",
-    "Syride SYS-Nav, SYS-Nav V3 (over USB)",
+    "Syride SYS-Nav, SYS-Nav V3 (over USB HID; protocol unverified: none published)",
     "Flymaster F1, B1NAV (the older Flymaster protocol)",
 };
 

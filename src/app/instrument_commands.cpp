@@ -97,6 +97,7 @@ constexpr std::array kCommands = std::to_array<InstrumentCommand>({
     {40205, "Read Syride", "", A(0), P(20), 0, SelectionMode::None},
     {40206, "Send to Syride", "", A(3), P(20), 0, SelectionMode::None},
     {40209, "Read Flymaster (old)", "", A(1), P(12), 0, SelectionMode::None},
+    {40215, "Erase all waypoints", "", A(10), P(20), 0, SelectionMode::None},
 });
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "devices/mlr/mlr_family.h"
 #include "devices/mtk/mtk_family.h"
 #include "devices/topnav/topnav_family.h"
+#include "devices/syride/syride_family.h"
 
 namespace logwell {
 
@@ -27,6 +28,7 @@ std::span<const InstrumentFamily> InstrumentFamilies() {
       graviter::Family(),
       ascent::Family(),
       topnav::Family(),
+      syride::Family(),
   };
   return families;
 }

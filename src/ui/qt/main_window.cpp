@@ -821,6 +821,10 @@ void MainWindow::RunInstrumentCommand(const InstrumentCommand& command) {
       }
       if (ui.AskOkCancel("Are you sure ?", "Erase Track Log(s)") != Answer::Ok) return;
       break;
+    case AccessType::EraseWaypoints:
+      // Every waypoint in the instrument goes: asked first, like the track log erase.
+      if (ui.AskOkCancel("Are you sure ?", "Erase waypoints") != Answer::Ok) return;
+      break;
     case AccessType::WriteWaypoints:
     case AccessType::WaypointsAsGarminLog: {
       if (CheckCommandAllowed(caption, ViewMode::Waypoints) != 0) return;

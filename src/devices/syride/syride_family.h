@@ -1,0 +1,8 @@
+#pragma once
+#include "devices/family.h"
+
+namespace logwell::syride {
+
+InstrumentFamily Family();
+
+}  // namespace logwell::syride
