@@ -1,6 +1,7 @@
 // The instrument families built into the program: one line per family.
 #include <algorithm>
 
+#include "devices/digifly/digifly_family.h"
 #include "devices/family.h"
 #include "devices/flymaster/flymaster_family.h"
 #include "devices/flytec/flytec_family.h"
@@ -21,6 +22,7 @@ std::span<const InstrumentFamily> InstrumentFamilies() {
       iqbasic::Family(),
       mlr::Family(),
       mtk::Family(),
+      digifly::Family(),
   };
   return families;
 }
