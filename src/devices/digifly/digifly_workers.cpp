@@ -9,6 +9,7 @@
 #include "access/connect.h"
 #include "access/nmea.h"
 #include "access/pilot_scan.h"
+#include "access/worker_frame.h"
 #include "base/text.h"
 #include "devices/flytec/flytec_tracks.h"
 
