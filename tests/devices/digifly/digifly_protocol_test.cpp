@@ -118,13 +118,13 @@ TEST(DigiflyCodec, WaypointsGoOutAndComeBack) {
   waypoint.altitude = 2230;
   const auto sentence = WaypointSentence(waypoint, 3);
   ASSERT_TRUE(sentence);
-  EXPECT_EQ(*sentence, AppendNmeaChecksum("$PDGFWMM,3,-2034738,-10799400,2230,Fiesch  top   1"));
+  EXPECT_EQ(*sentence, AppendNmeaChecksum("$PDGFWMM,3,-2034738,-10799400,2230,Fiesch   top   1"));
   std::string back = sentence->substr(0, sentence->size() - 2);
   int set = -1;
   Waypoint read;
   ASSERT_FALSE(ParseWaypoint(Fields(back), set, read));
   EXPECT_EQ(set, 3);
-  EXPECT_EQ(read.Description(), "Fiesch  top   1");
+  EXPECT_EQ(read.Description(), "Fiesch   top   1");
   EXPECT_EQ(read.Id(), "FIESCH");
   EXPECT_NEAR(read.latitude, waypoint.latitude, 100);
   EXPECT_NEAR(read.longitude, waypoint.longitude, 100);
