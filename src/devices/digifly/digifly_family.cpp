@@ -12,6 +12,7 @@ InstrumentFamily Family() {
   family.sourceKind = TrackSourceKind::Digifly;
   family.shortWaypointNames = true;
   family.pilotIds = true;
+  family.pilotIdParameter = 1;  // identities go to the Digifly Air's user waypoints
   family.unverified =
       "Digifly Leonardo Pro / Air: protocol unverified (only the requests are known; the answers "
       "and record layouts are not publicly described)";
