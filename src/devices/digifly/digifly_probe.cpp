@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "access/nmea.h"
+#include "access/nmea_transfer.h"
 #include "access/scan_port.h"
 #include "devices/digifly/digifly_protocol.h"
 
@@ -16,19 +17,13 @@ constexpr milliseconds kAnswerWindow{300};
 constexpr milliseconds kAfterBadAnswer{500};
 constexpr std::size_t kMaxAnswer = 200;
 
-// The first "$PDGFVID" sentence with a good checksum among what arrived.
+// The first "$PDGFVID" answer with a good checksum among what arrived, when it is one we read.
 std::optional<ProductData> ProductIn(const std::string& answer) {
-  NmeaLineAssembler assembler(kMaxAnswer, NmeaLineAssembler::Framing::LastDollarToLineFeed,
-                              NmeaLineAssembler::Overlong::Drop);
-  for (const char c : answer) {
-    if (!assembler.Feed(static_cast<std::uint8_t>(c))) continue;
-    const auto fields = SplitNmeaSentence(assembler.Line(), 12);
-    if (fields.empty() || fields[0] != kProductTag) continue;
-    ProductData product;
-    if (ParseProductAnswer(fields, product)) return std::nullopt;
-    return product;
-  }
-  return std::nullopt;
+  auto sentence = FindNmeaSentence(answer, std::string(kProductTag) + ",", kMaxAnswer);
+  if (!sentence) return std::nullopt;
+  ProductData product;
+  if (ParseProductAnswer(SplitNmeaSentence(*sentence, 12), product)) return std::nullopt;
+  return product;
 }
 
 }  // namespace

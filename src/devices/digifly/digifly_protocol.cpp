@@ -18,22 +18,6 @@ constexpr int kMinAltitude = -1000;
 constexpr int kMaxAltitude = 20000;
 constexpr std::uint32_t kMaxFlightSeconds = 48 * 3600;
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-bool AllDigits(std::string_view text) {
-  if (text.empty()) return false;
-  for (const char c : text) {
-    if (!IsDigit(c)) return false;
-  }
-  return true;
-}
-
-int Digits(std::string_view text) {
-  int value = 0;
-  for (const char c : text) value = value * 10 + (c - '0');
-  return value;
-}
-
 // A whole number, a minus sign allowed, nothing else around it.
 std::optional<int> Number(std::string_view text) {
   if (text.empty() || text.size() > 10) return std::nullopt;
@@ -45,8 +29,8 @@ std::optional<int> Number(std::string_view text) {
 
 // "hhmmss": seconds of the day.
 std::optional<int> TimeOfDay(std::string_view text) {
-  if (text.size() != 6 || !AllDigits(text)) return std::nullopt;
-  const int h = Digits(text.substr(0, 2)), m = Digits(text.substr(2, 2)), s = Digits(text.substr(4, 2));
+  if (text.size() != 6 || !IsDigitField(text)) return std::nullopt;
+  const int h = DigitFieldValue(text.substr(0, 2)), m = DigitFieldValue(text.substr(2, 2)), s = DigitFieldValue(text.substr(4, 2));
   if (h > 23 || m > 59 || s > 59) return std::nullopt;
   return h * 3600 + m * 60 + s;
 }
@@ -54,11 +38,11 @@ std::optional<int> TimeOfDay(std::string_view text) {
 // "ddmmyy" and "hhmmss" (UTC) as one time; years are 2000 + yy.
 std::optional<GarminTime> DateAndTime(std::string_view date, std::string_view time) {
   const auto seconds = TimeOfDay(time);
-  if (!seconds || date.size() != 6 || !AllDigits(date)) return std::nullopt;
-  const int day = Digits(date.substr(0, 2)), month = Digits(date.substr(2, 2));
+  if (!seconds || date.size() != 6 || !IsDigitField(date)) return std::nullopt;
+  const int day = DigitFieldValue(date.substr(0, 2)), month = DigitFieldValue(date.substr(2, 2));
   if (day < 1 || day > 31 || month < 1 || month > 12) return std::nullopt;
   CalendarTime calendar;
-  calendar.year = 2000 + Digits(date.substr(4, 2));
+  calendar.year = 2000 + DigitFieldValue(date.substr(4, 2));
   calendar.month = month;
   calendar.day = day;
   calendar.hour = *seconds / 3600;
@@ -121,24 +105,24 @@ std::string ProductText(const ProductData& product) {
 }
 
 std::optional<int> ParseCount(std::span<const std::string_view> fields, std::string_view tag) {
-  if (fields.size() != 2 || fields[0] != tag || !AllDigits(fields[1]) || fields[1].size() > 7) return std::nullopt;
-  return Digits(fields[1]);
+  if (fields.size() != 2 || fields[0] != tag || !IsDigitField(fields[1]) || fields[1].size() > 7) return std::nullopt;
+  return DigitFieldValue(fields[1]);
 }
 
 std::optional<std::string> ParseFlightListEntry(std::span<const std::string_view> fields, int& index,
                                                 TrackListEntry& entry) {
   if (fields.size() != 5 || fields[0] != kFlightListTag) return Unsupported(fields);
-  if (!AllDigits(fields[1]) || fields[1].size() > 3 || Digits(fields[1]) >= kMaxFlights) {
+  if (!IsDigitField(fields[1]) || fields[1].size() > 3 || DigitFieldValue(fields[1]) >= kMaxFlights) {
     return std::string("Bad track index parameter");
   }
   const auto start = DateAndTime(fields[2], fields[3]);
   if (!start) return std::string("Bad track date parameter");
-  if (!AllDigits(fields[4]) || fields[4].size() > 6 || static_cast<std::uint32_t>(Digits(fields[4])) > kMaxFlightSeconds) {
+  if (!IsDigitField(fields[4]) || fields[4].size() > 6 || static_cast<std::uint32_t>(DigitFieldValue(fields[4])) > kMaxFlightSeconds) {
     return std::string("Bad track duration parameter");
   }
-  index = Digits(fields[1]);
+  index = DigitFieldValue(fields[1]);
   entry.startTime = *start;
-  entry.durationSeconds = static_cast<std::uint32_t>(Digits(fields[4]));
+  entry.durationSeconds = static_cast<std::uint32_t>(DigitFieldValue(fields[4]));
   return std::nullopt;
 }
 

@@ -8,6 +8,7 @@
 #include "access/access_framework.h"
 #include "access/connect.h"
 #include "access/nmea.h"
+#include "access/nmea_transfer.h"
 #include "access/pilot_scan.h"
 #include "access/worker_frame.h"
 #include "base/text.h"
@@ -24,7 +25,6 @@ constexpr milliseconds kTransferSilence{3000};
 constexpr milliseconds kBetweenUploads{100};
 constexpr std::size_t kSentenceLength = 120;
 constexpr std::size_t kMaxFields = 12;
-constexpr std::size_t kReadChunk = 256;
 
 constexpr std::string_view kProductCaption = "Reading product data";
 constexpr std::string_view kListCaption = "Read GPS track list";
@@ -34,64 +34,26 @@ constexpr std::string_view kUploadCaption = "Send waypoints";
 
 bool Send(AccessBlock& block, std::string_view text) { return WritePortText(block, text) == 0; }
 
-NmeaLineAssembler Assembler() {
-  return NmeaLineAssembler(kSentenceLength, NmeaLineAssembler::Framing::LastDollarToLineFeed,
-                           NmeaLineAssembler::Overlong::Drop);
-}
-
 using ItemHandler = std::function<std::optional<std::string>(std::span<const std::string_view>)>;
 
-// Reads a transfer: the count sentence `tag`,count first, then that many sentences, each handed
-// to `onItem` (which returns a fault text to stop). Shows the failure under `caption`; the
-// number of items, or -1 when the transfer failed or ended early.
+// Reads a transfer that opens with "`tag`,count": each further sentence is one item, handed to
+// `onItem`. The number of items, or -1 after the failure was shown.
 int ReadTransfer(AccessBlock& block, std::string_view tag, std::string_view caption, std::string_view items,
                  const ItemHandler& onItem) {
-  NmeaLineAssembler assembler = Assembler();
-  std::optional<int> expected;
-  int received = 0;
-  bool anySentence = false;
-  std::string error;
-  ChunkReader reader(kReadChunk);
-  const ReadResult end = reader.ReadUntilSilence(block, kTransferSilence, [&](std::uint8_t byte) {
-    if (!assembler.Feed(byte)) return false;
-    anySentence = true;
-    const auto fields = SplitNmeaSentence(assembler.Line(), kMaxFields);
-    if (fields.empty()) {
-      error = "E205 Bad checksum";
-      return true;
-    }
-    if (!expected) {
-      expected = ParseCount(fields, tag);
-      if (!expected) {
-        error = "Unsupported record " + std::string(CutBytes(assembler.Line(), 50));
-        return true;
-      }
-      return *expected == 0;
-    }
-    if (auto refusal = onItem(fields)) {
-      error = std::move(*refusal);
-      return true;
-    }
-    return ++received >= *expected;
-  });
-  if (end == ReadResult::Aborted) return -1;
-  if (end == ReadResult::ReadError) {
-    ShowAccessError(block, "COM port read error", caption);
-    return -1;
-  }
-  if (!error.empty()) {
-    ShowAccessError(block, error, caption);
-    return -1;
-  }
-  if (!expected || received < *expected) {
-    ShowAccessError(block,
-                    !anySentence ? std::string("No valid response from GPS")
-                                 : FormatText("Transfer incomplete (%d of %d %s)", received, expected.value_or(0),
-                                              std::string(items).c_str()),
-                    caption);
-    return -1;
-  }
-  return received;
+  CountedTransfer transfer;
+  transfer.silence = kTransferSilence;
+  transfer.maxLength = kSentenceLength;
+  transfer.maxFields = kMaxFields;
+  transfer.requireChecksum = true;
+  transfer.caption = caption;
+  transfer.items = items;
+  transfer.count = [tag](std::span<const std::string_view> fields) { return ParseCount(fields, tag); };
+  transfer.item = [&onItem](std::span<const std::string_view> fields, int& received) {
+    auto refusal = onItem(fields);
+    if (!refusal) ++received;
+    return refusal;
+  };
+  return ReadCountedTransfer(block, transfer);
 }
 
 // The waypoint set an access parameter names, or nothing.
@@ -109,13 +71,10 @@ int RequestProductData(AccessBlock& block, ProductData& product) {
       ShowAccessError(b, "COM port write error", "Requesting GPS product data");
       return -1;
     }
-    NmeaLineAssembler assembler = Assembler();
     std::optional<std::string> refusal;
     bool answered = false;
-    ChunkReader reader(kReadChunk);
-    const ReadResult end = reader.ReadUntil(b, kProductAnswerWindow, [&](std::uint8_t byte) {
-      if (!assembler.Feed(byte)) return false;
-      const auto fields = SplitNmeaSentence(assembler.Line(), kMaxFields);
+    const ReadResult end = AwaitNmeaSentence(b, kProductAnswerWindow, kSentenceLength, kMaxFields,
+                                             [&](std::span<const std::string_view> fields) {
       if (fields.empty() || fields[0] != kProductTag) return false;  // not the answer
       refusal = ParseProductAnswer(fields, product);
       answered = true;

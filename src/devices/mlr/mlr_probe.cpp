@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "access/nmea.h"
+#include "access/nmea_transfer.h"
 #include "access/scan_port.h"
 #include "base/text.h"
 #include "devices/mlr/mlr_protocol.h"
@@ -18,19 +19,13 @@ constexpr milliseconds kAnswerWindow{500};
 constexpr milliseconds kAfterBadAnswer{500};
 constexpr std::size_t kMaxAnswer = 200;
 
-// The first "$PMLR,24" answer with a good checksum among what arrived.
+// The first "$PMLR,24" answer with a good checksum among what arrived, when it is one we read.
 std::optional<ProductData> ProductIn(const std::string& answer) {
-  NmeaLineAssembler assembler(kMaxAnswer, NmeaLineAssembler::Framing::LastDollarToLineFeed,
-                              NmeaLineAssembler::Overlong::Drop);
-  for (const char c : answer) {
-    if (!assembler.Feed(static_cast<std::uint8_t>(c))) continue;
-    const auto fields = SplitNmeaSentence(assembler.Line(), 20);
-    if (fields.size() < 2 || fields[0] != "$PMLR" || fields[1] != "24") continue;
-    ProductData product;
-    if (ParseProductAnswer(fields, product)) return std::nullopt;
-    return product;
-  }
-  return std::nullopt;
+  auto sentence = FindNmeaSentence(answer, "$PMLR,24,", kMaxAnswer);
+  if (!sentence) return std::nullopt;
+  ProductData product;
+  if (ParseProductAnswer(SplitNmeaSentence(*sentence, 20), product)) return std::nullopt;
+  return product;
 }
 
 }  // namespace

@@ -1,0 +1,95 @@
+#include "access/nmea_transfer.h"
+
+#include "access/access_framework.h"
+#include "access/connect.h"
+#include "access/nmea.h"
+#include "base/text.h"
+
+namespace logwell {
+namespace {
+
+constexpr std::size_t kReadChunk = 256;
+
+}  // namespace
+
+int ReadCountedTransfer(AccessBlock& block, const CountedTransfer& transfer) {
+  NmeaLineAssembler assembler(transfer.maxLength, NmeaLineAssembler::Framing::LastDollarToLineFeed,
+                              NmeaLineAssembler::Overlong::Drop);
+  std::optional<int> expected;
+  int received = 0;
+  bool anySentence = false;
+  std::string error;
+  ChunkReader reader(kReadChunk);
+  const ReadResult end = reader.ReadUntilSilence(block, transfer.silence, [&](std::uint8_t byte) {
+    if (!assembler.Feed(byte)) return false;
+    anySentence = true;
+    const bool unchecked = assembler.Line().find('*') == std::string::npos;
+    const auto fields = SplitNmeaSentence(assembler.Line(), transfer.maxFields);
+    if (fields.empty() || (unchecked && transfer.requireChecksum)) {
+      error = "E205 Bad checksum";
+      return true;
+    }
+    if (!expected) {
+      expected = transfer.count(fields);
+      if (!expected) {
+        error = "Unsupported record " + std::string(CutBytes(assembler.Line(), 50));
+        return true;
+      }
+      return *expected == 0;
+    }
+    if (auto refusal = transfer.item(fields, received)) {
+      error = std::move(*refusal);
+      return true;
+    }
+    return received >= *expected;
+  });
+  if (end == ReadResult::Aborted) return -1;
+  if (end == ReadResult::ReadError) {
+    ShowAccessError(block, "COM port read error", transfer.caption);
+    return -1;
+  }
+  if (!error.empty()) {
+    ShowAccessError(block, error, transfer.caption);
+    return -1;
+  }
+  if (!expected || received < *expected) {
+    ShowAccessError(block,
+                    !anySentence ? std::string("No valid response from GPS")
+                                 : FormatText("Transfer incomplete (%d of %d %s)", received, expected.value_or(0),
+                                              std::string(transfer.items).c_str()),
+                    transfer.caption);
+    return -1;
+  }
+  return received;
+}
+
+ReadResult AwaitNmeaSentence(AccessBlock& block, std::chrono::milliseconds window, std::size_t maxLength,
+                             std::size_t maxFields, const std::function<bool(std::span<const std::string_view>)>& take) {
+  NmeaLineAssembler assembler(maxLength, NmeaLineAssembler::Framing::LastDollarToLineFeed,
+                              NmeaLineAssembler::Overlong::Drop);
+  ChunkReader reader(kReadChunk);
+  return reader.ReadUntil(block, window, [&](std::uint8_t byte) {
+    if (!assembler.Feed(byte)) return false;
+    const auto fields = SplitNmeaSentence(assembler.Line(), maxFields);
+    return !fields.empty() && take(fields);
+  });
+}
+
+std::optional<std::string> FindNmeaSentence(std::string_view bytes, std::string_view prefix, std::size_t maxLength) {
+  NmeaLineAssembler assembler(maxLength, NmeaLineAssembler::Framing::LastDollarToLineFeed,
+                              NmeaLineAssembler::Overlong::Drop);
+  for (const char c : bytes) {
+    if (!assembler.Feed(static_cast<std::uint8_t>(c))) continue;
+    std::string& line = assembler.Line();
+    if (!line.starts_with(prefix)) continue;
+    const std::size_t star = line.rfind('*');
+    if (star == std::string::npos || !NmeaChecksumMatches(std::string_view(line).substr(1, star - 1),
+                                                          std::string_view(line).substr(star + 1))) {
+      continue;
+    }
+    return line.substr(0, star);
+  }
+  return std::nullopt;
+}
+
+}  // namespace logwell
