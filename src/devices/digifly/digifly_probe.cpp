@@ -13,7 +13,7 @@ namespace {
 
 using std::chrono::milliseconds;
 
-constexpr milliseconds kAnswerWindow{300};
+constexpr milliseconds kAnswerWindow{200};
 constexpr milliseconds kAfterBadAnswer{500};
 constexpr std::size_t kMaxAnswer = 200;
 
