@@ -11,24 +11,6 @@
 namespace logwell::sim {
 namespace {
 
-std::vector<std::string> Fields(const std::string& sentence) {
-  std::vector<std::string> fields;
-  const std::string body = sentence.substr(0, sentence.find('*'));
-  std::size_t at = 0;
-  for (;;) {
-    const std::size_t comma = body.find(',', at);
-    fields.push_back(body.substr(at, comma == std::string::npos ? std::string::npos : comma - at));
-    if (comma == std::string::npos) return fields;
-    at = comma + 1;
-  }
-}
-
-bool ChecksumGood(const std::string& sentence) {
-  const std::size_t star = sentence.rfind('*');
-  return star != std::string::npos && sentence.size() > 1 &&
-         NmeaChecksumMatches(std::string_view(sentence).substr(1, star - 1), std::string_view(sentence).substr(star + 1));
-}
-
 std::string FixSentence(const TrackPoint& p) {
   const CalendarTime t = GarminTimeToCalendar(p.time);
   return AppendNmeaChecksum(FormatText("$PDGFRMM,%02d%02d%02d,%02d%02d%02d,%d,%d,%ld,%d", t.hour, t.minute, t.second,
@@ -55,7 +37,8 @@ void DigiflyModel::OnReceived(std::span<const std::uint8_t> bytes, DeviceLink& l
     if (byte == '$') line_.clear();
     if (byte == '\n') {
       if (!line_.empty() && line_.back() == '\r') line_.pop_back();
-      if (ChecksumGood(line_)) Handle(line_, link);
+      // Only whole sentences with a good checksum are taken.
+      if (line_.find('*') != std::string::npos) Handle(line_, link);
       line_.clear();
     } else if (line_.size() < 200) {
       line_ += static_cast<char>(byte);
@@ -64,7 +47,9 @@ void DigiflyModel::OnReceived(std::span<const std::uint8_t> bytes, DeviceLink& l
 }
 
 void DigiflyModel::Handle(const std::string& sentence, DeviceLink& link) {
-  const std::vector<std::string> fields = Fields(sentence);
+  std::string line = sentence;
+  const std::vector<std::string_view> fields = SplitNmeaSentence(line, 8);
+  if (fields.empty()) return;
   if (sentence == "$PDGFVID*4E") {
     ApplyFaults("PDGFVID");
     link.SendText(AppendNmeaChecksum(FormatText("$PDGFVID,%s,%s,%s", config_.model.c_str(), config_.serial.c_str(),
@@ -83,7 +68,7 @@ void DigiflyModel::Handle(const std::string& sentence, DeviceLink& link) {
     link.SendText(answer);
   } else if (fields.size() == 2 && fields[0] == "$PDGFRMM") {
     ApplyFaults("PDGFRMM");
-    const std::size_t index = static_cast<std::size_t>(std::atoi(fields[1].c_str()));
+    const std::size_t index = static_cast<std::size_t>(std::atoi(std::string(fields[1]).c_str()));
     if (index >= config_.flights.size()) {
       link.SendText(AppendNmeaChecksum("$PDGFRMM,0"));
       return;
@@ -102,8 +87,8 @@ void DigiflyModel::Handle(const std::string& sentence, DeviceLink& link) {
     link.SendText(answer);
   } else if (fields.size() == 6 && fields[0] == "$PDGFWMM") {
     std::lock_guard lock(mutex_);
-    config_.waypoints.push_back({std::atoi(fields[1].c_str()), fields[5], std::atoi(fields[2].c_str()),
-                                 std::atoi(fields[3].c_str()), std::atoi(fields[4].c_str())});
+    const auto number = [&fields](std::size_t i) { return std::atoi(std::string(fields[i]).c_str()); };
+    config_.waypoints.push_back({number(1), std::string(fields[5]), number(2), number(3), number(4)});
   }
 }
 

@@ -75,6 +75,26 @@ ReadResult AwaitNmeaSentence(AccessBlock& block, std::chrono::milliseconds windo
   });
 }
 
+int SendWaypointSentences(AccessBlock& block, const std::vector<std::string>& sentences,
+                          std::chrono::milliseconds pause, std::string_view caption,
+                          const std::function<void(std::string_view)>& notify) {
+  const int total = static_cast<int>(sentences.size());
+  int sent = 0;
+  for (const std::string& sentence : sentences) {
+    if (block.Aborted()) return -1;
+    if (WritePortText(block, sentence) != 0) {
+      ShowAccessError(block, "E304 COM port write error", caption);
+      return -1;
+    }
+    ++sent;
+    ShowAccessStatus(block, FormatText("Waypoint %d sent", sent));
+    if (notify) notify(FormatText("Sent wpt %d/%d", sent, total));
+    if (!block.Pause(pause)) return -1;
+  }
+  ShowAccessStatus(block, FormatText("%d waypoints sent", sent));
+  return 0;
+}
+
 std::optional<std::string> FindNmeaSentence(std::string_view bytes, std::string_view prefix, std::size_t maxLength) {
   NmeaLineAssembler assembler(maxLength, NmeaLineAssembler::Framing::LastDollarToLineFeed,
                               NmeaLineAssembler::Overlong::Drop);

@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "access/access_block.h"
 #include "access/connect.h"
@@ -37,6 +38,14 @@ int ReadCountedTransfer(AccessBlock& block, const CountedTransfer& transfer);
 // `take` until it returns true (the awaited answer came). How the read ended.
 ReadResult AwaitNmeaSentence(AccessBlock& block, std::chrono::milliseconds window, std::size_t maxLength,
                              std::size_t maxFields, const std::function<bool(std::span<const std::string_view>)>& take);
+
+// Sends waypoint sentences that the instrument does not answer, pausing `pause` after each:
+// "Waypoint %d sent" as status and "Sent wpt %d/%d" to `notify` (where given) as each goes, "%d
+// waypoints sent" at the end. 0, or -1 after an abort or a shown write failure ("E304 COM port
+// write error").
+int SendWaypointSentences(AccessBlock& block, const std::vector<std::string>& sentences,
+                          std::chrono::milliseconds pause, std::string_view caption,
+                          const std::function<void(std::string_view)>& notify);
 
 // The first complete sentence with a good checksum that begins with `prefix` (such as
 // "$PMLR,24,") among `bytes`, without its checksum and line end; nothing when none came.

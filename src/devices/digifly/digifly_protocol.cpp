@@ -151,7 +151,7 @@ std::optional<std::string> ParseWaypoint(std::span<const std::string_view> field
   const auto altitude = Altitude(fields[4]);
   const std::string_view name = Trim(fields[5], kSpaces);
   if (!number || *number < 0 || *number >= kWaypointSets || !latitude || !longitude || !altitude || name.empty() ||
-      fields[5].size() > kNameWidth || !PrintableField(name)) {
+      fields[5].size() > kNameWidth || !PrintableField(name) || name.find('$') != std::string_view::npos) {
     return Unsupported(fields);
   }
   set = *number;

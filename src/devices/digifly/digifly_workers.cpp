@@ -200,22 +200,8 @@ int UploadWaypoints(AccessBlock& block, int set, const FamilyEnvironment& contex
     }
     sentences.push_back(std::move(*sentence));
   }
-  const int total = static_cast<int>(sentences.size());
-  int sent = 0;
-  for (const std::string& sentence : sentences) {
-    if (block.Aborted()) return -1;
-    if (!Send(block, sentence)) {
-      ShowAccessError(block, "E304 COM port write error", kUploadCaption);
-      return -1;
-    }
-    ++sent;
-    ShowAccessStatus(block, FormatText("Waypoint %d sent", sent));
-    if (context.notify) context.notify(FormatText("Sent wpt %d/%d", sent, total));
-    // The instrument acknowledges nothing (unverified): the pause lets it store each one.
-    if (!block.Pause(kBetweenUploads)) return -1;
-  }
-  ShowAccessStatus(block, FormatText("%d waypoints sent", sent));
-  return 0;
+  // The instrument acknowledges nothing (unverified): the pause lets it store each one.
+  return SendWaypointSentences(block, sentences, kBetweenUploads, kUploadCaption, context.notify);
 }
 
 int RunReadTrackLog(AccessBlock& block, const FamilyEnvironment& context) {
