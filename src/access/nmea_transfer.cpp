@@ -63,16 +63,38 @@ int ReadCountedTransfer(AccessBlock& block, const CountedTransfer& transfer) {
   return received;
 }
 
-ReadResult AwaitNmeaSentence(AccessBlock& block, std::chrono::milliseconds window, std::size_t maxLength,
-                             std::size_t maxFields, const std::function<bool(std::span<const std::string_view>)>& take) {
+int RequestNmeaAnswer(AccessBlock& block, std::string_view request, std::chrono::milliseconds window,
+                      std::size_t maxLength, std::size_t maxFields, std::string_view caption,
+                      const std::function<bool(NmeaFields)>& isAnswer,
+                      const std::function<std::optional<std::string>(NmeaFields)>& parse) {
+  if (WritePortText(block, request) != 0) {
+    ShowAccessError(block, "COM port write error", "Requesting GPS product data");
+    return -1;
+  }
   NmeaLineAssembler assembler(maxLength, NmeaLineAssembler::Framing::LastDollarToLineFeed,
                               NmeaLineAssembler::Overlong::Drop);
+  std::optional<std::string> refusal;
+  bool answered = false;
   ChunkReader reader(kReadChunk);
-  return reader.ReadUntil(block, window, [&](std::uint8_t byte) {
+  const ReadResult end = reader.ReadUntil(block, window, [&](std::uint8_t byte) {
     if (!assembler.Feed(byte)) return false;
     const auto fields = SplitNmeaSentence(assembler.Line(), maxFields);
-    return !fields.empty() && take(fields);
+    if (fields.empty() || !isAnswer(fields)) return false;
+    refusal = parse(fields);
+    answered = true;
+    return true;
   });
+  if (end == ReadResult::Aborted) return -1;
+  if (end == ReadResult::ReadError) {
+    ShowAccessError(block, "COM port read error", caption);
+    return -1;
+  }
+  if (!answered) return 0;
+  if (refusal) {
+    ShowAccessError(block, *refusal, caption);
+    return -1;
+  }
+  return 1;
 }
 
 int SendWaypointSentences(AccessBlock& block, const std::vector<std::string>& sentences,

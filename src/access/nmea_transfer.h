@@ -34,10 +34,18 @@ struct CountedTransfer {
 // error"; an abort shows nothing. The items received, or -1.
 int ReadCountedTransfer(AccessBlock& block, const CountedTransfer& transfer);
 
-// Reads sentences for up to `window`, handing each one whose checksum is good (or absent) to
-// `take` until it returns true (the awaited answer came). How the read ended.
-ReadResult AwaitNmeaSentence(AccessBlock& block, std::chrono::milliseconds window, std::size_t maxLength,
-                             std::size_t maxFields, const std::function<bool(std::span<const std::string_view>)>& take);
+using NmeaFields = std::span<const std::string_view>;
+
+// One question and its answer sentence, as the product-data step asks: sends `request`, then
+// reads sentences (good or absent checksum) for up to `window` until `isAnswer` picks one, and
+// hands that to `parse` (a fault text, or nothing). 1 when the answer came and parsed, 0 when
+// none came in the window (to ask again), -1 after an abort or a shown failure: "COM port write
+// error" (caption "Requesting GPS product data"), "COM port read error" or the parser's fault
+// under `caption`.
+int RequestNmeaAnswer(AccessBlock& block, std::string_view request, std::chrono::milliseconds window,
+                      std::size_t maxLength, std::size_t maxFields, std::string_view caption,
+                      const std::function<bool(NmeaFields)>& isAnswer,
+                      const std::function<std::optional<std::string>(NmeaFields)>& parse);
 
 // Sends waypoint sentences that the instrument does not answer, pausing `pause` after each:
 // "Waypoint %d sent" as status and "Sent wpt %d/%d" to `notify` (where given) as each goes, "%d

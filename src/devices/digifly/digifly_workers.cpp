@@ -67,29 +67,11 @@ std::optional<int> WaypointSet(AccessBlock& block, std::string_view caption) {
 
 int RequestProductData(AccessBlock& block, ProductData& product) {
   return RequestWithProductBudget(block, [&product](AccessBlock& b) {
-    if (!Send(b, kProductRequest)) {
-      ShowAccessError(b, "COM port write error", "Requesting GPS product data");
-      return -1;
-    }
-    std::optional<std::string> refusal;
-    bool answered = false;
-    const ReadResult end = AwaitNmeaSentence(b, kProductAnswerWindow, kSentenceLength, kMaxFields,
-                                             [&](std::span<const std::string_view> fields) {
-      if (fields.empty() || fields[0] != kProductTag) return false;  // not the answer
-      refusal = ParseProductAnswer(fields, product);
-      answered = true;
-      return true;
-    });
-    if (end == ReadResult::Aborted) return -1;
-    if (end == ReadResult::ReadError) {
-      ShowAccessError(b, "COM port read error", kProductCaption);
-      return -1;
-    }
-    if (!answered) return 0;
-    if (refusal) {
-      ShowAccessError(b, *refusal, kProductCaption);
-      return -1;
-    }
+    const int answer = RequestNmeaAnswer(
+        b, kProductRequest, kProductAnswerWindow, kSentenceLength, kMaxFields, kProductCaption,
+        [](NmeaFields fields) { return fields[0] == kProductTag; },
+        [&product](NmeaFields fields) { return ParseProductAnswer(fields, product); });
+    if (answer <= 0) return answer;
     const std::string text = ProductText(product);
     ShowAccessStatus(b, "Product data read");
     ShowAccessProduct(b, text);

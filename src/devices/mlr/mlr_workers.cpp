@@ -51,29 +51,11 @@ bool ReadTransfer(AccessBlock& block, std::string_view caption, std::string_view
 
 int RequestProductData(AccessBlock& block, ProductData& product) {
   return RequestWithProductBudget(block, [&product](AccessBlock& b) {
-    if (!Send(b, kProductRequest)) {
-      ShowAccessError(b, "COM port write error", "Requesting GPS product data");
-      return -1;
-    }
-    std::optional<std::string> refusal;
-    bool answered = false;
-    const ReadResult end = AwaitNmeaSentence(b, kProductAnswerWindow, kSentenceLength, kMaxFields,
-                                             [&](std::span<const std::string_view> fields) {
-      if (fields.size() < 2 || fields[0] != "$PMLR" || fields[1] != "24") return false;  // not the answer
-      refusal = ParseProductAnswer(fields, product);
-      answered = true;
-      return true;
-    });
-    if (end == ReadResult::Aborted) return -1;
-    if (end == ReadResult::ReadError) {
-      ShowAccessError(b, "COM port read error", kProductCaption);
-      return -1;
-    }
-    if (!answered) return 0;
-    if (refusal) {
-      ShowAccessError(b, *refusal, kProductCaption);
-      return -1;
-    }
+    const int answer = RequestNmeaAnswer(
+        b, kProductRequest, kProductAnswerWindow, kSentenceLength, kMaxFields, kProductCaption,
+        [](NmeaFields fields) { return fields.size() >= 2 && fields[0] == "$PMLR" && fields[1] == "24"; },
+        [&product](NmeaFields fields) { return ParseProductAnswer(fields, product); });
+    if (answer <= 0) return answer;
     const std::string text = ProductText(product);
     ShowAccessStatus(b, "Product data read");
     ShowAccessProduct(b, text);
