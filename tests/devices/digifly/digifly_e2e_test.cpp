@@ -5,7 +5,6 @@
 
 #include <filesystem>
 #include <future>
-#include <thread>
 #include <unistd.h>
 
 #include "app/competition_mode.h"
@@ -209,12 +208,7 @@ TEST(DigiflyE2e, AbortWhileWaitingForTheFlight) {
   config.faultsFor["PDGFRMM"] = {delay};
   Rig rig(config);
   auto download = std::async(std::launch::async, [&] { return rig.ReadTrackLog(); });
-  const auto deadline = std::chrono::steady_clock::now() + 10s;
-  while (std::chrono::steady_clock::now() < deadline) {
-    const auto status = rig.ui.StatusTexts();
-    if (std::find(status.begin(), status.end(), "Requesting track log 1") != status.end()) break;
-    std::this_thread::sleep_for(20ms);
-  }
+  ASSERT_TRUE(rig.WaitForStatus("Requesting track log 1"));
   const auto abortAt = std::chrono::steady_clock::now();
   EXPECT_EQ(rig.framework.AbortGpsAccess(&rig.ui), 0);
   EXPECT_EQ(download.get(), -1);
