@@ -16,12 +16,14 @@ extern const SimFamily kMlrFamily;
 extern const SimFamily kGraviterFamily;
 extern const SimFamily kAscentFamily;
 extern const SimFamily kTopNavFamily;
+extern const SimFamily kDigiflyFamily;
 
 std::span<const SimFamily* const> SimFamilies() {
   static constexpr const SimFamily* kFamilies[] = {&kEchoFamily,   &kNmeaFamily, &kFlytecFamily,
                                                    &kGarminFamily, &kMtkFamily,  &kFlymasterFamily,
                                                    &kMagellanFamily, &kIqBasicFamily, &kMlrFamily,
-                                                   &kGraviterFamily, &kAscentFamily, &kTopNavFamily};
+                                                   &kGraviterFamily, &kAscentFamily, &kTopNavFamily,
+                                                   &kDigiflyFamily};
   return kFamilies;
 }
 

@@ -14,6 +14,16 @@ int HexValue(char c) {
 
 }  // namespace
 
+bool IsDigitField(std::string_view field) {
+  return !field.empty() && std::all_of(field.begin(), field.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+int DigitFieldValue(std::string_view field) {
+  int value = 0;
+  for (const char c : field) value = value * 10 + (c - '0');
+  return value;
+}
+
 std::uint8_t NmeaChecksum(std::string_view body) {
   if (!body.empty() && body.front() == '$') body.remove_prefix(1);
   std::uint8_t sum = 0;

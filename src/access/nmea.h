@@ -20,6 +20,11 @@ std::string AppendNmeaChecksum(std::string_view body);
 // `body` (taken as by NmeaChecksum).
 bool NmeaChecksumMatches(std::string_view body, std::string_view digits);
 
+// True when a field is one or more of the digits 0-9 and nothing else.
+bool IsDigitField(std::string_view field);
+// The value of a field IsDigitField accepts (at most 9 digits).
+int DigitFieldValue(std::string_view field);
+
 // Checks and splits a received line (starting with "$", without or with its line end) in
 // place. With no "*" in the line it is taken unchecked; with one, at least two characters must
 // follow it, they must be hexadecimal digits (either case) and equal the checksum, else -1.

@@ -758,9 +758,9 @@ constexpr std::string_view kGpsInstruments[kGpsCodeCount] = {
     "MLR units, fast waypoint download only (protocol unverified)",
     "IQ Basic, Flytec 6015 (protocol unverified: from a peer utility's description)",
     "MTK, Pentagram and Holux loggers",
-    "Digifly Leonardo Pro",
+    "Digifly Leonardo Pro (protocol unverified: no public description)",
     "Ascent at 128000 baud (protocol unverified: no public description)",
-    "Digifly Air",
+    "Digifly Air (protocol unverified: no public description)",
     "Syride SYS-Nav, SYS-Nav V3 (over USB HID; protocol unverified: none published)",
     "Flymaster F1, B1NAV (the older Flymaster protocol)",
 };

@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "devices/ascent/ascent_family.h"
+#include "devices/digifly/digifly_family.h"
 #include "devices/family.h"
 #include "devices/graviter/graviter_family.h"
 #include "devices/flymaster/flymaster_family.h"
@@ -29,6 +30,7 @@ std::span<const InstrumentFamily> InstrumentFamilies() {
       ascent::Family(),
       topnav::Family(),
       syride::Family(),
+      digifly::Family(),
   };
   return families;
 }

@@ -86,6 +86,8 @@ struct InstrumentFamily {
   bool shortWaypointNames = false;
   // Pilot identities can be written to it as waypoints (competition mode).
   bool pilotIds = false;
+  // The access parameter of that identity upload (the waypoint set where the family has several).
+  int pilotIdParameter = 0;
   // Why its protocol is not proven, when nothing independent has checked it (empty when its
   // protocol was checked against a public description or host): the menu entries' tooltip.
   std::string_view unverified;

@@ -1,10 +1,14 @@
 #pragma once
 // A virtual instrument of any family on a pseudo-terminal, and a program that talks to it
 // through the real access framework, the real serial code and the family's registered workers.
+#include <algorithm>
+#include <chrono>
 #include <future>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
+#include <thread>
 #include <vector>
 
 #include "access/access_completion.h"
@@ -76,6 +80,16 @@ class FamilyRig {
       if (e.kind == UiEventKind::Error) texts.push_back(e.text);
     }
     return texts;
+  }
+  // Waits until the status line has shown `text` (true), or `limit` has passed (false).
+  bool WaitForStatus(std::string_view text, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+      const auto status = ui.StatusTexts();
+      if (std::find(status.begin(), status.end(), text) != status.end()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
   }
   std::vector<std::string> Notified() {
     std::lock_guard lock(mutex_);

@@ -87,25 +87,6 @@ AccessWorker SerialWorker(const FamilyEnvironment& context,
   return FrameWorker(std::move(frame));
 }
 
-int SendWaypointLines(AccessBlock& block, std::span<const std::string> lines, const FamilyEnvironment& context,
-                      std::chrono::milliseconds pause) {
-  const int total = static_cast<int>(lines.size());
-  int sent = 0;
-  for (const std::string& line : lines) {
-    if (block.Aborted()) return -1;
-    if (WritePortText(block, line) != 0) {
-      ShowAccessError(block, "E304 COM port write error", "Send waypoints");
-      return -1;
-    }
-    ++sent;
-    ShowAccessStatus(block, FormatText("Waypoint %d sent", sent));
-    if (context.notify) context.notify(FormatText("Sent wpt %d/%d", sent, total));
-    if (!block.Pause(pause)) return -1;
-  }
-  ShowAccessStatus(block, FormatText("%d waypoints sent", sent));
-  return 0;
-}
-
 namespace {
 
 AccessWorker Worker(const FamilyEnvironment& context, int (*steps)(AccessBlock&, const FamilyEnvironment&),

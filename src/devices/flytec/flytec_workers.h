@@ -20,12 +20,6 @@ AccessWorker SerialWorker(const FamilyEnvironment& context,
                           int (*steps)(AccessBlock&, const FamilyEnvironment&), bool clearTrace,
                           int baudRate, bool xonXoff);
 
-// A waypoint upload's lines (sentences), sent one after another with "Waypoint %d sent" and
-// the notify text "Sent wpt %d/%d" after each and `pause` between them, "%d waypoints sent" at
-// the end. 0, or -1 after "E304 COM port write error" (caption "Send waypoints") or an abort.
-int SendWaypointLines(AccessBlock& block, std::span<const std::string> lines, const FamilyEnvironment& context,
-                      std::chrono::milliseconds pause);
-
 // The protocol steps of each worker (after the port is open).
 int RunReadTrackLog(AccessBlock& block, const FamilyEnvironment& context);
 int RunReadFlightList(AccessBlock& block, const FamilyEnvironment& context);

@@ -1,5 +1,6 @@
 #include "devices/mlr/mlr_family.h"
 
+#include "devices/mlr/mlr_probe.h"
 #include "devices/mlr/mlr_workers.h"
 
 namespace logwell::mlr {
@@ -14,6 +15,7 @@ InstrumentFamily Family() {
       "MLR / Leonardo: protocol unverified (no public description of its product answer and "
       "transfers; only the NMEA 0183 sentences are standard)";
   family.registerWorkers = RegisterMlrWorkers;
+  family.probe = ProbeMlr;
   return family;
 }
 

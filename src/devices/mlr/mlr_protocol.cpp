@@ -17,31 +17,17 @@ constexpr std::size_t kDescriptionWidth = 16;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-bool AllDigits(std::string_view text) {
-  if (text.empty()) return false;
-  for (const char c : text) {
-    if (!IsDigit(c)) return false;
-  }
-  return true;
-}
-
-int Digits(std::string_view text) {
-  int value = 0;
-  for (const char c : text) value = value * 10 + (c - '0');
-  return value;
-}
-
 // NMEA "ddmm.mmmm" (or "dddmm.mmmm") and its hemisphere: semicircles, or nothing.
 std::optional<std::int32_t> Coordinate(std::string_view text, std::string_view hemisphere, char positive,
                                        char negative, int degreeDigits) {
   if (hemisphere.size() != 1 || (hemisphere[0] != positive && hemisphere[0] != negative)) return std::nullopt;
   const std::size_t point = text.find('.');
-  if (point != static_cast<std::size_t>(degreeDigits) + 2 || !AllDigits(text.substr(0, point))) return std::nullopt;
+  if (point != static_cast<std::size_t>(degreeDigits) + 2 || !IsDigitField(text.substr(0, point))) return std::nullopt;
   const std::string_view decimals = text.substr(point + 1);
-  if (decimals.empty() || decimals.size() > 6 || !AllDigits(decimals)) return std::nullopt;
-  const int degrees = Digits(text.substr(0, static_cast<std::size_t>(degreeDigits)));
-  const double minutes = Digits(text.substr(static_cast<std::size_t>(degreeDigits), 2)) +
-                         Digits(decimals) / std::pow(10.0, static_cast<double>(decimals.size()));
+  if (decimals.empty() || decimals.size() > 6 || !IsDigitField(decimals)) return std::nullopt;
+  const int degrees = DigitFieldValue(text.substr(0, static_cast<std::size_t>(degreeDigits)));
+  const double minutes = DigitFieldValue(text.substr(static_cast<std::size_t>(degreeDigits), 2)) +
+                         DigitFieldValue(decimals) / std::pow(10.0, static_cast<double>(decimals.size()));
   const int limit = degreeDigits == 2 ? 90 : 180;
   if (minutes >= 60.0 || degrees > limit || (degrees == limit && minutes > 0.0)) return std::nullopt;
   const double value = degrees + minutes / 60.0;
@@ -51,8 +37,8 @@ std::optional<std::int32_t> Coordinate(std::string_view text, std::string_view h
 // "hhmmss" with optional decimals (dropped): seconds of the day, or nothing.
 std::optional<int> TimeOfDay(std::string_view text) {
   const std::string_view whole = text.substr(0, text.find('.'));
-  if (whole.size() != 6 || !AllDigits(whole)) return std::nullopt;
-  const int h = Digits(whole.substr(0, 2)), m = Digits(whole.substr(2, 2)), s = Digits(whole.substr(4, 2));
+  if (whole.size() != 6 || !IsDigitField(whole)) return std::nullopt;
+  const int h = DigitFieldValue(whole.substr(0, 2)), m = DigitFieldValue(whole.substr(2, 2)), s = DigitFieldValue(whole.substr(4, 2));
   if (h > 23 || m > 59 || s > 59) return std::nullopt;
   return h * 3600 + m * 60 + s;
 }
@@ -88,11 +74,11 @@ std::optional<std::string> ParseProductAnswer(std::span<const std::string_view> 
     if (EqualsIgnoringCase(fields[2], maker)) product.maker = maker;
   }
   const std::string_view model = Trim(fields[3], kSpacesAndTabs);
-  if (product.maker.empty() || model.empty() || model.size() > 16 || fields[4].size() > 5 || !AllDigits(fields[4])) {
+  if (product.maker.empty() || model.empty() || model.size() > 16 || fields[4].size() > 5 || !IsDigitField(fields[4])) {
     return Unsupported(fields);
   }
   product.model = std::string(model);
-  product.software = Digits(fields[4]);
+  product.software = DigitFieldValue(fields[4]);
   return std::nullopt;
 }
 
@@ -107,8 +93,8 @@ std::string ProductText(const ProductData& product) {
 
 std::optional<int> ParseTransferCount(std::span<const std::string_view> fields) {
   if (fields.size() != 3 || fields[0] != "$PMLR" || fields[1] != "59") return std::nullopt;
-  if (fields[2].size() > 6 || !AllDigits(fields[2])) return std::nullopt;
-  return Digits(fields[2]);
+  if (fields[2].size() > 6 || !IsDigitField(fields[2])) return std::nullopt;
+  return DigitFieldValue(fields[2]);
 }
 
 std::optional<std::string> ParseRmc(std::span<const std::string_view> fields, FixInProgress& fix) {
@@ -117,13 +103,13 @@ std::optional<std::string> ParseRmc(std::span<const std::string_view> fields, Fi
   const auto time = TimeOfDay(fields[1]);
   const auto latitude = Coordinate(fields[3], fields[4], 'N', 'S', 2);
   const auto longitude = Coordinate(fields[5], fields[6], 'E', 'W', 3);
-  if (!time || fields[2] != "A" || !latitude || !longitude || fields[9].size() != 6 || !AllDigits(fields[9])) {
+  if (!time || fields[2] != "A" || !latitude || !longitude || fields[9].size() != 6 || !IsDigitField(fields[9])) {
     return Unsupported(fields);
   }
   CalendarTime date;
-  date.day = Digits(fields[9].substr(0, 2));
-  date.month = Digits(fields[9].substr(2, 2));
-  date.year = 2000 + Digits(fields[9].substr(4, 2));
+  date.day = DigitFieldValue(fields[9].substr(0, 2));
+  date.month = DigitFieldValue(fields[9].substr(2, 2));
+  date.year = 2000 + DigitFieldValue(fields[9].substr(4, 2));
   if (date.day < 1 || date.day > 31 || date.month < 1 || date.month > 12) return Unsupported(fields);
   fix.time = CalendarToGarminTime(date) + static_cast<GarminTime>(*time);
   fix.latitude = *latitude;
@@ -142,11 +128,11 @@ std::optional<std::string> ParseGga(std::span<const std::string_view> fields, Fi
   const std::size_t point_at = magnitude.find('.');
   const std::string_view metres = magnitude.substr(0, point_at);
   const std::string_view tenths = point_at == std::string_view::npos ? std::string_view() : magnitude.substr(point_at + 1);
-  if (!time || static_cast<GarminTime>(*time) != fix.time % 86400 || fields[10] != "M" || !AllDigits(metres) ||
-      metres.size() > 5 || tenths.size() > 1 || (!tenths.empty() && !AllDigits(tenths))) {
+  if (!time || static_cast<GarminTime>(*time) != fix.time % 86400 || fields[10] != "M" || !IsDigitField(metres) ||
+      metres.size() > 5 || tenths.size() > 1 || (!tenths.empty() && !IsDigitField(tenths))) {
     return Unsupported(fields);
   }
-  const int decimetres = Digits(metres) * 10 + (tenths.empty() ? 0 : tenths[0] - '0');
+  const int decimetres = DigitFieldValue(metres) * 10 + (tenths.empty() ? 0 : tenths[0] - '0');
   point = TrackPoint{};
   point.time = fix.time;
   point.latitude = fix.latitude;

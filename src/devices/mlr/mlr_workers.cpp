@@ -6,6 +6,7 @@
 #include "access/access_framework.h"
 #include "access/connect.h"
 #include "access/nmea.h"
+#include "access/nmea_transfer.h"
 #include "access/pilot_scan.h"
 #include "base/text.h"
 #include "devices/flytec/flytec_workers.h"
@@ -21,7 +22,6 @@ constexpr milliseconds kTransferSilence{3000};
 constexpr milliseconds kBetweenUploads{100};
 constexpr std::size_t kSentenceLength = 120;
 constexpr std::size_t kMaxFields = 20;
-constexpr std::size_t kReadChunk = 256;
 
 constexpr std::string_view kProductCaption = "Reading product data";
 constexpr std::string_view kTrackCaption = "Read GPS track log";
@@ -30,94 +30,32 @@ constexpr std::string_view kUploadCaption = "Send waypoints";
 
 bool Send(AccessBlock& block, std::string_view text) { return WritePortText(block, text) == 0; }
 
-NmeaLineAssembler Assembler() {
-  return NmeaLineAssembler(kSentenceLength, NmeaLineAssembler::Framing::LastDollarToLineFeed,
-                           NmeaLineAssembler::Overlong::Drop);
-}
+using ItemHandler = std::function<std::optional<std::string>(std::span<const std::string_view>, int&)>;
 
 // Reads a transfer: its count sentence, then sentences handed to `onSentence` (which returns a
 // fault text to stop, and counts the items it completed) until the count is reached. Shows
 // the failure under `caption`; true when every item arrived.
-bool ReadTransfer(AccessBlock& block, std::string_view caption, std::string_view items,
-                  const std::function<std::optional<std::string>(std::span<const std::string_view>, int&)>& onSentence) {
-  NmeaLineAssembler assembler = Assembler();
-  std::optional<int> expected;
-  int received = 0;
-  bool anySentence = false;
-  std::string error;
-  ChunkReader reader(kReadChunk);
-  const ReadResult end = reader.ReadUntilSilence(block, kTransferSilence, [&](std::uint8_t byte) {
-    if (!assembler.Feed(byte)) return false;
-    anySentence = true;
-    const auto fields = SplitNmeaSentence(assembler.Line(), kMaxFields);
-    if (fields.empty()) {
-      error = "E205 Bad checksum";
-      return true;
-    }
-    if (!expected) {
-      expected = ParseTransferCount(fields);
-      if (!expected) {
-        error = "Unsupported record " + std::string(CutBytes(assembler.Line(), 50));
-        return true;
-      }
-      return *expected == 0;
-    }
-    if (auto refusal = onSentence(fields, received)) {
-      error = std::move(*refusal);
-      return true;
-    }
-    return received >= *expected;
-  });
-  if (end == ReadResult::Aborted) return false;
-  if (end == ReadResult::ReadError) {
-    ShowAccessError(block, "COM port read error", caption);
-    return false;
-  }
-  if (!error.empty()) {
-    ShowAccessError(block, error, caption);
-    return false;
-  }
-  if (!expected || received < *expected) {
-    ShowAccessError(block,
-                    !anySentence ? std::string("No valid response from GPS")
-                                 : FormatText("Transfer incomplete (%d of %d %s)", received, expected.value_or(0),
-                                              std::string(items).c_str()),
-                    caption);
-    return false;
-  }
-  return true;
+bool ReadTransfer(AccessBlock& block, std::string_view caption, std::string_view items, const ItemHandler& onSentence) {
+  CountedTransfer transfer;
+  transfer.silence = kTransferSilence;
+  transfer.maxLength = kSentenceLength;
+  transfer.maxFields = kMaxFields;
+  transfer.caption = caption;
+  transfer.items = items;
+  transfer.count = [](std::span<const std::string_view> fields) { return ParseTransferCount(fields); };
+  transfer.item = onSentence;
+  return ReadCountedTransfer(block, transfer) >= 0;
 }
 
 }  // namespace
 
 int RequestProductData(AccessBlock& block, ProductData& product) {
   return RequestWithProductBudget(block, [&product](AccessBlock& b) {
-    if (!Send(b, kProductRequest)) {
-      ShowAccessError(b, "COM port write error", "Requesting GPS product data");
-      return -1;
-    }
-    NmeaLineAssembler assembler = Assembler();
-    std::optional<std::string> refusal;
-    bool answered = false;
-    ChunkReader reader(kReadChunk);
-    const ReadResult end = reader.ReadUntil(b, kProductAnswerWindow, [&](std::uint8_t byte) {
-      if (!assembler.Feed(byte)) return false;
-      const auto fields = SplitNmeaSentence(assembler.Line(), kMaxFields);
-      if (fields.size() < 2 || fields[0] != "$PMLR" || fields[1] != "24") return false;  // not the answer
-      refusal = ParseProductAnswer(fields, product);
-      answered = true;
-      return true;
-    });
-    if (end == ReadResult::Aborted) return -1;
-    if (end == ReadResult::ReadError) {
-      ShowAccessError(b, "COM port read error", kProductCaption);
-      return -1;
-    }
-    if (!answered) return 0;
-    if (refusal) {
-      ShowAccessError(b, *refusal, kProductCaption);
-      return -1;
-    }
+    const int answer = RequestNmeaAnswer(
+        b, kProductRequest, kProductAnswerWindow, kSentenceLength, kMaxFields, kProductCaption,
+        [](NmeaFields fields) { return fields.size() >= 2 && fields[0] == "$PMLR" && fields[1] == "24"; },
+        [&product](NmeaFields fields) { return ParseProductAnswer(fields, product); });
+    if (answer <= 0) return answer;
     const std::string text = ProductText(product);
     ShowAccessStatus(b, "Product data read");
     ShowAccessProduct(b, text);
@@ -204,7 +142,7 @@ int UploadWaypoints(AccessBlock& block, const FamilyEnvironment& context) {
     }
     sentences.push_back(std::move(sentence));
   }
-  return flytec::SendWaypointLines(block, sentences, context, kBetweenUploads);
+  return SendWaypointSentences(block, sentences, kBetweenUploads, kUploadCaption, context.notify);
 }
 
 int RunReadTrackLog(AccessBlock& block, const FamilyEnvironment& context) {

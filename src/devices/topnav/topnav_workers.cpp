@@ -8,6 +8,7 @@
 
 #include "access/access_framework.h"
 #include "access/connect.h"
+#include "access/nmea_transfer.h"
 #include "base/text.h"
 #include "devices/flytec/flytec_workers.h"
 #include "track/formats/tnc_log.h"
@@ -232,7 +233,7 @@ int RunWriteWaypoints(AccessBlock& block, const FamilyEnvironment& context) {
   for (const Waypoint& waypoint : block.waypoints) {
     lines.push_back(FormatWaypointLine(waypoint, static_cast<int>(lines.size())));
   }
-  return flytec::SendWaypointLines(block, lines, context, kBetweenUploads);
+  return SendWaypointSentences(block, lines, kBetweenUploads, kUploadCaption, context.notify);
 }
 
 bool RegisterTopNavWorkers(AccessTable& table, const FamilyEnvironment& context) {

@@ -237,8 +237,8 @@ void MainWindow::OfferPilotIdUpload() {
   }
   std::vector<Waypoint> identity = PilotIdentityWaypoints(pilot);
   services_.access.StartCommandAccess(kUploadCaption, &services_.ui, AccessType::WriteWaypoints,
-                                      log.sourceProtocol, 0, CompleteWaypointsWritten, &identity,
-                                      nullptr);
+                                      log.sourceProtocol, family->pilotIdParameter, CompleteWaypointsWritten,
+                                      &identity, nullptr);
 }
 
 }  // namespace logwell::qt

@@ -9,6 +9,7 @@
 #include "app/competition_mode.h"
 #include "app/job_runner.h"
 #include "devices/family_rig.h"
+#include "devices/mlr/mlr_probe.h"
 #include "devices/mlr/mlr_workers.h"
 #include "geo/units.h"
 #include "sim/flight_generator.h"
@@ -138,6 +139,22 @@ TEST(MlrE2e, FaultsLeaveTheLogAlone) {
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_TRUE(errors[0].starts_with(c.message)) << errors[0];
   }
+}
+
+TEST(MlrE2e, ProductScanFindsTheUnit) {
+  sim::MlrModelConfig config;
+  config.maker = "CPilot";
+  config.model = "Evo";
+  config.software = 1002;
+  sim::VirtualInstrument instrument(std::make_unique<sim::MlrModel>(config));
+  std::vector<std::string> lines;
+  ProbeReport report;
+  report.productLine = [&](std::string_view text) { lines.emplace_back(text); };
+  const ProbeResult result = mlr::ProbeMlr(instrument.DevicePath(), report);
+  EXPECT_TRUE(result.found);
+  EXPECT_EQ(result.model, "CPilot Evo");
+  EXPECT_EQ(result.software, "10.02");
+  EXPECT_EQ(lines.back(), "CPilot Evo SW10.02");
 }
 
 TEST(MlrUnattended, TrackLogSavedOrExitCodeOne) {

@@ -1,0 +1,1 @@
+logwell_fuzz(digifly_sentences SOURCE digifly_sentences.cpp DEPENDS logwell_digifly SEEDS digifly)
