@@ -365,7 +365,9 @@ class MainWindowTest : public QObject {
     QVERIFY(boxes.Seen().empty());
   }
 
-  void settingsSurviveARestartButNotAnUnattendedRun() {
+  // However the program was started, a window the user saw keeps its settings; a hidden run
+  // and a window never shown write none.
+  void settingsSurviveARestartButNotAHiddenRun() {
     std::filesystem::path file;
     {
       Fixture f;
@@ -380,9 +382,25 @@ class MainWindowTest : public QObject {
       QCOMPARE(again.Text(Setting::PortName), std::string("/dev/ttyUSB1"));
     }
     {
-      Fixture f(true);
+      Fixture f(true);  // started with a file to open
       f.settings.SetText(Setting::PortName, "/dev/ttyUSB2");
       f.window->RunCommand(1010);
+      SettingsStore again("/docs");
+      QVERIFY(again.Load(f.paths, f.ui));
+      QCOMPARE(again.Text(Setting::PortName), std::string("/dev/ttyUSB2"));
+    }
+    {
+      Fixture f(true);
+      f.ui.SetHidden(true);
+      f.settings.SetText(Setting::PortName, "/dev/ttyUSB2");
+      f.window->RunCommand(1010);
+      f.window->SaveSettingsOnExit();  // as main() does when the run ends by itself
+      QVERIFY(!std::filesystem::exists(f.paths.userFile));
+    }
+    {
+      Fixture f(true);
+      MainWindow unseen(MainWindow::Services{f.access, f.table, f.settings, f.ui, true});
+      unseen.SaveSettingsOnExit();
       QVERIFY(!std::filesystem::exists(f.paths.userFile));
     }
   }

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QtTest/QtTest>
@@ -87,6 +88,31 @@ constexpr const char* kOpenAir =
     "AC C\r\nAN TESTCTR\r\nAL GND\r\nAH 3000ft MSL\r\nV X=46:30:00 N 008:00:00 E\r\nDC 5\r\n"
     "AC D\r\nAN POLY\r\nAL 1000ft\r\nAH FL100\r\nDP 46:00:00 N 008:00:00 E\r\n"
     "DP 46:10:00 N 008:00:00 E\r\nDP 46:10:00 N 008:10:00 E\r\n";
+
+// A flight of 30 fixes ten seconds apart whose headers name the pilot, the glider and the
+// competition ID.
+std::string NamedFlight() {
+  std::string text = "AXLWABC\r\nHFDTE150723\r\nHFPLTPILOTINCHARGE:Jane Mary Doe\r\n"
+                     "HFGTYGLIDERTYPE:Zeno 2\r\nHFGIDGLIDERID:D-1234\r\nHFCIDCOMPETITIONID:42\r\n";
+  for (int i = 0; i < 30; ++i) {
+    char line[64];
+    std::snprintf(line, sizeof line, "B12%02d%02d46%05dN008%05dEA0100001%03d\r\n", i / 6, i % 6 * 10,
+                  12345 + i * 40, 12345 + i * 60, 100 + i);
+    text += line;
+  }
+  return text;
+}
+
+// A label whose "&" is neither doubled nor a mnemonic (no buddy) shows the character itself.
+QStringList LiteralAmpersands(const QWidget* widget) {
+  QStringList found;
+  for (const QLabel* label : widget->findChildren<QLabel*>()) {
+    const QString text = label->text();
+    const bool mnemonic = text.contains(QRegularExpression("&[^&]")) && !text.contains("&&");
+    if (mnemonic && label->buddy() == nullptr && label->textFormat() != Qt::RichText) found << text;
+  }
+  return found;
+}
 
 }  // namespace
 
@@ -343,6 +369,61 @@ class WindowCommandsTest : public QObject {
     QVERIFY(!olc->SaveClaim(false));
     QCOMPARE(boxes.Seen().back().text, QString("Missing first name"));
     olc->close();
+  }
+
+  // Position commands take the whole log when nothing is selected and say so; the forms offer
+  // what the file's headers name; every "&" of their labels is a mnemonic.
+  void positionCommandsAndFormsFollowTheLoadedFile() {
+    Fixture f;
+    WriteText(f.folder / "named.igc", NamedFlight());
+    f.OpenFrom(f.folder / "named.igc");
+    f.window->RunCommand(40117);
+    QCOMPARE(f.window->Model()->rowCount(), 30);
+    QVERIFY(f.window->SelectedRows().empty());
+    BoxAnswerer boxes;
+    QString pilot, gliderType, gliderId;
+    QStringList ampersands;
+    boxes.Answer("Cancel", [&](QWidget* form) {
+      pilot = form->findChild<QLineEdit*>("pilot")->text();
+      gliderType = form->findChild<QLineEdit*>("gliderType")->text();
+      gliderId = form->findChild<QLineEdit*>("gliderId")->text();
+      ampersands += LiteralAmpersands(form);
+    });
+    f.window->RunCommand(40043);
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.Seen().size(), std::size_t{1}, 5000);
+    QCOMPARE(pilot, QString("Jane Mary Doe"));
+    QCOMPARE(gliderType, QString("Zeno 2"));
+    QCOMPARE(gliderId, QString("D-1234"));
+    QCOMPARE(f.window->StatusLine()->text(), QString("No position selected: the whole log is used (30 positions)"));
+
+    f.window->RunCommand(40175);
+    auto* graph = qobject_cast<qt::VarioGraph*>(f.window->LastOpened());
+    QVERIFY(graph != nullptr);
+    QCOMPARE(graph->Altitudes().size(), std::size_t{30});
+    graph->close();
+    f.window->RunCommand(40115);
+    auto* statistics = qobject_cast<qt::StatisticsDialog*>(f.window->LastOpened());
+    QVERIFY(statistics != nullptr);
+    ampersands += LiteralAmpersands(statistics);
+    statistics->close();
+
+    f.window->RunCommand(40094);
+    auto* olc = qobject_cast<qt::OlcDialog*>(f.window->LastOpened());
+    QVERIFY(olc != nullptr);
+    ampersands += LiteralAmpersands(olc);
+    const OlcClaimForm form = olc->Form();
+    QCOMPARE(form.firstName, std::string("Jane Mary"));
+    QCOMPARE(form.lastName, std::string("Doe"));
+    QCOMPARE(form.gliderType, std::string("Zeno 2"));
+    QCOMPARE(form.callSign, std::string("42"));
+    olc->close();
+    QCOMPARE(ampersands, QStringList());
+    // A selection is what the commands take once there is one.
+    f.window->List()->selectRow(3);
+    f.window->List()->selectionModel()->select(f.window->Model()->index(4, 0),
+                                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    f.window->RunCommand(40175);
+    QCOMPARE(qobject_cast<qt::VarioGraph*>(f.window->LastOpened())->Altitudes().size(), std::size_t{2});
   }
 
   void trackPictureDrawsTheTrackAndItsTriangle() {

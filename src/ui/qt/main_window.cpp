@@ -22,6 +22,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <numeric>
 #include <chrono>
 
 #include "access/access_completion.h"
@@ -29,6 +30,7 @@
 #include "access/access_table.h"
 #include "app/settings.h"
 #include "app/test_track.h"
+#include "base/text.h"
 #include "base/version.h"
 #include "devices/family.h"
 #include "track/formats/track_file_types.h"
@@ -578,11 +580,25 @@ std::vector<std::size_t> MainWindow::SelectedIndexes() const {
   return indexes;
 }
 
+// The one rule of every command that works on positions: the selected rows, or every row of
+// the log when none is selected, which the status line then says.
+std::vector<int> MainWindow::PositionRows() const {
+  if (Mode() != ViewMode::TrackLog) return {};
+  std::vector<int> rows = SelectedRows();
+  const int count = CurrentTrackLog().Count();
+  if (!rows.empty() || count == 0) return rows;
+  rows.resize(static_cast<std::size_t>(count));
+  std::iota(rows.begin(), rows.end(), 0);
+  services_.ui.ShowStatus(FormatText("No position selected: the whole log is used (%d positions)", count));
+  return rows;
+}
+
 std::vector<TrackPoint> MainWindow::SelectedPositions() const {
   const TrackLog& log = CurrentTrackLog();
   std::vector<TrackPoint> positions;
-  if (Mode() != ViewMode::TrackLog) return positions;
-  for (const int row : SelectedRows()) {
+  const std::vector<int> rows = PositionRows();
+  positions.reserve(rows.size());
+  for (const int row : rows) {
     if (row < log.Count()) positions.push_back(log.points[static_cast<std::size_t>(row)]);
   }
   return positions;
@@ -670,8 +686,17 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     services_.access.AbortGpsAccess(nullptr);
     services_.access.WaitForGpsAccessEnd();
   }
-  if (!services_.unattended) services_.settings.Save();
+  SaveSettingsOnExit();
   event->accept();
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+  shown_ = true;
+  QMainWindow::showEvent(event);
+}
+
+void MainWindow::SaveSettingsOnExit() {
+  if (shown_ && !services_.ui.Hidden()) services_.settings.Save();
 }
 
 void MainWindow::OnUtmClicked() {
@@ -711,7 +736,7 @@ void MainWindow::OnOpenLog() {
 }
 
 void MainWindow::OnSaveIgc() {
-  const std::vector<int> rows = SelectedRows();
+  const std::vector<int> rows = PositionRows();
   igc::IgcCommandContext context;
   context.accessBusy = services_.access.gpsBusy.load() == 1;
   context.trackLogShown = Mode() == ViewMode::TrackLog;
@@ -749,7 +774,7 @@ void MainWindow::OnCopyPositions() {
   if (CheckCommandAllowed("Copy positions", ViewMode::TrackLog) != 0) return;
   QString text;
   const int columns = model_->columnCount();
-  for (const int row : SelectedRows()) {
+  for (const int row : PositionRows()) {
     for (int column = 0; column < columns; ++column) {
       if (column > 0) text += '\t';
       text += QString::fromStdString(Cell(ViewMode::TrackLog, row, column, model_->Utm()));

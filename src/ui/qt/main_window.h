@@ -69,7 +69,7 @@ class MainWindow final : public QMainWindow {
     const AccessTable& table;  // decides which instrument commands are offered
     SettingsStore& settings;
     QtUi& ui;
-    bool unattended = false;  // an unattended run: settings are not saved on the way out
+    bool unattended = false;  // a run with command-line actions
     InstrumentMenuOptions* instrumentOptions = nullptr;  // none: the instrument toggles are not offered
   };
   explicit MainWindow(Services services, QWidget* parent = nullptr);
@@ -127,11 +127,16 @@ class MainWindow final : public QMainWindow {
 
   const CompetitionState& Competition() const { return competition_; }
 
+  // On the way out, however the program was started: the settings are saved unless the run is
+  // hidden or the window was never shown.
+  void SaveSettingsOnExit();
+
   // The windows a command opened last (the statistics, OLC, track and vario windows).
   QWidget* LastOpened() const { return lastOpened_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   struct Command;
@@ -178,6 +183,8 @@ class MainWindow final : public QMainWindow {
   FileChoice PickSaveFile(const QString& title, const QStringList& filters,
                           const QString& suggested = {});
   std::optional<QString> AskText(const QString& title, const QString& label, const QString& text);
+  // The rows and positions a position command works on: the selection, else the whole log.
+  std::vector<int> PositionRows() const;
   std::vector<TrackPoint> SelectedPositions() const;
   std::vector<std::size_t> SelectedIndexes() const;
   void SyncAirspaceSelection();
@@ -261,6 +268,7 @@ class MainWindow final : public QMainWindow {
   igc::IgcSaveMemory igcMemory_;
   std::unique_ptr<PortAutoSwitch> portSwitch_;
   QPointer<QWidget> lastOpened_;
+  bool shown_ = false;  // the window has been on screen
   CompetitionState competition_;
   int foundCompId_ = -1;  // the pilot IDs the last track-log download found on the instrument
   int foundCivlId_ = -1;

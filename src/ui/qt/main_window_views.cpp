@@ -5,6 +5,7 @@
 
 #include "access/access_framework.h"
 #include "app/settings.h"
+#include "track/igc/igc_commands.h"
 #include "track/igc/igc_reader.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/olc_dialog.h"
@@ -68,6 +69,7 @@ void MainWindow::OnOlcFromIgc() {
   source.rawIgc = log.rawIgc;
   auto* dialog = new OlcDialog(std::move(decoded.points), std::move(source), services_.ui,
                                services_.settings, this);
+  dialog->Prefill(igc::FlightHeadersOf(log));
   if (!dialog->Start()) {
     delete dialog;
     return;
@@ -89,6 +91,7 @@ void MainWindow::OnOlcFromSelection() {
   source.instrumentText = log.source.InstrumentText();
   source.startTime = points.front().time;
   auto* dialog = new OlcDialog(std::move(points), std::move(source), services_.ui, services_.settings, this);
+  dialog->Prefill(igc::FlightHeadersOf(log));
   if (!dialog->Start()) {
     delete dialog;
     return;
@@ -96,11 +99,9 @@ void MainWindow::OnOlcFromSelection() {
   ShowWindow(dialog);
 }
 
-// The pictures show the selected positions, or the whole log when none are selected.
 void MainWindow::OnShowTrackPicture() {
   if (CheckCommandAllowed("Show track", ViewMode::TrackLog) != 0) return;
   std::vector<TrackPoint> points = SelectedPositions();
-  if (points.empty()) points = CurrentTrackLog().points;
   if (points.empty()) return;
   const auto loopGap = static_cast<std::uint32_t>(services_.settings.Number(Setting::LoopFlightGap));
   ShowWindow(new TrackPicture(std::move(points), loopGap, this));
@@ -109,7 +110,6 @@ void MainWindow::OnShowTrackPicture() {
 void MainWindow::OnShowVarioGraph() {
   if (CheckCommandAllowed("Show vario", ViewMode::TrackLog) != 0) return;
   std::vector<TrackPoint> points = SelectedPositions();
-  if (points.empty()) points = CurrentTrackLog().points;
   if (points.empty()) return;
   ShowWindow(new VarioGraph(std::move(points), this));
 }
