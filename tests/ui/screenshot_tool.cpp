@@ -33,7 +33,11 @@ int main(int argc, char** argv) {
   window.show();
   window.chooseOpenFile = [&flight](const QString&, const QString&) { return flight; };
   window.RunCommand(40117);
-  window.List()->selectRow(0);
+  window.resize(1280, window.height());
+  // A climb selected in the list shows in the picture and the profile.
+  window.SelectFixes(60, 110);
+  QSignalSpy analysed(window.Picture(), &qt::TrackPicture::analysisFinished);
+  if (!window.Picture()->AnalysisDone() && !analysed.wait(120000)) return 1;
   QApplication::processEvents();
   if (!window.grab().save(argv[2])) return 1;
 

@@ -426,6 +426,60 @@ class WindowCommandsTest : public QObject {
     QCOMPARE(qobject_cast<qt::VarioGraph*>(f.window->LastOpened())->Altitudes().size(), std::size_t{2});
   }
 
+  // One selection everywhere: the list marks the picture and the profile; a click in either
+  // selects the nearest fix and scrolls the list to it; a drag in the profile selects a range.
+  void listPictureAndProfileShareOneSelection() {
+    Fixture f;
+    f.window->resize(1200, 800);
+    f.window->RunCommand(40140);
+    qt::TrackPicture* picture = f.window->Picture();
+    qt::VarioGraph* profile = f.window->Profile();
+    QCOMPARE(picture->Count(), std::size_t{2201});
+    QCOMPARE(profile->Altitudes().size(), std::size_t{2201});
+    f.window->List()->selectRow(7);
+    const qt::FixRanges seven{{7, 7}};
+    QCOMPARE(picture->Selection(), seven);
+    QCOMPARE(profile->Selection(), seven);
+
+    const auto rowShown = [&f](int row) {
+      QTableView* list = f.window->List();
+      return list->viewport()->rect().intersects(list->visualRect(f.window->Model()->index(row, 0)));
+    };
+    const QPoint click = picture->ScreenOf(2000).toPoint();
+    QTest::mouseClick(picture, Qt::LeftButton, {}, click);
+    const std::vector<int> rows = f.window->SelectedRows();
+    QCOMPARE(rows.size(), std::size_t{1});
+    QVERIFY((picture->ScreenOf(static_cast<std::size_t>(rows[0])) - QPointF(click)).manhattanLength() < 3.0);
+    QVERIFY(rowShown(rows[0]));
+    QCOMPARE(profile->Selection(), (qt::FixRanges{{static_cast<std::size_t>(rows[0]), static_cast<std::size_t>(rows[0])}}));
+
+    const int y = static_cast<int>(profile->Plot().center().y());
+    QTest::mousePress(profile, Qt::LeftButton, {}, QPoint(static_cast<int>(profile->XOf(200)), y));
+    QTest::mouseMove(profile, QPoint(static_cast<int>(profile->XOf(300)), y));
+    QTest::mouseRelease(profile, Qt::LeftButton, {}, QPoint(static_cast<int>(profile->XOf(400)), y));
+    const std::vector<int> range = f.window->SelectedRows();
+    QVERIFY(std::abs(range.front() - 200) <= 2 && std::abs(range.back() - 400) <= 2);
+    QCOMPARE(range.size(), static_cast<std::size_t>(range.back() - range.front() + 1));
+    QCOMPARE(picture->Selection().size(), std::size_t{1});
+    QVERIFY(rowShown(range.front()));
+    QTest::mouseClick(profile, Qt::LeftButton, {}, QPoint(static_cast<int>(profile->XOf(50)), y));
+    QVERIFY(std::abs(f.window->SelectedRows().at(0) - 50) <= 2);
+
+    // A click in a view while the list shows waypoints brings the track log back.
+    f.window->RunCommand(40024);
+    QVERIFY(picture->Selection().empty());
+    QTest::mouseClick(picture, Qt::LeftButton, {}, click);
+    QCOMPARE(f.window->Mode(), ViewMode::TrackLog);
+    QCOMPARE(f.window->SelectedRows().size(), std::size_t{1});
+    // The same log keeps its views; another log gets new ones.
+    f.window->UtmBox()->click();
+    QCOMPARE(f.window->Picture(), picture);
+    CurrentTrackLog().points.pop_back();
+    f.window->RefreshView(ViewMode::TrackLog);
+    QVERIFY(f.window->Picture() != picture);
+    QCOMPARE(f.window->Picture()->Count(), std::size_t{2200});
+  }
+
   void trackPictureDrawsTheTrackAndItsTriangle() {
     Fixture f;
     f.LoadTestTrack();

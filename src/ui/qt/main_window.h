@@ -37,6 +37,7 @@ class QPushButton;
 class QTimer;
 class QAction;
 class QMenu;
+class QSplitter;
 
 namespace logwell {
 class AccessFramework;
@@ -48,6 +49,8 @@ namespace logwell::qt {
 
 class QtUi;
 class ListModel;
+class TrackPicture;
+class VarioGraph;
 
 enum class ListSize { Small, Default, Large };
 
@@ -111,6 +114,15 @@ class MainWindow final : public QMainWindow {
   QLabel* StatusLine() const { return status_; }
   QLabel* ProductLine() const { return product_; }
   QCheckBox* UtmBox() const { return utm_; }
+  // The views beside the list: the track picture and the altitude/climb profile of the track
+  // log, in splitters whose sizes the settings keep.
+  TrackPicture* Picture() const { return picture_; }
+  VarioGraph* Profile() const { return profile_; }
+  QSplitter* MainSplitter() const { return mainSplitter_; }
+  QSplitter* ViewSplitter() const { return viewSplitter_; }
+  // Selects one fix, or the fixes from `first` to `last`, in the list (switching it to the track
+  // log) and scrolls the list to them; the views follow the list's selection.
+  void SelectFixes(std::size_t first, std::size_t last);
 
   // What the file commands open; tests set it so that no file dialog is needed.
   std::function<QString(const QString& title, const QString& filter)> chooseOpenFile;
@@ -144,6 +156,11 @@ class MainWindow final : public QMainWindow {
 
   void BuildControls();
   void BuildMenus();
+  // The views draw the track log anew when it has changed since they last drew it.
+  void RefreshTrackViews();
+  void SyncViewSelection();
+  void RestoreLayout();
+  void StoreLayout();
   QAction* AddAction(QMenu* menu, int id, std::string_view label, std::string_view shortcut);
   void InstallCompletionTargets();
   void ApplyColumnWidths();
@@ -259,6 +276,11 @@ class MainWindow final : public QMainWindow {
   QLabel* status_ = nullptr;
   QCheckBox* utm_ = nullptr;
   QPushButton* saveButton_ = nullptr;
+  QSplitter* mainSplitter_ = nullptr;
+  QSplitter* viewSplitter_ = nullptr;
+  TrackPicture* picture_ = nullptr;
+  VarioGraph* profile_ = nullptr;
+
   QTimer* timer_ = nullptr;
   std::map<int, QAction*> actions_;
   ListSize listSize_ = ListSize::Default;

@@ -3,6 +3,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTimer>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
@@ -16,6 +17,10 @@ namespace {
 
 constexpr double kEarthRadius = 6371000.0;  // metres; the picture needs no ellipsoid
 constexpr int kMargin = 24;
+// A press and release closer than this (pixels) is a click, not a drag.
+constexpr double kClickSlack = 4.0;
+// What marks the selected fixes in both views.
+const QColor kSelectionColour(255, 200, 0, 150);
 
 double ClimbBetween(const TrackPoint& from, const TrackPoint& to) {
   const double seconds = static_cast<double>(to.time) - static_cast<double>(from.time);
@@ -34,7 +39,8 @@ QString TimeOfDay(GarminTime time) {
 
 // ---- the track picture ----
 
-TrackPicture::TrackPicture(std::vector<TrackPoint> points, std::uint32_t loopGap, QWidget* parent)
+TrackPicture::TrackPicture(std::vector<TrackPoint> points, std::uint32_t loopGap, QWidget* parent,
+                           int startDelayMs)
     : QWidget(parent), points_(std::move(points)), loopGap_(loopGap) {
   setObjectName("trackPicture");
   setWindowTitle("Track");
@@ -63,6 +69,15 @@ TrackPicture::TrackPicture(std::vector<TrackPoint> points, std::uint32_t loopGap
   low_ = QPointF((lonLow - lon0) * east, (latLow - lat0) * north);
   high_ = QPointF((lonHigh - lon0) * east, (latHigh - lat0) * north);
 
+  if (startDelayMs == 0) {
+    StartAnalysis();
+  } else {
+    QTimer::singleShot(startDelayMs, this, [this] { StartAnalysis(); });
+  }
+}
+
+void TrackPicture::StartAnalysis() {
+  if (thread_.joinable() || points_.empty()) return;
   AnalysisOptions options;
   options.loopGap = loopGap_;
   options.halt = &halt_;
@@ -117,7 +132,29 @@ void TrackPicture::wheelEvent(QWheelEvent* event) {
   ZoomAt(event->position(), std::pow(1.25, steps));
 }
 
-void TrackPicture::mousePressEvent(QMouseEvent* event) { dragFrom_ = event->position(); }
+void TrackPicture::mousePressEvent(QMouseEvent* event) { dragFrom_ = pressedAt_ = event->position(); }
+
+// A press and release in one place is a click on the fix nearest to it; a move is a pan.
+void TrackPicture::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton || (event->position() - pressedAt_).manhattanLength() >= kClickSlack) return;
+  if (const auto index = NearestFix(event->position())) emit fixClicked(*index);
+}
+
+std::optional<std::size_t> TrackPicture::NearestFix(QPointF at) const {
+  std::optional<std::size_t> nearest;
+  double best = 0.0;
+  for (std::size_t i = 0; i < metres_.size(); ++i) {
+    const QPointF d = Map(metres_[i]) - at;
+    const double distance = d.x() * d.x() + d.y() * d.y();
+    if (!nearest || distance < best) nearest = i, best = distance;
+  }
+  return nearest;
+}
+
+void TrackPicture::SetSelection(FixRanges ranges) {
+  selection_ = std::move(ranges);
+  update();
+}
 
 void TrackPicture::mouseMoveEvent(QMouseEvent* event) {
   if (!(event->buttons() & Qt::LeftButton)) return;
@@ -139,6 +176,7 @@ void TrackPicture::paintEvent(QPaintEvent*) {
     painter.drawText(rect(), Qt::AlignCenter, "No positions selected");
     return;
   }
+  DrawSelection(painter);
   DrawTrack(painter);
   DrawResults(painter);
   DrawLegend(painter);
@@ -151,11 +189,16 @@ void TrackPicture::DrawTrack(QPainter& painter) const {
   QPointF previous = Map(metres_.front());
   for (std::size_t i = 1; i < metres_.size(); ++i) {
     const QPointF here = Map(metres_[i]);
-    if (!(points_[i].segmentStart & 1u)) {
-      pen.setColor(ClimbColour(climb_[i]));
-      painter.setPen(pen);
-      painter.drawLine(previous, here);
+    if (points_[i].segmentStart & 1u) {
+      previous = here;
+      continue;
     }
+    // Fixes closer than a pixel to the last one drawn add nothing to see: a long log draws as
+    // fast as a short one.
+    if ((here - previous).manhattanLength() < 1.0 && i + 1 < metres_.size()) continue;
+    pen.setColor(ClimbColour(climb_[i]));
+    painter.setPen(pen);
+    painter.drawLine(previous, here);
     previous = here;
   }
   painter.setPen(QPen(Qt::black, 1));
@@ -163,6 +206,29 @@ void TrackPicture::DrawTrack(QPainter& painter) const {
   painter.drawEllipse(Map(metres_.front()), 4, 4);
   painter.setBrush(Qt::black);
   painter.drawEllipse(Map(metres_.back()), 4, 4);
+}
+
+// The selected fixes under the track, as a broad band.
+void TrackPicture::DrawSelection(QPainter& painter) const {
+  QPen pen(kSelectionColour, 9.0);
+  pen.setCapStyle(Qt::RoundCap);
+  pen.setJoinStyle(Qt::RoundJoin);
+  painter.setPen(pen);
+  painter.setBrush(Qt::NoBrush);
+  for (const auto& [first, last] : selection_) {
+    if (first >= metres_.size()) continue;
+    const std::size_t end = std::min(last, metres_.size() - 1);
+    QPainterPath path(Map(metres_[first]));
+    QPointF previous = path.currentPosition();
+    for (std::size_t i = first + 1; i <= end; ++i) {
+      const QPointF here = Map(metres_[i]);
+      if ((here - previous).manhattanLength() < 1.0 && i < end) continue;
+      path.lineTo(here);
+      previous = here;
+    }
+    if (first == end) path.addEllipse(previous, 2, 2);
+    painter.drawPath(path);
+  }
 }
 
 void TrackPicture::DrawResults(QPainter& painter) const {
@@ -246,6 +312,63 @@ VarioGraph::VarioGraph(std::vector<TrackPoint> points, QWidget* parent)
   }
 }
 
+QRectF VarioGraph::Plot() const { return QRectF(56, 16, width() - 112, height() - 48); }
+
+double VarioGraph::XOf(std::size_t index) const {
+  const QRectF plot = Plot();
+  const double t0 = static_cast<double>(points_.front().time);
+  const double t1 = std::max(static_cast<double>(points_.back().time), t0 + 1);
+  return plot.left() + (static_cast<double>(points_[index].time) - t0) / (t1 - t0) * plot.width();
+}
+
+std::optional<std::size_t> VarioGraph::NearestFix(double x) const {
+  std::optional<std::size_t> nearest;
+  double best = 0.0;
+  for (std::size_t i = 0; i < points_.size(); ++i) {
+    const double distance = std::abs(XOf(i) - x);
+    if (!nearest || distance < best) nearest = i, best = distance;
+  }
+  return nearest;
+}
+
+void VarioGraph::SetSelection(FixRanges ranges) {
+  selection_ = std::move(ranges);
+  update();
+}
+
+void VarioGraph::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  dragFrom_ = dragTo_ = event->position().x();
+}
+
+void VarioGraph::mouseMoveEvent(QMouseEvent* event) {
+  if (!dragFrom_) return;
+  dragTo_ = event->position().x();
+  update();
+}
+
+// A click names the fix nearest in time; a drag the fixes whose times it spans.
+void VarioGraph::mouseReleaseEvent(QMouseEvent* event) {
+  if (!dragFrom_ || event->button() != Qt::LeftButton || points_.empty()) return;
+  const double from = *dragFrom_;
+  const double to = event->position().x();
+  dragFrom_.reset();
+  update();
+  if (std::abs(to - from) < kClickSlack) {
+    if (const auto index = NearestFix(to)) emit fixClicked(*index);
+    return;
+  }
+  const double low = std::min(from, to), high = std::max(from, to);
+  std::optional<std::size_t> first, last;
+  for (std::size_t i = 0; i < points_.size(); ++i) {
+    const double x = XOf(i);
+    if (x < low || x > high) continue;
+    if (!first) first = i;
+    last = i;
+  }
+  if (first) emit rangeSelected(*first, *last);
+}
+
 void VarioGraph::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);
@@ -254,7 +377,7 @@ void VarioGraph::paintEvent(QPaintEvent*) {
     painter.drawText(rect(), Qt::AlignCenter, "Too few positions selected");
     return;
   }
-  const QRectF plot(56, 16, width() - 112, height() - 48);
+  const QRectF plot = Plot();
   const double t0 = static_cast<double>(points_.front().time);
   const double t1 = std::max(static_cast<double>(points_.back().time), t0 + 1);
   const auto [altLowIt, altHighIt] = std::minmax_element(altitude_.begin(), altitude_.end());
@@ -262,10 +385,19 @@ void VarioGraph::paintEvent(QPaintEvent*) {
   double climbMax = 1.0;
   for (const double c : climb_) climbMax = std::max(climbMax, std::abs(c));
   climbMax = std::ceil(climbMax);
-  auto x = [&](std::size_t i) { return plot.left() + (static_cast<double>(points_[i].time) - t0) / (t1 - t0) * plot.width(); };
   auto yAlt = [&](double a) { return plot.bottom() - (a - altLow) / (altHigh - altLow) * plot.height(); };
   auto yClimb = [&](double c) { return plot.center().y() - c / climbMax * plot.height() / 2; };
 
+  // The selected fixes and a drag in progress as bands across the plot.
+  for (const auto& [first, last] : selection_) {
+    if (first >= points_.size()) continue;
+    const double left = XOf(first), right = XOf(std::min(last, points_.size() - 1));
+    painter.fillRect(QRectF(left - 1, plot.top(), std::max(right - left, 0.0) + 2, plot.height()), kSelectionColour);
+  }
+  if (dragFrom_) {
+    painter.fillRect(QRectF(std::min(*dragFrom_, dragTo_), plot.top(), std::abs(dragTo_ - *dragFrom_), plot.height()),
+                     QColor(80, 140, 255, 70));
+  }
   painter.setPen(QPen(QColor(200, 200, 200), 1));
   painter.drawRect(plot);
   painter.drawLine(QPointF(plot.left(), yClimb(0)), QPointF(plot.right(), yClimb(0)));
@@ -283,16 +415,33 @@ void VarioGraph::paintEvent(QPaintEvent*) {
                      QString("%1 m/s").arg(-climbMax + 2 * climbMax * share, 0, 'f', 1));
     painter.setPen(Qt::black);
   }
-  QPainterPath altitude, climb;
-  for (std::size_t i = 0; i < points_.size(); ++i) {
-    const QPointF a(x(i), yAlt(altitude_[i])), c(x(i), yClimb(climb_[i]));
-    if (i == 0) altitude.moveTo(a), climb.moveTo(c);
-    else altitude.lineTo(a), climb.lineTo(c);
-  }
+  // Each pixel column draws the lowest and highest value of its fixes, so that a long log
+  // keeps its peaks and costs no more than the width of the plot.
+  const auto curve = [&](const std::vector<double>& values, auto y) {
+    QPainterPath path;
+    double column = -1.0, low = 0.0, high = 0.0;
+    const auto flush = [&] {
+      if (column < 0.0) return;
+      const QPointF a(column, y(low)), b(column, y(high));
+      if (path.elementCount() == 0) path.moveTo(a); else path.lineTo(a);
+      if (high != low) path.lineTo(b);
+    };
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      const double x = std::floor(XOf(i));
+      if (x != column) {
+        flush();
+        column = x, low = high = values[i];
+      } else {
+        low = std::min(low, values[i]), high = std::max(high, values[i]);
+      }
+    }
+    flush();
+    return path;
+  };
   painter.setPen(QPen(QColor(200, 40, 40), 1.2));
-  painter.drawPath(climb);
+  painter.drawPath(curve(climb_, yClimb));
   painter.setPen(QPen(QColor(30, 70, 200), 2.0));
-  painter.drawPath(altitude);
+  painter.drawPath(curve(altitude_, yAlt));
 }
 
 }  // namespace logwell::qt

@@ -2,9 +2,12 @@
 // The pictures pilots look at first: the track seen from above ("Show &Track") in a local
 // projection, coloured by climb rate, with the results of the distance analysis drawn over it
 // (free distance, out-and-return, flat and FAI triangle), zoomed with the wheel and moved by
-// dragging; and the altitude and vario over time ("Show &Vario").
+// dragging; and the altitude and vario over time ("Show &Vario"). Both mark the positions
+// selected in the list, and a click in either names the fix nearest to it; a drag in the
+// profile names a time range.
 #include <QPointF>
 #include <QWidget>
+#include <utility>
 #include <atomic>
 #include <optional>
 #include <thread>
@@ -15,12 +18,17 @@
 
 namespace logwell::qt {
 
+// Selected fixes as index ranges, first and last included, in ascending order.
+using FixRanges = std::vector<std::pair<std::size_t, std::size_t>>;
+
 class TrackPicture final : public QWidget {
   Q_OBJECT
  public:
-  // Starts the distance analysis of the points on a thread of its own; the results are drawn
-  // once it ends.
-  TrackPicture(std::vector<TrackPoint> points, std::uint32_t loopGap, QWidget* parent = nullptr);
+  // Starts the distance analysis of the points on a thread of its own, after `startDelayMs`
+  // (a picture replaced at once by the next log never starts it); the results are drawn once it
+  // ends.
+  TrackPicture(std::vector<TrackPoint> points, std::uint32_t loopGap, QWidget* parent = nullptr,
+               int startDelayMs = 0);
   ~TrackPicture() override;
 
   bool AnalysisDone() const { return analysis_.has_value(); }
@@ -34,9 +42,16 @@ class TrackPicture final : public QWidget {
   QPointF ScreenOf(std::size_t index) const;
   // The climb rate (m/s) from the point before, which picks a point's colour.
   static QColor ClimbColour(double metresPerSecond);
+  std::size_t Count() const { return points_.size(); }
+  const std::vector<TrackPoint>& Points() const { return points_; }
+  // The fix drawn nearest to a widget position; none without fixes.
+  std::optional<std::size_t> NearestFix(QPointF at) const;
+  void SetSelection(FixRanges ranges);
+  const FixRanges& Selection() const { return selection_; }
 
  signals:
   void analysisFinished();
+  void fixClicked(std::size_t index);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -44,9 +59,12 @@ class TrackPicture final : public QWidget {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
+  void StartAnalysis();
   void DrawTrack(QPainter& painter) const;
+  void DrawSelection(QPainter& painter) const;
   void DrawResults(QPainter& painter) const;
   void DrawLegend(QPainter& painter) const;
   QPointF Map(const QPointF& metres) const;
@@ -59,6 +77,8 @@ class TrackPicture final : public QWidget {
   double zoom_ = 1.0;
   QPointF pan_;
   QPointF dragFrom_;
+  QPointF pressedAt_;
+  FixRanges selection_;
   std::optional<DistanceAnalysis> analysis_;
   std::atomic<bool> halt_{false};
   std::jthread thread_;
@@ -71,14 +91,31 @@ class VarioGraph final : public QWidget {
   // Metres over time and the 60-second climb rate.
   const std::vector<double>& Altitudes() const { return altitude_; }
   const std::vector<double>& Climbs() const { return climb_; }
+  // The area of the curves in widget pixels, and the fix whose time lies nearest to a widget x.
+  QRectF Plot() const;
+  std::optional<std::size_t> NearestFix(double x) const;
+  double XOf(std::size_t index) const;
+  void SetSelection(FixRanges ranges);
+  const FixRanges& Selection() const { return selection_; }
+
+ signals:
+  void fixClicked(std::size_t index);
+  // A drag across the time axis: the fixes from `first` to `last`.
+  void rangeSelected(std::size_t first, std::size_t last);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
   std::vector<TrackPoint> points_;
   std::vector<double> altitude_;
   std::vector<double> climb_;
+  FixRanges selection_;
+  std::optional<double> dragFrom_;  // widget x where the button went down
+  double dragTo_ = 0.0;
 };
 
 }  // namespace logwell::qt
