@@ -480,6 +480,47 @@ class WindowCommandsTest : public QObject {
     QCOMPARE(f.window->Picture()->Count(), std::size_t{2200});
   }
 
+  // The picture beside the list draws the loaded airspace (named on hover) and waypoints, a
+  // scale bar of a round length, and saves itself as PNG and SVG.
+  void pictureShowsAirspaceWaypointsAndExports() {
+    Fixture f;
+    WriteText(f.folder / "named.igc", NamedFlight());
+    f.OpenFrom(f.folder / "named.igc");
+    f.window->RunCommand(40117);
+    WriteText(f.folder / "zone.txt", "AC C\r\nAN ZONE\r\nAL GND\r\nAH FL95\r\nDP 46:10:00 N 008:10:00 E\r\n"
+                                     "DP 46:20:00 N 008:10:00 E\r\nDP 46:20:00 N 008:20:00 E\r\nDP 46:10:00 N 008:20:00 E\r\n");
+    f.OpenFrom(f.folder / "zone.txt");
+    f.window->RunCommand(40100);
+    Waypoint point;
+    point.SetId("GOAL");
+    point.latitude = CurrentTrackLog().points[10].latitude;
+    point.longitude = CurrentTrackLog().points[10].longitude;
+    f.window->Waypoints().Replace({point});
+    f.window->RunCommand(40024);
+    qt::TrackPicture* picture = f.window->Picture();
+    picture->resize(600, 400);
+    const QStringList names = picture->AirspacesAt(picture->ScreenOf(5));
+    QCOMPARE(names.size(), 1);
+    QVERIFY(names[0].startsWith("ZONE (C, "));
+    QVERIFY(picture->AirspacesAt(QPointF(-500, -500)).isEmpty());
+    const auto [metres, pixels] = picture->ScaleBar();
+    const double power = std::pow(10.0, std::floor(std::log10(metres)));
+    QVERIFY(metres / power == 1.0 || metres / power == 2.0 || metres / power == 5.0);
+    QVERIFY(pixels > 600 / 5 / 2.6 && pixels <= 600 / 5 + 0.01);
+
+    QVERIFY(picture->Export(f.folder / "track.png"));
+    const QImage image(QString::fromStdString((f.folder / "track.png").string()));
+    QCOMPARE(image.size(), picture->size());
+    // The class C fill tints the background under the track.
+    const QColor inside = image.pixelColor(picture->ScreenOf(5).toPoint() + QPoint(0, 25));
+    QVERIFY(inside != QColor(250, 250, 245));
+    QVERIFY(picture->Export(f.folder / "track.svg"));
+    std::ifstream svg(f.folder / "track.svg");
+    const std::string text((std::istreambuf_iterator<char>(svg)), {});
+    QVERIFY(text.find("<svg") != std::string::npos);
+    QVERIFY(text.find("GOAL") != std::string::npos);
+  }
+
   void trackPictureDrawsTheTrackAndItsTriangle() {
     Fixture f;
     f.LoadTestTrack();

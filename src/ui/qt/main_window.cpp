@@ -635,6 +635,8 @@ void MainWindow::RefreshView(ViewMode mode) {
   model_->Show(mode, utm_->isChecked(), RowCountOf(mode));
   ApplyColumnWidths();
   if (mode == ViewMode::TrackLog) RefreshTrackViews();
+  // The lists the picture draws with the track may have changed with any view.
+  picture_->SetOverlays(airspace_, waypoints_.Records(), airspaceSettings_.segmentAccuracy);
   SyncViewSelection();
 }
 

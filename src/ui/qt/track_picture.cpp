@@ -1,14 +1,27 @@
 #include "ui/qt/track_picture.h"
 
+#include <QBuffer>
+#include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QMenu>
+#include <QMessageBox>
 #include <QMouseEvent>
+#include <QToolTip>
 #include <QPainter>
 #include <QPainterPath>
 #include <QTimer>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#ifdef LOGWELL_HAVE_QT_SVG
+#include <QSvgGenerator>
+#endif
 
+#include "airspace/airspace_points.h"
+#include "base/atomic_file.h"
 #include "geo/units.h"
+#include "ui/qt/qt_text.h"
 #include "track/statistics.h"
 #include "base/text.h"
 
@@ -46,7 +59,6 @@ TrackPicture::TrackPicture(std::vector<TrackPoint> points, std::uint32_t loopGap
   setWindowTitle("Track");
   setMinimumSize(320, 240);
   resize(720, 560);
-  setMouseTracking(false);
   // An equirectangular projection about the track's middle: exact enough for one flight.
   double latLow = 90, latHigh = -90, lonLow = 180, lonHigh = -180;
   for (const TrackPoint& p : points_) {
@@ -58,6 +70,8 @@ TrackPicture::TrackPicture(std::vector<TrackPoint> points, std::uint32_t loopGap
   const double lat0 = (latLow + latHigh) / 2, lon0 = (lonLow + lonHigh) / 2;
   const double east = std::cos(lat0 * M_PI / 180.0) * kEarthRadius * M_PI / 180.0;
   const double north = kEarthRadius * M_PI / 180.0;
+  lat0_ = lat0, lon0_ = lon0, eastScale_ = east, northScale_ = north;
+  setMouseTracking(true);  // the airspace names on hover
   metres_.reserve(points_.size());
   climb_.reserve(points_.size());
   for (std::size_t i = 0; i < points_.size(); ++i) {
@@ -157,7 +171,15 @@ void TrackPicture::SetSelection(FixRanges ranges) {
 }
 
 void TrackPicture::mouseMoveEvent(QMouseEvent* event) {
-  if (!(event->buttons() & Qt::LeftButton)) return;
+  if (!(event->buttons() & Qt::LeftButton)) {
+    const QStringList names = AirspacesAt(event->position());
+    if (names.isEmpty()) {
+      QToolTip::hideText();
+    } else {
+      QToolTip::showText(event->globalPosition().toPoint(), names.join('\n'), this);
+    }
+    return;
+  }
   PanBy(event->position() - dragFrom_);
   dragFrom_ = event->position();
 }
@@ -170,16 +192,178 @@ void TrackPicture::mouseDoubleClickEvent(QMouseEvent*) {
 
 void TrackPicture::paintEvent(QPaintEvent*) {
   QPainter painter(this);
+  Paint(painter);
+}
+
+// The picture on any device: the window, a PNG image or an SVG file.
+void TrackPicture::Paint(QPainter& painter) const {
   painter.setRenderHint(QPainter::Antialiasing);
   painter.fillRect(rect(), QColor(250, 250, 245));
   if (points_.empty()) {
     painter.drawText(rect(), Qt::AlignCenter, "No positions selected");
     return;
   }
+  DrawOverlays(painter);
   DrawSelection(painter);
   DrawTrack(painter);
   DrawResults(painter);
+  DrawScaleAndNorth(painter);
   DrawLegend(painter);
+}
+
+QPointF TrackPicture::ToMetres(std::int32_t latitude, std::int32_t longitude) const {
+  return {(SemicirclesToRadians(longitude) * 180.0 / M_PI - lon0_) * eastScale_,
+          (SemicirclesToRadians(latitude) * 180.0 / M_PI - lat0_) * northScale_};
+}
+
+void TrackPicture::SetOverlays(const AirspaceList& airspaces, std::span<const Waypoint> waypoints,
+                               std::uint32_t accuracy) {
+  airspaces_.clear();
+  waypoints_.clear();
+  for (std::size_t i = 0; i < airspaces.size(); ++i) {
+    Outline outline;
+    for (const Waypoint& point : AirspaceToPoints(airspaces[i], i, accuracy, 0)) {
+      outline.metres << ToMetres(point.latitude, point.longitude);
+    }
+    if (outline.metres.size() < 3) continue;
+    outline.name = Q(airspaces[i].name) + " (" + Q(AirspaceClassName(airspaces[i].classCode)) + ", " +
+                   Q(airspaces[i].floorText) + " - " + Q(airspaces[i].ceilingText) + ")";
+    outline.classCode = airspaces[i].classCode;
+    airspaces_.push_back(std::move(outline));
+  }
+  for (const Waypoint& point : waypoints) {
+    waypoints_.push_back({ToMetres(point.latitude, point.longitude), Q(point.Id())});
+  }
+  update();
+}
+
+QStringList TrackPicture::AirspacesAt(QPointF at) const {
+  QStringList names;
+  for (const Outline& outline : airspaces_) {
+    QPolygonF screen;
+    for (const QPointF& corner : outline.metres) screen << Map(corner);
+    if (screen.containsPoint(at, Qt::OddEvenFill)) names << outline.name;
+  }
+  return names;
+}
+
+namespace {
+
+// The fill of an airspace class: the controlled classes A to E in reds and oranges, the
+// restricted, danger and prohibited areas in purples, the others in blues and greys.
+QColor AirspaceColour(int classCode) {
+  static const QColor kColours[kAirspaceClassCount] = {
+      {200, 30, 30}, {220, 70, 40}, {230, 110, 40}, {40, 90, 200}, {60, 150, 210}, {140, 140, 140},
+      {150, 40, 160}, {190, 40, 120}, {120, 40, 200}, {30, 140, 90}, {90, 90, 90}, {60, 160, 60},
+      {120, 120, 120}};
+  return kColours[std::clamp(classCode, 0, kAirspaceClassCount - 1)];
+}
+
+// 1, 2 or 5 times a power of ten, the largest not above `metres`.
+double RoundScale(double metres) {
+  const double power = std::pow(10.0, std::floor(std::log10(std::max(metres, 1.0))));
+  for (const double step : {5.0, 2.0, 1.0}) {
+    if (step * power <= metres) return step * power;
+  }
+  return power;
+}
+
+}  // namespace
+
+void TrackPicture::DrawOverlays(QPainter& painter) const {
+  for (const Outline& outline : airspaces_) {
+    QPolygonF screen;
+    for (const QPointF& corner : outline.metres) screen << Map(corner);
+    QColor fill = AirspaceColour(outline.classCode);
+    QColor edge = fill;
+    fill.setAlpha(45);
+    painter.setPen(QPen(edge, 1.2));
+    painter.setBrush(fill);
+    painter.drawPolygon(screen);
+  }
+  painter.setBrush(QColor(20, 20, 20));
+  for (const Mark& mark : waypoints_) {
+    const QPointF at = Map(mark.metres);
+    painter.setPen(Qt::NoPen);
+    painter.drawPolygon(QPolygonF({at + QPointF(0, -5), at + QPointF(4.5, 3), at + QPointF(-4.5, 3)}));
+    painter.setPen(QColor(20, 20, 20));
+    painter.drawText(at + QPointF(6, -4), mark.id);
+  }
+}
+
+std::pair<double, double> TrackPicture::ScaleBar() const {
+  // Pixels per metre: the distance on screen of a kilometre eastwards.
+  const double perMetre = (Map(QPointF(1000, 0)).x() - Map(QPointF(0, 0)).x()) / 1000.0;
+  if (perMetre <= 0.0) return {0.0, 0.0};
+  const double metres = RoundScale(width() / 5.0 / perMetre);
+  return {metres, metres * perMetre};
+}
+
+void TrackPicture::DrawScaleAndNorth(QPainter& painter) const {
+  const auto [metres, pixels] = ScaleBar();
+  const double y = height() - 14.0;
+  painter.setPen(QPen(Qt::black, 2));
+  painter.drawLine(QPointF(12, y), QPointF(12 + pixels, y));
+  painter.drawLine(QPointF(12, y - 4), QPointF(12, y + 2));
+  painter.drawLine(QPointF(12 + pixels, y - 4), QPointF(12 + pixels, y + 2));
+  const QString label = metres >= 1000 ? QString("%1 km").arg(metres / 1000.0) : QString("%1 m").arg(metres);
+  painter.drawText(QPointF(16, y - 6), label);
+  // North is up: an arrow in the top right corner.
+  const QPointF tip(width() - 24.0, 14.0);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(Qt::black);
+  painter.drawPolygon(QPolygonF({tip, tip + QPointF(7, 22), tip + QPointF(0, 16), tip + QPointF(-7, 22)}));
+  painter.setPen(Qt::black);
+  painter.drawText(QRectF(tip.x() - 10, tip.y() + 22, 20, 16), Qt::AlignCenter, "N");
+}
+
+void TrackPicture::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu menu(this);
+  QAction* png = menu.addAction("Save picture as &PNG...");
+  menu.addAction("Save picture as S&VG...");
+  QAction* chosen = menu.exec(event->globalPos());
+  if (chosen == nullptr) return;
+  const bool asPng = chosen == png;
+  const QString path = QFileDialog::getSaveFileName(this, "Save picture", QString(),
+                                                    asPng ? "PNG images (*.png)" : "SVG images (*.svg)");
+  if (path.isEmpty()) return;
+  std::filesystem::path file = path.toStdString();
+  if (!file.has_extension()) file += asPng ? ".png" : ".svg";
+  Export(file);
+}
+
+bool TrackPicture::Export(const std::filesystem::path& path) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  const std::string extension = LowerExtension(path);
+  if (extension == ".svg") {
+#ifdef LOGWELL_HAVE_QT_SVG
+    QSvgGenerator svg;
+    svg.setOutputDevice(&buffer);
+    svg.setSize(size());
+    svg.setViewBox(rect());
+    svg.setTitle("Track");
+    QPainter painter(&svg);
+    Paint(painter);
+#else
+    QMessageBox::warning(this, "Save picture", "SVG is not available in this build");
+    return false;
+#endif
+  } else {
+    QImage image(size(), QImage::Format_ARGB32);
+    QPainter painter(&image);
+    Paint(painter);
+    painter.end();
+    image.save(&buffer, "PNG");
+  }
+  buffer.close();
+  if (const int error = WriteFileAtomically(path, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+      error != 0) {
+    QMessageBox::warning(this, "Save picture", QString("Error writing %1: %2").arg(Q(path.string()), std::strerror(error)));
+    return false;
+  }
+  return true;
 }
 
 void TrackPicture::DrawTrack(QPainter& painter) const {
@@ -201,11 +385,14 @@ void TrackPicture::DrawTrack(QPainter& painter) const {
     painter.drawLine(previous, here);
     previous = here;
   }
+  // Take-off and landing, marked and named.
   painter.setPen(QPen(Qt::black, 1));
-  painter.setBrush(Qt::white);
-  painter.drawEllipse(Map(metres_.front()), 4, 4);
-  painter.setBrush(Qt::black);
-  painter.drawEllipse(Map(metres_.back()), 4, 4);
+  painter.setBrush(QColor(40, 180, 60));
+  painter.drawEllipse(Map(metres_.front()), 5, 5);
+  painter.drawText(Map(metres_.front()) + QPointF(7, 14), "Take-off");
+  painter.setBrush(QColor(220, 40, 40));
+  painter.drawEllipse(Map(metres_.back()), 5, 5);
+  painter.drawText(Map(metres_.back()) + QPointF(7, -7), "Landing");
 }
 
 // The selected fixes under the track, as a broad band.

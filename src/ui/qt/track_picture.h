@@ -10,11 +10,19 @@
 #include <utility>
 #include <atomic>
 #include <optional>
+#include <span>
 #include <thread>
 #include <vector>
 
+#include <QPolygonF>
+#include <QString>
+#include <QStringList>
+#include <filesystem>
+
+#include "airspace/airspace_record.h"
 #include "optimise/distance_analysis.h"
 #include "model/track_point.h"
+#include "model/waypoint.h"
 
 namespace logwell::qt {
 
@@ -48,6 +56,16 @@ class TrackPicture final : public QWidget {
   std::optional<std::size_t> NearestFix(QPointF at) const;
   void SetSelection(FixRanges ranges);
   const FixRanges& Selection() const { return selection_; }
+  // The airspaces (filled by class, named on hover) and waypoints drawn with the track; arcs
+  // are laid out as chords within `accuracy` metres.
+  void SetOverlays(const AirspaceList& airspaces, std::span<const Waypoint> waypoints, std::uint32_t accuracy);
+  // The names of the airspaces under a widget position, as the hover shows them.
+  QStringList AirspacesAt(QPointF at) const;
+  // The picture as it is on screen, into a PNG or SVG file (by the name's extension); false
+  // after a message box when the file could not be written.
+  bool Export(const std::filesystem::path& path);
+  // The length the scale bar stands for (metres) and its width in pixels at the current zoom.
+  std::pair<double, double> ScaleBar() const;
 
  signals:
   void analysisFinished();
@@ -60,8 +78,22 @@ class TrackPicture final : public QWidget {
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
+  struct Outline {
+    QPolygonF metres;
+    QString name;
+    int classCode = 0;
+  };
+  struct Mark {
+    QPointF metres;
+    QString id;
+  };
+  QPointF ToMetres(std::int32_t latitude, std::int32_t longitude) const;
+  void Paint(QPainter& painter) const;
+  void DrawOverlays(QPainter& painter) const;
+  void DrawScaleAndNorth(QPainter& painter) const;
   void StartAnalysis();
   void DrawTrack(QPainter& painter) const;
   void DrawSelection(QPainter& painter) const;
@@ -71,6 +103,10 @@ class TrackPicture final : public QWidget {
 
   std::vector<TrackPoint> points_;
   std::vector<QPointF> metres_;  // east and north of the track's middle
+  double lat0_ = 0.0, lon0_ = 0.0;      // the middle, degrees
+  double eastScale_ = 0.0, northScale_ = 0.0;  // metres per degree
+  std::vector<Outline> airspaces_;
+  std::vector<Mark> waypoints_;
   std::vector<double> climb_;    // m/s from the previous point
   QPointF low_, high_;           // the bounds in metres
   std::uint32_t loopGap_;
