@@ -56,6 +56,9 @@ struct SpeedAndClimb {
 // The 60-second speed and the climb over the same window, whose starting altitude is
 // interpolated like its distance.
 SpeedAndClimb WindowedSpeedAndClimb60(const std::vector<TrackPoint>& points, std::size_t index);
+// The same over a window of `windowSeconds` (the graphs' interval); 60 gives exactly the above.
+SpeedAndClimb WindowedSpeedAndClimb(const std::vector<TrackPoint>& points, std::size_t index,
+                                    std::uint32_t windowSeconds);
 
 // The texts of the statistics dialog.
 struct StatisticsTexts {

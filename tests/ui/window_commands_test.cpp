@@ -18,8 +18,10 @@
 #include "access/access_framework.h"
 #include "access/access_table.h"
 #include "app/settings.h"
+#include "base/text.h"
 #include "box_answerer.h"
 #include "devices/flytec/flytec_workers.h"
+#include "track/statistics.h"
 #include "track/track_log.h"
 #include "ui/qt/edit_dialogs.h"
 #include "ui/qt/list_model.h"
@@ -519,6 +521,38 @@ class WindowCommandsTest : public QObject {
     const std::string text((std::istreambuf_iterator<char>(svg)), {});
     QVERIFY(text.find("<svg") != std::string::npos);
     QVERIFY(text.find("GOAL") != std::string::npos);
+  }
+
+  // "Set intervals" draws the profile anew over the typed interval; the hover reads out the
+  // fix under the pointer.
+  void intervalsAndHoverReadouts() {
+    Fixture f;
+    f.window->RunCommand(40140);
+    qt::VarioGraph* before = f.window->Profile();
+    QCOMPARE(before->Interval(), 60u);
+    BoxAnswerer boxes;
+    QString typed = "0";
+    f.window->askText = [&typed](const QString&, const QString&) { return std::optional<QString>(typed); };
+    f.window->RunCommand(40177);
+    QCOMPARE(boxes.Seen().at(0).text, QString("Bad input"));
+    QCOMPARE(f.window->Profile(), before);
+    typed = "10";
+    f.window->RunCommand(40177);
+    qt::VarioGraph* profile = f.window->Profile();
+    QCOMPARE(profile->Interval(), 10u);
+    QCOMPARE(profile->Climbs()[500], WindowedSpeedAndClimb(CurrentTrackLog().points, 500, 10).climb);
+    f.window->RunCommand(40175);
+    QCOMPARE(qobject_cast<qt::VarioGraph*>(f.window->LastOpened())->Interval(), 10u);
+
+    const std::size_t index = profile->NearestFix(profile->XOf(1000)).value();
+    QCOMPARE(profile->XOf(index), profile->XOf(1000));  // fixes of one time share an x
+    const auto& fix = CurrentTrackLog().points[index];
+    const auto day = static_cast<unsigned>(fix.time % 86400);
+    const QString readout = profile->ReadoutAt(profile->XOf(1000));
+    const QString expected = QString::fromStdString(FormatText("%02u:%02u:%02u  %.0f m  ", day / 3600, day / 60 % 60,
+                                                               day % 60, fix.gpsAltitude / 10.0));
+    QVERIFY2(readout.startsWith(expected), qPrintable(readout));
+    QVERIFY(readout.endsWith(" km/h"));
   }
 
   void trackPictureDrawsTheTrackAndItsTriangle() {

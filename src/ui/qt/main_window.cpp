@@ -181,6 +181,7 @@ std::span<const MainWindow::Command> MainWindow::Commands() {
       {40094, Menu::Track, "OLC statistics (use selected pos.)", "", &MainWindow::OnOlcFromSelection},
       {40141, Menu::Track, "Show &Track", "", &MainWindow::OnShowTrackPicture},
       {40175, Menu::Track, "Show &Vario", "", &MainWindow::OnShowVarioGraph},
+      {40177, Menu::Track, "Set intervals", "", &MainWindow::OnSetIntervals},
       {40140, Menu::Track, "&Test", "", &MainWindow::OnTestTrack},
       {40121, Menu::Track, "Competition &Mode", "", &MainWindow::OnCompetitionMode},
       {40130, Menu::None, "Special competition mode", "Ctrl+Alt+C", &MainWindow::OnToggleCompSpecial},
@@ -333,16 +334,16 @@ void MainWindow::BuildControls() {
   connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { SyncViewSelection(); });
 }
 
-void MainWindow::RefreshTrackViews() {
+void MainWindow::RefreshTrackViews(bool force) {
   const TrackLog& log = CurrentTrackLog();
   const auto same = [](const TrackPoint& a, const TrackPoint& b) {
     return a.time == b.time && a.latitude == b.latitude && a.longitude == b.longitude &&
            a.gpsAltitude == b.gpsAltitude && a.segmentStart == b.segmentStart;
   };
-  if (picture_ != nullptr && std::ranges::equal(log.points, picture_->Points(), same)) return;
+  if (!force && picture_ != nullptr && std::ranges::equal(log.points, picture_->Points(), same)) return;
   const auto loopGap = static_cast<std::uint32_t>(services_.settings.Number(Setting::LoopFlightGap));
   auto* picture = new TrackPicture(log.points, loopGap, nullptr, kViewAnalysisDelayMs);
-  auto* profile = new VarioGraph(log.points);
+  auto* profile = new VarioGraph(log.points, nullptr, graphInterval_);
   for (QWidget* view : {static_cast<QWidget*>(picture), static_cast<QWidget*>(profile)}) view->setMinimumSize(120, 80);
   connect(picture, &TrackPicture::fixClicked, this, [this](std::size_t index) { SelectFixes(index, index); });
   connect(profile, &VarioGraph::fixClicked, this, [this](std::size_t index) { SelectFixes(index, index); });

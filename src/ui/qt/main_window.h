@@ -157,7 +157,7 @@ class MainWindow final : public QMainWindow {
   void BuildControls();
   void BuildMenus();
   // The views draw the track log anew when it has changed since they last drew it.
-  void RefreshTrackViews();
+  void RefreshTrackViews(bool force = false);
   void SyncViewSelection();
   void RestoreLayout();
   void StoreLayout();
@@ -247,6 +247,7 @@ class MainWindow final : public QMainWindow {
   void OnVarioFilter();
   void OnGapTime();
   void OnLoopGap();
+  void OnSetIntervals();
   void OnSetComPort();
   void OnProductScan();
   void OnPortTick();
@@ -291,6 +292,7 @@ class MainWindow final : public QMainWindow {
   std::unique_ptr<PortAutoSwitch> portSwitch_;
   QPointer<QWidget> lastOpened_;
   bool shown_ = false;  // the window has been on screen
+  std::uint32_t graphInterval_ = 60;  // "Set intervals": seconds the graphs average over
   CompetitionState competition_;
   int foundCompId_ = -1;  // the pilot IDs the last track-log download found on the instrument
   int foundCivlId_ = -1;

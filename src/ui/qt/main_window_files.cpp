@@ -423,6 +423,34 @@ void MainWindow::OnLoopGap() {
   if (changed) services_.settings.SetNumber(Setting::LoopFlightGap, gap);
 }
 
+// The seconds the graphs average their climb and speed over; the views beside the list are
+// drawn anew with it.
+void MainWindow::OnSetIntervals() {
+  constexpr std::string_view kCaption = "Set intervals";
+  if (Busy(kCaption)) return;
+  std::uint32_t seconds = 0;
+  const bool changed = RunValueDialog(
+      this, askText, Q(kCaption), "Climb and speed interval (s, 1-3600)", QString::number(graphInterval_),
+      [&](const QString& typed) {
+        const QString text = typed.trimmed();
+        if (text.isEmpty()) {
+          services_.ui.ShowErrorBox("Missing input", kCaption);
+          return false;
+        }
+        bool ok = false;
+        const uint value = text.toUInt(&ok);
+        if (!ok || value < 1 || value > 3600) {
+          services_.ui.ShowErrorBox("Bad input", kCaption);
+          return false;
+        }
+        seconds = value;
+        return true;
+      });
+  if (!changed || seconds == graphInterval_) return;
+  graphInterval_ = seconds;
+  RefreshTrackViews(true);
+}
+
 // ---- the trace ----
 
 void MainWindow::OnDumpDebug() {

@@ -111,7 +111,7 @@ void MainWindow::OnShowVarioGraph() {
   if (CheckCommandAllowed("Show vario", ViewMode::TrackLog) != 0) return;
   std::vector<TrackPoint> points = SelectedPositions();
   if (points.empty()) return;
-  ShowWindow(new VarioGraph(std::move(points), this));
+  ShowWindow(new VarioGraph(std::move(points), this, graphInterval_));
 }
 
 }  // namespace logwell::qt

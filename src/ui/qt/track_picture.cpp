@@ -485,17 +485,21 @@ void TrackPicture::DrawLegend(QPainter& painter) const {
 
 // ---- the altitude and vario graph ----
 
-VarioGraph::VarioGraph(std::vector<TrackPoint> points, QWidget* parent)
-    : QWidget(parent), points_(std::move(points)) {
+VarioGraph::VarioGraph(std::vector<TrackPoint> points, QWidget* parent, std::uint32_t intervalSeconds)
+    : QWidget(parent), points_(std::move(points)), interval_(intervalSeconds) {
+  setMouseTracking(true);  // the read-out follows the pointer
   setObjectName("varioGraph");
   setWindowTitle("Vario");
   setMinimumSize(320, 200);
   resize(720, 360);
   altitude_.reserve(points_.size());
   climb_.reserve(points_.size());
+  speed_.reserve(points_.size());
   for (std::size_t i = 0; i < points_.size(); ++i) {
     altitude_.push_back(points_[i].gpsAltitude / 10.0);
-    climb_.push_back(WindowedSpeedAndClimb60(points_, i).climb);
+    const SpeedAndClimb over = WindowedSpeedAndClimb(points_, i, interval_);
+    climb_.push_back(over.climb);
+    speed_.push_back(over.speed);
   }
 }
 
@@ -528,8 +532,27 @@ void VarioGraph::mousePressEvent(QMouseEvent* event) {
   dragFrom_ = dragTo_ = event->position().x();
 }
 
+QString VarioGraph::ReadoutAt(double x) const {
+  const auto index = NearestFix(x);
+  if (!index) return {};
+  const auto day = static_cast<unsigned>(points_[*index].time % 86400);
+  return QString::fromStdString(FormatText("%02u:%02u:%02u  %.0f m  %+.1f m/s  %.0f km/h", day / 3600, day / 60 % 60,
+                                           day % 60, altitude_[*index], climb_[*index], speed_[*index]));
+}
+
+void VarioGraph::leaveEvent(QEvent*) {
+  hoverX_.reset();
+  update();
+}
+
 void VarioGraph::mouseMoveEvent(QMouseEvent* event) {
-  if (!dragFrom_) return;
+  hoverX_ = event->position().x();
+  if (!dragFrom_) {
+    const QString readout = ReadoutAt(*hoverX_);
+    if (!readout.isEmpty()) QToolTip::showText(event->globalPosition().toPoint(), readout, this);
+    update();
+    return;
+  }
   dragTo_ = event->position().x();
   update();
 }
@@ -625,6 +648,10 @@ void VarioGraph::paintEvent(QPaintEvent*) {
     flush();
     return path;
   };
+  if (hoverX_ && plot.contains(QPointF(*hoverX_, plot.center().y()))) {
+    painter.setPen(QPen(QColor(90, 90, 90), 1, Qt::DashLine));
+    painter.drawLine(QPointF(*hoverX_, plot.top()), QPointF(*hoverX_, plot.bottom()));
+  }
   painter.setPen(QPen(QColor(200, 40, 40), 1.2));
   painter.drawPath(curve(climb_, yClimb));
   painter.setPen(QPen(QColor(30, 70, 200), 2.0));

@@ -123,10 +123,16 @@ class TrackPicture final : public QWidget {
 class VarioGraph final : public QWidget {
   Q_OBJECT
  public:
-  explicit VarioGraph(std::vector<TrackPoint> points, QWidget* parent = nullptr);
-  // Metres over time and the 60-second climb rate.
+  // The climb and speed are averaged over `intervalSeconds` ("Set intervals").
+  explicit VarioGraph(std::vector<TrackPoint> points, QWidget* parent = nullptr,
+                      std::uint32_t intervalSeconds = kDefaultIntervalSeconds);
+  static constexpr std::uint32_t kDefaultIntervalSeconds = 60;
+  // Metres over time and the climb rate over the interval.
   const std::vector<double>& Altitudes() const { return altitude_; }
   const std::vector<double>& Climbs() const { return climb_; }
+  std::uint32_t Interval() const { return interval_; }
+  // What the hover shows at a widget x: the nearest fix's time, altitude, climb and speed.
+  QString ReadoutAt(double x) const;
   // The area of the curves in widget pixels, and the fix whose time lies nearest to a widget x.
   QRectF Plot() const;
   std::optional<std::size_t> NearestFix(double x) const;
@@ -144,12 +150,16 @@ class VarioGraph final : public QWidget {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void leaveEvent(QEvent* event) override;
 
  private:
   std::vector<TrackPoint> points_;
   std::vector<double> altitude_;
   std::vector<double> climb_;
+  std::vector<double> speed_;
+  std::uint32_t interval_;
   FixRanges selection_;
+  std::optional<double> hoverX_;
   std::optional<double> dragFrom_;  // widget x where the button went down
   double dragTo_ = 0.0;
 };
