@@ -21,8 +21,11 @@
 #include "base/text.h"
 #include "box_answerer.h"
 #include "devices/flytec/flytec_workers.h"
+#include "app/list_rows.h"
+#include "geo/distance.h"
 #include "track/statistics.h"
 #include "track/track_log.h"
+#include "ui/qt/calculators.h"
 #include "ui/qt/edit_dialogs.h"
 #include "ui/qt/list_model.h"
 #include "ui/qt/main_window.h"
@@ -553,6 +556,53 @@ class WindowCommandsTest : public QObject {
                                                                day % 60, fix.gpsAltitude / 10.0));
     QVERIFY2(readout.startsWith(expected), qPrintable(readout));
     QVERIFY(readout.endsWith(" km/h"));
+  }
+
+  // The calculators give what the coordinate and distance functions give.
+  void positionConverterAndDistanceCalculator() {
+    Fixture f;
+    f.window->RunCommand(40032);
+    auto* converter = qobject_cast<qt::PositionConverter*>(f.window->LastOpened());
+    QVERIFY(converter != nullptr);
+    converter->Latitude()->setText("46.5");
+    converter->Longitude()->setText("W 8.25");
+    const SemicirclePoint point{DegreesToSemicircles(46.5), DegreesToSemicircles(-8.25)};
+    QCOMPARE(qt::ParsePosition("46.5 N", "8.25W"), std::optional<SemicirclePoint>(point));
+    const QStringList lines = converter->Result()->text().split('\n');
+    QCOMPARE(lines.size(), 5);
+    QCOMPARE(lines[1], QString("Degrees, minutes: N 46 30.000  W 008 15.000"));
+    QCOMPARE(lines[2], QString::fromStdString("Degrees, minutes, seconds: " + FormatLatitude(point.latitude) + "  " +
+                                              FormatLongitude(point.longitude)));
+    QCOMPARE(lines[3], QString::fromStdString("UTM: " + UtmCell(point.latitude, point.longitude, 0) + " " +
+                                              UtmCell(point.latitude, point.longitude, 1) + " " +
+                                              UtmCell(point.latitude, point.longitude, 2)));
+    QCOMPARE(lines[4], QString("Semicircles: %1  %2").arg(point.latitude).arg(point.longitude));
+    for (const auto& [lat, lon] : {std::pair{"91", "0"}, std::pair{"10", "E 181"}, std::pair{"x", "1"}, std::pair{"", ""}}) {
+      QVERIFY(!qt::ParsePosition(lat, lon));
+    }
+    converter->close();
+
+    Waypoint a, b;
+    a.SetId("A");
+    a.latitude = DegreesToSemicircles(46.0);
+    a.longitude = DegreesToSemicircles(8.0);
+    b.SetId("B");
+    b.latitude = DegreesToSemicircles(46.5);
+    b.longitude = DegreesToSemicircles(8.5);
+    f.window->Waypoints().Replace({a, b});
+    f.window->RunCommand(40028);
+    auto* calculator = qobject_cast<qt::DistanceCalculator*>(f.window->LastOpened());
+    QVERIFY(calculator != nullptr);
+    calculator->UseWaypoint(0, 0);
+    calculator->UseWaypoint(1, 1);
+    const double metres = *EllipsoidDistance(ToGeoPoint({a.latitude, a.longitude}), ToGeoPoint({b.latitude, b.longitude}));
+    QVERIFY2(calculator->Result()->text().startsWith(QString::fromStdString(FormatText("%.1f m, course 3", metres))),
+             qPrintable(calculator->Result()->text()));
+    // Nearly antipodal points, where the ellipsoid distance does not settle.
+    for (int i = 0; i < 4; ++i) calculator->Field(i)->setText(QStringList{"0", "0", "0.5", "179.7"}[i]);
+    QCOMPARE(calculator->Result()->text(), QString("Error"));
+    QCOMPARE(LiteralAmpersands(calculator), QStringList());
+    calculator->close();
   }
 
   void trackPictureDrawsTheTrackAndItsTriangle() {

@@ -162,6 +162,8 @@ std::span<const MainWindow::Command> MainWindow::Commands() {
       {40038, Menu::Edit, "&New waypoint", "", &MainWindow::OnNewWaypoint},
       {40030, Menu::Edit, "&Edit waypoint", "", &MainWindow::OnEditWaypoint},
       {40031, Menu::Edit, "&Delete waypoint(s)", "", &MainWindow::OnDeleteWaypoints},
+      {40032, Menu::Edit, "Convert &Position", "", &MainWindow::OnConvertPosition},
+      {40028, Menu::Edit, "&Calculate distance", "Ctrl+Alt+D", &MainWindow::OnCalculateDistance},
       {40212, Menu::Edit, "Sort waypoint IDs", "", &MainWindow::OnSortIds},
       {40213, Menu::Edit, "Sort waypoint names", "", &MainWindow::OnSortNames},
       {40214, Menu::Edit, "Sort waypoint heights", "", &MainWindow::OnSortHeights},

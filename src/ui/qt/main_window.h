@@ -269,6 +269,8 @@ class MainWindow final : public QMainWindow {
   void OnOlcFromSelection();
   void OnShowTrackPicture();
   void OnShowVarioGraph();
+  void OnConvertPosition();
+  void OnCalculateDistance();
 
   Services services_;
   ListModel* model_ = nullptr;

@@ -7,6 +7,7 @@
 #include "app/settings.h"
 #include "track/igc/igc_commands.h"
 #include "track/igc/igc_reader.h"
+#include "ui/qt/calculators.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/olc_dialog.h"
 #include "ui/qt/qt_ui.h"
@@ -113,5 +114,10 @@ void MainWindow::OnShowVarioGraph() {
   if (points.empty()) return;
   ShowWindow(new VarioGraph(std::move(points), this, graphInterval_));
 }
+
+// The calculators work on typed positions (and the waypoints) and change nothing.
+void MainWindow::OnConvertPosition() { ShowWindow(new PositionConverter(this)); }
+
+void MainWindow::OnCalculateDistance() { ShowWindow(new DistanceCalculator(waypoints_.Records(), this)); }
 
 }  // namespace logwell::qt

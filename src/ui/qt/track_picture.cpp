@@ -43,6 +43,18 @@ double ClimbBetween(const TrackPoint& from, const TrackPoint& to) {
 
 QString Km(double metres) { return QString::fromStdString(FormatText("%.2f km", metres / 1000.0)); }
 
+// The first of `count` indexes with the least `distanceOf`; none when there are none.
+template <typename Distance>
+std::optional<std::size_t> NearestIndex(std::size_t count, Distance distanceOf) {
+  std::optional<std::size_t> nearest;
+  double best = 0.0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const double distance = distanceOf(i);
+    if (!nearest || distance < best) nearest = i, best = distance;
+  }
+  return nearest;
+}
+
 QString TimeOfDay(GarminTime time) {
   const auto day = static_cast<unsigned>(time % 86400);
   return QString::fromStdString(FormatText("%02u:%02u", day / 3600, day / 60 % 60));
@@ -155,14 +167,10 @@ void TrackPicture::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 std::optional<std::size_t> TrackPicture::NearestFix(QPointF at) const {
-  std::optional<std::size_t> nearest;
-  double best = 0.0;
-  for (std::size_t i = 0; i < metres_.size(); ++i) {
+  return NearestIndex(metres_.size(), [&](std::size_t i) {
     const QPointF d = Map(metres_[i]) - at;
-    const double distance = d.x() * d.x() + d.y() * d.y();
-    if (!nearest || distance < best) nearest = i, best = distance;
-  }
-  return nearest;
+    return d.x() * d.x() + d.y() * d.y();
+  });
 }
 
 void TrackPicture::SetSelection(FixRanges ranges) {
@@ -513,13 +521,7 @@ double VarioGraph::XOf(std::size_t index) const {
 }
 
 std::optional<std::size_t> VarioGraph::NearestFix(double x) const {
-  std::optional<std::size_t> nearest;
-  double best = 0.0;
-  for (std::size_t i = 0; i < points_.size(); ++i) {
-    const double distance = std::abs(XOf(i) - x);
-    if (!nearest || distance < best) nearest = i, best = distance;
-  }
-  return nearest;
+  return NearestIndex(points_.size(), [&](std::size_t i) { return std::abs(XOf(i) - x); });
 }
 
 void VarioGraph::SetSelection(FixRanges ranges) {
