@@ -59,6 +59,9 @@ SpeedAndClimb WindowedSpeedAndClimb60(const std::vector<TrackPoint>& points, std
 // The same over a window of `windowSeconds` (the graphs' interval); 60 gives exactly the above.
 SpeedAndClimb WindowedSpeedAndClimb(const std::vector<TrackPoint>& points, std::size_t index,
                                     std::uint32_t windowSeconds);
+// Only the climb of WindowedSpeedAndClimb, without the distances: cheap enough for every fix of
+// a long log.
+double WindowedClimb(const std::vector<TrackPoint>& points, std::size_t index, std::uint32_t windowSeconds);
 
 // The texts of the statistics dialog.
 struct StatisticsTexts {

@@ -163,6 +163,7 @@ TEST(Statistics, RecordAndTexts) {
     const SpeedAndClimb over = WindowedSpeedAndClimb(points, 90, window);
     EXPECT_NEAR(over.climb, 2.0, 0.01) << window;
     EXPECT_NEAR(over.speed, 36.0, 0.2) << window;
+    EXPECT_EQ(WindowedClimb(points, 90, window), over.climb) << window;
   }
   EXPECT_EQ(WindowedSpeedAndClimb(points, 90, 60).climb, WindowedSpeedAndClimb60(points, 90).climb);
   EXPECT_EQ(WindowedSpeedAndClimb(points, 90, 0).climb, 0.0);

@@ -502,12 +502,10 @@ VarioGraph::VarioGraph(std::vector<TrackPoint> points, QWidget* parent, std::uin
   resize(720, 360);
   altitude_.reserve(points_.size());
   climb_.reserve(points_.size());
-  speed_.reserve(points_.size());
+  // The speed, which needs the distances, is worked out for the read-out's fix only.
   for (std::size_t i = 0; i < points_.size(); ++i) {
     altitude_.push_back(points_[i].gpsAltitude / 10.0);
-    const SpeedAndClimb over = WindowedSpeedAndClimb(points_, i, interval_);
-    climb_.push_back(over.climb);
-    speed_.push_back(over.speed);
+    climb_.push_back(WindowedClimb(points_, i, interval_));
   }
 }
 
@@ -539,7 +537,8 @@ QString VarioGraph::ReadoutAt(double x) const {
   if (!index) return {};
   const auto day = static_cast<unsigned>(points_[*index].time % 86400);
   return QString::fromStdString(FormatText("%02u:%02u:%02u  %.0f m  %+.1f m/s  %.0f km/h", day / 3600, day / 60 % 60,
-                                           day % 60, altitude_[*index], climb_[*index], speed_[*index]));
+                                           day % 60, altitude_[*index], climb_[*index],
+                                           WindowedSpeedAndClimb(points_, *index, interval_).speed));
 }
 
 void VarioGraph::leaveEvent(QEvent*) {

@@ -156,7 +156,6 @@ class VarioGraph final : public QWidget {
   std::vector<TrackPoint> points_;
   std::vector<double> altitude_;
   std::vector<double> climb_;
-  std::vector<double> speed_;
   std::uint32_t interval_;
   FixRanges selection_;
   std::optional<double> hoverX_;
