@@ -44,16 +44,6 @@ UtmPosition UtmOf(std::int32_t latitude, std::int32_t longitude) {
   return GeoToUtm(ToGeoPoint({latitude, longitude}));
 }
 
-// The three UTM cells (zone, easting, northing) of a position; `part` 0..2.
-std::string UtmCell(std::int32_t latitude, std::int32_t longitude, int part) {
-  const UtmPosition utm = UtmOf(latitude, longitude);
-  switch (part) {
-    case 0: return FormatText("%02d%c", static_cast<int>(utm.zone), utm.band);
-    case 1: return FormatText("%07d", RoundMetres(utm.easting));
-    default: return FormatText("%07d", RoundMetres(utm.northing));
-  }
-}
-
 std::string DateCell(GarminTime time) {
   const CalendarTime c = GarminTimeToCalendar(time);
   return FormatText("%4d-%02d-%02d", c.year, c.month, c.day);
@@ -65,6 +55,15 @@ std::string TimeCell(GarminTime time) {
 }
 
 }  // namespace
+
+std::string UtmCell(std::int32_t latitude, std::int32_t longitude, int part) {
+  const UtmPosition utm = UtmOf(latitude, longitude);
+  switch (part) {
+    case 0: return FormatText("%02d%c", static_cast<int>(utm.zone), utm.band);
+    case 1: return FormatText("%07d", RoundMetres(utm.easting));
+    default: return FormatText("%07d", RoundMetres(utm.northing));
+  }
+}
 
 std::span<const ListColumn> ColumnsFor(ViewMode mode, bool utm) {
   switch (mode) {

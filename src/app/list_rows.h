@@ -41,6 +41,8 @@ std::string PilotCell(const PilotRecord& pilot, int column);
 // "%c %02d %02d %02d.%02d" (latitude) and "%c %03d %02d %02d.%02d" (longitude): hemisphere,
 // degrees, minutes, seconds and hundredths of a second of arc.
 std::string FormatLatitude(std::int32_t semicircles);
+// The three UTM cells (zone with band "32V", easting, northing) of a position; `part` 0..2.
+std::string UtmCell(std::int32_t latitude, std::int32_t longitude, int part);
 std::string FormatLongitude(std::int32_t semicircles);
 
 // Speed in km/h from the previous point, or nothing when the two have the same time.

@@ -59,6 +59,7 @@ constexpr std::array<SettingRow, kSettingCount> kRows = {{
     {"TrackvaultTandem", K::Number, 4},
     {"LogbookAddress", K::Text, kFtpTextSize}, {"LogbookHomePage", K::Text, kFtpTextSize},
     {"ValidationAddress", K::Text, kFtpTextSize},
+    {"WindowLayout", K::Text, kShortTextSize},
 }};
 static_assert(kRows[static_cast<std::size_t>(Setting::TrackvaultTandem)].name == "TrackvaultTandem");
 static_assert(kRows[static_cast<std::size_t>(Setting::ValidationAddress)].name ==

@@ -33,8 +33,10 @@ enum class Setting : int {
   TrackvaultPassword, TrackvaultModel, TrackvaultClass, TrackvaultTandem,
   // The online services' addresses ("http://host[:port]"); empty until configured.
   LogbookAddress, LogbookHomePage, ValidationAddress,
+  // The window program's layout: its width and the sizes of its list and views.
+  WindowLayout,
 };
-inline constexpr std::size_t kSettingCount = 76;
+inline constexpr std::size_t kSettingCount = 77;
 // (The enumerator for the "DownloadFilter" value is UseDownloadFilter, apart from the filter type.)
 
 enum class SettingKind { Text, Number, Binary };

@@ -116,4 +116,13 @@ double SphericalDistance(GeoPoint from, GeoPoint to) {
   return std::acos(std::max(x, -1.0)) * wgs84::kSphereRadius;
 }
 
+double InitialCourseDegrees(GeoPoint from, GeoPoint to) {
+  const double dLon = to.longitude - from.longitude;
+  const double y = std::sin(dLon) * std::cos(to.latitude);
+  const double x = std::cos(from.latitude) * std::sin(to.latitude) -
+                   std::sin(from.latitude) * std::cos(to.latitude) * std::cos(dLon);
+  if (x == 0.0 && y == 0.0) return 0.0;
+  return RadiansToDegrees(std::atan2(y, x));
+}
+
 }  // namespace logwell

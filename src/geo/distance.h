@@ -17,4 +17,8 @@ std::optional<double> EllipsoidDistance(GeoPoint from, GeoPoint to);
 // Great-circle distance in metres on a sphere of radius 6371 km.
 double SphericalDistance(GeoPoint from, GeoPoint to);
 
+// The initial great-circle course from one point to the other, in degrees east of north from
+// -180 to 180; 0 between equal points.
+double InitialCourseDegrees(GeoPoint from, GeoPoint to);
+
 }  // namespace logwell

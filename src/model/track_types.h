@@ -26,6 +26,17 @@ struct TaskDeclaration {
   std::vector<Waypoint> points;   // takeoff first, landing last
 };
 
+// What the H records of an IGC flight name about the pilot and the glider; empty where the file
+// names nothing (or says "NKN"/"NIL"). Forms that ask for these offer them.
+struct FlightHeaders {
+  std::string pilot;             // HxPLT
+  std::string gliderType;        // HxGTY
+  std::string gliderId;          // HxGID, the registration
+  std::string competitionId;     // HxCID
+  std::string competitionClass;  // HxCCL
+  bool operator==(const FlightHeaders&) const = default;
+};
+
 // IGC text exactly as an instrument delivered it or as a file was read.
 struct RawIgcLog {
   std::string text;

@@ -109,6 +109,25 @@ SpeedAndClimb WindowedSpeedAndClimb60(const std::vector<TrackPoint>& points, std
   return SpeedAndClimbOf(points, index, WalkWindow(points, index, 60.0, hop));
 }
 
+SpeedAndClimb WindowedSpeedAndClimb(const std::vector<TrackPoint>& points, std::size_t index,
+                                    std::uint32_t windowSeconds) {
+  if (windowSeconds == 60) return WindowedSpeedAndClimb60(points, index);
+  if (index == 0 || index >= points.size() || OpensSegment(points[index]) || windowSeconds == 0) return {};
+  const double window = windowSeconds;
+  const auto hop = [&points](std::size_t k) { return HopBefore(points, k); };
+  const WindowWalk walk = WalkWindow(points, index, window, hop);
+  return {walk.distance / window * 3.6, (points[index].gpsAltitude - walk.startAltitude) / 10.0 / window,
+          walk.altitudeLeftOut};
+}
+
+double WindowedClimb(const std::vector<TrackPoint>& points, std::size_t index, std::uint32_t windowSeconds) {
+  if (index == 0 || index >= points.size() || OpensSegment(points[index]) || windowSeconds == 0) return 0.0;
+  const auto noDistance = [](std::size_t) { return 0.0; };
+  const WindowWalk walk = WalkWindow(points, index, static_cast<double>(windowSeconds), noDistance);
+  if (windowSeconds == 60) return SpeedAndClimbOf(points, index, walk).climb;
+  return (points[index].gpsAltitude - walk.startAltitude) / 10.0 / windowSeconds;
+}
+
 FlightStatistics ComputeStatistics(const std::vector<TrackPoint>& points) {
   FlightStatistics statistics;
   if (points.empty()) return statistics;

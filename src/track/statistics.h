@@ -56,6 +56,12 @@ struct SpeedAndClimb {
 // The 60-second speed and the climb over the same window, whose starting altitude is
 // interpolated like its distance.
 SpeedAndClimb WindowedSpeedAndClimb60(const std::vector<TrackPoint>& points, std::size_t index);
+// The same over a window of `windowSeconds` (the graphs' interval); 60 gives exactly the above.
+SpeedAndClimb WindowedSpeedAndClimb(const std::vector<TrackPoint>& points, std::size_t index,
+                                    std::uint32_t windowSeconds);
+// Only the climb of WindowedSpeedAndClimb, without the distances: cheap enough for every fix of
+// a long log.
+double WindowedClimb(const std::vector<TrackPoint>& points, std::size_t index, std::uint32_t windowSeconds);
 
 // The texts of the statistics dialog.
 struct StatisticsTexts {

@@ -36,6 +36,7 @@ void TrackLog::Clear() {
   points.clear();
   points.shrink_to_fit();
   rawIgc.reset();
+  headers = {};
   logItData.clear();
   rawTopNavLog.clear();
   logItData.shrink_to_fit();

@@ -45,6 +45,7 @@ class TrackLog {
   CalendarTime downloadTime;  // UTC, when the log was taken over
   std::optional<TaskDeclaration> task;
   std::optional<RawIgcLog> rawIgc;
+  FlightHeaders headers;  // of the IGC file or download the log came from
   std::vector<std::uint8_t> logItData;  // interpreted by the LogIt module
   std::string rawTopNavLog;  // a Top Navigator / XC Trainer log as received (saved as ".tnc")
 

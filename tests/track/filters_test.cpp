@@ -156,6 +156,17 @@ TEST(Statistics, RecordAndTexts) {
   EXPECT_EQ(WindowedSpeed(points, 100, 10), 0.0);
   EXPECT_NEAR(WindowedSpeed(points, 105, 10), 36.0 * 5 / 10, 0.1);
   EXPECT_EQ(ComputeStatistics({}).totalDistance, 0.0);
+
+  // The graphs' interval: other windows give the same steady climb and speed; 60 s is the
+  // 60-second figure itself.
+  for (const std::uint32_t window : {10u, 30u, 60u}) {
+    const SpeedAndClimb over = WindowedSpeedAndClimb(points, 90, window);
+    EXPECT_NEAR(over.climb, 2.0, 0.01) << window;
+    EXPECT_NEAR(over.speed, 36.0, 0.2) << window;
+    EXPECT_EQ(WindowedClimb(points, 90, window), over.climb) << window;
+  }
+  EXPECT_EQ(WindowedSpeedAndClimb(points, 90, 60).climb, WindowedSpeedAndClimb60(points, 90).climb);
+  EXPECT_EQ(WindowedSpeedAndClimb(points, 90, 0).climb, 0.0);
 }
 
 // Fixes marked invalid, and a GNSS altitude of 0 beside a pressure altitude, count for the

@@ -303,5 +303,56 @@ TEST_F(IgcCommands, CommandLineReadKeepsTheFileText) {
   EXPECT_EQ(log.Count(), 1);
 }
 
+TEST(IgcHeaders, ReadsThePilotAndGliderRecords) {
+  struct Case {
+    std::string text;
+    FlightHeaders expected;
+  } cases[] = {
+      {"AXYZABC\r\nHFPLTPILOTINCHARGE: Jane Doe \r\nHFGTYGLIDERTYPE:Zeno 2\r\nHFGIDGLIDERID:D-1234\r\n"
+       "HFCIDCOMPETITIONID:42\r\nHFCCLCOMPETITIONCLASS:Serial\r\n",
+       {"Jane Doe", "Zeno 2", "D-1234", "42", "Serial"}},
+      // Old files without the long names, another source letter, the "not known" words.
+      {"AXYZ\nHPPLTJo\nHOGTYNKN\nHFCIDCOMPETITIONID:NIL\n", {"Jo", "", "", "", ""}},
+      // The first record that names something counts; nothing after the first fix does.
+      {"AXYZ\nHFPLTPILOT:\nHFPLTPILOT:Second\nB1200004730000N01100000EA0123401300\nHFGTYGLIDERTYPE:Late\n",
+       {"Second", "", "", "", ""}},
+      {"", {}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ReadFlightHeaders(c.text), c.expected) << c.text;
+}
+
+// The form offers what the opened file names; a joined second file keeps the first pilot.
+TEST_F(IgcCommands, FormOffersTheFilesPilotAndGlider) {
+  const auto write = [this](const char* name, const char* pilot, int hour) {
+    std::ofstream(dir_ / name, std::ios::binary)
+        << "AXYZABC\r\nHFDTE150723\r\nHFPLTPILOTINCHARGE:" << pilot
+        << "\r\nHFGTYGLIDERTYPE:Zeno 2\r\nHFGIDGLIDERID:D-1234\r\nB" << hour
+        << "00004730000N01100000EA0123401300\r\n";
+  };
+  write("one.igc", "Jane Doe", 12);
+  write("two.igc", "John Roe", 13);
+  TrackLog log;
+  ASSERT_EQ(OpenIgcFile(log, dir_ / "one.igc", ui_), 0);
+  ui_.ScriptNewTrackLog(NewTrackLogChoice::Append);
+  ASSERT_EQ(OpenIgcFile(log, dir_ / "two.igc", ui_), 0);
+  ASSERT_EQ(log.Count(), 2);
+  EXPECT_EQ(FlightHeadersOf(log).pilot, "Jane Doe");
+  memory_.lastForm = GoodForm();
+  memory_.lastForm->gliderType = "Old glider";
+  ui_.ScriptIgcForm(std::nullopt);
+  const std::vector<int> rows{0, 1};
+  EXPECT_EQ(SaveLogInIgcFormat(log, {false, true, rows}, ui_, memory_), -1);
+  const IgcFileFormatForm shown = ui_.ShownIgcForms().at(0);
+  EXPECT_EQ(shown.pilot, "Jane Doe");
+  EXPECT_EQ(shown.gliderType, "Zeno 2");
+  EXPECT_EQ(shown.gliderId, "D-1234");
+  EXPECT_EQ(shown.serial, "A1B");  // what the file does not name stays as last time
+  // A downloaded IGC text is read when asked.
+  TrackLog downloaded;
+  downloaded.rawIgc.emplace();
+  downloaded.rawIgc->text = "AXYZ\r\nHFPLTPILOT:Ann\r\n";
+  EXPECT_EQ(FlightHeadersOf(downloaded).pilot, "Ann");
+}
+
 }  // namespace
 }  // namespace logwell::igc

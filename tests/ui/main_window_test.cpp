@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTableView>
 #include <QtTest/QtTest>
 #include <filesystem>
@@ -365,7 +366,9 @@ class MainWindowTest : public QObject {
     QVERIFY(boxes.Seen().empty());
   }
 
-  void settingsSurviveARestartButNotAnUnattendedRun() {
+  // However the program was started, a window the user saw keeps its settings; a hidden run
+  // and a window never shown write none.
+  void settingsSurviveARestartButNotAHiddenRun() {
     std::filesystem::path file;
     {
       Fixture f;
@@ -373,16 +376,43 @@ class MainWindowTest : public QObject {
       f.settings.SetText(Setting::PortName, "/dev/ttyUSB1");
       f.window->RefreshTitle();
       QCOMPARE(f.window->windowTitle(), QString("Logwell 5.07, /dev/ttyUSB1"));
+      f.window->resize(1000, f.window->height());
+      f.window->MainSplitter()->setSizes({380, 600});
+      f.window->ViewSplitter()->setSizes({300, 200});
+      const QList<int> main = f.window->MainSplitter()->sizes();
+      const QList<int> views = f.window->ViewSplitter()->sizes();
       f.window->RunCommand(1010);
       QVERIFY(std::filesystem::exists(file));
       SettingsStore again("/docs");
       QVERIFY(again.Load(f.paths, f.ui));
       QCOMPARE(again.Text(Setting::PortName), std::string("/dev/ttyUSB1"));
+      // The next window has the same width and the same sizes of list and views.
+      MainWindow next(MainWindow::Services{f.access, f.table, again, f.ui, false});
+      next.show();
+      QCOMPARE(next.width(), 1000);
+      QCOMPARE(next.MainSplitter()->sizes(), main);
+      QCOMPARE(next.ViewSplitter()->sizes(), views);
+    }
+    {
+      Fixture f(true);  // started with a file to open
+      f.settings.SetText(Setting::PortName, "/dev/ttyUSB2");
+      f.window->RunCommand(1010);
+      SettingsStore again("/docs");
+      QVERIFY(again.Load(f.paths, f.ui));
+      QCOMPARE(again.Text(Setting::PortName), std::string("/dev/ttyUSB2"));
     }
     {
       Fixture f(true);
+      f.ui.SetHidden(true);
       f.settings.SetText(Setting::PortName, "/dev/ttyUSB2");
       f.window->RunCommand(1010);
+      f.window->SaveSettingsOnExit();  // as main() does when the run ends by itself
+      QVERIFY(!std::filesystem::exists(f.paths.userFile));
+    }
+    {
+      Fixture f(true);
+      MainWindow unseen(MainWindow::Services{f.access, f.table, f.settings, f.ui, true});
+      unseen.SaveSettingsOnExit();
       QVERIFY(!std::filesystem::exists(f.paths.userFile));
     }
   }

@@ -1,6 +1,6 @@
 // Draws the pictures of the README: the main window with a flight loaded and the track picture
 // with its triangle, each saved as PNG. Run under a virtual X server by scripts/screenshot-smoke.
-// Usage: logwell-screenshots FLIGHT.igc MAIN.png TRACK.png
+// Usage: logwell-screenshots FLIGHT.igc MAIN.png TRACK.png [AIRSPACE.txt]
 #include <QApplication>
 #include <QSignalSpy>
 #include <QTableView>
@@ -19,7 +19,7 @@ using namespace logwell;
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  if (argc != 4) return 2;
+  if (argc != 4 && argc != 5) return 2;
   const QString flight = argv[1];
   qt::QtUi ui;
   AccessTable table;
@@ -33,7 +33,21 @@ int main(int argc, char** argv) {
   window.show();
   window.chooseOpenFile = [&flight](const QString&, const QString&) { return flight; };
   window.RunCommand(40117);
-  window.List()->selectRow(0);
+  if (argc == 5) {
+    // The flight's airspace, drawn under the track.
+    const QString airspace = argv[4];
+    window.chooseOpenFile = [&airspace](const QString&, const QString&) { return airspace; };
+    // Questions of the read (equal names) take their unattended answers.
+    ui.SetHidden(true);
+    window.RunCommand(40100);
+    ui.SetHidden(false);
+    window.RunCommand(40025);
+  }
+  window.resize(1280, window.height());
+  // A climb selected in the list shows in the picture and the profile.
+  window.SelectFixes(60, 110);
+  QSignalSpy analysed(window.Picture(), &qt::TrackPicture::analysisFinished);
+  if (!window.Picture()->AnalysisDone() && !analysed.wait(120000)) return 1;
   QApplication::processEvents();
   if (!window.grab().save(argv[2])) return 1;
 

@@ -189,12 +189,7 @@ double GroundDistance(const TrackPoint& a, const TrackPoint& b) {
 int Bearing(const TrackPoint& a, const TrackPoint& b) {
   const GeoPoint from = ToGeoPoint({a.latitude, a.longitude});
   const GeoPoint to = ToGeoPoint({b.latitude, b.longitude});
-  const double dLon = to.longitude - from.longitude;
-  const double y = std::sin(dLon) * std::cos(to.latitude);
-  const double x = std::cos(from.latitude) * std::sin(to.latitude) -
-                   std::sin(from.latitude) * std::cos(to.latitude) * std::cos(dLon);
-  if (x == 0.0 && y == 0.0) return 0;
-  const int degrees = static_cast<int>(std::lround(RadiansToDegrees(std::atan2(y, x))));
+  const int degrees = static_cast<int>(std::lround(InitialCourseDegrees(from, to)));
   return ((degrees % 360) + 360) % 360;
 }
 

@@ -114,6 +114,11 @@ int FlightNumber(const IgcFileFormatForm& form) {
   return flight ? static_cast<int>(*flight) : 0;
 }
 
+FlightHeaders FlightHeadersOf(const TrackLog& log) {
+  if (log.headers != FlightHeaders{} || !log.rawIgc) return log.headers;
+  return ReadFlightHeaders(log.rawIgc->text);
+}
+
 int SaveLogInIgcFormat(TrackLog& log, const IgcCommandContext& context, Ui& ui,
                        IgcSaveMemory& memory) {
   if (context.accessBusy) {
@@ -150,6 +155,13 @@ int SaveLogInIgcFormat(TrackLog& log, const IgcCommandContext& context, Ui& ui,
   }
 
   IgcFileFormatForm form = memory.lastForm.value_or(IgcFileFormatForm{});
+  const FlightHeaders headers = FlightHeadersOf(log);
+  for (const auto& [value, field] : {std::pair{&headers.pilot, &form.pilot},
+                                     std::pair{&headers.gliderType, &form.gliderType},
+                                     std::pair{&headers.gliderId, &form.gliderId},
+                                     std::pair{&headers.competitionClass, &form.competitionClass}}) {
+    if (!value->empty()) *field = CutUtf8(*value, kMaxFormTextLength);
+  }
   form.rawLog = false;
   if (!ui.EditIgcFileFormat(form)) return -1;
   form.rawLog = false;
@@ -354,6 +366,7 @@ std::optional<IgcFileContent> ReadIgcFile(const std::filesystem::path& path, Ui&
   content.raw.firstFixTime = decoded.points.front().time;
   content.raw.loggerSerial = decoded.loggerSerial;
   content.raw.manufacturer = decoded.manufacturer;
+  content.headers = ReadFlightHeaders(file.bytes);
   content.raw.text = std::move(file.bytes);
   content.points = std::move(decoded.points);
   return content;
@@ -377,7 +390,11 @@ int OpenIgcFile(TrackLog& log, const std::filesystem::path& path, Ui& ui) {
   if (!content) return -1;
   // The take-over discards any raw IGC text, so the file's copy is not kept; the current
   // log's own raw text must survive a cancelled take-over.
+  FlightHeaders earlier = log.headers;
   const FileTakeOver outcome = TakeOverIgc(log, *content, ui);
+  // A joined log keeps the pilot of its first part.
+  if (outcome == FileTakeOver::Replaced) log.headers = std::move(content->headers);
+  if (outcome == FileTakeOver::Appended) log.headers = std::move(earlier);
   return outcome == FileTakeOver::Replaced || outcome == FileTakeOver::Appended ? 0 : -1;
 }
 
@@ -391,9 +408,12 @@ int ReadCommandLineIgcFile(TrackLog& log, std::string_view name, Ui& ui) {
   auto content = ReadIgcFile(fileName, ui);
   if (!content) return -1;
   RawIgcLog raw = std::move(content->raw);
+  FlightHeaders earlier = log.headers;
   const FileTakeOver outcome = TakeOverIgc(log, *content, ui);
+  if (outcome == FileTakeOver::Appended) log.headers = std::move(earlier);
   if (outcome != FileTakeOver::Replaced) return outcome == FileTakeOver::Appended ? 0 : -1;
   log.rawIgc = std::move(raw);
+  log.headers = std::move(content->headers);
   return 0;
 }
 

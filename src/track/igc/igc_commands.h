@@ -45,7 +45,11 @@ std::optional<std::string> CheckIgcFileFormat(const IgcFileFormatForm& form);
 // The flight number of a checked form.
 int FlightNumber(const IgcFileFormatForm& form);
 
-// "Save log in &IGC format". Returns 0 when the file was written, -1 otherwise.
+// The pilot and glider the log's IGC file or IGC download names.
+FlightHeaders FlightHeadersOf(const TrackLog& log);
+
+// "Save log in &IGC format": the form offers what the log's IGC headers name, else the last
+// save's values. Returns 0 when the file was written, -1 otherwise.
 int SaveLogInIgcFormat(TrackLog& log, const IgcCommandContext& context, Ui& ui,
                        IgcSaveMemory& memory);
 
@@ -69,6 +73,7 @@ int AutoSaveIgc(TrackLog& log, const IgcAutoSave& request, Ui& ui,
 struct IgcFileContent {
   std::vector<TrackPoint> points;
   RawIgcLog raw;  // the whole file text with its first fix, serial and manufacturer
+  FlightHeaders headers;
 };
 std::optional<IgcFileContent> ReadIgcFile(const std::filesystem::path& path, Ui& ui);
 

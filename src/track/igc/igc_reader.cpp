@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "base/text.h"
 #include "geo/units.h"
 #include "model/garmin_time.h"
 #include "track/track_log.h"
@@ -281,5 +282,35 @@ std::string TextDecoder::BRecord(std::string_view line) {
 }  // namespace
 
 IgcDecodeResult DecodeIgcText(std::string_view text) { return TextDecoder().Run(text); }
+
+FlightHeaders ReadFlightHeaders(std::string_view text) {
+  FlightHeaders headers;
+  const struct {
+    std::string_view code;
+    std::string FlightHeaders::*field;
+  } kinds[] = {{"PLT", &FlightHeaders::pilot},         {"GTY", &FlightHeaders::gliderType},
+               {"GID", &FlightHeaders::gliderId},      {"CID", &FlightHeaders::competitionId},
+               {"CCL", &FlightHeaders::competitionClass}};
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+    // The H records come before the fixes; a B record ends the header.
+    if (line.starts_with('B')) break;
+    line = CutBytes(TrimTrailing(line, "\r"), kMaxDecodedLineLength);
+    if (line.size() < 5 || line[0] != 'H') continue;
+    for (const auto& kind : kinds) {
+      std::string& field = headers.*kind.field;
+      if (line.substr(2, 3) != kind.code || !field.empty()) continue;
+      // "HFPLTPILOTINCHARGE:Jane Doe": the value follows the colon; old files have no long name.
+      const std::size_t colon = line.find(':');
+      std::string_view value = Trim(colon == std::string_view::npos ? line.substr(5) : line.substr(colon + 1),
+                                    kSpacesAndTabs);
+      if (value == "NKN" || value == "NIL") value = {};
+      field = AsUtf8(value);
+    }
+  }
+  return headers;
+}
 
 }  // namespace logwell::igc

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "model/track_point.h"
+#include "model/track_types.h"
 
 namespace logwell::igc {
 
@@ -25,5 +26,10 @@ struct IgcDecodeResult {
 // Decodes the text. Times are the file's own (UTC by the IGC rules) counted in GarminTime;
 // altitudes become decimetres (GNSS) and metres (pressure).
 IgcDecodeResult DecodeIgcText(std::string_view text);
+
+// The pilot and glider the H records of an IGC text name (the first record of each kind that
+// names something, whatever its source letter F, O or P). Lines are cut to
+// kMaxDecodedLineLength.
+FlightHeaders ReadFlightHeaders(std::string_view text);
 
 }  // namespace logwell::igc

@@ -143,5 +143,8 @@ int main(int argc, char** argv) {
       window.RefreshView(ViewMode::Airspace);
     }, Qt::QueuedConnection);
   };
-  return RunJobInWindow(app, window, *options, host, ui);
+  const int exitCode = RunJobInWindow(app, window, *options, host, ui);
+  // A run that ends by itself keeps what was changed in its window, as closing it would.
+  window.SaveSettingsOnExit();
+  return exitCode;
 }

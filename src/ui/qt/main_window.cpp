@@ -16,12 +16,15 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QSplitter>
+#include <QStatusBar>
 #include <QStyle>
 #include <QTableView>
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <numeric>
 #include <chrono>
 
 #include "access/access_completion.h"
@@ -29,6 +32,7 @@
 #include "access/access_table.h"
 #include "app/settings.h"
 #include "app/test_track.h"
+#include "base/text.h"
 #include "base/version.h"
 #include "devices/family.h"
 #include "track/formats/track_file_types.h"
@@ -37,11 +41,14 @@
 #include "ui/qt/list_model.h"
 #include "ui/qt/qt_ui.h"
 #include "ui/qt/qt_text.h"
+#include "ui/qt/track_picture.h"
 
 namespace logwell::qt {
 namespace {
 
 constexpr std::string_view kBusy = "Busy GPS driver";
+// The picture beside the list starts its distance analysis once the log has stayed this long.
+constexpr int kViewAnalysisDelayMs = 700;
 
 // List sizes in dialog units; the list's top edge lies at 93 and it ends 7 above the bottom.
 constexpr int kSmallListSize = 200;
@@ -155,6 +162,8 @@ std::span<const MainWindow::Command> MainWindow::Commands() {
       {40038, Menu::Edit, "&New waypoint", "", &MainWindow::OnNewWaypoint},
       {40030, Menu::Edit, "&Edit waypoint", "", &MainWindow::OnEditWaypoint},
       {40031, Menu::Edit, "&Delete waypoint(s)", "", &MainWindow::OnDeleteWaypoints},
+      {40032, Menu::Edit, "Convert &Position", "", &MainWindow::OnConvertPosition},
+      {40028, Menu::Edit, "&Calculate distance", "Ctrl+Alt+D", &MainWindow::OnCalculateDistance},
       {40212, Menu::Edit, "Sort waypoint IDs", "", &MainWindow::OnSortIds},
       {40213, Menu::Edit, "Sort waypoint names", "", &MainWindow::OnSortNames},
       {40214, Menu::Edit, "Sort waypoint heights", "", &MainWindow::OnSortHeights},
@@ -174,6 +183,7 @@ std::span<const MainWindow::Command> MainWindow::Commands() {
       {40094, Menu::Track, "OLC statistics (use selected pos.)", "", &MainWindow::OnOlcFromSelection},
       {40141, Menu::Track, "Show &Track", "", &MainWindow::OnShowTrackPicture},
       {40175, Menu::Track, "Show &Vario", "", &MainWindow::OnShowVarioGraph},
+      {40177, Menu::Track, "Set intervals", "", &MainWindow::OnSetIntervals},
       {40140, Menu::Track, "&Test", "", &MainWindow::OnTestTrack},
       {40121, Menu::Track, "Competition &Mode", "", &MainWindow::OnCompetitionMode},
       {40130, Menu::None, "Special competition mode", "Ctrl+Alt+C", &MainWindow::OnToggleCompSpecial},
@@ -231,6 +241,7 @@ MainWindow::MainWindow(Services services, QWidget* parent)
   timer_->start(1000);
   RefreshView(kStartViewMode);
   SetListSize(ListSize::Default);
+  RestoreLayout();
   RefreshTitle();
 }
 
@@ -241,17 +252,23 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::BuildControls() {
-  auto* central = new QWidget(this);
+  // The list with its controls on the left; the track picture over the profile on the right.
+  mainSplitter_ = new QSplitter(Qt::Horizontal, this);
+  mainSplitter_->setObjectName("mainSplitter");
+  mainSplitter_->setChildrenCollapsible(false);
+  auto* central = new QWidget(mainSplitter_);
   auto* layout = new QVBoxLayout(central);
-  product_ = new QLabel("Product", central);
-  product_->setObjectName("productLine");
-  status_ = new QLabel("Status", central);
+  // The status bar keeps the status line and, beside it, the product line.
+  status_ = new QLabel("Status", this);
   status_->setObjectName("statusLine");
-  for (QLabel* line : {product_, status_}) {
-    line->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  product_ = new QLabel("Product", this);
+  product_->setObjectName("productLine");
+  for (QLabel* line : {status_, product_}) {
     line->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    layout->addWidget(line);
+    line->setMinimumWidth(40);
   }
+  statusBar()->addWidget(status_, 3);
+  statusBar()->addWidget(product_, 2);
 
   auto* buttonGrid = new QGridLayout();
   int buttonIndex = 0;
@@ -308,7 +325,97 @@ void MainWindow::BuildControls() {
   bottom->addWidget(abort);
   bottom->addWidget(exitButton);
   layout->addLayout(bottom);
-  setCentralWidget(central);
+  mainSplitter_->addWidget(central);
+
+  viewSplitter_ = new QSplitter(Qt::Vertical, mainSplitter_);
+  viewSplitter_->setObjectName("viewSplitter");
+  viewSplitter_->setChildrenCollapsible(false);
+  mainSplitter_->addWidget(viewSplitter_);
+  mainSplitter_->setStretchFactor(1, 1);
+  setCentralWidget(mainSplitter_);
+  RefreshTrackViews();
+  connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { SyncViewSelection(); });
+}
+
+void MainWindow::RefreshTrackViews(bool force) {
+  const TrackLog& log = CurrentTrackLog();
+  const auto same = [](const TrackPoint& a, const TrackPoint& b) {
+    return a.time == b.time && a.latitude == b.latitude && a.longitude == b.longitude &&
+           a.gpsAltitude == b.gpsAltitude && a.segmentStart == b.segmentStart;
+  };
+  if (!force && picture_ != nullptr && std::ranges::equal(log.points, picture_->Points(), same)) return;
+  const auto loopGap = static_cast<std::uint32_t>(services_.settings.Number(Setting::LoopFlightGap));
+  auto* picture = new TrackPicture(log.points, loopGap, nullptr, kViewAnalysisDelayMs);
+  auto* profile = new VarioGraph(log.points, nullptr, graphInterval_);
+  for (QWidget* view : {static_cast<QWidget*>(picture), static_cast<QWidget*>(profile)}) view->setMinimumSize(120, 80);
+  connect(picture, &TrackPicture::fixClicked, this, [this](std::size_t index) { SelectFixes(index, index); });
+  connect(profile, &VarioGraph::fixClicked, this, [this](std::size_t index) { SelectFixes(index, index); });
+  connect(profile, &VarioGraph::rangeSelected, this, &MainWindow::SelectFixes);
+  if (picture_ == nullptr) {
+    viewSplitter_->addWidget(picture);
+    viewSplitter_->addWidget(profile);
+    viewSplitter_->setStretchFactor(0, 3);
+    viewSplitter_->setStretchFactor(1, 1);
+  } else {
+    // Replaced in place: the splitter keeps its sizes.
+    delete viewSplitter_->replaceWidget(0, picture);
+    delete viewSplitter_->replaceWidget(1, profile);
+  }
+  picture_ = picture;
+  profile_ = profile;
+  SyncViewSelection();
+}
+
+// The list's selection, as ranges of fixes, marks the views; other lists mark nothing.
+void MainWindow::SyncViewSelection() {
+  FixRanges ranges;
+  if (Mode() == ViewMode::TrackLog) {
+    for (const QItemSelectionRange& range : list_->selectionModel()->selection()) {
+      ranges.emplace_back(static_cast<std::size_t>(range.top()), static_cast<std::size_t>(range.bottom()));
+    }
+    std::sort(ranges.begin(), ranges.end());
+  }
+  picture_->SetSelection(ranges);
+  profile_->SetSelection(std::move(ranges));
+}
+
+void MainWindow::SelectFixes(std::size_t first, std::size_t last) {
+  if (Mode() != ViewMode::TrackLog && !ShowView(ViewMode::TrackLog, false)) return;
+  const int count = model_->rowCount();
+  if (count == 0) return;
+  const int top = static_cast<int>(std::min<std::size_t>(std::min(first, last), static_cast<std::size_t>(count - 1)));
+  const int bottom = static_cast<int>(std::min<std::size_t>(std::max(first, last), static_cast<std::size_t>(count - 1)));
+  const QItemSelection selection(model_->index(top, 0), model_->index(bottom, model_->columnCount() - 1));
+  list_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  list_->selectionModel()->setCurrentIndex(model_->index(top, 0), QItemSelectionModel::NoUpdate);
+  list_->scrollTo(model_->index(top, 0), QAbstractItemView::PositionAtCenter);
+}
+
+// The layout setting: the window's width, the list's and the views' widths, the picture's and
+// the profile's heights.
+void MainWindow::RestoreLayout() {
+  // Without a kept layout the list gets the width its columns need.
+  mainSplitter_->setSizes({WindowWidth(), std::max(width() - WindowWidth(), 120)});
+  const QStringList parts = Q(services_.settings.Text(Setting::WindowLayout)).split(',');
+  std::vector<int> sizes;
+  for (const QString& part : parts) {
+    bool ok = false;
+    const int value = part.toInt(&ok);
+    if (!ok || value <= 0 || value > 100000) return;  // no layout kept, or a damaged one
+    sizes.push_back(value);
+  }
+  if (sizes.size() != 5) return;
+  resize(sizes[0], height());
+  mainSplitter_->setSizes({sizes[1], sizes[2]});
+  viewSplitter_->setSizes({sizes[3], sizes[4]});
+}
+
+void MainWindow::StoreLayout() {
+  const QList<int> main = mainSplitter_->sizes();
+  const QList<int> views = viewSplitter_->sizes();
+  if (main.size() != 2 || views.size() != 2) return;
+  services_.settings.SetText(Setting::WindowLayout, FormatText("%d,%d,%d,%d,%d", width(), main[0], main[1],
+                                                               views[0], views[1]));
 }
 
 QAction* MainWindow::AddAction(QMenu* menu, int id, std::string_view label,
@@ -531,6 +638,10 @@ ViewMode MainWindow::Mode() const { return model_->Mode(); }
 void MainWindow::RefreshView(ViewMode mode) {
   model_->Show(mode, utm_->isChecked(), RowCountOf(mode));
   ApplyColumnWidths();
+  if (mode == ViewMode::TrackLog) RefreshTrackViews();
+  // The lists the picture draws with the track may have changed with any view.
+  picture_->SetOverlays(airspace_, waypoints_.Records(), airspaceSettings_.segmentAccuracy);
+  SyncViewSelection();
 }
 
 bool MainWindow::ShowView(ViewMode mode, bool force) {
@@ -579,11 +690,25 @@ std::vector<std::size_t> MainWindow::SelectedIndexes() const {
   return indexes;
 }
 
+// The one rule of every command that works on positions: the selected rows, or every row of
+// the log when none is selected, which the status line then says.
+std::vector<int> MainWindow::PositionRows() const {
+  if (Mode() != ViewMode::TrackLog) return {};
+  std::vector<int> rows = SelectedRows();
+  const int count = CurrentTrackLog().Count();
+  if (!rows.empty() || count == 0) return rows;
+  rows.resize(static_cast<std::size_t>(count));
+  std::iota(rows.begin(), rows.end(), 0);
+  services_.ui.ShowStatus(FormatText("No position selected: the whole log is used (%d positions)", count));
+  return rows;
+}
+
 std::vector<TrackPoint> MainWindow::SelectedPositions() const {
   const TrackLog& log = CurrentTrackLog();
   std::vector<TrackPoint> positions;
-  if (Mode() != ViewMode::TrackLog) return positions;
-  for (const int row : SelectedRows()) {
+  const std::vector<int> rows = PositionRows();
+  positions.reserve(rows.size());
+  for (const int row : rows) {
     if (row < log.Count()) positions.push_back(log.points[static_cast<std::size_t>(row)]);
   }
   return positions;
@@ -639,11 +764,13 @@ void MainWindow::SetListSize(ListSize size) {
     services_.ui.ShowErrorBox(kBusy, "Set list size");
     return;
   }
-  if (size == listSize_ && height() == HeightFor(size) + menuBar()->sizeHint().height()) return;
+  const int bars = menuBar()->sizeHint().height() + statusBar()->sizeHint().height();
+  if (size == listSize_ && height() == HeightFor(size) + bars) return;
   // The window keeps its place and its lists; only its height follows the list size.
   const QPoint place = pos();
   listSize_ = size;
-  resize(WindowWidth(), HeightFor(size) + menuBar()->sizeHint().height());
+  // The views beside the list take what the list leaves of the window's width.
+  resize(std::max(width(), 2 * WindowWidth()), HeightFor(size) + bars);
   move(place);
 }
 
@@ -671,8 +798,18 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     services_.access.AbortGpsAccess(nullptr);
     services_.access.WaitForGpsAccessEnd();
   }
-  if (!services_.unattended) services_.settings.Save();
+  StoreLayout();
+  SaveSettingsOnExit();
   event->accept();
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+  shown_ = true;
+  QMainWindow::showEvent(event);
+}
+
+void MainWindow::SaveSettingsOnExit() {
+  if (shown_ && !services_.ui.Hidden()) services_.settings.Save();
 }
 
 void MainWindow::OnUtmClicked() {
@@ -712,7 +849,7 @@ void MainWindow::OnOpenLog() {
 }
 
 void MainWindow::OnSaveIgc() {
-  const std::vector<int> rows = SelectedRows();
+  const std::vector<int> rows = PositionRows();
   igc::IgcCommandContext context;
   context.accessBusy = services_.access.gpsBusy.load() == 1;
   context.trackLogShown = Mode() == ViewMode::TrackLog;
@@ -750,7 +887,7 @@ void MainWindow::OnCopyPositions() {
   if (CheckCommandAllowed("Copy positions", ViewMode::TrackLog) != 0) return;
   QString text;
   const int columns = model_->columnCount();
-  for (const int row : SelectedRows()) {
+  for (const int row : PositionRows()) {
     for (int column = 0; column < columns; ++column) {
       if (column > 0) text += '\t';
       text += QString::fromStdString(Cell(ViewMode::TrackLog, row, column, model_->Utm()));

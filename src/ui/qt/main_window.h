@@ -37,6 +37,7 @@ class QPushButton;
 class QTimer;
 class QAction;
 class QMenu;
+class QSplitter;
 
 namespace logwell {
 class AccessFramework;
@@ -48,6 +49,8 @@ namespace logwell::qt {
 
 class QtUi;
 class ListModel;
+class TrackPicture;
+class VarioGraph;
 
 enum class ListSize { Small, Default, Large };
 
@@ -69,7 +72,7 @@ class MainWindow final : public QMainWindow {
     const AccessTable& table;  // decides which instrument commands are offered
     SettingsStore& settings;
     QtUi& ui;
-    bool unattended = false;  // an unattended run: settings are not saved on the way out
+    bool unattended = false;  // a run with command-line actions
     InstrumentMenuOptions* instrumentOptions = nullptr;  // none: the instrument toggles are not offered
   };
   explicit MainWindow(Services services, QWidget* parent = nullptr);
@@ -111,6 +114,15 @@ class MainWindow final : public QMainWindow {
   QLabel* StatusLine() const { return status_; }
   QLabel* ProductLine() const { return product_; }
   QCheckBox* UtmBox() const { return utm_; }
+  // The views beside the list: the track picture and the altitude/climb profile of the track
+  // log, in splitters whose sizes the settings keep.
+  TrackPicture* Picture() const { return picture_; }
+  VarioGraph* Profile() const { return profile_; }
+  QSplitter* MainSplitter() const { return mainSplitter_; }
+  QSplitter* ViewSplitter() const { return viewSplitter_; }
+  // Selects one fix, or the fixes from `first` to `last`, in the list (switching it to the track
+  // log) and scrolls the list to them; the views follow the list's selection.
+  void SelectFixes(std::size_t first, std::size_t last);
 
   // What the file commands open; tests set it so that no file dialog is needed.
   std::function<QString(const QString& title, const QString& filter)> chooseOpenFile;
@@ -127,11 +139,16 @@ class MainWindow final : public QMainWindow {
 
   const CompetitionState& Competition() const { return competition_; }
 
+  // On the way out, however the program was started: the settings are saved unless the run is
+  // hidden or the window was never shown.
+  void SaveSettingsOnExit();
+
   // The windows a command opened last (the statistics, OLC, track and vario windows).
   QWidget* LastOpened() const { return lastOpened_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   struct Command;
@@ -139,6 +156,11 @@ class MainWindow final : public QMainWindow {
 
   void BuildControls();
   void BuildMenus();
+  // The views draw the track log anew when it has changed since they last drew it.
+  void RefreshTrackViews(bool force = false);
+  void SyncViewSelection();
+  void RestoreLayout();
+  void StoreLayout();
   QAction* AddAction(QMenu* menu, int id, std::string_view label, std::string_view shortcut);
   void InstallCompletionTargets();
   void ApplyColumnWidths();
@@ -178,6 +200,8 @@ class MainWindow final : public QMainWindow {
   FileChoice PickSaveFile(const QString& title, const QStringList& filters,
                           const QString& suggested = {});
   std::optional<QString> AskText(const QString& title, const QString& label, const QString& text);
+  // The rows and positions a position command works on: the selection, else the whole log.
+  std::vector<int> PositionRows() const;
   std::vector<TrackPoint> SelectedPositions() const;
   std::vector<std::size_t> SelectedIndexes() const;
   void SyncAirspaceSelection();
@@ -224,6 +248,7 @@ class MainWindow final : public QMainWindow {
   void OnGapTime();
   void OnTopNavUtcOffset();
   void OnLoopGap();
+  void OnSetIntervals();
   void OnSetComPort();
   void OnProductScan();
   void OnPortTick();
@@ -245,6 +270,8 @@ class MainWindow final : public QMainWindow {
   void OnOlcFromSelection();
   void OnShowTrackPicture();
   void OnShowVarioGraph();
+  void OnConvertPosition();
+  void OnCalculateDistance();
 
   Services services_;
   ListModel* model_ = nullptr;
@@ -253,6 +280,11 @@ class MainWindow final : public QMainWindow {
   QLabel* status_ = nullptr;
   QCheckBox* utm_ = nullptr;
   QPushButton* saveButton_ = nullptr;
+  QSplitter* mainSplitter_ = nullptr;
+  QSplitter* viewSplitter_ = nullptr;
+  TrackPicture* picture_ = nullptr;
+  VarioGraph* profile_ = nullptr;
+
   QTimer* timer_ = nullptr;
   std::map<int, QAction*> actions_;
   ListSize listSize_ = ListSize::Default;
@@ -262,6 +294,8 @@ class MainWindow final : public QMainWindow {
   igc::IgcSaveMemory igcMemory_;
   std::unique_ptr<PortAutoSwitch> portSwitch_;
   QPointer<QWidget> lastOpened_;
+  bool shown_ = false;  // the window has been on screen
+  std::uint32_t graphInterval_ = 60;  // "Set intervals": seconds the graphs average over
   CompetitionState competition_;
   int foundCompId_ = -1;  // the pilot IDs the last track-log download found on the instrument
   int foundCivlId_ = -1;

@@ -188,7 +188,6 @@ void MainWindow::SaveLogForCompetitionFromWindow() {
   const TrackLog& log = CurrentTrackLog();
   if (log.Empty()) return;
   std::vector<TrackPoint> positions = SelectedPositions();
-  if (positions.empty()) positions = log.points;
   const auto pilot = ChoosePilot();
   if (!pilot) return;
   SaveForCompetition(positions, *pilot);

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QTableView>
 #include <filesystem>
+#include <limits>
 
 #include "access/access_framework.h"
 #include "access/debug_buffer.h"
@@ -400,28 +401,55 @@ void MainWindow::OnGapTime() {
   if (changed) services_.settings.SetNumber(Setting::TrackGapTime, filters.gapSeconds);
 }
 
+namespace {
+// A whole number typed into a value dialog: "Missing input" or "Bad input" (outside `low` to
+// `high` too) with the dialog's caption, and nothing, when it is not one.
+std::optional<std::uint32_t> TypedWholeNumber(Ui& ui, const QString& typed, std::string_view caption,
+                                              std::uint32_t low = 0,
+                                              std::uint32_t high = std::numeric_limits<std::uint32_t>::max()) {
+  const QString text = typed.trimmed();
+  if (text.isEmpty()) {
+    ui.ShowErrorBox("Missing input", caption);
+    return std::nullopt;
+  }
+  bool ok = false;
+  const uint value = text.toUInt(&ok);
+  if (!ok || value < low || value > high) {
+    ui.ShowErrorBox("Bad input", caption);
+    return std::nullopt;
+  }
+  return value;
+}
+}  // namespace
+
 void MainWindow::OnLoopGap() {
   constexpr std::string_view kCaption = "Set gap distance";
   if (Busy(kCaption)) return;
-  std::uint32_t gap = 0;
+  std::optional<std::uint32_t> gap;
   const bool changed = RunValueDialog(
       this, askText, "Set gap distance", "Loop gap (m)",
       QString::number(services_.settings.Number(Setting::LoopFlightGap)), [&](const QString& typed) {
-        const QString text = typed.trimmed();
-        if (text.isEmpty()) {
-          services_.ui.ShowErrorBox("Missing input", kCaption);
-          return false;
-        }
-        bool ok = false;
-        const uint value = text.toUInt(&ok);
-        if (!ok) {
-          services_.ui.ShowErrorBox("Bad input", kCaption);
-          return false;
-        }
-        gap = value;
-        return true;
+        gap = TypedWholeNumber(services_.ui, typed, kCaption);
+        return gap.has_value();
       });
-  if (changed) services_.settings.SetNumber(Setting::LoopFlightGap, gap);
+  if (changed && gap) services_.settings.SetNumber(Setting::LoopFlightGap, *gap);
+}
+
+// The seconds the graphs average their climb and speed over; the views beside the list are
+// drawn anew with it.
+void MainWindow::OnSetIntervals() {
+  constexpr std::string_view kCaption = "Set intervals";
+  if (Busy(kCaption)) return;
+  std::optional<std::uint32_t> seconds;
+  const bool changed = RunValueDialog(
+      this, askText, Q(kCaption), "Climb and speed interval (s, 1-3600)", QString::number(graphInterval_),
+      [&](const QString& typed) {
+        seconds = TypedWholeNumber(services_.ui, typed, kCaption, 1, 3600);
+        return seconds.has_value();
+      });
+  if (!changed || !seconds || *seconds == graphInterval_) return;
+  graphInterval_ = *seconds;
+  RefreshTrackViews(true);
 }
 
 // Whole hours added to a Top Navigator's clock on download (-12 to 14).

@@ -2,6 +2,7 @@
 #include <QString>
 
 #include "devices/flymaster/flymaster_protocol.h"
+#include "track/igc/igc_commands.h"
 #include "ui/qt/edit_dialogs.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/qt_text.h"
@@ -13,6 +14,8 @@ std::optional<PilotData> MainWindow::AskPilotData(const InstrumentCommand& comma
   if (command.protocol != ProtocolType::Flymaster) return std::nullopt;
   Ui& ui = services_.ui;
   PilotData pilot;
+  // The names the loaded flight's IGC headers give are offered.
+  const FlightHeaders headers = igc::FlightHeadersOf(CurrentTrackLog());
   std::vector<FormField> fields;
   QString title;
   QString note;
@@ -26,17 +29,17 @@ std::optional<PilotData> MainWindow::AskPilotData(const InstrumentCommand& comma
     case 40166:
       pilot.kind = PilotData::Kind::PilotIds;
       title = "Set Flymaster IDs";
-      fields = {{"&Pilot name", static_cast<int>(flymaster::kPilotNameLength), {}},
+      fields = {{"&Pilot name", static_cast<int>(flymaster::kPilotNameLength), Q(headers.pilot)},
                 {"&COMP ID", static_cast<int>(flymaster::kIdentityLength), {}},
                 {"C&IVL ID", static_cast<int>(flymaster::kIdentityLength), {}}};
       break;
     default:
       title = "Set Flymaster Name";
       note = "Blank fields are not sent";
-      fields = {{"&Pilot name", static_cast<int>(flymaster::kPilotNameLength), {}},
-                {"&Comp. number", static_cast<int>(flymaster::kCompetitionNumberLength), {}},
+      fields = {{"&Pilot name", static_cast<int>(flymaster::kPilotNameLength), Q(headers.pilot)},
+                {"&Comp. number", static_cast<int>(flymaster::kCompetitionNumberLength), Q(headers.competitionId)},
                 {"Glider &brand", static_cast<int>(flymaster::kGliderTextLength), {}},
-                {"Glider &model", static_cast<int>(flymaster::kGliderTextLength), {}}};
+                {"Glider &model", static_cast<int>(flymaster::kGliderTextLength), Q(headers.gliderType)}};
       break;
   }
   // The form's values become the pilot data; a refusal keeps the form open.

@@ -5,7 +5,9 @@
 
 #include "access/access_framework.h"
 #include "app/settings.h"
+#include "track/igc/igc_commands.h"
 #include "track/igc/igc_reader.h"
+#include "ui/qt/calculators.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/olc_dialog.h"
 #include "ui/qt/qt_ui.h"
@@ -68,6 +70,7 @@ void MainWindow::OnOlcFromIgc() {
   source.rawIgc = log.rawIgc;
   auto* dialog = new OlcDialog(std::move(decoded.points), std::move(source), services_.ui,
                                services_.settings, this);
+  dialog->Prefill(igc::FlightHeadersOf(log));
   if (!dialog->Start()) {
     delete dialog;
     return;
@@ -89,6 +92,7 @@ void MainWindow::OnOlcFromSelection() {
   source.instrumentText = log.source.InstrumentText();
   source.startTime = points.front().time;
   auto* dialog = new OlcDialog(std::move(points), std::move(source), services_.ui, services_.settings, this);
+  dialog->Prefill(igc::FlightHeadersOf(log));
   if (!dialog->Start()) {
     delete dialog;
     return;
@@ -96,11 +100,9 @@ void MainWindow::OnOlcFromSelection() {
   ShowWindow(dialog);
 }
 
-// The pictures show the selected positions, or the whole log when none are selected.
 void MainWindow::OnShowTrackPicture() {
   if (CheckCommandAllowed("Show track", ViewMode::TrackLog) != 0) return;
   std::vector<TrackPoint> points = SelectedPositions();
-  if (points.empty()) points = CurrentTrackLog().points;
   if (points.empty()) return;
   const auto loopGap = static_cast<std::uint32_t>(services_.settings.Number(Setting::LoopFlightGap));
   ShowWindow(new TrackPicture(std::move(points), loopGap, this));
@@ -109,9 +111,13 @@ void MainWindow::OnShowTrackPicture() {
 void MainWindow::OnShowVarioGraph() {
   if (CheckCommandAllowed("Show vario", ViewMode::TrackLog) != 0) return;
   std::vector<TrackPoint> points = SelectedPositions();
-  if (points.empty()) points = CurrentTrackLog().points;
   if (points.empty()) return;
-  ShowWindow(new VarioGraph(std::move(points), this));
+  ShowWindow(new VarioGraph(std::move(points), this, graphInterval_));
 }
+
+// The calculators work on typed positions (and the waypoints) and change nothing.
+void MainWindow::OnConvertPosition() { ShowWindow(new PositionConverter(this)); }
+
+void MainWindow::OnCalculateDistance() { ShowWindow(new DistanceCalculator(waypoints_.Records(), this)); }
 
 }  // namespace logwell::qt

@@ -188,6 +188,17 @@ OlcClaimForm OlcDialog::Form() const {
   return form;
 }
 
+void OlcDialog::Prefill(const FlightHeaders& headers) {
+  if (!headers.pilot.empty()) {
+    // "Jane Mary Doe": the last word is the last name, the words before it the first name.
+    const QStringList words = Q(headers.pilot).split(' ', Qt::SkipEmptyParts);
+    lastName_->setText(words.isEmpty() ? QString() : words.back());
+    firstName_->setText(words.mid(0, words.size() - 1).join(' '));
+  }
+  if (!headers.gliderType.empty()) gliderType_->setText(Q(headers.gliderType));
+  if (!headers.competitionId.empty()) callSign_->setText(Q(headers.competitionId));
+}
+
 void OlcDialog::SetForm(const OlcClaimForm& form) {
   firstName_->setText(Q(form.firstName));
   lastName_->setText(Q(form.lastName));

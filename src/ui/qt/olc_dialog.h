@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "optimise/claim_file.h"
+#include "model/track_types.h"
 #include "optimise/olc.h"
 
 class QLabel;
@@ -37,6 +38,9 @@ class OlcDialog final : public QDialog, private OlcView {
   QPlainTextEdit* KindText(OlcKind kind) const { return kinds_[static_cast<std::size_t>(kind)]; }
   OlcClaimForm Form() const;
   void SetForm(const OlcClaimForm& form);
+  // Offers the pilot, glider and competition ID the flight's IGC headers name in place of the
+  // values kept from the last claim.
+  void Prefill(const FlightHeaders& headers);
   // "Save &OLC only" and "&Save with IGC"; only once the computation completed.
   bool SaveClaim(bool withIgc);
 

@@ -66,8 +66,11 @@ StatisticsDialog::StatisticsDialog(Flight flight, Ui& ui, TrackLog* log, QWidget
   columns->addWidget(distanceBox);
   layout->addLayout(columns);
 
-  layout->addWidget(new QLabel("&Description", this));
+  auto* descriptionLabel = new QLabel("&Description", this);
+  layout->addWidget(descriptionLabel);
   description_ = new QPlainTextEdit(this);
+  // The buddy makes the "&" a mnemonic (drawn as an underline) instead of a character.
+  descriptionLabel->setBuddy(description_);
   description_->setObjectName("description");
   description_->setMaximumHeight(90);
   layout->addWidget(description_);

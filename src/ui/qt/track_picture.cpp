@@ -1,13 +1,27 @@
 #include "ui/qt/track_picture.h"
 
+#include <QBuffer>
+#include <QContextMenuEvent>
+#include <QFileDialog>
+#include <QMenu>
+#include <QMessageBox>
 #include <QMouseEvent>
+#include <QToolTip>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTimer>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#ifdef LOGWELL_HAVE_QT_SVG
+#include <QSvgGenerator>
+#endif
 
+#include "airspace/airspace_points.h"
+#include "base/atomic_file.h"
 #include "geo/units.h"
+#include "ui/qt/qt_text.h"
 #include "track/statistics.h"
 #include "base/text.h"
 
@@ -16,6 +30,10 @@ namespace {
 
 constexpr double kEarthRadius = 6371000.0;  // metres; the picture needs no ellipsoid
 constexpr int kMargin = 24;
+// A press and release closer than this (pixels) is a click, not a drag.
+constexpr double kClickSlack = 4.0;
+// What marks the selected fixes in both views.
+const QColor kSelectionColour(255, 200, 0, 150);
 
 double ClimbBetween(const TrackPoint& from, const TrackPoint& to) {
   const double seconds = static_cast<double>(to.time) - static_cast<double>(from.time);
@@ -24,6 +42,18 @@ double ClimbBetween(const TrackPoint& from, const TrackPoint& to) {
 }
 
 QString Km(double metres) { return QString::fromStdString(FormatText("%.2f km", metres / 1000.0)); }
+
+// The first of `count` indexes with the least `distanceOf`; none when there are none.
+template <typename Distance>
+std::optional<std::size_t> NearestIndex(std::size_t count, Distance distanceOf) {
+  std::optional<std::size_t> nearest;
+  double best = 0.0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const double distance = distanceOf(i);
+    if (!nearest || distance < best) nearest = i, best = distance;
+  }
+  return nearest;
+}
 
 QString TimeOfDay(GarminTime time) {
   const auto day = static_cast<unsigned>(time % 86400);
@@ -34,13 +64,13 @@ QString TimeOfDay(GarminTime time) {
 
 // ---- the track picture ----
 
-TrackPicture::TrackPicture(std::vector<TrackPoint> points, std::uint32_t loopGap, QWidget* parent)
+TrackPicture::TrackPicture(std::vector<TrackPoint> points, std::uint32_t loopGap, QWidget* parent,
+                           int startDelayMs)
     : QWidget(parent), points_(std::move(points)), loopGap_(loopGap) {
   setObjectName("trackPicture");
   setWindowTitle("Track");
   setMinimumSize(320, 240);
   resize(720, 560);
-  setMouseTracking(false);
   // An equirectangular projection about the track's middle: exact enough for one flight.
   double latLow = 90, latHigh = -90, lonLow = 180, lonHigh = -180;
   for (const TrackPoint& p : points_) {
@@ -52,6 +82,8 @@ TrackPicture::TrackPicture(std::vector<TrackPoint> points, std::uint32_t loopGap
   const double lat0 = (latLow + latHigh) / 2, lon0 = (lonLow + lonHigh) / 2;
   const double east = std::cos(lat0 * M_PI / 180.0) * kEarthRadius * M_PI / 180.0;
   const double north = kEarthRadius * M_PI / 180.0;
+  lat0_ = lat0, lon0_ = lon0, eastScale_ = east, northScale_ = north;
+  setMouseTracking(true);  // the airspace names on hover
   metres_.reserve(points_.size());
   climb_.reserve(points_.size());
   for (std::size_t i = 0; i < points_.size(); ++i) {
@@ -63,6 +95,15 @@ TrackPicture::TrackPicture(std::vector<TrackPoint> points, std::uint32_t loopGap
   low_ = QPointF((lonLow - lon0) * east, (latLow - lat0) * north);
   high_ = QPointF((lonHigh - lon0) * east, (latHigh - lat0) * north);
 
+  if (startDelayMs == 0) {
+    StartAnalysis();
+  } else {
+    QTimer::singleShot(startDelayMs, this, [this] { StartAnalysis(); });
+  }
+}
+
+void TrackPicture::StartAnalysis() {
+  if (thread_.joinable() || points_.empty()) return;
   AnalysisOptions options;
   options.loopGap = loopGap_;
   options.halt = &halt_;
@@ -117,10 +158,36 @@ void TrackPicture::wheelEvent(QWheelEvent* event) {
   ZoomAt(event->position(), std::pow(1.25, steps));
 }
 
-void TrackPicture::mousePressEvent(QMouseEvent* event) { dragFrom_ = event->position(); }
+void TrackPicture::mousePressEvent(QMouseEvent* event) { dragFrom_ = pressedAt_ = event->position(); }
+
+// A press and release in one place is a click on the fix nearest to it; a move is a pan.
+void TrackPicture::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton || (event->position() - pressedAt_).manhattanLength() >= kClickSlack) return;
+  if (const auto index = NearestFix(event->position())) emit fixClicked(*index);
+}
+
+std::optional<std::size_t> TrackPicture::NearestFix(QPointF at) const {
+  return NearestIndex(metres_.size(), [&](std::size_t i) {
+    const QPointF d = Map(metres_[i]) - at;
+    return d.x() * d.x() + d.y() * d.y();
+  });
+}
+
+void TrackPicture::SetSelection(FixRanges ranges) {
+  selection_ = std::move(ranges);
+  update();
+}
 
 void TrackPicture::mouseMoveEvent(QMouseEvent* event) {
-  if (!(event->buttons() & Qt::LeftButton)) return;
+  if (!(event->buttons() & Qt::LeftButton)) {
+    const QStringList names = AirspacesAt(event->position());
+    if (names.isEmpty()) {
+      QToolTip::hideText();
+    } else {
+      QToolTip::showText(event->globalPosition().toPoint(), names.join('\n'), this);
+    }
+    return;
+  }
   PanBy(event->position() - dragFrom_);
   dragFrom_ = event->position();
 }
@@ -133,15 +200,178 @@ void TrackPicture::mouseDoubleClickEvent(QMouseEvent*) {
 
 void TrackPicture::paintEvent(QPaintEvent*) {
   QPainter painter(this);
+  Paint(painter);
+}
+
+// The picture on any device: the window, a PNG image or an SVG file.
+void TrackPicture::Paint(QPainter& painter) const {
   painter.setRenderHint(QPainter::Antialiasing);
   painter.fillRect(rect(), QColor(250, 250, 245));
   if (points_.empty()) {
     painter.drawText(rect(), Qt::AlignCenter, "No positions selected");
     return;
   }
+  DrawOverlays(painter);
+  DrawSelection(painter);
   DrawTrack(painter);
   DrawResults(painter);
+  DrawScaleAndNorth(painter);
   DrawLegend(painter);
+}
+
+QPointF TrackPicture::ToMetres(std::int32_t latitude, std::int32_t longitude) const {
+  return {(SemicirclesToRadians(longitude) * 180.0 / M_PI - lon0_) * eastScale_,
+          (SemicirclesToRadians(latitude) * 180.0 / M_PI - lat0_) * northScale_};
+}
+
+void TrackPicture::SetOverlays(const AirspaceList& airspaces, std::span<const Waypoint> waypoints,
+                               std::uint32_t accuracy) {
+  airspaces_.clear();
+  waypoints_.clear();
+  for (std::size_t i = 0; i < airspaces.size(); ++i) {
+    Outline outline;
+    for (const Waypoint& point : AirspaceToPoints(airspaces[i], i, accuracy, 0)) {
+      outline.metres << ToMetres(point.latitude, point.longitude);
+    }
+    if (outline.metres.size() < 3) continue;
+    outline.name = Q(airspaces[i].name) + " (" + Q(AirspaceClassName(airspaces[i].classCode)) + ", " +
+                   Q(airspaces[i].floorText) + " - " + Q(airspaces[i].ceilingText) + ")";
+    outline.classCode = airspaces[i].classCode;
+    airspaces_.push_back(std::move(outline));
+  }
+  for (const Waypoint& point : waypoints) {
+    waypoints_.push_back({ToMetres(point.latitude, point.longitude), Q(point.Id())});
+  }
+  update();
+}
+
+QStringList TrackPicture::AirspacesAt(QPointF at) const {
+  QStringList names;
+  for (const Outline& outline : airspaces_) {
+    QPolygonF screen;
+    for (const QPointF& corner : outline.metres) screen << Map(corner);
+    if (screen.containsPoint(at, Qt::OddEvenFill)) names << outline.name;
+  }
+  return names;
+}
+
+namespace {
+
+// The fill of an airspace class: the controlled classes A to E in reds and oranges, the
+// restricted, danger and prohibited areas in purples, the others in blues and greys.
+QColor AirspaceColour(int classCode) {
+  static const QColor kColours[kAirspaceClassCount] = {
+      {200, 30, 30}, {220, 70, 40}, {230, 110, 40}, {40, 90, 200}, {60, 150, 210}, {140, 140, 140},
+      {150, 40, 160}, {190, 40, 120}, {120, 40, 200}, {30, 140, 90}, {90, 90, 90}, {60, 160, 60},
+      {120, 120, 120}};
+  return kColours[std::clamp(classCode, 0, kAirspaceClassCount - 1)];
+}
+
+// 1, 2 or 5 times a power of ten, the largest not above `metres`.
+double RoundScale(double metres) {
+  const double power = std::pow(10.0, std::floor(std::log10(std::max(metres, 1.0))));
+  for (const double step : {5.0, 2.0, 1.0}) {
+    if (step * power <= metres) return step * power;
+  }
+  return power;
+}
+
+}  // namespace
+
+void TrackPicture::DrawOverlays(QPainter& painter) const {
+  for (const Outline& outline : airspaces_) {
+    QPolygonF screen;
+    for (const QPointF& corner : outline.metres) screen << Map(corner);
+    QColor fill = AirspaceColour(outline.classCode);
+    QColor edge = fill;
+    fill.setAlpha(45);
+    painter.setPen(QPen(edge, 1.2));
+    painter.setBrush(fill);
+    painter.drawPolygon(screen);
+  }
+  painter.setBrush(QColor(20, 20, 20));
+  for (const Mark& mark : waypoints_) {
+    const QPointF at = Map(mark.metres);
+    painter.setPen(Qt::NoPen);
+    painter.drawPolygon(QPolygonF({at + QPointF(0, -5), at + QPointF(4.5, 3), at + QPointF(-4.5, 3)}));
+    painter.setPen(QColor(20, 20, 20));
+    painter.drawText(at + QPointF(6, -4), mark.id);
+  }
+}
+
+std::pair<double, double> TrackPicture::ScaleBar() const {
+  // Pixels per metre: the distance on screen of a kilometre eastwards.
+  const double perMetre = (Map(QPointF(1000, 0)).x() - Map(QPointF(0, 0)).x()) / 1000.0;
+  if (perMetre <= 0.0) return {0.0, 0.0};
+  const double metres = RoundScale(width() / 5.0 / perMetre);
+  return {metres, metres * perMetre};
+}
+
+void TrackPicture::DrawScaleAndNorth(QPainter& painter) const {
+  const auto [metres, pixels] = ScaleBar();
+  const double y = height() - 14.0;
+  painter.setPen(QPen(Qt::black, 2));
+  painter.drawLine(QPointF(12, y), QPointF(12 + pixels, y));
+  painter.drawLine(QPointF(12, y - 4), QPointF(12, y + 2));
+  painter.drawLine(QPointF(12 + pixels, y - 4), QPointF(12 + pixels, y + 2));
+  const QString label = metres >= 1000 ? QString("%1 km").arg(metres / 1000.0) : QString("%1 m").arg(metres);
+  painter.drawText(QPointF(16, y - 6), label);
+  // North is up: an arrow in the top right corner.
+  const QPointF tip(width() - 24.0, 14.0);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(Qt::black);
+  painter.drawPolygon(QPolygonF({tip, tip + QPointF(7, 22), tip + QPointF(0, 16), tip + QPointF(-7, 22)}));
+  painter.setPen(Qt::black);
+  painter.drawText(QRectF(tip.x() - 10, tip.y() + 22, 20, 16), Qt::AlignCenter, "N");
+}
+
+void TrackPicture::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu menu(this);
+  QAction* png = menu.addAction("Save picture as &PNG...");
+  menu.addAction("Save picture as S&VG...");
+  QAction* chosen = menu.exec(event->globalPos());
+  if (chosen == nullptr) return;
+  const bool asPng = chosen == png;
+  const QString path = QFileDialog::getSaveFileName(this, "Save picture", QString(),
+                                                    asPng ? "PNG images (*.png)" : "SVG images (*.svg)");
+  if (path.isEmpty()) return;
+  std::filesystem::path file = path.toStdString();
+  if (!file.has_extension()) file += asPng ? ".png" : ".svg";
+  Export(file);
+}
+
+bool TrackPicture::Export(const std::filesystem::path& path) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  const std::string extension = LowerExtension(path);
+  if (extension == ".svg") {
+#ifdef LOGWELL_HAVE_QT_SVG
+    QSvgGenerator svg;
+    svg.setOutputDevice(&buffer);
+    svg.setSize(size());
+    svg.setViewBox(rect());
+    svg.setTitle("Track");
+    QPainter painter(&svg);
+    Paint(painter);
+#else
+    QMessageBox::warning(this, "Save picture", "SVG is not available in this build");
+    return false;
+#endif
+  } else {
+    QImage image(size(), QImage::Format_ARGB32);
+    QPainter painter(&image);
+    Paint(painter);
+    painter.end();
+    image.save(&buffer, "PNG");
+  }
+  buffer.close();
+  if (const int error = WriteFileAtomically(path, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+      error != 0) {
+    QMessageBox::warning(this, "Save picture", QString("Error writing %1: %2").arg(Q(path.string()), std::strerror(error)));
+    return false;
+  }
+  return true;
 }
 
 void TrackPicture::DrawTrack(QPainter& painter) const {
@@ -151,18 +381,49 @@ void TrackPicture::DrawTrack(QPainter& painter) const {
   QPointF previous = Map(metres_.front());
   for (std::size_t i = 1; i < metres_.size(); ++i) {
     const QPointF here = Map(metres_[i]);
-    if (!(points_[i].segmentStart & 1u)) {
-      pen.setColor(ClimbColour(climb_[i]));
-      painter.setPen(pen);
-      painter.drawLine(previous, here);
+    if (points_[i].segmentStart & 1u) {
+      previous = here;
+      continue;
     }
+    // Fixes closer than a pixel to the last one drawn add nothing to see: a long log draws as
+    // fast as a short one.
+    if ((here - previous).manhattanLength() < 1.0 && i + 1 < metres_.size()) continue;
+    pen.setColor(ClimbColour(climb_[i]));
+    painter.setPen(pen);
+    painter.drawLine(previous, here);
     previous = here;
   }
+  // Take-off and landing, marked and named.
   painter.setPen(QPen(Qt::black, 1));
-  painter.setBrush(Qt::white);
-  painter.drawEllipse(Map(metres_.front()), 4, 4);
-  painter.setBrush(Qt::black);
-  painter.drawEllipse(Map(metres_.back()), 4, 4);
+  painter.setBrush(QColor(40, 180, 60));
+  painter.drawEllipse(Map(metres_.front()), 5, 5);
+  painter.drawText(Map(metres_.front()) + QPointF(7, 14), "Take-off");
+  painter.setBrush(QColor(220, 40, 40));
+  painter.drawEllipse(Map(metres_.back()), 5, 5);
+  painter.drawText(Map(metres_.back()) + QPointF(7, -7), "Landing");
+}
+
+// The selected fixes under the track, as a broad band.
+void TrackPicture::DrawSelection(QPainter& painter) const {
+  QPen pen(kSelectionColour, 9.0);
+  pen.setCapStyle(Qt::RoundCap);
+  pen.setJoinStyle(Qt::RoundJoin);
+  painter.setPen(pen);
+  painter.setBrush(Qt::NoBrush);
+  for (const auto& [first, last] : selection_) {
+    if (first >= metres_.size()) continue;
+    const std::size_t end = std::min(last, metres_.size() - 1);
+    QPainterPath path(Map(metres_[first]));
+    QPointF previous = path.currentPosition();
+    for (std::size_t i = first + 1; i <= end; ++i) {
+      const QPointF here = Map(metres_[i]);
+      if ((here - previous).manhattanLength() < 1.0 && i < end) continue;
+      path.lineTo(here);
+      previous = here;
+    }
+    if (first == end) path.addEllipse(previous, 2, 2);
+    painter.drawPath(path);
+  }
 }
 
 void TrackPicture::DrawResults(QPainter& painter) const {
@@ -232,18 +493,91 @@ void TrackPicture::DrawLegend(QPainter& painter) const {
 
 // ---- the altitude and vario graph ----
 
-VarioGraph::VarioGraph(std::vector<TrackPoint> points, QWidget* parent)
-    : QWidget(parent), points_(std::move(points)) {
+VarioGraph::VarioGraph(std::vector<TrackPoint> points, QWidget* parent, std::uint32_t intervalSeconds)
+    : QWidget(parent), points_(std::move(points)), interval_(intervalSeconds) {
+  setMouseTracking(true);  // the read-out follows the pointer
   setObjectName("varioGraph");
   setWindowTitle("Vario");
   setMinimumSize(320, 200);
   resize(720, 360);
   altitude_.reserve(points_.size());
   climb_.reserve(points_.size());
+  // The speed, which needs the distances, is worked out for the read-out's fix only.
   for (std::size_t i = 0; i < points_.size(); ++i) {
     altitude_.push_back(points_[i].gpsAltitude / 10.0);
-    climb_.push_back(WindowedSpeedAndClimb60(points_, i).climb);
+    climb_.push_back(WindowedClimb(points_, i, interval_));
   }
+}
+
+QRectF VarioGraph::Plot() const { return QRectF(56, 16, width() - 112, height() - 48); }
+
+double VarioGraph::XOf(std::size_t index) const {
+  const QRectF plot = Plot();
+  const double t0 = static_cast<double>(points_.front().time);
+  const double t1 = std::max(static_cast<double>(points_.back().time), t0 + 1);
+  return plot.left() + (static_cast<double>(points_[index].time) - t0) / (t1 - t0) * plot.width();
+}
+
+std::optional<std::size_t> VarioGraph::NearestFix(double x) const {
+  return NearestIndex(points_.size(), [&](std::size_t i) { return std::abs(XOf(i) - x); });
+}
+
+void VarioGraph::SetSelection(FixRanges ranges) {
+  selection_ = std::move(ranges);
+  update();
+}
+
+void VarioGraph::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  dragFrom_ = dragTo_ = event->position().x();
+}
+
+QString VarioGraph::ReadoutAt(double x) const {
+  const auto index = NearestFix(x);
+  if (!index) return {};
+  const auto day = static_cast<unsigned>(points_[*index].time % 86400);
+  return QString::fromStdString(FormatText("%02u:%02u:%02u  %.0f m  %+.1f m/s  %.0f km/h", day / 3600, day / 60 % 60,
+                                           day % 60, altitude_[*index], climb_[*index],
+                                           WindowedSpeedAndClimb(points_, *index, interval_).speed));
+}
+
+void VarioGraph::leaveEvent(QEvent*) {
+  hoverX_.reset();
+  update();
+}
+
+void VarioGraph::mouseMoveEvent(QMouseEvent* event) {
+  hoverX_ = event->position().x();
+  if (!dragFrom_) {
+    const QString readout = ReadoutAt(*hoverX_);
+    if (!readout.isEmpty()) QToolTip::showText(event->globalPosition().toPoint(), readout, this);
+    update();
+    return;
+  }
+  dragTo_ = event->position().x();
+  update();
+}
+
+// A click names the fix nearest in time; a drag the fixes whose times it spans.
+void VarioGraph::mouseReleaseEvent(QMouseEvent* event) {
+  if (!dragFrom_ || event->button() != Qt::LeftButton || points_.empty()) return;
+  const double from = *dragFrom_;
+  const double to = event->position().x();
+  dragFrom_.reset();
+  update();
+  if (std::abs(to - from) < kClickSlack) {
+    if (const auto index = NearestFix(to)) emit fixClicked(*index);
+    return;
+  }
+  const double low = std::min(from, to), high = std::max(from, to);
+  std::optional<std::size_t> first, last;
+  for (std::size_t i = 0; i < points_.size(); ++i) {
+    const double x = XOf(i);
+    if (x < low || x > high) continue;
+    if (!first) first = i;
+    last = i;
+  }
+  if (first) emit rangeSelected(*first, *last);
 }
 
 void VarioGraph::paintEvent(QPaintEvent*) {
@@ -254,7 +588,7 @@ void VarioGraph::paintEvent(QPaintEvent*) {
     painter.drawText(rect(), Qt::AlignCenter, "Too few positions selected");
     return;
   }
-  const QRectF plot(56, 16, width() - 112, height() - 48);
+  const QRectF plot = Plot();
   const double t0 = static_cast<double>(points_.front().time);
   const double t1 = std::max(static_cast<double>(points_.back().time), t0 + 1);
   const auto [altLowIt, altHighIt] = std::minmax_element(altitude_.begin(), altitude_.end());
@@ -262,10 +596,19 @@ void VarioGraph::paintEvent(QPaintEvent*) {
   double climbMax = 1.0;
   for (const double c : climb_) climbMax = std::max(climbMax, std::abs(c));
   climbMax = std::ceil(climbMax);
-  auto x = [&](std::size_t i) { return plot.left() + (static_cast<double>(points_[i].time) - t0) / (t1 - t0) * plot.width(); };
   auto yAlt = [&](double a) { return plot.bottom() - (a - altLow) / (altHigh - altLow) * plot.height(); };
   auto yClimb = [&](double c) { return plot.center().y() - c / climbMax * plot.height() / 2; };
 
+  // The selected fixes and a drag in progress as bands across the plot.
+  for (const auto& [first, last] : selection_) {
+    if (first >= points_.size()) continue;
+    const double left = XOf(first), right = XOf(std::min(last, points_.size() - 1));
+    painter.fillRect(QRectF(left - 1, plot.top(), std::max(right - left, 0.0) + 2, plot.height()), kSelectionColour);
+  }
+  if (dragFrom_) {
+    painter.fillRect(QRectF(std::min(*dragFrom_, dragTo_), plot.top(), std::abs(dragTo_ - *dragFrom_), plot.height()),
+                     QColor(80, 140, 255, 70));
+  }
   painter.setPen(QPen(QColor(200, 200, 200), 1));
   painter.drawRect(plot);
   painter.drawLine(QPointF(plot.left(), yClimb(0)), QPointF(plot.right(), yClimb(0)));
@@ -283,16 +626,37 @@ void VarioGraph::paintEvent(QPaintEvent*) {
                      QString("%1 m/s").arg(-climbMax + 2 * climbMax * share, 0, 'f', 1));
     painter.setPen(Qt::black);
   }
-  QPainterPath altitude, climb;
-  for (std::size_t i = 0; i < points_.size(); ++i) {
-    const QPointF a(x(i), yAlt(altitude_[i])), c(x(i), yClimb(climb_[i]));
-    if (i == 0) altitude.moveTo(a), climb.moveTo(c);
-    else altitude.lineTo(a), climb.lineTo(c);
+  // Each pixel column draws the lowest and highest value of its fixes, so that a long log
+  // keeps its peaks and costs no more than the width of the plot.
+  const auto curve = [&](const std::vector<double>& values, auto y) {
+    QPainterPath path;
+    double column = -1.0, low = 0.0, high = 0.0;
+    const auto flush = [&] {
+      if (column < 0.0) return;
+      const QPointF a(column, y(low)), b(column, y(high));
+      if (path.elementCount() == 0) path.moveTo(a); else path.lineTo(a);
+      if (high != low) path.lineTo(b);
+    };
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      const double x = std::floor(XOf(i));
+      if (x != column) {
+        flush();
+        column = x, low = high = values[i];
+      } else {
+        low = std::min(low, values[i]), high = std::max(high, values[i]);
+      }
+    }
+    flush();
+    return path;
+  };
+  if (hoverX_ && plot.contains(QPointF(*hoverX_, plot.center().y()))) {
+    painter.setPen(QPen(QColor(90, 90, 90), 1, Qt::DashLine));
+    painter.drawLine(QPointF(*hoverX_, plot.top()), QPointF(*hoverX_, plot.bottom()));
   }
   painter.setPen(QPen(QColor(200, 40, 40), 1.2));
-  painter.drawPath(climb);
+  painter.drawPath(curve(climb_, yClimb));
   painter.setPen(QPen(QColor(30, 70, 200), 2.0));
-  painter.drawPath(altitude);
+  painter.drawPath(curve(altitude_, yAlt));
 }
 
 }  // namespace logwell::qt
