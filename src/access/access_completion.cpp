@@ -24,6 +24,8 @@ TrackDownload TakeTrackDownload(AccessBlock& block) {
   block.task.reset();
   log.rawIgc = std::move(block.rawIgc);
   block.rawIgc.reset();
+  log.logItData = std::move(block.logItData);
+  block.logItData.clear();
   download.foundCompId = block.foundCompId;
   download.foundCivlId = block.foundCivlId;
   return download;

@@ -2,11 +2,13 @@
 #include <algorithm>
 
 #include "devices/family.h"
+#include "devices/dsx/dsx_family.h"
 #include "devices/flymaster/flymaster_family.h"
 #include "devices/flytec/flytec_family.h"
 #include "devices/garmin/garmin_family.h"
 #include "devices/magellan/magellan_family.h"
 #include "devices/iqbasic/iqbasic_family.h"
+#include "devices/logit/logit_family.h"
 #include "devices/mlr/mlr_family.h"
 #include "devices/mtk/mtk_family.h"
 
@@ -21,6 +23,8 @@ std::span<const InstrumentFamily> InstrumentFamilies() {
       iqbasic::Family(),
       mlr::Family(),
       mtk::Family(),
+      dsx::Family(),
+      logit::Family(),
   };
   return families;
 }
