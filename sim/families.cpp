@@ -13,11 +13,14 @@ extern const SimFamily kFlymasterFamily;
 extern const SimFamily kMagellanFamily;
 extern const SimFamily kIqBasicFamily;
 extern const SimFamily kMlrFamily;
+extern const SimFamily kDsxFamily;
+extern const SimFamily kLogItFamily;
 
 std::span<const SimFamily* const> SimFamilies() {
   static constexpr const SimFamily* kFamilies[] = {&kEchoFamily,   &kNmeaFamily, &kFlytecFamily,
                                                    &kGarminFamily, &kMtkFamily,  &kFlymasterFamily,
-                                                   &kMagellanFamily, &kIqBasicFamily, &kMlrFamily};
+                                                   &kMagellanFamily, &kIqBasicFamily, &kMlrFamily,
+                                                   &kDsxFamily,    &kLogItFamily};
   return kFamilies;
 }
 
