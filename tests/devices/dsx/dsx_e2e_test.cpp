@@ -84,13 +84,13 @@ TEST(DsxE2e, PilotDataSendsTheFieldsThatAreNotBlank) {
   data.pilotName = "Jane Doe";
   data.competitionClass = "Sport";
   data.telephone = "+41 78 000";
-  ASSERT_EQ(rig.Run(AccessType::WritePilotData, nullptr, 0, nullptr, &data), 0)
+  ASSERT_EQ(rig.Run(AccessType::WritePilotData, CompleteDone, 0, nullptr, &data), 0)
       << (rig.Errors().empty() ? std::string() : rig.Errors().front());
   EXPECT_EQ(rig.model->PilotLines(), (std::vector<std::string>{"H1Jane Doe", "H3Sport", "H6+41 78 000"}));
   EXPECT_EQ(rig.ui.LastStatus(), "Pilot data sent (3 fields)");
   // Every field blank: nothing goes out, and the recorder is not even asked.
   const PilotData blank;
-  EXPECT_EQ(rig.Run(AccessType::WritePilotData, nullptr, 0, nullptr, &blank), -1);
+  EXPECT_EQ(rig.Run(AccessType::WritePilotData, CompleteDone, 0, nullptr, &blank), -1);
   EXPECT_EQ(rig.Errors(), std::vector<std::string>{"Blank/unchanged fields are not sent: nothing to send"});
   EXPECT_EQ(rig.model->PilotLines().size(), 3u);
 }
@@ -117,8 +117,9 @@ TEST(DsxE2e, DownloadFaultsLeaveTheLogAlone) {
       {"silent after the request", "ZZZZ", sim::Fault{sim::Fault::Kind::Silence}, "No valid response from GPS"},
       {"corrupted line", "ZZZZ", At(sim::Fault::Kind::CorruptByte, letter), "E206 Format error 17"},
       {"garbage", "ZZZZ", sim::Fault{sim::Fault::Kind::Garbage}, "E205 Bad record type (FF)"},
-      {"hang-up mid-flight", "ZZZZ", At(sim::Fault::Kind::HangUp, 2000), "Track log incomplete (no G record)"},
-      {"bad identification", "Conn", At(sim::Fault::Kind::CorruptByte, 3), ""},
+      {"hang-up mid-flight", "ZZZZ", At(sim::Fault::Kind::HangUp, 2000), "E203 COM port read error"},
+      {"bad identification", "Conn", At(sim::Fault::Kind::CorruptByte, 10),
+       "Unsupported record (identification): DSX,TRACER-1234,3.4"},
   };
   for (const FaultCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -130,7 +131,9 @@ TEST(DsxE2e, DownloadFaultsLeaveTheLogAlone) {
     EXPECT_EQ(rig.log.points.size(), 3u);
     const auto errors = rig.Errors();
     ASSERT_EQ(errors.size(), 1u);
-    if (!c.message.empty()) EXPECT_EQ(errors[0], c.message);
+    if (!c.message.empty()) {
+      EXPECT_EQ(errors[0], c.message);
+    }
   }
 }
 
