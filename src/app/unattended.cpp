@@ -434,6 +434,29 @@ int RunUnattended(UnattendedProgram& program) {
     case CommandAction::ReadWaypoints:
     case CommandAction::ReadGeoWaypoints:
     case CommandAction::FlightList:
+    case CommandAction::CompLog:
+    case CommandAction::WriteWaypoints:
+    case CommandAction::WriteWaypoints2:
+    case CommandAction::WriteCtr:
+    case CommandAction::Username:
+      // An instrument action the GPS table has no access for is said so, never failed silently.
+      if (!access) {
+        program.ui->ShowErrorBox("Unsupported access function", "GPS access");
+        framework.exitCode = kExitFailed;
+        return options.exitWhenDone ? -1 : 0;
+      }
+      break;
+    default:
+      break;
+  }
+  switch (options.action) {
+    case CommandAction::KmlLog:
+    case CommandAction::OziLog:
+    case CommandAction::IgcLog:
+    case CommandAction::MpsLog:
+    case CommandAction::ReadWaypoints:
+    case CommandAction::ReadGeoWaypoints:
+    case CommandAction::FlightList:
       if (access) started = StartAccess(program, *access);
       break;
     case CommandAction::CompLog:
