@@ -17,8 +17,6 @@ using std::chrono::milliseconds;
 constexpr milliseconds kConnectAnswerWindow{1000};
 constexpr int kDefaultConnectSeconds = 30;
 constexpr milliseconds kAfterConnectPause{200};
-constexpr milliseconds kFlightSilence{3000};
-constexpr milliseconds kAfterSignature{300};
 constexpr milliseconds kBetweenPilotLines{100};
 constexpr std::size_t kMaxAnswerLine = 120;
 constexpr std::size_t kReadChunk = 256;
@@ -88,77 +86,11 @@ int DownloadFlight(AccessBlock& block, const FamilyEnvironment& context) {
   }
   std::string raw;
   raw.reserve(kRawInitialBytes);
-  igc::IgcDeviceLineParser parser(igc::IgcDeviceVariant::Dsx);
-  parser.onPosition = context.reportPosition;
-  flytec::IgcLineBuilder builder;
-  std::string error;
-  bool signature = false;
-  const auto handler = [&](std::uint8_t byte) {
-    raw.push_back(static_cast<char>(byte));
-    const int state = builder.Feed(byte);
-    if (state == 1) return false;
-    if (state < 0) {
-      error = builder.FaultText(state);
-      return true;
-    }
-    const std::string& line = builder.Line();
-    if (signature && line[0] != 'G') {
-      error = "Unsupported record after the G record";
-      return true;
-    }
-    const int code = parser.ParseLine(line);
-    if (code < 0) {
-      error = FormatText("E206 Format error %d", -code);
-      return true;
-    }
-    const auto n = static_cast<long long>(parser.Points().size());
-    if (line[0] == 'B' && n % 100 == 1) {
-      ShowAccessStatus(block, n == 1 ? std::string("Receiving track log") : FormatText("Track position %lld", n));
-      if (context.notify && n > 1) context.notify(FormatText("Progress %lld/?", n));
-    }
-    if (line[0] == 'G' && !signature) {
-      signature = true;
-      return true;
-    }
-    return false;
-  };
-  ChunkReader reader(kReadChunk);
-  ReadResult end = reader.ReadUntilSilence(block, kFlightSilence, handler);
-  // Further G lines follow the first at once.
-  if (end == ReadResult::Complete && error.empty()) end = reader.ReadUntilSilence(block, kAfterSignature, handler);
-  if (end == ReadResult::Aborted) return -1;
-  if (end == ReadResult::ReadError) {
-    ShowAccessError(block, "E203 COM port read error", kTrackCaption);
-    return -1;
-  }
-  if (!error.empty()) {
-    ShowAccessError(block, error, kTrackCaption);
-    return -1;
-  }
-  if (raw.empty()) {
-    ShowAccessError(block, "No valid response from GPS", kTrackCaption);
-    return -1;
-  }
-  // The text ends with the recorder's G record: one that breaks off before it went quiet or
-  // dead in the middle and is never taken for a whole flight.
-  if (!signature) {
-    ShowAccessError(block, "Track log incomplete (no G record)", kTrackCaption);
-    return -1;
-  }
-  ShowAccessStatus(block, FormatText("%lld points received", static_cast<long long>(parser.Points().size())));
-  if (parser.Points().empty()) {
-    ShowAccessError(block, "No points detected", kTrackCaption);
-    return -1;
-  }
-  if (parser.LoggerSerial().empty()) {
-    ShowAccessError(block, "Bad or missing A-record", kTrackCaption);
-    return -1;
-  }
   flytec::DownloadedTrack flight;
-  flight.manufacturer = parser.Manufacturer();
-  flight.serial = parser.LoggerSerial();
-  flight.firstFix = parser.FirstFixTime();
-  block.points = parser.TakePoints();
+  if (flytec::ReadSignedIgcFlight(block, context, igc::IgcDeviceVariant::Dsx, &raw, flight, kTrackCaption) < 0) {
+    return -1;
+  }
+  block.points = std::move(flight.points);
   block.rawIgc = flytec::RawLogOf(std::move(raw), flight, 1);
   return static_cast<int>(block.points.size());
 }
