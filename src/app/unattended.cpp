@@ -452,8 +452,7 @@ int RunUnattended(UnattendedProgram& program) {
     case CommandAction::WriteCtr:
       started = StartCtrUpload(program, *access);
       break;
-    case CommandAction::Username:
-    {
+    case CommandAction::Username: {
       // The name alone; the instrument's other pilot fields go out empty.
       PilotData name;
       name.pilotName = options.pilotName;
