@@ -2,7 +2,9 @@
 // access framework, the serial code and the registered workers; then the command line's LOGIT.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 #include <unistd.h>
 
 #include "app/competition_mode.h"
@@ -140,6 +142,10 @@ TEST(LogItE2e, LogItDataEraseAndOwnerName) {
   name.pilotName = "Max, the pilot";
   ASSERT_EQ(rig.Run(AccessType::WritePilotData, CompleteDone, 0, nullptr, &name), 0);
   EXPECT_EQ(rig.ui.LastStatus(), "Name sent (no verification)");
+  // Nothing answers a name write: the logger stores it once the sentence has crossed the line.
+  for (int wait = 0; wait < 100 && rig.model->Owner() != "Max  the pilot"; ++wait) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
   EXPECT_EQ(rig.model->Owner(), "Max  the pilot");
 
   ASSERT_EQ(rig.Run(AccessType::EraseTrackLog, CompleteDone), 0);
