@@ -17,13 +17,15 @@ extern const SimFamily kGraviterFamily;
 extern const SimFamily kAscentFamily;
 extern const SimFamily kTopNavFamily;
 extern const SimFamily kDigiflyFamily;
+extern const SimFamily kDsxFamily;
+extern const SimFamily kLogItFamily;
 
 std::span<const SimFamily* const> SimFamilies() {
   static constexpr const SimFamily* kFamilies[] = {&kEchoFamily,   &kNmeaFamily, &kFlytecFamily,
                                                    &kGarminFamily, &kMtkFamily,  &kFlymasterFamily,
                                                    &kMagellanFamily, &kIqBasicFamily, &kMlrFamily,
                                                    &kGraviterFamily, &kAscentFamily, &kTopNavFamily,
-                                                   &kDigiflyFamily};
+                                                   &kDigiflyFamily, &kDsxFamily,  &kLogItFamily};
   return kFamilies;
 }
 

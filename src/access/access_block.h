@@ -62,6 +62,7 @@ struct AccessBlock {
   std::optional<TaskDeclaration> task;
   std::optional<RawIgcLog> rawIgc;  // the instrument's own IGC text, where it sends one
   std::string rawTopNavLog;         // a Top Navigator / XC Trainer log as received
+  std::vector<std::uint8_t> logItData;   // a LogIt's data, kept with the track log it sent
   std::vector<AirspaceRecord> airspace;  // CTRs to upload (the selected ones) or downloaded
   std::optional<PilotData> pilotData;    // what a pilot-data write sends
 

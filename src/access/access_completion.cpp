@@ -26,6 +26,8 @@ TrackDownload TakeTrackDownload(AccessBlock& block) {
   block.rawIgc.reset();
   log.rawTopNavLog = std::move(block.rawTopNavLog);
   block.rawTopNavLog.clear();
+  log.logItData = std::move(block.logItData);
+  block.logItData.clear();
   download.foundCompId = block.foundCompId;
   download.foundCivlId = block.foundCivlId;
   return download;

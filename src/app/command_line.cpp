@@ -746,7 +746,7 @@ constexpr std::string_view kGpsInstruments[kGpsCodeCount] = {
     "MLR and Leonardo units, and the Digifly, CPilot and CoMo units that speak the MLR protocol "
     "(protocol unverified: no public description)",
     "Top Navigator (TNCM), track log and waypoint upload at 9600 baud (protocol partly unverified)",
-    "LogIt and Tracklogger, track log at 57600 baud",
+    "LogIt and Tracklogger, track log at 57600 baud (protocol unverified: no public description)",
     "Flytec 5020, 5030, 6020, 6030; Brauniger IQ-Compeo, Compeo, Compeo+, Competino, "
     "Competino+, Galileo",
     "Graviter, all tracks (protocol unverified: no public description)",
@@ -754,7 +754,7 @@ constexpr std::string_view kGpsInstruments[kGpsCodeCount] = {
     "XC Trainer, track log and waypoint upload at 9600 baud (protocol partly unverified)",
     "XC Trainer with MXP, track log at 57600 baud (protocol partly unverified)",
     "Flymaster Live, Nav, Gps, Vario, GpsSD, GpsSD+, LiveSD, NavSD",
-    "DSX",
+    "DSX flight recorders (protocol unverified: no public description)",
     "MLR units, fast waypoint download only (protocol unverified)",
     "IQ Basic, Flytec 6015 (protocol unverified: from a peer utility's description)",
     "MTK, Pentagram and Holux loggers",

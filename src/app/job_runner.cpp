@@ -29,9 +29,13 @@ JobOutcome RunFileJob(const CommandLineOptions& options, JobHost& host) {
       return {kExitOk};
     case CommandAction::CheckKml:
       return {kml::CheckKmlFile(options.fileName, ui)};
-    default:
+    case CommandAction::None:
       // A command line with settings but no action has nothing to run.
       return {kExitOk};
+    default:
+      // An instrument action whose GPS has no access for it: said so, never a silent success.
+      ui.ShowErrorBox("Unsupported access function", "GPS access");
+      return {kExitFailed};
   }
 }
 

@@ -426,6 +426,12 @@ int RunUnattended(UnattendedProgram& program) {
   int started = -1;
   const auto access = UnattendedAccessFor(options);
   if (access && !SaveFoldersExist(program)) return options.exitWhenDone ? -1 : 0;
+  // An action the GPS table has no access for is said so, never failed silently.
+  if (!access) {
+    program.ui->ShowErrorBox("Unsupported access function", "GPS access");
+    framework.exitCode = kExitFailed;
+    return options.exitWhenDone ? -1 : 0;
+  }
   switch (options.action) {
     case CommandAction::KmlLog:
     case CommandAction::OziLog:
@@ -434,28 +440,26 @@ int RunUnattended(UnattendedProgram& program) {
     case CommandAction::ReadWaypoints:
     case CommandAction::ReadGeoWaypoints:
     case CommandAction::FlightList:
-      if (access) started = StartAccess(program, *access);
+      started = StartAccess(program, *access);
       break;
     case CommandAction::CompLog:
-      if (access) started = StartCompetitionDownload(program, *access);
+      started = StartCompetitionDownload(program, *access);
       break;
     case CommandAction::WriteWaypoints:
     case CommandAction::WriteWaypoints2:
-      if (access) started = StartWaypointUpload(program, *access);
+      started = StartWaypointUpload(program, *access);
       break;
     case CommandAction::WriteCtr:
-      if (access) started = StartCtrUpload(program, *access);
+      started = StartCtrUpload(program, *access);
       break;
-    case CommandAction::Username:
-      if (access) {
-        // The name alone; the instrument's other pilot fields go out empty.
-        PilotData name;
-        name.pilotName = options.pilotName;
-        started = StartAccess(program, *access, nullptr, nullptr, &name);
-      }
+    case CommandAction::Username: {
+      // The name alone; the instrument's other pilot fields go out empty.
+      PilotData name;
+      name.pilotName = options.pilotName;
+      started = StartAccess(program, *access, nullptr, nullptr, &name);
       break;
+    }
     default:
-      program.ui->ShowErrorBox("Unsupported access function", "GPS access");
       break;
   }
   if (started != 0) {

@@ -5,11 +5,13 @@
 #include "devices/digifly/digifly_family.h"
 #include "devices/family.h"
 #include "devices/graviter/graviter_family.h"
+#include "devices/dsx/dsx_family.h"
 #include "devices/flymaster/flymaster_family.h"
 #include "devices/flytec/flytec_family.h"
 #include "devices/garmin/garmin_family.h"
 #include "devices/magellan/magellan_family.h"
 #include "devices/iqbasic/iqbasic_family.h"
+#include "devices/logit/logit_family.h"
 #include "devices/mlr/mlr_family.h"
 #include "devices/mtk/mtk_family.h"
 #include "devices/topnav/topnav_family.h"
@@ -31,6 +33,8 @@ std::span<const InstrumentFamily> InstrumentFamilies() {
       topnav::Family(),
       syride::Family(),
       digifly::Family(),
+      dsx::Family(),
+      logit::Family(),
   };
   return families;
 }

@@ -16,6 +16,11 @@ struct PilotData {
   std::string competitionNumber;
   std::string gliderBrand;
   std::string gliderModel;
+  // The further fields of a DSX's pilot data (with pilotName and competitionNumber).
+  std::string competitionClass;
+  std::string callSign;
+  std::string aircraftType;
+  std::string telephone;
   std::string compId;  // decimal, empty for none
   std::string civlId;  // decimal, empty for none
   int altitudeAlarm = 0;  // metres

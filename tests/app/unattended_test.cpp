@@ -333,10 +333,19 @@ TEST_F(UnattendedRun, FailedDownloadExitsWithOneAndWritesNothing) {
   EXPECT_TRUE(files.empty() || (files.size() == 1 && files[0] == "follower"));
 }
 
-TEST_F(UnattendedRun, ActionOfAFamilyNotBuiltIsRefusedByTheTable) {
+// A GPS/action cell the GPS table has no access for (DSX has no waypoint download) is refused
+// with a message even when it gets past the command line's own check.
+TEST_F(UnattendedRun, ActionTheGpsTableDoesNotAllowIsRefused) {
   StartInstrument();
-  EXPECT_EQ(Run("/COM=%dev /GPS=DSX /IGC_LOG=%dir/ /EXIT /WIN=0"), 1);
+  CommandLineHandlers handlers;
+  ParseResult parsed = ParseCommandLine("/COM=" + instrument->DevicePath() + " /GPS=DSX /KML_LOG=" +
+                                            (dir / "x.kml").string() + " /EXIT /WIN=0",
+                                        ui, handlers);
+  ASSERT_TRUE(parsed.options);
+  parsed.options->action = CommandAction::ReadWaypoints;
+  EXPECT_EQ(RunHeadlessJob(*parsed.options, ui, competition), 1);
   EXPECT_EQ(Errors(), (std::vector<UiEvent>{{UiEventKind::Error, "GPS access", "Unsupported access function"}}));
+  EXPECT_TRUE(FilesIn(dir).empty());
 }
 
 // USERNAME writes the pilot's name and nothing else; a name the instrument cannot take is

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "access/access_framework.h"
+#include "access/connect.h"
 #include "track/igc/igc_device_parser.h"
 #include "base/text.h"
 #include "track/track_list_dialog.h"
@@ -350,6 +351,86 @@ int DownloadTrackLog(AccessBlock& block, const FamilyEnvironment& context, bool 
   block.rawIgc = RawLogOf(std::move(raw), first, downloaded);
   if (!everyTrackSigned && block.owner != nullptr) block.owner->ShowInfoBox("No G-records found", kTrackCaption);
   return everyTrackSigned ? 1 : 0;
+}
+
+int ReadSignedIgcFlight(AccessBlock& block, const FamilyEnvironment& context, igc::IgcDeviceVariant variant,
+                        std::string* raw, DownloadedTrack& flight, std::string_view caption) {
+  constexpr std::chrono::milliseconds kFlightSilence{3000};
+  constexpr std::chrono::milliseconds kAfterSignature{300};
+  constexpr std::size_t kReadChunk = 256;
+  igc::IgcDeviceLineParser parser(variant);
+  parser.onPosition = context.reportPosition;
+  IgcLineBuilder builder;
+  std::string error;
+  bool signature = false;
+  bool anyByte = false;
+  const auto handler = [&](std::uint8_t byte) {
+    anyByte = true;
+    if (raw != nullptr) raw->push_back(static_cast<char>(byte));
+    const int state = builder.Feed(byte);
+    if (state == 1) return false;
+    if (state < 0) {
+      error = builder.FaultText(state);
+      return true;
+    }
+    const std::string& line = builder.Line();
+    if (signature && line[0] != 'G') {
+      error = "Unsupported record after the G record";
+      return true;
+    }
+    const int code = parser.ParseLine(line);
+    if (code < 0) {
+      error = FormatText("E206 Format error %d", -code);
+      return true;
+    }
+    const auto n = static_cast<long long>(parser.Points().size());
+    if (line[0] == 'B' && n % 100 == 1) {
+      ShowAccessStatus(block, n == 1 ? std::string("Receiving track log") : FormatText("Track position %lld", n));
+      if (context.notify && n > 1) context.notify(FormatText("Progress %lld/?", n));
+    }
+    if (line[0] == 'G' && !signature) {
+      signature = true;
+      return true;
+    }
+    return false;
+  };
+  ChunkReader reader(kReadChunk);
+  ReadResult end = reader.ReadUntilSilence(block, kFlightSilence, handler);
+  // Further G lines follow the first at once.
+  if (end == ReadResult::Complete && error.empty()) end = reader.ReadUntilSilence(block, kAfterSignature, handler);
+  if (end == ReadResult::Aborted) return -1;
+  if (end == ReadResult::ReadError) {
+    ShowAccessError(block, "E203 COM port read error", caption);
+    return -1;
+  }
+  if (!error.empty()) {
+    ShowAccessError(block, error, caption);
+    return -1;
+  }
+  if (!anyByte) {
+    ShowAccessError(block, "No valid response from GPS", caption);
+    return -1;
+  }
+  // A text that breaks off before its G record went quiet or dead in the middle.
+  if (!signature) {
+    ShowAccessError(block, "Track log incomplete (no G record)", caption);
+    return -1;
+  }
+  ShowAccessStatus(block, FormatText("%lld points received", static_cast<long long>(parser.Points().size())));
+  if (parser.Points().empty()) {
+    ShowAccessError(block, "No points detected", caption);
+    return -1;
+  }
+  if (parser.LoggerSerial().empty()) {
+    ShowAccessError(block, "Bad or missing A-record", caption);
+    return -1;
+  }
+  flight.signedTrack = true;
+  flight.manufacturer = parser.Manufacturer();
+  flight.serial = parser.LoggerSerial();
+  flight.firstFix = parser.FirstFixTime();
+  flight.points = parser.TakePoints();
+  return 0;
 }
 
 RawIgcLog RawLogOf(std::string text, const DownloadedTrack& first, int trackCount) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "access/access_block.h"
+#include "track/igc/igc_device_parser.h"
 #include "devices/flytec/flytec_protocol.h"
 
 namespace logwell::flytec {
@@ -79,6 +80,14 @@ struct TrackDownloadStyle {
 int DownloadOneTrack(AccessBlock& block, const FamilyEnvironment& context, bool trackListInUse,
                      int index, std::string* raw, DownloadedTrack& outcome,
                      const TrackDownloadStyle& style = {});
+
+// Reads one flight that an instrument sends as its own signed IGC text after its request: lines
+// through the device line parser of `variant` up to the G record and the G lines that follow at
+// once; the bytes are appended to `raw` where given. A text that breaks off before its G
+// record is refused ("Track log incomplete (no G record)"), as is one without points or A
+// record. Returns 0 with `flight` filled, or -1 after the failure was shown under `caption`.
+int ReadSignedIgcFlight(AccessBlock& block, const FamilyEnvironment& context, igc::IgcDeviceVariant variant,
+                        std::string* raw, DownloadedTrack& flight, std::string_view caption = "Read GPS track log");
 
 // The raw IGC log of a download: the first track's text, and the A record and first fix of the
 // first track.

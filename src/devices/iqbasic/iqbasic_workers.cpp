@@ -20,8 +20,6 @@ using std::chrono::milliseconds;
 constexpr milliseconds kParameterAnswerWindow{500};
 constexpr milliseconds kAfterProductPause{200};
 constexpr milliseconds kAnswerSilence{2000};
-constexpr milliseconds kFlightSilence{3000};
-constexpr milliseconds kAfterSignature{300};
 constexpr milliseconds kUploadAnswerWindow{2000};
 constexpr std::size_t kMaxAnswerLine = 200;
 constexpr std::size_t kReadChunk = 256;
@@ -198,77 +196,7 @@ int DownloadFlight(AccessBlock& block, const FamilyEnvironment& context, int ind
     ShowAccessError(block, "E202 COM port write error", kTrackCaption);
     return -1;
   }
-  igc::IgcDeviceLineParser parser(igc::IgcDeviceVariant::IqBasic);
-  parser.onPosition = context.reportPosition;
-  flytec::IgcLineBuilder builder;
-  std::string error;
-  bool signature = false;
-  bool anyByte = false;
-  const auto handler = [&](std::uint8_t byte) {
-    anyByte = true;
-    if (raw != nullptr) raw->push_back(static_cast<char>(byte));
-    const int state = builder.Feed(byte);
-    if (state == 1) return false;
-    if (state < 0) {
-      error = builder.FaultText(state);
-      return true;
-    }
-    const std::string& line = builder.Line();
-    if (signature && line[0] != 'G') {
-      error = "Unsupported record after the G record";
-      return true;
-    }
-    const int code = parser.ParseLine(line);
-    if (code < 0) {
-      error = FormatText("E206 Format error %d", -code);
-      return true;
-    }
-    const auto n = static_cast<long long>(parser.Points().size());
-    if (line[0] == 'B' && n % 100 == 1) {
-      ShowAccessStatus(block, n == 1 ? std::string("Receiving track log") : FormatText("Track position %lld", n));
-      if (context.notify && n > 1) context.notify(FormatText("Progress %lld/?", n));
-    }
-    if (line[0] == 'G' && !signature) {
-      signature = true;
-      return true;
-    }
-    return false;
-  };
-  ChunkReader reader = Reader();
-  ReadResult end = reader.ReadUntilSilence(block, kFlightSilence, handler);
-  if (end == ReadResult::Complete && error.empty()) end = reader.ReadUntilSilence(block, kAfterSignature, handler);
-  if (end == ReadResult::Aborted) return -1;
-  if (end == ReadResult::ReadError) {
-    ShowAccessError(block, "E203 COM port read error", kTrackCaption);
-    return -1;
-  }
-  if (!error.empty()) {
-    ShowAccessError(block, error, kTrackCaption);
-    return -1;
-  }
-  if (!anyByte) {
-    ShowAccessError(block, "No valid response from GPS", kTrackCaption);
-    return -1;
-  }
-  if (!signature) {
-    ShowAccessError(block, "Track log incomplete (no G record)", kTrackCaption);
-    return -1;
-  }
-  ShowAccessStatus(block, FormatText("%lld points received", static_cast<long long>(parser.Points().size())));
-  if (parser.Points().empty()) {
-    ShowAccessError(block, "No points detected", kTrackCaption);
-    return -1;
-  }
-  if (parser.LoggerSerial().empty()) {
-    ShowAccessError(block, "Bad or missing A-record", kTrackCaption);
-    return -1;
-  }
-  flight.signedTrack = true;
-  flight.manufacturer = parser.Manufacturer();
-  flight.serial = parser.LoggerSerial();
-  flight.firstFix = parser.FirstFixTime();
-  flight.points = parser.TakePoints();
-  return 0;
+  return flytec::ReadSignedIgcFlight(block, context, igc::IgcDeviceVariant::IqBasic, raw, flight, kTrackCaption);
 }
 
 }  // namespace

@@ -936,6 +936,9 @@ void MainWindow::RunInstrumentCommand(const InstrumentCommand& command) {
   if (command.access == AccessType::WritePilotData && command.protocol == ProtocolType::Flymaster) {
     caption = command.id == 40166 ? "Set Flymaster IDs" : "Set Flymaster data";
   }
+  if (command.access == AccessType::WritePilotData && command.protocol == ProtocolType::Dsx) {
+    caption = "Set DSX pilot data";
+  }
   AccessFramework& access = services_.access;
   Ui& ui = services_.ui;
   if (access.gpsBusy.load() == 1) {

@@ -300,6 +300,7 @@ class MainWindow final : public QMainWindow {
   int foundCompId_ = -1;  // the pilot IDs the last track-log download found on the instrument
   int foundCivlId_ = -1;
   int altitudeAlarm_ = 0;  // the last altitude alarm sent to a Flymaster (m)
+  std::vector<std::string> dsxPilotSent_;  // the DSX pilot data fields last sent
   // The running online service (validation, FTP send); stopped and joined with the window.
   std::jthread onlineWorker_;
 };

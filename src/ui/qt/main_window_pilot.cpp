@@ -1,8 +1,10 @@
 // The pilot-data commands of the window: the forms that say what to write to the instrument.
 #include <QString>
 
+#include "devices/dsx/dsx_protocol.h"
 #include "devices/flymaster/flymaster_protocol.h"
 #include "track/igc/igc_commands.h"
+#include "devices/logit/logit_protocol.h"
 #include "ui/qt/edit_dialogs.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/qt_text.h"
@@ -11,6 +13,47 @@
 namespace logwell::qt {
 
 std::optional<PilotData> MainWindow::AskPilotData(const InstrumentCommand& command) {
+  if (command.protocol == ProtocolType::LogIt) {
+    PilotData owner;
+    FieldsDialog dialog("Write LogIt Name", {{"&Owner name", static_cast<int>(logit::kNameLength), {}}}, {},
+                        [&owner](const std::vector<std::string>& values) {
+                          owner.pilotName = values[0];
+                          return true;
+                        },
+                        this);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return owner;
+  }
+  if (command.protocol == ProtocolType::Dsx) {
+    // The form starts from the values last sent; a field left blank or unchanged is not sent.
+    dsxPilotSent_.resize(6);
+    const int length = static_cast<int>(dsx::kMaxFieldLength);
+    const std::vector<FormField> dsxFields = {
+        {"&Pilot name", length, Q(dsxPilotSent_[0])},    {"Comp. &ID", length, Q(dsxPilotSent_[1])},
+        {"Comp. &Class", length, Q(dsxPilotSent_[2])},   {"Call &sign", length, Q(dsxPilotSent_[3])},
+        {"&Aircraft type", length, Q(dsxPilotSent_[4])}, {"&Telephone no.", length, Q(dsxPilotSent_[5])}};
+    std::vector<std::string> values;
+    FieldsDialog dialog("Set DSX pilot data", dsxFields, "Blank/unchanged fields are not sent",
+                        [&values](const std::vector<std::string>& typed) {
+                          values = typed;
+                          return true;
+                        },
+                        this);
+    if (dialog.exec() != QDialog::Accepted || values.size() != 6) return std::nullopt;
+    std::vector<std::string> changed(6);
+    for (std::size_t i = 0; i < 6; ++i) {
+      if (values[i] != dsxPilotSent_[i]) changed[i] = values[i];
+      if (!values[i].empty()) dsxPilotSent_[i] = values[i];
+    }
+    PilotData pilot;
+    pilot.pilotName = changed[0];
+    pilot.competitionNumber = changed[1];
+    pilot.competitionClass = changed[2];
+    pilot.callSign = changed[3];
+    pilot.aircraftType = changed[4];
+    pilot.telephone = changed[5];
+    return pilot;
+  }
   if (command.protocol != ProtocolType::Flymaster) return std::nullopt;
   Ui& ui = services_.ui;
   PilotData pilot;

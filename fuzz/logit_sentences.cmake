@@ -1,0 +1,1 @@
+logwell_fuzz(logit_sentences SOURCE logit_sentences.cpp DEPENDS logwell_logit SEEDS logit)
