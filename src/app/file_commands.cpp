@@ -386,14 +386,7 @@ int AnalyseTrackFile(const std::filesystem::path& path, const AnalyseOptions& op
   const ContestRules rules = options.rules.value_or(ContestRules::Olc);
   if (options.exact || options.rules || options.geojson) {
     // The thinned search's results start the exact optimiser's bound.
-    std::vector<std::array<std::size_t, 5>> seeds;
-    for (const OlcKind kind : {OlcKind::FreeDistance, OlcKind::FreeTriangle, OlcKind::FaiTriangle}) {
-      const OlcKindResult& found = olc.Kind(kind);
-      if (found.found && found.points.size() == 5) {
-        seeds.push_back({found.points[0], found.points[1], found.points[2], found.points[3], found.points[4]});
-      }
-    }
-    contest = ScoreContest(points, rules, seeds);
+    contest = ScoreContest(points, rules, ThinnedSeeds(olc));
   }
   if (options.geojson) {
     output = ContestGeoJson(points, *contest, utc);

@@ -72,6 +72,17 @@ const std::vector<ContestKind>& ContestKinds(ContestRules rules) {
   }
 }
 
+std::vector<std::array<std::size_t, 5>> ThinnedSeeds(const OlcComputation& olc) {
+  std::vector<std::array<std::size_t, 5>> seeds;
+  for (const OlcKind kind : {OlcKind::FreeDistance, OlcKind::FreeTriangle, OlcKind::FaiTriangle}) {
+    const OlcKindResult& found = olc.Kind(kind);
+    if (found.found && found.points.size() == 5) {
+      seeds.push_back({found.points[0], found.points[1], found.points[2], found.points[3], found.points[4]});
+    }
+  }
+  return seeds;
+}
+
 ContestScoring ScoreContest(const std::vector<TrackPoint>& points, ContestRules rules,
                             const std::vector<std::array<std::size_t, 5>>& seeds,
                             const ExactOptions& options) {

@@ -10,6 +10,7 @@
 
 #include "model/track_point.h"
 #include "optimise/exact_search.h"
+#include "optimise/olc.h"
 
 namespace logwell {
 
@@ -46,6 +47,9 @@ struct ContestScoring {
   std::vector<ContestResult> kinds;  // in the order of ContestKinds
   int best = -1;                     // index into kinds of the claim; -1 when none was found
 };
+
+// The thinned search's free distance and triangles as seeds of the exact optimiser.
+std::vector<std::array<std::size_t, 5>> ThinnedSeeds(const OlcComputation& olc);
 
 // Seeds are known valid choices (the thinned search's free distance and triangles); each kind
 // starts from those that satisfy its rules.

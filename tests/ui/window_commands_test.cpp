@@ -374,6 +374,13 @@ class WindowCommandsTest : public QObject {
     QVERIFY(completed.wait(90000));
     QVERIFY(dialog->Result()->text().startsWith("Best result is"));
     QVERIFY(!dialog->KindText(OlcKind::FreeDistance)->toPlainText().isEmpty());
+    // The exact optimum over every fix, on request, proven on this small track.
+    QSignalSpy exact(dialog, &qt::OlcDialog::exactFinished);
+    QVERIFY(dialog->StartExact());
+    QVERIFY(exact.wait(60000));
+    QVERIFY2(dialog->Exact()->text().startsWith("Exact optimum: Free distance ") &&
+                 dialog->Exact()->text().endsWith("(proven)"),
+             qPrintable(dialog->Exact()->text()));
     // Without a raw IGC text the IGC-buffer variant refuses.
     BoxAnswerer boxes;
     f.window->RunCommand(40095);

@@ -15,7 +15,9 @@
 #include <QVBoxLayout>
 
 #include "app/settings.h"
+#include "base/text.h"
 #include "base/ui.h"
+#include "optimise/contest_rules.h"
 
 namespace logwell::qt {
 namespace {
@@ -81,6 +83,9 @@ OlcDialog::OlcDialog(std::vector<TrackPoint> points, OlcSource source, Ui& ui, S
   lines->addWidget(progress_, 0);
   lines->addWidget(result_, 2);
   layout->addLayout(lines);
+  exact_ = new QLabel(this);
+  exact_->setObjectName("olcExact");
+  layout->addWidget(exact_);
 
   auto* pilot = new QGroupBox("User information input", this);
   auto* form = new QFormLayout(pilot);
@@ -121,11 +126,17 @@ OlcDialog::OlcDialog(std::vector<TrackPoint> points, OlcSource source, Ui& ui, S
 
   auto* buttons = new QDialogButtonBox(this);
   QPushButton* halt = buttons->addButton("&Halt", QDialogButtonBox::ActionRole);
+  exactButton_ = buttons->addButton("Exac&t optimum", QDialogButtonBox::ActionRole);
+  exactButton_->setEnabled(false);
   QPushButton* olcOnly = buttons->addButton("Save &OLC only", QDialogButtonBox::ActionRole);
   QPushButton* withIgc = buttons->addButton("&Save with IGC", QDialogButtonBox::ActionRole);
   QPushButton* exit = buttons->addButton("E&xit", QDialogButtonBox::RejectRole);
   halt->setObjectName("halt");
-  connect(halt, &QPushButton::clicked, this, [this] { computation_->Halt(); });
+  connect(halt, &QPushButton::clicked, this, [this] {
+    computation_->Halt();
+    exactHalt_ = true;
+  });
+  connect(exactButton_, &QPushButton::clicked, this, [this] { StartExact(); });
   connect(olcOnly, &QPushButton::clicked, this, [this] { SaveClaim(false); });
   connect(withIgc, &QPushButton::clicked, this, [this] { SaveClaim(true); });
   connect(exit, &QPushButton::clicked, this, &QDialog::reject);
@@ -140,7 +151,9 @@ OlcDialog::OlcDialog(std::vector<TrackPoint> points, OlcSource source, Ui& ui, S
 }
 
 OlcDialog::~OlcDialog() {
-  // The computation halts and waits for its thread; queued results to this dialog are dropped.
+  // The computations halt and wait for their threads; queued results to this dialog are dropped.
+  exactHalt_ = true;
+  if (exactThread_.joinable()) exactThread_.join();
   computation_->Halt();
   computation_.reset();
 }
@@ -168,8 +181,36 @@ void OlcDialog::ShowResult(std::string_view text) {
   QMetaObject::invokeMethod(this, [this, line] {
     result_->setText(line);
     progress_->setText(Q(computation_->ProgressText()));
+    exactButton_->setEnabled(computation_->CurrentState() == OlcComputation::State::Completed);
     emit completed();
   }, Qt::QueuedConnection);
+}
+
+bool OlcDialog::StartExact() {
+  if (computation_->CurrentState() != OlcComputation::State::Completed || exactThread_.joinable()) return false;
+  exactButton_->setEnabled(false);
+  exact_->setText("Exact optimum: computing ...");
+  exactHalt_ = false;
+  exactThread_ = std::jthread([this, seeds = ThinnedSeeds(*computation_)] {
+    ExactOptions options;
+    options.halt = &exactHalt_;
+    const ContestScoring scoring = ScoreContest(points_, ContestRules::Olc, seeds, options);
+    std::string line = "Exact optimum:";
+    bool proven = true;
+    for (const ContestResult& r : scoring.kinds) {
+      line += FormatText("%s %.*s %.2f km", &r == &scoring.kinds.front() ? "" : ",",
+                         static_cast<int>(r.kind->label.size()), r.kind->label.data(), r.exact.distance / 1000.0);
+      proven &= !r.exact.found || r.exact.proven;
+    }
+    line += proven ? " (proven)" : " (not proven: halted)";
+    QMetaObject::invokeMethod(this, [this, text = Q(line)] {
+      exact_->setText(text);
+      exactThread_.join();
+      exactButton_->setEnabled(true);
+      emit exactFinished();
+    }, Qt::QueuedConnection);
+  });
+  return true;
 }
 
 OlcClaimForm OlcDialog::Form() const {

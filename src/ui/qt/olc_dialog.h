@@ -3,7 +3,9 @@
 // progress every 500 ms, "&Halt", the interim results as they improve, and the claim file.
 #include <QDialog>
 #include <array>
+#include <atomic>
 #include <memory>
+#include <thread>
 
 #include "optimise/claim_file.h"
 #include "model/track_types.h"
@@ -14,6 +16,7 @@ class QLineEdit;
 class QComboBox;
 class QCheckBox;
 class QPlainTextEdit;
+class QPushButton;
 class QTimer;
 
 namespace logwell {
@@ -43,9 +46,14 @@ class OlcDialog final : public QDialog, private OlcView {
   void Prefill(const FlightHeaders& headers);
   // "Save &OLC only" and "&Save with IGC"; only once the computation completed.
   bool SaveClaim(bool withIgc);
+  // "Exac&t optimum": once the computation completed, the proven optimum over every fix of the
+  // free distance and both triangles, on a thread of its own ("&Halt" stops it unproven).
+  bool StartExact();
+  QLabel* Exact() const { return exact_; }
 
  signals:
   void completed();
+  void exactFinished();
 
  private:
   void ShowStatus(std::string_view text) override;
@@ -61,6 +69,10 @@ class OlcDialog final : public QDialog, private OlcView {
   QLabel* progress_ = nullptr;
   QLabel* status_ = nullptr;
   QLabel* result_ = nullptr;
+  QLabel* exact_ = nullptr;
+  QPushButton* exactButton_ = nullptr;
+  std::atomic<bool> exactHalt_{false};
+  std::jthread exactThread_;
   std::array<QPlainTextEdit*, 5> kinds_{};
   QLineEdit* firstName_ = nullptr;
   QLineEdit* lastName_ = nullptr;
