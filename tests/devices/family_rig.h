@@ -15,6 +15,7 @@
 #include "access/access_framework.h"
 #include "devices/family.h"
 #include "sim/virtual_instrument.h"
+#include "devices/fault_runs.h"
 #include "support/scripted_ui.h"
 #include "track/track_log.h"
 #include "track/track_takeover.h"
@@ -83,13 +84,7 @@ class FamilyRig {
   }
   // Waits until the status line has shown `text` (true), or `limit` has passed (false).
   bool WaitForStatus(std::string_view text, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-      const auto status = ui.StatusTexts();
-      if (std::find(status.begin(), status.end(), text) != status.end()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
+    return testing::WaitForStatus(ui, [text](const std::string& shown) { return shown == text; }, limit);
   }
   std::vector<std::string> Notified() {
     std::lock_guard lock(mutex_);

@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "support/scripted_ui.h"
 
 namespace logwell::testing {
@@ -27,6 +29,21 @@ inline std::vector<FaultOutcome> RunSideBySide(std::size_t count, const std::fun
   std::vector<FaultOutcome> outcomes;
   for (auto& r : runs) outcomes.push_back(r.get());
   return outcomes;
+}
+
+// Each failed download ended with one box starting with its case's message (`messageOf(i)`)
+// and left the three-fix track log as it was.
+inline void ExpectEachFaultEnded(const std::vector<FaultOutcome>& outcomes,
+                                 const std::function<std::string(std::size_t)>& messageOf) {
+  for (std::size_t i = 0; i < outcomes.size(); ++i) {
+    const std::string message = messageOf(i);
+    SCOPED_TRACE(message);
+    const FaultOutcome& outcome = outcomes[i];
+    EXPECT_LT(outcome.result, 0);
+    EXPECT_EQ(outcome.points, 3u);
+    ASSERT_EQ(outcome.errors.size(), 1u);
+    EXPECT_TRUE(outcome.errors[0].starts_with(message)) << outcome.errors[0];
+  }
 }
 
 // Waits (at most `limit`) until a status text satisfies `seen`; false when none did.
