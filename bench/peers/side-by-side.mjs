@@ -50,9 +50,10 @@ function logwellScores(file) {
   if (run.status !== 0) return { error: (run.stderr || run.stdout).trim().split('\n')[0], seconds };
   // One object per file; later versions may print more fields or one line per file.
   const json = JSON.parse(run.stdout.trim().split('\n').join(' '));
-  const olc = json.olc ?? {};
+  // With --exact the proven optimum is in "contest"; otherwise the thinned search's "olc".
+  const found = (extra.includes('--exact') ? json.contest : json.olc) ?? {};
   const out = { seconds };
-  for (const k of kinds) out[k.key] = { km: olc[k.key]?.km ?? NaN };
+  for (const k of kinds) out[k.key] = { km: found[k.key]?.km ?? NaN };
   return out;
 }
 

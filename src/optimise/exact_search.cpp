@@ -223,9 +223,27 @@ class Solver {
     const std::int64_t hi1 = std::min(tree_.Last(r[0]), n - 1);
     const std::int64_t lo3 = tree_.First(r[2]);
     // The closing can only shrink as the first corner moves later and the last one earlier.
-    const double closing = ClosingBound(static_cast<std::size_t>(hi1), static_cast<std::size_t>(lo3));
-    if (closing > Allowed(perimeter)) return -1.0;
+    const auto before = static_cast<std::size_t>(hi1);
+    const auto after = static_cast<std::size_t>(lo3);
+    const double closing = ClosingBound(before, after);
+    const double limit = ClosingLimit(perimeter);
+    if (closing >= limit) return -1.0;
+    // Close in time the block table knows nothing (neighbouring blocks touch): ask the fixes
+    // whether any hop short enough exists.
+    if (!ClosingUnder(before, after, limit)) return -1.0;
     return perimeter - Penalty(closing);
+  }
+
+  // Only a closing below this matters for a course of that perimeter: one the rules allow and
+  // with which the course could still beat the best.
+  double ClosingLimit(double perimeter) const {
+    double limit = std::nextafter(Allowed(perimeter), HUGE_VAL);
+    if (best_.found) {
+      // A free closing costs nothing; a longer one must stay below the perimeter's lead.
+      limit = std::min(limit, std::max(std::nextafter(rules_.closingFreeMetres, HUGE_VAL),
+                                       perimeter - best_.distance));
+    }
+    return limit;
   }
 
   void Consider(const Node& node) {
@@ -389,29 +407,49 @@ class Solver {
   std::optional<std::pair<double, std::array<std::size_t, 2>>> ClosestBelow(std::size_t before,
                                                                            std::size_t after,
                                                                            double limit) {
-    const std::uint64_t key = (static_cast<std::uint64_t>(before) << 32) | after;
-    const auto found = closing_.find(key);
-    if (found != closing_.end()) {
-      const KnownClosing& known = found->second;
-      if (known.exact) {
-        if (known.distance < limit) return std::make_pair(known.distance, known.at);
-        return std::nullopt;
-      }
-      if (known.distance >= limit) return std::nullopt;  // at least that far
+    KnownClosing& known = closing_[Key(before, after)];
+    if (known.exact) {
+      if (known.distance < limit) return std::make_pair(known.distance, known.at);
+      return std::nullopt;
     }
+    if (known.distance >= limit) return std::nullopt;  // at least that far
     double best = limit;
     std::array<std::size_t, 2> at{points_.size(), points_.size()};
-    SearchClosest(before, after, 1, 1, best, at);
+    SearchClosest(before, after, 1, 1, best, at, false);
     if (at[0] < points_.size()) {
-      closing_[key] = {true, best, at};
+      known = {true, best, at};
       return std::make_pair(best, at);
     }
-    closing_[key] = {false, limit, at};
+    known = {false, limit, at};
     return std::nullopt;
   }
 
+  // Whether some hop from a fix at or before `before` to one at or after `after` is shorter
+  // than `limit` (the search stops at the first one found).
+  bool ClosingUnder(std::size_t before, std::size_t after, double limit) {
+    KnownClosing& known = closing_[Key(before, after)];
+    if (known.distance >= limit && !known.exact) return false;  // at least that far
+    if (known.exact) return known.distance < limit;
+    if (known.witness < limit) return true;
+    double best = limit;
+    std::array<std::size_t, 2> at{points_.size(), points_.size()};
+    SearchClosest(before, after, 1, 1, best, at, true);
+    if (at[0] < points_.size()) {
+      known.witness = best;
+      return true;
+    }
+    known.distance = limit;
+    return false;
+  }
+
+  static std::uint64_t Key(std::size_t before, std::size_t after) {
+    return (static_cast<std::uint64_t>(before) << 32) | after;
+  }
+
+  // The shortest hop below `best` (or, with `any`, the first hop found below it).
   void SearchClosest(std::size_t before, std::size_t after, std::size_t a, std::size_t b, double& best,
-                     std::array<std::size_t, 2>& at) const {
+                     std::array<std::size_t, 2>& at, bool any) const {
+    if (any && at[0] < points_.size()) return;
     if (tree_.First(a) > static_cast<std::int64_t>(before) || tree_.Last(b) < static_cast<std::int64_t>(after)) return;
     const Box& boxA = tree_[a];
     const Box& boxB = tree_[b];
@@ -434,12 +472,12 @@ class Solver {
     const double extentB = leafB ? -1.0 : std::max(boxB.maxX - boxB.minX, boxB.maxY - boxB.minY);
     if (extentA >= extentB) {
       const bool leftFirst = NearestBetween(tree_[2 * a], boxB) <= NearestBetween(tree_[2 * a + 1], boxB);
-      SearchClosest(before, after, leftFirst ? 2 * a : 2 * a + 1, b, best, at);
-      SearchClosest(before, after, leftFirst ? 2 * a + 1 : 2 * a, b, best, at);
+      SearchClosest(before, after, leftFirst ? 2 * a : 2 * a + 1, b, best, at, any);
+      SearchClosest(before, after, leftFirst ? 2 * a + 1 : 2 * a, b, best, at, any);
     } else {
       const bool leftFirst = NearestBetween(boxA, tree_[2 * b]) <= NearestBetween(boxA, tree_[2 * b + 1]);
-      SearchClosest(before, after, a, leftFirst ? 2 * b : 2 * b + 1, best, at);
-      SearchClosest(before, after, a, leftFirst ? 2 * b + 1 : 2 * b, best, at);
+      SearchClosest(before, after, a, leftFirst ? 2 * b : 2 * b + 1, best, at, any);
+      SearchClosest(before, after, a, leftFirst ? 2 * b + 1 : 2 * b, best, at, any);
     }
   }
 
@@ -475,13 +513,7 @@ class Solver {
     const double perimeter = a + b + c;
     if (best_.found && perimeter <= best_.distance) return;
     if (!ShapeFits(a, b, c)) return;
-    // Only a closing below both the allowance and what would still beat the best matters.
-    double limit = std::nextafter(Allowed(perimeter), HUGE_VAL);
-    if (best_.found) {
-      // A free closing costs nothing; a longer one must stay below the perimeter's lead.
-      limit = std::min(limit, std::max(std::nextafter(rules_.closingFreeMetres, HUGE_VAL),
-                                       perimeter - best_.distance));
-    }
+    const double limit = ClosingLimit(perimeter);
     if (ClosingBound(p1, p3) >= limit) return;
     const auto closing = ClosestBelow(p1, p3, limit);
     if (!closing) return;
@@ -542,6 +574,7 @@ class Solver {
     bool exact = false;     // distance is the shortest hop; otherwise a lower bound
     double distance = 0.0;
     std::array<std::size_t, 2> at{};
+    double witness = HUGE_VAL;  // some hop is this short
   };
   std::unordered_map<std::uint64_t, KnownClosing> closing_;
   std::unordered_map<std::size_t, Farthest> heads_, tails_;

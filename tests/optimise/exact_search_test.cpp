@@ -11,6 +11,8 @@
 #include "optimise/exact_search.h"
 #include "optimise/refine.h"
 #include "sim/flight_generator.h"
+#include "support/fixtures.h"
+#include "track/igc/igc_reader.h"
 
 namespace logwell {
 namespace {
@@ -89,39 +91,61 @@ std::vector<std::vector<TrackPoint>> Tracks() {
   return tracks;
 }
 
+const ExactRules kRules[] = {
+    {ExactKind::FreeDistance, 0.0, 0.0, 0.0, 0.0},
+    {ExactKind::FreeTriangle, 0.2, 0.0, 0.0, 0.0},
+    {ExactKind::FaiTriangle, 0.2, 0.0, kFaiMinLeg, 0.0},
+    {ExactKind::FreeTriangle, 0.05, 0.0, 0.0, 0.0},   // closed
+    {ExactKind::FaiTriangle, 0.05, 3000.0, kFaiMinLeg, 3000.0},  // a free closing up to 3 km
+    {ExactKind::FreeTriangle, 0.0, 800.0, 0.15, 0.0, 0.45},   // sides between 15 and 45 %
+    {ExactKind::OutAndReturn, 0.0, 800.0, 0.0, 0.0},
+};
+
+void ExpectPlainOptimum(const std::vector<TrackPoint>& track, const ExactRules& rule) {
+  SCOPED_TRACE(static_cast<int>(rule.kind));
+  SCOPED_TRACE(rule.closingFraction);
+  const Plain plain = Enumerate(track, rule);
+  const ExactResult exact = ExactOptimum(track, rule);
+  ASSERT_EQ(exact.found, plain.found);
+  if (!plain.found) return;
+  EXPECT_TRUE(exact.proven);
+  EXPECT_NEAR(exact.distance, plain.distance, 1e-6);
+  // The points given score what is claimed.
+  const auto& p = exact.points;
+  if (rule.kind == ExactKind::FreeDistance) {
+    EXPECT_TRUE(p[0] < p[1] && p[1] < p[2] && p[2] < p[3] && p[3] < p[4]);
+  } else if (rule.kind == ExactKind::OutAndReturn) {
+    EXPECT_TRUE(p[0] <= p[1] && p[1] < p[2] && p[2] == p[3] && p[3] <= p[4]);
+    EXPECT_NEAR(exact.distance, 2 * FixDistance(track[p[1]], track[p[2]]) - exact.closing, 1e-6);
+  } else {
+    EXPECT_TRUE(p[0] <= p[1] && p[1] < p[2] && p[2] < p[3] && p[3] <= p[4]);
+    EXPECT_NEAR(exact.closing, FixDistance(track[p[0]], track[p[4]]), 1e-9);
+  }
+}
+
 TEST(ExactOptimum, EqualsPlainEnumerationUnderEachClosingRule) {
-  const ExactRules rules[] = {
-      {ExactKind::FreeDistance, 0.0, 0.0, 0.0, 0.0},
-      {ExactKind::FreeTriangle, 0.2, 0.0, 0.0, 0.0},
-      {ExactKind::FaiTriangle, 0.2, 0.0, kFaiMinLeg, 0.0},
-      {ExactKind::FreeTriangle, 0.05, 0.0, 0.0, 0.0},   // closed
-      {ExactKind::FaiTriangle, 0.05, 3000.0, kFaiMinLeg, 3000.0},  // a free closing up to 3 km
-      {ExactKind::FreeTriangle, 0.0, 800.0, 0.15, 0.0, 0.45},   // sides between 15 and 45 %
-      {ExactKind::OutAndReturn, 0.0, 800.0, 0.0, 0.0},
-  };
   for (const auto& track : Tracks()) {
     SCOPED_TRACE(track.size());
-    for (const ExactRules& rule : rules) {
-      SCOPED_TRACE(static_cast<int>(rule.kind));
-      SCOPED_TRACE(rule.closingFraction);
-      const Plain plain = Enumerate(track, rule);
-      const ExactResult exact = ExactOptimum(track, rule);
-      ASSERT_EQ(exact.found, plain.found);
-      if (!plain.found) continue;
-      EXPECT_TRUE(exact.proven);
-      EXPECT_NEAR(exact.distance, plain.distance, 1e-6);
-      // The points given score what is claimed.
-      const auto& p = exact.points;
-      if (rule.kind == ExactKind::FreeDistance) {
-        EXPECT_TRUE(p[0] < p[1] && p[1] < p[2] && p[2] < p[3] && p[3] < p[4]);
-      } else if (rule.kind == ExactKind::OutAndReturn) {
-        EXPECT_TRUE(p[0] <= p[1] && p[1] < p[2] && p[2] == p[3] && p[3] <= p[4]);
-        EXPECT_NEAR(exact.distance, 2 * FixDistance(track[p[1]], track[p[2]]) - exact.closing, 1e-6);
-      } else {
-        EXPECT_TRUE(p[0] <= p[1] && p[1] < p[2] && p[2] < p[3] && p[3] <= p[4]);
-        EXPECT_NEAR(exact.closing, FixDistance(track[p[0]], track[p[4]]), 1e-9);
-      }
-    }
+    for (const ExactRules& rule : kRules) ExpectPlainOptimum(track, rule);
+  }
+}
+
+// Real fixes at one-second spacing: thermals and glides whose best triangles are small, where
+// only hops close in time can rule a course out.
+TEST(ExactOptimum, EqualsPlainEnumerationOnRealThermals) {
+  LOGWELL_REQUIRE_FIXTURES(fixtures);
+  const struct {
+    const char* file;
+    std::size_t first;
+  } excerpts[] = {{"discontinuity.igc", 0}, {"freeflight-xcontest-66.46.igc", 1700}};
+  for (const auto& e : excerpts) {
+    SCOPED_TRACE(e.file);
+    const auto decoded = igc::DecodeIgcText(testing::ReadWholeFile(fixtures / "igc" / e.file));
+    ASSERT_TRUE(decoded.Ok()) << decoded.error;
+    ASSERT_GE(decoded.points.size(), e.first + 300);
+    const auto first = decoded.points.begin() + static_cast<std::ptrdiff_t>(e.first);
+    const std::vector<TrackPoint> excerpt(first, first + 300);
+    for (const ExactRules& rule : kRules) ExpectPlainOptimum(excerpt, rule);
   }
 }
 
