@@ -88,22 +88,12 @@ ContestScoring ScoreContest(const std::vector<TrackPoint>& points, ContestRules 
                             const ExactOptions& options) {
   ContestScoring scoring;
   double bestScore = 0.0;
+  const ExactTrack track(points);
   for (const ContestKind& kind : ContestKinds(rules)) {
     ContestResult result;
     result.kind = &kind;
     // Every seed is offered; the optimiser keeps only those valid for the kind.
-    std::optional<std::array<std::size_t, 5>> seed;
-    ExactResult best;
-    for (const auto& s : seeds) {
-      ExactOptions probe = options;
-      probe.nodeLimit = 0;
-      const ExactResult tried = ExactOptimum(points, kind.rules, s, probe);
-      if (tried.found && (!best.found || tried.distance > best.distance)) {
-        best = tried;
-        seed = s;
-      }
-    }
-    result.exact = ExactOptimum(points, kind.rules, seed, options);
+    result.exact = ExactOptimum(track, kind.rules, seeds, options);
     if (result.exact.found) {
       double course = result.exact.distance;
       if (kind.rules.kind != ExactKind::FreeDistance) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <memory>
 #include <queue>
 #include <unordered_map>
 #include <utility>
@@ -92,6 +93,75 @@ class BoxTree {
   std::vector<Box> tree_;
 };
 
+}  // namespace
+
+// Everything the searches need that depends on the track alone.
+struct ExactTrack::Prepared {
+  explicit Prepared(const std::vector<TrackPoint>& fixes)
+      : points(fixes), plane(Project()), tree(plane) {
+    const std::size_t n = points.size();
+    prefix.resize(n);
+    suffix.resize(n);
+    for (std::size_t i = 0; i < n; ++i) {
+      prefix[i] = tree[tree.Leaves() + i];
+      if (i > 0) prefix[i].Add(prefix[i - 1]);
+    }
+    for (std::size_t i = n; i-- > 0;) {
+      suffix[i] = tree[tree.Leaves() + i];
+      if (i + 1 < n) suffix[i].Add(suffix[i + 1]);
+    }
+    BuildClosingBounds();
+  }
+
+  std::vector<PlanePoint> Project() {
+    const double meridian = TrackCentralMeridian(points);
+    std::vector<PlanePoint> projected(points.size());
+    double widest = 0.0;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+      const PlanePoint p = LocalTransverseMercator(
+          ToGeoPoint(SemicirclePoint{points[i].latitude, points[i].longitude}), meridian);
+      projected[i] = {p.x / kCentralScale, p.y / kCentralScale};
+      widest = std::max(widest, std::fabs(projected[i].x));
+    }
+    // The scale grows away from the central meridian by about x^2 / 2R^2; a plane distance
+    // divided by this never exceeds the ellipsoid distance (R taken below the smallest radius
+    // of curvature, with a margin).
+    constexpr double kSmallRadius = 6.3e6;
+    stretch = 1.0 + 1.05 * widest * widest / (2.0 * kSmallRadius * kSmallRadius) + 1e-7;
+    return projected;
+  }
+
+  // A lower bound of the shortest hop (ellipsoid) from a fix at or before `before` to one at or
+  // after `after`, from a table over blocks of fixes: the nearest the blocks' boxes come, taken
+  // over every block up to the one holding `before` and from the one holding `after`.
+  void BuildClosingBounds() {
+    const std::size_t n = points.size();
+    block = std::max<std::size_t>(32, (n + 2047) / 2048);
+    blocks = (n + block - 1) / block;
+    std::vector<Box> boxes(blocks);
+    for (std::size_t i = 0; i < n; ++i) boxes[i / block].Add(tree[tree.Leaves() + i]);
+    closingBound.assign(blocks * blocks, 0.0);
+    for (std::size_t i = 0; i < blocks; ++i) {
+      for (std::size_t j = blocks; j-- > i + 1;) {
+        double bound = NearestBetween(boxes[i], boxes[j]) / stretch;
+        if (i > 0) bound = std::min(bound, closingBound[(i - 1) * blocks + j]);
+        if (j + 1 < blocks) bound = std::min(bound, closingBound[i * blocks + j + 1]);
+        closingBound[i * blocks + j] = bound;
+      }
+    }
+  }
+
+  const std::vector<TrackPoint>& points;
+  double stretch = 1.0;
+  std::vector<PlanePoint> plane;
+  BoxTree tree;
+  std::vector<Box> prefix, suffix;  // boxes of fixes 0..i and i..n-1
+  std::size_t block = 1, blocks = 0;
+  std::vector<double> closingBound;  // blocks x blocks, see BuildClosingBounds
+};
+
+namespace {
+
 // A node of the search: a tree node (range of fixes) for each of the three middle points.
 struct Node {
   double bound = 0.0;
@@ -106,28 +176,14 @@ struct Farthest {
 
 class Solver {
  public:
-  Solver(const std::vector<TrackPoint>& points, const ExactRules& rules, const ExactOptions& options)
-      : points_(points), rules_(rules), options_(options), triangle_(rules.kind != ExactKind::FreeDistance),
-        outAndReturn_(rules.kind == ExactKind::OutAndReturn),
-        shaped_(triangle_ && !outAndReturn_ && (rules.minLeg > 0.0 || rules.maxLeg < 1.0)),
-        plane_(Project()), tree_(plane_) {
-    const std::size_t n = points_.size();
-    prefix_.resize(n);
-    suffix_.resize(n);
-    for (std::size_t i = 0; i < n; ++i) {
-      prefix_[i] = tree_[tree_.Leaves() + i];
-      if (i > 0) prefix_[i].Add(prefix_[i - 1]);
-    }
-    for (std::size_t i = n; i-- > 0;) {
-      suffix_[i] = tree_[tree_.Leaves() + i];
-      if (i + 1 < n) suffix_[i].Add(suffix_[i + 1]);
-    }
-    if (triangle_) BuildClosingBounds();
-  }
+  Solver(const ExactTrack::Prepared& track, const ExactRules& rules, const ExactOptions& options)
+      : points_(track.points), track_(track), rules_(rules), options_(options),
+        triangle_(rules.kind != ExactKind::FreeDistance), outAndReturn_(rules.kind == ExactKind::OutAndReturn),
+        shaped_(triangle_ && !outAndReturn_ && (rules.minLeg > 0.0 || rules.maxLeg < 1.0)) {}
 
-  ExactResult Run(const std::optional<std::array<std::size_t, 5>>& seed) {
+  ExactResult Run(std::span<const std::array<std::size_t, 5>> seeds) {
     if (!triangle_) return RunFreeDistance();
-    if (seed) MeasureSeed(*seed);
+    for (const auto& seed : seeds) MeasureSeed(seed);
     Consider(Node{0.0, {1, 1, 1}});
     bool cut = false;
     while (!queue_.empty()) {
@@ -147,24 +203,6 @@ class Solver {
   }
 
  private:
-  std::vector<PlanePoint> Project() {
-    const double meridian = TrackCentralMeridian(points_);
-    std::vector<PlanePoint> plane(points_.size());
-    double widest = 0.0;
-    for (std::size_t i = 0; i < points_.size(); ++i) {
-      const PlanePoint p = LocalTransverseMercator(
-          ToGeoPoint(SemicirclePoint{points_[i].latitude, points_[i].longitude}), meridian);
-      plane[i] = {p.x / kCentralScale, p.y / kCentralScale};
-      widest = std::max(widest, std::fabs(plane[i].x));
-    }
-    // The scale grows away from the central meridian by about x^2 / 2R^2; a plane distance
-    // divided by this never exceeds the ellipsoid distance (R taken below the smallest radius
-    // of curvature, with a margin).
-    constexpr double kSmallRadius = 6.3e6;
-    stretch_ = 1.0 + 1.05 * widest * widest / (2.0 * kSmallRadius * kSmallRadius) + 1e-7;
-    return plane;
-  }
-
   double Ellipsoid(std::size_t a, std::size_t b) const { return FixDistance(points_[a], points_[b]); }
 
   double Allowed(double perimeter) const {
@@ -183,30 +221,30 @@ class Solver {
   // Whether some p1 < p2 < p3 lies in the ranges (out-and-return: p1 < p2, the third range
   // being the second's).
   bool Feasible(const std::array<std::uint32_t, 3>& r) const {
-    const auto n = static_cast<std::int64_t>(tree_.Count());
+    const auto n = static_cast<std::int64_t>(track_.tree.Count());
     if (outAndReturn_) {
-      const std::int64_t lo1 = tree_.First(r[0]);
-      const std::int64_t hi2 = std::min(tree_.Last(r[1]), n - 1);
-      return lo1 <= tree_.Last(r[0]) && lo1 < hi2 && std::max(tree_.First(r[1]), lo1 + 1) <= hi2;
+      const std::int64_t lo1 = track_.tree.First(r[0]);
+      const std::int64_t hi2 = std::min(track_.tree.Last(r[1]), n - 1);
+      return lo1 <= track_.tree.Last(r[0]) && lo1 < hi2 && std::max(track_.tree.First(r[1]), lo1 + 1) <= hi2;
     }
-    const std::int64_t lo1 = std::max<std::int64_t>(tree_.First(r[0]), triangle_ ? 0 : 1);
-    const std::int64_t hi3 = std::min<std::int64_t>(tree_.Last(r[2]), triangle_ ? n - 1 : n - 2);
-    const std::int64_t lo2 = std::max(tree_.First(r[1]), lo1 + 1);
-    const std::int64_t hi2 = std::min(tree_.Last(r[1]), hi3 - 1);
-    return lo1 <= tree_.Last(r[0]) && lo2 <= hi2 && tree_.First(r[2]) <= hi3 && lo1 < hi2 && lo2 < hi3;
+    const std::int64_t lo1 = std::max<std::int64_t>(track_.tree.First(r[0]), triangle_ ? 0 : 1);
+    const std::int64_t hi3 = std::min<std::int64_t>(track_.tree.Last(r[2]), triangle_ ? n - 1 : n - 2);
+    const std::int64_t lo2 = std::max(track_.tree.First(r[1]), lo1 + 1);
+    const std::int64_t hi2 = std::min(track_.tree.Last(r[1]), hi3 - 1);
+    return lo1 <= track_.tree.Last(r[0]) && lo2 <= hi2 && track_.tree.First(r[2]) <= hi3 && lo1 < hi2 && lo2 < hi3;
   }
 
   // An upper bound of the node's score; below 0 when nothing in it satisfies the rules.
   double Bound(const std::array<std::uint32_t, 3>& r) {
-    const Box& b1 = tree_[r[0]];
-    const Box& b2 = tree_[r[1]];
-    const Box& b3 = tree_[r[2]];
-    const auto n = static_cast<std::int64_t>(tree_.Count());
+    const Box& b1 = track_.tree[r[0]];
+    const Box& b2 = track_.tree[r[1]];
+    const Box& b3 = track_.tree[r[2]];
+    const auto n = static_cast<std::int64_t>(track_.tree.Count());
     if (!triangle_) {
-      const std::int64_t hi1 = std::min(tree_.Last(r[0]), n - 1);
-      const std::int64_t lo3 = tree_.First(r[2]);
-      return EllipsoidReach(prefix_[static_cast<std::size_t>(hi1 - 1)], b1) + EllipsoidReach(b1, b2) +
-             EllipsoidReach(b2, b3) + EllipsoidReach(b3, suffix_[static_cast<std::size_t>(lo3 + 1)]);
+      const std::int64_t hi1 = std::min(track_.tree.Last(r[0]), n - 1);
+      const std::int64_t lo3 = track_.tree.First(r[2]);
+      return EllipsoidReach(track_.prefix[static_cast<std::size_t>(hi1 - 1)], b1) + EllipsoidReach(b1, b2) +
+             EllipsoidReach(b2, b3) + EllipsoidReach(b3, track_.suffix[static_cast<std::size_t>(lo3 + 1)]);
     }
     const double ab = EllipsoidReach(b1, b2);
     const double bc = outAndReturn_ ? 0.0 : EllipsoidReach(b2, b3);
@@ -217,11 +255,11 @@ class Solver {
       // No side may exceed the larger share (at most 1 - 2 x the smallest): the shortest
       // possible side of each pair of boxes must fit under that share of the longest perimeter.
       const double longestShare = std::min(rules_.maxLeg, 1.0 - 2.0 * rules_.minLeg);
-      const double shortest = std::max({NearestBetween(b1, b2), NearestBetween(b2, b3), NearestBetween(b3, b1)}) / stretch_;
+      const double shortest = std::max({NearestBetween(b1, b2), NearestBetween(b2, b3), NearestBetween(b3, b1)}) / track_.stretch;
       if (shortest > longestShare * perimeter) return -1.0;
     }
-    const std::int64_t hi1 = std::min(tree_.Last(r[0]), n - 1);
-    const std::int64_t lo3 = tree_.First(r[2]);
+    const std::int64_t hi1 = std::min(track_.tree.Last(r[0]), n - 1);
+    const std::int64_t lo3 = track_.tree.First(r[2]);
     // The closing can only shrink as the first corner moves later and the last one earlier.
     const auto before = static_cast<std::size_t>(hi1);
     const auto after = static_cast<std::size_t>(lo3);
@@ -252,7 +290,7 @@ class Solver {
     Node bounded = node;
     bounded.bound = Bound(node.range);
     if (bounded.bound < 0.0 || (best_.found && bounded.bound <= best_.distance)) return;
-    if (tree_.IsLeaf(node.range[0]) && tree_.IsLeaf(node.range[1]) && tree_.IsLeaf(node.range[2])) {
+    if (track_.tree.IsLeaf(node.range[0]) && track_.tree.IsLeaf(node.range[1]) && track_.tree.IsLeaf(node.range[2])) {
       MeasureLeaf(node.range);
       return;
     }
@@ -263,8 +301,8 @@ class Solver {
     int widest = -1;
     double extent = -1.0;
     for (int k = 0; k < (outAndReturn_ ? 2 : 3); ++k) {
-      if (tree_.IsLeaf(node.range[k])) continue;
-      const Box& box = tree_[node.range[k]];
+      if (track_.tree.IsLeaf(node.range[k])) continue;
+      const Box& box = track_.tree[node.range[k]];
       const double e = std::max(box.maxX - box.minX, box.maxY - box.minY);
       if (e > extent) {
         extent = e;
@@ -284,7 +322,7 @@ class Solver {
   // nodes are bounded by their largest best[m-1] plus the farthest their box reaches.
   ExactResult RunFreeDistance() {
     const std::size_t n = points_.size();
-    const std::size_t leaves = tree_.Leaves();
+    const std::size_t leaves = track_.tree.Leaves();
     std::vector<double> previous(n, 0.0);
     std::array<std::vector<std::uint32_t>, 4> from;
     std::vector<double> nodeMax(2 * leaves, -HUGE_VAL);
@@ -322,6 +360,7 @@ class Solver {
     }
     best_.found = true;
     best_.proven = true;
+    best_.nodes = nodes_;
     best_.points = p;
     best_.distance = 0.0;
     for (int k = 0; k < 4; ++k) {
@@ -334,19 +373,19 @@ class Solver {
   void SearchWeighted(std::size_t k, const std::vector<double>& nodeMax, const std::vector<double>& weight,
                       std::size_t node, Farthest& best) {
     ++nodes_;
-    if (tree_.First(node) >= static_cast<std::int64_t>(k) || nodeMax[node] == -HUGE_VAL) return;
-    const Box here{plane_[k].x, plane_[k].x, plane_[k].y, plane_[k].y};
-    if (nodeMax[node] + EllipsoidReach(here, tree_[node]) <= best.distance) return;
-    if (tree_.IsLeaf(node)) {
-      const auto j = static_cast<std::size_t>(tree_.First(node));
-      if (weight[j] + EllipsoidReach(here, tree_[node]) <= best.distance) return;
+    if (track_.tree.First(node) >= static_cast<std::int64_t>(k) || nodeMax[node] == -HUGE_VAL) return;
+    const Box here{track_.plane[k].x, track_.plane[k].x, track_.plane[k].y, track_.plane[k].y};
+    if (nodeMax[node] + EllipsoidReach(here, track_.tree[node]) <= best.distance) return;
+    if (track_.tree.IsLeaf(node)) {
+      const auto j = static_cast<std::size_t>(track_.tree.First(node));
+      if (weight[j] + EllipsoidReach(here, track_.tree[node]) <= best.distance) return;
       const double value = weight[j] + Ellipsoid(j, k);
       if (value > best.distance) best = {value, j};
       return;
     }
     const std::size_t left = 2 * node;
-    const double leftReach = nodeMax[left] + FarthestBetween(here, tree_[left]);
-    const double rightReach = nodeMax[left + 1] + FarthestBetween(here, tree_[left + 1]);
+    const double leftReach = nodeMax[left] + FarthestBetween(here, track_.tree[left]);
+    const double rightReach = nodeMax[left + 1] + FarthestBetween(here, track_.tree[left + 1]);
     const bool leftFirst = leftReach >= rightReach;
     SearchWeighted(k, nodeMax, weight, leftFirst ? left : left + 1, best);
     SearchWeighted(k, nodeMax, weight, leftFirst ? left + 1 : left, best);
@@ -360,46 +399,27 @@ class Solver {
   }
   void SearchFarthest(std::size_t q, std::int64_t first, std::int64_t last, std::size_t node,
                       Farthest& best) const {
-    if (tree_.Last(node) < first || tree_.First(node) > last) return;
-    const Box& box = tree_[node];
+    if (track_.tree.Last(node) < first || track_.tree.First(node) > last) return;
+    const Box& box = track_.tree[node];
     if (box.minX > box.maxX) return;  // past the last fix
-    const Box here{plane_[q].x, plane_[q].x, plane_[q].y, plane_[q].y};
+    const Box here{track_.plane[q].x, track_.plane[q].x, track_.plane[q].y, track_.plane[q].y};
     if (EllipsoidReach(here, box) <= best.distance) return;
-    if (tree_.IsLeaf(node)) {
-      const auto index = static_cast<std::size_t>(tree_.First(node));
+    if (track_.tree.IsLeaf(node)) {
+      const auto index = static_cast<std::size_t>(track_.tree.First(node));
       const double d = Ellipsoid(q, index);
       if (d > best.distance) best = {d, index};
       return;
     }
     const std::size_t left = 2 * node;
-    const bool leftFirst = FarthestBetween(here, tree_[left]) >= FarthestBetween(here, tree_[left + 1]);
+    const bool leftFirst = FarthestBetween(here, track_.tree[left]) >= FarthestBetween(here, track_.tree[left + 1]);
     SearchFarthest(q, first, last, leftFirst ? left : left + 1, best);
     SearchFarthest(q, first, last, leftFirst ? left + 1 : left, best);
   }
 
-  // A lower bound of the shortest hop (ellipsoid) from a fix at or before `before` to one at or
-  // after `after`, from a table over blocks of fixes: the nearest the blocks' boxes come, taken
-  // over every block up to the one holding `before` and from the one holding `after`.
-  void BuildClosingBounds() {
-    const std::size_t n = points_.size();
-    block_ = std::max<std::size_t>(32, (n + 2047) / 2048);
-    blocks_ = (n + block_ - 1) / block_;
-    std::vector<Box> boxes(blocks_);
-    for (std::size_t i = 0; i < n; ++i) boxes[i / block_].Add(tree_[tree_.Leaves() + i]);
-    closingBound_.assign(blocks_ * blocks_, 0.0);
-    for (std::size_t i = 0; i < blocks_; ++i) {
-      for (std::size_t j = blocks_; j-- > i + 1;) {
-        double bound = NearestBetween(boxes[i], boxes[j]) / stretch_;
-        if (i > 0) bound = std::min(bound, closingBound_[(i - 1) * blocks_ + j]);
-        if (j + 1 < blocks_) bound = std::min(bound, closingBound_[i * blocks_ + j + 1]);
-        closingBound_[i * blocks_ + j] = bound;
-      }
-    }
-  }
   double ClosingBound(std::size_t before, std::size_t after) const {
-    const std::size_t i = before / block_;
-    const std::size_t j = after / block_;
-    return i < j ? closingBound_[i * blocks_ + j] : 0.0;
+    const std::size_t i = before / track_.block;
+    const std::size_t j = after / track_.block;
+    return i < j ? track_.closingBound[i * track_.blocks + j] : 0.0;
   }
 
   // The shortest hop on the ellipsoid from a fix at or before `before` to one at or after
@@ -450,17 +470,17 @@ class Solver {
   void SearchClosest(std::size_t before, std::size_t after, std::size_t a, std::size_t b, double& best,
                      std::array<std::size_t, 2>& at, bool any) const {
     if (any && at[0] < points_.size()) return;
-    if (tree_.First(a) > static_cast<std::int64_t>(before) || tree_.Last(b) < static_cast<std::int64_t>(after)) return;
-    const Box& boxA = tree_[a];
-    const Box& boxB = tree_[b];
+    if (track_.tree.First(a) > static_cast<std::int64_t>(before) || track_.tree.Last(b) < static_cast<std::int64_t>(after)) return;
+    const Box& boxA = track_.tree[a];
+    const Box& boxB = track_.tree[b];
     if (boxA.minX > boxA.maxX || boxB.minX > boxB.maxX) return;
-    const double near = NearestBetween(boxA, boxB) / stretch_;
+    const double near = NearestBetween(boxA, boxB) / track_.stretch;
     if (near >= best) return;
-    const bool leafA = tree_.IsLeaf(a);
-    const bool leafB = tree_.IsLeaf(b);
+    const bool leafA = track_.tree.IsLeaf(a);
+    const bool leafB = track_.tree.IsLeaf(b);
     if (leafA && leafB) {
-      const auto i = static_cast<std::size_t>(tree_.First(a));
-      const auto j = static_cast<std::size_t>(tree_.First(b));
+      const auto i = static_cast<std::size_t>(track_.tree.First(a));
+      const auto j = static_cast<std::size_t>(track_.tree.First(b));
       const double d = Ellipsoid(i, j);
       if (d < best) {
         best = d;
@@ -471,20 +491,20 @@ class Solver {
     const double extentA = leafA ? -1.0 : std::max(boxA.maxX - boxA.minX, boxA.maxY - boxA.minY);
     const double extentB = leafB ? -1.0 : std::max(boxB.maxX - boxB.minX, boxB.maxY - boxB.minY);
     if (extentA >= extentB) {
-      const bool leftFirst = NearestBetween(tree_[2 * a], boxB) <= NearestBetween(tree_[2 * a + 1], boxB);
+      const bool leftFirst = NearestBetween(track_.tree[2 * a], boxB) <= NearestBetween(track_.tree[2 * a + 1], boxB);
       SearchClosest(before, after, leftFirst ? 2 * a : 2 * a + 1, b, best, at, any);
       SearchClosest(before, after, leftFirst ? 2 * a + 1 : 2 * a, b, best, at, any);
     } else {
-      const bool leftFirst = NearestBetween(boxA, tree_[2 * b]) <= NearestBetween(boxA, tree_[2 * b + 1]);
+      const bool leftFirst = NearestBetween(boxA, track_.tree[2 * b]) <= NearestBetween(boxA, track_.tree[2 * b + 1]);
       SearchClosest(before, after, a, leftFirst ? 2 * b : 2 * b + 1, best, at, any);
       SearchClosest(before, after, a, leftFirst ? 2 * b + 1 : 2 * b, best, at, any);
     }
   }
 
   void MeasureLeaf(const std::array<std::uint32_t, 3>& r) {
-    const auto p1 = static_cast<std::size_t>(tree_.First(r[0]));
-    const auto p2 = static_cast<std::size_t>(tree_.First(r[1]));
-    const auto p3 = static_cast<std::size_t>(tree_.First(r[2]));
+    const auto p1 = static_cast<std::size_t>(track_.tree.First(r[0]));
+    const auto p2 = static_cast<std::size_t>(track_.tree.First(r[1]));
+    const auto p3 = static_cast<std::size_t>(track_.tree.First(r[2]));
     if (outAndReturn_) {
       if (p1 < p2) MeasureCourse({p1, p2, p2}, {Ellipsoid(p1, p2), Ellipsoid(p1, p2), 0.0});
       return;
@@ -493,7 +513,7 @@ class Solver {
     const double a = Ellipsoid(p1, p2);
     const double b = Ellipsoid(p2, p3);
     if (!triangle_) {
-      const auto last = static_cast<std::int64_t>(tree_.Count()) - 1;
+      const auto last = static_cast<std::int64_t>(track_.tree.Count()) - 1;
       auto& head = heads_[p1];
       if (head.distance < 0.0) head = FarthestFrom(p1, 0, static_cast<std::int64_t>(p1) - 1);
       auto& tail = tails_[p3];
@@ -558,18 +578,13 @@ class Solver {
   }
 
   const std::vector<TrackPoint>& points_;
+  const ExactTrack::Prepared& track_;
   ExactRules rules_;
   ExactOptions options_;
   bool triangle_;      // a closed course: a triangle or an out-and-return
   bool outAndReturn_;
   bool shaped_;        // a triangle with side shares to check
-  double stretch_ = 1.0;
-  std::vector<PlanePoint> plane_;
-  BoxTree tree_;
-  std::vector<Box> prefix_, suffix_;  // boxes of fixes 0..i and i..n-1
   std::priority_queue<Node> queue_;
-  std::size_t block_ = 1, blocks_ = 0;
-  std::vector<double> closingBound_;  // blocks_ x blocks_, see BuildClosingBounds
   struct KnownClosing {
     bool exact = false;     // distance is the shortest hop; otherwise a lower bound
     double distance = 0.0;
@@ -584,12 +599,20 @@ class Solver {
 
 }  // namespace
 
+ExactTrack::ExactTrack(const std::vector<TrackPoint>& points) : prepared_(std::make_unique<const Prepared>(points)) {}
+ExactTrack::~ExactTrack() = default;
+
+ExactResult ExactOptimum(const ExactTrack& track, const ExactRules& rules,
+                         std::span<const std::array<std::size_t, 5>> seeds, const ExactOptions& options) {
+  if (track.prepared().points.size() < 5) return {};
+  Solver solver(track.prepared(), rules, options);
+  return solver.Run(seeds);
+}
+
 ExactResult ExactOptimum(const std::vector<TrackPoint>& points, const ExactRules& rules,
-                         const std::optional<std::array<std::size_t, 5>>& seed,
-                         const ExactOptions& options) {
+                         std::span<const std::array<std::size_t, 5>> seeds, const ExactOptions& options) {
   if (points.size() < 5) return {};
-  Solver solver(points, rules, options);
-  return solver.Run(seed);
+  return ExactOptimum(ExactTrack(points), rules, seeds, options);
 }
 
 }  // namespace logwell

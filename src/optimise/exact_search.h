@@ -8,7 +8,8 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
+#include <memory>
+#include <span>
 #include <vector>
 
 #include "model/track_point.h"
@@ -54,10 +55,30 @@ struct ExactOptions {
   std::uint64_t nodeLimit = 50000000;  // beyond this the best so far is given, not proven
 };
 
-// The proven optimum of the kind. `seed`, when given, is a known valid choice (for instance the
-// thinned search's result) that starts the bound.
+// A track prepared for the optimiser (its fixes projected into a local plane and their box
+// tree): built once and shared by every kind scored on the track. It refers to the fixes, which
+// must outlive it.
+class ExactTrack {
+ public:
+  explicit ExactTrack(const std::vector<TrackPoint>& points);
+  ~ExactTrack();
+  ExactTrack(const ExactTrack&) = delete;
+  ExactTrack& operator=(const ExactTrack&) = delete;
+
+  struct Prepared;
+  const Prepared& prepared() const { return *prepared_; }
+
+ private:
+  std::unique_ptr<const Prepared> prepared_;
+};
+
+// The proven optimum of the kind. `seeds` are known choices (for instance the thinned search's
+// results); those valid for the kind start the bound.
+ExactResult ExactOptimum(const ExactTrack& track, const ExactRules& rules,
+                         std::span<const std::array<std::size_t, 5>> seeds = {},
+                         const ExactOptions& options = {});
 ExactResult ExactOptimum(const std::vector<TrackPoint>& points, const ExactRules& rules,
-                         const std::optional<std::array<std::size_t, 5>>& seed = std::nullopt,
+                         std::span<const std::array<std::size_t, 5>> seeds = {},
                          const ExactOptions& options = {});
 
 }  // namespace logwell

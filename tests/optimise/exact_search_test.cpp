@@ -154,7 +154,7 @@ TEST(ExactOptimum, HaltedSearchIsNotProven) {
   const std::atomic<bool> halt{true};
   ExactOptions options;
   options.halt = &halt;
-  const ExactResult r = ExactOptimum(track, {ExactKind::FreeTriangle, 0.2, 0.0, 0.0, 0.0}, std::nullopt, options);
+  const ExactResult r = ExactOptimum(track, {ExactKind::FreeTriangle, 0.2, 0.0, 0.0, 0.0}, {}, options);
   EXPECT_FALSE(r.proven);
   EXPECT_FALSE(ExactOptimum(std::vector<TrackPoint>(4), {}).found);  // too few fixes
 }
