@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
+#include <numeric>
 #include <optional>
 #include <thread>
 #include <cstdio>
@@ -121,6 +122,17 @@ int AnalyseMany(const std::vector<std::string>& files, kml::AnalyseOptions optio
   const auto workers = std::max(1u, std::min<unsigned>(std::thread::hardware_concurrency(),
                                                       static_cast<unsigned>(files.size())));
   std::vector<std::optional<std::string>> lines(files.size());
+  // The largest files first, so that no long one is left to run alone at the end; the lines
+  // still come out in the order given.
+  std::vector<std::uintmax_t> sizes(files.size(), 0);
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(files[i], error);
+    if (!error) sizes[i] = size;
+  }
+  std::vector<std::size_t> order(files.size());
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return sizes[a] > sizes[b]; });
   std::mutex mutex;
   std::condition_variable ready;
   std::atomic<std::size_t> next{0};
@@ -129,7 +141,8 @@ int AnalyseMany(const std::vector<std::string>& files, kml::AnalyseOptions optio
     std::vector<std::jthread> pool;
     for (unsigned w = 0; w < workers; ++w) {
       pool.emplace_back([&] {
-        for (std::size_t i = next++; i < files.size(); i = next++) {
+        for (std::size_t k = next++; k < files.size(); k = next++) {
+          const std::size_t i = order[k];
           std::string line = AnalyseOneOfMany(files[i], options);
           const std::lock_guard lock(mutex);
           lines[i] = std::move(line);
