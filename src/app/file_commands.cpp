@@ -1,6 +1,7 @@
 #include "app/file_commands.h"
 
 #include <mutex>
+#include <thread>
 #include <optional>
 #include <vector>
 
@@ -374,20 +375,31 @@ int AnalyseTrackFile(const std::filesystem::path& path, const AnalyseOptions& op
   AnalysisOptions analysisOptions;
   analysisOptions.loopGap = options.loopGap;
   analysisOptions.threads = options.threads;
-  if (AnalyseDistances(points, analysis, analysisOptions) != 0) {
+  // The distance analysis does not depend on the rest: with more than one thread it runs
+  // beside the OLC search and the exact optimiser.
+  int analysed = 0;
+  QuietOlcView view;
+  OlcComputation olc(points, OlcSource{}, view);
+  std::optional<ContestScoring> contest;
+  {
+    std::jthread beside;
+    if (options.threads > 1) {
+      beside = std::jthread([&] { analysed = AnalyseDistances(points, analysis, analysisOptions); });
+    } else {
+      analysed = AnalyseDistances(points, analysis, analysisOptions);
+    }
+    olc.Run();
+    if (options.exact || options.rules || options.geojson) {
+      // The thinned search's results start the exact optimiser's bound.
+      contest = ScoreContest(points, options.rules.value_or(ContestRules::Olc), ThinnedSeeds(olc));
+    }
+  }
+  if (analysed != 0) {
     ui.ShowErrorBox("Memory allocation error", "Analysing track");
     return -1;
   }
-  QuietOlcView view;
-  OlcComputation olc(points, OlcSource{}, view);
-  olc.Run();
   const bool utc = read->timeIsUtc != 0;
-  std::optional<ContestScoring> contest;
   const ContestRules rules = options.rules.value_or(ContestRules::Olc);
-  if (options.exact || options.rules || options.geojson) {
-    // The thinned search's results start the exact optimiser's bound.
-    contest = ScoreContest(points, rules, ThinnedSeeds(olc));
-  }
   if (options.geojson) {
     output = ContestGeoJson(points, *contest, utc);
     return 0;
