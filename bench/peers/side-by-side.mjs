@@ -58,10 +58,10 @@ function logwellScores(file) {
 }
 
 const pad = (s, n) => String(s).padStart(n);
-const km = (v) => (Number.isFinite(v) ? v.toFixed(3) : '-');
+const km = (v) => (Number.isFinite(v) ? v.toFixed(4) : '-');
 console.log(`igc-xc-score (hp=${hp}) beside logwell-cli analyse ${extra.join(' ')}`.trim());
 console.log(['flight'.padEnd(36), 'kind'.padEnd(14), pad('peer km', 10), pad('logwell km', 11),
-  pad('ratio', 9), pad('peer s', 9), pad('logwell s', 10)].join(' '));
+  pad('diff m', 8), pad('peer s', 9), pad('logwell s', 10)].join(' '));
 const ratios = [];
 for (const file of process.argv.slice(2)) {
   const name = path.basename(file);
@@ -80,12 +80,12 @@ for (const file of process.argv.slice(2)) {
   for (const [i, k] of kinds.entries()) {
     const p = peer[k.key];
     const o = ours[k.key];
-    const ratio = p.km > 0 ? o.km / p.km : NaN;
+    const diff = (o.km - p.km) * 1000;
     console.log([(i === 0 ? name : '').padEnd(36), k.key.padEnd(14), pad(km(p.km), 10) + (p.optimal ? ' ' : '?'),
-      pad(km(o.km), 10), pad(Number.isFinite(ratio) ? ratio.toFixed(5) : '-', 9),
+      pad(km(o.km), 10), pad(Number.isFinite(diff) ? diff.toFixed(1) : '-', 8),
       pad(p.seconds.toFixed(2), 9), pad(i === 0 ? ours.seconds.toFixed(2) : '', 10)].join(' '));
   }
-  console.log(''.padEnd(36), 'all kinds'.padEnd(14), ''.padEnd(10), ''.padEnd(11), ''.padEnd(9),
+  console.log(''.padEnd(36), 'all kinds'.padEnd(14), ''.padEnd(10), ''.padEnd(11), ''.padEnd(8),
     pad(peer.seconds.toFixed(2), 10), pad(ours.seconds.toFixed(2), 10));
   ratios.push(peer.seconds / ours.seconds);
 }

@@ -12,6 +12,7 @@ import { spawnSync } from 'child_process';
 
 const cli = process.env.LOGWELL_CLI;
 const peerCli = process.env.PEER_CLI;
+const maxtime = process.env.XC_MAXTIME_S ?? '120';  // the peer's own time limit per flight
 const out = path.join(fs.mkdtempSync(path.join(os.tmpdir(), 'xc-')), 'out.json');
 
 function timed(command, args) {
@@ -21,7 +22,7 @@ function timed(command, args) {
 }
 
 function peer(file, extra) {
-  const { run, seconds } = timed('node', [peerCli, file, 'scoring=XContest', 'quiet=true', `out=${out}`, ...extra]);
+  const { run, seconds } = timed('node', [peerCli, file, 'scoring=XContest', 'quiet=true', `out=${out}`, `maxtime=${maxtime}`, ...extra]);
   if (run.status !== 0) return { error: (run.stderr || run.stdout).trim().split('\n')[0], seconds };
   const p = JSON.parse(fs.readFileSync(out, 'utf8')).properties;
   return { score: p.score, type: p.type, optimal: p.optimal, seconds };
