@@ -1,12 +1,15 @@
 // Times the exact optimiser kind by kind on IGC files, with the nodes each search visited:
-//   exact_kinds [--rules olc|xcontest|ffvl|xcleague] FLIGHT.igc...
+//   exact_kinds [--rules olc|xcontest|ffvl|xcleague] FLIGHT.igc... (--test-track: the window's
+//   built-in test track)
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "app/test_track.h"
 #include "optimise/contest_rules.h"
 #include "optimise/exact_search.h"
 #include "track/igc/igc_reader.h"
@@ -25,10 +28,15 @@ int main(int argc, char** argv) {
       rules = *parsed;
       continue;
     }
-    std::ifstream file(argv[i], std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    const auto points = igc::DecodeIgcText(text.str()).points;
+    std::vector<TrackPoint> points;
+    if (argument == "--test-track") {
+      points = MakeTestTrack(GarminTime{});
+    } else {
+      std::ifstream file(argv[i], std::ios::binary);
+      std::ostringstream text;
+      text << file.rdbuf();
+      points = igc::DecodeIgcText(text.str()).points;
+    }
     std::printf("%s: %zu fixes\n", argv[i], points.size());
     for (const ContestKind& kind : ContestKinds(rules)) {
       const auto start = std::chrono::steady_clock::now();

@@ -374,10 +374,14 @@ class WindowCommandsTest : public QObject {
     QVERIFY(completed.wait(90000));
     QVERIFY(dialog->Result()->text().startsWith("Best result is"));
     QVERIFY(!dialog->KindText(OlcKind::FreeDistance)->toPlainText().isEmpty());
-    // The exact optimum over every fix runs on request; "Halt" stops it, and it says so.
+    // The exact optimum over every fix runs on request and says when it is proven; "Halt"
+    // stops it, and it says so.
     QSignalSpy exact(dialog, &qt::OlcDialog::exactFinished);
     QVERIFY(dialog->StartExact());
     QVERIFY(!dialog->StartExact());  // one at a time
+    QVERIFY(exact.wait(60000));
+    QVERIFY2(dialog->Exact()->text().endsWith(" (proven)"), qPrintable(dialog->Exact()->text()));
+    QVERIFY(dialog->StartExact());
     dialog->findChild<QPushButton*>("halt")->click();
     QVERIFY(exact.wait(60000));
     QVERIFY2(dialog->Exact()->text().startsWith("Exact optimum: Free distance ") &&
