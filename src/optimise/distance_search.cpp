@@ -252,6 +252,8 @@ class TriangleSearcher {
     std::int64_t floor = need;  // a block must reach this to be visited
     const std::int32_t* blocksA = t_.BlockMaxRow(a);
     const std::int32_t* blocksC = t_.BlockMaxRow(c);
+    const std::int32_t* minA = t_.BlockMinRow(a);
+    const std::int32_t* minC = t_.BlockMinRow(c);
     for (int k = (a + 1) / kDistanceBlock; k <= (c - 1) / kDistanceBlock; ++k) {
       const std::int64_t reachA = blocksA[k];
       const std::int64_t reachC = blocksC[k];
@@ -261,6 +263,12 @@ class TriangleSearcher {
         // Both conditions on the corner's sides together ask 11 d(a, b) >= 7 d(a, c) - 24 and
         // the same of d(b, c): a block too close to a or to c has no corner at all.
         if (11 * reachA < 7 * std::int64_t{dac} - 24 || 11 * reachC < 7 * std::int64_t{dac} - 24) continue;
+        // Nor one whose corners are all too far: d(a, c) at least floor(7 P / 25) asks
+        // 7 d(a, b) <= 11 d(a, c) + 24, and the same of d(b, c).
+        if (7 * std::int64_t{minA[k]} > 11 * std::int64_t{dac} + 24 ||
+            7 * std::int64_t{minC[k]} > 11 * std::int64_t{dac} + 24) {
+          continue;
+        }
         const std::int64_t shortest = std::min<std::int64_t>({reachA, reachC, dac});
         bound = std::min(bound, (25 * shortest + 24) / 7 - dac);
       }

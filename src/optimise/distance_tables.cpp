@@ -1,6 +1,7 @@
 #include "optimise/distance_tables.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cmath>
 #include <new>
 
@@ -154,13 +155,17 @@ void DistanceTables::BuildColumnMax() {
 void DistanceTables::BuildBlockMax() {
   blocks_ = (n_ + kDistanceBlock - 1) / kDistanceBlock;
   blockMax_.assign(static_cast<std::size_t>(n_) * static_cast<std::size_t>(blocks_), 0);
+  blockMin_.assign(blockMax_.size(), INT32_MAX);
   longest_ = 0;
   for (int i = 0; i < n_; ++i) {
     const std::int32_t* row = Row(i);
     std::int32_t* maxima = blockMax_.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(blocks_);
+    std::int32_t* minima = blockMin_.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(blocks_);
     for (int j = 0; j < n_; ++j) {
-      std::int32_t& slot = maxima[j / kDistanceBlock];
-      slot = std::max(slot, row[j]);
+      std::int32_t& high = maxima[j / kDistanceBlock];
+      high = std::max(high, row[j]);
+      std::int32_t& low = minima[j / kDistanceBlock];
+      low = std::min(low, row[j]);
     }
     longest_ = std::max(longest_, maxFrom_[static_cast<std::size_t>(i)]);
   }

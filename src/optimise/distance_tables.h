@@ -71,6 +71,10 @@ class DistanceTables {
   const std::int32_t* BlockMaxRow(int i) const {
     return blockMax_.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(blocks_);
   }
+  // min over j in block k of d(i, j), the same way.
+  const std::int32_t* BlockMinRow(int i) const {
+    return blockMin_.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(blocks_);
+  }
   // The largest distance in the matrix.
   std::int32_t Longest() const { return longest_; }
 
@@ -108,6 +112,7 @@ class DistanceTables {
   std::vector<std::int32_t> columnMax_;
   int blocks_ = 0;
   std::vector<std::int32_t> blockMax_;
+  std::vector<std::int32_t> blockMin_;
   std::int32_t longest_ = 0;
 };
 

@@ -1,11 +1,15 @@
 // The production searches against the plain loops, and the tables they share.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "flights.h"
 #include "optimise/distance_search.h"
 #include "optimise/distance_tables.h"
 #include "reference_search.h"
 #include "sim/flight_generator.h"
+#include "support/fixtures.h"
+#include "track/igc/igc_reader.h"
 
 namespace logwell {
 namespace {
@@ -91,6 +95,30 @@ std::vector<Case> Cases() {
   }
   cases.push_back({"grid cloud with ties", GridCloud(160, 11)});
   cases.push_back({"grid cloud 2", GridCloud(90, 12)});
+  // A triangle at the FAI limits (sides of 44, 28 and 28 % of the perimeter), flown with a
+  // stretched first leg: the only FAI corners lie far from the start.
+  {
+    std::vector<TrackPoint> limits;
+    const double corners[][2] = {{0, 0}, {44.6, 0}, {22.3, 17.0}, {0.3, 0.4}};
+    GarminTime time = 1000;
+    for (int leg = 0; leg < 3; ++leg) {
+      for (int k = 0; k < 40; ++k) {
+        const double f = k / 40.0;
+        const double wobble = 0.05 * std::sin(k * 1.3);
+        limits.push_back(testing::PointAtKm(corners[leg][0] + (corners[leg + 1][0] - corners[leg][0]) * f + wobble,
+                                   corners[leg][1] + (corners[leg + 1][1] - corners[leg][1]) * f, time++, 46.0, 8.0));
+      }
+    }
+    cases.push_back({"triangle at the FAI limits", limits});
+  }
+  // A real 500 km closed flight whose best FAI triangle is small: most corner blocks lie too
+  // near or too far for any FAI corner.
+  if (const auto dir = testing::FixturesDir()) {
+    const auto decoded = igc::DecodeIgcText(testing::ReadWholeFile(*dir / "igc" / "01lz1hq1.igc"));
+    std::vector<TrackPoint> sparse;
+    for (std::size_t i = 0; i < decoded.points.size(); i += 25) sparse.push_back(decoded.points[i]);
+    cases.push_back({"01lz1hq1.igc, every 25th fix", sparse});
+  }
   return cases;
 }
 
