@@ -295,6 +295,7 @@ std::string ContestJson(const std::vector<TrackPoint>& points, const ContestScor
     AppendFormat(o, "\"%.*s\": {\"km\": %.3f, \"score\": %.2f, \"proven\": %s",
                  static_cast<int>(r.kind->key.size()), r.kind->key.data(), r.exact.distance / 1000.0,
                  r.score, r.exact.proven ? "true" : "false");
+    if (r.exact.belowFloor) o += ", \"below_claim\": true";
     if (r.exact.found) {
       if (r.kind->rules.kind != ExactKind::FreeDistance) {
         AppendFormat(o, ", \"closing_km\": %.3f", r.exact.closing / 1000.0);
@@ -391,7 +392,9 @@ int AnalyseTrackFile(const std::filesystem::path& path, const AnalyseOptions& op
     olc.Run();
     if (options.exact || options.rules || options.geojson) {
       // The thinned search's results start the exact optimiser's bound.
-      contest = ScoreContest(points, options.rules.value_or(ContestRules::Olc), ThinnedSeeds(olc));
+      // Named rules score the claim: a kind that cannot beat it is not proven further.
+      contest = ScoreContest(points, options.rules.value_or(ContestRules::Olc), ThinnedSeeds(olc), {},
+                             options.rules ? ContestScope::Claim : ContestScope::EveryKind);
     }
   }
   if (analysed != 0) {
@@ -472,7 +475,7 @@ int AnalyseTrackFile(const std::filesystem::path& path, const AnalyseOptions& op
     for (const ContestResult& r : contest->kinds) {
       AppendFormat(o, "  %-30.*s %8.2f km  %8.2f points  %s  points %s\n",
                    static_cast<int>(r.kind->label.size()), r.kind->label.data(),
-                   r.exact.distance / 1000.0, r.score, r.exact.proven ? "proven" : "best found",
+                   r.exact.distance / 1000.0, r.score, r.exact.proven ? "proven" : r.exact.belowFloor ? "below the claim" : "best found",
                    r.exact.found ? IndexList(ScoredFixes(r)).c_str() : "[]");
     }
     if (contest->best >= 0) {

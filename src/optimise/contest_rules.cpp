@@ -85,15 +85,22 @@ std::vector<std::array<std::size_t, 5>> ThinnedSeeds(const OlcComputation& olc) 
 
 ContestScoring ScoreContest(const std::vector<TrackPoint>& points, ContestRules rules,
                             const std::vector<std::array<std::size_t, 5>>& seeds,
-                            const ExactOptions& options) {
+                            const ExactOptions& options, ContestScope scope) {
   ContestScoring scoring;
   double bestScore = 0.0;
   const ExactTrack track(points);
   for (const ContestKind& kind : ContestKinds(rules)) {
     ContestResult result;
     result.kind = &kind;
+    ExactOptions kindOptions = options;
+    if (scope == ContestScope::Claim && scoring.best >= 0) {
+      // A course of this kind scores at most its distance times the kind's largest multiplier.
+      double largest = 0.0;
+      for (const MultiplierStep& step : kind.steps) largest = std::max(largest, step.multiplier);
+      if (largest > 0.0) kindOptions.floor = bestScore * 1000.0 / largest;
+    }
     // Every seed is offered; the optimiser keeps only those valid for the kind.
-    result.exact = ExactOptimum(track, kind.rules, seeds, options);
+    result.exact = ExactOptimum(track, kind.rules, seeds, kindOptions);
     if (result.exact.found) {
       double course = result.exact.distance;
       if (kind.rules.kind != ExactKind::FreeDistance) {

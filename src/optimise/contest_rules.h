@@ -51,10 +51,14 @@ struct ContestScoring {
 // The thinned search's free distance and triangles as seeds of the exact optimiser.
 std::vector<std::array<std::size_t, 5>> ThinnedSeeds(const OlcComputation& olc);
 
+// Whether every kind's optimum is proven, or only the claim's: a kind that cannot score more
+// than the best claim so far is then searched only until that is certain (`belowFloor`).
+enum class ContestScope { EveryKind, Claim };
+
 // Seeds are known valid choices (the thinned search's free distance and triangles); each kind
 // starts from those that satisfy its rules.
 ContestScoring ScoreContest(const std::vector<TrackPoint>& points, ContestRules rules,
                             const std::vector<std::array<std::size_t, 5>>& seeds = {},
-                            const ExactOptions& options = {});
+                            const ExactOptions& options = {}, ContestScope scope = ContestScope::EveryKind);
 
 }  // namespace logwell

@@ -187,7 +187,7 @@ class Solver {
     Consider(Node{0.0, {1, 1, 1}});
     bool cut = false;
     while (!queue_.empty()) {
-      if (best_.found && queue_.top().bound <= best_.distance) break;
+      if (queue_.top().bound <= ToBeat()) break;
       if (nodes_ >= options_.nodeLimit ||
           (options_.halt != nullptr && options_.halt->load(std::memory_order_relaxed))) {
         cut = true;
@@ -197,12 +197,16 @@ class Solver {
       queue_.pop();
       Split(node);
     }
-    best_.proven = !cut;
+    // Nothing above the floor: all the search proved is that nothing scores more than it.
+    best_.belowFloor = !cut && options_.floor > -HUGE_VAL && !(best_.found && best_.distance >= options_.floor);
+    best_.proven = !cut && !best_.belowFloor;
     best_.nodes = nodes_;
     return best_;
   }
 
  private:
+  // What a course must exceed to matter: the best so far, and at least the caller's floor.
+  double ToBeat() const { return best_.found ? std::max(best_.distance, options_.floor) : options_.floor; }
   double Ellipsoid(std::size_t a, std::size_t b) const { return FixDistance(points_[a], points_[b]); }
 
   double Allowed(double perimeter) const {
@@ -276,10 +280,10 @@ class Solver {
   // with which the course could still beat the best.
   double ClosingLimit(double perimeter) const {
     double limit = std::nextafter(Allowed(perimeter), HUGE_VAL);
-    if (best_.found) {
+    if (ToBeat() > -HUGE_VAL) {
       // A free closing costs nothing; a longer one must stay below the perimeter's lead.
       limit = std::min(limit, std::max(std::nextafter(rules_.closingFreeMetres, HUGE_VAL),
-                                       perimeter - best_.distance));
+                                       perimeter - ToBeat()));
     }
     return limit;
   }
@@ -289,7 +293,7 @@ class Solver {
     if (!Feasible(node.range)) return;
     Node bounded = node;
     bounded.bound = Bound(node.range);
-    if (bounded.bound < 0.0 || (best_.found && bounded.bound <= best_.distance)) return;
+    if (bounded.bound < 0.0 || bounded.bound <= ToBeat()) return;
     if (track_.tree.IsLeaf(node.range[0]) && track_.tree.IsLeaf(node.range[1]) && track_.tree.IsLeaf(node.range[2])) {
       MeasureLeaf(node.range);
       return;
@@ -531,7 +535,7 @@ class Solver {
     const auto [a, b, c] = side;
     const auto [p1, p2, p3] = corner;
     const double perimeter = a + b + c;
-    if (best_.found && perimeter <= best_.distance) return;
+    if (perimeter <= ToBeat()) return;
     if (!ShapeFits(a, b, c)) return;
     const double limit = ClosingLimit(perimeter);
     if (ClosingBound(p1, p3) >= limit) return;
@@ -604,9 +608,26 @@ ExactTrack::~ExactTrack() = default;
 
 ExactResult ExactOptimum(const ExactTrack& track, const ExactRules& rules,
                          std::span<const std::array<std::size_t, 5>> seeds, const ExactOptions& options) {
-  if (track.prepared().points.size() < 5) return {};
+  const std::vector<TrackPoint>& points = track.prepared().points;
+  if (points.size() < 5) return {};
+  std::vector<std::array<std::size_t, 5>> offered(seeds.begin(), seeds.end());
+  // A first bound from every few fixes: the optimum over about 600 of them is found in
+  // moments and lies close to the whole track's.
+  constexpr std::size_t kCoarsePoints = 600;
+  if (rules.kind != ExactKind::FreeDistance && points.size() > 2 * kCoarsePoints) {
+    const std::size_t step = points.size() / kCoarsePoints;
+    std::vector<TrackPoint> coarse;
+    coarse.reserve(points.size() / step + 1);
+    for (std::size_t i = 0; i < points.size(); i += step) coarse.push_back(points[i]);
+    const ExactResult first = ExactOptimum(ExactTrack(coarse), rules, {}, options);
+    if (first.found) {
+      std::array<std::size_t, 5> mapped{};
+      for (std::size_t k = 0; k < 5; ++k) mapped[k] = first.points[k] * step;
+      offered.push_back(mapped);
+    }
+  }
   Solver solver(track.prepared(), rules, options);
-  return solver.Run(seeds);
+  return solver.Run(offered);
 }
 
 ExactResult ExactOptimum(const std::vector<TrackPoint>& points, const ExactRules& rules,

@@ -7,6 +7,7 @@
 #include <array>
 #include <atomic>
 #include <cstddef>
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -39,6 +40,7 @@ constexpr double kFaiMinLeg = 0.28;
 struct ExactResult {
   bool found = false;
   bool proven = false;  // no other choice of fixes scores more (false when halted or cut off)
+  bool belowFloor = false;  // the search ran out and proved only that nothing exceeds the floor
   // Free distance: the five fixes in order. Triangle: start, three corners, finish.
   // Out-and-return: start, the two turnpoints, the second again, finish.
   std::array<std::size_t, 5> points{};
@@ -53,6 +55,9 @@ struct ExactResult {
 struct ExactOptions {
   const std::atomic<bool>* halt = nullptr;
   std::uint64_t nodeLimit = 50000000;  // beyond this the best so far is given, not proven
+  // Triangles: courses scoring no more than this do not matter (another kind already claims
+  // more), so the search proves only that nothing exceeds it when the optimum lies below.
+  double floor = -HUGE_VAL;
 };
 
 // A track prepared for the optimiser (its fixes projected into a local plane and their box

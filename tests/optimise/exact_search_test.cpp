@@ -165,6 +165,37 @@ TEST(ExactOptimum, HaltedSearchIsNotProven) {
 namespace logwell {
 namespace {
 
+// Scoring the claim only: the same claim as proving every kind; the kinds that cannot beat it
+// say so instead of being proven, and the others agree.
+TEST(ContestRules, ClaimScopeGivesTheSameClaim) {
+  std::size_t below = 0;
+  for (const auto& track : Tracks()) {
+    for (const ContestRules rules : {ContestRules::XContest, ContestRules::Ffvl, ContestRules::XcLeague}) {
+      const ContestScoring every = ScoreContest(track, rules);
+      const ContestScoring claim = ScoreContest(track, rules, {}, {}, ContestScope::Claim);
+      ASSERT_EQ(claim.best, every.best);
+      ASSERT_EQ(claim.kinds.size(), every.kinds.size());
+      if (every.best >= 0) {
+        EXPECT_NEAR(claim.kinds[static_cast<std::size_t>(claim.best)].score,
+                    every.kinds[static_cast<std::size_t>(every.best)].score, 1e-9);
+      }
+      for (std::size_t k = 0; k < every.kinds.size(); ++k) {
+        const ContestResult& c = claim.kinds[k];
+        EXPECT_TRUE(every.kinds[k].exact.proven);
+        EXPECT_NE(c.exact.proven, c.exact.belowFloor) << c.kind->key;
+        if (c.exact.proven) {
+          EXPECT_NEAR(c.score, every.kinds[k].score, 1e-9) << c.kind->key;
+        }
+        below += c.exact.belowFloor ? 1 : 0;
+        if (c.exact.belowFloor && every.best >= 0) {
+          EXPECT_LE(every.kinds[k].score, every.kinds[static_cast<std::size_t>(every.best)].score) << c.kind->key;
+        }
+      }
+    }
+  }
+  EXPECT_GT(below, 0u);  // some kind was left below the claim
+}
+
 // The league's steps: nothing below the first, the higher multiplier from its threshold on.
 TEST(ContestRules, MultipliersStepWithTheCourse) {
   struct Case {
