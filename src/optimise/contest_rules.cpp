@@ -1,5 +1,8 @@
 #include "optimise/contest_rules.h"
 
+#include <algorithm>
+#include <numeric>
+
 #include "optimise/olc.h"
 
 namespace logwell {
@@ -89,11 +92,22 @@ ContestScoring ScoreContest(const std::vector<TrackPoint>& points, ContestRules 
   ContestScoring scoring;
   double bestScore = 0.0;
   const ExactTrack track(points);
-  for (const ContestKind& kind : ContestKinds(rules)) {
+  const std::vector<ContestKind>& kinds = ContestKinds(rules);
+  scoring.kinds.resize(kinds.size());
+  // For the claim the closed courses go first: they are quickly proven and usually claim
+  // most, so the free distance often needs no proof of its own.
+  std::vector<std::size_t> order(kinds.size());
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  if (scope == ContestScope::Claim) {
+    std::stable_partition(order.begin(), order.end(),
+                          [&](std::size_t k) { return kinds[k].rules.kind != ExactKind::FreeDistance; });
+  }
+  for (const std::size_t index : order) {
+    const ContestKind& kind = kinds[index];
     ContestResult result;
     result.kind = &kind;
     ExactOptions kindOptions = options;
-    if (scope == ContestScope::Claim && scoring.best >= 0) {
+    if (scope == ContestScope::Claim && bestScore > 0.0) {
       // A course of this kind scores at most its distance times the kind's largest multiplier.
       double largest = 0.0;
       for (const MultiplierStep& step : kind.steps) largest = std::max(largest, step.multiplier);
@@ -108,11 +122,17 @@ ContestScoring ScoreContest(const std::vector<TrackPoint>& points, ContestRules 
       }
       result.score = result.exact.distance / 1000.0 * kind.Multiplier(course / 1000.0);
     }
-    if (result.exact.found && result.score > 0.0 && (scoring.best < 0 || result.score > bestScore)) {
-      scoring.best = static_cast<int>(scoring.kinds.size());
-      bestScore = result.score;
+    if (result.exact.found && result.score > 0.0) bestScore = std::max(bestScore, result.score);
+    scoring.kinds[index] = result;
+  }
+  // The claim: the kind scoring most, the first of the list among equals.
+  scoring.best = -1;
+  for (std::size_t k = 0; k < scoring.kinds.size(); ++k) {
+    const ContestResult& r = scoring.kinds[k];
+    if (r.exact.found && r.score > 0.0 &&
+        (scoring.best < 0 || r.score > scoring.kinds[static_cast<std::size_t>(scoring.best)].score)) {
+      scoring.best = static_cast<int>(k);
     }
-    scoring.kinds.push_back(result);
   }
   return scoring;
 }

@@ -182,8 +182,15 @@ class Solver {
         shaped_(triangle_ && !outAndReturn_ && (rules.minLeg > 0.0 || rules.maxLeg < 1.0)) {}
 
   ExactResult Run(std::span<const std::array<std::size_t, 5>> seeds) {
-    if (!triangle_) return RunFreeDistance();
     for (const auto& seed : seeds) MeasureSeed(seed);
+    if (!triangle_) {
+      if (options_.floor > -HUGE_VAL && FreeDistanceReach() <= options_.floor) {
+        best_.belowFloor = true;  // no path of four legs can exceed the floor
+        best_.proven = false;
+        return best_;
+      }
+      return RunFreeDistance();
+    }
     Consider(Node{0.0, {1, 1, 1}});
     bool cut = false;
     while (!queue_.empty()) {
@@ -319,6 +326,30 @@ class Solver {
       if (outAndReturn_) child.range[2] = child.range[1];
       Consider(child);
     }
+  }
+
+  // An upper bound of the free distance: the same stages over about 512 blocks of consecutive
+  // fixes, each hop taken as the farthest the two blocks' boxes reach (both ends may lie in
+  // one block).
+  double FreeDistanceReach() const {
+    const BoxTree& tree = track_.tree;
+    std::size_t first = 1;
+    while (first * 2 <= 512 && first * 2 <= tree.Leaves()) first *= 2;
+    std::vector<const Box*> blocks;
+    for (std::size_t node = first; node < 2 * first; ++node) {
+      if (tree[node].minX <= tree[node].maxX) blocks.push_back(&tree[node]);
+    }
+    std::vector<double> reach(blocks.size(), 0.0);
+    for (int m = 1; m <= 4; ++m) {
+      std::vector<double> next(blocks.size(), 0.0);
+      for (std::size_t b = 0; b < blocks.size(); ++b) {
+        for (std::size_t a = 0; a <= b; ++a) {
+          next[b] = std::max(next[b], reach[a] + EllipsoidReach(*blocks[a], *blocks[b]));
+        }
+      }
+      reach = std::move(next);
+    }
+    return *std::max_element(reach.begin(), reach.end());
   }
 
   // The free distance by stages: best[m][k] is the longest path of m legs ending at fix k,
