@@ -354,6 +354,50 @@ const char* BestName(OlcBest best) {
   }
 }
 
+// The report's opening: the fix count and the statistics object, left open for more members.
+void AppendStatisticsJson(std::string& o, std::size_t count, const FlightStatistics& s, bool utc) {
+  AppendFormat(o, "{\"points\": %zu,\n \"statistics\": {", count);
+  AppendFormat(o, "\"start\": \"%s\", \"end\": \"%s\", \"duration_s\": %lld, ",
+               IsoText(s.startTime, utc).c_str(), IsoText(s.endTime, utc).c_str(),
+               static_cast<long long>(s.durationSeconds));
+  AppendFormat(o, "\"min_altitude_m\": %d, \"max_altitude_m\": %d, ", s.lowestAltitude, s.highestAltitude);
+  AppendFormat(o, "\"distance_km\": %.3f, \"average_speed_kmh\": %.2f, ", s.totalDistance / 1000.0,
+               s.averageSpeed);
+  AppendFormat(o, "\"best_speed_10s_kmh\": %.2f, \"best_speed_60s_kmh\": %.2f, ", s.bestSpeed10, s.bestSpeed60);
+  AppendFormat(o, "\"min_climb_60s_ms\": %.2f, \"max_climb_60s_ms\": %.2f, \"altitude_fixes_left_out\": %zu}",
+               s.lowestVario60, s.highestVario60, s.leftOutFixes);
+}
+
+void AppendStatisticsText(std::string& o, std::size_t count, const FlightStatistics& s) {
+  const StatisticsTexts texts = FormatStatistics(s);
+  AppendFormat(o, "Positions            %zu\n", count);
+  o += "Date                 " + texts.startDate + "\n";
+  o += "Start/finish         " + texts.startTime + " - " + texts.endTime + "\n";
+  o += "Duration             " + texts.duration + "\n";
+  o += "Max./min. height     " + texts.highestAltitude + " / " + texts.lowestAltitude + "\n";
+  o += "Distance flown       " + texts.distance + "\n";
+  o += "Average speed        " + texts.averageSpeed + "\n";
+  o += "Best speed 10s/60s   " + texts.bestSpeed10 + " / " + texts.bestSpeed60 + "\n";
+  o += "Climb 60s max/min    " + texts.highestVario60 + " / " + texts.lowestVario60 + "\n";
+  if (!texts.leftOut.empty()) o += "Left out (alt/climb) " + texts.leftOut + "\n";
+}
+
+void AppendContestText(std::string& o, const ContestScoring& contest, ContestRules rules) {
+  const std::string_view name = RulesName(rules);
+  AppendFormat(o, "\nExact optimum (%.*s rules)\n", static_cast<int>(name.size()), name.data());
+  for (const ContestResult& r : contest.kinds) {
+    const char* state = r.exact.proven ? "proven" : r.exact.belowFloor ? "below the claim" : "best found";
+    AppendFormat(o, "  %-30.*s %8.2f km  %8.2f points  %s  points %s\n",
+                 static_cast<int>(r.kind->label.size()), r.kind->label.data(), r.exact.distance / 1000.0,
+                 r.score, state, r.exact.found ? IndexList(ScoredFixes(r)).c_str() : "[]");
+  }
+  if (contest.best >= 0) {
+    const ContestResult& b = contest.kinds[static_cast<std::size_t>(contest.best)];
+    AppendFormat(o, "  Best claim is %.*s with %.2f points\n", static_cast<int>(b.kind->label.size()),
+                 b.kind->label.data(), b.score);
+  }
+}
+
 }  // namespace
 
 int AnalyseTrackFile(const std::filesystem::path& path, const AnalyseOptions& options,
@@ -372,16 +416,35 @@ int AnalyseTrackFile(const std::filesystem::path& path, const AnalyseOptions& op
     return -1;
   }
   const FlightStatistics s = ComputeStatistics(points);
+  const bool utc = read->timeIsUtc != 0;
+  const ContestRules rules = options.rules.value_or(ContestRules::Olc);
+  std::string& o = output;
+  if (options.exact || options.rules || options.geojson) {
+    // The proven optimum replaces the thinned searches. Named rules score the claim: a kind
+    // that cannot beat it is not proven further.
+    const ContestScoring contest = ScoreContest(points, rules, {}, {},
+                                                options.rules ? ContestScope::Claim : ContestScope::EveryKind);
+    if (options.geojson) {
+      output = ContestGeoJson(points, contest, utc);
+    } else if (options.json) {
+      AppendStatisticsJson(o, points.size(), s, utc);
+      o += ",\n \"contest\": " + ContestJson(points, contest, rules, utc) + "}\n";
+    } else {
+      AppendStatisticsText(o, points.size(), s);
+      AppendContestText(o, contest, rules);
+    }
+    return 0;
+  }
+
   DistanceAnalysis analysis;
   AnalysisOptions analysisOptions;
   analysisOptions.loopGap = options.loopGap;
   analysisOptions.threads = options.threads;
-  // The distance analysis does not depend on the rest: with more than one thread it runs
-  // beside the OLC search and the exact optimiser.
+  // The distance analysis does not depend on the OLC search: with more than one thread the two
+  // run side by side.
   int analysed = 0;
   QuietOlcView view;
   OlcComputation olc(points, OlcSource{}, view);
-  std::optional<ContestScoring> contest;
   {
     std::jthread beside;
     if (options.threads > 1) {
@@ -390,22 +453,10 @@ int AnalyseTrackFile(const std::filesystem::path& path, const AnalyseOptions& op
       analysed = AnalyseDistances(points, analysis, analysisOptions);
     }
     olc.Run();
-    if (options.exact || options.rules || options.geojson) {
-      // The thinned search's results start the exact optimiser's bound.
-      // Named rules score the claim: a kind that cannot beat it is not proven further.
-      contest = ScoreContest(points, options.rules.value_or(ContestRules::Olc), ThinnedSeeds(olc), {},
-                             options.rules ? ContestScope::Claim : ContestScope::EveryKind);
-    }
   }
   if (analysed != 0) {
     ui.ShowErrorBox("Memory allocation error", "Analysing track");
     return -1;
-  }
-  const bool utc = read->timeIsUtc != 0;
-  const ContestRules rules = options.rules.value_or(ContestRules::Olc);
-  if (options.geojson) {
-    output = ContestGeoJson(points, *contest, utc);
-    return 0;
   }
   const std::vector<NamedDistance> distances = Distances(analysis);
   struct OlcLine { const char* key; const char* label; OlcKind kind; double points; };
@@ -415,20 +466,9 @@ int AnalyseTrackFile(const std::filesystem::path& path, const AnalyseOptions& op
       {"free_triangle", "Free triangle", OlcKind::FreeTriangle, scores.freeTriangle},
       {"fai_triangle", "FAI triangle", OlcKind::FaiTriangle, scores.faiTriangle},
   }};
-  std::string& o = output;
   if (options.json) {
-    AppendFormat(o, "{\"points\": %zu,\n \"statistics\": {", points.size());
-    AppendFormat(o, "\"start\": \"%s\", \"end\": \"%s\", \"duration_s\": %lld, ",
-                 IsoText(s.startTime, utc).c_str(), IsoText(s.endTime, utc).c_str(),
-                 static_cast<long long>(s.durationSeconds));
-    AppendFormat(o, "\"min_altitude_m\": %d, \"max_altitude_m\": %d, ", s.lowestAltitude,
-                 s.highestAltitude);
-    AppendFormat(o, "\"distance_km\": %.3f, \"average_speed_kmh\": %.2f, ",
-                 s.totalDistance / 1000.0, s.averageSpeed);
-    AppendFormat(o, "\"best_speed_10s_kmh\": %.2f, \"best_speed_60s_kmh\": %.2f, ", s.bestSpeed10,
-                 s.bestSpeed60);
-    AppendFormat(o, "\"min_climb_60s_ms\": %.2f, \"max_climb_60s_ms\": %.2f, \"altitude_fixes_left_out\": %zu},\n \"distances\": {",
-                 s.lowestVario60, s.highestVario60, s.leftOutFixes);
+    AppendStatisticsJson(o, points.size(), s, utc);
+    o += ",\n \"distances\": {";
     for (std::size_t i = 0; i < distances.size(); ++i) {
       AppendFormat(o, "%s\"%s\": {\"km\": %.3f, \"indices\": %s}", i == 0 ? "" : ", ",
                    distances[i].key, distances[i].metres / 1000.0,
@@ -440,23 +480,10 @@ int AnalyseTrackFile(const std::filesystem::path& path, const AnalyseOptions& op
       AppendFormat(o, "\"%s\": {\"km\": %.3f, \"points\": %.2f, \"indices\": %s}, ", line.key,
                    kind.distance / 1000.0, line.points, IndexList(kind.points).c_str());
     }
-    AppendFormat(o, "\"best\": \"%s\"}", BestName(scores.best));
-    if (contest) o += ",\n \"contest\": " + ContestJson(points, *contest, rules, utc);
-    o += "}\n";
+    AppendFormat(o, "\"best\": \"%s\"}}\n", BestName(scores.best));
     return 0;
   }
-  const FlightStatistics& st = s;
-  const StatisticsTexts texts = FormatStatistics(st);
-  AppendFormat(o, "Positions            %zu\n", points.size());
-  o += "Date                 " + texts.startDate + "\n";
-  o += "Start/finish         " + texts.startTime + " - " + texts.endTime + "\n";
-  o += "Duration             " + texts.duration + "\n";
-  o += "Max./min. height     " + texts.highestAltitude + " / " + texts.lowestAltitude + "\n";
-  o += "Distance flown       " + texts.distance + "\n";
-  o += "Average speed        " + texts.averageSpeed + "\n";
-  o += "Best speed 10s/60s   " + texts.bestSpeed10 + " / " + texts.bestSpeed60 + "\n";
-  o += "Climb 60s max/min    " + texts.highestVario60 + " / " + texts.lowestVario60 + "\n";
-  if (!texts.leftOut.empty()) o += "Left out (alt/climb) " + texts.leftOut + "\n";
+  AppendStatisticsText(o, points.size(), s);
   AppendFormat(o, "\nDistance analysis (loop gap %u m)\n", options.loopGap);
   for (const NamedDistance& d : distances) {
     AppendFormat(o, "  %-30s %8.2f km  points %s\n", d.label, d.metres / 1000.0,
@@ -469,21 +496,6 @@ int AnalyseTrackFile(const std::filesystem::path& path, const AnalyseOptions& op
                  line.points);
   }
   o += "  " + BestResultText(scores) + "\n";
-  if (contest) {
-    const std::string_view name = RulesName(rules);
-    AppendFormat(o, "\nExact optimum (%.*s rules)\n", static_cast<int>(name.size()), name.data());
-    for (const ContestResult& r : contest->kinds) {
-      AppendFormat(o, "  %-30.*s %8.2f km  %8.2f points  %s  points %s\n",
-                   static_cast<int>(r.kind->label.size()), r.kind->label.data(),
-                   r.exact.distance / 1000.0, r.score, r.exact.proven ? "proven" : r.exact.belowFloor ? "below the claim" : "best found",
-                   r.exact.found ? IndexList(ScoredFixes(r)).c_str() : "[]");
-    }
-    if (contest->best >= 0) {
-      const ContestResult& b = contest->kinds[static_cast<std::size_t>(contest->best)];
-      AppendFormat(o, "  Best claim is %.*s with %.2f points\n", static_cast<int>(b.kind->label.size()),
-                   b.kind->label.data(), b.score);
-    }
-  }
   return 0;
 }
 

@@ -184,7 +184,7 @@ class Solver {
   ExactResult Run(std::span<const std::array<std::size_t, 5>> seeds) {
     for (const auto& seed : seeds) MeasureSeed(seed);
     if (!triangle_) {
-      if (options_.floor > -HUGE_VAL && FreeDistanceReach() <= options_.floor) {
+      if (best_.found && options_.floor > -HUGE_VAL && FreeDistanceReach() <= options_.floor) {
         best_.belowFloor = true;  // no path of four legs can exceed the floor
         best_.proven = false;
         return best_;
@@ -645,12 +645,17 @@ ExactResult ExactOptimum(const ExactTrack& track, const ExactRules& rules,
   // A first bound from every few fixes: the optimum over about 600 of them is found in
   // moments and lies close to the whole track's.
   constexpr std::size_t kCoarsePoints = 600;
-  if (rules.kind != ExactKind::FreeDistance && points.size() > 2 * kCoarsePoints) {
+  // (The free distance needs no bound to start from, only a path to show when it cannot
+  // beat the floor.)
+  const bool coarseHelps = rules.kind != ExactKind::FreeDistance || options.floor > -HUGE_VAL;
+  if (coarseHelps && points.size() > 2 * kCoarsePoints) {
     const std::size_t step = points.size() / kCoarsePoints;
     std::vector<TrackPoint> coarse;
     coarse.reserve(points.size() / step + 1);
     for (std::size_t i = 0; i < points.size(); i += step) coarse.push_back(points[i]);
-    const ExactResult first = ExactOptimum(ExactTrack(coarse), rules, {}, options);
+    ExactOptions coarseOptions = options;
+    coarseOptions.floor = -HUGE_VAL;
+    const ExactResult first = ExactOptimum(ExactTrack(coarse), rules, {}, coarseOptions);
     if (first.found) {
       std::array<std::size_t, 5> mapped{};
       for (std::size_t k = 0; k < 5; ++k) mapped[k] = first.points[k] * step;
