@@ -256,9 +256,10 @@ void OlcComputation::Run() {
   }
 
   scores_ = ScoreOlc(Kind(OlcKind::FreeDistance), Kind(OlcKind::FreeTriangle), Kind(OlcKind::FaiTriangle));
+  // Completed before the result is shown: a window reacting to the result may start on it.
+  state_.store(State::Completed);
   view_.ShowStatus("Optimization completed");
   view_.ShowResult(BestResultText(scores_));
-  state_.store(State::Completed);
   finished_.store(true);
 }
 
