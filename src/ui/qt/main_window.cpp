@@ -183,9 +183,12 @@ std::span<const MainWindow::Command> MainWindow::Commands() {
       {40094, Menu::Track, "OLC statistics (use selected pos.)", "", &MainWindow::OnOlcFromSelection},
       {40141, Menu::Track, "Show &Track", "", &MainWindow::OnShowTrackPicture},
       {40175, Menu::Track, "Show &Vario", "", &MainWindow::OnShowVarioGraph},
+      {40176, Menu::Track, "Show &Glide", "", &MainWindow::OnShowGlideGraph},
+      {40178, Menu::Track, "Show &Polar", "", &MainWindow::OnShowPolarGraph},
       {40177, Menu::Track, "Set intervals", "", &MainWindow::OnSetIntervals},
       {40140, Menu::Track, "&Test", "", &MainWindow::OnTestTrack},
       {40121, Menu::Track, "Competition &Mode", "", &MainWindow::OnCompetitionMode},
+      {40124, Menu::Track, "Rotate Track", "", &MainWindow::OnRotateTrack},
       {40130, Menu::None, "Special competition mode", "Ctrl+Alt+C", &MainWindow::OnToggleCompSpecial},
       // GPS menu: the port.
       {40006, Menu::Gps, "Set &COM port", "", &MainWindow::OnSetComPort},

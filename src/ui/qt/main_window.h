@@ -270,6 +270,9 @@ class MainWindow final : public QMainWindow {
   void OnOlcFromSelection();
   void OnShowTrackPicture();
   void OnShowVarioGraph();
+  void OnShowGlideGraph();
+  void OnShowPolarGraph();
+  void OnRotateTrack();
   void OnConvertPosition();
   void OnCalculateDistance();
 
