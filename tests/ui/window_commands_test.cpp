@@ -564,7 +564,7 @@ class WindowCommandsTest : public QObject {
     f.window->RunCommand(40177);
     qt::VarioGraph* profile = f.window->Profile();
     QCOMPARE(profile->Interval(), 10u);
-    QCOMPARE(profile->Climbs()[500], WindowedSpeedAndClimb(CurrentTrackLog().points, 500, 10).climb);
+    QCOMPARE(profile->Climbs()[500], static_cast<float>(WindowedSpeedAndClimb(CurrentTrackLog().points, 500, 10).climb));
     f.window->RunCommand(40175);
     QCOMPARE(qobject_cast<qt::VarioGraph*>(f.window->LastOpened())->Interval(), 10u);
 
