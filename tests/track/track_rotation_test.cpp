@@ -8,9 +8,12 @@
 #include "geo/projection.h"
 #include "track/statistics.h"
 #include "track/track_rotation.h"
+#include "support/synthetic_flights.h"
 
 namespace logwell {
 namespace {
+
+using testing::GlideThenThermal;
 
 double Metres(SemicirclePoint a, SemicirclePoint b) { return EllipsoidDistance(ToGeoPoint(a), ToGeoPoint(b)).value(); }
 SemicirclePoint At(const TrackPoint& point) { return {point.latitude, point.longitude}; }
@@ -88,33 +91,6 @@ TEST(TrackRotation, MiddleOfATrackOverThe180thMeridian) {
   const SemicirclePoint centre = TrackCentre(points);
   EXPECT_NEAR(SemicirclesToDegrees(centre.latitude), -17.1, 1e-6);
   EXPECT_NEAR(std::abs(SemicirclesToDegrees(centre.longitude)), 180.0, 1e-6);
-}
-
-// A glide east at 10 m/s sinking 1 m/s for 600 s, then, after a break in the log, 300 s of
-// circling (radius 50 m) climbing 2 m/s.
-std::vector<TrackPoint> GlideThenThermal() {
-  std::vector<TrackPoint> points;
-  const double meridian = DegreesToRadians(8.0);
-  const PlanePoint start = LocalTransverseMercator({DegreesToRadians(46.0), meridian}, meridian);
-  const auto add = [&](GarminTime time, double x, double y, double altitude, bool opens) {
-    TrackPoint point;
-    point.segmentStart = opens ? 1 : 0;
-    point.time = time;
-    // The plane's scale on its meridian is 0.9996: metres on the ground are a little longer.
-    const SemicirclePoint at =
-        ToSemicirclePoint(InverseLocalTransverseMercator({start.x + x * 0.9996, start.y + y * 0.9996}, meridian));
-    point.latitude = at.latitude;
-    point.longitude = at.longitude;
-    point.gpsAltitude = static_cast<std::int32_t>(std::lround(altitude * 10.0));
-    points.push_back(point);
-  };
-  for (int t = 0; t <= 600; ++t) add(43200u + static_cast<GarminTime>(t), 10.0 * t, 0.0, 2000.0 - t, t == 0);
-  for (int t = 0; t <= 300; ++t) {
-    const double a = t * 10.0 / 50.0;  // 10 m/s on a 50 m circle
-    add(44000u + static_cast<GarminTime>(t), 6000.0 + 50.0 * std::sin(a), 50.0 - 50.0 * std::cos(a), 1400.0 + 2.0 * t,
-        t == 0);
-  }
-  return points;
 }
 
 TEST(FlightIntervals, SpeedClimbAndGlideOfAGlideAndAThermal) {

@@ -14,6 +14,8 @@
 #include "access/access_table.h"
 #include "app/settings.h"
 #include "box_answerer.h"
+#include "window_fixture.h"
+#include "support/synthetic_flights.h"
 #include "geo/distance.h"
 #include "geo/projection.h"
 #include "track/statistics.h"
@@ -29,66 +31,16 @@ using namespace logwell;
 using logwell::qt::MainWindow;
 using logwell::qt::PositionFormat;
 using logwell::testing::BoxAnswerer;
+using logwell::testing::GlideThenThermal;
 
 namespace {
 
-struct Fixture {
-  Fixture() : folder(MakeFolder()) {
-    settings.Load({folder / "user" / "logwell.ini", folder / "etc" / "logwell.ini"}, ui);
-    window = std::make_unique<MainWindow>(MainWindow::Services{access, table, settings, ui, false});
-    access.InitGpsAccess();
-    window->show();
-  }
-  ~Fixture() {
-    window.reset();
-    std::filesystem::remove_all(folder);
-    CurrentTrackLog() = TrackLog();
-  }
-  static std::filesystem::path MakeFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "logwell-views-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) return {};
-    return pattern;
-  }
-  // Answers the value dialogs with `text`; nothing is Cancel.
-  void Type(std::optional<QString> text) {
-    window->askText = [text](const QString&, const QString&) { return text; };
-  }
-
-  std::filesystem::path folder;
-  AccessTable table;
-  AccessFramework access{table};
-  SettingsStore settings{"/docs"};
-  qt::QtUi ui;
-  std::unique_ptr<MainWindow> window;
+struct Fixture : logwell::testing::WindowFixture {
+  Fixture() { Open(); }
 };
 
 double Metres(SemicirclePoint a, SemicirclePoint b) { return EllipsoidDistance(ToGeoPoint(a), ToGeoPoint(b)).value(); }
 SemicirclePoint At(const TrackPoint& point) { return {point.latitude, point.longitude}; }
-
-// A glide east at 10 m/s sinking 1 m/s for 600 s from 12:00:00, then 300 s of circling (radius
-// 50 m at 10 m/s) climbing 2 m/s.
-std::vector<TrackPoint> GlideThenThermal() {
-  std::vector<TrackPoint> points;
-  const double meridian = DegreesToRadians(8.0);
-  const PlanePoint start = LocalTransverseMercator({DegreesToRadians(46.0), meridian}, meridian);
-  const auto add = [&](GarminTime time, double x, double y, double altitude) {
-    TrackPoint point;
-    point.segmentStart = points.empty() ? 1 : 0;
-    point.time = time;
-    const SemicirclePoint at =
-        ToSemicirclePoint(InverseLocalTransverseMercator({start.x + x * 0.9996, start.y + y * 0.9996}, meridian));
-    point.latitude = at.latitude;
-    point.longitude = at.longitude;
-    point.gpsAltitude = static_cast<std::int32_t>(std::lround(altitude * 10.0));
-    points.push_back(point);
-  };
-  for (int t = 0; t <= 600; ++t) add(43200u + static_cast<GarminTime>(t), 10.0 * t, 0.0, 2000.0 - t);
-  for (int t = 1; t <= 300; ++t) {
-    const double a = t * 10.0 / 50.0;
-    add(43800u + static_cast<GarminTime>(t), 6000.0 + 50.0 * std::sin(a), 50.0 - 50.0 * std::cos(a), 1400.0 + 2.0 * t);
-  }
-  return points;
-}
 
 }  // namespace
 

@@ -54,6 +54,18 @@ IntervalGraph::IntervalGraph(std::vector<FlightInterval> intervals, std::uint32_
 
 QRectF IntervalGraph::Plot() const { return QRectF(56, 16, width() - 80, height() - 52); }
 
+std::optional<std::size_t> IntervalGraph::NearestInterval(QPointF at) const {
+  std::optional<std::size_t> nearest;
+  double best = 0.0;
+  for (std::size_t i = 0; i < intervals_.size(); ++i) {
+    const auto drawn = ScreenOf(i);
+    if (!drawn) continue;
+    const double apart = Apart(*drawn, at);
+    if (!nearest || apart < best) nearest = i, best = apart;
+  }
+  return nearest;
+}
+
 QString IntervalGraph::ReadoutAt(QPointF at) const {
   const auto index = NearestInterval(at);
   return index ? IntervalReadout(intervals_[*index]) : QString();
@@ -132,17 +144,7 @@ std::optional<QPointF> GlideGraph::ScreenOf(std::size_t index) const {
   return QPointF(XOf(middle), YOf(*glide));
 }
 
-std::optional<std::size_t> GlideGraph::NearestInterval(QPointF at) const {
-  std::optional<std::size_t> nearest;
-  double best = 0.0;
-  for (std::size_t i = 0; i < intervals_.size(); ++i) {
-    const auto screen = ScreenOf(i);
-    if (!screen) continue;
-    const double distance = std::abs(screen->x() - at.x());
-    if (!nearest || distance < best) nearest = i, best = distance;
-  }
-  return nearest;
-}
+double GlideGraph::Apart(QPointF drawn, QPointF at) const { return std::abs(drawn.x() - at.x()); }
 
 void GlideGraph::Draw(QPainter& painter) const {
   const QRectF plot = Plot();
@@ -222,17 +224,9 @@ std::optional<QPointF> PolarGraph::ScreenOf(std::size_t index) const {
   return QPointF(XOf(interval.Speed()), YOf(interval.Climb()));
 }
 
-std::optional<std::size_t> PolarGraph::NearestInterval(QPointF at) const {
-  std::optional<std::size_t> nearest;
-  double best = 0.0;
-  for (std::size_t i = 0; i < intervals_.size(); ++i) {
-    const auto screen = ScreenOf(i);
-    if (!screen) continue;
-    const QPointF d = *screen - at;
-    const double distance = d.x() * d.x() + d.y() * d.y();
-    if (!nearest || distance < best) nearest = i, best = distance;
-  }
-  return nearest;
+double PolarGraph::Apart(QPointF drawn, QPointF at) const {
+  const QPointF d = drawn - at;
+  return d.x() * d.x() + d.y() * d.y();
 }
 
 void PolarGraph::Draw(QPainter& painter) const {

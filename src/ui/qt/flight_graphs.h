@@ -27,7 +27,7 @@ class IntervalGraph : public QWidget {
   // Where an interval is drawn; nothing for an interval the graph leaves out.
   virtual std::optional<QPointF> ScreenOf(std::size_t index) const = 0;
   // The interval drawn nearest to a widget position, and what the hover shows there.
-  virtual std::optional<std::size_t> NearestInterval(QPointF at) const = 0;
+  std::optional<std::size_t> NearestInterval(QPointF at) const;
   QString ReadoutAt(QPointF at) const;
 
  protected:
@@ -36,6 +36,8 @@ class IntervalGraph : public QWidget {
   void leaveEvent(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   virtual void Draw(QPainter& painter) const = 0;
+  // How far a drawn interval is from a widget position, as the graph measures nearness.
+  virtual double Apart(QPointF drawn, QPointF at) const = 0;
   // What the graph shows when it has nothing to draw.
   virtual QString EmptyText() const = 0;
   virtual bool HasData() const = 0;
@@ -53,10 +55,11 @@ class GlideGraph final : public IntervalGraph {
   // The ratios above this are drawn at its height.
   static constexpr double kHighestRatio = 40.0;
   std::optional<QPointF> ScreenOf(std::size_t index) const override;
-  std::optional<std::size_t> NearestInterval(QPointF at) const override;
 
  protected:
   void Draw(QPainter& painter) const override;
+  // Over time: the interval nearest in time.
+  double Apart(QPointF drawn, QPointF at) const override;
   QString EmptyText() const override { return "Too few positions selected"; }
   bool HasData() const override { return !intervals_.empty(); }
 
@@ -71,12 +74,12 @@ class PolarGraph final : public IntervalGraph {
  public:
   PolarGraph(const std::vector<TrackPoint>& points, std::uint32_t seconds, QWidget* parent = nullptr);
   std::optional<QPointF> ScreenOf(std::size_t index) const override;
-  std::optional<std::size_t> NearestInterval(QPointF at) const override;
   // How many intervals were flown straight on, the dots of the graph.
   std::size_t DotCount() const;
 
  protected:
   void Draw(QPainter& painter) const override;
+  double Apart(QPointF drawn, QPointF at) const override;
   QString EmptyText() const override;
   bool HasData() const override { return DotCount() > 0; }
 
