@@ -107,17 +107,13 @@ UtmPosition GeoToUtm(GeoPoint point, std::int32_t zone) {
   return utm;
 }
 
-GeoPoint UtmToGeo(const UtmPosition& position) {
-  // Readers accept band letters in either case; 'a'..'m' are southern like 'A'..'M'.
-  const char band = position.band >= 'a' && position.band <= 'z'
-                        ? static_cast<char>(position.band - 'a' + 'A')
-                        : position.band;
-  const double northing = band < 'N' ? position.northing - kUtmFalseNorthing : position.northing;
+GeoPoint InverseLocalTransverseMercator(PlanePoint plane, double centralMeridian) {
+  const double northing = plane.y;
   const double footpoint = FootpointLatitude(northing);
   const LatitudeTerms f = TermsAt(footpoint);
   // D is the easting in units of the footpoint's radius of curvature (times k0).
   const double D = std::sqrt(1.0 - wgs84::kEccentricitySquared * f.sine * f.sine) *
-                   (position.easting - kUtmFalseEasting) * 1.5684833362218868e-7;
+                   plane.x * 1.5684833362218868e-7;
   const double D2 = D * D;
   const double T = f.T, T2 = T * T, T3 = T2 * T;
   const double psi = f.psi, psi2 = psi * psi, psi3 = psi2 * psi, psi4 = psi3 * psi;
@@ -137,8 +133,18 @@ GeoPoint UtmToGeo(const UtmPosition& position) {
                       120.0;
   const double lon7 = (61.0 + 662.0 * T + 1320.0 * T2 + 720.0 * T3) / 5040.0;
   const double longitude =
-      UtmCentralMeridian(position.zone) + D * (1.0 - D2 * (lon3 - D2 * (lon5 - D2 * lon7))) / f.cosine;
+      centralMeridian + D * (1.0 - D2 * (lon3 - D2 * (lon5 - D2 * lon7))) / f.cosine;
   return {latitude, longitude};
+}
+
+GeoPoint UtmToGeo(const UtmPosition& position) {
+  // Readers accept band letters in either case; 'a'..'m' are southern like 'A'..'M'.
+  const char band = position.band >= 'a' && position.band <= 'z'
+                        ? static_cast<char>(position.band - 'a' + 'A')
+                        : position.band;
+  const double northing = band < 'N' ? position.northing - kUtmFalseNorthing : position.northing;
+  return InverseLocalTransverseMercator({position.easting - kUtmFalseEasting, northing},
+                                        UtmCentralMeridian(position.zone));
 }
 
 }  // namespace logwell

@@ -44,6 +44,9 @@ constexpr double UtmCentralMeridian(std::int32_t zone) {
 // meridian and y from the equator, in metres, with no false easting or northing.
 PlanePoint LocalTransverseMercator(GeoPoint point, double centralMeridian);
 
+// The inverse of LocalTransverseMercator: the position of a plane point about the same meridian.
+GeoPoint InverseLocalTransverseMercator(PlanePoint plane, double centralMeridian);
+
 // The UTM position of a point. With zone 1..60 the point is projected in that zone (to keep a
 // set of points in one plane); otherwise the zone follows from the position.
 UtmPosition GeoToUtm(GeoPoint point, std::int32_t zone = 0);

@@ -128,6 +128,39 @@ double WindowedClimb(const std::vector<TrackPoint>& points, std::size_t index, s
   return (points[index].gpsAltitude - walk.startAltitude) / 10.0 / windowSeconds;
 }
 
+std::vector<FlightInterval> FlightIntervals(const std::vector<TrackPoint>& points, std::uint32_t seconds) {
+  std::vector<FlightInterval> intervals;
+  if (seconds == 0) return intervals;
+  const double shortest = seconds / 2.0;
+  std::size_t start = 0;
+  while (start + 1 < points.size()) {
+    const std::uint64_t until = static_cast<std::uint64_t>(points[start].time) + seconds;
+    double distance = 0.0;
+    std::size_t end = start;
+    while (end + 1 < points.size() && !OpensSegment(points[end + 1]) && points[end + 1].time <= until) {
+      distance += HopBefore(points, ++end);
+    }
+    if (end == start) {  // the next fix opens a segment or lies beyond a gap
+      ++start;
+      continue;
+    }
+    FlightInterval interval;
+    interval.first = start;
+    interval.last = end;
+    interval.startTime = points[start].time;
+    interval.endTime = points[end].time;
+    interval.distance = distance;
+    interval.straight = GroundDistance(points[start], points[end]);
+    interval.startAltitude = points[start].gpsAltitude / 10.0;
+    interval.endAltitude = points[end].gpsAltitude / 10.0;
+    if (interval.Seconds() >= shortest && !AltitudeLeftOut(points[start]) && !AltitudeLeftOut(points[end])) {
+      intervals.push_back(interval);
+    }
+    start = end;
+  }
+  return intervals;
+}
+
 FlightStatistics ComputeStatistics(const std::vector<TrackPoint>& points) {
   FlightStatistics statistics;
   if (points.empty()) return statistics;

@@ -4,6 +4,7 @@
 // shows them in.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,34 @@ SpeedAndClimb WindowedSpeedAndClimb(const std::vector<TrackPoint>& points, std::
 // Only the climb of WindowedSpeedAndClimb, without the distances: cheap enough for every fix of
 // a long log.
 double WindowedClimb(const std::vector<TrackPoint>& points, std::size_t index, std::uint32_t windowSeconds);
+
+// One stretch of a flight as the glide and polar graphs show it: the fixes from `first` to
+// `last` of one segment, spanning at most the graphs' interval.
+struct FlightInterval {
+  std::size_t first = 0, last = 0;
+  GarminTime startTime = 0, endTime = 0;
+  double distance = 0.0;  // metres flown: the ellipsoid distances from fix to fix
+  double straight = 0.0;  // metres from the first fix to the last
+  double startAltitude = 0.0, endAltitude = 0.0;  // metres, GPS altitude
+
+  double Seconds() const { return static_cast<double>(endTime) - static_cast<double>(startTime); }
+  double Speed() const { return distance / Seconds() * 3.6; }                 // km/h
+  double Climb() const { return (endAltitude - startAltitude) / Seconds(); }  // m/s
+  // Metres flown per metre of height lost; nothing while not sinking.
+  std::optional<double> Glide() const {
+    if (endAltitude >= startAltitude) return std::nullopt;
+    return distance / (startAltitude - endAltitude);
+  }
+  // Flown straight on: the last fix at least 90 % of the distance flown from the first, so that
+  // a turn or a thermal does not count as a glide.
+  bool Straight() const { return distance > 0.0 && straight >= 0.9 * distance; }
+};
+
+// The flight cut into consecutive intervals of `seconds`: each starts at the fix where the one
+// before ended, or at a segment start, and takes the fixes up to `seconds` after its first.
+// Intervals shorter than half of `seconds` (a segment's tail, a gap in the log) and those whose
+// end fixes have no trusted altitude are left out.
+std::vector<FlightInterval> FlightIntervals(const std::vector<TrackPoint>& points, std::uint32_t seconds);
 
 // The texts of the statistics dialog.
 struct StatisticsTexts {

@@ -117,6 +117,18 @@ bool TakeOverDownload(TrackLog& log, DownloadResult&& download, Ui& ui,
   return true;
 }
 
+void ReplaceTrackLog(TrackLog& log, std::vector<TrackPoint>&& points, int timeIsUtc, int altitudeFlag) {
+  log.Clear();
+  log.downloadTime = CurrentUtcCalendar();
+  log.points = std::move(points);
+  points.clear();
+  log.source.timeIsUtc = timeIsUtc;
+  log.source.altitudeFlag = altitudeFlag;
+  log.source.signState = SignState::NotSignable;
+  log.source.kind = TrackSourceKind::None;
+  log.source.SetInstrumentText({});
+}
+
 FileTakeOver TakeOverFile(TrackLog& log, FileReadResult&& file, Ui& ui) {
   std::vector<TrackPoint>& incoming = file.points;
   if (incoming.empty()) {
@@ -163,14 +175,7 @@ FileTakeOver TakeOverFile(TrackLog& log, FileReadResult&& file, Ui& ui) {
     }
   }
 
-  log.Clear();
-  log.downloadTime = CurrentUtcCalendar();
-  log.points = std::move(incoming);
-  log.source.timeIsUtc = timeIsUtc;
-  log.source.altitudeFlag = file.altitudeFlag;
-  log.source.signState = SignState::NotSignable;
-  log.source.kind = TrackSourceKind::None;
-  log.source.SetInstrumentText({});
+  ReplaceTrackLog(log, std::move(incoming), timeIsUtc, file.altitudeFlag);
   // Only this program's signed KML files confirm a signature here, and theirs covers the track's
   // times, positions and pressure altitudes, nothing else in the file.
   ui.ShowStatus(signatureOk ? FormatText("%d positions read (Signature ok: times, positions and "

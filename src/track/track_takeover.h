@@ -53,6 +53,12 @@ enum class FileTakeOver {
   NoPositions,  // the reader found nothing; the log is unchanged
 };
 
+// Makes the points the track log as a file read does once it goes ahead: everything of the old
+// log is cleared (raw IGC text, task, headers, signature state, instrument text), the points
+// get no source kind and the take-over time is now. Also used by the commands that turn the
+// positions into a new log (the rotated track).
+void ReplaceTrackLog(TrackLog& log, std::vector<TrackPoint>&& points, int timeIsUtc, int altitudeFlag);
+
 // Takes the points of a track file over, asking about points that go backwards in time and,
 // when a log exists, whether to overwrite or append. The caller forgets the loaded file name
 // and the selected range of the track view when the log changed.

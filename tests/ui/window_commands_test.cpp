@@ -20,6 +20,7 @@
 #include "app/settings.h"
 #include "base/text.h"
 #include "box_answerer.h"
+#include "window_fixture.h"
 #include "devices/flytec/flytec_workers.h"
 #include "app/list_rows.h"
 #include "geo/distance.h"
@@ -40,49 +41,11 @@ using logwell::testing::BoxAnswerer;
 
 namespace {
 
-struct Fixture {
-  explicit Fixture(bool flytec = false) : folder(MakeFolder()) {
+struct Fixture : logwell::testing::WindowFixture {
+  explicit Fixture(bool flytec = false) {
     if (flytec) flytec::RegisterFlytecWorkers(table, FamilyEnvironment{});
-    settings.Load({folder / "user" / "logwell.ini", folder / "etc" / "logwell.ini"}, ui);
-    window = std::make_unique<MainWindow>(MainWindow::Services{access, table, settings, ui, false});
-    access.InitGpsAccess();
-    window->show();
+    Open();
   }
-  ~Fixture() {
-    window.reset();
-    std::filesystem::remove_all(folder);
-    CurrentTrackLog() = TrackLog();
-  }
-  static std::filesystem::path MakeFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "logwell-cmd-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) return {};
-    return pattern;
-  }
-  QString Cell(int row, int column) const {
-    return window->Model()->data(window->Model()->index(row, column), Qt::DisplayRole).toString();
-  }
-  void SaveTo(const std::filesystem::path& path, int filterIndex) {
-    window->chooseSaveFile = [path, filterIndex](const QString&, const QStringList&, const QString&) {
-      return MainWindow::FileChoice{QString::fromStdString(path.string()), filterIndex};
-    };
-  }
-  void OpenFrom(const std::filesystem::path& path) {
-    window->chooseOpenFile = [path](const QString&, const QString&) {
-      return QString::fromStdString(path.string());
-    };
-  }
-  // The test track, every row selected.
-  void LoadTestTrack() {
-    window->RunCommand(40140);
-    window->RunCommand(40042);
-  }
-
-  std::filesystem::path folder;
-  AccessTable table;
-  AccessFramework access{table};
-  SettingsStore settings{"/docs"};
-  qt::QtUi ui;
-  std::unique_ptr<MainWindow> window;
 };
 
 void WriteText(const std::filesystem::path& path, const std::string& text) {
@@ -568,7 +531,7 @@ class WindowCommandsTest : public QObject {
     f.window->RunCommand(40177);
     qt::VarioGraph* profile = f.window->Profile();
     QCOMPARE(profile->Interval(), 10u);
-    QCOMPARE(profile->Climbs()[500], WindowedSpeedAndClimb(CurrentTrackLog().points, 500, 10).climb);
+    QCOMPARE(profile->Climbs()[500], static_cast<float>(WindowedSpeedAndClimb(CurrentTrackLog().points, 500, 10).climb));
     f.window->RunCommand(40175);
     QCOMPARE(qobject_cast<qt::VarioGraph*>(f.window->LastOpened())->Interval(), 10u);
 

@@ -121,6 +121,19 @@ std::string AirspaceCell(const AirspaceRecord& record, int column) {
   }
 }
 
+// What the views draw of a log (times, positions, altitudes, segment starts, the count), as
+// one number: the views are made anew when it changes.
+std::uint64_t LogFingerprint(const std::vector<TrackPoint>& points) {
+  std::uint64_t hash = 1469598103934665603ull ^ points.size();
+  const auto mix = [&hash](std::uint64_t value) { hash = (hash ^ value) * 1099511628211ull; };
+  for (const TrackPoint& point : points) {
+    mix(point.time);
+    mix(static_cast<std::uint32_t>(point.latitude) | std::uint64_t{static_cast<std::uint32_t>(point.longitude)} << 32);
+    mix(static_cast<std::uint32_t>(point.gpsAltitude) | std::uint64_t{point.segmentStart} << 32);
+  }
+  return hash;
+}
+
 }  // namespace
 
 // One row per window command whose work exists in this build; adding a command is one row.
@@ -183,9 +196,12 @@ std::span<const MainWindow::Command> MainWindow::Commands() {
       {40094, Menu::Track, "OLC statistics (use selected pos.)", "", &MainWindow::OnOlcFromSelection},
       {40141, Menu::Track, "Show &Track", "", &MainWindow::OnShowTrackPicture},
       {40175, Menu::Track, "Show &Vario", "", &MainWindow::OnShowVarioGraph},
+      {40176, Menu::Track, "Show &Glide", "", &MainWindow::OnShowGlideGraph},
+      {40178, Menu::Track, "Show &Polar", "", &MainWindow::OnShowPolarGraph},
       {40177, Menu::Track, "Set intervals", "", &MainWindow::OnSetIntervals},
       {40140, Menu::Track, "&Test", "", &MainWindow::OnTestTrack},
       {40121, Menu::Track, "Competition &Mode", "", &MainWindow::OnCompetitionMode},
+      {40124, Menu::Track, "Rotate Track", "", &MainWindow::OnRotateTrack},
       {40130, Menu::None, "Special competition mode", "Ctrl+Alt+C", &MainWindow::OnToggleCompSpecial},
       // GPS menu: the port.
       {40006, Menu::Gps, "Set &COM port", "", &MainWindow::OnSetComPort},
@@ -339,14 +355,13 @@ void MainWindow::BuildControls() {
 
 void MainWindow::RefreshTrackViews(bool force) {
   const TrackLog& log = CurrentTrackLog();
-  const auto same = [](const TrackPoint& a, const TrackPoint& b) {
-    return a.time == b.time && a.latitude == b.latitude && a.longitude == b.longitude &&
-           a.gpsAltitude == b.gpsAltitude && a.segmentStart == b.segmentStart;
-  };
-  if (!force && picture_ != nullptr && std::ranges::equal(log.points, picture_->Points(), same)) return;
+  const std::uint64_t fingerprint = LogFingerprint(log.points);
+  if (!force && picture_ != nullptr && fingerprint == viewedLog_) return;
+  viewedLog_ = fingerprint;
+  // The views read the log where it lies: a long log is held once.
   const auto loopGap = static_cast<std::uint32_t>(services_.settings.Number(Setting::LoopFlightGap));
-  auto* picture = new TrackPicture(log.points, loopGap, nullptr, kViewAnalysisDelayMs);
-  auto* profile = new VarioGraph(log.points, nullptr, graphInterval_);
+  auto* picture = new TrackPicture(&log.points, loopGap, nullptr, kViewAnalysisDelayMs);
+  auto* profile = new VarioGraph(&log.points, nullptr, graphInterval_);
   for (QWidget* view : {static_cast<QWidget*>(picture), static_cast<QWidget*>(profile)}) view->setMinimumSize(120, 80);
   connect(picture, &TrackPicture::fixClicked, this, [this](std::size_t index) { SelectFixes(index, index); });
   connect(profile, &VarioGraph::fixClicked, this, [this](std::size_t index) { SelectFixes(index, index); });

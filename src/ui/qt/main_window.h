@@ -270,6 +270,9 @@ class MainWindow final : public QMainWindow {
   void OnOlcFromSelection();
   void OnShowTrackPicture();
   void OnShowVarioGraph();
+  void OnShowGlideGraph();
+  void OnShowPolarGraph();
+  void OnRotateTrack();
   void OnConvertPosition();
   void OnCalculateDistance();
 
@@ -284,6 +287,7 @@ class MainWindow final : public QMainWindow {
   QSplitter* viewSplitter_ = nullptr;
   TrackPicture* picture_ = nullptr;
   VarioGraph* profile_ = nullptr;
+  std::uint64_t viewedLog_ = 0;  // the fingerprint of the log the views were made for
 
   QTimer* timer_ = nullptr;
   std::map<int, QAction*> actions_;

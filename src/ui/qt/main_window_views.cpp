@@ -2,14 +2,20 @@
 // the track picture and the altitude and vario graph. Each works on a copy of the selected
 // positions, so the track log itself is never touched.
 #include <QLabel>
+#include <cmath>
 
 #include "access/access_framework.h"
 #include "app/settings.h"
 #include "track/igc/igc_commands.h"
 #include "track/igc/igc_reader.h"
+#include "base/text.h"
+#include "track/track_rotation.h"
+#include "track/track_takeover.h"
 #include "ui/qt/calculators.h"
+#include "ui/qt/flight_graphs.h"
 #include "ui/qt/main_window.h"
 #include "ui/qt/olc_dialog.h"
+#include "ui/qt/qt_text.h"
 #include "ui/qt/qt_ui.h"
 #include "ui/qt/statistics_dialog.h"
 #include "ui/qt/track_picture.h"
@@ -113,6 +119,58 @@ void MainWindow::OnShowVarioGraph() {
   std::vector<TrackPoint> points = SelectedPositions();
   if (points.empty()) return;
   ShowWindow(new VarioGraph(std::move(points), this, graphInterval_));
+}
+
+void MainWindow::OnShowGlideGraph() {
+  if (CheckCommandAllowed("Show glide", ViewMode::TrackLog) != 0) return;
+  const std::vector<TrackPoint> points = SelectedPositions();
+  if (points.empty()) return;
+  ShowWindow(new GlideGraph(points, graphInterval_, this));
+}
+
+void MainWindow::OnShowPolarGraph() {
+  if (CheckCommandAllowed("Show polar", ViewMode::TrackLog) != 0) return;
+  const std::vector<TrackPoint> points = SelectedPositions();
+  if (points.empty()) return;
+  ShowWindow(new PolarGraph(points, graphInterval_, this));
+}
+
+// Turns the selected positions (the whole log when none is selected) about their middle; the
+// turned positions replace the track log as a read track file would.
+void MainWindow::OnRotateTrack() {
+  constexpr std::string_view kCaption = "Rotate Track";
+  if (CheckCommandAllowed(kCaption, ViewMode::TrackLog) != 0) return;
+  TrackLog& log = CurrentTrackLog();
+  if (log.Empty()) {
+    services_.ui.ShowErrorBox("No positions", kCaption);
+    return;
+  }
+  std::vector<TrackPoint> points = SelectedPositions();
+  const SemicirclePoint centre = TrackCentre(points);
+  const QString centreText = PositionFields(PositionFormat::DegreesMinutes, centre).join("  ");
+  const auto typed = AskText(Q(kCaption),
+                             QString("Angle (degrees, clockwise) about %1, the middle of %2 positions")
+                                 .arg(centreText)
+                                 .arg(points.size()),
+                             "0");
+  if (!typed) return;
+  bool ok = false;
+  const double degrees = typed->trimmed().toDouble(&ok);
+  if (typed->trimmed().isEmpty()) {
+    services_.ui.ShowErrorBox("Missing input", kCaption);
+    return;
+  }
+  if (!ok || !std::isfinite(degrees)) {
+    services_.ui.ShowErrorBox("Bad input", kCaption);
+    return;
+  }
+  RotatePositions(points, centre, degrees);
+  const int timeIsUtc = log.source.timeIsUtc;
+  const int altitudeFlag = log.source.altitudeFlag;
+  const auto count = static_cast<int>(points.size());
+  ReplaceTrackLog(log, std::move(points), timeIsUtc, altitudeFlag);
+  RefreshView(ViewMode::TrackLog);
+  services_.ui.ShowStatus(FormatText("%d positions rotated by %g degrees", count, degrees));
 }
 
 // The calculators work on typed positions (and the waypoints) and change nothing.

@@ -67,13 +67,37 @@ QString TimeOfDay(GarminTime time) {
 TrackPicture::TrackPicture(std::vector<TrackPoint> points, std::uint32_t loopGap, QWidget* parent,
                            int startDelayMs)
     : QWidget(parent), points_(std::move(points)), loopGap_(loopGap) {
+  Measure();
+  if (startDelayMs == 0) {
+    StartAnalysis();
+  } else {
+    QTimer::singleShot(startDelayMs, this, [this] { StartAnalysis(); });
+  }
+}
+
+TrackPicture::TrackPicture(const std::vector<TrackPoint>* shared, std::uint32_t loopGap, QWidget* parent,
+                           int startDelayMs)
+    : QWidget(parent), points_(shared), loopGap_(loopGap) {
+  Measure();
+  analysisSkipped_ = points_.Count() > kSharedAnalysisLimit;
+  if (analysisSkipped_) return;
+  if (startDelayMs == 0) {
+    StartAnalysis();
+  } else {
+    QTimer::singleShot(startDelayMs, this, [this] { StartAnalysis(); });
+  }
+}
+
+// The projection and the bounds. The picture keeps nothing per fix: it projects the positions
+// as it draws them.
+void TrackPicture::Measure() {
   setObjectName("trackPicture");
   setWindowTitle("Track");
   setMinimumSize(320, 240);
   resize(720, 560);
   // An equirectangular projection about the track's middle: exact enough for one flight.
   double latLow = 90, latHigh = -90, lonLow = 180, lonHigh = -180;
-  for (const TrackPoint& p : points_) {
+  for (const TrackPoint& p : points_.Get()) {
     const double lat = SemicirclesToRadians(p.latitude) * 180.0 / M_PI;
     const double lon = SemicirclesToRadians(p.longitude) * 180.0 / M_PI;
     latLow = std::min(latLow, lat), latHigh = std::max(latHigh, lat);
@@ -84,33 +108,25 @@ TrackPicture::TrackPicture(std::vector<TrackPoint> points, std::uint32_t loopGap
   const double north = kEarthRadius * M_PI / 180.0;
   lat0_ = lat0, lon0_ = lon0, eastScale_ = east, northScale_ = north;
   setMouseTracking(true);  // the airspace names on hover
-  metres_.reserve(points_.size());
-  climb_.reserve(points_.size());
-  for (std::size_t i = 0; i < points_.size(); ++i) {
-    const TrackPoint& p = points_[i];
-    metres_.emplace_back((SemicirclesToRadians(p.longitude) * 180.0 / M_PI - lon0) * east,
-                         (SemicirclesToRadians(p.latitude) * 180.0 / M_PI - lat0) * north);
-    climb_.push_back(i == 0 || (p.segmentStart & 1u) ? 0.0 : ClimbBetween(points_[i - 1], p));
-  }
   low_ = QPointF((lonLow - lon0) * east, (latLow - lat0) * north);
   high_ = QPointF((lonHigh - lon0) * east, (latHigh - lat0) * north);
-
-  if (startDelayMs == 0) {
-    StartAnalysis();
-  } else {
-    QTimer::singleShot(startDelayMs, this, [this] { StartAnalysis(); });
-  }
 }
 
 void TrackPicture::StartAnalysis() {
-  if (thread_.joinable() || points_.empty()) return;
+  if (thread_.joinable() || points_.Get().empty()) return;
+  // The analysis runs beside the window's thread, which may replace a shared log at any time:
+  // it reads a copy of that.
+  if (points_.Shared()) analysisCopy_ = points_.Get();
+  const std::vector<TrackPoint>& points = points_.Shared() ? analysisCopy_ : points_.Get();
   AnalysisOptions options;
   options.loopGap = loopGap_;
   options.halt = &halt_;
-  thread_ = std::jthread([this, options] {
+  thread_ = std::jthread([this, &points, options] {
     DistanceAnalysis analysis;
-    if (AnalyseDistances(points_, analysis, options) != 0) return;
-    QMetaObject::invokeMethod(this, [this, analysis] {
+    const bool done = AnalyseDistances(points, analysis, options) == 0;
+    QMetaObject::invokeMethod(this, [this, done, analysis] {
+      analysisCopy_ = {};
+      if (!done) return;
       analysis_ = analysis;
       update();
       emit analysisFinished();
@@ -139,7 +155,7 @@ QPointF TrackPicture::Map(const QPointF& metres) const {
   return centre + pan_ + QPointF((metres.x() - middle.x()) * scale, -(metres.y() - middle.y()) * scale);
 }
 
-QPointF TrackPicture::ScreenOf(std::size_t index) const { return Map(metres_.at(index)); }
+QPointF TrackPicture::ScreenOf(std::size_t index) const { return Map(MetresOf(points_.Get().at(index))); }
 
 void TrackPicture::ZoomAt(QPointF at, double factor) {
   const QPointF fromCentre = at - QPointF(width() / 2.0, height() / 2.0);
@@ -167,8 +183,9 @@ void TrackPicture::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 std::optional<std::size_t> TrackPicture::NearestFix(QPointF at) const {
-  return NearestIndex(metres_.size(), [&](std::size_t i) {
-    const QPointF d = Map(metres_[i]) - at;
+  const std::vector<TrackPoint>& points = points_.Get();
+  return NearestIndex(points.size(), [&](std::size_t i) {
+    const QPointF d = Map(MetresOf(points[i])) - at;
     return d.x() * d.x() + d.y() * d.y();
   });
 }
@@ -207,7 +224,7 @@ void TrackPicture::paintEvent(QPaintEvent*) {
 void TrackPicture::Paint(QPainter& painter) const {
   painter.setRenderHint(QPainter::Antialiasing);
   painter.fillRect(rect(), QColor(250, 250, 245));
-  if (points_.empty()) {
+  if (points_.Get().empty()) {
     painter.drawText(rect(), Qt::AlignCenter, "No positions selected");
     return;
   }
@@ -378,17 +395,18 @@ void TrackPicture::DrawTrack(QPainter& painter) const {
   QPen pen;
   pen.setWidthF(2.0);
   pen.setCapStyle(Qt::RoundCap);
-  QPointF previous = Map(metres_.front());
-  for (std::size_t i = 1; i < metres_.size(); ++i) {
-    const QPointF here = Map(metres_[i]);
-    if (points_[i].segmentStart & 1u) {
+  const std::vector<TrackPoint>& points = points_.Get();
+  QPointF previous = Map(MetresOf(points.front()));
+  for (std::size_t i = 1; i < points.size(); ++i) {
+    const QPointF here = Map(MetresOf(points[i]));
+    if (points[i].segmentStart & 1u) {
       previous = here;
       continue;
     }
     // Fixes closer than a pixel to the last one drawn add nothing to see: a long log draws as
     // fast as a short one.
-    if ((here - previous).manhattanLength() < 1.0 && i + 1 < metres_.size()) continue;
-    pen.setColor(ClimbColour(climb_[i]));
+    if ((here - previous).manhattanLength() < 1.0 && i + 1 < points.size()) continue;
+    pen.setColor(ClimbColour(ClimbBetween(points[i - 1], points[i])));
     painter.setPen(pen);
     painter.drawLine(previous, here);
     previous = here;
@@ -396,11 +414,12 @@ void TrackPicture::DrawTrack(QPainter& painter) const {
   // Take-off and landing, marked and named.
   painter.setPen(QPen(Qt::black, 1));
   painter.setBrush(QColor(40, 180, 60));
-  painter.drawEllipse(Map(metres_.front()), 5, 5);
-  painter.drawText(Map(metres_.front()) + QPointF(7, 14), "Take-off");
+  const QPointF takeOff = Map(MetresOf(points.front())), landing = Map(MetresOf(points.back()));
+  painter.drawEllipse(takeOff, 5, 5);
+  painter.drawText(takeOff + QPointF(7, 14), "Take-off");
   painter.setBrush(QColor(220, 40, 40));
-  painter.drawEllipse(Map(metres_.back()), 5, 5);
-  painter.drawText(Map(metres_.back()) + QPointF(7, -7), "Landing");
+  painter.drawEllipse(landing, 5, 5);
+  painter.drawText(landing + QPointF(7, -7), "Landing");
 }
 
 // The selected fixes under the track, as a broad band.
@@ -410,13 +429,14 @@ void TrackPicture::DrawSelection(QPainter& painter) const {
   pen.setJoinStyle(Qt::RoundJoin);
   painter.setPen(pen);
   painter.setBrush(Qt::NoBrush);
+  const std::vector<TrackPoint>& points = points_.Get();
   for (const auto& [first, last] : selection_) {
-    if (first >= metres_.size()) continue;
-    const std::size_t end = std::min(last, metres_.size() - 1);
-    QPainterPath path(Map(metres_[first]));
+    if (first >= points.size()) continue;
+    const std::size_t end = std::min(last, points.size() - 1);
+    QPainterPath path(Map(MetresOf(points[first])));
     QPointF previous = path.currentPosition();
     for (std::size_t i = first + 1; i <= end; ++i) {
-      const QPointF here = Map(metres_[i]);
+      const QPointF here = Map(MetresOf(points[i]));
       if ((here - previous).manhattanLength() < 1.0 && i < end) continue;
       path.lineTo(here);
       previous = here;
@@ -434,8 +454,8 @@ void TrackPicture::DrawResults(QPainter& painter) const {
     QPainterPath path;
     bool first = true;
     for (const std::size_t i : indexes) {
-      if (i >= metres_.size()) return;
-      const QPointF at = Map(metres_[i]);
+      if (i >= points_.Get().size()) return;
+      const QPointF at = Map(MetresOf(points_.Get()[i]));
       if (first) path.moveTo(at); else path.lineTo(at);
       first = false;
     }
@@ -463,8 +483,10 @@ void TrackPicture::DrawResults(QPainter& painter) const {
 
 void TrackPicture::DrawLegend(QPainter& painter) const {
   QStringList lines;
-  lines << QString("%1 positions").arg(points_.size());
-  if (!analysis_) {
+  lines << QString("%1 positions").arg(points_.Count());
+  if (analysisSkipped_) {
+    lines << "Distances: Show Track analyses a log this long";
+  } else if (!analysis_) {
     lines << "Analysing track";
   } else {
     lines << "Free distance (5 points): " + Km(analysis_->five.total);
@@ -495,31 +517,48 @@ void TrackPicture::DrawLegend(QPainter& painter) const {
 
 VarioGraph::VarioGraph(std::vector<TrackPoint> points, QWidget* parent, std::uint32_t intervalSeconds)
     : QWidget(parent), points_(std::move(points)), interval_(intervalSeconds) {
+  Prepare();
+}
+
+VarioGraph::VarioGraph(const std::vector<TrackPoint>* shared, QWidget* parent, std::uint32_t intervalSeconds)
+    : QWidget(parent), points_(shared), interval_(intervalSeconds) {
+  Prepare();
+}
+
+void VarioGraph::Prepare() {
   setMouseTracking(true);  // the read-out follows the pointer
   setObjectName("varioGraph");
   setWindowTitle("Vario");
   setMinimumSize(320, 200);
   resize(720, 360);
-  altitude_.reserve(points_.size());
-  climb_.reserve(points_.size());
-  // The speed, which needs the distances, is worked out for the read-out's fix only.
-  for (std::size_t i = 0; i < points_.size(); ++i) {
-    altitude_.push_back(points_[i].gpsAltitude / 10.0);
-    climb_.push_back(WindowedClimb(points_, i, interval_));
+  // The climb over the interval is kept (in single precision, plenty for a graph); the speed,
+  // which needs the distances, is worked out for the read-out's fix only.
+  const std::vector<TrackPoint>& points = points_.Get();
+  climb_.reserve(points.size());
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    climb_.push_back(static_cast<float>(WindowedClimb(points, i, interval_)));
   }
+}
+
+std::vector<double> VarioGraph::Altitudes() const {
+  std::vector<double> altitudes;
+  for (const TrackPoint& point : points_.Get()) altitudes.push_back(point.gpsAltitude / 10.0);
+  return altitudes;
 }
 
 QRectF VarioGraph::Plot() const { return QRectF(56, 16, width() - 112, height() - 48); }
 
 double VarioGraph::XOf(std::size_t index) const {
   const QRectF plot = Plot();
-  const double t0 = static_cast<double>(points_.front().time);
-  const double t1 = std::max(static_cast<double>(points_.back().time), t0 + 1);
-  return plot.left() + (static_cast<double>(points_[index].time) - t0) / (t1 - t0) * plot.width();
+  const std::vector<TrackPoint>& points = points_.Get();
+  if (index >= points.size()) return plot.left();
+  const double t0 = static_cast<double>(points.front().time);
+  const double t1 = std::max(static_cast<double>(points.back().time), t0 + 1);
+  return plot.left() + (static_cast<double>(points[index].time) - t0) / (t1 - t0) * plot.width();
 }
 
 std::optional<std::size_t> VarioGraph::NearestFix(double x) const {
-  return NearestIndex(points_.size(), [&](std::size_t i) { return std::abs(XOf(i) - x); });
+  return NearestIndex(points_.Get().size(), [&](std::size_t i) { return std::abs(XOf(i) - x); });
 }
 
 void VarioGraph::SetSelection(FixRanges ranges) {
@@ -535,10 +574,12 @@ void VarioGraph::mousePressEvent(QMouseEvent* event) {
 QString VarioGraph::ReadoutAt(double x) const {
   const auto index = NearestFix(x);
   if (!index) return {};
-  const auto day = static_cast<unsigned>(points_[*index].time % 86400);
+  const std::vector<TrackPoint>& points = points_.Get();
+  const auto day = static_cast<unsigned>(points[*index].time % 86400);
   return QString::fromStdString(FormatText("%02u:%02u:%02u  %.0f m  %+.1f m/s  %.0f km/h", day / 3600, day / 60 % 60,
-                                           day % 60, altitude_[*index], climb_[*index],
-                                           WindowedSpeedAndClimb(points_, *index, interval_).speed));
+                                           day % 60, points[*index].gpsAltitude / 10.0,
+                                           static_cast<double>(climb_[*index]),
+                                           WindowedSpeedAndClimb(points, *index, interval_).speed));
 }
 
 void VarioGraph::leaveEvent(QEvent*) {
@@ -560,7 +601,7 @@ void VarioGraph::mouseMoveEvent(QMouseEvent* event) {
 
 // A click names the fix nearest in time; a drag the fixes whose times it spans.
 void VarioGraph::mouseReleaseEvent(QMouseEvent* event) {
-  if (!dragFrom_ || event->button() != Qt::LeftButton || points_.empty()) return;
+  if (!dragFrom_ || event->button() != Qt::LeftButton || points_.Get().empty()) return;
   const double from = *dragFrom_;
   const double to = event->position().x();
   dragFrom_.reset();
@@ -571,7 +612,7 @@ void VarioGraph::mouseReleaseEvent(QMouseEvent* event) {
   }
   const double low = std::min(from, to), high = std::max(from, to);
   std::optional<std::size_t> first, last;
-  for (std::size_t i = 0; i < points_.size(); ++i) {
+  for (std::size_t i = 0; i < points_.Get().size(); ++i) {
     const double x = XOf(i);
     if (x < low || x > high) continue;
     if (!first) first = i;
@@ -584,25 +625,28 @@ void VarioGraph::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);
   painter.fillRect(rect(), QColor(250, 250, 245));
-  if (points_.size() < 2) {
+  const std::vector<TrackPoint>& points = points_.Get();
+  if (points.size() < 2) {
     painter.drawText(rect(), Qt::AlignCenter, "Too few positions selected");
     return;
   }
   const QRectF plot = Plot();
-  const double t0 = static_cast<double>(points_.front().time);
-  const double t1 = std::max(static_cast<double>(points_.back().time), t0 + 1);
-  const auto [altLowIt, altHighIt] = std::minmax_element(altitude_.begin(), altitude_.end());
-  const double altLow = std::floor(*altLowIt / 100) * 100, altHigh = std::ceil(*altHighIt / 100) * 100 + 100;
+  const double t0 = static_cast<double>(points.front().time);
+  const double t1 = std::max(static_cast<double>(points.back().time), t0 + 1);
+  const auto [lowest, highest] = std::ranges::minmax_element(
+      points, {}, [](const TrackPoint& point) { return point.gpsAltitude; });
+  const double altLow = std::floor(lowest->gpsAltitude / 10.0 / 100) * 100;
+  const double altHigh = std::ceil(highest->gpsAltitude / 10.0 / 100) * 100 + 100;
   double climbMax = 1.0;
-  for (const double c : climb_) climbMax = std::max(climbMax, std::abs(c));
+  for (const float c : climb_) climbMax = std::max(climbMax, std::abs(static_cast<double>(c)));
   climbMax = std::ceil(climbMax);
   auto yAlt = [&](double a) { return plot.bottom() - (a - altLow) / (altHigh - altLow) * plot.height(); };
   auto yClimb = [&](double c) { return plot.center().y() - c / climbMax * plot.height() / 2; };
 
   // The selected fixes and a drag in progress as bands across the plot.
   for (const auto& [first, last] : selection_) {
-    if (first >= points_.size()) continue;
-    const double left = XOf(first), right = XOf(std::min(last, points_.size() - 1));
+    if (first >= points.size()) continue;
+    const double left = XOf(first), right = XOf(std::min(last, points.size() - 1));
     painter.fillRect(QRectF(left - 1, plot.top(), std::max(right - left, 0.0) + 2, plot.height()), kSelectionColour);
   }
   if (dragFrom_) {
@@ -628,7 +672,7 @@ void VarioGraph::paintEvent(QPaintEvent*) {
   }
   // Each pixel column draws the lowest and highest value of its fixes, so that a long log
   // keeps its peaks and costs no more than the width of the plot.
-  const auto curve = [&](const std::vector<double>& values, auto y) {
+  const auto curve = [&](auto valueOf, auto y) {
     QPainterPath path;
     double column = -1.0, low = 0.0, high = 0.0;
     const auto flush = [&] {
@@ -637,13 +681,14 @@ void VarioGraph::paintEvent(QPaintEvent*) {
       if (path.elementCount() == 0) path.moveTo(a); else path.lineTo(a);
       if (high != low) path.lineTo(b);
     };
-    for (std::size_t i = 0; i < values.size(); ++i) {
+    for (std::size_t i = 0; i < points.size(); ++i) {
       const double x = std::floor(XOf(i));
+      const double value = valueOf(i);
       if (x != column) {
         flush();
-        column = x, low = high = values[i];
+        column = x, low = high = value;
       } else {
-        low = std::min(low, values[i]), high = std::max(high, values[i]);
+        low = std::min(low, value), high = std::max(high, value);
       }
     }
     flush();
@@ -654,9 +699,9 @@ void VarioGraph::paintEvent(QPaintEvent*) {
     painter.drawLine(QPointF(*hoverX_, plot.top()), QPointF(*hoverX_, plot.bottom()));
   }
   painter.setPen(QPen(QColor(200, 40, 40), 1.2));
-  painter.drawPath(curve(climb_, yClimb));
+  painter.drawPath(curve([this](std::size_t i) { return static_cast<double>(climb_[i]); }, yClimb));
   painter.setPen(QPen(QColor(30, 70, 200), 2.0));
-  painter.drawPath(curve(altitude_, yAlt));
+  painter.drawPath(curve([&points](std::size_t i) { return points[i].gpsAltitude / 10.0; }, yAlt));
 }
 
 }  // namespace logwell::qt

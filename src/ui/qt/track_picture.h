@@ -29,6 +29,31 @@ namespace logwell::qt {
 // Selected fixes as index ranges, first and last included, in ascending order.
 using FixRanges = std::vector<std::pair<std::size_t, std::size_t>>;
 
+// The positions a view draws: its own copy (a window of the selected positions), or a vector
+// it reads where it lies (the track log, for the views beside the list), so that a long log is
+// held once. A view reads the vector only while it still has the length the view was made for:
+// the window makes new views whenever the log changes, and a view that is about to be replaced
+// draws nothing rather than reading past the end.
+class ViewPoints {
+ public:
+  explicit ViewPoints(std::vector<TrackPoint> owned)
+      : owned_(std::move(owned)), source_(&owned_), count_(owned_.size()) {}
+  explicit ViewPoints(const std::vector<TrackPoint>* shared) : source_(shared), count_(shared->size()) {}
+  ViewPoints(const ViewPoints&) = delete;
+  ViewPoints& operator=(const ViewPoints&) = delete;
+
+  // The positions, or none once the vector read has changed its length.
+  const std::vector<TrackPoint>& Get() const { return source_->size() == count_ ? *source_ : kNone; }
+  std::size_t Count() const { return count_; }
+  bool Shared() const { return source_ != &owned_; }
+
+ private:
+  static inline const std::vector<TrackPoint> kNone;
+  std::vector<TrackPoint> owned_;
+  const std::vector<TrackPoint>* source_;
+  std::size_t count_;
+};
+
 class TrackPicture final : public QWidget {
   Q_OBJECT
  public:
@@ -37,6 +62,12 @@ class TrackPicture final : public QWidget {
   // ends.
   TrackPicture(std::vector<TrackPoint> points, std::uint32_t loopGap, QWidget* parent = nullptr,
                int startDelayMs = 0);
+  // A picture of positions it reads where they lie (see ViewPoints). Its analysis works on a
+  // copy, which it makes only for logs up to kSharedAnalysisLimit positions: a longer log is
+  // analysed in the picture of "Show &Track", on request.
+  TrackPicture(const std::vector<TrackPoint>* shared, std::uint32_t loopGap, QWidget* parent = nullptr,
+               int startDelayMs = 0);
+  static constexpr std::size_t kSharedAnalysisLimit = 200'000;
   ~TrackPicture() override;
 
   bool AnalysisDone() const { return analysis_.has_value(); }
@@ -50,8 +81,8 @@ class TrackPicture final : public QWidget {
   QPointF ScreenOf(std::size_t index) const;
   // The climb rate (m/s) from the point before, which picks a point's colour.
   static QColor ClimbColour(double metresPerSecond);
-  std::size_t Count() const { return points_.size(); }
-  const std::vector<TrackPoint>& Points() const { return points_; }
+  std::size_t Count() const { return points_.Count(); }
+  const std::vector<TrackPoint>& Points() const { return points_.Get(); }
   // The fix drawn nearest to a widget position; none without fixes.
   std::optional<std::size_t> NearestFix(QPointF at) const;
   void SetSelection(FixRanges ranges);
@@ -91,6 +122,8 @@ class TrackPicture final : public QWidget {
     QString id;
   };
   QPointF ToMetres(std::int32_t latitude, std::int32_t longitude) const;
+  QPointF MetresOf(const TrackPoint& point) const { return ToMetres(point.latitude, point.longitude); }
+  void Measure();
   void Paint(QPainter& painter) const;
   void DrawOverlays(QPainter& painter) const;
   void DrawScaleAndNorth(QPainter& painter) const;
@@ -101,13 +134,13 @@ class TrackPicture final : public QWidget {
   void DrawLegend(QPainter& painter) const;
   QPointF Map(const QPointF& metres) const;
 
-  std::vector<TrackPoint> points_;
-  std::vector<QPointF> metres_;  // east and north of the track's middle
+  ViewPoints points_;
+  std::vector<TrackPoint> analysisCopy_;  // what the analysis of a shared log reads
+  bool analysisSkipped_ = false;          // a shared log too long to be copied for it
   double lat0_ = 0.0, lon0_ = 0.0;      // the middle, degrees
   double eastScale_ = 0.0, northScale_ = 0.0;  // metres per degree
   std::vector<Outline> airspaces_;
   std::vector<Mark> waypoints_;
-  std::vector<double> climb_;    // m/s from the previous point
   QPointF low_, high_;           // the bounds in metres
   std::uint32_t loopGap_;
   double zoom_ = 1.0;
@@ -126,10 +159,14 @@ class VarioGraph final : public QWidget {
   // The climb and speed are averaged over `intervalSeconds` ("Set intervals").
   explicit VarioGraph(std::vector<TrackPoint> points, QWidget* parent = nullptr,
                       std::uint32_t intervalSeconds = kDefaultIntervalSeconds);
+  // A graph of positions it reads where they lie (see ViewPoints).
+  VarioGraph(const std::vector<TrackPoint>* shared, QWidget* parent = nullptr,
+             std::uint32_t intervalSeconds = kDefaultIntervalSeconds);
   static constexpr std::uint32_t kDefaultIntervalSeconds = 60;
-  // Metres over time and the climb rate over the interval.
-  const std::vector<double>& Altitudes() const { return altitude_; }
-  const std::vector<double>& Climbs() const { return climb_; }
+  // Metres over time and the climb rate over the interval; the climb is worked out once, the
+  // altitudes are read from the positions.
+  std::vector<double> Altitudes() const;
+  const std::vector<float>& Climbs() const { return climb_; }
   std::uint32_t Interval() const { return interval_; }
   // What the hover shows at a widget x: the nearest fix's time, altitude, climb and speed.
   QString ReadoutAt(double x) const;
@@ -153,9 +190,9 @@ class VarioGraph final : public QWidget {
   void leaveEvent(QEvent* event) override;
 
  private:
-  std::vector<TrackPoint> points_;
-  std::vector<double> altitude_;
-  std::vector<double> climb_;
+  void Prepare();
+  ViewPoints points_;
+  std::vector<float> climb_;
   std::uint32_t interval_;
   FixRanges selection_;
   std::optional<double> hoverX_;
