@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QTimer>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <span>
 #include <thread>
 
@@ -115,6 +117,12 @@ int main(int argc, char** argv) {
     }
     return 0;
   };
+  // The workers' progress reports also reach the window's progress bar, once it exists.
+  auto progress = std::make_shared<std::function<void(std::string_view)>>();
+  environment.notify = [external = environment.notify, progress](std::string_view text) {
+    if (external) external(text);
+    if (*progress) (*progress)(text);
+  };
   RegisterInstrumentFamilies(table, environment);
   AccessFramework access(table);
   access.clearTrace = [] { DebugBuffer::Global().Clear(); };
@@ -122,6 +130,7 @@ int main(int argc, char** argv) {
   access.selectedPortName = [&settings] { return ResolvePortPath(settings.Text(Setting::PortName)); };
 
   qt::MainWindow window({access, table, settings, ui, unattended, &menuOptions});
+  *progress = window.ProgressReporter();
   access.InitGpsAccess();
   if (!unattended) {
     window.show();
