@@ -2,6 +2,7 @@
 // command line of an unattended run it does that run (hidden with /WIN=0) and the window shows
 // the result unless the run ends the program.
 #include <QApplication>
+#include <QFileInfo>
 #include <QTimer>
 #include <filesystem>
 #include <functional>
@@ -86,8 +87,23 @@ int main(int argc, char** argv) {
   qt::QtUi ui;
 
   const std::span<const char* const> arguments(argv + 1, static_cast<std::size_t>(argc - 1));
+  // Files a file manager passes (see the desktop file): waypoint or airspace files, or several
+  // files, open in the interactive window the way dropped files do. One track file is the
+  // command line's own file job.
+  QStringList desktopFiles;
+  for (const char* argument : arguments) {
+    const QFileInfo info(QString::fromLocal8Bit(argument));
+    if (!info.isFile()) {
+      desktopFiles.clear();
+      break;
+    }
+    desktopFiles << info.absoluteFilePath();
+  }
+  if (desktopFiles.size() == 1 && qt::MainWindow::KindOfFile(desktopFiles[0]) == qt::MainWindow::FileKind::Track) {
+    desktopFiles.clear();
+  }
   std::unique_ptr<CommandLineOptions> options;
-  if (!arguments.empty()) {
+  if (!arguments.empty() && desktopFiles.isEmpty()) {
     ParseResult parsed = ParseArguments(arguments, ui, kml::KmlCommandLineHandlers());
     if (parsed.outcome != ParseOutcome::Go) return ExitCodeFor(parsed.outcome);
     options = std::move(parsed.options);
@@ -134,6 +150,7 @@ int main(int argc, char** argv) {
   access.InitGpsAccess();
   if (!unattended) {
     window.show();
+    if (!desktopFiles.isEmpty()) QTimer::singleShot(0, &window, [&window, desktopFiles] { window.OpenFiles(desktopFiles); });
     return QApplication::exec();
   }
   JobHost host;
