@@ -3,6 +3,7 @@
 // the result unless the run ends the program.
 #include <QApplication>
 #include <QFileInfo>
+#include <QIcon>
 #include <QTimer>
 #include <filesystem>
 #include <functional>
@@ -82,6 +83,9 @@ int RunJobInWindow(QApplication& app, qt::MainWindow& window, CommandLineOptions
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("logwell");
+  // The installed desktop entry and icon (packaging/desktop) name the window on the desktop.
+  QGuiApplication::setDesktopFileName("logwell");
+  QApplication::setWindowIcon(QIcon::fromTheme("logwell"));
   QApplication::setApplicationVersion(QString::fromUtf8(kProgramVersion.data(),
                                                         static_cast<qsizetype>(kProgramVersion.size())));
   qt::QtUi ui;
