@@ -24,6 +24,7 @@
 #include "airspace/airspace_list.h"
 #include "airspace/airspace_record.h"
 #include "airspace/openair_reader.h"
+#include "kml/kml_convert.h"
 #include "track/filters.h"
 #include "track/formats/csv_track.h"
 #include "track/igc/igc_commands.h"
@@ -265,6 +266,7 @@ class MainWindow final : public QMainWindow {
   void OnReadCtrFile();
   void OnConvertKmlToIgc();
   void OnConvertIgcToKml();
+  void RunBatchConversion(kml::ConversionDirection direction);
   void OnCsvParameters();
   CsvParameters CsvSettings() const;
   void OnWriteOpenAir();

@@ -38,22 +38,14 @@ void ConvertChosenFiles(kml::ConversionDirection direction, const QStringList& c
 
 }  // namespace
 
-void MainWindow::OnConvertKmlToIgc() {
-  const auto direction = kml::ConversionDirection::KmlToIgc;
-  if (Busy(kml::BatchCaption(direction))) return;
-  const QString title = "Convert .kml file(s) to .igc";
-  const QString filter = "Log files (*.kml)";
-  const QStringList files = chooseOpenFiles ? chooseOpenFiles(title, filter)
-                                            : QFileDialog::getOpenFileNames(this, title, QString(), filter);
-  ConvertChosenFiles(direction, files, status_,
-                     static_cast<std::uint32_t>(services_.settings.Number(Setting::LoopFlightGap)), services_.ui);
-}
+void MainWindow::OnConvertKmlToIgc() { RunBatchConversion(kml::ConversionDirection::KmlToIgc); }
+void MainWindow::OnConvertIgcToKml() { RunBatchConversion(kml::ConversionDirection::IgcToKml); }
 
-void MainWindow::OnConvertIgcToKml() {
-  const auto direction = kml::ConversionDirection::IgcToKml;
+void MainWindow::RunBatchConversion(kml::ConversionDirection direction) {
   if (Busy(kml::BatchCaption(direction))) return;
-  const QString title = "Convert .igc file(s) to .kml";
-  const QString filter = "Log files (*.igc)";
+  const bool toKml = direction == kml::ConversionDirection::IgcToKml;
+  const QString title = toKml ? "Convert .igc file(s) to .kml" : "Convert .kml file(s) to .igc";
+  const QString filter = toKml ? "Log files (*.igc)" : "Log files (*.kml)";
   const QStringList files = chooseOpenFiles ? chooseOpenFiles(title, filter)
                                             : QFileDialog::getOpenFileNames(this, title, QString(), filter);
   ConvertChosenFiles(direction, files, status_,
