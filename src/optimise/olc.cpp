@@ -256,9 +256,10 @@ void OlcComputation::Run() {
   }
 
   scores_ = ScoreOlc(Kind(OlcKind::FreeDistance), Kind(OlcKind::FreeTriangle), Kind(OlcKind::FaiTriangle));
+  // Completed before the result is shown: the view's answer to it may ask for the state.
+  state_.store(State::Completed);
   view_.ShowStatus("Optimization completed");
   view_.ShowResult(BestResultText(scores_));
-  state_.store(State::Completed);
   finished_.store(true);
 }
 

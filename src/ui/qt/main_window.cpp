@@ -272,9 +272,11 @@ void MainWindow::BuildControls() {
     line->setTextInteractionFlags(Qt::TextSelectableByMouse);
     line->setMinimumWidth(40);
   }
+  // The running transfer's progress and its abort button sit between them, in sight however
+  // narrow the screen.
   statusBar()->addWidget(status_, 3);
-  statusBar()->addWidget(product_, 2);
   BuildTransferControls();
+  statusBar()->addWidget(product_, 2);
 
   auto* buttonGrid = new QGridLayout();
   int buttonIndex = 0;

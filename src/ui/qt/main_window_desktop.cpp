@@ -102,8 +102,8 @@ void MainWindow::BuildTransferControls() {
   abort_->setObjectName("abortButton");
   abort_->setEnabled(false);
   connect(abort_, &QPushButton::clicked, this, [this] { RunCommand(1102); });
-  statusBar()->addPermanentWidget(progress_);
-  statusBar()->addPermanentWidget(abort_);
+  statusBar()->addWidget(progress_);
+  statusBar()->addWidget(abort_);
   progressRelay_ = std::make_shared<ProgressRelay>();
   progressRelay_->window = this;
   transferTimer_ = new QTimer(this);
@@ -246,6 +246,7 @@ QStringList MainWindow::RecentFiles() const {
 void MainWindow::BuildRecentMenu(QMenu* file) {
   recentMenu_ = new QMenu("&Recent files", this);
   recentMenu_->setObjectName("recentFiles");
+  recentMenu_->setToolTipsVisible(true);  // the whole path of each file
   QAction* exit = Action(40019);
   file->insertMenu(exit, recentMenu_);
   file->insertSeparator(exit);
