@@ -21,6 +21,7 @@ constexpr std::size_t kFolderSize = 269;
 constexpr std::size_t kShortTextSize = 80;
 constexpr std::size_t kFtpTextSize = 260;
 constexpr std::size_t kAccountSize = 40;
+constexpr std::size_t kRecentFilesSize = 8 * (kFolderSize + 2);
 
 constexpr std::array<SettingRow, kSettingCount> kRows = {{
     {"PilotListName", K::Text, kFolderSize}, {"PilotListDir", K::Text, kFolderSize},
@@ -60,6 +61,7 @@ constexpr std::array<SettingRow, kSettingCount> kRows = {{
     {"LogbookAddress", K::Text, kFtpTextSize}, {"LogbookHomePage", K::Text, kFtpTextSize},
     {"ValidationAddress", K::Text, kFtpTextSize},
     {"WindowLayout", K::Text, kShortTextSize},
+    {"RecentFiles", K::Text, kRecentFilesSize}, {"CsvIntervals", K::Text, kShortTextSize},
 }};
 static_assert(kRows[static_cast<std::size_t>(Setting::TrackvaultTandem)].name == "TrackvaultTandem");
 static_assert(kRows[static_cast<std::size_t>(Setting::ValidationAddress)].name ==

@@ -1,5 +1,5 @@
 #pragma once
-// The settings store: 76 named values (folders, port, filters, IGC header data, competition
+// The settings store: the named values (folders, port, filters, IGC header data, competition
 // values, service accounts) kept between interactive runs in an INI file,
 // $XDG_CONFIG_HOME/logwell/logwell.ini. A user without a file starts from the system-wide copy
 // (/etc/xdg/logwell/logwell.ini) when there is one, else from the built-in defaults. The file
@@ -35,8 +35,11 @@ enum class Setting : int {
   LogbookAddress, LogbookHomePage, ValidationAddress,
   // The window program's layout: its width and the sizes of its list and views.
   WindowLayout,
+  // The window program's recent files, newest first, one "<kind letter><path>" per tab-separated
+  // entry; the averaging seconds of the CSV columns, "bearing,speed,vario".
+  RecentFiles, CsvIntervals,
 };
-inline constexpr std::size_t kSettingCount = 77;
+inline constexpr std::size_t kSettingCount = 79;
 // (The enumerator for the "DownloadFilter" value is UseDownloadFilter, apart from the filter type.)
 
 enum class SettingKind { Text, Number, Binary };

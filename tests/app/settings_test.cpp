@@ -39,8 +39,8 @@ class SettingsTest : public ::testing::Test {
 };
 
 TEST(SettingsTable, HasTheValuesWithTheirDefaults) {
-  ASSERT_EQ(SettingRows().size(), 77u);
-  EXPECT_EQ(SettingRows().back().name, "WindowLayout");
+  ASSERT_EQ(SettingRows().size(), 79u);
+  EXPECT_EQ(SettingRows().back().name, "CsvIntervals");
   EXPECT_EQ(SettingRows().front().name, "PilotListName");
   EXPECT_EQ(SettingRows()[69].name, "TrackvaultPassword");
   SettingsStore store("/home/pilot/Documents");

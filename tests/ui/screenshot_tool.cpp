@@ -41,6 +41,7 @@ int main(int argc, char** argv) {
     ui.SetHidden(true);
     window.RunCommand(40100);
     ui.SetHidden(false);
+    if (window.Airspaces().empty()) return 3;  // the picture must show the flight's airspace
     window.RunCommand(40025);
   }
   window.resize(1280, window.height());

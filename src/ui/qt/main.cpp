@@ -2,8 +2,12 @@
 // command line of an unattended run it does that run (hidden with /WIN=0) and the window shows
 // the result unless the run ends the program.
 #include <QApplication>
+#include <QFileInfo>
+#include <QIcon>
 #include <QTimer>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <span>
 #include <thread>
 
@@ -79,13 +83,31 @@ int RunJobInWindow(QApplication& app, qt::MainWindow& window, CommandLineOptions
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("logwell");
+  // The installed desktop entry and icon (packaging/desktop) name the window on the desktop.
+  QGuiApplication::setDesktopFileName("logwell");
+  QApplication::setWindowIcon(QIcon::fromTheme("logwell"));
   QApplication::setApplicationVersion(QString::fromUtf8(kProgramVersion.data(),
                                                         static_cast<qsizetype>(kProgramVersion.size())));
   qt::QtUi ui;
 
   const std::span<const char* const> arguments(argv + 1, static_cast<std::size_t>(argc - 1));
+  // Files a file manager passes (see the desktop file): waypoint or airspace files, or several
+  // files, open in the interactive window the way dropped files do. One track file is the
+  // command line's own file job.
+  QStringList desktopFiles;
+  for (const char* argument : arguments) {
+    const QFileInfo info(QString::fromLocal8Bit(argument));
+    if (!info.isFile()) {
+      desktopFiles.clear();
+      break;
+    }
+    desktopFiles << info.absoluteFilePath();
+  }
+  if (desktopFiles.size() == 1 && qt::MainWindow::KindOfFile(desktopFiles[0]) == qt::MainWindow::FileKind::Track) {
+    desktopFiles.clear();
+  }
   std::unique_ptr<CommandLineOptions> options;
-  if (!arguments.empty()) {
+  if (!arguments.empty() && desktopFiles.isEmpty()) {
     ParseResult parsed = ParseArguments(arguments, ui, kml::KmlCommandLineHandlers());
     if (parsed.outcome != ParseOutcome::Go) return ExitCodeFor(parsed.outcome);
     options = std::move(parsed.options);
@@ -115,6 +137,12 @@ int main(int argc, char** argv) {
     }
     return 0;
   };
+  // The workers' progress reports also reach the window's progress bar, once it exists.
+  auto progress = std::make_shared<std::function<void(std::string_view)>>();
+  environment.notify = [external = environment.notify, progress](std::string_view text) {
+    if (external) external(text);
+    if (*progress) (*progress)(text);
+  };
   RegisterInstrumentFamilies(table, environment);
   AccessFramework access(table);
   access.clearTrace = [] { DebugBuffer::Global().Clear(); };
@@ -122,9 +150,11 @@ int main(int argc, char** argv) {
   access.selectedPortName = [&settings] { return ResolvePortPath(settings.Text(Setting::PortName)); };
 
   qt::MainWindow window({access, table, settings, ui, unattended, &menuOptions});
+  *progress = window.ProgressReporter();
   access.InitGpsAccess();
   if (!unattended) {
     window.show();
+    if (!desktopFiles.isEmpty()) QTimer::singleShot(0, &window, [&window, desktopFiles] { window.OpenFiles(desktopFiles); });
     return QApplication::exec();
   }
   JobHost host;

@@ -153,11 +153,14 @@ std::span<const MainWindow::Command> MainWindow::Commands() {
       {40116, Menu::File, "Save log &As...", "", &MainWindow::OnSaveLogAs},
       {kWriteGoogleEarthId, Menu::File, "Write Google&Earth file", "", &MainWindow::OnWriteGoogleEarth},
       {40188, Menu::File, "Save log for animation in GE", "", &MainWindow::OnSaveAnimation},
+      {40187, Menu::File, "Set .csv parameters", "", &MainWindow::OnCsvParameters},
       {40043, Menu::File, "Save log in &IGC format", "Ctrl+I", &MainWindow::OnSaveIgc},
       {40072, Menu::File, "Save IGC log from &GPS", "", &MainWindow::OnSaveIgcFromGps},
       {40073, Menu::File, "&Verify IGC log from Logwell", "Ctrl+V", &MainWindow::OnVerifyIgc},
       {40210, Menu::File, "Open IGC log (online validation)", "Ctrl+Alt+O", &MainWindow::OnValidateOnline},
       {40203, Menu::File, "Send track with &FTP", "", &MainWindow::OnSendFtp},
+      {40170, Menu::File, "&Convert .kml files to .igc", "", &MainWindow::OnConvertKmlToIgc},
+      {40171, Menu::File, "Convert .igc files to .kml", "", &MainWindow::OnConvertIgcToKml},
       {40143, Menu::File, "Save pilot list as .csv", "", &MainWindow::OnSavePilotList},
       {40047, Menu::File, "Open wpts.", "Ctrl+W", &MainWindow::OnOpenWaypoints},
       {40118, Menu::File, "Save &wpts. As...", "", &MainWindow::OnSaveWaypoints},
@@ -240,6 +243,7 @@ MainWindow::MainWindow(Services services, QWidget* parent)
   airspaceSettings_.segmentAccuracy =
       static_cast<std::uint32_t>(std::max<std::int64_t>(1, services_.settings.Number(Setting::CtrSegError)));
   if (services_.instrumentOptions != nullptr) services_.instrumentOptions->segmentAccuracy = airspaceSettings_.segmentAccuracy;
+  setAcceptDrops(true);
   BuildControls();
   BuildMenus();
   SetToggleChecks();
@@ -265,6 +269,7 @@ MainWindow::~MainWindow() {
   // Completion routines must not reach a window that is gone.
   services_.access.targets = {};
   services_.ui.SetOwner(nullptr);
+  DetachProgressRelay();
 }
 
 void MainWindow::BuildControls() {
@@ -283,7 +288,10 @@ void MainWindow::BuildControls() {
     line->setTextInteractionFlags(Qt::TextSelectableByMouse);
     line->setMinimumWidth(40);
   }
+  // The running transfer's progress and its abort button sit between them, in sight however
+  // narrow the screen.
   statusBar()->addWidget(status_, 3);
+  BuildTransferControls();
   statusBar()->addWidget(product_, 2);
 
   auto* buttonGrid = new QGridLayout();
@@ -329,16 +337,12 @@ void MainWindow::BuildControls() {
   utm_ = new QCheckBox("UTM", central);
   utm_->setObjectName("utmBox");
   connect(utm_, &QCheckBox::clicked, this, [this] { RunCommand(1018); });
-  auto* abort = new QPushButton("&Abort transfer", central);
-  abort->setObjectName("abortButton");
-  connect(abort, &QPushButton::clicked, this, [this] { RunCommand(1102); });
   auto* exitButton = new QPushButton("E&xit", central);
   exitButton->setObjectName("exitButton");
   connect(exitButton, &QPushButton::clicked, this, [this] { RunCommand(1010); });
   bottom->addWidget(saveButton_);
   bottom->addWidget(utm_);
   bottom->addStretch(1);
-  bottom->addWidget(abort);
   bottom->addWidget(exitButton);
   layout->addLayout(bottom);
   mainSplitter_->addWidget(central);
@@ -477,6 +481,7 @@ void MainWindow::BuildMenus() {
       action->setToolTip(Q(family->unverified));
     }
   }
+  BuildRecentMenu(menus[Menu::File]);
   if (QAction* special = Action(40130)) {
     special->setShortcuts({QKeySequence("Ctrl+Alt+C"), QKeySequence("Ctrl+Shift+C")});
   }
@@ -602,12 +607,14 @@ void MainWindow::InstallCompletionTargets() {
 void MainWindow::RunCommand(int id) {
   for (const Command& command : Commands()) {
     if (command.id == id) {
+      if (interceptCommand && interceptCommand(id)) return;
       (this->*command.run)();
       return;
     }
   }
   const InstrumentCommand* instrument = FindInstrumentCommand(id);
   if (instrument != nullptr && services_.table.Find(instrument->access, instrument->protocol)) {
+    if (interceptCommand && interceptCommand(id)) return;
     RunInstrumentCommand(*instrument);
   }
 }
@@ -842,14 +849,21 @@ void MainWindow::OnOpenLog() {
   }
   const FileChoice choice = PickOpenFile("Open track log", filters);
   if (choice.path.isEmpty()) return;
-  const std::filesystem::path path = choice.path.toStdString();
+  OpenFileOfKind(FileKind::Track, choice.path, choice.filterIndex);
+}
+
+// A track file read the way "&Open log" reads it: the type of the chosen filter, else the
+// type its name says.
+bool MainWindow::OpenTrackFile(const QString& chosen, int filterIndex) {
+  constexpr std::string_view kCaption = "Open track log";
+  const std::filesystem::path path = chosen.toStdString();
   const auto types = OpenTrackFileTypes();
-  const TrackFileType* type = choice.filterIndex >= 1 && choice.filterIndex <= static_cast<int>(types.size())
-                                  ? &types[static_cast<std::size_t>(choice.filterIndex - 1)]
+  const TrackFileType* type = filterIndex >= 1 && filterIndex <= static_cast<int>(types.size())
+                                  ? &types[static_cast<std::size_t>(filterIndex - 1)]
                                   : FindTrackFileTypeByName(types, path);
   if (type == nullptr) {
     services_.ui.ShowErrorBox("Unknown track file type", kCaption);
-    return;
+    return false;
   }
   // IGC files go through the IGC module, which also keeps their text and security state.
   const bool read = type->code == TrackFileCode::Igc
@@ -859,8 +873,9 @@ void MainWindow::OnOpenLog() {
                                 OpenTrackLogFile(CurrentTrackLog(), path, type->code, services_.ui);
                             return outcome == FileTakeOver::Replaced || outcome == FileTakeOver::Appended;
                           }();
-  if (read) product_->setText(choice.path);
+  if (read) product_->setText(chosen);
   RefreshView(ViewMode::TrackLog);
+  return read;
 }
 
 void MainWindow::OnSaveIgc() {

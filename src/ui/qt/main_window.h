@@ -24,7 +24,9 @@
 #include "airspace/airspace_list.h"
 #include "airspace/airspace_record.h"
 #include "airspace/openair_reader.h"
+#include "kml/kml_convert.h"
 #include "track/filters.h"
+#include "track/formats/csv_track.h"
 #include "track/igc/igc_commands.h"
 #include "model/pilot_data.h"
 #include "model/waypoint.h"
@@ -38,6 +40,7 @@ class QTimer;
 class QAction;
 class QMenu;
 class QSplitter;
+class QProgressBar;
 
 namespace logwell {
 class AccessFramework;
@@ -146,9 +149,34 @@ class MainWindow final : public QMainWindow {
   // The windows a command opened last (the statistics, OLC, track and vario windows).
   QWidget* LastOpened() const { return lastOpened_; }
 
+  // Every command runs through here first when set: true keeps the handler from running.
+  // Tests walk the menus with it; it is called only for identifiers that have a handler.
+  std::function<bool(int id)> interceptCommand;
+  // What the batch conversions open; tests set it so that no file dialog is needed.
+  std::function<QStringList(const QString& title, const QString& filter)> chooseOpenFiles;
+
+  // The running transfer in the status bar: its progress and the abort button beside it.
+  QProgressBar* TransferProgress() const { return progress_; }
+  QPushButton* AbortButton() const { return abort_; }
+  // Where a worker reports its progress ("Progress 20/130", "Sent wpt 3/9"), from any thread,
+  // for as long as the window exists.
+  std::function<void(std::string_view)> ProgressReporter() const;
+
+  // Files opened the way File/Open, "Open wpts." or "Read CTR(s) from file" would open them,
+  // chosen by their kind; several in turn. Used by drops and by the recent files.
+  enum class FileKind { Track, Waypoints, Airspace };
+  static std::optional<FileKind> KindOfFile(const QString& path);
+  void OpenFiles(const QStringList& paths);
+  bool OpenFileOfKind(FileKind kind, const QString& path, int filterIndex = 0);
+  // The recent files, newest first (at most eight), and their menu.
+  QStringList RecentFiles() const;
+  QMenu* RecentMenu() const { return recentMenu_; }
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   struct Command;
@@ -156,6 +184,18 @@ class MainWindow final : public QMainWindow {
 
   void BuildControls();
   void BuildMenus();
+  // The progress bar and the abort button of the status bar (main_window_desktop.cpp).
+  void BuildTransferControls();
+  void UpdateTransferControls();
+  void ShowTransferProgress(int done, int total);
+  void BuildRecentMenu(QMenu* file);
+  void RememberRecent(FileKind kind, const QString& path);
+  void FillRecentMenu();
+  void OnRecentFile(const QString& entry);
+  void DetachProgressRelay();
+  bool OpenTrackFile(const QString& path, int filterIndex);
+  bool OpenWaypointFile(const QString& path, int filterIndex);
+  bool ReadCtrFile(const QString& path);
   // The views draw the track log anew when it has changed since they last drew it.
   void RefreshTrackViews(bool force = false);
   void SyncViewSelection();
@@ -224,6 +264,11 @@ class MainWindow final : public QMainWindow {
   void OnSortHeights();
   void SortWaypoints(WaypointSortKey key, std::string_view caption);
   void OnReadCtrFile();
+  void OnConvertKmlToIgc();
+  void OnConvertIgcToKml();
+  void RunBatchConversion(kml::ConversionDirection direction);
+  void OnCsvParameters();
+  CsvParameters CsvSettings() const;
   void OnWriteOpenAir();
   void OnWriteOpenAirNoArcs();
   void OnWriteCtrGpx();
@@ -290,6 +335,13 @@ class MainWindow final : public QMainWindow {
   std::uint64_t viewedLog_ = 0;  // the fingerprint of the log the views were made for
 
   QTimer* timer_ = nullptr;
+  QProgressBar* progress_ = nullptr;
+  QPushButton* abort_ = nullptr;
+  QTimer* transferTimer_ = nullptr;
+  QMenu* recentMenu_ = nullptr;
+  // Reaches the window from the workers' threads; emptied when the window goes.
+  struct ProgressRelay;
+  std::shared_ptr<ProgressRelay> progressRelay_;
   std::map<int, QAction*> actions_;
   ListSize listSize_ = ListSize::Default;
   WaypointList waypoints_;

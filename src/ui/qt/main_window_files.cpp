@@ -99,15 +99,8 @@ void MainWindow::OnSaveLogAs() {
   if (type == nullptr) type = &types.front();
   const auto withExtension = SavePathWithExtension(path, *type, services_.ui);
   if (!withExtension) return;
-  const SettingsStore& settings = services_.settings;
   TrackSaveOptions options;
-  options.csv.absTime = settings.Number(Setting::CsvAbsTime) != 0;
-  options.csv.relTime = settings.Number(Setting::CsvRelTime) != 0;
-  options.csv.relDist = settings.Number(Setting::CsvRelDist) != 0;
-  options.csv.accDist = settings.Number(Setting::CsvAccDist) != 0;
-  options.csv.bearing = settings.Number(Setting::CsvBearing) != 0;
-  options.csv.speed = settings.Number(Setting::CsvSpeed) != 0;
-  options.csv.vario = settings.Number(Setting::CsvVario) != 0;
+  options.csv = CsvSettings();
   options.rawTopNavLog = CurrentTrackLog().rawTopNavLog;
   if (SaveTrackLogFile(*withExtension, type->code, SelectedPositions(), services_.ui, options) > 0) {
     product_->setText(Q(withExtension->string()));
@@ -149,10 +142,16 @@ void MainWindow::OnOpenWaypoints() {
   if (!labels.isEmpty() && filters.back().pattern == "*.*") labels.removeLast();
   const FileChoice choice = PickOpenFile("Open waypoints", labels);
   if (choice.path.isEmpty()) return;
-  std::filesystem::path path = choice.path.toStdString();
-  if (choice.filterIndex > 0) path = WithOpenExtension(path, choice.filterIndex);
-  if (OpenWaypointFileIntoList(path, waypoints_, services_.ui) >= 0) product_->setText(Q(path.string()));
+  OpenFileOfKind(FileKind::Waypoints, choice.path, choice.filterIndex);
+}
+
+bool MainWindow::OpenWaypointFile(const QString& chosen, int filterIndex) {
+  std::filesystem::path path = chosen.toStdString();
+  if (filterIndex > 0) path = WithOpenExtension(path, filterIndex);
+  const bool read = OpenWaypointFileIntoList(path, waypoints_, services_.ui) >= 0;
+  if (read) product_->setText(Q(path.string()));
   RefreshView(ViewMode::Waypoints);
+  return read;
 }
 
 void MainWindow::OnSaveWaypoints() {
@@ -254,12 +253,16 @@ void MainWindow::OnReadCtrFile() {
   if (Busy("Read CTR file")) return;
   const FileChoice choice = PickOpenFile("Read CTR file", {"OpenAir files (*.txt)"});
   if (choice.path.isEmpty()) return;
-  const std::filesystem::path path = choice.path.toStdString();
-  if (ReadAirspaceFileIntoList(airspace_, path, services_.ui, airspaceSettings_) >= 0) {
-    product_->setText(choice.path);
-  }
+  OpenFileOfKind(FileKind::Airspace, choice.path);
+}
+
+bool MainWindow::ReadCtrFile(const QString& chosen) {
+  const std::filesystem::path path = chosen.toStdString();
+  const bool read = ReadAirspaceFileIntoList(airspace_, path, services_.ui, airspaceSettings_) >= 0;
+  if (read) product_->setText(chosen);
   list_->clearSelection();
   RefreshView(ViewMode::Airspace);
+  return read;
 }
 
 void MainWindow::WriteAirspaces(AirspaceFileKind kind, std::string_view caption, const QString& filter) {
