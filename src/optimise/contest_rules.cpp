@@ -102,11 +102,34 @@ ContestScoring ScoreContest(const std::vector<TrackPoint>& points, ContestRules 
     std::stable_partition(order.begin(), order.end(),
                           [&](std::size_t k) { return kinds[k].rules.kind != ExactKind::FreeDistance; });
   }
+  // Points of a result of the kind: km times the multiplier of its course.
+  const auto scoreOf = [](const ContestKind& kind, const ExactResult& exact) {
+    if (!exact.found) return 0.0;
+    const double course = kind.rules.kind == ExactKind::FreeDistance
+                              ? exact.distance
+                              : exact.legs[0] + exact.legs[1] + exact.legs[2];
+    return exact.distance / 1000.0 * kind.Multiplier(course / 1000.0);
+  };
+  std::vector<std::array<std::size_t, 5>> offered = seeds;
+  ExactOptions searchOptions = options;
+  if (scope == ContestScope::Claim) {
+    // A first claim from every kind's quick pass over every few fixes (no search of all of
+    // them): the real courses it finds bound the claim from below before any kind is proven,
+    // and they seed every kind's search.
+    ExactOptions quick = options;
+    quick.nodeLimit = 0;
+    for (const ContestKind& kind : kinds) {
+      const ExactResult first = ExactOptimum(track, kind.rules, seeds, quick);
+      bestScore = std::max(bestScore, scoreOf(kind, first));
+      if (first.found) offered.push_back(first.points);
+    }
+    searchOptions.coarseFirst = false;
+  }
   for (const std::size_t index : order) {
     const ContestKind& kind = kinds[index];
     ContestResult result;
     result.kind = &kind;
-    ExactOptions kindOptions = options;
+    ExactOptions kindOptions = searchOptions;
     if (scope == ContestScope::Claim && bestScore > 0.0) {
       // A course of this kind scores at most its distance times the kind's largest multiplier.
       double largest = 0.0;
@@ -114,14 +137,8 @@ ContestScoring ScoreContest(const std::vector<TrackPoint>& points, ContestRules 
       if (largest > 0.0) kindOptions.floor = bestScore * 1000.0 / largest;
     }
     // Every seed is offered; the optimiser keeps only those valid for the kind.
-    result.exact = ExactOptimum(track, kind.rules, seeds, kindOptions);
-    if (result.exact.found) {
-      double course = result.exact.distance;
-      if (kind.rules.kind != ExactKind::FreeDistance) {
-        course = result.exact.legs[0] + result.exact.legs[1] + result.exact.legs[2];
-      }
-      result.score = result.exact.distance / 1000.0 * kind.Multiplier(course / 1000.0);
-    }
+    result.exact = ExactOptimum(track, kind.rules, offered, kindOptions);
+    result.score = scoreOf(kind, result.exact);
     if (result.exact.found && result.score > 0.0) bestScore = std::max(bestScore, result.score);
     scoring.kinds[index] = result;
   }

@@ -184,6 +184,7 @@ class Solver {
   ExactResult Run(std::span<const std::array<std::size_t, 5>> seeds) {
     for (const auto& seed : seeds) MeasureSeed(seed);
     if (!triangle_) {
+      if (options_.nodeLimit == 0) return best_;  // the seeds only, not proven
       if (best_.found && options_.floor > -HUGE_VAL && FreeDistanceReach() <= options_.floor) {
         best_.belowFloor = true;  // no path of four legs can exceed the floor
         best_.proven = false;
@@ -647,14 +648,17 @@ ExactResult ExactOptimum(const ExactTrack& track, const ExactRules& rules,
   constexpr std::size_t kCoarsePoints = 600;
   // (The free distance needs no bound to start from, only a path to show when it cannot
   // beat the floor.)
-  const bool coarseHelps = rules.kind != ExactKind::FreeDistance || options.floor > -HUGE_VAL;
-  if (coarseHelps && points.size() > 2 * kCoarsePoints) {
+  const bool coarseHelps =
+      rules.kind != ExactKind::FreeDistance || options.floor > -HUGE_VAL || options.nodeLimit == 0;
+  if (options.coarseFirst && coarseHelps && points.size() > 2 * kCoarsePoints) {
     const std::size_t step = points.size() / kCoarsePoints;
     std::vector<TrackPoint> coarse;
     coarse.reserve(points.size() / step + 1);
     for (std::size_t i = 0; i < points.size(); i += step) coarse.push_back(points[i]);
     ExactOptions coarseOptions = options;
     coarseOptions.floor = -HUGE_VAL;
+    // A quick pass: a bounded search of the few fixes (its best so far is bound enough).
+    coarseOptions.nodeLimit = 200000;
     const ExactResult first = ExactOptimum(ExactTrack(coarse), rules, {}, coarseOptions);
     if (first.found) {
       std::array<std::size_t, 5> mapped{};

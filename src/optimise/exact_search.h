@@ -58,6 +58,9 @@ struct ExactOptions {
   // Triangles: courses scoring no more than this do not matter (another kind already claims
   // more), so the search proves only that nothing exceeds it when the optimum lies below.
   double floor = -HUGE_VAL;
+  // Whether a quick pass over every few fixes gives the first bound (a caller that has run it
+  // already passes its result as a seed).
+  bool coarseFirst = true;
 };
 
 // A track prepared for the optimiser (its fixes projected into a local plane and their box
