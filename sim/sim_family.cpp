@@ -91,12 +91,16 @@ bool ReadFaultOption(SimArguments& arguments, AnswerFaults& faults) {
   return true;
 }
 
-std::vector<TrackPoint> IgcFileFlight(const std::string& path) {
+std::string IgcFileText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);
   std::ostringstream text;
   text << in.rdbuf();
-  igc::IgcDecodeResult decoded = igc::DecodeIgcText(text.str());
+  return text.str();
+}
+
+std::vector<TrackPoint> IgcFileFlight(const std::string& path) {
+  igc::IgcDecodeResult decoded = igc::DecodeIgcText(IgcFileText(path));
   if (!decoded.Ok()) throw std::runtime_error(path + ": " + decoded.error);
   return std::move(decoded.points);
 }

@@ -59,6 +59,9 @@ class SimArguments {
 FlightPlan DefaultSimFlight();
 // True when the current flag is one of the flight's; its value then goes into `plan`.
 bool ReadFlightOption(SimArguments& arguments, FlightPlan& plan);
+// The whole text of a file a family serves (an IGC file); throws std::runtime_error naming
+// the file when it cannot be read.
+std::string IgcFileText(const std::string& path);
 // The fixes of an IGC file a family serves instead of a generated flight; throws
 // std::runtime_error naming the file when it cannot be read or decoded.
 std::vector<TrackPoint> IgcFileFlight(const std::string& path);

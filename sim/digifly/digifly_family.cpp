@@ -1,10 +1,7 @@
 // logwell-sim's virtual Digifly Leonardo Pro / Digifly Air and its options.
-#include <fstream>
-#include <sstream>
 
 #include "sim/digifly/digifly_model.h"
 #include "sim/sim_family.h"
-#include "track/igc/igc_reader.h"
 
 namespace logwell::sim {
 namespace {
@@ -17,15 +14,7 @@ struct DigiflyOptions {
 
 std::unique_ptr<InstrumentModel> MakeDigifly(const DigiflyOptions& options) {
   DigiflyModelConfig config = options.config;
-  for (const std::string& path : options.igcFiles) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read " + path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    igc::IgcDecodeResult decoded = igc::DecodeIgcText(text.str());
-    if (!decoded.Ok()) throw std::runtime_error(path + ": " + decoded.error);
-    config.flights.push_back(std::move(decoded.points));
-  }
+  for (const std::string& path : options.igcFiles) config.flights.push_back(IgcFileFlight(path));
   if (config.flights.empty()) config.flights.push_back(GenerateFlight(options.flight));
   if (config.waypoints.empty()) config.waypoints = {{1, "TAKEOFF FIESCH", 2784582, 488184, 2230}};
   return std::make_unique<DigiflyModel>(std::move(config));

@@ -1,6 +1,4 @@
 // logwell-sim's virtual DSX recorder and its options.
-#include <fstream>
-#include <sstream>
 
 #include "sim/dsx/dsx_model.h"
 #include "sim/flytec/flytec_model.h"
@@ -18,11 +16,7 @@ struct DsxOptions {
 std::unique_ptr<InstrumentModel> MakeDsx(const DsxOptions& options) {
   DsxModelConfig config = options.config;
   if (!options.igcFile.empty()) {
-    std::ifstream in(options.igcFile, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read " + options.igcFile);
-    std::ostringstream text;
-    text << in.rdbuf();
-    config.flight = text.str();
+    config.flight = IgcFileText(options.igcFile);
   } else {
     config.flight = FlytecIgcText(GenerateFlight(options.flight), "DSX", "JANE DOE");
   }

@@ -1,6 +1,4 @@
 // logwell-sim's virtual IQ Basic / Flytec 6015 and its options.
-#include <fstream>
-#include <sstream>
 
 #include "sim/flytec/flytec_model.h"
 #include "sim/iqbasic/iqbasic_model.h"
@@ -16,17 +14,9 @@ struct IqBasicOptions {
   FlightPlan flight = DefaultSimFlight();
 };
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 std::unique_ptr<InstrumentModel> MakeIqBasic(const IqBasicOptions& options) {
   IqBasicModelConfig config = options.config;
-  for (const std::string& path : options.igcFiles) config.flights.push_back(ReadFile(path));
+  for (const std::string& path : options.igcFiles) config.flights.push_back(IgcFileText(path));
   const int generated = options.generated >= 0 ? options.generated : (options.igcFiles.empty() ? 1 : 0);
   for (int i = 0; i < generated; ++i) {
     FlightPlan plan = options.flight;

@@ -1,10 +1,8 @@
 // logwell-sim's virtual LogIt / Tracklogger and its options.
-#include <fstream>
-#include <sstream>
 
 #include "sim/logit/logit_model.h"
+#include "sim/served_flight.h"
 #include "sim/sim_family.h"
-#include "track/igc/igc_reader.h"
 
 namespace logwell::sim {
 namespace {
@@ -17,17 +15,7 @@ struct LogItOptions {
 
 std::unique_ptr<InstrumentModel> MakeLogIt(const LogItOptions& options) {
   LogItModelConfig config = options.config;
-  if (!options.igcFile.empty()) {
-    std::ifstream in(options.igcFile, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read " + options.igcFile);
-    std::ostringstream text;
-    text << in.rdbuf();
-    igc::IgcDecodeResult decoded = igc::DecodeIgcText(text.str());
-    if (!decoded.Ok()) throw std::runtime_error(options.igcFile + ": " + decoded.error);
-    config.points = std::move(decoded.points);
-  } else {
-    config.points = GenerateFlight(options.flight);
-  }
+  config.points = ServedFlight(options.igcFile, options.flight);
   return std::make_unique<LogItModel>(std::move(config));
 }
 
