@@ -777,12 +777,14 @@ constexpr CliVerb kCliVerbs[] = {
      "    TRACK number, the date and time it started (UTC) and its length. Download\n"
      "    one with /TRACK=N, or every one to its own file with /TRACK=ALL.\n"},
     {"analyse", "FILE... [--json] [--exact] [--rules R] [--geojson]",
-     "    Prints the flight statistics of a track file, its distances and its scores;\n"
-     "    --json prints one JSON object, --filters applies the vario filter and the\n"
-     "    speed analysis first. --exact adds the proven optimum over every fix\n"
-     "    (free distance, free and FAI triangle); --rules olc|xcontest|ffvl|xcleague\n"
-     "    scores it by that contest's definitions (xcleague: the UK XC League's\n"
-     "    national rules); --geojson prints the claim as GeoJSON.\n"
+     "    Prints the contest claim first (XContest unless --rules names others),\n"
+     "    then the flight statistics of a track file, its distance analysis and its\n"
+     "    scores; --json prints one JSON object, --filters applies the vario filter\n"
+     "    and the speed analysis first. --exact adds the proven optimum over every\n"
+     "    fix (free distance, free and FAI triangle); --rules olc|xcontest|ffvl|\n"
+     "    xcleague (any case) scores it by that contest's definitions (xcleague: the\n"
+     "    UK XC League's National league, XC League Rules 2024); --geojson prints\n"
+     "    the claim as GeoJSON.\n"
      "    Several files with --json are scored on all cores, one JSON object a\n"
      "    line in the order given; a file that fails gets a line of its own.\n"},
     {"pilots", "LIST",

@@ -277,19 +277,10 @@ std::vector<std::size_t> ScoredFixes(const ContestResult& result) {
   return {result.exact.points.begin(), result.exact.points.end()};
 }
 
-std::string_view RulesName(ContestRules rules) {
-  switch (rules) {
-    case ContestRules::XContest: return "xcontest";
-    case ContestRules::Ffvl: return "ffvl";
-    case ContestRules::XcLeague: return "xcleague";
-    default: return "olc";
-  }
-}
-
 std::string ContestJson(const std::vector<TrackPoint>& points, const ContestScoring& scoring,
                         ContestRules rules, bool utc) {
   std::string o;
-  const std::string_view name = RulesName(rules);
+  const std::string_view name = ContestRulesKey(rules);
   AppendFormat(o, "{\"rules\": \"%.*s\", ", static_cast<int>(name.size()), name.data());
   for (const ContestResult& r : scoring.kinds) {
     AppendFormat(o, "\"%.*s\": {\"km\": %.3f, \"score\": %.2f, \"proven\": %s",
@@ -346,6 +337,21 @@ std::string ContestGeoJson(const std::vector<TrackPoint>& points, const ContestS
   return o + "]}\n";
 }
 
+// The claim of the chosen rules, which the report gives first: {"rules": ..., "text": ...}.
+std::string ClaimJson(const ContestClaim& claim) {
+  const std::string_view key = ContestRulesKey(claim.rules);
+  std::string o;
+  AppendFormat(o, "{\"rules\": \"%.*s\", ", static_cast<int>(key.size()), key.data());
+  if (const ContestResult* best = claim.Best()) {
+    AppendFormat(o, "\"type\": \"%.*s\", \"km\": %.3f, \"score\": %.2f, ",
+                 static_cast<int>(best->kind->key.size()), best->kind->key.data(),
+                 best->exact.distance / 1000.0, best->score);
+  } else {
+    o += "\"type\": null, ";
+  }
+  return o + "\"text\": " + JsonText(ClaimText(claim)) + "}";
+}
+
 const char* BestName(OlcBest best) {
   switch (best) {
     case OlcBest::FreeTriangle: return "free triangle";
@@ -383,7 +389,7 @@ void AppendStatisticsText(std::string& o, std::size_t count, const FlightStatist
 }
 
 void AppendContestText(std::string& o, const ContestScoring& contest, ContestRules rules) {
-  const std::string_view name = RulesName(rules);
+  const std::string_view name = ContestRulesKey(rules);
   AppendFormat(o, "\nExact optimum (%.*s rules)\n", static_cast<int>(name.size()), name.data());
   for (const ContestResult& r : contest.kinds) {
     const char* state = r.exact.proven ? "proven" : r.exact.belowFloor ? "below the claim" : "best found";
@@ -424,17 +430,22 @@ int AnalyseTrackFile(const std::filesystem::path& path, const AnalyseOptions& op
     // that cannot beat it is not proven further.
     const ContestScoring contest = ScoreContest(points, rules, {}, {},
                                                 options.rules ? ContestScope::Claim : ContestScope::EveryKind);
+    const ContestClaim claim{rules, contest};
     if (options.geojson) {
       output = ContestGeoJson(points, contest, utc);
     } else if (options.json) {
       AppendStatisticsJson(o, points.size(), s, utc);
+      o += ",\n \"claim\": " + ClaimJson(claim);
       o += ",\n \"contest\": " + ContestJson(points, contest, rules, utc) + "}\n";
     } else {
+      o += ClaimText(claim) + "\n\n";
       AppendStatisticsText(o, points.size(), s);
       AppendContestText(o, contest, rules);
     }
     return 0;
   }
+  // Without --exact the report still opens with the claim of the contest pilots score by.
+  const ContestClaim claim = ScoreClaim(points, kDefaultContestRules);
 
   DistanceAnalysis analysis;
   AnalysisOptions analysisOptions;
@@ -468,6 +479,7 @@ int AnalyseTrackFile(const std::filesystem::path& path, const AnalyseOptions& op
   }};
   if (options.json) {
     AppendStatisticsJson(o, points.size(), s, utc);
+    o += ",\n \"claim\": " + ClaimJson(claim);
     o += ",\n \"distances\": {";
     for (std::size_t i = 0; i < distances.size(); ++i) {
       AppendFormat(o, "%s\"%s\": {\"km\": %.3f, \"indices\": %s}", i == 0 ? "" : ", ",
@@ -483,6 +495,7 @@ int AnalyseTrackFile(const std::filesystem::path& path, const AnalyseOptions& op
     AppendFormat(o, "\"best\": \"%s\"}}\n", BestName(scores.best));
     return 0;
   }
+  o += ClaimText(claim) + "\n\n";
   AppendStatisticsText(o, points.size(), s);
   AppendFormat(o, "\nDistance analysis (loop gap %u m)\n", options.loopGap);
   for (const NamedDistance& d : distances) {

@@ -62,6 +62,7 @@ constexpr std::array<SettingRow, kSettingCount> kRows = {{
     {"ValidationAddress", K::Text, kFtpTextSize},
     {"WindowLayout", K::Text, kShortTextSize},
     {"RecentFiles", K::Text, kRecentFilesSize}, {"CsvIntervals", K::Text, kShortTextSize},
+    {"ContestRules", K::Text, kShortTextSize},
 }};
 static_assert(kRows[static_cast<std::size_t>(Setting::TrackvaultTandem)].name == "TrackvaultTandem");
 static_assert(kRows[static_cast<std::size_t>(Setting::ValidationAddress)].name ==
@@ -95,6 +96,7 @@ std::string TextDefault(Setting setting, const std::string& documents) {
     case Setting::IgcSite: case Setting::IgcClass:
       return "None";
     case Setting::IgcFlightNo: case Setting::IgcContestId: return "1";
+    case Setting::ContestRules: return "xcontest";
     case Setting::FtpAddress: case Setting::FtpUserId: return std::string(kFtpPlaceholderHost);
     case Setting::PilotListName: case Setting::PilotListDir: case Setting::GoogleDir:
     case Setting::CompDir: case Setting::OziDir: case Setting::TrackLogDir:

@@ -38,8 +38,11 @@ enum class Setting : int {
   // The window program's recent files, newest first, one "<kind letter><path>" per tab-separated
   // entry; the averaging seconds of the CSV columns, "bearing,speed,vario".
   RecentFiles, CsvIntervals,
+  // The contest whose claim the pictures, the statistics and the KML files give first
+  // ("xcontest", "olc", "ffvl", "xcleague").
+  ContestRules,
 };
-inline constexpr std::size_t kSettingCount = 79;
+inline constexpr std::size_t kSettingCount = 80;
 // (The enumerator for the "DownloadFilter" value is UseDownloadFilter, apart from the filter type.)
 
 enum class SettingKind { Text, Number, Binary };

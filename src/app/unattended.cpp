@@ -15,6 +15,7 @@
 #include "track/igc/igc_commands.h"
 #include "track/formats/mps_track.h"
 #include "track/formats/plt_track.h"
+#include "kml/kml_save.h"
 #include "kml/kml_writer.h"
 #include "track/statistics.h"
 #include "base/text.h"
@@ -239,13 +240,15 @@ void SaveKml(UnattendedProgram& program, const std::string& fileName) {
   AnalysisOptions analysisOptions;
   analysisOptions.skipLoops = options.noLoopOpt;
   AnalyseDistances(points, info.analysis, analysisOptions);
+  info.claim = ScoreClaim(points, kDefaultContestRules);
   info.points = points;
   info.downloaded = CalendarToGarminTime(log.downloadTime);
   info.withHash = log.source.signState == SignState::Downloaded;
   info.timesAreUtc = log.source.timeIsUtc != 0;
   info.withPressureAltitude = log.source.altitudeFlag != 0;
   std::string text(kml::kKmlDocumentStart);
-  const int body = kml::WriteKmlBody(text, info, std::nullopt, log.source.InstrumentText());
+  const int body = kml::WriteKmlBody(text, info, kml::KmlDateDescription(points.front()),
+                                     log.source.InstrumentText());
   if (body != kml::kKmlBodyOk) {
     ui.ShowErrorBox(kml::KmlBodyErrorText(body), kStartCaption);
     SaveFailed(program);

@@ -26,14 +26,15 @@ bool IsCreationError(int error) {
          error == EROFS || error == EISDIR || error == ENAMETOOLONG;
 }
 
-std::string DateText(const TrackPoint& first) {
+}  // namespace
+
+std::string KmlDateDescription(const TrackPoint& first) {
   const CalendarTime t = GarminTimeToCalendar(first.time);
   return FormatText("%d-%02d-%02d", t.year, t.month, t.day);
 }
 
-}  // namespace
-
-bool AnalyseForKml(KmlTrackInfo& info, Ui& ui, std::uint32_t loopGap) {
+bool AnalyseForKml(KmlTrackInfo& info, Ui& ui, std::uint32_t loopGap,
+                   std::optional<ContestRules> rules) {
   const std::vector<TrackPoint> points(info.points.begin(), info.points.end());
   info.statistics = ComputeStatistics(points);
   info.loopGap = loopGap;
@@ -43,6 +44,7 @@ bool AnalyseForKml(KmlTrackInfo& info, Ui& ui, std::uint32_t loopGap) {
     ui.ShowErrorBox("Memory allocation error", "Analysing track");
     return false;
   }
+  if (rules) info.claim = ScoreClaim(points, *rules);
   return true;
 }
 
@@ -80,11 +82,11 @@ std::optional<std::string> GoogleEarthBody(GoogleEarthFileRequest& request, Ui& 
   info.points = request.points;
   info.timesAreUtc = request.timesAreUtc;
   if (NormaliseMissingTimes(info.points)) info.timesAreUtc = false;
-  if (!AnalyseForKml(info, ui, request.loopGap)) return std::nullopt;
+  if (!AnalyseForKml(info, ui, request.loopGap, request.rules)) return std::nullopt;
   info.downloaded = request.downloaded;
   info.withHash = request.withHash;
   info.withPressureAltitude = request.withPressureAltitude;
-  const std::string description = DateText(request.points.front());
+  const std::string description = KmlDateDescription(request.points.front());
   std::string body;
   const int result = WriteKmlBody(body, info, description, request.instrumentText);
   if (result != kKmlBodyOk) {

@@ -25,9 +25,15 @@ inline constexpr std::size_t kMinKmlPositions = 5;
 inline constexpr std::size_t kMaxKmlFileName = 256;
 inline constexpr std::size_t kMaxLogbookDescription = 8000;
 
-// Fills the statistics and the distance analysis of `info` from its points. False after
-// "Memory allocation error" (caption "Analysing track") when the analysis found no memory.
-bool AnalyseForKml(KmlTrackInfo& info, Ui& ui, std::uint32_t loopGap = kDefaultLoopGap);
+// Fills the statistics and the distance analysis of `info` from its points, and with `rules`
+// the contest claim. False after "Memory allocation error" (caption "Analysing track") when
+// the analysis found no memory.
+bool AnalyseForKml(KmlTrackInfo& info, Ui& ui, std::uint32_t loopGap = kDefaultLoopGap,
+                   std::optional<ContestRules> rules = std::nullopt);
+
+// The description of a flight's folder when the pilot wrote none: the first point's date,
+// "%d-%02d-%02d".
+std::string KmlDateDescription(const TrackPoint& first);
 
 // The whole document of one body: declaration, document start, the body, document end.
 std::string KmlDocumentOf(std::string_view body);
@@ -39,6 +45,8 @@ struct GoogleEarthFileRequest {
   bool withPressureAltitude = false;
   std::string instrumentText;
   std::uint32_t loopGap = kDefaultLoopGap;
+  // The contest whose claim the file carries first; none writes no claim.
+  std::optional<ContestRules> rules = kDefaultContestRules;
   std::optional<GarminTime> downloaded;
   // The file the caller chose (replaced when it exists), or none: then `logFileName` + ".kml",
   // replaced only with `overwrite`.

@@ -128,6 +128,23 @@ struct PlacemarkContent {
   std::string_view color;
 };
 
+// A vertex as a placemark draws it: a fix whose altitude is left out (marked invalid, GNSS
+// altitude 0) takes the altitude of the nearest fix that has one, so that the line does not
+// plunge to the ground. The track itself keeps every fix as recorded.
+TrackPoint DrawnVertex(std::span<const TrackPoint> points, std::size_t index) {
+  TrackPoint vertex = points[index];
+  if (!AltitudeLeftOut(vertex)) return vertex;
+  for (std::size_t step = 1; step < points.size(); ++step) {
+    for (const std::size_t k : {index + step, index - step}) {  // wraps past 0 to a huge index
+      if (k < points.size() && !AltitudeLeftOut(points[k])) {
+        vertex.gpsAltitude = points[k].gpsAltitude;
+        return vertex;
+      }
+    }
+  }
+  return vertex;
+}
+
 void AppendLineString(std::string& out, std::span<const TrackPoint> points,
                       const std::vector<std::size_t>& line, std::string_view indent) {
   const std::string pad(indent);
@@ -136,7 +153,7 @@ void AppendLineString(std::string& out, std::span<const TrackPoint> points,
   Line(out, pad + "  <coordinates>");
   for (const std::size_t index : line) {
     out.append(pad + "    ");
-    AppendCoordinate(out, points[index], "");
+    AppendCoordinate(out, DrawnVertex(points, index), "");
     out.append(kCrLf);
   }
   Line(out, pad + "  </coordinates>");
@@ -232,6 +249,40 @@ bool IndicesInside(const std::vector<std::size_t>& indices, std::size_t count) {
     if (index >= count) return false;
   }
   return true;
+}
+
+// The claim's placemark: its fixes in the table (for a triangle or an out-and-return the
+// start, the turnpoints and the finish, with the closing on the finish's line), the course
+// as a line and the closing beside it. Readers that look only for the track pass it by like
+// the distance placemarks.
+void AppendClaim(std::string& out, std::span<const TrackPoint> points, const ContestClaim& claim) {
+  const ContestResult* best = claim.Best();
+  if (best == nullptr) {
+    out.append("\r\n    <!--").append(ClaimText(claim)).append("-->\r\n");
+    return;
+  }
+  const ExactResult& e = best->exact;
+  const std::string text = ClaimText(claim);
+  PlacemarkContent p{"contest_claim", text, text, {}, {}, e.distance, {}, "FF00FFFF"};
+  const auto& v = e.points;
+  switch (best->kind->rules.kind) {
+    case ExactKind::FreeDistance:
+      p.vertices.assign(v.begin(), v.end());
+      p.values.assign(e.legs.begin(), e.legs.end());
+      p.lines = {p.vertices};
+      break;
+    case ExactKind::OutAndReturn:
+      p.vertices = {v[0], v[1], v[2], v[4]};
+      p.values = {e.legs[0], e.legs[1], e.closing};
+      p.lines = {{v[1], v[2]}, {v[0], v[4]}};
+      break;
+    default:
+      p.vertices.assign(v.begin(), v.end());
+      p.values = {e.legs[0], e.legs[1], e.legs[2], e.closing};
+      p.lines = {{v[1], v[2], v[3], v[1]}, {v[0], v[4]}};
+      break;
+  }
+  if (IndicesInside(p.vertices, points.size())) AppendPlacemark(out, points, p);
 }
 
 void AppendOptimisation(std::string& out, std::span<const TrackPoint> points,
@@ -444,6 +495,7 @@ int WriteKmlBody(std::string& out, KmlTrackInfo& info,
     AppendStatistics(out, info.statistics);
     Line(out, "</pre>]]>");
     Line(out, "    </description>");
+    if (info.claim) AppendClaim(out, info.points, *info.claim);
     AppendOptimisation(out, info.points, info.analysis, info.loopGap);
     AppendTrack(out, info, instrumentText);
     return kKmlBodyOk;

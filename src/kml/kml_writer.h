@@ -1,6 +1,6 @@
 #pragma once
 // The KML body writer: the `Folder` of one flight, with the flight statistics in its
-// description, the seven results of the distance analysis as placemarks, and the track
+// description, the contest claim and the seven results of the distance analysis as placemarks, and the track
 // placemark whose `FsInfo` metadata keeps the exact times, the pressure altitudes and the
 // signature. Callers wrap one or more bodies into a document (KmlDocument) and choose the file.
 #include <cstdint>
@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "optimise/contest_rules.h"
 #include "optimise/distance_analysis.h"
 #include "model/garmin_time.h"
 #include "track/position_text.h"
@@ -23,6 +24,9 @@ struct KmlTrackInfo {
   std::span<TrackPoint> points;
   FlightStatistics statistics;
   DistanceAnalysis analysis;
+  // The contest claim, written as the first placemark (named like "XContest: closed FAI
+  // triangle 118.73 km, 189.96 points") ahead of the distance analysis; none leaves it out.
+  std::optional<ContestClaim> claim;
   std::uint32_t loopGap = kDefaultLoopGap;  // metres, shown in the loop titles
   std::optional<GarminTime> downloaded;     // UTC
   bool withHash = false;                    // the track log came straight from an instrument

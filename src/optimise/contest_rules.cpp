@@ -1,8 +1,10 @@
 #include "optimise/contest_rules.h"
 
 #include <algorithm>
+#include <cctype>
 #include <numeric>
 
+#include "base/text.h"
 #include "optimise/olc.h"
 
 namespace logwell {
@@ -17,17 +19,35 @@ std::vector<MultiplierStep> Flat(double multiplier) { return {{0.0, multiplier}}
 }  // namespace
 
 std::optional<ContestRules> FindContestRules(std::string_view name) {
-  if (name == "olc") return ContestRules::Olc;
-  if (name == "xcontest") return ContestRules::XContest;
-  if (name == "ffvl") return ContestRules::Ffvl;
-  if (name == "xcleague") return ContestRules::XcLeague;
+  for (const ContestRules rules :
+       {ContestRules::Olc, ContestRules::XContest, ContestRules::Ffvl, ContestRules::XcLeague}) {
+    if (EqualsIgnoringCase(name, ContestRulesKey(rules))) return rules;
+  }
   return std::nullopt;
 }
 
-double ContestKind::Multiplier(double courseKm) const {
+std::string_view ContestRulesKey(ContestRules rules) {
+  switch (rules) {
+    case ContestRules::XContest: return "xcontest";
+    case ContestRules::Ffvl: return "ffvl";
+    case ContestRules::XcLeague: return "xcleague";
+    default: return "olc";
+  }
+}
+
+std::string_view ContestName(ContestRules rules) {
+  switch (rules) {
+    case ContestRules::XContest: return "XContest";
+    case ContestRules::Ffvl: return "FFVL";
+    case ContestRules::XcLeague: return "XC League";
+    default: return "OLC";
+  }
+}
+
+double ContestKind::Multiplier(double distanceKm) const {
   double multiplier = 0.0;
   for (const MultiplierStep& step : steps) {
-    if (courseKm >= step.fromKm) multiplier = step.multiplier;
+    if (distanceKm >= step.fromKm) multiplier = step.multiplier;
   }
   return multiplier;
 }
@@ -57,15 +77,17 @@ const std::vector<ContestKind>& ContestKinds(ContestRules rules) {
       {"flat_triangle", "Flat triangle", Triangle(ExactKind::FreeTriangle, 0.05, 3000.0, 3000.0), Flat(1.2)},
       {"fai_triangle", "FAI triangle", Triangle(ExactKind::FaiTriangle, 0.05, 3000.0, 3000.0), Flat(1.4)},
   };
-  // The UK XC League (national rules): open distance over up to three turnpoints from 10 km
-  // x1.0; out-and-return and flat triangle (every side 15 to 45 % of the perimeter) from 15 km
-  // x1.3, from 35 km x1.7; FAI triangle from 15 km x1.7, from 25 km x2.0; a closed course ends
-  // within 800 m of its start, and the closing is taken off.
+  // The UK XC League, National league (XC League Rules 2024, section 3 "Flights",
+  // xcleague.com): a turnpoint flight over up to three turnpoints from 10 km x1.0; an
+  // out-and-return (start, two turnpoints, back) and a flat triangle (every side 15 to 45 % of
+  // the perimeter) from 15 km x1.5, from 35 km x2.0; an FAI triangle from 15 km x2.0, from
+  // 25 km x2.3. A circuit ends within 800 m of its start (a 400 m cylinder), the gap is taken
+  // off, and the distances of the steps are those after the gap is taken off.
   static const std::vector<ContestKind> xcleague{
-      {"open_distance", "Open distance", Free(), {{10.0, 1.0}}},
-      {"out_and_return", "Out and return", {ExactKind::OutAndReturn, 0.0, 800.0, 0.0, 0.0}, {{15.0, 1.3}, {35.0, 1.7}}},
-      {"flat_triangle", "Flat triangle", {ExactKind::FreeTriangle, 0.0, 800.0, 0.15, 0.0, 0.45}, {{15.0, 1.3}, {35.0, 1.7}}},
-      {"fai_triangle", "FAI triangle", {ExactKind::FaiTriangle, 0.0, 800.0, kFaiMinLeg, 0.0}, {{15.0, 1.7}, {25.0, 2.0}}},
+      {"open_distance", "Turnpoint flight", Free(), {{10.0, 1.0}}},
+      {"out_and_return", "Out and return", {ExactKind::OutAndReturn, 0.0, 800.0, 0.0, 0.0}, {{15.0, 1.5}, {35.0, 2.0}}},
+      {"flat_triangle", "Flat triangle", {ExactKind::FreeTriangle, 0.0, 800.0, 0.15, 0.0, 0.45}, {{15.0, 1.5}, {35.0, 2.0}}},
+      {"fai_triangle", "FAI triangle", {ExactKind::FaiTriangle, 0.0, 800.0, kFaiMinLeg, 0.0}, {{15.0, 2.0}, {25.0, 2.3}}},
   };
   switch (rules) {
     case ContestRules::XcLeague: return xcleague;
@@ -102,13 +124,10 @@ ContestScoring ScoreContest(const std::vector<TrackPoint>& points, ContestRules 
     std::stable_partition(order.begin(), order.end(),
                           [&](std::size_t k) { return kinds[k].rules.kind != ExactKind::FreeDistance; });
   }
-  // Points of a result of the kind: km times the multiplier of its course.
+  // Points of a result of the kind: km times the multiplier of its scoring distance.
   const auto scoreOf = [](const ContestKind& kind, const ExactResult& exact) {
     if (!exact.found) return 0.0;
-    const double course = kind.rules.kind == ExactKind::FreeDistance
-                              ? exact.distance
-                              : exact.legs[0] + exact.legs[1] + exact.legs[2];
-    return exact.distance / 1000.0 * kind.Multiplier(course / 1000.0);
+    return exact.distance / 1000.0 * kind.Multiplier(exact.distance / 1000.0);
   };
   std::vector<std::array<std::size_t, 5>> offered = seeds;
   ExactOptions searchOptions = options;
@@ -152,6 +171,38 @@ ContestScoring ScoreContest(const std::vector<TrackPoint>& points, ContestRules 
     }
   }
   return scoring;
+}
+
+const ContestResult* ContestClaim::Best() const {
+  if (scoring.best < 0) return nullptr;
+  return &scoring.kinds[static_cast<std::size_t>(scoring.best)];
+}
+
+ContestClaim ScoreClaim(const std::vector<TrackPoint>& points, ContestRules rules,
+                        const std::atomic<bool>* halt) {
+  ExactOptions options;
+  options.halt = halt;
+  ContestClaim claim;
+  claim.rules = rules;
+  claim.scoring = ScoreContest(points, rules, {}, options, ContestScope::Claim);
+  return claim;
+}
+
+std::string ClaimText(const ContestClaim& claim) {
+  const std::string_view contest = ContestName(claim.rules);
+  const ContestResult* best = claim.Best();
+  if (best == nullptr) {
+    return FormatText("%.*s: no scoring flight", static_cast<int>(contest.size()), contest.data());
+  }
+  // "Closed FAI triangle" reads "closed FAI triangle" after the contest's name; an initial
+  // that begins an abbreviation ("FAI triangle") stays.
+  std::string kind(best->kind->label);
+  if (kind.size() > 1 && std::isupper(static_cast<unsigned char>(kind[0])) &&
+      std::islower(static_cast<unsigned char>(kind[1]))) {
+    kind[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(kind[0])));
+  }
+  return FormatText("%.*s: %s %.2f km, %.2f points", static_cast<int>(contest.size()), contest.data(),
+                    kind.c_str(), best->exact.distance / 1000.0, best->score);
 }
 
 }  // namespace logwell

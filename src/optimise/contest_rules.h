@@ -3,8 +3,10 @@
 // few kinds of flight (free distance over up to three turnpoints, triangles by their closing),
 // each distance times the kind's multiplier; the claim is the kind with the most points.
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -16,9 +18,15 @@ namespace logwell {
 
 enum class ContestRules { Olc, XContest, Ffvl, XcLeague };
 
-// The rule set of a name given on the command line ("olc", "xcontest", "ffvl", "xcleague");
-// nothing for another name.
+// The rule set of a name given on the command line or kept in the settings ("olc",
+// "xcontest", "ffvl", "xcleague", in any case); nothing for another name.
 std::optional<ContestRules> FindContestRules(std::string_view name);
+// The name FindContestRules takes: "olc", "xcontest", "ffvl", "xcleague".
+std::string_view ContestRulesKey(ContestRules rules);
+// The contest's name as pilots know it: "OLC", "XContest", "FFVL", "XC League".
+std::string_view ContestName(ContestRules rules);
+// The rules a pilot gets without choosing.
+inline constexpr ContestRules kDefaultContestRules = ContestRules::XContest;
 
 // From a course of `fromKm` on, each km scores `multiplier` points.
 struct MultiplierStep {
@@ -31,9 +39,9 @@ struct ContestKind {
   std::string_view label;  // "Free distance", ...
   ExactRules rules;
   std::vector<MultiplierStep> steps;  // ascending; a course below the first scores nothing
-  // Points per km of a course of that length (a triangle's perimeter, an out-and-return's
-  // two legs, a free distance itself, before any closing is taken off).
-  double Multiplier(double courseKm) const;
+  // Points per km of a flight whose scoring distance (the course less any closing taken off)
+  // is `distanceKm`: the contests set their least distances and steps on that figure.
+  double Multiplier(double distanceKm) const;
 };
 const std::vector<ContestKind>& ContestKinds(ContestRules rules);
 
@@ -60,5 +68,22 @@ enum class ContestScope { EveryKind, Claim };
 ContestScoring ScoreContest(const std::vector<TrackPoint>& points, ContestRules rules,
                             const std::vector<std::array<std::size_t, 5>>& seeds = {},
                             const ExactOptions& options = {}, ContestScope scope = ContestScope::EveryKind);
+
+// The claim of a flight under one contest's rules: what pilots read as their score.
+struct ContestClaim {
+  ContestRules rules = kDefaultContestRules;
+  ContestScoring scoring;
+  // The kind claimed; none when no kind scores.
+  const ContestResult* Best() const;
+};
+
+// The claim by the exact optimiser (only the claiming kind proven); `halt` stops it early, the
+// best found so far then stands.
+ContestClaim ScoreClaim(const std::vector<TrackPoint>& points, ContestRules rules,
+                        const std::atomic<bool>* halt = nullptr);
+
+// The claim as pilots read it, under the contest's name: "XContest: closed FAI triangle
+// 118.73 km, 189.96 points", or "XContest: no scoring flight".
+std::string ClaimText(const ContestClaim& claim);
 
 }  // namespace logwell

@@ -1,6 +1,7 @@
 #include "track/statistics.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "geo/distance.h"
 #include "geo/units.h"
@@ -126,6 +127,35 @@ double WindowedClimb(const std::vector<TrackPoint>& points, std::size_t index, s
   const WindowWalk walk = WalkWindow(points, index, static_cast<double>(windowSeconds), noDistance);
   if (windowSeconds == 60) return SpeedAndClimbOf(points, index, walk).climb;
   return (points[index].gpsAltitude - walk.startAltitude) / 10.0 / windowSeconds;
+}
+
+std::vector<float> ClimbSeries(const std::vector<TrackPoint>& points, std::uint32_t windowSeconds) {
+  std::vector<float> climbs(points.size(), std::numeric_limits<float>::quiet_NaN());
+  const auto leftOut = std::ranges::count_if(points, AltitudeLeftOut);
+  if (leftOut == 0) {
+    for (std::size_t i = 0; i < points.size(); ++i) {
+      climbs[i] = static_cast<float>(WindowedClimb(points, i, windowSeconds));
+    }
+    return climbs;
+  }
+  // The trusted fixes alone; a segment that a left-out fix opens opens at the next one kept.
+  std::vector<TrackPoint> kept;
+  std::vector<std::size_t> at;
+  kept.reserve(points.size() - static_cast<std::size_t>(leftOut));
+  at.reserve(kept.capacity());
+  bool opens = false;
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    opens = opens || OpensSegment(points[i]);
+    if (AltitudeLeftOut(points[i])) continue;
+    kept.push_back(points[i]);
+    if (opens) kept.back().segmentStart |= 1u;
+    opens = false;
+    at.push_back(i);
+  }
+  for (std::size_t k = 0; k < kept.size(); ++k) {
+    climbs[at[k]] = static_cast<float>(WindowedClimb(kept, k, windowSeconds));
+  }
+  return climbs;
 }
 
 std::vector<FlightInterval> FlightIntervals(const std::vector<TrackPoint>& points, std::uint32_t seconds) {

@@ -64,6 +64,11 @@ SpeedAndClimb WindowedSpeedAndClimb(const std::vector<TrackPoint>& points, std::
 // a long log.
 double WindowedClimb(const std::vector<TrackPoint>& points, std::size_t index, std::uint32_t windowSeconds);
 
+// The climb over `windowSeconds` at every fix, as the graphs draw it: the fixes whose altitude
+// is left out (AltitudeLeftOut) are passed over as if the log held only the others, and have no
+// climb of their own (NaN). Without such fixes it is WindowedClimb at every fix.
+std::vector<float> ClimbSeries(const std::vector<TrackPoint>& points, std::uint32_t windowSeconds);
+
 // One stretch of a flight as the glide and polar graphs show it: the fixes from `first` to
 // `last` of one segment, spanning at most the graphs' interval.
 struct FlightInterval {

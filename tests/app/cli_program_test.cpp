@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -110,7 +111,7 @@ TEST(LogwellCli, VerbsCheckTheirArguments) {
 // Several files: one JSON line each, in the order given, a file that fails on its own line.
 TEST(LogwellCli, AnalyseScoresManyFilesOneLineEach) {
   LOGWELL_REQUIRE_FIXTURES(dir);
-  const CliRun run = RunCli("analyse --json --rules xcontest '" + (dir / "igc/trifai-xcontest-189.65.igc").string() +
+  const CliRun run = RunCli("analyse --json --rules XContest '" + (dir / "igc/trifai-xcontest-189.65.igc").string() +
                             "' /nonexistent/x.igc '" + (dir / "igc/marcourt.igc").string() + "'");
   EXPECT_EQ(run.exitCode, 1);  // one file failed
   std::vector<std::string> lines;
@@ -119,10 +120,34 @@ TEST(LogwellCli, AnalyseScoresManyFilesOneLineEach) {
   ASSERT_EQ(lines.size(), 3u) << run.out;
   EXPECT_TRUE(lines[0].starts_with("{\"points\": ")) << lines[0];
   EXPECT_NE(lines[0].find("\"best\": {\"type\": \"closed_fai_triangle\""), std::string::npos) << lines[0];
+  EXPECT_NE(lines[0].find("\"claim\": {\"rules\": \"xcontest\", \"type\": \"closed_fai_triangle\", \"km\": 118.7"),
+            std::string::npos) << lines[0];
   EXPECT_NE(lines[0].find("\"fixes\": [{\"time\": "), std::string::npos);
   EXPECT_NE(lines[0].find("\"altitude_fixes_left_out\": 34}"), std::string::npos);  // its V fixes
   EXPECT_TRUE(lines[1].starts_with("{\"file\": \"/nonexistent/x.igc\", \"error\": \"")) << lines[1];
   EXPECT_TRUE(lines[2].starts_with("{\"points\": 221,")) << lines[2];
+}
+
+// The report opens with the claim pilots score by, under its contest's name; the distance
+// analysis follows under its own.
+TEST(LogwellCli, AnalyseOpensWithTheContestClaim) {
+  LOGWELL_REQUIRE_FIXTURES(dir);
+  const auto file = [&](const char* name) { return "'" + (dir / "igc" / name).string() + "'"; };
+  const struct {
+    std::string arguments;
+    const char* first;
+  } cases[] = {
+      {file("trifai-xcontest-189.65.igc"), "XContest: closed FAI triangle 118.73 km, 189.96 points"},
+      {file("trifai-xcontest-307.57.igc") + " --rules XCLeague", "XC League: out and return 213.48 km, 426.96 points"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    const CliRun run = RunCli("analyse " + c.arguments);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out.substr(0, run.out.find('\n')), c.first);
+  }
+  const CliRun run = RunCli("analyse " + file("trifai-xcontest-189.65.igc"));
+  EXPECT_NE(run.out.find("\nDistance analysis (loop gap 800 m)\n"), std::string::npos);
 }
 
 // An access that cannot start (here: no such port) ends with 1 and its message on stderr; the
@@ -334,8 +359,22 @@ TEST(LogwellCli, ManualPageCoversTheCommandLineAndRendersCleanly) {
         << verb.name;
   }
   for (const char* text : {".SH SYNOPSIS", ".SH EXIT STATUS", ".SH EXAMPLES", "$date", "$time",
-                           "numbered from 0", "Flytec 5020, 5030, 6020, 6030"}) {
+                           "numbered from 0", "Flytec 5020, 5030, 6020, 6030", "XC League Rules 2024"}) {
     EXPECT_NE(page.find(text), std::string::npos) << text;
+  }
+  // Every option a verb's usage names ("--exact") and every "/" option of the help.
+  const std::regex verbOption("--[a-z][a-z-]*");
+  for (const logwell::CliVerb& verb : logwell::CliVerbs()) {
+    const std::string usage = logwell::CliVerbUsage(verb);
+    for (auto it = std::sregex_iterator(usage.begin(), usage.end(), verbOption); it != std::sregex_iterator(); ++it) {
+      const std::string name = it->str().substr(2);
+      EXPECT_NE(page.find("\\-\\-" + name), std::string::npos) << verb.name << " --" << name;
+    }
+  }
+  const std::string help = logwell::CommandLineHelp();
+  const std::regex slashOption("/[A-Z][A-Z_0-9]*");
+  for (auto it = std::sregex_iterator(help.begin(), help.end(), slashOption); it != std::sregex_iterator(); ++it) {
+    EXPECT_NE(page.find(it->str()), std::string::npos) << it->str();
   }
   if (std::system("command -v groff >/dev/null 2>&1") != 0) {
     GTEST_SKIP() << "groff is not installed";

@@ -18,6 +18,7 @@
 #include <sstream>
 #include <string>
 
+#include "app/file_commands.h"
 #include "app/job_runner.h"
 #include "sim/flight_generator.h"
 #include "sim/flymaster/flymaster_model.h"
@@ -293,8 +294,15 @@ TEST_F(UnattendedRun, SeveralSavesComeFromOneDownload) {
             0);
   EXPECT_EQ(flytec->TrackRequests(), 1);
   EXPECT_EQ(Read(dir / "2023-05-26-xxx-123-01.igc"), flight);
-  EXPECT_TRUE(fs::exists(dir / "f.kml"));
   EXPECT_TRUE(fs::exists(dir / "f.plt"));
+  // The KML file: its description opens with the flight's date, its first placemark is the
+  // contest claim, and its signature still checks.
+  const std::string kml = Read(dir / "f.kml");
+  EXPECT_NE(kml.find("<description><![CDATA[2023-05-26\r\n<pre>\r\n"), std::string::npos);
+  const std::size_t claim = kml.find("type=\"contest_claim\"");
+  EXPECT_NE(claim, std::string::npos);
+  EXPECT_LT(claim, kml.find("type=\"distance_5_point\""));
+  EXPECT_EQ(kml::CheckKmlFile(dir / "f.kml", ui), 0);
   for (const UiEvent& e : Errors()) ADD_FAILURE() << e.caption << ": " << e.text;
 }
 

@@ -4,8 +4,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
+#include <utility>
 #include <vector>
 
+#include "base/text.h"
 #include "flights.h"
 #include "optimise/contest_rules.h"
 #include "optimise/exact_search.h"
@@ -196,24 +199,29 @@ TEST(ContestRules, ClaimScopeGivesTheSameClaim) {
   EXPECT_GT(below, 0u);  // some kind was left below the claim
 }
 
-// The league's steps: nothing below the first, the higher multiplier from its threshold on.
-TEST(ContestRules, MultipliersStepWithTheCourse) {
+// The league's steps (the XC League's National league of 2024): nothing below the first, the
+// higher multiplier from its threshold on, the threshold read on the scoring distance.
+TEST(ContestRules, MultipliersStepWithTheDistance) {
   struct Case {
     std::string_view kind;
-    double courseKm;
+    double distanceKm;
     double multiplier;
   };
   const Case cases[] = {
-      {"open_distance", 9.99, 0.0}, {"open_distance", 10.0, 1.0},  {"out_and_return", 14.9, 0.0},
-      {"out_and_return", 15.0, 1.3}, {"flat_triangle", 35.0, 1.7}, {"fai_triangle", 24.9, 1.7},
-      {"fai_triangle", 25.0, 2.0},
+      {"open_distance", 9.99, 0.0},   {"open_distance", 10.0, 1.0},   {"out_and_return", 14.9, 0.0},
+      {"out_and_return", 15.0, 1.5},  {"out_and_return", 34.9, 1.5},  {"out_and_return", 35.0, 2.0},
+      {"flat_triangle", 15.0, 1.5},   {"flat_triangle", 35.0, 2.0},   {"fai_triangle", 14.9, 0.0},
+      {"fai_triangle", 15.0, 2.0},    {"fai_triangle", 24.9, 2.0},    {"fai_triangle", 25.0, 2.3},
   };
   for (const Case& c : cases) {
+    bool seen = false;
     for (const ContestKind& kind : ContestKinds(ContestRules::XcLeague)) {
       if (kind.key == c.kind) {
-        EXPECT_DOUBLE_EQ(kind.Multiplier(c.courseKm), c.multiplier) << c.kind << c.courseKm;
+        seen = true;
+        EXPECT_DOUBLE_EQ(kind.Multiplier(c.distanceKm), c.multiplier) << c.kind << c.distanceKm;
       }
     }
+    EXPECT_TRUE(seen) << c.kind;
   }
   // A triangle below the league's least course is found but claims nothing.
   const auto track = Tracks().front();
@@ -223,6 +231,51 @@ TEST(ContestRules, MultipliersStepWithTheCourse) {
     if (r.exact.found && r.exact.distance < 10000.0) {
       EXPECT_EQ(r.score, 0.0) << r.kind->key;
     }
+  }
+}
+
+// Rule names as typed on a command line or kept in the settings, in any case.
+TEST(ContestRules, NamesInAnyCase) {
+  const std::pair<std::string_view, std::optional<ContestRules>> cases[] = {
+      {"xcontest", ContestRules::XContest}, {"XContest", ContestRules::XContest},
+      {"XCLEAGUE", ContestRules::XcLeague}, {"Ffvl", ContestRules::Ffvl},
+      {"OLC", ContestRules::Olc},           {"fai", std::nullopt},
+      {"", std::nullopt},                   {"xcontest ", std::nullopt},
+  };
+  for (const auto& [name, rules] : cases) EXPECT_EQ(FindContestRules(name), rules) << name;
+  for (const ContestRules rules : {ContestRules::Olc, ContestRules::XContest, ContestRules::Ffvl, ContestRules::XcLeague}) {
+    EXPECT_EQ(FindContestRules(ContestRulesKey(rules)), rules);
+  }
+}
+
+// Real flights against the claims of the peer scoring tool igc-xc-score (expected-scores.json
+// beside the files); its figures are rounded, and its distances differ from ours by a few
+// metres in a hundred kilometres.
+TEST(ContestRules, ClaimsOfRealFlightsAgreeWithThePeer) {
+  LOGWELL_REQUIRE_FIXTURES(fixtures);
+  const struct {
+    const char* file;
+    ContestRules rules;
+    std::string_view kind;
+    double points;
+    const char* text;  // the start of the claim's line
+  } cases[] = {
+      {"trifai-xcontest-189.65.igc", ContestRules::XContest, "closed_fai_triangle", 189.97,
+       "XContest: closed FAI triangle 118.7"},
+      {"trifai-xcontest-307.57.igc", ContestRules::XcLeague, "out_and_return", 427.0, "XC League: out and return 213."},
+      {"MurphyJ-2022-03-26.igc", ContestRules::XcLeague, "flat_triangle", 24.6, "XC League: flat triangle 16."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    const auto decoded = igc::DecodeIgcText(testing::ReadWholeFile(fixtures / "igc" / c.file));
+    ASSERT_TRUE(decoded.Ok()) << decoded.error;
+    const ContestClaim claim = ScoreClaim(decoded.points, c.rules);
+    const ContestResult* best = claim.Best();
+    ASSERT_NE(best, nullptr);
+    EXPECT_EQ(best->kind->key, c.kind);
+    EXPECT_NEAR(best->score, c.points, c.points * 0.002 + 0.05);
+    EXPECT_TRUE(ClaimText(claim).starts_with(c.text)) << ClaimText(claim);
+    EXPECT_TRUE(ClaimText(claim).ends_with(FormatText(", %.2f points", best->score))) << ClaimText(claim);
   }
 }
 

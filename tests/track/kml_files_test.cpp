@@ -394,6 +394,39 @@ TEST_F(KmlFilesTest, RealIgcFilesConvertToKmlAndBack) {
   EXPECT_GT(converted, 10);
 }
 
+// The flight pilots score: its contest claim is the first placemark, named as they read it,
+// ahead of the distance analysis, and the file still reads back signed.
+TEST_F(KmlFilesTest, ContestClaimIsTheFirstPlacemarkAndTheSignatureStillChecks) {
+  LOGWELL_REQUIRE_FIXTURES(fixtures);
+  const auto decoded = igc::DecodeIgcText(ReadText(fixtures / "igc" / "trifai-xcontest-189.65.igc"));
+  ASSERT_TRUE(decoded.Ok()) << decoded.error;
+  GoogleEarthFileRequest request;
+  request.points = decoded.points;
+  request.withHash = true;
+  request.timesAreUtc = true;
+  request.withPressureAltitude = true;
+  request.chosenFile = dir_ / "trifai.kml";
+  ScriptedUi ui;
+  ASSERT_EQ(WriteGoogleEarthFile(request, ui), 0);
+  const std::string kml = ReadText(dir_ / "trifai.kml");
+  const std::size_t claim = kml.find("<name>XContest: closed FAI triangle 118.7");
+  ASSERT_NE(claim, std::string::npos);
+  EXPECT_NE(kml.find(" points</name>", claim), std::string::npos);
+  EXPECT_LT(kml.find("<Placemark>"), claim);
+  EXPECT_LT(claim, kml.find("<name>Distance over 5 points</name>"));
+  // The claim's corners are drawn at a trusted altitude: no vertex on the ground.
+  const std::size_t coordinates = kml.find("<coordinates>", claim);
+  EXPECT_EQ(kml.substr(coordinates, kml.find("</coordinates>", coordinates) - coordinates).find(",0\r\n"),
+            std::string::npos);
+  // The description opens with the date; the statistics leave the V fixes out.
+  EXPECT_NE(kml.find("<description><![CDATA[2019-06-03\r\n<pre>"), std::string::npos);
+  EXPECT_NE(kml.find("Left out (alt/climb) 34 fixes"), std::string::npos);
+  EXPECT_EQ(CheckKmlFile(dir_ / "trifai.kml", ui), 0);
+  const std::optional<KmlReadResult> back = ReadKmlTrack(kml, ui);
+  ASSERT_TRUE(back.has_value());
+  EXPECT_EQ(back->points.size(), decoded.points.size());
+}
+
 TEST_F(KmlFilesTest, AnalyseJsonHasTheKeysScriptsUse) {
   ScriptedUi ui;
   GoogleEarthFileRequest request;
@@ -404,7 +437,8 @@ TEST_F(KmlFilesTest, AnalyseJsonHasTheKeysScriptsUse) {
   AnalyseOptions options;
   options.json = true;
   ASSERT_EQ(AnalyseTrackFile(dir_ / "a.kml", options, json, ui), 0);
-  for (const char* key : {"\"points\": 300", "\"statistics\"", "\"start\": \"2023-05-26T10:00:00\"",
+  for (const char* key : {"\"points\": 300", "\"statistics\"", "\"claim\": {\"rules\": \"xcontest\"",
+                          "\"start\": \"2023-05-26T10:00:00\"",
                           "\"duration_s\": 299", "\"distances\"", "\"two_point\"",
                           "\"fai_triangle\"", "\"olc\"", "\"free_distance\"", "\"best\""}) {
     EXPECT_NE(json.find(key), std::string::npos) << key;

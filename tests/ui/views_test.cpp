@@ -5,7 +5,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
 #include <QtTest/QtTest>
+#include <unistd.h>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -15,15 +18,19 @@
 #include "app/settings.h"
 #include "box_answerer.h"
 #include "window_fixture.h"
+#include "support/fixtures.h"
+#include "support/scripted_ui.h"
 #include "support/synthetic_flights.h"
 #include "geo/distance.h"
 #include "geo/projection.h"
+#include "track/igc/igc_reader.h"
 #include "track/statistics.h"
 #include "track/track_log.h"
 #include "track/track_rotation.h"
 #include "ui/qt/calculators.h"
 #include "ui/qt/flight_graphs.h"
 #include "ui/qt/main_window.h"
+#include "ui/qt/statistics_dialog.h"
 #include "ui/qt/qt_ui.h"
 #include "ui/qt/track_picture.h"
 
@@ -148,6 +155,74 @@ class ViewsTest : public QObject {
     QVERIFY(polar->Intervals().empty());
     QVERIFY(!polar->ReadoutAt({10, 10}).size());
     QVERIFY(!polar->grab().isNull());
+  }
+
+  // A real flight with 34 invalid fixes (GNSS altitude 0): the profile and the vario leave them
+  // out as the statistics do, so the altitude never plunges to the ground and the climb axis
+  // stays where the flight climbed. The track picture's legend and the flight statistics give
+  // the XContest claim first and name the distance analysis for what it is; the logbook save
+  // carries the claim as its first placemark.
+  void realFlightShowsItsClaimAndNoInvalidFixes() {
+    const auto dir = logwell::testing::FixturesDir();
+    if (!dir) QSKIP("LOGWELL_FIXTURES is not set");
+    const auto decoded =
+        igc::DecodeIgcText(logwell::testing::ReadWholeFile(*dir / "igc" / "trifai-xcontest-189.65.igc"));
+    QVERIFY(decoded.Ok());
+    const std::vector<TrackPoint>& points = decoded.points;
+    const FlightStatistics statistics = ComputeStatistics(points);
+    QCOMPARE(statistics.leftOutFixes, std::size_t{34});
+
+    qt::VarioGraph profile(points);
+    const std::vector<double> altitudes = profile.Altitudes();
+    QCOMPARE(altitudes.size(), points.size());
+    std::size_t drawn = 0;
+    double lowest = HUGE_VAL;
+    for (const double a : altitudes) {
+      if (std::isnan(a)) continue;
+      ++drawn;
+      lowest = std::min(lowest, a);
+    }
+    QCOMPARE(drawn, points.size() - 34);
+    QCOMPARE(lowest, static_cast<double>(statistics.lowestAltitude));
+    QVERIFY(lowest > 500.0);
+    double steepest = 0.0;
+    for (const float climb : profile.Climbs()) {
+      if (!std::isnan(climb)) steepest = std::max(steepest, std::abs(static_cast<double>(climb)));
+    }
+    // The 60-second climb of the graph is the statistics' own, which leave the fixes out.
+    QVERIFY2(steepest <= std::max(statistics.highestVario60, -statistics.lowestVario60) + 0.5,
+             qPrintable(QString::number(steepest)));
+    QVERIFY(steepest < 10.0);
+    QVERIFY(!profile.grab().isNull());
+
+    qt::TrackPicture picture(points, 800);
+    QSignalSpy claimed(&picture, &qt::TrackPicture::claimFinished);
+    QVERIFY(claimed.wait(120000));
+    const QStringList legend = picture.LegendLines();
+    QVERIFY2(legend.at(1).startsWith("XContest: closed FAI triangle 118.7") && legend.at(1).endsWith(" points"),
+             qPrintable(legend.join(" | ")));
+    QVERIFY2(legend.filter(QRegularExpression("^Distance analysis: FAI triangle \\d+\\.\\d\\d km$")).size() == 1,
+             qPrintable(legend.join(" | ")));
+    QVERIFY(!picture.grab().isNull());
+
+    logwell::testing::ScriptedUi ui;
+    qt::StatisticsDialog::Flight flight;
+    flight.points = points;
+    flight.withHash = true;
+    qt::StatisticsDialog dialog(std::move(flight), ui, nullptr, nullptr);
+    QCOMPARE(dialog.ClaimLabel()->text(), QString("XContest: scoring the flight"));
+    QSignalSpy analysed(&dialog, &qt::StatisticsDialog::analysisFinished);
+    QVERIFY(analysed.wait(120000));
+    QCOMPARE(dialog.ClaimLabel()->text(), legend.at(1));
+    const auto folder = std::filesystem::temp_directory_path() / ("logwell-claim-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    ui.ScriptSaveFile((folder / "flight.kml").string());
+    QCOMPARE(dialog.SaveLog(), 0);
+    const std::string kml = logwell::testing::ReadWholeFile(folder / "flight.kml");
+    const std::size_t name = kml.find("<name>" + legend.at(1).toStdString() + "</name>");
+    QVERIFY(name != std::string::npos);
+    QVERIFY(name < kml.find("<name>Distance over 5 points</name>"));
+    std::filesystem::remove_all(folder);
   }
 
   // Every encoding reads back what it shows, typed variants and mistakes give the position or a

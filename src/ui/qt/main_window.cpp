@@ -41,6 +41,7 @@
 #include "ui/qt/list_model.h"
 #include "ui/qt/qt_ui.h"
 #include "ui/qt/qt_text.h"
+#include "ui/qt/statistics_dialog.h"
 #include "ui/qt/track_picture.h"
 
 namespace logwell::qt {
@@ -364,7 +365,8 @@ void MainWindow::RefreshTrackViews(bool force) {
   viewedLog_ = fingerprint;
   // The views read the log where it lies: a long log is held once.
   const auto loopGap = static_cast<std::uint32_t>(services_.settings.Number(Setting::LoopFlightGap));
-  auto* picture = new TrackPicture(&log.points, loopGap, nullptr, kViewAnalysisDelayMs);
+  auto* picture = new TrackPicture(&log.points, loopGap, nullptr, kViewAnalysisDelayMs,
+                                   ChosenContestRules(services_.settings));
   auto* profile = new VarioGraph(&log.points, nullptr, graphInterval_);
   for (QWidget* view : {static_cast<QWidget*>(picture), static_cast<QWidget*>(profile)}) view->setMinimumSize(120, 80);
   connect(picture, &TrackPicture::fixClicked, this, [this](std::size_t index) { SelectFixes(index, index); });

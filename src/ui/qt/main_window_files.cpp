@@ -21,6 +21,7 @@
 #include "ui/qt/main_window.h"
 #include "ui/qt/qt_ui.h"
 #include "ui/qt/qt_text.h"
+#include "ui/qt/statistics_dialog.h"
 #include "waypoints/waypoint_edit.h"
 #include "waypoints/waypoint_files.h"
 
@@ -122,6 +123,7 @@ void MainWindow::OnWriteGoogleEarth() {
   if (!path.has_extension()) path += ".kml";
   kml::GoogleEarthFileRequest request = kml::GoogleEarthRequestFor(log);
   request.loopGap = static_cast<std::uint32_t>(services_.settings.Number(Setting::LoopFlightGap));
+  request.rules = ChosenContestRules(services_.settings);
   request.chosenFile = path;
   if (kml::WriteGoogleEarthFile(std::move(request), services_.ui) == 0) product_->setText(Q(path.string()));
 }

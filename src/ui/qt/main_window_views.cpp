@@ -49,6 +49,7 @@ void MainWindow::OnSaveLog() {
   flight.timesAreUtc = log.source.timeIsUtc != 0;
   flight.withPressureAltitude = log.source.altitudeFlag != 0;
   flight.instrumentText = log.source.InstrumentText();
+  flight.rules = ChosenContestRules(services_.settings);
   auto* dialog = new StatisticsDialog(std::move(flight), services_.ui, &log, this);
   dialog->SetSettings(&services_.settings);
   ShowWindow(dialog);
@@ -111,7 +112,7 @@ void MainWindow::OnShowTrackPicture() {
   std::vector<TrackPoint> points = SelectedPositions();
   if (points.empty()) return;
   const auto loopGap = static_cast<std::uint32_t>(services_.settings.Number(Setting::LoopFlightGap));
-  ShowWindow(new TrackPicture(std::move(points), loopGap, this));
+  ShowWindow(new TrackPicture(std::move(points), loopGap, this, 0, ChosenContestRules(services_.settings)));
 }
 
 void MainWindow::OnShowVarioGraph() {

@@ -28,6 +28,10 @@ QString Km(double metres) { return Q(FormatText("%.2f", metres / 1000.0)); }
 
 }  // namespace
 
+ContestRules ChosenContestRules(const SettingsStore& settings) {
+  return FindContestRules(settings.Text(Setting::ContestRules)).value_or(kDefaultContestRules);
+}
+
 StatisticsDialog::StatisticsDialog(Flight flight, Ui& ui, TrackLog* log, QWidget* parent)
     : QDialog(parent), flight_(std::move(flight)), ui_(ui), log_(log) {
   setObjectName("statisticsDialog");
@@ -51,7 +55,15 @@ StatisticsDialog::StatisticsDialog(Flight flight, Ui& ui, TrackLog* log, QWidget
   if (!texts.leftOut.empty()) flightForm->addRow("Left out (altitude/climb)", new QLabel(Q(texts.leftOut), flightBox));
   columns->addWidget(flightBox);
 
-  auto* distanceBox = new QGroupBox("Distances (km)", this);
+  // The claim pilots read as their score, above the distance analysis.
+  claimLabel_ = new QLabel(Q(ContestName(flight_.rules)) + ": scoring the flight", this);
+  claimLabel_->setObjectName("contestClaim");
+  QFont claimFont = claimLabel_->font();
+  claimFont.setBold(true);
+  claimLabel_->setFont(claimFont);
+  layout->addWidget(claimLabel_);
+
+  auto* distanceBox = new QGroupBox("Distance analysis (km)", this);
   auto* distanceForm = new QFormLayout(distanceBox);
   const char* names[] = {"Distance over 2 points", "Distance over 3 points", "Distance over 4 points",
                          "Distance over 5 points", "Out-and-return", "Flat triangle", "FAI triangle"};
@@ -98,9 +110,12 @@ StatisticsDialog::StatisticsDialog(Flight flight, Ui& ui, TrackLog* log, QWidget
   thread_ = std::jthread([this, options] {
     DistanceAnalysis analysis;
     const int result = AnalyseDistances(flight_.points, analysis, options);
-    QMetaObject::invokeMethod(this, [this, analysis, result] {
+    // The claim by the exact optimiser; the save waits for both.
+    std::optional<ContestClaim> claim;
+    if (result == 0 && !halt_) claim = ScoreClaim(flight_.points, flight_.rules, &halt_);
+    QMetaObject::invokeMethod(this, [this, analysis, result, claim = std::move(claim)] {
       if (result != 0) status_->setText("Memory allocation error");
-      ShowAnalysis(analysis);
+      ShowAnalysis(analysis, claim);
     }, Qt::QueuedConnection);
   });
 }
@@ -110,9 +125,11 @@ StatisticsDialog::~StatisticsDialog() {
   if (thread_.joinable()) thread_.join();
 }
 
-void StatisticsDialog::ShowAnalysis(const DistanceAnalysis& analysis) {
+void StatisticsDialog::ShowAnalysis(const DistanceAnalysis& analysis, std::optional<ContestClaim> claim) {
   analysis_ = analysis;
   analysisDone_ = true;
+  claim_ = std::move(claim);
+  if (claim_) claimLabel_->setText(Q(ClaimText(*claim_)));
   const double values[] = {analysis.two.total,         analysis.three.total, analysis.four.total,
                            analysis.five.total,        analysis.outAndReturn.result,
                            analysis.triangle.result,   analysis.fai.result};
@@ -127,6 +144,7 @@ int StatisticsDialog::SaveLog() {
   request.info.points = flight_.points;
   request.info.statistics = statistics_;
   request.info.analysis = analysis_;
+  request.info.claim = claim_;
   request.info.loopGap = flight_.loopGap;
   request.info.withHash = flight_.withHash;
   request.info.timesAreUtc = flight_.timesAreUtc;

@@ -1,7 +1,8 @@
 #pragma once
-// "Flight statistics": the statistics of the selected positions at once, the seven distances
-// of the distance analysis filled in by a thread of its own, a description field and "Save log"
-// to a KML logbook file.
+// "Flight statistics": the statistics of the selected positions at once; the contest claim
+// (first, under its contest's name) and the seven distances of the distance analysis filled in
+// by a thread of its own; a description field and "Save log" to a KML logbook file, which
+// carries the claim too.
 #include <QDialog>
 #include <array>
 #include <atomic>
@@ -10,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "optimise/contest_rules.h"
 #include "optimise/distance_analysis.h"
 #include "track/statistics.h"
 #include "model/track_point.h"
@@ -25,6 +27,11 @@ class SettingsStore;
 }  // namespace logwell
 
 namespace logwell::qt {
+// The rules the window scores claims by: its ContestRules setting, XContest when it names none.
+ContestRules ChosenContestRules(const SettingsStore& settings);
+}  // namespace logwell::qt
+
+namespace logwell::qt {
 
 class StatisticsDialog final : public QDialog {
   Q_OBJECT
@@ -36,6 +43,7 @@ class StatisticsDialog final : public QDialog {
     bool timesAreUtc = false;
     bool withPressureAltitude = false;
     std::optional<std::string> instrumentText;
+    ContestRules rules = kDefaultContestRules;  // whose claim comes first
   };
   StatisticsDialog(Flight flight, Ui& ui, TrackLog* log, QWidget* parent);
   ~StatisticsDialog() override;  // halts the analysis and waits for its thread
@@ -44,6 +52,9 @@ class StatisticsDialog final : public QDialog {
   const DistanceAnalysis& Analysis() const { return analysis_; }
   const std::vector<TrackPoint>& Points() const { return flight_.points; }
   QLabel* Distance(int index) const { return distances_[static_cast<std::size_t>(index)]; }
+  // The claim's line: "XContest: closed FAI triangle 118.73 km, 189.96 points".
+  QLabel* ClaimLabel() const { return claimLabel_; }
+  const std::optional<ContestClaim>& Claim() const { return claim_; }
   QLabel* Status() const { return status_; }
   QPlainTextEdit* Description() const { return description_; }
   // "Save log": the logbook KML file of the flight.
@@ -59,7 +70,7 @@ class StatisticsDialog final : public QDialog {
   void analysisFinished();
 
  private:
-  void ShowAnalysis(const DistanceAnalysis& analysis);
+  void ShowAnalysis(const DistanceAnalysis& analysis, std::optional<ContestClaim> claim);
 
   Flight flight_;
   Ui& ui_;
@@ -67,6 +78,8 @@ class StatisticsDialog final : public QDialog {
   FlightStatistics statistics_;
   DistanceAnalysis analysis_;
   bool analysisDone_ = false;
+  std::optional<ContestClaim> claim_;  // set once the claim is scored, after the distances
+  QLabel* claimLabel_ = nullptr;
   std::array<QLabel*, 7> distances_{};
   QLabel* status_ = nullptr;
   QPlainTextEdit* description_ = nullptr;

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #ifdef LOGWELL_HAVE_QT_SVG
 #include <QSvgGenerator>
 #endif
@@ -65,8 +66,8 @@ QString TimeOfDay(GarminTime time) {
 // ---- the track picture ----
 
 TrackPicture::TrackPicture(std::vector<TrackPoint> points, std::uint32_t loopGap, QWidget* parent,
-                           int startDelayMs)
-    : QWidget(parent), points_(std::move(points)), loopGap_(loopGap) {
+                           int startDelayMs, ContestRules rules)
+    : QWidget(parent), points_(std::move(points)), loopGap_(loopGap), rules_(rules) {
   Measure();
   if (startDelayMs == 0) {
     StartAnalysis();
@@ -76,8 +77,8 @@ TrackPicture::TrackPicture(std::vector<TrackPoint> points, std::uint32_t loopGap
 }
 
 TrackPicture::TrackPicture(const std::vector<TrackPoint>* shared, std::uint32_t loopGap, QWidget* parent,
-                           int startDelayMs)
-    : QWidget(parent), points_(shared), loopGap_(loopGap) {
+                           int startDelayMs, ContestRules rules)
+    : QWidget(parent), points_(shared), loopGap_(loopGap), rules_(rules) {
   Measure();
   analysisSkipped_ = points_.Count() > kSharedAnalysisLimit;
   if (analysisSkipped_) return;
@@ -121,15 +122,24 @@ void TrackPicture::StartAnalysis() {
   AnalysisOptions options;
   options.loopGap = loopGap_;
   options.halt = &halt_;
-  thread_ = std::jthread([this, &points, options] {
+  thread_ = std::jthread([this, &points, options, rules = rules_] {
     DistanceAnalysis analysis;
     const bool done = AnalyseDistances(points, analysis, options) == 0;
     QMetaObject::invokeMethod(this, [this, done, analysis] {
-      analysisCopy_ = {};
       if (!done) return;
       analysis_ = analysis;
       update();
       emit analysisFinished();
+    }, Qt::QueuedConnection);
+    // The claim by the exact optimiser takes longer: the distances are drawn meanwhile.
+    ContestClaim claim;
+    if (done && !halt_) claim = ScoreClaim(points, rules, &halt_);
+    QMetaObject::invokeMethod(this, [this, done, claim = std::move(claim)] {
+      analysisCopy_ = {};
+      if (!done) return;
+      claim_ = claim;
+      update();
+      emit claimFinished();
     }, Qt::QueuedConnection);
   });
 }
@@ -397,16 +407,27 @@ void TrackPicture::DrawTrack(QPainter& painter) const {
   pen.setCapStyle(Qt::RoundCap);
   const std::vector<TrackPoint>& points = points_.Get();
   QPointF previous = Map(MetresOf(points.front()));
+  // The climb runs from the last fix with a trusted altitude: a fix whose altitude is left out
+  // (GNSS altitude 0) keeps the colour of the climb before it.
+  std::optional<std::size_t> trusted;
+  if (!AltitudeLeftOut(points.front())) trusted = 0;
+  double climb = 0.0;
   for (std::size_t i = 1; i < points.size(); ++i) {
     const QPointF here = Map(MetresOf(points[i]));
-    if (points[i].segmentStart & 1u) {
+    const bool opens = (points[i].segmentStart & 1u) != 0;
+    if (opens) trusted.reset();
+    if (!AltitudeLeftOut(points[i])) {
+      if (trusted) climb = ClimbBetween(points[*trusted], points[i]);
+      trusted = i;
+    }
+    if (opens) {
       previous = here;
       continue;
     }
     // Fixes closer than a pixel to the last one drawn add nothing to see: a long log draws as
     // fast as a short one.
     if ((here - previous).manhattanLength() < 1.0 && i + 1 < points.size()) continue;
-    pen.setColor(ClimbColour(ClimbBetween(points[i - 1], points[i])));
+    pen.setColor(ClimbColour(climb));
     painter.setPen(pen);
     painter.drawLine(previous, here);
     previous = here;
@@ -464,6 +485,22 @@ void TrackPicture::DrawResults(QPainter& painter) const {
     painter.setBrush(Qt::NoBrush);
     painter.drawPath(path);
   };
+  // The claim first, broad and underneath: the distance analysis stays readable over it.
+  if (const ContestResult* best = claim_ ? claim_->Best() : nullptr) {
+    const auto& v = best->exact.points;
+    const QColor gold(230, 170, 0);
+    switch (best->kind->rules.kind) {
+      case ExactKind::FreeDistance: polyline({v[0], v[1], v[2], v[3], v[4]}, gold, Qt::SolidLine, false); break;
+      case ExactKind::OutAndReturn:
+        polyline({v[1], v[2]}, gold, Qt::SolidLine, false);
+        polyline({v[0], v[4]}, gold, Qt::DotLine, false);
+        break;
+      default:
+        polyline({v[1], v[2], v[3]}, gold, Qt::SolidLine, true);
+        polyline({v[0], v[4]}, gold, Qt::DotLine, false);
+        break;
+    }
+  }
   const auto& five = a.five.points;
   if (a.five.total > 0) polyline({five[0], five[1], five[2], five[3], five[4]}, QColor(40, 80, 220), Qt::DashLine, false);
   if (a.outAndReturn.result > 0) {
@@ -481,7 +518,14 @@ void TrackPicture::DrawResults(QPainter& painter) const {
   }
 }
 
-void TrackPicture::DrawLegend(QPainter& painter) const {
+namespace {
+
+const QColor kClaimColour(170, 120, 0);
+constexpr std::string_view kAnalysisPrefix = "Distance analysis: ";
+
+}  // namespace
+
+QStringList TrackPicture::LegendLines() const {
   QStringList lines;
   lines << QString("%1 positions").arg(points_.Count());
   if (analysisSkipped_) {
@@ -489,26 +533,41 @@ void TrackPicture::DrawLegend(QPainter& painter) const {
   } else if (!analysis_) {
     lines << "Analysing track";
   } else {
-    lines << "Free distance (5 points): " + Km(analysis_->five.total);
-    if (analysis_->outAndReturn.result > 0) lines << "Out-and-return: " + Km(analysis_->outAndReturn.result);
-    if (analysis_->triangle.result > 0) lines << "Flat triangle: " + Km(analysis_->triangle.result);
-    if (analysis_->fai.result > 0) lines << "FAI triangle: " + Km(analysis_->fai.result);
+    // What pilots read as their score comes first, under its contest's name; the distance
+    // analysis (closing within the loop gap) is named for what it is.
+    const std::string_view contest = ContestName(rules_);
+    lines << (claim_ ? Q(ClaimText(*claim_))
+                     : Q(contest) + ": scoring the flight");
+    const QString prefix = Q(kAnalysisPrefix);
+    lines << prefix + "free distance (5 points) " + Km(analysis_->five.total);
+    if (analysis_->outAndReturn.result > 0) lines << prefix + "out-and-return " + Km(analysis_->outAndReturn.result);
+    if (analysis_->triangle.result > 0) lines << prefix + "flat triangle " + Km(analysis_->triangle.result);
+    if (analysis_->fai.result > 0) lines << prefix + "FAI triangle " + Km(analysis_->fai.result);
   }
   lines << "Climb: blue -3 m/s, green 0, red +3 m/s";
-  const QColor colours[] = {Qt::black, QColor(40, 80, 220), QColor(0, 150, 160), QColor(230, 120, 0),
-                            QColor(200, 0, 160)};
+  return lines;
+}
+
+void TrackPicture::DrawLegend(QPainter& painter) const {
+  const QStringList lines = LegendLines();
+  const QString prefix = Q(kAnalysisPrefix);
+  // Each line in the colour of what it names; the claim is the line after the fix count.
+  const auto colourOf = [&](int index, const QString& line) -> QColor {
+    if (!analysis_) return Qt::black;
+    if (index == 1) return kClaimColour;
+    if (!line.startsWith(prefix)) return Qt::black;
+    const QString what = line.mid(prefix.size());
+    return what.startsWith("free") ? QColor(40, 80, 220) : what.startsWith("out") ? QColor(0, 150, 160)
+         : what.startsWith("flat") ? QColor(230, 120, 0) : QColor(200, 0, 160);
+  };
   const int lineHeight = painter.fontMetrics().height();
+  int width = 300;
+  for (const QString& line : lines) width = std::max(width, painter.fontMetrics().horizontalAdvance(line) + 12);
   painter.setPen(Qt::NoPen);
   painter.setBrush(QColor(255, 255, 255, 210));
-  painter.drawRect(QRect(6, 6, 300, lineHeight * static_cast<int>(lines.size()) + 8));
+  painter.drawRect(QRect(6, 6, width, lineHeight * static_cast<int>(lines.size()) + 8));
   for (int i = 0; i < lines.size(); ++i) {
-    QColor colour = Qt::black;
-    if (analysis_ && i >= 1 && i < lines.size() - 1) {
-      const QString& line = lines[i];
-      colour = line.startsWith("Free") ? colours[1] : line.startsWith("Out") ? colours[2]
-             : line.startsWith("Flat") ? colours[3] : colours[4];
-    }
-    painter.setPen(colour);
+    painter.setPen(colourOf(i, lines[i]));
     painter.drawText(12, 8 + lineHeight * (i + 1) - painter.fontMetrics().descent(), lines[i]);
   }
 }
@@ -533,16 +592,16 @@ void VarioGraph::Prepare() {
   resize(720, 360);
   // The climb over the interval is kept (in single precision, plenty for a graph); the speed,
   // which needs the distances, is worked out for the read-out's fix only.
-  const std::vector<TrackPoint>& points = points_.Get();
-  climb_.reserve(points.size());
-  for (std::size_t i = 0; i < points.size(); ++i) {
-    climb_.push_back(static_cast<float>(WindowedClimb(points, i, interval_)));
-  }
+  // Fixes whose altitude is left out (marked invalid, GNSS altitude 0) are passed over as the
+  // statistics pass them over: no altitude, no climb of their own, no part in another's.
+  climb_ = ClimbSeries(points_.Get(), interval_);
 }
 
 std::vector<double> VarioGraph::Altitudes() const {
   std::vector<double> altitudes;
-  for (const TrackPoint& point : points_.Get()) altitudes.push_back(point.gpsAltitude / 10.0);
+  for (const TrackPoint& point : points_.Get()) {
+    altitudes.push_back(AltitudeLeftOut(point) ? std::numeric_limits<double>::quiet_NaN() : point.gpsAltitude / 10.0);
+  }
   return altitudes;
 }
 
@@ -576,10 +635,14 @@ QString VarioGraph::ReadoutAt(double x) const {
   if (!index) return {};
   const std::vector<TrackPoint>& points = points_.Get();
   const auto day = static_cast<unsigned>(points[*index].time % 86400);
+  const double speed = WindowedSpeedAndClimb(points, *index, interval_).speed;
+  if (AltitudeLeftOut(points[*index])) {
+    return QString::fromStdString(FormatText("%02u:%02u:%02u  altitude not valid  %.0f km/h", day / 3600,
+                                             day / 60 % 60, day % 60, speed));
+  }
   return QString::fromStdString(FormatText("%02u:%02u:%02u  %.0f m  %+.1f m/s  %.0f km/h", day / 3600, day / 60 % 60,
                                            day % 60, points[*index].gpsAltitude / 10.0,
-                                           static_cast<double>(climb_[*index]),
-                                           WindowedSpeedAndClimb(points, *index, interval_).speed));
+                                           static_cast<double>(climb_[*index]), speed));
 }
 
 void VarioGraph::leaveEvent(QEvent*) {
@@ -633,12 +696,20 @@ void VarioGraph::paintEvent(QPaintEvent*) {
   const QRectF plot = Plot();
   const double t0 = static_cast<double>(points.front().time);
   const double t1 = std::max(static_cast<double>(points.back().time), t0 + 1);
-  const auto [lowest, highest] = std::ranges::minmax_element(
-      points, {}, [](const TrackPoint& point) { return point.gpsAltitude; });
-  const double altLow = std::floor(lowest->gpsAltitude / 10.0 / 100) * 100;
-  const double altHigh = std::ceil(highest->gpsAltitude / 10.0 / 100) * 100 + 100;
+  // The axes span the trusted altitudes and climbs only (a left-out fix is NaN in both).
+  const std::vector<double> altitudes = Altitudes();
+  double lowest = HUGE_VAL, highest = -HUGE_VAL;
+  for (const double a : altitudes) {
+    if (std::isnan(a)) continue;
+    lowest = std::min(lowest, a), highest = std::max(highest, a);
+  }
+  if (lowest > highest) lowest = highest = 0.0;
+  const double altLow = std::floor(lowest / 100) * 100;
+  const double altHigh = std::ceil(highest / 100) * 100 + 100;
   double climbMax = 1.0;
-  for (const float c : climb_) climbMax = std::max(climbMax, std::abs(static_cast<double>(c)));
+  for (const float c : climb_) {
+    if (!std::isnan(c)) climbMax = std::max(climbMax, std::abs(static_cast<double>(c)));
+  }
   climbMax = std::ceil(climbMax);
   auto yAlt = [&](double a) { return plot.bottom() - (a - altLow) / (altHigh - altLow) * plot.height(); };
   auto yClimb = [&](double c) { return plot.center().y() - c / climbMax * plot.height() / 2; };
@@ -682,8 +753,9 @@ void VarioGraph::paintEvent(QPaintEvent*) {
       if (high != low) path.lineTo(b);
     };
     for (std::size_t i = 0; i < points.size(); ++i) {
-      const double x = std::floor(XOf(i));
       const double value = valueOf(i);
+      if (std::isnan(value)) continue;  // a fix whose altitude is left out
+      const double x = std::floor(XOf(i));
       if (x != column) {
         flush();
         column = x, low = high = value;
@@ -701,7 +773,7 @@ void VarioGraph::paintEvent(QPaintEvent*) {
   painter.setPen(QPen(QColor(200, 40, 40), 1.2));
   painter.drawPath(curve([this](std::size_t i) { return static_cast<double>(climb_[i]); }, yClimb));
   painter.setPen(QPen(QColor(30, 70, 200), 2.0));
-  painter.drawPath(curve([&points](std::size_t i) { return points[i].gpsAltitude / 10.0; }, yAlt));
+  painter.drawPath(curve([&altitudes](std::size_t i) { return altitudes[i]; }, yAlt));
 }
 
 }  // namespace logwell::qt

@@ -1,7 +1,8 @@
 #pragma once
 // The pictures pilots look at first: the track seen from above ("Show &Track") in a local
-// projection, coloured by climb rate, with the results of the distance analysis drawn over it
-// (free distance, out-and-return, flat and FAI triangle), zoomed with the wheel and moved by
+// projection, coloured by climb rate, with the contest claim and the results of the distance
+// analysis drawn over it (free distance, out-and-return, flat and FAI triangle; the legend
+// names the claim first, under its contest), zoomed with the wheel and moved by
 // dragging; and the altitude and vario over time ("Show &Vario"). Both mark the positions
 // selected in the list, and a click in either names the fix nearest to it; a drag in the
 // profile names a time range.
@@ -20,6 +21,7 @@
 #include <filesystem>
 
 #include "airspace/airspace_record.h"
+#include "optimise/contest_rules.h"
 #include "optimise/distance_analysis.h"
 #include "model/track_point.h"
 #include "model/waypoint.h"
@@ -58,20 +60,24 @@ class TrackPicture final : public QWidget {
   Q_OBJECT
  public:
   // Starts the distance analysis of the points on a thread of its own, after `startDelayMs`
-  // (a picture replaced at once by the next log never starts it); the results are drawn once it
-  // ends.
+  // (a picture replaced at once by the next log never starts it), and then the claim of the
+  // contest `rules`; the results are drawn as they come.
   TrackPicture(std::vector<TrackPoint> points, std::uint32_t loopGap, QWidget* parent = nullptr,
-               int startDelayMs = 0);
+               int startDelayMs = 0, ContestRules rules = kDefaultContestRules);
   // A picture of positions it reads where they lie (see ViewPoints). Its analysis works on a
   // copy, which it makes only for logs up to kSharedAnalysisLimit positions: a longer log is
   // analysed in the picture of "Show &Track", on request.
   TrackPicture(const std::vector<TrackPoint>* shared, std::uint32_t loopGap, QWidget* parent = nullptr,
-               int startDelayMs = 0);
+               int startDelayMs = 0, ContestRules rules = kDefaultContestRules);
   static constexpr std::size_t kSharedAnalysisLimit = 200'000;
   ~TrackPicture() override;
 
   bool AnalysisDone() const { return analysis_.has_value(); }
   const DistanceAnalysis* Analysis() const { return analysis_ ? &*analysis_ : nullptr; }
+  bool ClaimDone() const { return claim_.has_value(); }
+  const ContestClaim* Claim() const { return claim_ ? &*claim_ : nullptr; }
+  // The legend's lines as drawn: the fix count, the claim, the distance analysis, the colours.
+  QStringList LegendLines() const;
   double Zoom() const { return zoom_; }
   QPointF Pan() const { return pan_; }
   // Zooms by `factor` keeping the point under `at` (widget pixels) in place.
@@ -100,6 +106,7 @@ class TrackPicture final : public QWidget {
 
  signals:
   void analysisFinished();
+  void claimFinished();
   void fixClicked(std::size_t index);
 
  protected:
@@ -149,6 +156,8 @@ class TrackPicture final : public QWidget {
   QPointF pressedAt_;
   FixRanges selection_;
   std::optional<DistanceAnalysis> analysis_;
+  ContestRules rules_;
+  std::optional<ContestClaim> claim_;
   std::atomic<bool> halt_{false};
   std::jthread thread_;
 };
