@@ -60,6 +60,7 @@ std::optional<std::string> IgcTextToKml(std::string_view igcText, GarminTime con
       error = "Memory allocation error";
       return std::nullopt;
     }
+    info.claim = ScoreClaim(decoded.points, kDefaultContestRules);
     info.downloaded = convertedAt;
     info.timesAreUtc = false;
     info.withPressureAltitude = true;

@@ -21,9 +21,10 @@ namespace logwell::kml {
 
 enum class ConversionDirection { IgcToKml, KmlToIgc };
 
-// The document of an IGC text: statistics and distance analysis, `downloaded` = `convertedAt`,
-// no signature, no pilot identifiers, times not marked UTC, with pressure altitudes, no
-// description, instrument "unknown". Nothing, with the failure in `error`.
+// The document of an IGC text: the XContest claim, statistics and distance analysis,
+// `downloaded` = `convertedAt`, no signature, no pilot identifiers, times not marked UTC, with
+// pressure altitudes, no description, instrument "unknown". Nothing, with the failure in
+// `error`.
 std::optional<std::string> IgcTextToKml(std::string_view igcText, GarminTime convertedAt,
                                         std::string& error,
                                         std::uint32_t loopGap = kDefaultLoopGap);

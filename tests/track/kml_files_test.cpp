@@ -352,6 +352,7 @@ TEST_F(KmlFilesTest, RealIgcFilesConvertToKmlAndBack) {
       EXPECT_TRUE(WellFormed(kml));
     }
     const std::string kmlText = ReadText(kml);
+    EXPECT_LT(kmlText.find("type=\"contest_claim\""), kmlText.find("type=\"distance_5_point\""));
     const auto read = ReadKmlTrack(kmlText, ui, true);
     ASSERT_TRUE(read);
     ASSERT_EQ(read->points.size(), original.points.size());
