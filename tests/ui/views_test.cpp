@@ -3,6 +3,7 @@
 // every encoding.
 #include <QComboBox>
 #include <QLabel>
+#include <QListWidget>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -223,6 +224,25 @@ class ViewsTest : public QObject {
     QVERIFY(name != std::string::npos);
     QVERIFY(name < kml.find("<name>Distance over 5 points</name>"));
     std::filesystem::remove_all(folder);
+
+    // "Set contest rules" chooses the rules the window scores by; the picture beside the list
+    // is drawn anew under them.
+    Fixture f;
+    CurrentTrackLog().points = points;
+    f.window->RefreshView(ViewMode::TrackLog);
+    BoxAnswerer boxes;
+    boxes.Answer("", [](QWidget* chooser) {
+      auto* list = chooser->findChild<QListWidget*>();
+      list->setCurrentRow(list->row(list->findItems("XC League", Qt::MatchExactly).front()));
+    });
+    f.window->RunCommand(40231);
+    QCOMPARE(f.settings.Text(Setting::ContestRules), std::string("xcleague"));
+    qt::TrackPicture* beside = f.window->Picture();
+    QVERIFY(beside != nullptr);
+    QSignalSpy besideClaimed(beside, &qt::TrackPicture::claimFinished);
+    QVERIFY(besideClaimed.wait(120000));
+    QVERIFY2(beside->LegendLines().at(1).startsWith("XC League: turnpoint flight 130.78 km"),
+             qPrintable(beside->LegendLines().join(" | ")));
   }
 
   // Every encoding reads back what it shows, typed variants and mistakes give the position or a

@@ -196,6 +196,7 @@ std::span<const MainWindow::Command> MainWindow::Commands() {
       {40172, Menu::Track, "Set vario filter (&height analysis)", "", &MainWindow::OnVarioFilter},
       {40136, Menu::Track, "Set track &gap filter time", "", &MainWindow::OnGapTime},
       {40151, Menu::Track, "Set loop flight gap", "", &MainWindow::OnLoopGap},
+      {40231, Menu::Track, "Set contest &rules", "", &MainWindow::OnContestRules},
       {40095, Menu::Track, "&OLC statistics (use IGC buffer)", "", &MainWindow::OnOlcFromIgc},
       {40094, Menu::Track, "OLC statistics (use selected pos.)", "", &MainWindow::OnOlcFromSelection},
       {40141, Menu::Track, "Show &Track", "", &MainWindow::OnShowTrackPicture},

@@ -293,6 +293,7 @@ class MainWindow final : public QMainWindow {
   void OnGapTime();
   void OnTopNavUtcOffset();
   void OnLoopGap();
+  void OnContestRules();
   void OnSetIntervals();
   void OnSetComPort();
   void OnProductScan();

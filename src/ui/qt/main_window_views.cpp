@@ -107,6 +107,27 @@ void MainWindow::OnOlcFromSelection() {
   ShowWindow(dialog);
 }
 
+// The contest whose claim the picture, the flight statistics and the KML files give first; the
+// views beside the list are drawn anew with it.
+void MainWindow::OnContestRules() {
+  const ContestRules rules[] = {ContestRules::XContest, ContestRules::Olc, ContestRules::Ffvl,
+                                ContestRules::XcLeague};
+  ListChoice choice;
+  choice.title = "Set contest rules";
+  choice.prompt = "The claim shown first is scored by";
+  const ContestRules current = ChosenContestRules(services_.settings);
+  for (std::size_t i = 0; i < std::size(rules); ++i) {
+    choice.lines.emplace_back(ContestName(rules[i]));
+    if (rules[i] == current) choice.preselected = static_cast<int>(i);
+  }
+  const std::optional<std::vector<int>> chosen = services_.ui.ChooseFromList(choice);
+  if (!chosen || chosen->size() != 1) return;
+  const ContestRules picked = rules[static_cast<std::size_t>(chosen->front())];
+  if (picked == current) return;
+  services_.settings.SetText(Setting::ContestRules, ContestRulesKey(picked));
+  RefreshTrackViews(true);
+}
+
 void MainWindow::OnShowTrackPicture() {
   if (CheckCommandAllowed("Show track", ViewMode::TrackLog) != 0) return;
   std::vector<TrackPoint> points = SelectedPositions();
