@@ -1,8 +1,8 @@
 #pragma once
 // The KML body writer: the `Folder` of one flight, with the flight statistics in its
-// description, the contest claim and the seven results of the distance analysis as placemarks, and the track
-// placemark whose `FsInfo` metadata keeps the exact times, the pressure altitudes and the
-// signature. Callers wrap one or more bodies into a document (KmlDocument) and choose the file.
+// description, the contest claim and the seven results of the distance analysis as
+// placemarks, and the track placemark whose `FsInfo` metadata keeps the exact times, the
+// pressure altitudes and the signature. Callers wrap one or more bodies into a document (KmlDocument) and choose the file.
 #include <cstdint>
 #include <optional>
 #include <span>
