@@ -198,5 +198,36 @@ TEST(Statistics, UntrustedAltitudesAreLeftOut) {
   EXPECT_EQ(sea.lowestAltitude, 0);
 }
 
+// The graphs' climb passes over the fixes whose altitude is left out: a steady 1 m/s climb
+// stays 1 m/s across a GNSS altitude of 0, that fix has no climb of its own, and a segment the
+// left-out fix opened opens at the next fix.
+TEST(Statistics, ClimbSeriesPassesOverLeftOutFixes) {
+  auto points = Steady(260);
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    points[i].gpsAltitude = 10000 + static_cast<std::int32_t>(i) * 10;
+    points[i].pressureAltitude = 990 + static_cast<std::int32_t>(i);
+  }
+  points[80].gpsAltitude = 0;
+  points[150].gpsAltitude = 0;
+  points[150].segmentStart = 1;
+  for (const std::uint32_t window : {10u, 60u}) {
+    SCOPED_TRACE(window);
+    const std::vector<float> climbs = ClimbSeries(points, window);
+    ASSERT_EQ(climbs.size(), points.size());
+    EXPECT_TRUE(std::isnan(climbs[80]));
+    EXPECT_TRUE(std::isnan(climbs[150]));
+    EXPECT_EQ(climbs[151], 0.0f);  // opens the segment in place of fix 150
+    for (const std::size_t i : {std::size_t{81}, std::size_t{80 + window}, std::size_t{140}, std::size_t{151 + window}}) {
+      EXPECT_NEAR(climbs[i], 1.0, 1e-3) << i;
+    }
+    // Without left-out fixes the series is the windowed climb itself.
+    const std::vector<TrackPoint> clean = Steady(100);
+    const std::vector<float> plain = ClimbSeries(clean, window);
+    for (std::size_t i = 0; i < clean.size(); ++i) {
+      EXPECT_EQ(plain[i], static_cast<float>(WindowedClimb(clean, i, window)));
+    }
+  }
+}
+
 }  // namespace
 }  // namespace logwell
