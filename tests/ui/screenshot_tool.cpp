@@ -47,8 +47,9 @@ int main(int argc, char** argv) {
   window.resize(1280, window.height());
   // A climb selected in the list shows in the picture and the profile.
   window.SelectFixes(60, 110);
-  QSignalSpy analysed(window.Picture(), &qt::TrackPicture::analysisFinished);
-  if (!window.Picture()->AnalysisDone() && !analysed.wait(120000)) return 1;
+  // The claim comes after the distance analysis: the picture is taken with both.
+  QSignalSpy analysed(window.Picture(), &qt::TrackPicture::claimFinished);
+  if (!window.Picture()->ClaimDone() && !analysed.wait(120000)) return 1;
   QApplication::processEvents();
   if (!window.grab().save(argv[2])) return 1;
 
@@ -57,8 +58,8 @@ int main(int argc, char** argv) {
   auto* picture = qobject_cast<qt::TrackPicture*>(window.LastOpened());
   if (picture == nullptr) return 1;
   picture->resize(800, 600);
-  QSignalSpy finished(picture, &qt::TrackPicture::analysisFinished);
-  if (!picture->AnalysisDone() && !finished.wait(120000)) return 1;
+  QSignalSpy finished(picture, &qt::TrackPicture::claimFinished);
+  if (!picture->ClaimDone() && !finished.wait(120000)) return 1;
   QApplication::processEvents();
   return picture->grab().save(argv[3]) ? 0 : 1;
 }

@@ -35,6 +35,9 @@ constexpr int kMargin = 24;
 constexpr double kClickSlack = 4.0;
 // What marks the selected fixes in both views.
 const QColor kSelectionColour(255, 200, 0, 150);
+// The claim's course and its line in the legend: black and broader than the distance analysis.
+const QColor kClaimColour(0, 0, 0);
+constexpr double kClaimWidth = 3.0;
 
 double ClimbBetween(const TrackPoint& from, const TrackPoint& to) {
   const double seconds = static_cast<double>(to.time) - static_cast<double>(from.time);
@@ -471,7 +474,7 @@ void TrackPicture::DrawResults(QPainter& painter) const {
   if (!analysis_) return;
   const DistanceAnalysis& a = *analysis_;
   auto polyline = [&](std::initializer_list<std::size_t> indexes, const QColor& colour, Qt::PenStyle style,
-                      bool closed) {
+                      bool closed, double width = 2.0) {
     QPainterPath path;
     bool first = true;
     for (const std::size_t i : indexes) {
@@ -481,23 +484,24 @@ void TrackPicture::DrawResults(QPainter& painter) const {
       first = false;
     }
     if (closed) path.closeSubpath();
-    painter.setPen(QPen(colour, 2.0, style));
+    painter.setPen(QPen(colour, width, style));
     painter.setBrush(Qt::NoBrush);
     painter.drawPath(path);
   };
   // The claim first, broad and underneath: the distance analysis stays readable over it.
   if (const ContestResult* best = claim_ ? claim_->Best() : nullptr) {
     const auto& v = best->exact.points;
-    const QColor gold(230, 170, 0);
     switch (best->kind->rules.kind) {
-      case ExactKind::FreeDistance: polyline({v[0], v[1], v[2], v[3], v[4]}, gold, Qt::SolidLine, false); break;
+      case ExactKind::FreeDistance:
+        polyline({v[0], v[1], v[2], v[3], v[4]}, kClaimColour, Qt::SolidLine, false, kClaimWidth);
+        break;
       case ExactKind::OutAndReturn:
-        polyline({v[1], v[2]}, gold, Qt::SolidLine, false);
-        polyline({v[0], v[4]}, gold, Qt::DotLine, false);
+        polyline({v[1], v[2]}, kClaimColour, Qt::SolidLine, false, kClaimWidth);
+        polyline({v[0], v[4]}, kClaimColour, Qt::DotLine, false, kClaimWidth);
         break;
       default:
-        polyline({v[1], v[2], v[3]}, gold, Qt::SolidLine, true);
-        polyline({v[0], v[4]}, gold, Qt::DotLine, false);
+        polyline({v[1], v[2], v[3]}, kClaimColour, Qt::SolidLine, true, kClaimWidth);
+        polyline({v[0], v[4]}, kClaimColour, Qt::DotLine, false, kClaimWidth);
         break;
     }
   }
@@ -520,7 +524,6 @@ void TrackPicture::DrawResults(QPainter& painter) const {
 
 namespace {
 
-const QColor kClaimColour(170, 120, 0);
 constexpr std::string_view kAnalysisPrefix = "Distance analysis: ";
 
 }  // namespace
@@ -561,15 +564,22 @@ void TrackPicture::DrawLegend(QPainter& painter) const {
          : what.startsWith("flat") ? QColor(230, 120, 0) : QColor(200, 0, 160);
   };
   const int lineHeight = painter.fontMetrics().height();
+  const QFont plain = painter.font();
+  QFont bold = plain;
+  bold.setBold(true);
   int width = 300;
-  for (const QString& line : lines) width = std::max(width, painter.fontMetrics().horizontalAdvance(line) + 12);
+  for (const QString& line : lines) {
+    width = std::max(width, QFontMetrics(bold).horizontalAdvance(line) + 12);
+  }
   painter.setPen(Qt::NoPen);
   painter.setBrush(QColor(255, 255, 255, 210));
   painter.drawRect(QRect(6, 6, width, lineHeight * static_cast<int>(lines.size()) + 8));
   for (int i = 0; i < lines.size(); ++i) {
     painter.setPen(colourOf(i, lines[i]));
+    painter.setFont(analysis_ && i == 1 ? bold : plain);
     painter.drawText(12, 8 + lineHeight * (i + 1) - painter.fontMetrics().descent(), lines[i]);
   }
+  painter.setFont(plain);
 }
 
 // ---- the altitude and vario graph ----
