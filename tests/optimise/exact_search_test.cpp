@@ -248,6 +248,13 @@ TEST(ContestRules, NamesInAnyCase) {
   }
 }
 
+// A log too short to fly anything is said to claim nothing, under the contest's name.
+TEST(ContestRules, NoFlightNoClaim) {
+  const ContestClaim claim = ScoreClaim(std::vector<TrackPoint>(3), ContestRules::XcLeague);
+  EXPECT_EQ(claim.Best(), nullptr);
+  EXPECT_EQ(ClaimText(claim), "XC League: no scoring flight");
+}
+
 // Real flights against the claims of the peer scoring tool igc-xc-score (expected-scores.json
 // beside the files); its figures are rounded, and its distances differ from ours by a few
 // metres in a hundred kilometres.
