@@ -8,6 +8,7 @@
 #include "base/ui.h"
 #include "base/atomic_file.h"
 #include "track/igc/igc_reader.h"
+#include "track/igc/igc_security.h"
 #include "track/igc/igc_writer.h"
 #include "kml/kml_reader.h"
 #include "kml/kml_save.h"
@@ -61,6 +62,9 @@ std::optional<std::string> IgcTextToKml(std::string_view igcText, GarminTime con
       return std::nullopt;
     }
     info.downloaded = convertedAt;
+    // A file whose own security record checks out (this program's, written from a download)
+    // keeps its proof: the KML carries the signature that CHKKML confirms.
+    info.withHash = igc::CheckSecurityRecord(igcText) == igc::SecurityCheckResult::Passed;
     info.timesAreUtc = false;
     info.withPressureAltitude = true;
     std::string body;
@@ -88,6 +92,11 @@ std::optional<std::string> KmlTextToIgc(std::string_view kmlText, const Calendar
   input.points = read->points;
   input.downloadTime = convertedAt;
   input.loggerSerial = "000";
+  // A KML whose signature is confirmed passes its proof on as the IGC security record.
+  if (read->signState == SignState::FileSignatureOk) {
+    input.signState = SignState::Downloaded;
+    input.wantSecurityRecord = true;
+  }
   std::optional<igc::IgcEncodeResult> encoded = igc::EncodeIgc(input);
   if (!encoded) {
     error = "Memory allocation error";

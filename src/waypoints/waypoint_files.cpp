@@ -1,5 +1,6 @@
 #include "waypoints/waypoint_files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -156,7 +157,8 @@ std::string EncodeWaypointFile(WaypointFileFormat format, std::span<const Waypoi
 }
 
 int WriteWaypointFile(const std::filesystem::path& path, WaypointFileFormat format,
-                      std::span<const Waypoint> waypoints, Ui& ui) {
+                      std::span<const Waypoint> waypoints, Ui& ui,
+                      std::vector<std::string>* notes) {
   std::string content;
   try {
     content = EncodeWaypointFile(format, waypoints, CurrentGarminTime());
@@ -168,6 +170,21 @@ int WriteWaypointFile(const std::filesystem::path& path, WaypointFileFormat form
     ui.ShowErrorBox(std::string("File write error: ") + std::strerror(error),
                     FormatCaption(format));
     return -1;
+  }
+  if (format == WaypointFileFormat::Ozi) {
+    const auto withComma = std::ranges::count_if(waypoints, [](const Waypoint& w) {
+      return w.Description().find(',') != std::string_view::npos;
+    });
+    if (withComma > 0) {
+      const std::string note = Printf(
+          "%d description(s) held a comma, the field separator of OziExplorer files: written "
+          "without it", static_cast<int>(withComma));
+      if (notes != nullptr) {
+        notes->push_back(note);
+      } else {
+        ui.ShowStatus(note);
+      }
+    }
   }
   return static_cast<int>(waypoints.size());
 }
@@ -252,13 +269,26 @@ std::optional<WaypointFileFormat> FormatForOutputName(std::string_view name) {
 }
 
 int ConvertWaypointFile(const std::filesystem::path& source,
-                        const std::filesystem::path& destination, Ui& ui) {
+                        const std::filesystem::path& destination, Ui& ui,
+                        std::vector<std::string>* notes) {
   const auto format = FormatForOutputName(destination.native());
   if (!format) return -1;
   WaypointReadContext context{ui, false, CurrentGarminTime()};
+  context.fixIdentifiers = true;
   std::vector<Waypoint> waypoints;
   if (ReadWaypointFile(source, context, "Reading waypoint file", waypoints) <= 0) return -1;
-  return WriteWaypointFile(destination, *format, waypoints, ui);
+  if (context.fixedIdentifiers > 0) {
+    const std::string note = Printf("%d identifier(s) changed to fit: upper case, at most %d "
+                                    "characters",
+                                    context.fixedIdentifiers,
+                                    static_cast<int>(Waypoint::kMaxIdLength));
+    if (notes != nullptr) {
+      notes->push_back(note);
+    } else {
+      ui.ShowStatus(note);
+    }
+  }
+  return WriteWaypointFile(destination, *format, waypoints, ui, notes);
 }
 
 std::string_view ConversionReport(int result) {
