@@ -453,8 +453,9 @@ TEST_F(KmlFilesTest, IgcFileReaderOffersEachFlightAndSaysWhatTheFileLacks) {
   ui.ScriptChoice(std::vector<int>{2});
   const auto read = ReadAnyTrackFile(fixtures / "igc" / "PING.IGC", ui);
   ASSERT_TRUE(read) << ErrorTexts(ui).front();
-  ASSERT_EQ(ui.Choices().size(), 1u);
-  const ListChoice& list = ui.Choices()[0];
+  const std::vector<ListChoice> choices = ui.Choices();
+  ASSERT_EQ(choices.size(), 1u);
+  const ListChoice& list = choices[0];
   EXPECT_EQ(list.title, "Track List");
   ASSERT_GT(list.lines.size(), 3u);
   EXPECT_EQ(list.lines[0].substr(0, 10), "2014-06-28");
@@ -463,9 +464,10 @@ TEST_F(KmlFilesTest, IgcFileReaderOffersEachFlightAndSaysWhatTheFileLacks) {
                        third.hour, third.minute, third.second),
             list.lines[2]);
   EXPECT_EQ(read->warning, "");
-  EXPECT_NE(std::find(ui.StatusTexts().begin(), ui.StatusTexts().end(),
+  const std::vector<std::string> statuses = ui.StatusTexts();
+  EXPECT_NE(std::find(statuses.begin(), statuses.end(),
                       FormatText("The IGC file holds %zu flights: flight 3 read", list.lines.size())),
-            ui.StatusTexts().end());
+            statuses.end());
 
   // Cut in the middle of a fix, as a copy broken off: the fixes before it are read.
   const std::string full = ReadText(fixtures / "igc" / "skydrop-2019-04-15.igc");
