@@ -261,6 +261,14 @@ int UploadWaypoints(AccessBlock& block, const FamilyEnvironment& context) {
       return -1;
     }
   }
+  const auto withComma = std::ranges::count_if(block.waypoints, [](const Waypoint& waypoint) {
+    return waypoint.Description().substr(0, 17).find(',') != std::string_view::npos;
+  });
+  if (withComma > 0) {
+    ShowAccessStatus(block, FillTemplate("% waypoint name(s) held a comma, the sentence's field "
+                                         "separator: sent without it",
+                                         {static_cast<long long>(withComma)}));
+  }
   return 0;
 }
 
