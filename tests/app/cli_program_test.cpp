@@ -447,6 +447,8 @@ TEST(LogwellCli, CommandLineFileJobs) {
   CliRun run = RunCli("/LOGFILE=" + (dir / "x.xyz").string());
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.err, "Parsing command line: Unsupported track log file extension\n");
+  run = RunCli("/LOGFILE=" + (dir / "flight").string());
+  EXPECT_EQ(run.err, "Parsing command line: Missing track log file extension\n");
 
   // An old Trackvault file of six fixes (UTM zone 32T), checksum and validation word.
   std::vector<std::uint32_t> words = {0, 0, 6, 0x80000000u | 32u << 8 | 'T'};
