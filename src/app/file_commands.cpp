@@ -14,6 +14,7 @@
 #include "track/formats/kml_track.h"
 #include "track/formats/track_file_types.h"
 #include "base/atomic_file.h"
+#include "track/igc/igc_commands.h"
 #include "track/igc/igc_reader.h"
 #include "track/igc/igc_writer.h"
 #include "kml/kml_convert.h"
@@ -65,39 +66,13 @@ std::optional<FileReadResult> ReadKmlFile(std::string_view text, Ui& ui) {
 // A file of several flights (several A records) offers them in the Track List, as a KML file
 // of several tracks does; a run without a user takes the first.
 std::optional<FileReadResult> ReadIgcTrack(std::string_view text, Ui& ui) {
-  igc::IgcFlightsResult decoded = igc::DecodeIgcFlights(text);
-  if (!decoded.Ok()) {
-    ui.ShowErrorBox(decoded.error, "Reading IGC log file");
-    return std::nullopt;
-  }
-  std::size_t chosen = 0;
-  if (decoded.flights.size() > 1) {
-    ListChoice choice;
-    choice.title = "Track List";
-    choice.prompt = "Select one of these tracks";
-    choice.header = "Date / time";
-    for (const igc::IgcDecodeResult& flight : decoded.flights) {
-      const CalendarTime t = GarminTimeToCalendar(flight.points.front().time);
-      choice.lines.push_back(FormatText("%d-%02d-%02d   %02d:%02d:%02d", t.year, t.month, t.day,
-                                        t.hour, t.minute, t.second));
-    }
-    const std::optional<std::vector<int>> answer = ui.ChooseFromList(choice);
-    if (!answer) return std::nullopt;
-    if (answer->empty() || answer->front() < 0 ||
-        static_cast<std::size_t>(answer->front()) >= decoded.flights.size()) {
-      ui.ShowErrorBox("Dialog box error", "Select track");
-      return std::nullopt;
-    }
-    chosen = static_cast<std::size_t>(answer->front());
-    ui.ShowStatus(FormatText("The IGC file holds %zu flights: flight %zu read",
-                             decoded.flights.size(), chosen + 1));
-  }
-  if (!decoded.warning.empty()) ui.ShowStatus(decoded.warning);
+  std::optional<igc::ChosenIgcFlight> chosen = igc::ChooseIgcFlight(text, ui);
+  if (!chosen) return std::nullopt;
   FileReadResult result;
-  result.points = std::move(decoded.flights[chosen].points);
+  result.points = std::move(chosen->flight.points);
   result.timeIsUtc = 1;  // IGC fixes are UTC
   result.altitudeFlag = 1;
-  result.warning = std::move(decoded.warning);
+  result.warning = std::move(chosen->warning);
   return result;
 }
 
