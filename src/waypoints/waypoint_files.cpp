@@ -171,19 +171,25 @@ int WriteWaypointFile(const std::filesystem::path& path, WaypointFileFormat form
                     FormatCaption(format));
     return -1;
   }
-  if (format == WaypointFileFormat::Ozi) {
-    const auto withComma = std::ranges::count_if(waypoints, [](const Waypoint& w) {
-      return w.Description().find(',') != std::string_view::npos;
-    });
-    if (withComma > 0) {
-      const std::string note = Printf(
-          "%d description(s) held a comma, the field separator of OziExplorer files: written "
-          "without it", static_cast<int>(withComma));
-      if (notes != nullptr) {
-        notes->push_back(note);
-      } else {
-        ui.ShowStatus(note);
-      }
+  // What the format cannot hold inside a text field was left out or replaced by its writer.
+  const auto countWith = [&](char c) {
+    return static_cast<int>(std::ranges::count_if(waypoints, [c](const Waypoint& w) {
+      return w.Description().find(c) != std::string_view::npos;
+    }));
+  };
+  std::string note;
+  if (format == WaypointFileFormat::Ozi && countWith(',') > 0) {
+    note = Printf("%d description(s) held a comma, the field separator of OziExplorer files: "
+                  "written without it", countWith(','));
+  } else if (format == WaypointFileFormat::SeeYou && countWith('"') > 0) {
+    note = Printf("%d description(s) held a double quote, which ends a SeeYou name: written "
+                  "as '", countWith('"'));
+  }
+  if (!note.empty()) {
+    if (notes != nullptr) {
+      notes->push_back(note);
+    } else {
+      ui.ShowStatus(note);
     }
   }
   return static_cast<int>(waypoints.size());
