@@ -469,6 +469,25 @@ TEST_F(KmlFilesTest, IgcFileReaderOffersEachFlightAndSaysWhatTheFileLacks) {
                       FormatText("The IGC file holds %zu flights: flight 3 read", list.lines.size())),
             statuses.end());
 
+  // IGC2KML writes every flight as a track of its own; the file's security record is another
+  // logger's, so the KML is not signed.
+  fs::copy_file(fixtures / "igc" / "PING.IGC", dir_ / "ping.igc");
+  BatchOptions fast;
+  fast.afterRead = fast.betweenFiles = std::chrono::milliseconds(0);
+  ScriptedUi batch;
+  ASSERT_EQ(ConvertFiles(ConversionDirection::IgcToKml, std::vector<fs::path>{dir_ / "ping.igc"},
+                         batch, fast),
+            1);
+  const std::string kml = ReadText(dir_ / "ping.kml");
+  std::size_t tracks = 0;
+  for (std::size_t at = kml.find("type=\"track\""); at != std::string::npos;
+       at = kml.find("type=\"track\"", at + 1)) {
+    ++tracks;
+  }
+  EXPECT_GT(tracks, 3u);
+  EXPECT_LE(tracks, list.lines.size());
+  EXPECT_EQ(kml.find("hash=\""), std::string::npos);
+
   // Cut in the middle of a fix, as a copy broken off: the fixes before it are read.
   const std::string full = ReadText(fixtures / "igc" / "skydrop-2019-04-15.igc");
   const std::size_t cut = full.find("\nB", full.size() / 2) + 12;
