@@ -274,6 +274,23 @@ std::optional<WaypointFileFormat> FormatForOutputName(std::string_view name) {
   return std::nullopt;
 }
 
+namespace {
+
+// Says how many identifiers a reader fixed without asking: in `notes`, or on the status line.
+void ReportFixedIdentifiers(const WaypointReadContext& context, std::vector<std::string>* notes) {
+  if (context.fixedIdentifiers == 0) return;
+  const std::string note =
+      Printf("%d identifier(s) changed to fit: upper case, at most %d characters",
+             context.fixedIdentifiers, static_cast<int>(Waypoint::kMaxIdLength));
+  if (notes != nullptr) {
+    notes->push_back(note);
+  } else {
+    context.ui.ShowStatus(note);
+  }
+}
+
+}  // namespace
+
 int ConvertWaypointFile(const std::filesystem::path& source,
                         const std::filesystem::path& destination, Ui& ui,
                         std::vector<std::string>* notes) {
@@ -283,17 +300,7 @@ int ConvertWaypointFile(const std::filesystem::path& source,
   context.fixIdentifiers = true;
   std::vector<Waypoint> waypoints;
   if (ReadWaypointFile(source, context, "Reading waypoint file", waypoints) <= 0) return -1;
-  if (context.fixedIdentifiers > 0) {
-    const std::string note = Printf("%d identifier(s) changed to fit: upper case, at most %d "
-                                    "characters",
-                                    context.fixedIdentifiers,
-                                    static_cast<int>(Waypoint::kMaxIdLength));
-    if (notes != nullptr) {
-      notes->push_back(note);
-    } else {
-      ui.ShowStatus(note);
-    }
-  }
+  ReportFixedIdentifiers(context, notes);
   return WriteWaypointFile(destination, *format, waypoints, ui, notes);
 }
 
@@ -317,8 +324,10 @@ int ReadWaypointsForUpload(const std::filesystem::path& path, const UploadFileOp
                            Ui& ui, std::vector<Waypoint>& waypoints) {
   const GarminTime now = CurrentGarminTime();
   WaypointReadContext context{ui, false, now};
+  context.fixIdentifiers = true;
   std::vector<Waypoint> read;
   if (ReadWaypointFile(path, context, "Reading waypoint file", read) <= 0) return -1;
+  ReportFixedIdentifiers(context, nullptr);
   if (options.shortNameInstrument) {
     const NameMode mode = options.namesAndDescriptions ? NameMode::IdAndName : NameMode::OnlyName;
     for (Waypoint& waypoint : read) waypoint = ApplyNameMode(waypoint, mode);

@@ -171,6 +171,14 @@ TEST_F(TempDir, ConversionAndCommandLineFiles) {
   EXPECT_EQ(read[2].Description(), "COMPID 123");
   EXPECT_EQ(ui.LastStatus(), "3 waypoints read");
   EXPECT_EQ(ReadWaypointsForUpload(dir_ / "nothing.cup", options, ui, read), -1);
+  // An identifier that does not fit is fixed as by every reader, not a reason to refuse.
+  const auto lower = Write("lower.wpt", "$FormatGEO\r\nsummit1234  N 46 21 36.00    E 007 13 12.00  1546  Top\r\n");
+  ScriptedUi upload;
+  std::vector<Waypoint> fixed;
+  ASSERT_EQ(ReadWaypointsForUpload(lower, UploadFileOptions{}, upload, fixed), 1);
+  EXPECT_EQ(fixed[0].Id(), "SUMMIT");
+  EXPECT_EQ(upload.StatusTexts().front(),
+            "1 identifier(s) changed to fit: upper case, at most 6 characters");
   EXPECT_EQ(ui.Boxes().back().caption, "Reading waypoint file");
 
   EXPECT_EQ(SaveDownloadedWaypoints(dir_ / "dl.wpt", true, {}, ui), -1);
