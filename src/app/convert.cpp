@@ -15,6 +15,7 @@
 #include "kml/kml_save.h"
 #include "track/formats/gpx_track.h"
 #include "track/formats/kml_track.h"
+#include "track/igc/igc_reader.h"
 #include "waypoints/waypoint_files.h"
 #include "waypoints/waypoint_formats.h"
 #include "waypoints/waypoint_text.h"
@@ -31,6 +32,24 @@ bool LooksBinary(std::string_view bytes) {
   return Contains(bytes.substr(0, 256), std::string_view("\0", 1));
 }
 
+// Whether a MapSource file has a track record ('T'): its records are a 32-bit little-endian
+// length, a type byte and that many bytes after it. A file that cannot be walked counts as a
+// track file, whose reader then says what is wrong with it.
+bool MapSourceHoldsTracks(std::string_view bytes) {
+  std::size_t at = 6;  // "MsRcd" and NUL
+  while (at + 5 <= bytes.size()) {
+    std::uint32_t length = 0;
+    for (int i = 3; i >= 0; --i) {
+      length = length << 8 | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
+    }
+    const char type = bytes[at + 4];
+    if (type == 'T') return true;
+    if (type == 'V') return false;
+    if (length > bytes.size() - at - 5) return true;
+    at += 5 + length;
+  }
+  return true;
+}
 
 // Everything a GPX or KML file holds that a conversion can carry.
 struct FileItems {
@@ -135,6 +154,30 @@ std::optional<FileItems> ReadGpxOrKml(std::string_view bytes, bool kml, Ui& ui) 
   return items;
 }
 
+// The flights of an IGC file that holds several (one A record each).
+std::optional<FileItems> ReadIgcFlights(std::string_view bytes, Ui& ui) {
+  igc::IgcFlightsResult decoded = igc::DecodeIgcFlights(bytes);
+  if (!decoded.Ok()) {
+    ui.ShowErrorBox(decoded.error, "Reading IGC log file");
+    return std::nullopt;
+  }
+  FileItems items;
+  for (igc::IgcDecodeResult& flight : decoded.flights) items.tracks.push_back(std::move(flight.points));
+  items.timeIsUtc = 1;  // IGC fixes are UTC
+  items.altitudeFlag = 1;
+  if (decoded.flightsWithoutPositions > 0) {
+    items.notes.push_back(FormatText("%zu flight(s) of the IGC file without any fix left out",
+                                     decoded.flightsWithoutPositions));
+  }
+  if (!decoded.warning.empty()) items.notes.push_back(decoded.warning);
+  return items;
+}
+
+bool HoldsSeveralIgcFlights(std::string_view bytes) {
+  const igc::IgcFlightsResult decoded = igc::DecodeIgcFlights(bytes);
+  return decoded.Ok() && decoded.flights.size() > 1;
+}
+
 // The H records of pilot, glider, competition and logger that carry a text.
 std::size_t CountIgcHeaderTexts(std::string_view bytes) {
   static constexpr std::string_view kKinds[] = {"PLT", "GTY", "GID", "CID", "CCL", "FTY", "RFW",
@@ -202,7 +245,9 @@ int ConvertGpxOrKml(const std::filesystem::path& input, std::string_view bytes,
                     const std::filesystem::path& output, const ConvertOptions& options, Ui& ui,
                     std::vector<std::string>& notes) {
   const bool kmlInput = LowerExtension(input) == ".kml";
-  std::optional<FileItems> items = ReadGpxOrKml(bytes, kmlInput, ui);
+  std::optional<FileItems> items = LowerExtension(input) == ".igc"
+                                       ? ReadIgcFlights(bytes, ui)
+                                       : ReadGpxOrKml(bytes, kmlInput, ui);
   if (!items) return 1;
   notes.insert(notes.end(), items->notes.begin(), items->notes.end());
   const std::string to = LowerExtension(output);
@@ -230,7 +275,7 @@ int ConvertGpxOrKml(const std::filesystem::path& input, std::string_view bytes,
       ui.ShowErrorBox("No waypoints found", "Convert");
       return 1;
     }
-    if (WriteWaypointFile(output, *waypointFormat, waypoints, ui) < 0) return 1;
+    if (WriteWaypointFile(output, *waypointFormat, waypoints, ui, &notes) < 0) return 1;
     if (!items->tracks.empty()) {
       notes.push_back(Plural(items->tracks.size(), "track", "tracks") + " (" +
                       Plural(PointCount(items->tracks), "point", "points") + ") not written: " +
@@ -242,7 +287,7 @@ int ConvertGpxOrKml(const std::filesystem::path& input, std::string_view bytes,
   if (items->tracks.empty()) {
     // A track format asked for a file of waypoints only: a waypoint file where the ending is one.
     if (waypointFormat && !waypoints.empty()) {
-      if (WriteWaypointFile(output, *waypointFormat, waypoints, ui) < 0) return 1;
+      if (WriteWaypointFile(output, *waypointFormat, waypoints, ui, &notes) < 0) return 1;
       reportRoutes();
       return 0;
     }
@@ -351,7 +396,9 @@ FileContent ClassifyConversionInput(const std::filesystem::path& input, std::str
   }
   if (extension == ".dat") return LooksBinary(bytes) ? FileContent::Track : FileContent::Waypoints;
   if (extension == ".mps") {
-    // MapSource files carry either; a waypoint-only output name says which is wanted.
+    // MapSource files carry either: a file without track records is waypoints, and a
+    // waypoint-only output name says which is wanted from one that holds both.
+    if (!MapSourceHoldsTracks(bytes)) return FileContent::Waypoints;
     const std::string out = output.filename().string();
     const bool waypointOutput = FormatForOutputName(out).has_value() &&
                                 LowerExtension(output) != ".gpx" && LowerExtension(output) != ".kml" &&
@@ -372,6 +419,11 @@ int ConvertAnyFile(const std::filesystem::path& input, const std::filesystem::pa
     kml::RegisterKmlAndIgcReaders();
     return ConvertGpxOrKml(input, file.bytes, output, options, ui, notes);
   }
+  if (file.status == ReadStatus::Ok && from == ".igc" && HoldsSeveralIgcFlights(file.bytes)) {
+    // Several flights are several tracks: all of them to GPX and KML, one chosen for the rest.
+    kml::RegisterKmlAndIgcReaders();
+    return ConvertGpxOrKml(input, file.bytes, output, options, ui, notes);
+  }
   if (options.track && *options.track != 1) {
     ui.ShowErrorBox(FormatText("No track %zu: the file holds one", *options.track), "Convert");
     return 1;
@@ -380,7 +432,7 @@ int ConvertAnyFile(const std::filesystem::path& input, const std::filesystem::pa
     case FileContent::Airspace:
       return ConvertAirspaceFile(input, output, ui);
     case FileContent::Waypoints:
-      return ConvertWaypointFile(input, output, ui) >= 0 ? 0 : 1;
+      return ConvertWaypointFile(input, output, ui, &notes) >= 0 ? 0 : 1;
     case FileContent::Track: {
       if (kml::ConvertAnyTrackFile(input, output, ui) != 0) return 1;
       if (from == ".igc" && LowerExtension(output) != ".igc") {

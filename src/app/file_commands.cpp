@@ -9,16 +9,19 @@
 #include "geo/units.h"
 #include "optimise/olc.h"
 #include "track/filters.h"
+#include "track/formats/dat_track.h"
 #include "track/formats/format_text.h"
 #include "track/formats/kml_track.h"
 #include "track/formats/track_file_types.h"
 #include "base/atomic_file.h"
+#include "track/igc/igc_commands.h"
 #include "track/igc/igc_reader.h"
 #include "track/igc/igc_writer.h"
 #include "kml/kml_convert.h"
 #include "kml/kml_reader.h"
 #include "kml/kml_save.h"
 #include "track/statistics.h"
+#include "waypoints/waypoint_files.h"
 #include "base/text.h"
 #include "track/track_log.h"
 
@@ -60,16 +63,16 @@ std::optional<FileReadResult> ReadKmlFile(std::string_view text, Ui& ui) {
   return result;
 }
 
+// A file of several flights (several A records) offers them in the Track List, as a KML file
+// of several tracks does; a run without a user takes the first.
 std::optional<FileReadResult> ReadIgcTrack(std::string_view text, Ui& ui) {
-  igc::IgcDecodeResult decoded = igc::DecodeIgcText(text);
-  if (!decoded.Ok()) {
-    ui.ShowErrorBox(decoded.error, "Reading IGC log file");
-    return std::nullopt;
-  }
+  std::optional<igc::ChosenIgcFlight> chosen = igc::ChooseIgcFlight(text, ui);
+  if (!chosen) return std::nullopt;
   FileReadResult result;
-  result.points = std::move(decoded.points);
+  result.points = std::move(chosen->flight.points);
   result.timeIsUtc = 1;  // IGC fixes are UTC
   result.altitudeFlag = 1;
+  result.warning = std::move(chosen->warning);
   return result;
 }
 
@@ -114,7 +117,20 @@ void RegisterKmlAndIgcReaders() {
 CommandLineHandlers KmlCommandLineHandlers() {
   CommandLineHandlers handlers;
   handlers.convertIgcToKml = ConvertFromCommandLine;
+  handlers.convertDatToKml = ConvertDatFromCommandLine;
+  handlers.convertWaypointFile = [](const CommandLineOptions& options, Ui& ui) {
+    return ConvertWaypointFile(options.fileName, options.secondFileName, ui) >= 0;
+  };
   return handlers;
+}
+
+bool ConvertDatFromCommandLine(const CommandLineOptions& options, Ui& ui) {
+  // The file is named without its extension; a name given with it is taken as well.
+  std::string name = options.fileName;
+  if (LowerExtension(name) == ".dat") name.resize(name.size() - 4);
+  std::optional<FileReadResult> read = ReadDatLogFile(name, ui);
+  if (!read) return false;
+  return WriteTrackByExtension(name + ".kml", std::move(*read), ui) == 0;
 }
 
 bool ConvertFromCommandLine(const CommandLineOptions& options, Ui& ui) {
@@ -146,7 +162,11 @@ int CheckKmlFile(const std::filesystem::path& path, Ui& ui) {
 int ReadCommandLineTrackFile(TrackLog& log, const CommandLineOptions& options, Ui& ui) {
   const std::filesystem::path path = options.fileName;
   if (!path.has_extension()) {
-    ui.ShowErrorBox("Missing track log file extension", "Read track log");
+    ui.ShowErrorBox("Missing track log file extension", "Parsing command line");
+    return -1;
+  }
+  if (FindTrackFileTypeByName(OpenTrackFileTypes(), path) == nullptr) {
+    ui.ShowErrorBox("Unsupported track log file extension", "Parsing command line");
     return -1;
   }
   std::optional<FileReadResult> read = ReadAnyTrackFile(path, ui);

@@ -1,6 +1,6 @@
 #pragma once
 // The command-line jobs of the KML files and the scripting verbs of logwell-cli:
-//   IGC2KML (action 8), CHKKML (action 16), LOGFILE (action 10) for every track file type,
+//   IGC2KML (action 8), DAT2KML (action 9), WPTSRC/WPTDEST (action 18), CHKKML (action 16), LOGFILE (action 10) for every track file type,
 //   KML_LOG (action 1, the unattended save), `convert IN OUT` and `analyse FILE`.
 #include <filesystem>
 #include <optional>
@@ -26,6 +26,9 @@ CommandLineHandlers KmlCommandLineHandlers();
 
 // IGC2KML: FILE.igc becomes FILE.kml; a ".kml" name goes the other way. True on success.
 bool ConvertFromCommandLine(const CommandLineOptions& options, Ui& ui);
+
+// DAT2KML: FILE.dat (named with or without its extension) becomes FILE.kml. True on success.
+bool ConvertDatFromCommandLine(const CommandLineOptions& options, Ui& ui);
 
 // CHKKML: reads the KML file; the exit code is 0 when its signature is confirmed, else 1.
 int CheckKmlFile(const std::filesystem::path& path, Ui& ui);

@@ -176,4 +176,17 @@ std::string JsonText(std::string_view text) {
   return out + "\"";
 }
 
+std::string WithoutSeparator(std::string_view text, char separator) {
+  std::string result;
+  result.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != separator) {
+      result.push_back(text[i]);
+    } else if (i + 1 == text.size() || text[i + 1] != ' ') {
+      result.push_back(' ');
+    }
+  }
+  return result;
+}
+
 }  // namespace logwell

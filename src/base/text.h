@@ -54,6 +54,11 @@ std::int32_t RoundHalfAway(double value);
 // std::tolower / std::toupper do in the C locale).
 std::string LowerCase(std::string text);
 std::string UpperCase(std::string text);
+
+// For the formats whose fields a separator would split and which cannot quote: the text with
+// each separator replaced by a space, and a separator followed by a space dropped ("Col, du
+// Pillon" becomes "Col du Pillon").
+std::string WithoutSeparator(std::string_view text, char separator);
 // True when the texts differ at most in the case of ASCII letters.
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix);

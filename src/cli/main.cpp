@@ -196,7 +196,8 @@ int RunAnalyse(const CliVerb& verb, std::span<const char* const> arguments) {
     if (options.geojson) return RefuseVerb(verb, "--geojson takes one file only");
     return AnalyseMany(files, options);
   }
-  HeadlessUi ui;
+  // stdout carries the report alone (a script parses the JSON); notices go to stderr.
+  HeadlessUi ui(stderr, stderr);
   std::string output;
   if (kml::AnalyseTrackFile(files.front(), options, output, ui) != 0) return kExitFailed;
   std::fputs(output.c_str(), stdout);

@@ -8,6 +8,7 @@
 #include "base/ui.h"
 #include "base/atomic_file.h"
 #include "track/igc/igc_reader.h"
+#include "track/igc/igc_security.h"
 #include "track/igc/igc_writer.h"
 #include "kml/kml_reader.h"
 #include "kml/kml_save.h"
@@ -43,34 +44,50 @@ std::string ReadForBatch(const std::filesystem::path& path) {
 
 std::optional<std::string> IgcTextToKml(std::string_view igcText, GarminTime convertedAt,
                                         std::string& error, std::uint32_t loopGap) {
-  igc::IgcDecodeResult decoded = igc::DecodeIgcText(igcText);
-  if (!decoded.Ok() || decoded.points.empty()) {
+  // A file of several flights (one A record each) becomes a document of several tracks; its
+  // flights too short for a track are left out.
+  igc::IgcFlightsResult decoded = igc::DecodeIgcFlights(igcText);
+  if (!decoded.Ok()) {
     error = "File decode error";
     return std::nullopt;
   }
+  // A file whose own security record checks out (this program's, written from a download)
+  // keeps its proof: the KML carries the signature that CHKKML confirms.
+  const bool proven = igc::CheckSecurityRecord(igcText) == igc::SecurityCheckResult::Passed;
+  const bool several = decoded.flights.size() > 1;
   try {
-    KmlTrackInfo info;
-    info.points = decoded.points;
-    NormaliseMissingTimes(info.points);
-    info.statistics = ComputeStatistics(decoded.points);
-    info.loopGap = loopGap;
-    AnalysisOptions analysis;
-    analysis.loopGap = loopGap;
-    if (AnalyseDistances(decoded.points, info.analysis, analysis) != 0) {
-      error = "Memory allocation error";
+    std::string bodies;
+    for (igc::IgcDecodeResult& flight : decoded.flights) {
+      if (several && flight.points.size() < kMinKmlPositions) continue;
+      KmlTrackInfo info;
+      info.points = flight.points;
+      NormaliseMissingTimes(info.points);
+      info.statistics = ComputeStatistics(flight.points);
+      info.loopGap = loopGap;
+      info.claim = ScoreClaim(flight.points, kDefaultContestRules);
+      AnalysisOptions analysis;
+      analysis.loopGap = loopGap;
+      if (AnalyseDistances(flight.points, info.analysis, analysis) != 0) {
+        error = "Memory allocation error";
+        return std::nullopt;
+      }
+      info.downloaded = convertedAt;
+      info.withHash = proven;
+      info.timesAreUtc = false;
+      info.withPressureAltitude = true;
+      std::string body;
+      const int result = WriteKmlBody(body, info, std::nullopt, std::nullopt);
+      if (result != kKmlBodyOk) {
+        error = std::string(KmlBodyErrorText(result));
+        return std::nullopt;
+      }
+      bodies += body;
+    }
+    if (bodies.empty()) {
+      error = "Too few track positions";
       return std::nullopt;
     }
-    info.claim = ScoreClaim(decoded.points, kDefaultContestRules);
-    info.downloaded = convertedAt;
-    info.timesAreUtc = false;
-    info.withPressureAltitude = true;
-    std::string body;
-    const int result = WriteKmlBody(body, info, std::nullopt, std::nullopt);
-    if (result != kKmlBodyOk) {
-      error = std::string(KmlBodyErrorText(result));
-      return std::nullopt;
-    }
-    return KmlDocumentOf(body);
+    return KmlDocumentOf(bodies);
   } catch (const std::bad_alloc&) {
     error = "Memory allocation error";
     return std::nullopt;
@@ -89,6 +106,11 @@ std::optional<std::string> KmlTextToIgc(std::string_view kmlText, const Calendar
   input.points = read->points;
   input.downloadTime = convertedAt;
   input.loggerSerial = "000";
+  // A KML whose signature is confirmed passes its proof on as the IGC security record.
+  if (read->signState == SignState::FileSignatureOk) {
+    input.signState = SignState::Downloaded;
+    input.wantSecurityRecord = true;
+  }
   std::optional<igc::IgcEncodeResult> encoded = igc::EncodeIgc(input);
   if (!encoded) {
     error = "Memory allocation error";

@@ -129,19 +129,11 @@ struct FirstTime {
   bool utc = false;
 };
 
-// "YYYY-MM-DDThh:mm:ss", optionally followed by "Z" or a zone offset.
+// "YYYY-MM-DDThh:mm:ss", optionally followed by "Z" or a zone offset (then moved to UTC).
 std::optional<FirstTime> ParseFirstTime(std::string_view text) {
   const std::optional<formats::IsoTime> parsed = formats::ParseIsoDateTime(text);
   if (!parsed) return std::nullopt;
-  const std::string_view trimmed = Trim(text, kSpacesAndTabs);
-  std::size_t zone = 19;
-  if (zone < trimmed.size() && trimmed[zone] == '.') {
-    ++zone;
-    while (zone < trimmed.size() && trimmed[zone] >= '0' && trimmed[zone] <= '9') ++zone;
-  }
-  const bool utc = zone < trimmed.size() &&
-                   (trimmed[zone] == 'Z' || trimmed[zone] == '+' || trimmed[zone] == '-');
-  return FirstTime{parsed->time, utc};
+  return FirstTime{parsed->time, parsed->zoned};
 }
 
 std::string ChooserLine(const TrackParts& track) {

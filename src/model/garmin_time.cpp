@@ -75,4 +75,34 @@ CalendarTime CurrentUtcCalendar() {
   return t;
 }
 
+std::optional<int> ParseUtcOffset(std::string_view zone) {
+  if (zone == "Z" || zone == "z") return 0;
+  if (zone.size() < 3 || (zone[0] != '+' && zone[0] != '-')) return std::nullopt;
+  const auto twoDigits = [&](std::size_t at) -> std::optional<int> {
+    if (at + 2 > zone.size()) return std::nullopt;
+    const char a = zone[at];
+    const char b = zone[at + 1];
+    if (a < '0' || a > '9' || b < '0' || b > '9') return std::nullopt;
+    return (a - '0') * 10 + (b - '0');
+  };
+  const std::optional<int> hours = twoDigits(1);
+  std::optional<int> minutes = 0;
+  if (zone.size() == 6 && zone[3] == ':') {
+    minutes = twoDigits(4);
+  } else if (zone.size() == 5) {
+    minutes = twoDigits(3);
+  } else if (zone.size() != 3) {
+    return std::nullopt;
+  }
+  if (!hours || !minutes || *hours > 23 || *minutes > 59) return std::nullopt;
+  const int seconds = *hours * 3600 + *minutes * 60;
+  return zone[0] == '-' ? -seconds : seconds;
+}
+
+std::optional<GarminTime> ShiftToUtc(GarminTime local, int offsetSeconds) {
+  const std::int64_t utc = std::int64_t{local} - offsetSeconds;
+  if (utc < 0 || utc >= std::int64_t{kInvalidGarminTime1}) return std::nullopt;
+  return static_cast<GarminTime>(utc);
+}
+
 }  // namespace logwell

@@ -3,6 +3,8 @@
 // millisecond part kept beside it. The calendar arithmetic treats every fourth year as a leap
 // year, which holds from 1990 to 2099.
 #include <cstdint>
+#include <optional>
+#include <string_view>
 
 namespace logwell {
 
@@ -38,5 +40,14 @@ GarminTime UnixToGarminTime(std::int64_t unixSeconds);
 
 // The current UTC time as a calendar time, milliseconds included.
 CalendarTime CurrentUtcCalendar();
+
+// The zone designator that ends an ISO 8601 date-time: "Z" (or "z") is 0, "+hh:mm", "+hhmm"
+// and "+hh" (or with "-") are the seconds east of UTC, hours at most 23 and minutes at most 59.
+// Nothing for anything else, an empty text included.
+std::optional<int> ParseUtcOffset(std::string_view zone);
+
+// A time read together with its zone offset, moved to UTC; nothing when the result lies
+// outside the GarminTime range.
+std::optional<GarminTime> ShiftToUtc(GarminTime local, int offsetSeconds);
 
 }  // namespace logwell

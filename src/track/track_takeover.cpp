@@ -178,10 +178,12 @@ FileTakeOver TakeOverFile(TrackLog& log, FileReadResult&& file, Ui& ui) {
   ReplaceTrackLog(log, std::move(incoming), timeIsUtc, file.altitudeFlag);
   // Only this program's signed KML files confirm a signature here, and theirs covers the track's
   // times, positions and pressure altitudes, nothing else in the file.
-  ui.ShowStatus(signatureOk ? FormatText("%d positions read (Signature ok: times, positions and "
-                                         "pressure altitudes unchanged)",
-                                         log.Count())
-                            : FormatText("%d positions read", log.Count()));
+  std::string status = signatureOk ? FormatText("%d positions read (Signature ok: times, positions "
+                                                "and pressure altitudes unchanged)",
+                                                log.Count())
+                                   : FormatText("%d positions read", log.Count());
+  if (!file.warning.empty()) status += " - " + file.warning;
+  ui.ShowStatus(status);
   return appended ? FileTakeOver::Appended : FileTakeOver::Replaced;
 }
 

@@ -43,6 +43,7 @@ struct FileReadResult {
   int timeIsUtc = 0;
   int altitudeFlag = 0;
   bool signatureOk = false;  // the file's own security record checked out
+  std::string warning;       // what the file lacks (cut short, unsigned), said with the read
 };
 
 enum class FileTakeOver {

@@ -86,7 +86,7 @@ std::string WriteOziWaypoints(std::span<const Waypoint> waypoints) {
                    ++number, std::string(waypoint.Id()).c_str(),
                    SemicirclesToDegrees(waypoint.latitude), SemicirclesToDegrees(waypoint.longitude),
                    waypoint.time / 86400.0 + kGarminEpochDay, 0,
-                   std::string(waypoint.Description()).c_str(),
+                   WithoutSeparator(waypoint.Description(), ',').c_str(),
                    RoundHalfAway(waypoint.altitude * kFeetPerMetre));
   }
   return text;

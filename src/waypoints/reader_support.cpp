@@ -26,6 +26,13 @@ IdentifierFixer::Outcome IdentifierFixer::Check(std::string_view raw, std::strin
     id = std::move(*checked);
     return Outcome::Accept;
   }
+  if (context_.fixIdentifiers) {
+    auto fixed = SanitiseImportId(raw, true);
+    if (!fixed) return Outcome::Bad;  // nothing to fix: the identifier is empty
+    id = std::move(*fixed);
+    ++context_.fixedIdentifiers;
+    return Outcome::Accept;
+  }
   if (!context_.interactive || fixAll_) return Outcome::Bad;
   ListChoice question;
   question.title = "Modify waypoint ID";

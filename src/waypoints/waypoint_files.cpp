@@ -1,5 +1,6 @@
 #include "waypoints/waypoint_files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -156,7 +157,8 @@ std::string EncodeWaypointFile(WaypointFileFormat format, std::span<const Waypoi
 }
 
 int WriteWaypointFile(const std::filesystem::path& path, WaypointFileFormat format,
-                      std::span<const Waypoint> waypoints, Ui& ui) {
+                      std::span<const Waypoint> waypoints, Ui& ui,
+                      std::vector<std::string>* notes) {
   std::string content;
   try {
     content = EncodeWaypointFile(format, waypoints, CurrentGarminTime());
@@ -168,6 +170,27 @@ int WriteWaypointFile(const std::filesystem::path& path, WaypointFileFormat form
     ui.ShowErrorBox(std::string("File write error: ") + std::strerror(error),
                     FormatCaption(format));
     return -1;
+  }
+  // What the format cannot hold inside a text field was left out or replaced by its writer.
+  const auto countWith = [&](char c) {
+    return static_cast<int>(std::ranges::count_if(waypoints, [c](const Waypoint& w) {
+      return w.Description().find(c) != std::string_view::npos;
+    }));
+  };
+  std::string note;
+  if (format == WaypointFileFormat::Ozi && countWith(',') > 0) {
+    note = Printf("%d description(s) held a comma, the field separator of OziExplorer files: "
+                  "written without it", countWith(','));
+  } else if (format == WaypointFileFormat::SeeYou && countWith('"') > 0) {
+    note = Printf("%d description(s) held a double quote, which ends a SeeYou name: written "
+                  "as '", countWith('"'));
+  }
+  if (!note.empty()) {
+    if (notes != nullptr) {
+      notes->push_back(note);
+    } else {
+      ui.ShowStatus(note);
+    }
   }
   return static_cast<int>(waypoints.size());
 }
@@ -251,14 +274,34 @@ std::optional<WaypointFileFormat> FormatForOutputName(std::string_view name) {
   return std::nullopt;
 }
 
+namespace {
+
+// Says how many identifiers a reader fixed without asking: in `notes`, or on the status line.
+void ReportFixedIdentifiers(const WaypointReadContext& context, std::vector<std::string>* notes) {
+  if (context.fixedIdentifiers == 0) return;
+  const std::string note =
+      Printf("%d identifier(s) changed to fit: upper case, at most %d characters",
+             context.fixedIdentifiers, static_cast<int>(Waypoint::kMaxIdLength));
+  if (notes != nullptr) {
+    notes->push_back(note);
+  } else {
+    context.ui.ShowStatus(note);
+  }
+}
+
+}  // namespace
+
 int ConvertWaypointFile(const std::filesystem::path& source,
-                        const std::filesystem::path& destination, Ui& ui) {
+                        const std::filesystem::path& destination, Ui& ui,
+                        std::vector<std::string>* notes) {
   const auto format = FormatForOutputName(destination.native());
   if (!format) return -1;
   WaypointReadContext context{ui, false, CurrentGarminTime()};
+  context.fixIdentifiers = true;
   std::vector<Waypoint> waypoints;
   if (ReadWaypointFile(source, context, "Reading waypoint file", waypoints) <= 0) return -1;
-  return WriteWaypointFile(destination, *format, waypoints, ui);
+  ReportFixedIdentifiers(context, notes);
+  return WriteWaypointFile(destination, *format, waypoints, ui, notes);
 }
 
 std::string_view ConversionReport(int result) {
@@ -281,8 +324,10 @@ int ReadWaypointsForUpload(const std::filesystem::path& path, const UploadFileOp
                            Ui& ui, std::vector<Waypoint>& waypoints) {
   const GarminTime now = CurrentGarminTime();
   WaypointReadContext context{ui, false, now};
+  context.fixIdentifiers = true;
   std::vector<Waypoint> read;
   if (ReadWaypointFile(path, context, "Reading waypoint file", read) <= 0) return -1;
+  ReportFixedIdentifiers(context, nullptr);
   if (options.shortNameInstrument) {
     const NameMode mode = options.namesAndDescriptions ? NameMode::IdAndName : NameMode::OnlyName;
     for (Waypoint& waypoint : read) waypoint = ApplyNameMode(waypoint, mode);

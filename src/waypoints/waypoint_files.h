@@ -39,8 +39,11 @@ std::string EncodeWaypointFile(WaypointFileFormat format, std::span<const Waypoi
 
 // Writes the waypoints in the format, atomically. On failure shows "File write error" with the
 // system's text and returns -1; otherwise the number written.
+// What the format could not keep as it was (a description's comma in an OziExplorer file) is
+// added to `notes`, or shown in the status line when there are none.
 int WriteWaypointFile(const std::filesystem::path& path, WaypointFileFormat format,
-                      std::span<const Waypoint> waypoints, Ui& ui);
+                      std::span<const Waypoint> waypoints, Ui& ui,
+                      std::vector<std::string>* notes = nullptr);
 
 // A file chooser filter: the text shown ("Ozi files (*.wpt)") and the pattern ("*.wpt").
 struct FileFilter {
@@ -75,7 +78,8 @@ std::optional<WaypointFileFormat> FormatForOutputName(std::string_view name);
 // Command-line conversion: reads source by content (no questions), writes destination in the
 // format its name gives. Returns the number of waypoints written, or -1.
 int ConvertWaypointFile(const std::filesystem::path& source,
-                        const std::filesystem::path& destination, Ui& ui);
+                        const std::filesystem::path& destination, Ui& ui,
+                        std::vector<std::string>* notes = nullptr);
 // "Waypoint file converted" or "Waypoint file conversion failed".
 std::string_view ConversionReport(int result);
 

@@ -21,6 +21,10 @@ struct WaypointReadContext {
   bool interactive = true;
   // The time given to waypoints whose format carries none.
   GarminTime now = 0;
+  // Conversions: an identifier that does not fit is fixed without a question (upper case, cut
+  // to its first characters), as the question's "Yes" would; `fixedIdentifiers` counts them.
+  bool fixIdentifiers = false;
+  int fixedIdentifiers = 0;
 };
 
 int ReadGeoWaypoints(std::string_view text, WaypointReadContext& context,

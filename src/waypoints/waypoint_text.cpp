@@ -211,8 +211,10 @@ GarminTime ParseIsoTime(std::string_view text) {
     ++position;
     while (position < text.size() && IsDigit(text[position])) ++position;
   }
-  if (position < text.size() && (text[position] == 'Z' || text[position] == 'z')) ++position;
-  if (position != text.size()) return kInvalidGarminTime1;
+  // A zone ("Z", "+02:00") moves the time to UTC; a time without one is taken as written.
+  const std::string_view zone = text.substr(position);
+  const std::optional<int> offset = zone.empty() ? std::optional<int>(0) : ParseUtcOffset(zone);
+  if (!offset) return kInvalidGarminTime1;
   CalendarTime t;
   t.year = fields[0];
   t.month = fields[1];
@@ -226,7 +228,7 @@ GarminTime ParseIsoTime(std::string_view text) {
     return kInvalidGarminTime1;
   }
   if (t.year == 1989 && !(t.month == 12 && t.day == 31)) return kInvalidGarminTime1;
-  return CalendarToGarminTime(t);
+  return ShiftToUtc(CalendarToGarminTime(t), *offset).value_or(kInvalidGarminTime1);
 }
 
 std::string Printf(const char* format, ...) {

@@ -71,7 +71,7 @@ std::int32_t TruncateToInt32(double value);
 std::int32_t AddHalfTruncate(double value);
 
 // An ISO date and time "YYYY-MM-DDThh:mm:ss" with an optional fraction of seconds and an
-// optional "Z". Failure gives kInvalidGarminTime1.
+// optional "Z" or zone offset, which moves the time to UTC. Failure gives kInvalidGarminTime1.
 GarminTime ParseIsoTime(std::string_view text);
 
 

@@ -4,7 +4,9 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -13,7 +15,9 @@
 
 #include "app/command_line.h"
 #include "app/gps_table.h"
+#include "base/text.h"
 #include "support/fixtures.h"
+#include "support/gpsbabel.h"
 
 namespace {
 
@@ -411,6 +415,170 @@ TEST(LogwellCli, ConvertReadsTopNavigatorLogs) {
   EXPECT_NE(run.exitCode, 0);
   EXPECT_NE(run.err.find("Missing end-of-file record"), std::string::npos) << run.err;
   EXPECT_FALSE(std::filesystem::exists(dir / "short.gpx"));
+  std::filesystem::remove_all(dir);
+}
+
+// A time with a zone is moved to UTC on the way in: a GPX or KML point at 12:00+02:00 is a
+// B record at 10:00:00, as GPSBabel writes it; a time without a zone is kept as written.
+TEST(LogwellCli, ConvertMovesZonedTimesToUtc) {
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("logwell-zone-cli-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::optional<std::filesystem::path> gpsbabel = logwell::testing::FindGpsbabel();
+  const struct {
+    const char* zone;
+    const char* firstFix;  // the B record's time of the 12:00:00 point
+  } cases[] = {{"+02:00", "B100000"}, {"-05:00", "B170000"}, {"Z", "B120000"}, {"", "B120000"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.zone);
+    std::string gpx = "<?xml version=\"1.0\"?>\n<gpx version=\"1.1\" creator=\"t\" "
+                      "xmlns=\"http://www.topografix.com/GPX/1/1\"><trk><trkseg>\n";
+    std::string kml = "<?xml version=\"1.0\"?>\n<kml xmlns=\"http://www.opengis.net/kml/2.2\" "
+                      "xmlns:gx=\"http://www.google.com/kml/ext/2.2\"><Document><Placemark>"
+                      "<gx:Track>\n";
+    std::string coords;
+    for (int i = 0; i < 6; ++i) {
+      const std::string time = logwell::FormatText("2023-05-26T12:00:%02d", i * 10) + c.zone;
+      gpx += logwell::FormatText("<trkpt lat=\"46.%d\" lon=\"7.9\"><ele>1500</ele><time>", i) +
+             time + "</time></trkpt>\n";
+      kml += "<when>" + time + "</when>\n";
+      coords += logwell::FormatText("<gx:coord>7.9 46.%d 1500</gx:coord>\n", i);
+    }
+    std::ofstream(dir / "in.gpx") << gpx << "</trkseg></trk></gpx>\n";
+    std::ofstream(dir / "in.kml") << kml << coords << "</gx:Track></Placemark></Document></kml>\n";
+    for (const char* input : {"in.gpx", "in.kml"}) {
+      const CliRun run = RunCli("convert '" + (dir / input).string() + "' '" +
+                                (dir / "out.igc").string() + "'");
+      ASSERT_EQ(run.exitCode, 0) << input << ": " << run.err;
+      const std::string igc = ReadAll(dir / "out.igc");
+      EXPECT_NE(igc.find(std::string("\n") + c.firstFix), std::string::npos) << input;
+      std::filesystem::remove(dir / "out.igc");
+    }
+    if (gpsbabel && *c.zone != '\0') {
+      ASSERT_TRUE(logwell::testing::RunGpsbabel(
+          *gpsbabel, {"-i", "gpx", "-f", (dir / "in.gpx").string(), "-o", "igc", "-F",
+                      (dir / "babel.igc").string()}));
+      EXPECT_NE(ReadAll(dir / "babel.igc").find(std::string("\n") + c.firstFix),
+                std::string::npos);
+    }
+  }
+  std::filesystem::remove_all(dir);
+}
+
+// analyse --json: the report alone on stdout; what the filters removed and what the file
+// lacks (this one has no security record) go to stderr.
+TEST(LogwellCli, AnalyseJsonKeepsNoticesOffStdout) {
+  LOGWELL_REQUIRE_FIXTURES(fixtures);
+  const CliRun run =
+      RunCli("analyse --filters --json '" + (fixtures / "igc" / "LK8000_DEMO.IGC").string() + "'");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_TRUE(run.out.starts_with("{\"points\": ")) << run.out.substr(0, 200);
+  EXPECT_TRUE(run.out.ends_with("}\n")) << run.out.substr(run.out.size() - std::min<std::size_t>(run.out.size(), 200));
+  EXPECT_EQ(run.err,
+            "IGC file: no security record (G record): the file is unsigned\n"
+            "Initialize track statistics dialog box: Position(s) have been removed during track "
+            "speed analysis\n");
+}
+
+// The file jobs of the command line: LOGFILE's specified refusal, DAT2KML and WPTSRC/WPTDEST.
+TEST(LogwellCli, CommandLineFileJobs) {
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("logwell-filejobs-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  CliRun run = RunCli("/LOGFILE=" + (dir / "x.xyz").string());
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.err, "Parsing command line: Unsupported track log file extension\n");
+  run = RunCli("/LOGFILE=" + (dir / "flight").string());
+  EXPECT_EQ(run.err, "Parsing command line: Missing track log file extension\n");
+
+  // An old Trackvault file of six fixes (UTM zone 32T), checksum and validation word.
+  std::vector<std::uint32_t> words = {0, 0, 6, 0x80000000u | 32u << 8 | 'T'};
+  for (std::uint32_t i = 0; i < 6; ++i) {
+    words.insert(words.end(), {1054029600u + i, 412345u + 10 * i, 5151234u + 20 * i});
+  }
+  std::uint32_t sum = 0;
+  for (const std::uint32_t w : words) sum += w;
+  words.push_back(0u - sum);
+  {
+    std::ofstream dat(dir / "flight.dat", std::ios::binary);
+    for (const std::uint32_t w : words) {
+      for (int shift = 24; shift >= 0; shift -= 8) dat.put(static_cast<char>(w >> shift & 0xFF));
+    }
+  }
+  run = RunCli("/DAT2KML=" + (dir / "flight").string());
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(Occurrences(ReadAll(dir / "flight.kml"), "SecondsFromTimeOfFirstPoint>"), 2u);
+
+  std::ofstream(dir / "a.cup") << "name,code,country,lat,lon,elev,style\r\n"
+                                  "\"Col du Pillon\",PILLON,FR,4621.000N,00713.000E,1546.0m,1\r\n";
+  run = RunCli("/WPTSRC=" + (dir / "a.cup").string() + " /WPTDEST=" + (dir / "b.geo.wpt").string());
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(ReadAll(dir / "b.geo.wpt").find("PILLON"), std::string::npos);
+  EXPECT_NE(run.out.find("Waypoint file converted"), std::string::npos) << run.out;
+  std::filesystem::remove_all(dir);
+}
+
+// Waypoint files convert to every waypoint format and read back as they were written.
+TEST(LogwellCli, WaypointConversionsKeepEveryWaypoint) {
+  LOGWELL_REQUIRE_FIXTURES(fixtures);
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("logwell-wptconv-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const auto path = [&](const char* name) { return "'" + (dir / name).string() + "'"; };
+
+  // A MapSource file of waypoints only goes to every waypoint output.
+  const std::string mps = "'" + (fixtures / "waypoints" / "mapsource.mps").string() + "'";
+  for (const char* out : {"m.gpx", "m.kml", "m.mps", "m.cup"}) {
+    const CliRun run = RunCli("convert " + mps + " " + path(out));
+    EXPECT_EQ(run.exitCode, 0) << out << ": " << run.err;
+    EXPECT_TRUE(std::filesystem::exists(dir / out)) << out;
+  }
+
+  // A description with a comma survives the OziExplorer file whole, and stderr says how.
+  std::ofstream(dir / "c.cup") << "name,code,country,lat,lon,elev,style\r\n"
+                                  "\"Col, du Pillon\",PILLON,FR,4621.000N,00713.000E,1546.0m,1\r\n";
+  CliRun run = RunCli("convert " + path("c.cup") + " " + path("c.ozi.wpt"));
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.err.find("1 description(s) held a comma"), std::string::npos) << run.err;
+  run = RunCli("convert " + path("c.ozi.wpt") + " " + path("back.cup"));
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(ReadAll(dir / "back.cup").find("\"Col du Pillon\",PILLON,,4621.000N,00713.000E,1546.0m"),
+            std::string::npos)
+      << ReadAll(dir / "back.cup");
+
+  // Identifiers that do not fit (too long, lower case) are cut and upper-cased, not refused.
+  std::ofstream(dir / "long.wpt") << "OziExplorer Waypoint File Version 1.1\r\nWGS 84\r\n"
+                                     "Reserved 2\r\nReserved 3\r\n"
+                                     "1,Pillon-Col,46.35,7.21,,0,1,3,0,65535,Col du Pillon,0,0,0,5072\r\n"
+                                     "2,top,46.36,7.22,,0,1,3,0,65535,Summit,0,0,0,6000\r\n";
+  std::ofstream(dir / "long.geo") << "$FormatGEO\r\nsummit1234  N 46 21 36.00    E 007 13 12.00  1546  Top\r\n";
+  for (const char* in : {"long.wpt", "long.geo"}) {
+    run = RunCli("convert " + path(in) + " " + path("ids.cup"));
+    EXPECT_EQ(run.exitCode, 0) << in << ": " << run.err;
+    EXPECT_NE(run.err.find("identifier(s) changed to fit"), std::string::npos) << run.err;
+  }
+  EXPECT_NE(ReadAll(dir / "ids.cup").find(",SUMMIT,"), std::string::npos) << ReadAll(dir / "ids.cup");
+  std::filesystem::remove_all(dir);
+}
+
+// An IGC file of several flights converts like any file of several tracks.
+TEST(LogwellCli, ConvertIgcFileOfSeveralFlights) {
+  LOGWELL_REQUIRE_FIXTURES(fixtures);
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("logwell-ping-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string ping = "'" + (fixtures / "igc" / "PING.IGC").string() + "'";
+  CliRun run = RunCli("convert " + ping + " '" + (dir / "all.gpx").string() + "'");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  const std::size_t tracks = Occurrences(ReadAll(dir / "all.gpx"), "<trk>");
+  EXPECT_GT(tracks, 3u);
+  run = RunCli("convert " + ping + " '" + (dir / "one.igc").string() + "'");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find(logwell::FormatText("%zu tracks in PING.IGC", tracks)), std::string::npos)
+      << run.err;
+  run = RunCli("convert " + ping + " '" + (dir / "two.igc").string() + "' --track 2");
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(ReadAll(dir / "two.igc").find("HFDTEDATE:290614"), std::string::npos);
   std::filesystem::remove_all(dir);
 }
 

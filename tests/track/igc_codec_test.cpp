@@ -155,6 +155,50 @@ TEST(IgcDecoder, RefusesBadFilesWithTheirMessage) {
   }
 }
 
+// A file may hold several flights, each opened by its A record; a reader is told when the file
+// breaks off inside a record or has no security record, and still gets the fixes.
+TEST(IgcDecoder, SeveralFlightsAndWhatAFileLacks) {
+  const std::string A = "AXYZABC", H = "HFDTE150723", G = "G0123456789ABCDEF";
+  const std::string kUnsigned = "no security record (G record): the file is unsigned";
+  struct Case {
+    const char* name;
+    std::string text;
+    std::vector<std::size_t> points;  // per flight
+    std::size_t withoutPositions;
+    std::string warning;
+  } cases[] = {
+      {"complete", File({A, H, kB1, G}), {1}, 0, ""},
+      {"unsigned", File({A, H, kB1}), {1}, 0, "IGC file: " + kUnsigned},
+      {"cut in a fix", File({A, H, kB1}) + "B1200014730", {1}, 0,
+       "IGC file: the file is cut short: line 4 breaks off and is left out; " + kUnsigned},
+      {"signed, no final line end", File({A, H, kB1}) + G, {1}, 0, ""},
+      {"two flights", File({A, H, kB1, A, "HFDTE160723", kB1, "B1200054730000N01100000EA0123401300", G}),
+       {1, 2}, 0, ""},
+      {"a flight without fixes", File({A, H, kB1, A, "HFDTE160723", G}), {1}, 1, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const IgcFlightsResult result = DecodeIgcFlights(c.text);
+    ASSERT_TRUE(result.Ok()) << result.error;
+    ASSERT_EQ(result.flights.size(), c.points.size());
+    for (std::size_t i = 0; i < c.points.size(); ++i) {
+      EXPECT_EQ(result.flights[i].points.size(), c.points[i]);
+    }
+    EXPECT_EQ(result.flightsWithoutPositions, c.withoutPositions);
+    EXPECT_EQ(result.warning, c.warning);
+  }
+  // Each flight has its own date; a fault is named by its line in the whole file.
+  const IgcFlightsResult two = DecodeIgcFlights(File({A, H, kB1, A, "HFDTE160723", kB1}));
+  ASSERT_EQ(two.flights.size(), 2u);
+  EXPECT_EQ(two.flights[1].points[0].time, At(2023, 7, 16, 12, 0, 0));
+  EXPECT_EQ(two.flights[1].points[0].segmentStart, 1u);
+  EXPECT_EQ(DecodeIgcFlights(File({A, H, kB1, A, "HFDTE320723", kB1})).error,
+            "Format error on line 5");
+  EXPECT_EQ(DecodeIgcFlights(File({A, H, A})).error, "No positions found");
+  // The strict decoder of the other callers still refuses a second A record.
+  EXPECT_EQ(DecodeIgcText(File({A, H, kB1, A, H, kB1})).error, "Multiple A-records");
+}
+
 TEST(IgcDecoder, ARecordWithoutSerialGivesZeros) {
   for (const char* a : {"AXYZ", "AXYZ flight recorder"}) {
     const auto result = DecodeIgcText(File({a, "HFDTE150723", kB1}));

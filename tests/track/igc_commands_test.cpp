@@ -283,7 +283,8 @@ TEST_F(IgcCommands, CommandLineReadKeepsTheFileText) {
   EXPECT_EQ(log.rawIgc->loggerSerial, "ABC");
   EXPECT_EQ(log.rawIgc->manufacturer, "XYZ");
   EXPECT_EQ(log.rawIgc->firstFixTime, log.points.at(0).time);
-  EXPECT_EQ(ui_.LastStatus(), "1 positions read");
+  EXPECT_EQ(ui_.LastStatus(),
+            "1 positions read - IGC file: no security record (G record): the file is unsigned");
 
   struct Case {
     std::string content;  // empty: no file
@@ -301,6 +302,34 @@ TEST_F(IgcCommands, CommandLineReadKeepsTheFileText) {
                                                   c.error}}));
   }
   EXPECT_EQ(log.Count(), 1);
+}
+
+// The window's "Open log" of a file of several flights offers them in the Track List; the
+// chosen one becomes the log, without the file's text (which is more than this flight).
+TEST_F(IgcCommands, OpeningAFileOfSeveralFlightsOffersThem) {
+  LOGWELL_REQUIRE_FIXTURES(fixtures);
+  ScriptedUi ui;
+  ui.ScriptChoice(std::vector<int>{1});
+  TrackLog opened;
+  ASSERT_EQ(OpenIgcFile(opened, fixtures / "igc" / "PING.IGC", ui), 0) << ui.Events().back().text;
+  const std::vector<ListChoice> choices = ui.Choices();
+  ASSERT_EQ(choices.size(), 1u);
+  EXPECT_EQ(choices[0].title, "Track List");
+  EXPECT_EQ(choices[0].lines.size(), 15u);
+  const CalendarTime first = GarminTimeToCalendar(opened.points.at(0).time);
+  EXPECT_EQ(first.day, 29);
+  EXPECT_EQ(first.month, 6);
+
+  TrackLog log;
+  ScriptedUi commandLine;
+  commandLine.ScriptChoice(std::vector<int>{0});
+  fs::copy_file(fixtures / "igc" / "PING.IGC", dir_ / "ping.igc");
+  ASSERT_EQ(ReadCommandLineIgcFile(log, (dir_ / "ping").string(), commandLine), 0);
+  EXPECT_FALSE(log.rawIgc);
+  ScriptedUi cancel;
+  cancel.ScriptChoice(std::nullopt);
+  EXPECT_EQ(OpenIgcFile(log, fixtures / "igc" / "PING.IGC", cancel), -1);
+  for (const auto& event : cancel.Events()) EXPECT_NE(event.kind, UiEventKind::Error) << event.text;
 }
 
 TEST(IgcHeaders, ReadsThePilotAndGliderRecords) {

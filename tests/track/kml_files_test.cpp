@@ -3,6 +3,7 @@
 // of our files (xmllint from libxml2 for well-formedness, GPSBabel for the track).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -16,6 +17,10 @@
 #include "support/scripted_ui.h"
 #include "track/formats/format_text.h"
 #include "track/igc/igc_reader.h"
+#include "track/igc/igc_security.h"
+#include "track/igc/igc_writer.h"
+#include "track/track_log.h"
+#include "track/track_takeover.h"
 #include "kml/kml_animation.h"
 #include "app/file_commands.h"
 #include "kml/kml_convert.h"
@@ -426,6 +431,112 @@ TEST_F(KmlFilesTest, ContestClaimIsTheFirstPlacemarkAndTheSignatureStillChecks) 
   const std::optional<KmlReadResult> back = ReadKmlTrack(kml, ui);
   ASSERT_TRUE(back.has_value());
   EXPECT_EQ(back->points.size(), decoded.points.size());
+}
+
+// A signature proves that the track came from an instrument unchanged: converting a proven file
+// keeps the proof (IGC security record to KML hash and back), so CHKKML confirms what IGC2KML
+// wrote from it; a file without a proof gets none.
+TEST_F(KmlFilesTest, ConversionsKeepAProofAndInventNone) {
+  const std::vector<TrackPoint> points = Track(30);
+  const auto igcText = [&](SignState state) {
+    igc::IgcEncodeInput input;
+    input.points = points;
+    input.signState = state;
+    input.wantSecurityRecord = true;
+    input.loggerSerial = "000";
+    input.downloadTime = GarminTimeToCalendar(kStart + 3600);
+    return igc::EncodeIgc(input)->text;
+  };
+  const std::string signedText = igcText(SignState::Downloaded);
+  std::string altered = signedText;
+  altered.replace(altered.find("\r\nB") + 10, 1, "9");
+  BatchOptions fast;
+  fast.afterRead = fast.betweenFiles = std::chrono::milliseconds(0);
+  const fs::path igcPath = dir_ / "flight.igc";
+  const fs::path kmlPath = dir_ / "flight.kml";
+  const struct {
+    const char* name;
+    std::string igc;
+    int checkExit;
+  } cases[] = {
+      {"signed by this program", signedText, 0},
+      {"unsigned", igcText(SignState::NotSignable), 1},
+      {"signed, then changed", altered, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteText(igcPath, c.igc);
+    ScriptedUi ui;
+    ASSERT_EQ(ConvertFiles(ConversionDirection::IgcToKml, std::vector<fs::path>{igcPath}, ui, fast), 1);
+    EXPECT_EQ(CheckKmlFile(kmlPath, ui), c.checkExit);
+    // And back: the KML's proof becomes the IGC security record, which converts again.
+    ASSERT_EQ(ConvertFiles(ConversionDirection::KmlToIgc, std::vector<fs::path>{kmlPath}, ui, fast), 1);
+    EXPECT_EQ(igc::CheckSecurityRecord(ReadText(igcPath)),
+              c.checkExit == 0 ? igc::SecurityCheckResult::Passed
+                               : igc::SecurityCheckResult::NoSecurityRecord);
+    ASSERT_EQ(ConvertFiles(ConversionDirection::IgcToKml, std::vector<fs::path>{igcPath}, ui, fast), 1);
+    EXPECT_EQ(CheckKmlFile(kmlPath, ui), c.checkExit);
+  }
+}
+
+// An IGC file of several flights opens as several tracks through the Track List; a file cut
+// short or without a security record is read, and the reader says what it lacks.
+TEST_F(KmlFilesTest, IgcFileReaderOffersEachFlightAndSaysWhatTheFileLacks) {
+  LOGWELL_REQUIRE_FIXTURES(fixtures);
+  ScriptedUi ui;
+  ui.ScriptChoice(std::vector<int>{2});
+  const auto read = ReadAnyTrackFile(fixtures / "igc" / "PING.IGC", ui);
+  ASSERT_TRUE(read) << ErrorTexts(ui).front();
+  const std::vector<ListChoice> choices = ui.Choices();
+  ASSERT_EQ(choices.size(), 1u);
+  const ListChoice& list = choices[0];
+  EXPECT_EQ(list.title, "Track List");
+  ASSERT_GT(list.lines.size(), 3u);
+  EXPECT_EQ(list.lines[0].substr(0, 10), "2014-06-28");
+  const CalendarTime third = GarminTimeToCalendar(read->points.front().time);
+  EXPECT_EQ(FormatText("%d-%02d-%02d   %02d:%02d:%02d", third.year, third.month, third.day,
+                       third.hour, third.minute, third.second),
+            list.lines[2]);
+  EXPECT_EQ(read->warning, "");
+  const std::vector<std::string> statuses = ui.StatusTexts();
+  EXPECT_NE(std::find(statuses.begin(), statuses.end(),
+                      FormatText("The IGC file holds %zu flights: flight 3 read", list.lines.size())),
+            statuses.end());
+
+  // IGC2KML writes every flight as a track of its own; the file's security record is another
+  // logger's, so the KML is not signed.
+  fs::copy_file(fixtures / "igc" / "PING.IGC", dir_ / "ping.igc");
+  BatchOptions fast;
+  fast.afterRead = fast.betweenFiles = std::chrono::milliseconds(0);
+  ScriptedUi batch;
+  ASSERT_EQ(ConvertFiles(ConversionDirection::IgcToKml, std::vector<fs::path>{dir_ / "ping.igc"},
+                         batch, fast),
+            1);
+  const std::string kml = ReadText(dir_ / "ping.kml");
+  std::size_t tracks = 0;
+  for (std::size_t at = kml.find("type=\"track\""); at != std::string::npos;
+       at = kml.find("type=\"track\"", at + 1)) {
+    ++tracks;
+  }
+  EXPECT_GT(tracks, 3u);
+  EXPECT_LE(tracks, list.lines.size());
+  EXPECT_EQ(kml.find("hash=\""), std::string::npos);
+
+  // Cut in the middle of a fix, as a copy broken off: the fixes before it are read.
+  const std::string full = ReadText(fixtures / "igc" / "skydrop-2019-04-15.igc");
+  const std::size_t cut = full.find("\nB", full.size() / 2) + 12;
+  WriteText(dir_ / "cut.igc", full.substr(0, cut));
+  ScriptedUi cutUi;
+  auto cutRead = ReadAnyTrackFile(dir_ / "cut.igc", cutUi);
+  ASSERT_TRUE(cutRead);
+  const std::string line = std::to_string(std::count(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(cut), '\n') + 1);
+  const std::string expected = "IGC file: the file is cut short: line " + line +
+                               " breaks off and is left out; no security record (G record): "
+                               "the file is unsigned";
+  EXPECT_EQ(cutRead->warning, expected);
+  TrackLog log;
+  ASSERT_EQ(TakeOverFile(log, std::move(*cutRead), cutUi), FileTakeOver::Replaced);
+  EXPECT_EQ(cutUi.LastStatus(), FormatText("%d positions read - ", log.Count()) + expected);
 }
 
 TEST_F(KmlFilesTest, AnalyseJsonHasTheKeysScriptsUse) {

@@ -84,6 +84,7 @@ std::filesystem::path WriteIgc(const std::filesystem::path& folder, const char* 
     std::snprintf(line, sizeof line, "B%02d00%02d4612345N00812345EA0100001100\r\n", hour, second);
     out << line;
   }
+  out << "G0123456789ABCDEF\r\n";  // signed: the read has nothing to say about the file
   return path;
 }
 

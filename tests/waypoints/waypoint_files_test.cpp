@@ -171,6 +171,14 @@ TEST_F(TempDir, ConversionAndCommandLineFiles) {
   EXPECT_EQ(read[2].Description(), "COMPID 123");
   EXPECT_EQ(ui.LastStatus(), "3 waypoints read");
   EXPECT_EQ(ReadWaypointsForUpload(dir_ / "nothing.cup", options, ui, read), -1);
+  // An identifier that does not fit is fixed as by every reader, not a reason to refuse.
+  const auto lower = Write("lower.wpt", "$FormatGEO\r\nsummit1234  N 46 21 36.00    E 007 13 12.00  1546  Top\r\n");
+  ScriptedUi upload;
+  std::vector<Waypoint> fixed;
+  ASSERT_EQ(ReadWaypointsForUpload(lower, UploadFileOptions{}, upload, fixed), 1);
+  EXPECT_EQ(fixed[0].Id(), "SUMMIT");
+  EXPECT_EQ(upload.StatusTexts().front(),
+            "1 identifier(s) changed to fit: upper case, at most 6 characters");
   EXPECT_EQ(ui.Boxes().back().caption, "Reading waypoint file");
 
   EXPECT_EQ(SaveDownloadedWaypoints(dir_ / "dl.wpt", true, {}, ui), -1);
@@ -181,6 +189,38 @@ TEST_F(TempDir, ConversionAndCommandLineFiles) {
   ASSERT_EQ(SaveDownloadedWaypoints(dir_ / "dl.wpt", false, read, ui), 3);
   EXPECT_EQ(testing::ReadWholeFile(dir_ / "dl.wpt").rfind("OziExplorer", 0), 0u);
   EXPECT_EQ(ui.LastStatus(), "3 waypoints written");
+}
+
+// A text field's character that the format cannot hold is replaced so that the file reads
+// back whole (position, altitude and the rest of the text), and the writer says so.
+TEST_F(TempDir, SeparatorsInsideTextFieldsAreReplacedAndNamed) {
+  Waypoint pass = Make("PILLON", 46.35, 7.21, 1546);
+  pass.SetDescription("Col, du \"Pillon\"");
+  const struct {
+    const char* file;
+    WaypointFileFormat format;
+    const char* description;  // as read back
+    const char* note;
+  } cases[] = {
+      {"out.ozi.wpt", WaypointFileFormat::Ozi, "Col du -Pillon-",
+       "1 description(s) held a comma, the field separator of OziExplorer files: written "
+       "without it"},
+      {"out.cup", WaypointFileFormat::SeeYou, "Col, du 'Pillon'",
+       "1 description(s) held a double quote, which ends a SeeYou name: written as '"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    ScriptedUi ui;
+    std::vector<std::string> notes;
+    ASSERT_EQ(WriteWaypointFile(dir_ / c.file, c.format, std::vector{pass}, ui, &notes), 1);
+    EXPECT_EQ(notes, std::vector<std::string>{c.note});
+    WaypointReadContext context{ui, false, 0};
+    std::vector<Waypoint> read;
+    ASSERT_EQ(ReadWaypointFile(dir_ / c.file, context, "Reading waypoint file", read), 1);
+    EXPECT_EQ(read[0].Description(), c.description);
+    EXPECT_EQ(read[0].altitude, 1546);
+    EXPECT_EQ(read[0].Id(), "PILLON");
+  }
 }
 
 TEST_F(TempDir, AtomicWriteReplacesWholeAndLeavesNoTemporaryFiles) {

@@ -74,8 +74,12 @@ TEST(IsoTime, ParsesWithAndWithoutZoneAndRefusesGarbage) {
   EXPECT_EQ(ParseIsoTime("2023-07-14T10:20:30"), expected);
   EXPECT_EQ(ParseIsoTime("2023-07-14T10:20:30.250Z"), expected);
   EXPECT_EQ(ParseIsoTime("1989-12-31T00:00:00Z"), 0u);
+  // A zone offset moves the time to UTC.
+  EXPECT_EQ(ParseIsoTime("2023-07-14T12:20:30+02:00"), expected);
+  EXPECT_EQ(ParseIsoTime("2023-07-14T05:20:30.5-05:00"), expected);
   for (const char* bad : {"", "2023-07-14", "2023-13-01T00:00:00", "1970-01-01T00:00:00Z",
-                          "2023-07-14T10:20:30+02:00", "x023-07-14T10:20:30"}) {
+                          "2023-07-14T10:20:30+2", "1989-12-31T00:00:00+01:00",
+                          "x023-07-14T10:20:30"}) {
     EXPECT_EQ(ParseIsoTime(bad), kInvalidGarminTime1) << bad;
   }
 }

@@ -348,7 +348,8 @@ int UploadWaypoints(AccessBlock& block, const FamilyEnvironment& context, const 
     ++sent;
     ShowAccessStatus(block, FillTemplate("Waypoint % sent", {sent}));
     if (context.notify) context.notify(FillTemplate("Sent wpt %/%", {sent, total}));
-    std::string sentName(waypoint.Description().substr(0, kUploadNameWidth));
+    // The name as the sentence carried it (a comma would have split its fields).
+    std::string sentName = WithoutSeparator(waypoint.Description().substr(0, kUploadNameWidth), ',');
     sentName.resize(kUploadNameWidth, ' ');
     std::string line;
     std::size_t matched = 0;

@@ -175,7 +175,8 @@ std::string WaypointUploadBody(const Waypoint& waypoint, std::string_view identi
   const long lonAbs = std::labs(lon);
   const long latMinutes = latAbs / 1000;
   const long lonMinutes = lonAbs / 1000;
-  std::string name(waypoint.Description().substr(0, nameWidth));
+  // A comma would split the sentence's fields: the instrument would take the rest as altitude.
+  std::string name = WithoutSeparator(waypoint.Description().substr(0, nameWidth), ',');
   name.resize(nameWidth, ' ');
   const int altitude = std::clamp(waypoint.altitude, 0, 9999);
   return FormatText(
@@ -259,6 +260,14 @@ int UploadWaypoints(AccessBlock& block, const FamilyEnvironment& context) {
       ShowAccessStatus(block, FillTemplate("% waypoints sent", {sent}));
       return -1;
     }
+  }
+  const auto withComma = std::ranges::count_if(block.waypoints, [](const Waypoint& waypoint) {
+    return waypoint.Description().substr(0, 17).find(',') != std::string_view::npos;
+  });
+  if (withComma > 0) {
+    ShowAccessStatus(block, FillTemplate("% waypoint name(s) held a comma, the sentence's field "
+                                         "separator: sent without it",
+                                         {static_cast<long long>(withComma)}));
   }
   return 0;
 }

@@ -112,6 +112,7 @@ class CsvLineReader {
     if (!time) return Fail("Error decoding time on line %d", lineNumber);
     point.time = time->time;
     point.milliseconds = time->milliseconds;
+    allZoned_ = allZoned_ && time->zoned;
     const auto latitude = formats::ParseDecimal(*column(columns_.latitude));
     if (!latitude) return Fail("Error decoding latitude on line %d", lineNumber);
     if (!(*latitude > -90.0 && *latitude < 90.0)) {
@@ -142,6 +143,9 @@ class CsvLineReader {
     return true;
   }
 
+  // Every time named its zone and was moved to UTC.
+  bool AllZoned() const { return allZoned_; }
+
  private:
   // Metres; an empty field stands for an unknown height, stored as 0.
   static std::optional<double> Height(std::string_view field) {
@@ -158,6 +162,7 @@ class CsvLineReader {
 
   Ui& ui_;
   CsvColumns columns_;
+  bool allZoned_ = true;
 };
 
 // The reference point of the averaging described with CsvParameters.
@@ -299,6 +304,7 @@ std::optional<FileReadResult> ReadCsvTrack(std::string_view text, Ui& ui) {
     }
     if (!reader.Read(*fields, lineNumber, result.points)) return std::nullopt;
   }
+  result.timeIsUtc = !result.points.empty() && reader.AllZoned() ? 1 : 0;
   return result;
 }
 

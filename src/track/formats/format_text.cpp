@@ -84,17 +84,6 @@ bool Expect(std::string_view text, std::size_t& pos, char c) {
   return true;
 }
 
-// "Z", "+hh:mm", "-hh:mm", "+hhmm" or "+hh" at the end of a date-time.
-bool IsZoneSuffix(std::string_view rest) {
-  if (rest.empty() || rest == "Z") return true;
-  if (rest.front() != '+' && rest.front() != '-') return false;
-  std::size_t pos = 1;
-  if (!Digits(rest, pos, 2)) return false;
-  if (pos == rest.size()) return true;
-  if (rest[pos] == ':') ++pos;
-  return Digits(rest, pos, 2) && pos == rest.size();
-}
-
 }  // namespace
 
 std::optional<GarminTime> CheckedCalendarToGarminTime(const CalendarTime& t) {
@@ -136,16 +125,20 @@ std::optional<IsoTime> ParseIsoDateTime(std::string_view text) {
     }
     if (pos == start) return std::nullopt;
   }
-  if (!IsZoneSuffix(text.substr(pos))) return std::nullopt;
+  const std::string_view zone = text.substr(pos);
+  const std::optional<int> offset = zone.empty() ? std::optional<int>(0) : ParseUtcOffset(zone);
+  if (!offset) return std::nullopt;
   t.year = *year;
   t.month = *month;
   t.day = *day;
   t.hour = *hour;
   t.minute = *minute;
   t.second = *second;
-  const auto time = CheckedCalendarToGarminTime(t);
+  const auto local = CheckedCalendarToGarminTime(t);
+  if (!local) return std::nullopt;
+  const auto time = ShiftToUtc(*local, *offset);
   if (!time) return std::nullopt;
-  return IsoTime{*time, static_cast<std::uint16_t>(milliseconds)};
+  return IsoTime{*time, static_cast<std::uint16_t>(milliseconds), !zone.empty()};
 }
 
 }  // namespace logwell::formats

@@ -43,10 +43,12 @@ std::optional<GarminTime> CheckedCalendarToGarminTime(const CalendarTime& time);
 struct IsoTime {
   GarminTime time = 0;
   std::uint16_t milliseconds = 0;
+  bool zoned = false;  // the text named its zone: `time` is UTC
 };
 // "YYYY-MM-DDThh:mm:ss" with an optional fraction of a second (its first three digits become
-// the milliseconds) and an optional "Z" or zone offset, which is accepted and not applied: the
-// readers report their times as local. Spaces around the text are allowed.
+// the milliseconds) and an optional "Z" or zone offset. A time with a zone is moved to UTC
+// ("12:00:00+02:00" is 10:00:00); one without is kept as written. Spaces around the text are
+// allowed.
 std::optional<IsoTime> ParseIsoDateTime(std::string_view text);
 
 }  // namespace logwell::formats

@@ -184,6 +184,7 @@ class GpxTrackReader {
     const auto time = formats::ParseIsoDateTime(timeText);
     if (!time) return Refuse(FormatText("Bad time data for position %d", number));
     point.time = time->time;
+    allZoned_ = allZoned_ && time->zoned;
     if (point_.elevationSeen) {
       const auto metres =
           formats::ParseDecimal(TrimTrailing(DecodeXmlEntities(point_.elevation), kBlanksAndLineEnds));
@@ -237,6 +238,7 @@ class GpxTrackReader {
     }
     FileReadResult result;
     result.points = std::move(segments_[chosen]);
+    result.timeIsUtc = allZoned_ ? 1 : 0;  // every time named its zone and was moved to UTC
     return result;
   }
 
@@ -272,6 +274,7 @@ class GpxTrackReader {
   PendingPoint point_;
   bool inSegment_ = false;
   bool inPoint_ = false;
+  bool allZoned_ = true;
 };
 
 }  // namespace

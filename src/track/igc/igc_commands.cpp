@@ -347,6 +347,42 @@ int AutoSaveIgc(TrackLog& log, const IgcAutoSave& request, Ui& ui,
   return 0;
 }
 
+std::optional<ChosenIgcFlight> ChooseIgcFlight(std::string_view text, Ui& ui) {
+  IgcFlightsResult decoded = DecodeIgcFlights(text);
+  if (!decoded.Ok()) {
+    ui.ShowErrorBox(decoded.error, kReadIgcCaption);
+    return std::nullopt;
+  }
+  std::size_t chosen = 0;
+  if (decoded.flights.size() > 1) {
+    ListChoice choice;
+    choice.title = "Track List";
+    choice.prompt = "Select one of these tracks";
+    choice.header = "Date / time";
+    for (const IgcDecodeResult& flight : decoded.flights) {
+      const CalendarTime t = GarminTimeToCalendar(flight.points.front().time);
+      choice.lines.push_back(FormatText("%d-%02d-%02d   %02d:%02d:%02d", t.year, t.month, t.day,
+                                        t.hour, t.minute, t.second));
+    }
+    const std::optional<std::vector<int>> answer = ui.ChooseFromList(choice);
+    if (!answer) return std::nullopt;
+    if (answer->empty() || answer->front() < 0 ||
+        static_cast<std::size_t>(answer->front()) >= decoded.flights.size()) {
+      ui.ShowErrorBox("Dialog box error", "Select track");
+      return std::nullopt;
+    }
+    chosen = static_cast<std::size_t>(answer->front());
+    ui.ShowStatus(FormatText("The IGC file holds %zu flights: flight %zu read",
+                             decoded.flights.size(), chosen + 1));
+  }
+  if (!decoded.warning.empty()) ui.ShowStatus(decoded.warning);
+  ChosenIgcFlight result;
+  result.flights = decoded.flights.size();
+  result.flight = std::move(decoded.flights[chosen]);
+  result.warning = std::move(decoded.warning);
+  return result;
+}
+
 std::optional<IgcFileContent> ReadIgcFile(const std::filesystem::path& path, Ui& ui) {
   ReadFileResult file = ReadWholeFile(path);
   switch (file.status) {
@@ -357,12 +393,12 @@ std::optional<IgcFileContent> ReadIgcFile(const std::filesystem::path& path, Ui&
     case ReadStatus::ReadFailed: ui.ShowErrorBox("IGC track log file read error", kReadIgcCaption); return std::nullopt;
     case ReadStatus::NoMemory: ui.ShowErrorBox("Memory allocation error", kReadIgcCaption); return std::nullopt;
   }
-  IgcDecodeResult decoded = DecodeIgcText(file.bytes);
-  if (!decoded.Ok()) {
-    ui.ShowErrorBox(decoded.error, kReadIgcCaption);
-    return std::nullopt;
-  }
+  std::optional<ChosenIgcFlight> chosen = ChooseIgcFlight(file.bytes, ui);
+  if (!chosen) return std::nullopt;
+  IgcDecodeResult& decoded = chosen->flight;
   IgcFileContent content;
+  content.severalFlights = chosen->flights > 1;
+  content.warning = std::move(chosen->warning);
   content.raw.firstFixTime = decoded.points.front().time;
   content.raw.loggerSerial = decoded.loggerSerial;
   content.raw.manufacturer = decoded.manufacturer;
@@ -380,6 +416,7 @@ FileTakeOver TakeOverIgc(TrackLog& log, IgcFileContent& content, Ui& ui) {
   read.timeIsUtc = 0;
   read.altitudeFlag = 1;
   read.signatureOk = false;
+  read.warning = content.warning;
   return TakeOverFile(log, std::move(read), ui);
 }
 
@@ -412,7 +449,8 @@ int ReadCommandLineIgcFile(TrackLog& log, std::string_view name, Ui& ui) {
   const FileTakeOver outcome = TakeOverIgc(log, *content, ui);
   if (outcome == FileTakeOver::Appended) log.headers = std::move(earlier);
   if (outcome != FileTakeOver::Replaced) return outcome == FileTakeOver::Appended ? 0 : -1;
-  log.rawIgc = std::move(raw);
+  // The file's text stands for the log only when it is this one flight.
+  if (!content->severalFlights) log.rawIgc = std::move(raw);
   log.headers = std::move(content->headers);
   return 0;
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/ui.h"
+#include "track/igc/igc_reader.h"
 #include "track/track_log.h"
 
 namespace logwell::igc {
@@ -70,10 +71,22 @@ int AutoSaveIgc(TrackLog& log, const IgcAutoSave& request, Ui& ui,
                 std::filesystem::path* writtenPath = nullptr, const PartSelection& select = {});
 
 // Reads and decodes an IGC file. Failures are shown with caption "Reading IGC log file".
+// The flight to read from an IGC text: the only one, or the one the user picks in the Track
+// List when the file holds several (one A record each; a run without a user takes the first).
+// Nothing after the decoder's message (caption "Reading IGC log file") or a cancel.
+struct ChosenIgcFlight {
+  IgcDecodeResult flight;
+  std::size_t flights = 1;  // how many flights the file holds
+  std::string warning;      // what the file lacks (cut short, no security record), or ""
+};
+std::optional<ChosenIgcFlight> ChooseIgcFlight(std::string_view text, Ui& ui);
+
 struct IgcFileContent {
   std::vector<TrackPoint> points;
   RawIgcLog raw;  // the whole file text with its first fix, serial and manufacturer
   FlightHeaders headers;
+  bool severalFlights = false;  // the file's text is more than the flight read
+  std::string warning;          // what the file lacks, said with the read
 };
 std::optional<IgcFileContent> ReadIgcFile(const std::filesystem::path& path, Ui& ui);
 

@@ -1,5 +1,6 @@
 #include "track/igc/igc_reader.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 
@@ -77,7 +78,11 @@ std::optional<std::int32_t> Altitude(std::string_view line, std::size_t pos) {
 
 class TextDecoder {
  public:
+  // severalFlights: a further A record closes the flight and opens the next one.
+  explicit TextDecoder(bool severalFlights = false) : severalFlights_(severalFlights) {}
   IgcDecodeResult Run(std::string_view text);
+  // With severalFlights, the flights before the last one (Run returns the last).
+  std::vector<IgcDecodeResult> TakeEarlierFlights() { return std::move(earlier_); }
 
  private:
   // Each returns an error text, empty when the line was accepted or ignored.
@@ -92,6 +97,22 @@ class TextDecoder {
     return text;
   }
 
+  // Keeps the flight decoded so far and starts afresh for the next A record.
+  void StartNextFlight() {
+    earlier_.push_back(std::move(result_));
+    result_ = {};
+    aRecordSeen_ = false;
+    iRecordSeen_ = false;
+    tdsBytes_.reset();
+    ladBytes_.reset();
+    lodBytes_.reset();
+    fileDate_.reset();
+    date_ = 0;
+    previousTimeOfDay_ = 0;
+  }
+
+  bool severalFlights_ = false;
+  std::vector<IgcDecodeResult> earlier_;
   IgcDecodeResult result_;
   int lineNumber_ = 0;
   bool aRecordSeen_ = false;
@@ -128,10 +149,31 @@ IgcDecodeResult TextDecoder::Run(std::string_view text) {
   }
   if (!aRecordSeen_) {
     result_.error = "No A-record found";
-  } else if (result_.points.empty()) {
+  } else if (result_.points.empty() && !severalFlights_) {
     result_.error = "No positions found";
   }
   return std::move(result_);
+}
+
+// The number of a last line that breaks off without its line end, when it is a record the
+// decoder reads (the decoder leaves such a line out); nothing otherwise.
+std::optional<int> CutShortLine(std::string_view text) {
+  const std::size_t lastEnd = text.rfind('\n');
+  const std::string_view rest = lastEnd == std::string_view::npos ? text : text.substr(lastEnd + 1);
+  if (rest.empty() || std::string_view("ABHI").find(rest.front()) == std::string_view::npos) {
+    return std::nullopt;
+  }
+  return static_cast<int>(std::count(text.begin(), text.end(), '\n')) + 1;
+}
+
+bool HasSecurityRecord(std::string_view text) {
+  for (std::size_t at = 0; at < text.size();) {
+    if (text[at] == 'G') return true;
+    const std::size_t end = text.find('\n', at);
+    if (end == std::string_view::npos) break;
+    at = end + 1;
+  }
+  return false;
 }
 
 std::string TextDecoder::ProcessLine(std::string_view line) {
@@ -147,7 +189,10 @@ std::string TextDecoder::ProcessLine(std::string_view line) {
 }
 
 std::string TextDecoder::ARecord(std::string_view line) {
-  if (aRecordSeen_) return "Multiple A-records";
+  if (aRecordSeen_) {
+    if (!severalFlights_) return "Multiple A-records";
+    StartNextFlight();
+  }
   if (line.size() < 4) return FormatError();
   for (std::size_t i = 1; i <= 3; ++i) {
     if (!IsAsciiAlnum(line[i])) return FormatError();
@@ -282,6 +327,38 @@ std::string TextDecoder::BRecord(std::string_view line) {
 }  // namespace
 
 IgcDecodeResult DecodeIgcText(std::string_view text) { return TextDecoder().Run(text); }
+
+IgcFlightsResult DecodeIgcFlights(std::string_view text) {
+  IgcFlightsResult result;
+  TextDecoder decoder(true);
+  IgcDecodeResult last = decoder.Run(text);
+  if (!last.Ok()) {
+    result.error = std::move(last.error);
+    return result;
+  }
+  std::vector<IgcDecodeResult> all = decoder.TakeEarlierFlights();
+  all.push_back(std::move(last));
+  for (IgcDecodeResult& flight : all) {
+    if (flight.points.empty()) {
+      ++result.flightsWithoutPositions;
+    } else {
+      result.flights.push_back(std::move(flight));
+    }
+  }
+  if (result.flights.empty()) {
+    result.error = "No positions found";
+    return result;
+  }
+  std::vector<std::string> lacks;
+  if (const std::optional<int> line = CutShortLine(text)) {
+    lacks.push_back(FormatText("the file is cut short: line %d breaks off and is left out", *line));
+  }
+  if (!HasSecurityRecord(text)) lacks.push_back("no security record (G record): the file is unsigned");
+  for (const std::string& lack : lacks) {
+    result.warning += result.warning.empty() ? "IGC file: " + lack : "; " + lack;
+  }
+  return result;
+}
 
 FlightHeaders ReadFlightHeaders(std::string_view text) {
   FlightHeaders headers;

@@ -67,6 +67,11 @@ TEST(FlytecWaypointSentence, AltitudeIsClampedAndNamePadded) {
             "$PBRWPR,4630.500,S,00801.250,E,,HILL             ,9999*");
   w.altitude = -5;
   EXPECT_EQ(body(w), "$PBRWPR,4630.500,S,00801.250,E,,HILL             ,0000*");
+  // A comma in the name would split the sentence: the instrument would read a cut name and
+  // take the rest for the altitude.
+  w.SetDescription("Col, du Pillon");
+  w.altitude = 1546;
+  EXPECT_EQ(body(w), "$PBRWPR,4630.500,S,00801.250,E,,Col du Pillon    ,1546*");
 }
 
 TEST(FlytecWaypoints, DownloadAndUploadThroughTheInstrument) {
