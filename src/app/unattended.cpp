@@ -15,6 +15,7 @@
 #include "devices/family.h"
 #include "optimise/distance_analysis.h"
 #include "base/atomic_file.h"
+#include "base/silent_ui.h"
 #include "track/igc/igc_commands.h"
 #include "track/formats/mps_track.h"
 #include "track/formats/plt_track.h"
@@ -207,22 +208,6 @@ void SaveIgc(UnattendedProgram& program, const std::string& fileName) {
   (alreadySaved ? program.alreadySaved : program.written).push_back(written);
 }
 
-// The Ui of a look into an existing file: whatever its reader would say is not shown.
-class UnseenUi final : public Ui {
- public:
-  void ShowErrorBox(std::string_view, std::string_view) override {}
-  void ShowInfoBox(std::string_view, std::string_view) override {}
-  Answer AskOkCancel(std::string_view, std::string_view, Answer unattended) override { return unattended; }
-  Answer AskYesNo(std::string_view, std::string_view, Answer unattended) override { return unattended; }
-  Answer AskYesNoCancel(std::string_view, std::string_view, Answer unattended) override {
-    return unattended;
-  }
-  void ShowStatus(std::string_view) override {}
-  void ShowProduct(std::string_view) override {}
-  std::optional<std::vector<int>> ChooseFromList(const ListChoice&) override { return std::nullopt; }
-  NewTrackLogChoice AskNewTrackLog(const NewTrackLogForm&) override { return NewTrackLogChoice::Cancel; }
-};
-
 // The recording instrument a KML track names (its "instrument" attribute), empty elsewhere.
 std::string_view KmlInstrument(std::string_view text) {
   constexpr std::string_view kAttribute = "instrument=\"";
@@ -241,7 +226,7 @@ bool HoldsSameFlight(const std::string& name, TrackFileCode code, std::string_vi
   if (existing.status != ReadStatus::Ok) return false;
   if (code == TrackFileCode::Kml && KmlInstrument(existing.bytes) != KmlInstrument(text)) return false;
   kml::RegisterKmlAndIgcReaders();
-  UnseenUi unseen;
+  SilentUi unseen;
   const auto before = DecodeTrackFile(code, existing.bytes, unseen);
   const auto now = DecodeTrackFile(code, text, unseen);
   return before && now && SameFixes(before->points, now->points);
