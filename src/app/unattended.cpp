@@ -226,9 +226,9 @@ bool HoldsSameFlight(const std::string& name, TrackFileCode code, std::string_vi
   if (existing.status != ReadStatus::Ok) return false;
   if (code == TrackFileCode::Kml && KmlInstrument(existing.bytes) != KmlInstrument(text)) return false;
   kml::RegisterKmlAndIgcReaders();
-  SilentUi unseen;
-  const auto before = DecodeTrackFile(code, existing.bytes, unseen);
-  const auto now = DecodeTrackFile(code, text, unseen);
+  SilentUi silent;
+  const auto before = DecodeTrackFile(code, existing.bytes, silent);
+  const auto now = DecodeTrackFile(code, text, silent);
   return before && now && SameFixes(before->points, now->points);
 }
 

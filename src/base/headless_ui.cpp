@@ -54,24 +54,11 @@ std::optional<ProgressCounts> ProgressOf(std::string_view text) {
 HeadlessUi::HeadlessUi(std::FILE* out, std::FILE* err, bool quiet)
     : out_(out), err_(err), quiet_(quiet), terminal_(out != nullptr && ::isatty(::fileno(out)) != 0) {}
 
-HeadlessUi::~HeadlessUi() {
-  std::lock_guard lock(mutex_);
-  EndOpenLine();
-}
-
-void HeadlessUi::EndOpenLine() {
-  if (!lineOpen_) return;
-  lineOpen_ = false;
-  openShape_.clear();
-  std::fputc('\n', out_);
-  std::fflush(out_);
-}
-
 void HeadlessUi::Print(std::FILE* stream, std::string_view caption, std::string_view text) {
   const std::string cutCaption = CutBoxText(caption);
   const std::string cutText = CutBoxText(text);
   std::lock_guard lock(mutex_);
-  EndOpenLine();
+  lastIsStatus_ = false;
   if (cutCaption.empty()) {
     std::fprintf(stream, "%s\n", cutText.c_str());
   } else {
@@ -89,7 +76,7 @@ void HeadlessUi::ShowFileError(std::string_view text, std::string_view caption,
   const std::string line =
       CutBoxText(caption) + ": " + CutBoxText(text) + ": " + FileErrorDetail(path, errorNumber);
   std::lock_guard lock(mutex_);
-  EndOpenLine();
+  lastIsStatus_ = false;
   std::fprintf(err_, "%s\n", line.c_str());
   std::fflush(err_);
 }
@@ -115,29 +102,25 @@ Answer HeadlessUi::AskYesNoCancel(std::string_view, std::string_view, Answer una
 void HeadlessUi::ShowStatus(std::string_view text) {
   if (quiet_ || text.empty()) return;
   std::lock_guard lock(mutex_);
-  if (!terminal_) {
-    std::fprintf(out_, "%.*s\n", static_cast<int>(text.size()), text.data());
-    std::fflush(out_);
-    return;
-  }
-  // The line stays open: the next text of the same shape rewrites it ("\r", the text, the share
-  // done, the rest of a longer text cleared); any other text starts a line of its own.
-  std::string shape = ShapeOf(text);
+  std::string shape = terminal_ ? ShapeOf(text) : std::string();
   std::string line;
-  if (lineOpen_ && shape == openShape_) {
-    line = "\r" + std::string(text);
+  if (terminal_ && lastIsStatus_ && shape == lastShape_) {
+    // The same report with new numbers: back up one line, rewrite it with the share done,
+    // clear what an earlier longer text left. Every line still ends, so that whatever else
+    // writes to the terminal starts on a line of its own.
+    line = "\x1b[1A\r" + std::string(text);
     if (const auto progress = ProgressOf(text)) {
       line += FormatText("  %lld%%", progress->done * 100 / progress->total);
     }
     line += "\x1b[K";
   } else {
-    EndOpenLine();
     line = std::string(text);
   }
+  line += '\n';
   std::fwrite(line.data(), 1, line.size(), out_);
   std::fflush(out_);
-  lineOpen_ = true;
-  openShape_ = std::move(shape);
+  lastIsStatus_ = terminal_;
+  lastShape_ = std::move(shape);
 }
 
 void HeadlessUi::ShowProduct(std::string_view text) { ShowStatus(text); }

@@ -12,18 +12,14 @@
 
 namespace logwell {
 
-// On a terminal a status text that differs from the one before only in its numbers (a
-// transfer's "Track position 5 of 1202 (0m 1s)", then "... 10 of 1202 ...") rewrites that line,
-// with the share done where the text names a total ("n of m"); to a file or pipe every status
-// text is a line of its own.
+// On a terminal a status text that differs from the one just before only in its numbers (a
+// transfer's "Track position 5 of 1202 (0m 1s)", then "... 10 of 1202 ...") rewrites that line
+// in place, with the share done where the text names a total ("n of m"); to a file or pipe every
+// status text is a line of its own.
 class HeadlessUi final : public Ui {
  public:
   // quiet: status and product lines are not printed (information and errors still are).
   explicit HeadlessUi(std::FILE* out = stdout, std::FILE* err = stderr, bool quiet = false);
-  // Ends a status line still open on the terminal.
-  ~HeadlessUi() override;
-  HeadlessUi(const HeadlessUi&) = delete;
-  HeadlessUi& operator=(const HeadlessUi&) = delete;
 
   void ShowErrorBox(std::string_view text, std::string_view caption) override;
   // The whole path and reason follow the cut text: a script's log must name the file.
@@ -46,17 +42,14 @@ class HeadlessUi final : public Ui {
 
  private:
   void Print(std::FILE* stream, std::string_view caption, std::string_view text);
-  // Before any other output: a status line open on the terminal gets its line end (the lock is
-  // held).
-  void EndOpenLine();
 
   std::mutex mutex_;
   std::FILE* out_;
   std::FILE* err_;
   bool quiet_;
   bool terminal_ = false;      // out_ is a terminal
-  bool lineOpen_ = false;      // the terminal's last line is a status text without line end
-  std::string openShape_;      // that text with each run of digits as '#'
+  bool lastIsStatus_ = false;  // the terminal's last line is a status text of this Ui
+  std::string lastShape_;      // that text with each run of digits as '#'
 };
 
 // The counts of a status text's "n of m" ("Track position 5 of 1202 (0m 1s)": 5 and 1202), or

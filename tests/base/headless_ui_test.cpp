@@ -28,8 +28,9 @@ void ShowAll(std::FILE* out) {
   ui.ShowStatus("Track position 10 of 20");
 }
 
-// On a terminal a transfer's progress rewrites one line, with the share done; the texts around
-// it, and an error in between, keep their own lines.
+// On a terminal a transfer's progress rewrites one line in place, with the share done; the
+// texts around it, and an error in between, keep their own lines, and every line ends (whatever
+// else writes to the terminal starts on a line of its own).
 TEST(HeadlessUi, ProgressRewritesOneLineOnATerminal) {
   int master = -1;
   int slave = -1;
@@ -47,9 +48,9 @@ TEST(HeadlessUi, ProgressRewritesOneLineOnATerminal) {
   ::close(master);
   EXPECT_EQ(shown,
             "Connecting to GPS\n"
-            "Track position 5 of 200 (0m 1s)"
-            "\rTrack position 10 of 200 (0m 1s)  5%\x1b[K"
-            "\rTrack position 200 of 200 (0m 0s)  100%\x1b[K\n"
+            "Track position 5 of 200 (0m 1s)\n"
+            "\x1b[1A\rTrack position 10 of 200 (0m 1s)  5%\x1b[K\n"
+            "\x1b[1A\rTrack position 200 of 200 (0m 0s)  100%\x1b[K\n"
             "200 track positions read\n"
             "Read track log: E204 COM port read error\n"
             "Track position 10 of 20\n");
