@@ -168,6 +168,11 @@ bool FlymasterModel::PoweredOff() const {
   return poweredOff_;
 }
 
+int FlymasterModel::TrackRequests() const {
+  std::lock_guard lock(mutex_);
+  return trackRequests_;
+}
+
 std::size_t FlymasterModel::BytesSent() const {
   std::lock_guard lock(mutex_);
   return bytesSent_;
@@ -235,6 +240,10 @@ void FlymasterModel::Handle(const std::string& line, DeviceLink& link) {
     t.minute = two(16);
     t.second = two(18);
     const GarminTime start = CalendarToGarminTime(t);
+    {
+      std::lock_guard lock(mutex_);
+      ++trackRequests_;
+    }
     for (const auto& f : config_.flights) {
       if (f.empty() || f.front().time != start) continue;
       if (instrument_ != nullptr) {

@@ -55,6 +55,8 @@ class FlymasterModel final : public InstrumentModel {
   std::vector<std::string> SettingsReceived() const;
   // True once "$PFMOFF" arrived.
   bool PoweredOff() const;
+  // How many track requests ("$PFMDNL," with a start time) arrived.
+  int TrackRequests() const;
 
  private:
   void Handle(const std::string& line, DeviceLink& link);
@@ -71,6 +73,7 @@ class FlymasterModel final : public InstrumentModel {
   std::vector<std::string> received_;
   std::vector<std::string> settings_;
   bool poweredOff_ = false;
+  int trackRequests_ = 0;
 };
 
 }  // namespace logwell::sim

@@ -408,6 +408,9 @@ constexpr ActionCheck kActionChecks[] = {
     {ActionSet({A::Username}), GpsSet({kGpsFlymaster, kGpsFlymasterOld}), "Unsupported GPS for username upload"},
 };
 
+constexpr std::string_view kOneTrackLogNoList =
+    "This instrument keeps one track log, no flight list: save it with /IGC_LOG or /KML_LOG";
+
 bool UsesInstrumentPort(CommandAction action) {
   const int code = static_cast<int>(action);
   return (code >= 1 && code <= 7) || action == A::CompLog || action == A::WriteCtr;
@@ -454,7 +457,10 @@ ParseOutcome CheckAtEnd(const CommandLineOptions& options, Ui& ui,
   for (const ActionCheck& check : kActionChecks) {
     if ((check.actions & actions) == 0) continue;
     if ((check.allowedGps & (1u << options.gpsCode)) == 0) {
-      ui.ShowErrorBox(check.message, kCommandLineCaption);
+      // An instrument without a flight list still holds its one track log: say how to get it.
+      const bool oneTrackLog = (check.actions & ActionSet({A::FlightList})) != 0 &&
+                               GpsAccessFor(options.gpsCode, GpsColumn::TrackLogRead, options.useUsb);
+      ui.ShowErrorBox(oneTrackLog ? kOneTrackLogNoList : check.message, kCommandLineCaption);
       return ParseOutcome::BadCommandLine;
     }
   }

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "app/file_commands.h"
+#include "app/gps_table.h"
 #include "app/unattended.h"
 #include "base/text.h"
 #include "geo/units.h"
@@ -18,6 +19,8 @@ namespace logwell {
 namespace {
 
 constexpr std::string_view kAllFlightsCaption = "Download every flight";
+constexpr std::string_view kOneTrackLog =
+    "This instrument keeps one track log: TRACK=ALL saves it as one flight";
 
 // LOGFILE and CHKKML: file jobs without an instrument.
 JobOutcome RunFileJob(const CommandLineOptions& options, JobHost& host) {
@@ -120,8 +123,15 @@ UnattendedProgram ProgramFor(CommandLineOptions& options, JobHost& host, JobTarg
   return program;
 }
 
+// What the saves of one access did with their files.
+struct SaveCounts {
+  std::size_t written = 0;
+  std::size_t alreadySaved = 0;  // files that held the flight already and were kept
+};
+
 // One access of the run, from its start to the saves of what it delivered.
-JobOutcome RunOneAccess(CommandLineOptions& options, JobHost& host, JobTargets& targets) {
+JobOutcome RunOneAccess(CommandLineOptions& options, JobHost& host, JobTargets& targets,
+                        SaveCounts* counts = nullptr) {
   AccessFramework& framework = *host.framework;
   UnattendedProgram program = ProgramFor(options, host, targets);
   if (RunUnattended(program) < 0 || framework.exitCode != 0) {
@@ -133,6 +143,7 @@ JobOutcome RunOneAccess(CommandLineOptions& options, JobHost& host, JobTargets& 
   program.foundCivlId = targets.foundCivlId;
   OnUnattendedDone(program, success);
   framework.WaitForGpsAccessEnd();
+  if (counts != nullptr) *counts = {program.written.size(), program.alreadySaved.size()};
   return {framework.exitCode != 0 || program.saveFailed ? kExitFailed : kExitOk,
           program.saveFailed};
 }
@@ -161,7 +172,12 @@ JobOutcome RunEveryFlight(CommandLineOptions& options, JobHost& host, JobTargets
   Ui& ui = *host.ui;
   {
     UnattendedProgram program = ProgramFor(options, host, targets);
-    if (!SaveFoldersExist(program)) return {kExitFailed};
+    if (!SaveFoldersUsable(program)) return {kExitFailed};
+  }
+  if (!GpsAccessFor(options.gpsCode, GpsColumn::FlightList, options.useUsb)) {
+    // No flight list: what the instrument holds comes as one track log, saved as one flight.
+    ui.ShowStatus(kOneTrackLog);
+    return RunOneAccess(options, host, targets);
   }
   const CommandAction saveAction = options.action;
   const bool exitWhenDone = options.exitWhenDone;
@@ -177,6 +193,7 @@ JobOutcome RunEveryFlight(CommandLineOptions& options, JobHost& host, JobTargets
 
   JobOutcome outcome;
   int saved = 0;
+  int skipped = 0;  // flights every save of which was there already
   const int count = static_cast<int>(targets.flights.size());
   for (int n = 0; n < count; ++n) {
     const auto& flight = targets.flights[static_cast<std::size_t>(n)];
@@ -187,9 +204,16 @@ JobOutcome RunEveryFlight(CommandLineOptions& options, JobHost& host, JobTargets
     framework.exitCode = 0;
     ui.ShowStatus(FormatText("Flight %d of %d (TRACK=%d, %s)", n + 1, count, flight.index,
                              FlightText(flight.entry).c_str()));
-    const JobOutcome one = RunOneAccess(options, host, targets);
+    SaveCounts counts;
+    const JobOutcome one = RunOneAccess(options, host, targets, &counts);
     if (one.exitCode == kExitOk) {
-      ++saved;
+      if (counts.written == 0 && counts.alreadySaved > 0) {
+        ++skipped;
+        ui.ShowStatus(FormatText("Flight TRACK=%d (%s) already saved, skipped", flight.index,
+                                 FlightText(flight.entry).c_str()));
+      } else {
+        ++saved;
+      }
       continue;
     }
     outcome.exitCode = kExitFailed;
@@ -200,7 +224,9 @@ JobOutcome RunEveryFlight(CommandLineOptions& options, JobHost& host, JobTargets
   }
   options.trackNumbers = NoTrackNumbers();
   framework.exitCode = outcome.exitCode;
-  ui.ShowStatus(FormatText("%d of %d flights saved", saved, count));
+  ui.ShowStatus(skipped == 0 ? FormatText("%d of %d flights saved", saved, count)
+                             : FormatText("%d of %d flights saved, %d already saved before", saved,
+                                          count, skipped));
   return outcome;
 }
 

@@ -1,5 +1,7 @@
 #include "app/unattended.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <filesystem>
 #include <optional>
@@ -7,15 +9,19 @@
 #include <vector>
 
 #include "access/access_completion.h"
+#include "app/file_commands.h"
 #include "access/access_framework.h"
 #include "airspace/airspace_list.h"
 #include "devices/family.h"
 #include "optimise/distance_analysis.h"
 #include "base/atomic_file.h"
+#include "base/silent_ui.h"
 #include "track/igc/igc_commands.h"
 #include "track/formats/mps_track.h"
 #include "track/formats/plt_track.h"
 #include "kml/kml_save.h"
+#include "track/formats/track_file_types.h"
+#include "track/same_flight.h"
 #include "kml/kml_writer.h"
 #include "track/statistics.h"
 #include "base/text.h"
@@ -103,10 +109,9 @@ int StartCompetitionDownload(UnattendedProgram& program, const UnattendedAccess&
   if (options.filterStart != 0) competition.windowStart = options.filterStart;
   if (options.filterEnd != 0) competition.windowEnd = options.filterEnd;
   if (!options.compDir.empty()) competition.folder = options.compDir;
-  std::error_code error;
-  if (!std::filesystem::is_directory(competition.folder, error)) {
-    ui.ShowFileError("Folder not found", kCompetitionSaveCaption, competition.folder.string(),
-                     std::filesystem::exists(competition.folder, error) ? ENOTDIR : ENOENT);
+  if (const int problem = SaveFolderProblem(competition.folder); problem != 0) {
+    ui.ShowFileError(problem == ENOENT || problem == ENOTDIR ? "Folder not found" : "Folder not writable",
+                     kCompetitionSaveCaption, competition.folder.string(), problem);
     return -1;
   }
   program.framework->targets.competitionMode = true;
@@ -142,12 +147,15 @@ std::string TrackFileName(const std::string& fileName, GarminTime firstTime,
 }
 
 // The folder a save of `name` goes to, when the name fixes it before the download (no date or
-// time macro in it): the name itself for a folder, else its parent.
+// time macro in it): the name itself for a folder, else its parent; the working folder for a
+// bare file name.
 std::optional<std::filesystem::path> FixedSaveFolder(std::string_view name) {
-  const std::size_t cut = EndsWithSeparator(name) ? name.size() : name.find_last_of("/\\");
-  if (cut == std::string_view::npos) return std::nullopt;
+  if (name.empty()) return std::filesystem::path(".");
+  const std::size_t cut = EndsWithSeparator(name) ? name.size() - 1 : name.find_last_of("/\\");
+  if (cut == std::string_view::npos) return std::filesystem::path(".");
   const std::string_view folder = name.substr(0, cut);
-  if (folder.empty() || folder.find('$') != std::string_view::npos) return std::nullopt;
+  if (folder.empty()) return std::filesystem::path("/");
+  if (folder.find('$') != std::string_view::npos) return std::nullopt;
   return std::filesystem::path(folder);
 }
 
@@ -193,34 +201,80 @@ void SaveIgc(UnattendedProgram& program, const std::string& fileName) {
   ExpandNameMacros(request.outputPath, nameTime);
   AddMissingExtension(request.outputPath, ".igc");
   std::filesystem::path written;
-  if (igc::AutoSaveIgc(log, request, *program.ui, &written) != 0) {
+  bool alreadySaved = false;
+  if (igc::AutoSaveIgc(log, request, *program.ui, &written, {}, &alreadySaved) != 0) {
     SaveFailed(program);
     return;
   }
-  program.written.push_back(written);
+  (alreadySaved ? program.alreadySaved : program.written).push_back(written);
 }
 
-// Creates or replaces the file of a track-log save under the run's rules: with OVERWRITE the
-// file is replaced; without it an existing file is left alone (a hidden run gives up without
-// asking, a visible one asks). False when nothing was written.
-bool WriteSaveFile(UnattendedProgram& program, const std::string& name, std::string_view bytes) {
+// The recording instrument a KML track names (its "instrument" attribute), empty elsewhere.
+std::string_view KmlInstrument(std::string_view text) {
+  constexpr std::string_view kAttribute = "instrument=\"";
+  const std::size_t at = text.find(kAttribute);
+  if (at == std::string_view::npos) return {};
+  const std::size_t start = at + kAttribute.size();
+  const std::size_t end = text.find('"', start);
+  return end == std::string_view::npos ? std::string_view{} : text.substr(start, end - start);
+}
+
+// True when the file `name` already holds the flight that `text`, a file of format `code`
+// about to be written, holds: the two read back through the format's reader give the same
+// fixes, and the same instrument where the format names it.
+bool HoldsSameFlight(const std::string& name, TrackFileCode code, std::string_view text) {
+  const ReadFileResult existing = ReadWholeFile(name);
+  if (existing.status != ReadStatus::Ok) return false;
+  if (code == TrackFileCode::Kml && KmlInstrument(existing.bytes) != KmlInstrument(text)) return false;
+  kml::RegisterKmlAndIgcReaders();
+  SilentUi silent;
+  const auto before = DecodeTrackFile(code, existing.bytes, silent);
+  const auto now = DecodeTrackFile(code, text, silent);
+  return before && now && SameFixes(before->points, now->points);
+}
+
+enum class SaveWrite { Written, AlreadySaved, Failed };
+
+// Creates or replaces the file of a save under the run's rules: with OVERWRITE the file is
+// replaced; without it an existing file that holds the same flight (a track file of format
+// `code`) is kept as the save, and any other is left alone (a hidden run gives up without
+// asking, a visible one asks).
+SaveWrite WriteSaveFile(UnattendedProgram& program, const std::string& name, std::string_view bytes,
+                        std::optional<TrackFileCode> code = std::nullopt) {
   const CommandLineOptions& options = *program.options;
   Ui& ui = *program.ui;
   std::error_code error;
   if (!options.overwrite && std::filesystem::exists(name, error)) {
+    if (code && HoldsSameFlight(name, *code, bytes)) {
+      ui.ShowStatus("Flight already saved as " + name);
+      return SaveWrite::AlreadySaved;
+    }
     if (options.showCommand == ShowCommand::Hidden) {
       ui.ShowFileError("File exists, not replaced; use /OVERWRITE", kStartCaption, name);
-      return false;
+      return SaveWrite::Failed;
     }
     if (ui.AskYesNo("File already exists, overwrite ?", "File creation", Answer::No) != Answer::Yes) {
-      return false;
+      return SaveWrite::Failed;
     }
   }
   if (const int failure = WriteFileAtomically(name, bytes); failure != 0) {
     ui.ShowFileError("Error opening file", kStartCaption, name, failure);
-    return false;
+    return SaveWrite::Failed;
   }
-  return true;
+  return SaveWrite::Written;
+}
+
+// The end of a track file save: the file counted as written or as holding the flight already.
+void TrackFileSaved(UnattendedProgram& program, SaveWrite write, const std::string& name,
+                    int positions) {
+  program.log->saved = 1;
+  if (write == SaveWrite::AlreadySaved) {
+    program.alreadySaved.emplace_back(name);
+    return;
+  }
+  program.ui->ShowStatus(FormatText("%d positions written", positions));
+  program.ui->ShowProduct(name);
+  program.written.emplace_back(name);
 }
 
 void SaveKml(UnattendedProgram& program, const std::string& fileName) {
@@ -255,14 +309,12 @@ void SaveKml(UnattendedProgram& program, const std::string& fileName) {
     return;
   }
   text += kml::kKmlDocumentEnd;
-  if (!WriteSaveFile(program, name, text)) {
+  const SaveWrite write = WriteSaveFile(program, name, text, TrackFileCode::Kml);
+  if (write == SaveWrite::Failed) {
     SaveFailed(program);
     return;
   }
-  log.saved = 1;
-  ui.ShowStatus(FormatText("%d positions written", static_cast<int>(points.size())));
-  ui.ShowProduct(name);
-  program.written.emplace_back(name);
+  TrackFileSaved(program, write, name, static_cast<int>(points.size()));
 }
 
 // OziExplorer track (.plt) and MapSource (.mps) saves of a downloaded track log.
@@ -278,14 +330,13 @@ void SaveTrackFile(UnattendedProgram& program, const std::string& fileName, bool
       TrackFileName(fileName, log.points.front().time, mapSource ? ".mps" : ".plt");
   const std::string text =
       mapSource ? WriteMpsTrack(log.points) : WritePltTrack(log.points, CurrentUtcCalendar());
-  if (!WriteSaveFile(program, name, text)) {
+  const SaveWrite write =
+      WriteSaveFile(program, name, text, mapSource ? TrackFileCode::MapSource : TrackFileCode::Ozi);
+  if (write == SaveWrite::Failed) {
     SaveFailed(program);
     return;
   }
-  log.saved = 1;
-  ui.ShowStatus(FormatText("%d positions written", log.Count()));
-  ui.ShowProduct(name);
-  program.written.emplace_back(name);
+  TrackFileSaved(program, write, name, log.Count());
 }
 
 // The pilot a competition download is saved for. With a pilot list, the IDs found on the
@@ -370,7 +421,7 @@ void SaveWaypoints(UnattendedProgram& program, bool geo) {
   }
   const std::string text = geo ? WriteGeoWaypoints(waypoints) : WriteOziWaypoints(waypoints);
   const std::string& name = program.options->fileName;
-  if (!WriteSaveFile(program, name, text)) {
+  if (WriteSaveFile(program, name, text) != SaveWrite::Written) {
     SaveFailed(program);
     return;
   }
@@ -400,15 +451,28 @@ void ExpandNameMacros(std::string& fileName, GarminTime time) {
   fileName = CutText(out, kMaxFileNameLength);
 }
 
-bool SaveFoldersExist(UnattendedProgram& program) {
+int SaveFolderProblem(const std::filesystem::path& folder) {
+  std::error_code error;
+  if (!std::filesystem::is_directory(folder, error)) {
+    return std::filesystem::exists(folder, error) ? ENOTDIR : ENOENT;
+  }
+  // A file is created in the folder and linked into place: both rights are needed.
+  if (::access(folder.c_str(), W_OK | X_OK) != 0) return errno;
+  return 0;
+}
+
+bool SaveFoldersUsable(UnattendedProgram& program) {
   const CommandLineOptions& options = *program.options;
-  if (!SavesAFile(options.action)) return true;
+  // A competition download's folder is its own (checked when it starts).
+  if (!SavesAFile(options.action) || options.action == CommandAction::CompLog) return true;
   for (const std::string& name : SaveNames(options)) {
     const auto folder = FixedSaveFolder(name);
-    std::error_code error;
-    if (!folder || std::filesystem::is_directory(*folder, error)) continue;
-    program.ui->ShowFileError("Folder not found", kStartCaption, folder->string(),
-                              std::filesystem::exists(*folder, error) ? ENOTDIR : ENOENT);
+    if (!folder) continue;
+    const int problem = SaveFolderProblem(*folder);
+    if (problem == 0) continue;
+    program.ui->ShowFileError(problem == ENOENT || problem == ENOTDIR ? "Folder not found"
+                                                                      : "Folder not writable",
+                              kStartCaption, folder->string(), problem);
     program.framework->exitCode = kExitFailed;
     return false;
   }
@@ -428,7 +492,7 @@ int RunUnattended(UnattendedProgram& program) {
 
   int started = -1;
   const auto access = UnattendedAccessFor(options);
-  if (access && !SaveFoldersExist(program)) return options.exitWhenDone ? -1 : 0;
+  if (access && !SaveFoldersUsable(program)) return options.exitWhenDone ? -1 : 0;
   // An action the GPS table has no access for is said so, never failed silently.
   if (!access) {
     program.ui->ShowErrorBox("Unsupported access function", "GPS access");

@@ -33,6 +33,8 @@ struct UnattendedProgram {
   // the user sees why; the headless program ends with exit code 1.
   bool saveFailed = false;
   std::vector<std::filesystem::path> written;  // files saved by this run
+  // Files that already held the flight and were kept as its save (nothing new was needed).
+  std::vector<std::filesystem::path> alreadySaved;
   // Competition mode's state (COMP_LOG); none where the program has no competition mode.
   CompetitionState* competition = nullptr;
   // The pilot IDs found on the instrument by a competition download (-1: none).
@@ -40,9 +42,13 @@ struct UnattendedProgram {
   int foundCivlId = -1;
 };
 
-// A save into a folder that is not there would fail only after the whole download: checks
-// every save's folder that the name fixes. False (reported, exit code set) when one is missing.
-bool SaveFoldersExist(UnattendedProgram& program);
+// A save into a folder that is not there or cannot be written would fail only after the whole
+// download: checks every save's folder that the name fixes, before anything is asked of the
+// instrument. False (reported, exit code set) when one is missing or not writable.
+bool SaveFoldersUsable(UnattendedProgram& program);
+
+// 0 when files can be created in `folder`, else the reason (ENOENT, ENOTDIR, EACCES, EROFS, ...).
+int SaveFolderProblem(const std::filesystem::path& folder);
 
 // Starts the action's access. Returns 0, or -1 when the program must close at once (the start
 // failed and the run ends when done).

@@ -4,11 +4,18 @@
 // takes the answer its caller documents for an unattended run.
 #include <cstdio>
 #include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
 
 #include "base/ui.h"
 
 namespace logwell {
 
+// On a terminal a status text that differs from the one just before only in its numbers (a
+// transfer's "Track position 5 of 1202 (0m 1s)", then "... 10 of 1202 ...") rewrites that line
+// in place, with the share done where the text names a total ("n of m"); to a file or pipe every
+// status text is a line of its own.
 class HeadlessUi final : public Ui {
  public:
   // quiet: status and product lines are not printed (information and errors still are).
@@ -40,6 +47,17 @@ class HeadlessUi final : public Ui {
   std::FILE* out_;
   std::FILE* err_;
   bool quiet_;
+  bool terminal_ = false;      // out_ is a terminal
+  bool lastIsStatus_ = false;  // the terminal's last line is a status text of this Ui
+  std::string lastShape_;      // that text with each run of digits as '#'
 };
+
+// The counts of a status text's "n of m" ("Track position 5 of 1202 (0m 1s)": 5 and 1202), or
+// nothing where it names none.
+struct ProgressCounts {
+  long long done = 0;
+  long long total = 0;
+};
+std::optional<ProgressCounts> ProgressOf(std::string_view text);
 
 }  // namespace logwell

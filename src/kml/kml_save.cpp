@@ -1,10 +1,14 @@
 #include "kml/kml_save.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <new>
 #include <system_error>
 
+#include "base/silent_ui.h"
 #include "base/ui.h"
+#include "kml/kml_reader.h"
+#include "track/same_flight.h"
 #include "base/atomic_file.h"
 #include "track/statistics.h"
 #include "base/text.h"
@@ -199,6 +203,19 @@ std::optional<std::string> ReadExisting(const std::filesystem::path& path, Ui& u
   return std::nullopt;
 }
 
+// True when one of the logbook's tracks has the fixes of the track in `body`, both as the
+// reader gives them back.
+bool LogbookHoldsFlight(std::string_view logbook, std::string_view body) {
+  SilentUi silent;
+  const auto added = ReadKmlTracks(KmlDocumentOf(body), silent);
+  if (!added || added->empty()) return false;
+  const auto tracks = ReadKmlTracks(logbook, silent);
+  if (!tracks) return false;
+  return std::ranges::any_of(*tracks, [&added](const KmlReadResult& track) {
+    return SameFixes(track.points, added->front().points);
+  });
+}
+
 }  // namespace
 
 int SaveLogbookKml(LogbookSaveRequest request, Ui& ui, TrackLog* log) {
@@ -239,6 +256,12 @@ int SaveLogbookKml(LogbookSaveRequest request, Ui& ui, TrackLog* log) {
       case NewTrackLogChoice::Append: {
         const std::optional<std::string> existing = ReadExisting(path, ui);
         if (!existing) return -1;
+        if (LogbookHoldsFlight(*existing, body)) {
+          // The same flight again (downloaded or opened anew): no second copy in the logbook.
+          if (log != nullptr) log->saved = 1;
+          ui.ShowInfoBox("Flight already in this logbook, not appended again", kLogbookCaption);
+          return 0;
+        }
         std::string error;
         std::optional<std::string> appended = AppendKmlBody(*existing, body, error);
         if (!appended) {

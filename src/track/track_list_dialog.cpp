@@ -36,8 +36,15 @@ ListChoice BuildTrackListChoice(std::span<const TrackListEntry> entries, std::st
   const std::size_t count = std::min(entries.size(), TrackSelection().size());
   for (std::size_t i = 0; i < count; ++i) {
     if (entries[i].startTime == 0) continue;  // an empty slot
-    choice.lines.push_back(TrackLine(static_cast<int>(i + 1), entries[i]));
     lineEntry.push_back(static_cast<int>(i));
+  }
+  // Newest first by start time, whatever order the instrument lists them in: the line the
+  // list opens with (and the one an unattended run takes) is the latest flight.
+  std::stable_sort(lineEntry.begin(), lineEntry.end(), [entries](int a, int b) {
+    return entries[static_cast<std::size_t>(a)].startTime > entries[static_cast<std::size_t>(b)].startTime;
+  });
+  for (const int entry : lineEntry) {
+    choice.lines.push_back(TrackLine(entry + 1, entries[static_cast<std::size_t>(entry)]));
   }
   return choice;
 }

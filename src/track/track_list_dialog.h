@@ -13,8 +13,8 @@ namespace logwell {
 // Bit i set: track i of the instrument's list is to be downloaded.
 using TrackSelection = std::bitset<256>;
 
-// The multiple-choice Track List: one line per non-empty entry, in entry order. `lineEntry`
-// receives, for each line, the index of its entry.
+// The multiple-choice Track List: one line per non-empty entry, newest start first (each line
+// keeps its entry's number). `lineEntry` receives, for each line, the index of its entry.
 ListChoice BuildTrackListChoice(std::span<const TrackListEntry> entries, std::string_view portName,
                                 std::string_view instrumentName, std::vector<int>& lineEntry);
 // Shows the Track List and stores the chosen tracks in `selection`. Returns how many were

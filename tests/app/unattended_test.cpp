@@ -2,7 +2,10 @@
 // headless program, the files it writes and what it reports to the program that follows it.
 #include "app/unattended.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
@@ -128,6 +131,23 @@ class UnattendedRun : public ::testing::Test {
     flytec = raw;
   }
 
+  // A virtual Flymaster holding one generated flight per start time, listed in that order (an
+  // instrument of this family lists its flights oldest first); Logwell writes its IGC files.
+  void StartFlymaster(const std::vector<GarminTime>& starts) {
+    sim::FlymasterModelConfig config;
+    for (const GarminTime start : starts) {
+      sim::FlightPlan plan;
+      plan.startTime = start;
+      plan.duration = std::chrono::minutes(10);
+      plan.fixInterval = std::chrono::seconds(5);
+      config.flights.push_back(sim::GenerateFlight(plan));
+    }
+    auto model = std::make_unique<sim::FlymasterModel>(std::move(config));
+    flymasterModel = model.get();
+    instrument = std::make_unique<sim::VirtualInstrument>(std::move(model));
+    flymasterModel->Attach(instrument.get());
+  }
+
   // Runs a command line; `%dev` stands for the instrument's device, `%dir` for the folder.
   int Run(std::string commandLine) {
     for (const auto& [key, value] : {std::pair<std::string, std::string>{"%dev", instrument->DevicePath()},
@@ -171,6 +191,7 @@ class UnattendedRun : public ::testing::Test {
   std::string flight;
   std::unique_ptr<sim::VirtualInstrument> instrument;
   sim::FlytecModel* flytec = nullptr;
+  sim::FlymasterModel* flymasterModel = nullptr;
 };
 
 TEST_F(UnattendedRun, IgcLogFolderGetsTheInstrumentsOwnTextUnderTheNextFlightNumber) {
@@ -270,6 +291,124 @@ TEST_F(UnattendedRun, TrackAllSavesEveryFlightToItsOwnFile) {
   for (const UiEvent& e : Errors()) ADD_FAILURE() << e.caption << ": " << e.text;
 }
 
+// Without TRACK the newest flight is saved, chosen by its date and time, whether the instrument
+// lists its flights oldest first or newest first.
+TEST_F(UnattendedRun, RunWithoutTrackSavesTheNewestFlightInEitherListOrder) {
+  const std::vector<GarminTime> oldestFirst = {At(2023, 5, 26, 10, 0, 0), At(2023, 5, 27, 12, 0, 0),
+                                               At(2023, 5, 28, 11, 0, 0)};
+  const std::vector<GarminTime> newestFirst(oldestFirst.rbegin(), oldestFirst.rend());
+  for (const auto* starts : {&oldestFirst, &newestFirst}) {
+    SCOPED_TRACE(starts == &oldestFirst ? "oldest first" : "newest first");
+    StartFlymaster(*starts);
+    fs::remove_all(dir / "out");
+    fs::create_directories(dir / "out");
+    EXPECT_EQ(Run("/COM=%dev /GPS=FLYMASTER /KML_LOG=%dir/out/ /EXIT /WIN=0"), 0);
+    EXPECT_EQ(FilesIn(dir / "out"), std::vector<std::string>{"20230528-110000.kml"});
+    EXPECT_EQ(flymasterModel->TrackRequests(), 1);
+  }
+  for (const UiEvent& e : Errors()) ADD_FAILURE() << e.caption << ": " << e.text;
+}
+
+// TRACK=ALL again from an instrument that does not deliver its own IGC text: the files of the
+// first run hold the same flights (only their download line and security record would differ),
+// so nothing is written a second time, the run names the flights it skipped and ends well.
+TEST_F(UnattendedRun, RepeatedTrackAllFromAFlymasterWritesNothingNew) {
+  StartFlymaster({At(2023, 5, 26, 10, 0, 0), At(2023, 5, 27, 12, 0, 0)});
+  for (const char* folder : {"igc", "kml", "plt"}) fs::create_directories(dir / folder);
+  const std::string line = "/COM=%dev /GPS=FLYMASTER /TRACK=ALL /IGC_LOG=%dir/igc/ /KML_LOG=%dir/kml/ "
+                           "/OZI_LOG=%dir/plt/ /EXIT /WIN=0";
+  ASSERT_EQ(Run(line), 0);
+  const auto igc = FilesIn(dir / "igc");
+  const auto kml = FilesIn(dir / "kml");
+  const auto plt = FilesIn(dir / "plt");
+  ASSERT_EQ(igc.size(), 2u);
+  EXPECT_EQ(kml, (std::vector<std::string>{"20230526-100000.kml", "20230527-120000.kml"}));
+  EXPECT_EQ(plt, (std::vector<std::string>{"20230526-100000.plt", "20230527-120000.plt"}));
+  EXPECT_EQ(ui.LastStatus(), "2 of 2 flights saved");
+
+  // Another pilot name changes the IGC header, not the flight.
+  ui.Clear();
+  EXPECT_EQ(Run(line + " /PILOT=Jane"), 0);
+  EXPECT_EQ(FilesIn(dir / "igc"), igc);
+  EXPECT_EQ(FilesIn(dir / "kml"), kml);
+  EXPECT_EQ(FilesIn(dir / "plt"), plt);
+  EXPECT_EQ(flymasterModel->TrackRequests(), 4);
+  const auto statuses = ui.StatusTexts();
+  for (const std::string expected :
+       {"Flight TRACK=0 (2023-05-26  10:00:00  0:10:00) already saved, skipped",
+        "Flight TRACK=1 (2023-05-27  12:00:00  0:10:00) already saved, skipped"}) {
+    EXPECT_NE(std::find(statuses.begin(), statuses.end(), expected), statuses.end()) << expected;
+  }
+  EXPECT_EQ(ui.LastStatus(), "0 of 2 flights saved, 2 already saved before");
+  for (const UiEvent& e : Errors()) ADD_FAILURE() << e.caption << ": " << e.text;
+}
+
+// A folder nobody may write to: read-only rights and, for a test run by root (whom rights do not
+// stop), the file system's immutable flag. `active` is false where neither can be had.
+class ReadOnlyFolder {
+ public:
+  explicit ReadOnlyFolder(fs::path path) : path_(std::move(path)) {
+    fs::create_directories(path_);
+    fs::permissions(path_, fs::perms::owner_read | fs::perms::owner_exec, fs::perm_options::replace);
+    if (::access(path_.c_str(), W_OK) == 0) immutable_ = SetImmutable(true);
+    active = ::access(path_.c_str(), W_OK) != 0;
+  }
+  ~ReadOnlyFolder() {
+    if (immutable_) SetImmutable(false);
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::replace);
+  }
+  ReadOnlyFolder(const ReadOnlyFolder&) = delete;
+  ReadOnlyFolder& operator=(const ReadOnlyFolder&) = delete;
+  bool active = false;
+
+ private:
+  bool SetImmutable(bool on) {
+    const int fd = ::open(path_.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return false;
+    int flags = 0;
+    bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+    done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    ::close(fd);
+    return done;
+  }
+  fs::path path_;
+  bool immutable_ = false;
+};
+
+// Every save folder is checked before anything is downloaded: a folder the run cannot write to
+// is refused with its reason, and the instrument never sees a track request.
+TEST_F(UnattendedRun, ReadOnlySaveFolderIsRefusedBeforeAnyTrackRequest) {
+  StartFlymaster({At(2023, 5, 26, 10, 0, 0)});
+  const ReadOnlyFolder folder(dir / "ro");
+  if (!folder.active) GTEST_SKIP() << "no way to make a folder read-only here";
+  struct Case {
+    std::string saves;
+    std::string caption;
+  };
+  const Case cases[] = {
+      {"/IGC_LOG=%dir/ro/", "Download track log"},
+      {"/KML_LOG=%dir/kml.kml /OZI_LOG=%dir/ro/x.plt", "Download track log"},
+      {"/MPS_LOG=%dir/ro/$date.mps", "Download track log"},
+      {"/TRACK=ALL /KML_LOG=%dir/ro/", "Download track log"},
+      {"/COMP_LOG=IGC /COMP_DIR=%dir/ro /PILOT=Ann", "Save log for competition"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.saves);
+    ui.Clear();
+    EXPECT_EQ(Run("/COM=%dev /GPS=FLYMASTER " + c.saves + " /EXIT /WIN=0"), 1);
+    ASSERT_EQ(Errors().size(), 1u);
+    EXPECT_EQ(Errors()[0].text, "Folder not writable");
+    EXPECT_EQ(Errors()[0].caption, c.caption);
+    ASSERT_EQ(ui.FileErrorDetails().size(), 1u);
+    EXPECT_TRUE(ui.FileErrorDetails()[0].starts_with((dir / "ro").string() + ": "))
+        << ui.FileErrorDetails()[0];
+  }
+  EXPECT_EQ(flymasterModel->TrackRequests(), 0);
+  EXPECT_TRUE(FilesIn(dir / "ro").empty());
+  EXPECT_FALSE(fs::exists(dir / "kml.kml"));
+}
+
 // `logwell-cli flights` (FLIGHTLIST with nobody on a notify channel) prints the list on stdout.
 TEST_F(UnattendedRun, FlightsVerbPrintsTheStoredFlights) {
   StartInstrument(false, {At(2023, 5, 28, 11, 0, 0), At(2023, 5, 27, 12, 0, 0)});
@@ -316,10 +455,17 @@ TEST_F(UnattendedRun, SavesNameTheirFileAndWhatHappenedToIt) {
   EXPECT_EQ(Run("/COM=%dev /GPS=IQCOMPEO /IGC_LOG=%dir/pilot17 /EXIT /WIN=0"), 0);
   EXPECT_EQ(Read(dir / "pilot17.igc"), flight);
 
+  // The same flight again is kept as it is; another file of that name is left alone.
+  ui.Clear();
+  EXPECT_EQ(Run("/COM=%dev /GPS=IQCOMPEO /KML_LOG=%dir/x.kml /EXIT /WIN=0"), 0);
+  EXPECT_EQ(ui.LastStatus(), "Flight already saved as " + (dir / "x.kml").string());
+  EXPECT_TRUE(Errors().empty());
+  { std::ofstream(dir / "x.kml") << "another file"; }
   ui.Clear();
   EXPECT_EQ(Run("/COM=%dev /GPS=IQCOMPEO /KML_LOG=%dir/x.kml /EXIT /WIN=0"), 1);
   EXPECT_EQ(Errors(), (std::vector<UiEvent>{{UiEventKind::Error, "Download track log",
                                              "File exists, not replaced; use /OVERWRITE"}}));
+  EXPECT_EQ(Read(dir / "x.kml"), "another file");
   EXPECT_EQ(ui.FileErrorDetails(), std::vector<std::string>{(dir / "x.kml").string()});
 
   ui.Clear();

@@ -273,6 +273,34 @@ TEST_F(IgcCommands, AutomaticSaveNumbersFlights) {
   }
 }
 
+// A flight saved before is told by its recorder and its fixes, not by the bytes around them.
+TEST(SameIgcFlight, ComparesTheRecorderAndTheFixes) {
+  const std::string flight =
+      "AXLW000Flymaster GpsSD 4711\r\nHFDTE150723\r\nHFPLTPILOTINCHARGE:Ann\r\n"
+      "B1200004730000N01100000EA0123401300\r\nB1200054730010N01100010EA0123501301\r\nGABCDEF\r\n";
+  const auto with = [&flight](std::string_view from, std::string_view to) {
+    std::string text = flight;
+    text.replace(text.find(from), from.size(), to);
+    return text;
+  };
+  const struct {
+    std::string other;
+    bool same;
+  } cases[] = {
+      {flight, true},
+      {with("Ann", "Jane"), true},                      // another header
+      {with("GABCDEF", "G123456"), true},               // another security record
+      {with("\r\nGABCDEF", ""), true},                  // none
+      {with("4711", "4712"), false},                    // another recorder
+      {with("4730010N", "4730011N"), false},            // a fix moved
+      {with("B1200054730010N01100010EA0123501301\r\n", ""), false},  // a fix fewer
+      {"not an IGC file", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(SameIgcFlight(flight, c.other), c.same) << c.other;
+  }
+}
+
 TEST_F(IgcCommands, CommandLineReadKeepsTheFileText) {
   const std::string text = "AXYZABC\r\nHFDTE150723\r\nB1200004730000N01100000EA0123401300\r\n";
   std::ofstream(dir_ / "in.igc", std::ios::binary) << text;

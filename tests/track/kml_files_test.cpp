@@ -256,6 +256,20 @@ TEST_F(KmlFilesTest, LogbookSaveWritesAppendsAndTellsAboutTheSignature) {
   EXPECT_EQ(SaveLogbookKml(next, ui), -1);
   EXPECT_EQ(ReadText(book), both);
 
+  // Either flight appended again (another description, a log taken over anew) is found in the
+  // logbook and not added a second time.
+  for (LogbookSaveRequest* again : {&request, &next}) {
+    again->description = "the same flight again";
+    TrackLog log;
+    ui.Clear();
+    ui.ScriptSaveFile(book.string());
+    ui.ScriptNewTrackLog(NewTrackLogChoice::Append);
+    EXPECT_EQ(SaveLogbookKml(*again, ui, &log), 0);
+    EXPECT_EQ(ReadText(book), both);
+    EXPECT_EQ(log.saved, 1);
+    EXPECT_EQ(ui.Events().back().text, "Flight already in this logbook, not appended again");
+  }
+
   WriteText(dir_ / "other.kml", "<?xml version=\"1.0\"?>\n<kml><Document></Document></kml>\n");
   ui.Clear();
   ui.ScriptSaveFile((dir_ / "other.kml").string());

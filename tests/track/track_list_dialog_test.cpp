@@ -21,7 +21,7 @@ const std::vector<TrackListEntry> kEntries = {
     {kSecondStart, 59},
 };
 
-TEST(TrackList, ListsNonEmptyEntriesWithTheirNumbers) {
+TEST(TrackList, ListsNonEmptyEntriesNewestFirstWithTheirNumbers) {
   std::vector<int> lineEntry;
   const ListChoice choice = BuildTrackListChoice(kEntries, "/dev/ttyUSB0", "Flytec", lineEntry);
   EXPECT_EQ(choice.title, "Track List (/dev/ttyUSB0, Flytec)");
@@ -30,10 +30,30 @@ TEST(TrackList, ListsNonEmptyEntriesWithTheirNumbers) {
   EXPECT_TRUE(choice.allButton);
   EXPECT_EQ(choice.preselected, 0);
   EXPECT_EQ(choice.lines, (std::vector<std::string>{
-                              "01   2024-02-09   10:05:03   2:03:04",
                               "03   2024-02-10   08:00:00   0:00:59",
+                              "01   2024-02-09   10:05:03   2:03:04",
                           }));
-  EXPECT_EQ(lineEntry, (std::vector<int>{0, 2}));
+  EXPECT_EQ(lineEntry, (std::vector<int>{2, 0}));
+}
+
+// Whatever order the instrument lists its flights in, the first line (the one the list opens
+// with) is the latest flight.
+TEST(TrackList, LatestFlightOpensTheListInEitherOrder) {
+  constexpr GarminTime kThirdStart = kSecondStart + 86400;
+  const std::vector<TrackListEntry> oldestFirst = {{kFirstStart, 60}, {kSecondStart, 60}, {kThirdStart, 60}};
+  const std::vector<TrackListEntry> newestFirst = {{kThirdStart, 60}, {kSecondStart, 60}, {kFirstStart, 60}};
+  const std::vector<TrackListEntry> mixed = {{kSecondStart, 60}, {kThirdStart, 60}, {0, 0}, {kFirstStart, 60}};
+  struct Case {
+    const std::vector<TrackListEntry>* entries;
+    std::vector<int> lineEntry;
+  };
+  for (const Case& c : {Case{&oldestFirst, {2, 1, 0}}, Case{&newestFirst, {0, 1, 2}}, Case{&mixed, {1, 0, 3}}}) {
+    std::vector<int> lineEntry;
+    const ListChoice choice = BuildTrackListChoice(*c.entries, "COM1", "Flymaster", lineEntry);
+    EXPECT_EQ(lineEntry, c.lineEntry);
+    ASSERT_FALSE(choice.lines.empty());
+    EXPECT_EQ(choice.lines.front().substr(5, 10), "2024-02-11");
+  }
 }
 
 TEST(TrackList, ChosenLinesBecomeTheSelectionOfTheirEntries) {
@@ -44,7 +64,7 @@ TEST(TrackList, ChosenLinesBecomeTheSelectionOfTheirEntries) {
   TrackSelection selection;
 
   EXPECT_EQ(ChooseTracks(ui, kEntries, "COM1", "Flytec", selection), 1);
-  EXPECT_EQ(selection, TrackSelection().set(2));
+  EXPECT_EQ(selection, TrackSelection().set(0));
   EXPECT_EQ(ChooseTracks(ui, kEntries, "COM1", "Flytec", selection), 2);
   EXPECT_EQ(selection, TrackSelection().set(0).set(2));
   EXPECT_EQ(ChooseTracks(ui, kEntries, "COM1", "Flytec", selection), 0);

@@ -175,7 +175,11 @@ int ReadMemory(AccessBlock& block, const FamilyEnvironment& environment, std::ui
       const long left = std::lround(elapsed * (static_cast<double>(end) - done) / done);
       const std::string text = FormatText("Reading log data, %ld s left", left);
       ShowAccessStatus(block, text);
-      if (environment.notify) environment.notify(text);
+      if (environment.notify) {
+        environment.notify(text);
+        // The bytes read and their total, for a progress bar that shows the share done.
+        environment.notify(FormatText("Progress %zu/%zu", offset + kChunkSize, end));
+      }
     }
   }
   return 0;

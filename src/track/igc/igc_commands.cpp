@@ -1,5 +1,6 @@
 #include "track/igc/igc_commands.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 
@@ -7,6 +8,7 @@
 #include "track/igc/igc_reader.h"
 #include "track/igc/igc_security.h"
 #include "track/igc/igc_writer.h"
+#include "track/same_flight.h"
 #include "base/text.h"
 #include "track/track_takeover.h"
 
@@ -242,16 +244,37 @@ int SaveIgcLogFromGps(TrackLog& log, Ui& ui, IgcSaveMemory& memory) {
 
 namespace {
 
-// True when `path` holds exactly `bytes`.
-bool SameFileContent(const std::string& path, std::string_view bytes) {
+// The recorder line of an IGC text (its first A record, without the line end).
+std::string_view RecorderLine(std::string_view text) {
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = std::min(text.find('\n', at), text.size());
+    std::string_view line = text.substr(at, end - at);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.starts_with('A')) return line;
+    at = end + 1;
+  }
+  return {};
+}
+
+// True when the IGC file `path` holds the flight of `text`.
+bool FileHoldsIgcFlight(const std::string& path, std::string_view text) {
   const ReadFileResult existing = ReadWholeFile(path);
-  return existing.status == ReadStatus::Ok && existing.bytes == bytes;
+  return existing.status == ReadStatus::Ok && SameIgcFlight(existing.bytes, text);
 }
 
 }  // namespace
 
+bool SameIgcFlight(std::string_view a, std::string_view b) {
+  if (RecorderLine(a) != RecorderLine(b)) return false;
+  const IgcDecodeResult first = DecodeIgcText(a);
+  const IgcDecodeResult second = DecodeIgcText(b);
+  return first.Ok() && second.Ok() && SameFixes(first.points, second.points);
+}
+
 int AutoSaveIgc(TrackLog& log, const IgcAutoSave& request, Ui& ui,
-                std::filesystem::path* writtenPath, const PartSelection& select) {
+                std::filesystem::path* writtenPath, const PartSelection& select,
+                bool* alreadySaved) {
+  if (alreadySaved) *alreadySaved = false;
   std::string text;
   int positions = -1;  // unknown for the instrument's own text
   std::function<std::string(int)> nameFor;
@@ -318,11 +341,12 @@ int AutoSaveIgc(TrackLog& log, const IgcAutoSave& request, Ui& ui,
       written = candidate;
       break;
     }
-    if (error == EEXIST && SameFileContent(candidate, text)) {
+    if (error == EEXIST && FileHoldsIgcFlight(candidate, text)) {
       // The same flight saved before (downloaded again): no second copy under the next number.
       ui.ShowStatus("Flight already saved as " + candidate);
       written = candidate;
       positions = -1;
+      if (alreadySaved) *alreadySaved = true;
       break;
     }
     if (error == EEXIST && !isFolder) {

@@ -67,8 +67,15 @@ struct IgcAutoSave {
 };
 
 // Returns 0 and sets `writtenPath`, or -1 after showing the failure (caption "Save IGC log").
+// Without OVERWRITE a file that already holds the flight is kept as its save ("Flight already
+// saved as ..."; `alreadySaved` set) instead of a second copy under the next flight number.
 int AutoSaveIgc(TrackLog& log, const IgcAutoSave& request, Ui& ui,
-                std::filesystem::path* writtenPath = nullptr, const PartSelection& select = {});
+                std::filesystem::path* writtenPath = nullptr, const PartSelection& select = {},
+                bool* alreadySaved = nullptr);
+
+// True when two IGC texts hold the same flight: the same recorder (A record) and the same fixes,
+// whatever else differs (the download line, the G record).
+bool SameIgcFlight(std::string_view a, std::string_view b);
 
 // Reads and decodes an IGC file. Failures are shown with caption "Reading IGC log file".
 // The flight to read from an IGC text: the only one, or the one the user picks in the Track

@@ -70,7 +70,7 @@ const GarminTime kMorning = At(2023, 5, 26, 10, 0);
 TEST(FlytecDownload, ChosenTrackBecomesTheTrackLogWithItsOwnIgcText) {
   const std::string first = FlightText(kMorning, 30);
   FlytecRig rig(Config("6030", "1.20", {first, FlightText(At(2023, 5, 27, 11, 0), 20, true, 2)}));
-  rig.ui.ScriptChoice(std::vector<int>{0});
+  rig.ui.ScriptChoice(std::vector<int>{1});  // newest first: the second line is the 26th's flight
   EXPECT_EQ(rig.ReadTrackLog(), 1);
 
   EXPECT_TRUE(Sent(rig, "\x11$PBRTL,*74\r\n"));
@@ -95,10 +95,10 @@ TEST(FlytecDownload, ChosenTrackBecomesTheTrackLogWithItsOwnIgcText) {
   EXPECT_TRUE(Errors(rig).empty());
   EXPECT_EQ(rig.framework.exitCode.load(), 0);
 
-  // The Track List offered both tracks with their listed start and duration.
+  // The Track List offered both tracks with their listed start and duration, the newest first.
   ASSERT_EQ(rig.ui.Choices().size(), 1u);
   EXPECT_EQ(rig.ui.Choices()[0].lines,
-            (std::vector<std::string>{"01   2023-05-26   10:00:00   0:30:00", "02   2023-05-27   11:00:00   0:20:00"}));
+            (std::vector<std::string>{"02   2023-05-27   11:00:00   0:20:00", "01   2023-05-26   10:00:00   0:30:00"}));
 }
 
 // Which firmware lists its tracks: the version is compared byte by byte with the threshold.

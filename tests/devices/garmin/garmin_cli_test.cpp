@@ -160,3 +160,35 @@ TEST_F(GarminCli, FailedDownloadExitsWithOneAndWritesNothing) {
 
 }  // namespace
 }  // namespace logwell
+
+namespace logwell {
+namespace {
+
+// A receiver keeps one track log: TRACK=ALL saves that log as one flight (and again finds it
+// saved), and a flight list is answered with how to get the log instead of "unsupported".
+TEST_F(GarminCli, OneTrackLogAnswersTrackAllAndTheFlightList) {
+  Start();
+  ASSERT_EQ(Run("/COM=%dev /GPS=GARMIN /TRACK=ALL /IGC_LOG=%dir/ /KML_LOG=%dir/ /EXIT /WIN=0"), 0)
+      << Errors().front();
+  EXPECT_EQ(Files(), (std::vector<std::string>{"2024-06-03-xlw-000-01.igc", "20240603-100000.kml"}));
+  const auto statuses = ui.StatusTexts();
+  EXPECT_NE(std::find(statuses.begin(), statuses.end(),
+                      "This instrument keeps one track log: TRACK=ALL saves it as one flight"),
+            statuses.end());
+  ui.Clear();
+  ASSERT_EQ(Run("/COM=%dev /GPS=GARMIN /TRACK=ALL /IGC_LOG=%dir/ /KML_LOG=%dir/ /EXIT /WIN=0"), 0)
+      << Errors().front();
+  EXPECT_EQ(Files().size(), 2u);
+  EXPECT_TRUE(Errors().empty());
+
+  ui.Clear();
+  CommandLineHandlers handlers;
+  handlers.flightListWithoutNotify = true;  // as logwell-cli's `flights`
+  const ParseResult parsed = ParseCommandLine("/COM=" + instrument->DevicePath() + " /GPS=GARMIN /FLIGHTLIST /EXIT /WIN=0", ui, handlers);
+  EXPECT_EQ(parsed.outcome, ParseOutcome::BadCommandLine);
+  EXPECT_EQ(Errors(), std::vector<std::string>{"Parsing command line: This instrument keeps one track log, "
+                                               "no flight list: save it with /IGC_LOG or /KML_LOG"});
+}
+
+}  // namespace
+}  // namespace logwell

@@ -2,6 +2,11 @@
 // and the faults of the line.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "devices/mtk/mtk_log.h"
 #include "devices/mtk/mtk_rig.h"
 #include "support/fixtures.h"
@@ -36,6 +41,30 @@ TEST(MtkDownload, EveryImageArrivesAsTheParserReadsItAndLoggingIsBackOn) {
     EXPECT_EQ(rig.log.source.kind, TrackSourceKind::Mtk);
     EXPECT_TRUE(rig.model->Logging());
     EXPECT_EQ(rig.log.source.InstrumentId(), "Pentagram: AXN_1.0-B_1.3_C01,0001");
+  }
+}
+
+// A download long enough to report its progress names the bytes read and their total, so that
+// the window's bar shows the share done instead of only being busy.
+TEST(MtkDownload, ProgressReportsNameTheTotal) {
+  LOGWELL_REQUIRE_FIXTURES(fixtures);
+  sim::MtkModelConfig config = Config(Image(fixtures, "mtk_logger_gp245.bin"));
+  config.paced = true;
+  config.baudRate = 38400;
+  MtkRig rig(std::move(config));
+  ASSERT_GT(rig.ReadTrackLog(38400), 0);
+  std::vector<std::pair<long, long>> reports;
+  for (const std::string& text : rig.Notified()) {
+    long done = 0;
+    long total = 0;
+    if (std::sscanf(text.c_str(), "Progress %ld/%ld", &done, &total) == 2) reports.emplace_back(done, total);
+  }
+  ASSERT_FALSE(reports.empty());
+  for (const auto& [done, total] : reports) {
+    EXPECT_GT(done, 0);
+    EXPECT_LE(done, total);
+    EXPECT_EQ(total, reports.front().second);
+    EXPECT_EQ(total % 256, 0);
   }
 }
 
