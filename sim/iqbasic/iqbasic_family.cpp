@@ -44,9 +44,6 @@ ModelFactory ReadIqBasicOptions(SimArguments& arguments) {
       }
     } else if (arguments.Is("--serial")) {
       options.config.serial = static_cast<std::uint32_t>(arguments.Number(0, 4294967295L));
-    } else if (arguments.Is("--serial-bytes")) {
-      options.config.serialBytes = static_cast<int>(arguments.Number(2, 4));
-      if (options.config.serialBytes == 3) arguments.Refuse();
     } else if (arguments.Is("--software")) {
       options.config.software = static_cast<int>(arguments.Number(0, 65535));
     } else if (arguments.Is("--igc")) {
@@ -63,9 +60,10 @@ ModelFactory ReadIqBasicOptions(SimArguments& arguments) {
 }  // namespace
 
 extern const SimFamily kIqBasicFamily{
-    "iqbasic", "an IQ Basic / Flytec 6015 serving IGC files or generated flights (protocol unverified)",
-    "[--model iqbasic|6015] [--serial N] [--serial-bytes 2|4] [--software N] [--igc FILE]...\n"
+    "iqbasic", "an IQ Basic / Flytec 6015 serving IGC files or generated flights (from the maker's document)",
+    "[--model iqbasic|6015] [--serial N] [--software N] [--igc FILE]...\n"
     "[--flights N] [--seed N] [--minutes N] [--fault REQUEST=KIND[@N]]...\n"
+    "--software: 1300 is \"1.3.00\"; below 1120 the flight book has a header line and no \" Done\"\n"
     "REQUEST: RPA, ACT_20, ACT_21, ACT_21_NN, ACT_31, ACT_32\n"
     "KIND: silence, delay@MS, corrupt-byte@AT, garbage, drop, hangup@BYTES",
     ReadIqBasicOptions};

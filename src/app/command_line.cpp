@@ -762,7 +762,7 @@ constexpr std::string_view kGpsInstruments[kGpsCodeCount] = {
     "Flymaster Live, Nav, Gps, Vario, GpsSD, GpsSD+, LiveSD, NavSD",
     "DSX flight recorders (protocol unverified: no public description)",
     "MLR units, fast waypoint download only (protocol unverified)",
-    "IQ Basic, Flytec 6015 (protocol unverified: from a peer utility's description)",
+    "IQ Basic, Flytec 6015 (from the maker's protocol document; not checked against an instrument)",
     "MTK, Pentagram and Holux loggers",
     "Digifly Leonardo Pro (protocol unverified: no public description)",
     "Ascent at 128000 baud (protocol unverified: no public description)",

@@ -14,8 +14,8 @@ InstrumentFamily Family() {
   family.shortWaypointNames = true;
   family.pilotIds = true;
   family.unverified =
-      "IQ Basic / Flytec 6015: protocol unverified (taken from a peer utility's description, "
-      "not checked against an instrument)";
+      "IQ Basic / Flytec 6015: protocol taken from the maker's protocol document, "
+      "not yet checked against an instrument";
   family.registerWorkers = RegisterIqBasicWorkers;
   family.probe = ProbeIqBasic;
   return family;

@@ -12,9 +12,6 @@
 namespace logwell::iqbasic {
 namespace {
 
-constexpr int kMaxAltitude = 999999;  // six places
-constexpr int kMinAltitude = -99999;
-
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 int HexValue(char c) {
@@ -103,7 +100,7 @@ bool KeptNameCharacter(char c) {
 
 }  // namespace
 
-std::string FlightRequest(int index) { return FormatText("ACT_21_%02X\r\n", static_cast<unsigned>(index) & 0xFFu); }
+std::string FlightRequest(int index) { return FormatText("ACT_21_%02x\r\n", static_cast<unsigned>(index) & 0xFFu); }
 
 std::optional<std::vector<std::uint8_t>> ParameterBytes(std::string_view line, int number) {
   line = TrimTrailing(line, kBlanksAndLineEnds);
@@ -131,8 +128,8 @@ std::string_view ModelName(int deviceType) {
 
 std::optional<std::string> ReadProduct(std::span<const std::uint8_t> serial, std::span<const std::uint8_t> type,
                                        std::span<const std::uint8_t> software, ProductData& product) {
-  // The serial number has been seen as 2 and as 4 bytes (unverified which models send which).
-  if (serial.size() != 2 && serial.size() != 4) return "Unsupported record (serial number)";
+  // The parameter table gives the serial number four bytes, the type one, the software two.
+  if (serial.size() != 4) return "Unsupported record (serial number)";
   if (type.size() != 1 || ModelName(type[0]).empty()) return "Unsupported record (device type)";
   if (software.size() != 2) return "Unsupported record (software version)";
   product.serial = 0;
@@ -215,10 +212,19 @@ std::string WaypointUploadLine(const Waypoint& waypoint) {
   const long latAbs = std::labs(lat);
   const long lonAbs = std::labs(lon);
   const std::string name = UploadName(waypoint.Description());
-  const int altitude = std::clamp(static_cast<int>(waypoint.altitude), kMinAltitude, kMaxAltitude);
-  return FormatText("%s;%c  %02ld'%02ld.%03ld;%c %03ld'%02ld.%03ld;%6d;   400\r\n", name.c_str(),
+  const int altitude = std::clamp(static_cast<int>(waypoint.altitude), kMinWaypointAltitude, kMaxWaypointAltitude);
+  return FormatText("%s;%c  %2ld'%02ld.%03ld;%c %3ld'%02ld.%03ld;%6d;   400\r\n", name.c_str(),
                     lat < 0 ? 'S' : 'N', latAbs / 60000, latAbs / 1000 % 60, latAbs % 1000, lon < 0 ? 'W' : 'E',
                     lonAbs / 60000, lonAbs / 1000 % 60, lonAbs % 1000, altitude);
+}
+
+UploadAnswer UploadAnswerOf(std::string_view line) {
+  line = Trim(line, kBlanksAndLineEnds);
+  if (line == "Done") return UploadAnswer::Stored;
+  if (line == "full list") return UploadAnswer::FullList;
+  if (line == "Syntax Error") return UploadAnswer::SyntaxError;
+  if (line == "already exist") return UploadAnswer::AlreadyExists;
+  return UploadAnswer::Unknown;
 }
 
 std::string UploadResultText(int ok, int total, std::string_view firstError) {

@@ -1,14 +1,14 @@
 #pragma once
-// IQ Basic and Flytec 6015: plain text lines ending in CR LF at 57600 baud without flow control.
-// Parameter reads "RPA_nn" are answered "RPA_nn_" and the parameter's bytes as hexadecimal
-// pairs (little-endian); the commands "ACT_xx_yy" are answered by lines and a closing "Done".
-// Flights arrive as the instrument's own IGC text. This file is the codec, free of threads and
-// ports, so that tests and fuzz targets can run it on bytes.
+// IQ Basic and Flytec 6015: plain text lines ending in CR LF at 57600 baud, 8N1, without flow
+// control, as Flytec's "Communication protocol 6015" (V1.3.00) describes them. Parameter reads
+// "RPA_nn" are answered "RPA_nn_" and the parameter's bytes as hexadecimal pairs; the actions
+// "ACT_xx_yy" are answered by lines and a closing " Done". Flights arrive as the instrument's
+// own IGC text. This file is the codec, free of threads and ports, so that tests and fuzz
+// targets can run it on bytes.
 //
-// Unverified (no maker's description is public; docs/instruments.md): the width of the serial
-// number parameter (2 or 4 bytes are taken), whether the flight list's start time is UTC, and
-// the answers to a waypoint upload besides "Done". Lines that do not match are refused with
-// "Unsupported record" rather than guessed at.
+// The byte order of the parameters (little-endian) is a peer utility's reading; the maker's
+// document does not state it. Lines that do not match are refused with "Unsupported record"
+// rather than guessed at.
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -26,7 +26,7 @@ inline constexpr int kBaudRate = 57600;
 inline constexpr std::string_view kSerialRequest = "RPA_00\r\n";
 inline constexpr std::string_view kTypeRequest = "RPA_01\r\n";
 inline constexpr std::string_view kSoftwareRequest = "RPA_02\r\n";
-inline constexpr std::string_view kFlightListRequest = "ACT_20_  \r\n";
+inline constexpr std::string_view kFlightListRequest = "ACT_20_00\r\n";
 inline constexpr std::string_view kWaypointRequest = "ACT_31_00\r\n";
 inline constexpr std::string_view kWaypointUploadRequest = "ACT_32_00\r\n";
 
@@ -34,8 +34,15 @@ inline constexpr std::string_view kWaypointUploadRequest = "ACT_32_00\r\n";
 inline constexpr std::size_t kNameWidth = 16;
 // Flights the list can name (the track request carries the index as two hex digits).
 inline constexpr int kMaxFlights = 256;
+// The first software that sends the flight list without a header line and ends it with
+// " Done" ("1.1.20"); older ones send a header line first and no closing line.
+inline constexpr int kFlightListWithoutHeader = 1120;
+// The altitude range a waypoint line may carry, in metres.
+inline constexpr int kMinWaypointAltitude = -2000;
+inline constexpr int kMaxWaypointAltitude = 10000;
 
-// "ACT_21_%02X": one flight of the list as IGC text.
+// "ACT_21_%02x": one flight of the list as IGC text (lower-case digits, as the maker writes
+// "ACT_21_0a").
 std::string FlightRequest(int index);
 
 // The bytes of a parameter answer "RPA_nn_HH..." for parameter `number`, or nothing when the
@@ -43,7 +50,7 @@ std::string FlightRequest(int index);
 std::optional<std::vector<std::uint8_t>> ParameterBytes(std::string_view line, int number);
 
 struct ProductData {
-  std::uint32_t serial = 0;
+  std::uint32_t serial = 0;  // four bytes
   int deviceType = 0;  // 0 Flytec 6015, 1 IQ Basic
   int software = 0;    // 1107 is "1.1.07"
 };
@@ -64,11 +71,12 @@ enum class LineKind { Data, Done, NoData };
 LineKind KindOf(std::string_view line);
 
 // One line of the flight list: "index; yy.mm.dd; hh:mm:ss; utc offset; hh:mm:ss; ..." (the
-// further fields: altitudes, varios, speed, pilot, glider type and ID). The text of the fault,
-// or nothing; `index` and `entry` are filled on success.
+// further fields: altitudes, varios, speed, pilot, glider type and ID); date and start time
+// are UTC. The text of the fault, or nothing; `index` and `entry` are filled on success.
 std::optional<std::string> ParseFlightListLine(std::string_view line, int& index, TrackListEntry& entry);
 
-// One stored waypoint: "name;N  dd'mm.mmm;E ddd'mm.mmm;  altitude;  radius".
+// One stored waypoint: "name;N  dd'mm.mmm;E ddd'mm.mmm;  altitude;  radius", the degrees
+// padded with blanks.
 struct WaypointLine {
   std::string name;        // trailing blanks removed
   std::int32_t latitude;   // semicircles
@@ -81,9 +89,14 @@ std::optional<WaypointLine> ParseWaypointLine(std::string_view line);
 // The name as the instrument takes it: characters it does not keep dropped (";" separates the
 // fields), cut to 16 and padded with blanks.
 std::string UploadName(std::string_view name);
-// "%s;%c  %02d'%02d.%03d;%c %03d'%02d.%03d;%6d;   400\r\n" for one waypoint, its name made by
-// UploadName from the description and the altitude clamped to what six places hold.
+// "%s;%c  %2d'%02d.%03d;%c %3d'%02d.%03d;%6d;   400\r\n" for one waypoint (58 bytes, the
+// degrees padded with blanks), its name made by UploadName from the description and the
+// altitude clamped to the range the instrument takes.
 std::string WaypointUploadLine(const Waypoint& waypoint);
+
+// The instrument's answer to a waypoint line.
+enum class UploadAnswer { Stored, FullList, SyntaxError, AlreadyExists, Unknown };
+UploadAnswer UploadAnswerOf(std::string_view line);
 // The upload result when a waypoint was refused.
 std::string UploadResultText(int ok, int total, std::string_view firstError);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <ctime>
+#include <utility>
 
 #include "access/access_framework.h"
 #include "access/connect.h"
@@ -66,9 +67,12 @@ enum class AnswerEnd { Done, NoData, Refused, Silent, Failed };
 
 // Reads the lines of a command's answer until "Done" or "No Data", handing each other line to
 // `onLine`, which returns an error text to stop. Shows the failure under `caption` except for
-// an abort. `anyLine` tells whether the instrument said anything at all.
+// an abort. `anyLine` tells whether the instrument said anything at all. With `silenceEnds`
+// (an answer that has no closing line) silence after whole lines ends the answer as "Done"
+// would.
 AnswerEnd ReadAnswer(AccessBlock& block, std::string_view caption,
-                     const std::function<std::optional<std::string>(std::string_view)>& onLine) {
+                     const std::function<std::optional<std::string>(std::string_view)>& onLine,
+                     bool silenceEnds = false) {
   LineCollector collector;
   AnswerEnd result = AnswerEnd::Silent;
   bool anyLine = false;
@@ -107,6 +111,7 @@ AnswerEnd ReadAnswer(AccessBlock& block, std::string_view caption,
     ShowAccessError(block, error, caption);
     return AnswerEnd::Refused;
   }
+  if (result == AnswerEnd::Silent && silenceEnds && anyLine && !collector.Pending()) return AnswerEnd::Done;
   if (result == AnswerEnd::Silent) {
     ShowAccessError(block, anyLine || collector.Pending() ? "Answer ended before \"Done\"" : "No valid response from GPS",
                     caption);
@@ -161,22 +166,29 @@ int RequestProductData(AccessBlock& block, ProductData& product) {
   });
 }
 
-int ReadFlightList(AccessBlock& block) {
+int ReadFlightList(AccessBlock& block, const ProductData& product) {
   ShowAccessStatus(block, "Requesting track list");
   block.trackList.fill(TrackListEntry{});
   if (!Send(block, kFlightListRequest)) {
     ShowAccessError(block, "E500 COM port write error", kListCaption);
     return -1;
   }
-  const AnswerEnd end = ReadAnswer(block, kListCaption, [&](std::string_view line) -> std::optional<std::string> {
+  // Software before 1.1.20 sends a header line first and ends the list without " Done".
+  const bool olderList = product.software < kFlightListWithoutHeader;
+  bool firstLine = true;
+  const auto onLine = [&](std::string_view line) -> std::optional<std::string> {
     int index = 0;
     TrackListEntry entry;
-    if (auto refusal = ParseFlightListLine(line, index, entry)) return refusal;
+    auto refusal = ParseFlightListLine(line, index, entry);
+    const bool header = std::exchange(firstLine, false) && olderList;
+    if (refusal && header) return std::nullopt;
+    if (refusal) return refusal;
     if (static_cast<std::size_t>(index) < kMaxTrackListEntries) {
       block.trackList[static_cast<std::size_t>(index)] = entry;
     }
     return std::nullopt;
-  });
+  };
+  const AnswerEnd end = ReadAnswer(block, kListCaption, onLine, olderList);
   if (end != AnswerEnd::Done && end != AnswerEnd::NoData) return -1;
   const auto found = std::count_if(block.trackList.begin(), block.trackList.end(),
                                    [](const TrackListEntry& e) { return e.startTime != 0; });
@@ -300,12 +312,17 @@ int UploadWaypoints(AccessBlock& block, const FamilyEnvironment& context) {
       return -1;
     }
     ++sent;
-    if (KindOf(*answer) == LineKind::Done) {
+    const UploadAnswer kind = UploadAnswerOf(*answer);
+    if (kind == UploadAnswer::Unknown) {
+      // Not one of the four answers: whether the waypoint was stored is not known.
+      ShowAccessError(block, "Unsupported record: " + std::string(CutBytes(*answer, 40)), kUploadCaption);
+      return -1;
+    }
+    if (kind == UploadAnswer::Stored) {
       ++ok;
     } else if (firstError.empty()) {
-      // "full list", "Syntax Error", "already exist" and whatever else the instrument says.
+      // "full list", "Syntax Error" or "already exist" (a waypoint of that name is kept as it was).
       firstError = std::string(Trim(*answer, kBlanksAndLineEnds));
-      if (firstError.empty()) firstError = "(empty answer)";
     }
     ShowAccessStatus(block, FormatText("Waypoint %d sent", sent));
     if (context.notify) context.notify(FormatText("Sent wpt %d/%d", sent, total));
@@ -323,7 +340,7 @@ int RunReadTrackLog(AccessBlock& block, const FamilyEnvironment& context) {
   ProductData product;
   if (RequestProductData(block, product) < 0) return -1;
   if (ScansForPilotIds(block) && DownloadWaypoints(block, true) < 0) return -1;
-  if (ReadFlightList(block) < 0) return -1;
+  if (ReadFlightList(block, product) < 0) return -1;
   if (!flytec::SelectTracks(block, context)) return -1;
   const int result = DownloadFlights(block, context);
   block.source.kind = TrackSourceKind::IqBasic;
@@ -338,7 +355,7 @@ int RunReadFlightList(AccessBlock& block, const FamilyEnvironment& context) {
   block.source.kind = TrackSourceKind::IqBasic;
   ProductData product;
   if (RequestProductData(block, product) < 0) return -1;
-  if (ReadFlightList(block) < 0) return -1;
+  if (ReadFlightList(block, product) < 0) return -1;
   return flytec::PresentFlightList(block, context);
 }
 

@@ -5,7 +5,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <future>
+#include <optional>
 #include <sstream>
 #include <thread>
 #include <unistd.h>
@@ -29,6 +31,7 @@ using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 constexpr const char* kRealFlight = "2007-04-22-FLY-5094-01.igc";  // a Flytec 5020, 9166 fixes
+constexpr const char* kRealBraunigerFlight = "2008-09-05-CGP-XAGC-01-ebessos.igc";  // a Compeo+, 3914 fixes
 
 std::string GeneratedFlight(int minutes, std::uint32_t seed = 1) {
   sim::FlightPlan plan;
@@ -51,34 +54,93 @@ class Rig : public testing::FamilyRig<sim::IqBasicModel> {
   int ReadTrackLog() { return Run(AccessType::ReadTrackLog, CompleteTrackLogRead); }
 };
 
-TEST(IqBasicE2e, ServedRealFlightArrivesFixForFix) {
+// Real flights of Flytec and Brauniger instruments served as the instrument's own text: every
+// fix arrives unchanged, through the requests the maker's document gives.
+TEST(IqBasicE2e, ServedRealFlightsArriveFixForFix) {
   LOGWELL_REQUIRE_FIXTURES(fixtures);
-  const std::string text = testing::ReadWholeFile(fixtures / "igc" / kRealFlight);
-  const igc::IgcDecodeResult expected = igc::DecodeIgcText(text);
-  ASSERT_TRUE(expected.Ok()) << expected.error;
-  for (const int deviceType : {1, 0}) {
-    SCOPED_TRACE(deviceType);
+  struct Served {
+    const char* file;
+    int deviceType;
+  };
+  for (const Served& served : {Served{kRealFlight, 1}, Served{kRealFlight, 0}, Served{kRealBraunigerFlight, 1}}) {
+    SCOPED_TRACE(std::string(served.file) + " " + std::to_string(served.deviceType));
+    const std::string text = testing::ReadWholeFile(fixtures / "igc" / served.file);
+    const igc::IgcDecodeResult expected = igc::DecodeIgcText(text);
+    ASSERT_TRUE(expected.Ok()) << expected.error;
     sim::IqBasicModelConfig config;
-    config.deviceType = deviceType;
-    config.serialBytes = deviceType == 1 ? 4 : 2;
+    config.deviceType = served.deviceType;
     config.flights = {text};
     Rig rig(config);
     ASSERT_EQ(rig.ReadTrackLog(), static_cast<int>(expected.points.size()))
         << (rig.Errors().empty() ? std::string("no box") : rig.Errors().front());
     ASSERT_EQ(rig.log.points.size(), expected.points.size());
+    std::int64_t largest = 0;  // the largest difference in time (s), position (semicircles), altitude
     for (std::size_t i = 0; i < expected.points.size(); ++i) {
-      ASSERT_EQ(rig.log.points[i].time, expected.points[i].time) << i;
-      ASSERT_EQ(rig.log.points[i].latitude, expected.points[i].latitude) << i;
-      ASSERT_EQ(rig.log.points[i].longitude, expected.points[i].longitude) << i;
+      const TrackPoint& got = rig.log.points[i];
+      const TrackPoint& want = expected.points[i];
+      for (const std::int64_t difference :
+           {std::int64_t{got.time} - want.time, std::int64_t{got.latitude} - want.latitude,
+            std::int64_t{got.longitude} - want.longitude, std::int64_t{got.gpsAltitude} - want.gpsAltitude,
+            std::int64_t{got.pressureAltitude} - want.pressureAltitude}) {
+        largest = std::max(largest, difference < 0 ? -difference : difference);
+      }
     }
+    EXPECT_EQ(largest, 0);
+    std::cout << served.file << ": " << rig.log.points.size() << " of " << expected.points.size()
+              << " fixes, largest difference " << largest << "\n";
+    EXPECT_EQ(rig.model->Commands(),
+              (std::vector<std::string>{"RPA_00", "RPA_01", "RPA_02", "ACT_20_00", "ACT_21_00"}));
     ASSERT_TRUE(rig.log.rawIgc);
     EXPECT_EQ(rig.log.rawIgc->text, text);  // the instrument's own signed text, byte for byte
     EXPECT_EQ(rig.log.source.kind, TrackSourceKind::IqBasic);
     EXPECT_EQ(rig.log.source.signState, SignState::Downloaded);
     EXPECT_EQ(rig.log.source.altitudeFlag, 1u);
     EXPECT_EQ(rig.log.source.InstrumentText(),
-              deviceType == 1 ? "IQ Basic, SW 1.1.07, S/N 4711" : "Flytec 6015, SW 1.1.07, S/N 4711");
+              served.deviceType == 1 ? "IQ Basic, SW 1.3.00, S/N 4711" : "Flytec 6015, SW 1.3.00, S/N 4711");
   }
+}
+
+// Software before 1.1.20 sends a header line before the flight book and no " Done" after it.
+TEST(IqBasicE2e, OlderSoftwareFlightBook) {
+  for (const int flights : {2, 0}) {
+    SCOPED_TRACE(flights);
+    sim::IqBasicModelConfig config;
+    config.software = 1107;
+    for (int i = 0; i < flights; ++i) config.flights.push_back(GeneratedFlight(10 + i, 1 + i));
+    Rig rig(config);
+    rig.context.unattended = true;
+    // An empty book is read without a fault and ends the job with nothing to choose.
+    EXPECT_EQ(rig.Run(AccessType::ReadFlightList, CompleteFlightListRead), flights == 0 ? -1 : 0);
+    EXPECT_EQ(rig.Errors(), std::vector<std::string>{});
+    ASSERT_EQ(rig.Notified().size(), 1u);
+    EXPECT_EQ(rig.Notified()[0], flights == 0 ? "Flightlist:\n"
+                                              : "Flightlist:\n24.06.03,10:00:00,0:10:00\n24.06.03,10:00:00,0:11:00\n");
+  }
+  // From 1.1.20 on the list must end with " Done": a list that stops short is a fault.
+  sim::IqBasicModelConfig config;
+  config.flights = {GeneratedFlight(10)};
+  config.faultsFor["ACT_20"] = {sim::Fault{sim::Fault::Kind::HangUp}};
+  config.faultsFor["ACT_20"][0].offset = 168;
+  Rig rig(config);
+  EXPECT_EQ(rig.Run(AccessType::ReadFlightList, CompleteFlightListRead), -1);
+  EXPECT_EQ(rig.Errors(), std::vector<std::string>{"COM port read error"});
+}
+
+// The simulated flight book keeps the document's character positions.
+TEST(IqBasicE2e, VirtualFlightBookLayout) {
+  for (const bool older : {false, true}) {
+    const std::string line = sim::FlightBookLine(3, GeneratedFlight(10), 1, older);
+    ASSERT_EQ(line.size(), 168u);
+    for (const std::size_t at : {6u, 16u, 26u, 36u, 46u, 56u, 66u, 76u, 89u, 102u, 115u, 132u, 149u}) {
+      EXPECT_EQ(line[at], ';') << at << " " << line;
+    }
+    EXPECT_EQ(line.substr(0, 46), "     3; 24.06.03; 10:00:00;        1; 00:10:00");
+    EXPECT_EQ(line.substr(116, 8), older ? " not-set" : "not-set ");
+  }
+  EXPECT_EQ(sim::WaypointListLine({"WP Name 2", -(23 + 15.543 / 60), -(110 + 58.489 / 60), 100, 400}),
+            "WP Name 2       ;S  23'15.543;W 110'58.489;   100;   400\r\n");
+  EXPECT_EQ(sim::WaypointListLine({"WP Name 1", 47 + 0.847 / 60, 8 + 18.466 / 60, 2000, 20}),
+            "WP Name 1       ;N  47'00.847;E   8'18.466;  2000;    20\r\n");
 }
 
 TEST(IqBasicE2e, FlightListGoesToTheNotifyChannel) {
@@ -122,6 +184,12 @@ TEST(IqBasicE2e, WaypointsRoundTrip) {
     EXPECT_EQ(got.altitude, upload[i].altitude);
   }
   EXPECT_EQ(rig.waypoints[1].Id(), "FIESCH");
+  // The lines as the instrument takes them: degrees padded with blanks.
+  EXPECT_EQ(rig.model->UploadLines(), (std::vector<std::string>{
+                                           "Fiesch west top ;N  46'24.582;E   8'08.184;  2230;   400",
+                                           "CAPE            ;S  33'54.738;E  18'24.000;    12;   400",
+                                           "DATELINE W      ;S  16'30.000;W 179'59.400;     0;   400",
+                                       }));
 
   // Sending them again: the instrument keeps the first of each name and says so.
   sent = upload;
@@ -176,9 +244,11 @@ TEST(IqBasicE2e, DownloadFaultsLeaveTheLogAlone) {
 TEST(IqBasicE2e, WaypointFaults) {
   const FaultCase cases[] = {
       {"corrupted waypoint line", "ACT_31", At(sim::Fault::Kind::CorruptByte, 22),
-       "Unsupported record: TAKEOFF FIESCH  ;N  46&24.582;E 008'08.184;  2230;   400"},
+       "Unsupported record: TAKEOFF FIESCH  ;N  46&24.582;E   8'08.184;  2230;   400"},
       {"waypoint list broken off", "ACT_31", At(sim::Fault::Kind::HangUp, 30), ""},
       {"silent after the waypoint", "ACT_32", sim::Fault{sim::Fault::Kind::Silence}, "No valid response from GPS"},
+      // " Done" turned into " Dnne": not an answer the instrument gives, so the upload stops.
+      {"unknown answer", "ACT_32", At(sim::Fault::Kind::CorruptByte, 2), "Unsupported record:  Dnne"},
   };
   for (const FaultCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -236,38 +306,56 @@ TEST(IqBasicE2e, ProductScanFindsTheInstrument) {
   EXPECT_TRUE(result.found);
   EXPECT_EQ(result.model, "Flytec 6015");
   EXPECT_EQ(result.serial, "4711");
-  EXPECT_EQ(result.software, "1.1.07");
-  EXPECT_EQ(lines.back(), "Flytec 6015, SW 1.1.07, S/N 4711");
+  EXPECT_EQ(result.software, "1.3.00");
+  EXPECT_EQ(lines.back(), "Flytec 6015, SW 1.3.00, S/N 4711");
 }
 
-// The command line's IQBASIC: the instrument's own text saved, and a broken transfer that ends
-// with exit code 1 and no file.
-TEST(IqBasicUnattended, IgcSaveAndFailedTransfer) {
+// The command line's IQBASIC: the instrument's own text saved, and broken transfers (silence,
+// a hang-up, a damaged fix) that end with their message, exit code 1 and no file.
+TEST(IqBasicUnattended, IgcSaveAndFailedTransfers) {
   const fs::path dir = fs::temp_directory_path() / ("logwell-iqbasic-" + std::to_string(::getpid()));
   fs::remove_all(dir);
   fs::create_directories(dir);
-  for (const bool broken : {false, true}) {
-    SCOPED_TRACE(broken);
+  const std::string flight = GeneratedFlight(10);
+  const std::size_t letter = flight.find("\r\nB") + 2 + 14;  // a B record's 'N', corrupted to 'O'
+  struct Case {
+    const char* name;
+    std::optional<sim::Fault> fault;
+    std::string message;  // empty: any message
+  };
+  const Case cases[] = {
+      {"saved", std::nullopt, ""},
+      {"silence", sim::Fault{sim::Fault::Kind::Silence}, "No valid response from GPS"},
+      {"hang-up", At(sim::Fault::Kind::HangUp, 3000), ""},
+      {"damaged-fix", At(sim::Fault::Kind::CorruptByte, letter), "E206 Format error 17"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     sim::IqBasicModelConfig config;
-    config.flights = {GeneratedFlight(10)};
-    if (broken) config.faultsFor["ACT_21"] = {At(sim::Fault::Kind::HangUp, 3000)};
+    config.flights = {flight};
+    if (c.fault) config.faultsFor["ACT_21"] = {*c.fault};
     sim::VirtualInstrument instrument(std::make_unique<sim::IqBasicModel>(config));
     testing::ScriptedUi ui;
     ui.ScriptChoice(std::vector<int>{0});  // the Track List: the first flight
     CompetitionState competition;
     CommandLineHandlers handlers;
     AddCompetitionHandlers(handlers, competition);
-    const fs::path out = dir / (broken ? "broken" : "saved");
+    const fs::path out = dir / c.name;
     fs::create_directories(out);
     ParseResult parsed = ParseCommandLine(
         "/COM=" + instrument.DevicePath() + " /GPS=IQBASIC /IGC_LOG=" + out.string() + "/ /EXIT /WIN=0", ui, handlers);
     ASSERT_TRUE(parsed.options);
-    EXPECT_EQ(RunHeadlessJob(*parsed.options, ui, competition), broken ? 1 : 0)
+    EXPECT_EQ(RunHeadlessJob(*parsed.options, ui, competition), c.fault ? 1 : 0)
         << (ui.StatusTexts().empty() ? std::string() : ui.StatusTexts().back());
     std::vector<fs::path> files;
     for (const auto& entry : fs::directory_iterator(out)) files.push_back(entry.path());
-    if (broken) {
+    if (c.fault) {
       EXPECT_TRUE(files.empty());
+      std::vector<std::string> shown = ui.StatusTexts();
+      for (const auto& box : ui.Boxes()) shown.push_back(box.text);
+      if (!c.message.empty()) {
+        EXPECT_NE(std::find(shown.begin(), shown.end(), c.message), shown.end()) << c.message;
+      }
     } else {
       ASSERT_EQ(files.size(), 1u);
       std::ifstream in(files[0], std::ios::binary);

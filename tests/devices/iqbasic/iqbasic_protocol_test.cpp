@@ -16,10 +16,12 @@ TEST(IqBasicCodec, ProductParametersGiveTheProductText) {
   ProductData product;
   EXPECT_FALSE(ReadProduct(*serial, *type, *software, product));
   EXPECT_EQ(ProductText(product), "IQ Basic, SW 1.1.07, S/N 4711");
-  // The two-byte serial number of the other description, and the Flytec model.
-  const std::vector<std::uint8_t> shortSerial{0xD2, 0x04}, flytec{0};
-  EXPECT_FALSE(ReadProduct(shortSerial, flytec, *software, product));
+  // The Flytec model; the serial number has four bytes in the maker's parameter table, so a
+  // two-byte one is refused.
+  const std::vector<std::uint8_t> longSerial{0xD2, 0x04, 0, 0}, shortSerial{0xD2, 0x04}, flytec{0};
+  EXPECT_FALSE(ReadProduct(longSerial, flytec, *software, product));
   EXPECT_EQ(ProductText(product), "Flytec 6015, SW 1.1.07, S/N 1234");
+  EXPECT_EQ(ReadProduct(shortSerial, flytec, *software, product), "Unsupported record (serial number)");
 
   struct Refused {
     std::string_view line;
@@ -31,8 +33,8 @@ TEST(IqBasicCodec, ProductParametersGiveTheProductText) {
   }
   const std::vector<std::uint8_t> three{1, 2, 3}, unknownType{7}, oneByte{1};
   EXPECT_EQ(ReadProduct(three, flytec, *software, product), "Unsupported record (serial number)");
-  EXPECT_EQ(ReadProduct(shortSerial, unknownType, *software, product), "Unsupported record (device type)");
-  EXPECT_EQ(ReadProduct(shortSerial, flytec, oneByte, product), "Unsupported record (software version)");
+  EXPECT_EQ(ReadProduct(longSerial, unknownType, *software, product), "Unsupported record (device type)");
+  EXPECT_EQ(ReadProduct(longSerial, flytec, oneByte, product), "Unsupported record (software version)");
 }
 
 TEST(IqBasicCodec, AnswerEnds) {
@@ -109,19 +111,116 @@ TEST(IqBasicCodec, UploadLineKeepsWhatTheInstrumentTakes) {
   w.latitude = DegreesToSemicircles(46.4097);
   w.longitude = DegreesToSemicircles(8.1364);
   w.altitude = 2230;
-  EXPECT_EQ(WaypointUploadLine(w), "Fieschwest top l;N  46'24.582;E 008'08.184;  2230;   400\r\n");
+  EXPECT_EQ(WaypointUploadLine(w), "Fieschwest top l;N  46'24.582;E   8'08.184;  2230;   400\r\n");
   w.SetDescription("b1");
   w.latitude = DegreesToSemicircles(-33.9);
   w.longitude = DegreesToSemicircles(-118.4);
   w.altitude = -12;
   EXPECT_EQ(WaypointUploadLine(w), "b1              ;S  33'54.000;W 118'24.000;   -12;   400\r\n");
+  // The altitude is held to the range the instrument takes.
+  w.altitude = 12345;
+  EXPECT_EQ(WaypointUploadLine(w), "b1              ;S  33'54.000;W 118'24.000; 10000;   400\r\n");
+  w.altitude = -3000;
+  EXPECT_EQ(WaypointUploadLine(w), "b1              ;S  33'54.000;W 118'24.000; -2000;   400\r\n");
   // What the instrument writes back reads as what was sent, to the thousandth of a minute.
   const auto back = ParseWaypointLine(WaypointUploadLine(w));
   ASSERT_TRUE(back);
   EXPECT_NEAR(back->latitude, w.latitude, 100);
   EXPECT_NEAR(back->longitude, w.longitude, 100);
   EXPECT_EQ(UploadResultText(1, 3, "full list"), "1 of 3 waypoints ok. First error was \"full list\"");
-  EXPECT_EQ(FlightRequest(10), "ACT_21_0A\r\n");
+}
+
+// The example lines of Flytec's "Communication protocol 6015" (V1.3.00), byte for byte: what
+// we send must be what the document shows, and what the instrument shows must read as it says.
+TEST(IqBasicCodec, DocumentExamples) {
+  // Requests: "Flight book (Action $20)", "Get IGC Flight (Action $21)", "Read all WP (Action
+  // $31)", "Write 1 WP (Action $32)", "Read settings from the PA memory".
+  EXPECT_EQ(kFlightListRequest, "ACT_20_00\r\n");
+  EXPECT_EQ(FlightRequest(0x0a), "ACT_21_0a\r\n");
+  EXPECT_EQ(kWaypointRequest, "ACT_31_00\r\n");
+  EXPECT_EQ(kWaypointUploadRequest, "ACT_32_00\r\n");
+  EXPECT_EQ(kSerialRequest, "RPA_00\r\n");
+
+  // "Flight book": the two example lines (the document's "r\n" at their ends is CR LF). Date
+  // and start time are UTC.
+  struct Book {
+    std::string_view line;
+    int index;
+    CalendarTime start;
+    std::uint32_t duration;
+  };
+  const Book books[] = {
+      {"     0; 09.11.16; 12:43:03;        1; 00:08:53;     -161;      978;      452;        3.49;       -2.90;"
+       "        1.38;not-set         ;not set         ;not set         \r\n",
+       0, CalendarTime{2009, 11, 0, 16, 12, 43, 3}, 533},
+      {"     1; 09.10.09; 08:43:27;        1; 00:06:19;        0;      580;      233;        1.90;       -2.45;"
+       "        0.77;not-set         ;not-set         ;not-set         \r\n",
+       1, CalendarTime{2009, 10, 0, 9, 8, 43, 27}, 379},
+  };
+  for (const Book& b : books) {
+    EXPECT_EQ(b.line.size(), 168u);  // char[0..167] in the document's layout
+    int index = -1;
+    TrackListEntry entry;
+    ASSERT_FALSE(ParseFlightListLine(b.line, index, entry)) << b.line;
+    EXPECT_EQ(index, b.index);
+    EXPECT_EQ(entry.startTime, CalendarToGarminTime(b.start));
+    EXPECT_EQ(entry.durationSeconds, b.duration);
+  }
+
+  // "Read all WP": the two example lines; degrees are padded with blanks.
+  struct Stored {
+    std::string_view line;
+    std::string_view name;
+    double latitude, longitude;
+    int altitude, radius;
+  };
+  const Stored stored[] = {
+      {"WP Name 1       ;N  47'00.847;E   8'18.466;  2000;    20\r\n", "WP Name 1", 47 + 0.847 / 60, 8 + 18.466 / 60,
+       2000, 20},
+      {"WP Name 2       ;S  23'15.543;W 110'58.489;   100;   400\r\n", "WP Name 2", -(23 + 15.543 / 60),
+       -(110 + 58.489 / 60), 100, 400},
+  };
+  for (const Stored& w : stored) {
+    EXPECT_EQ(w.line.size(), 58u);  // char[0..57]
+    const auto parsed = ParseWaypointLine(w.line);
+    ASSERT_TRUE(parsed) << w.line;
+    EXPECT_EQ(parsed->name, w.name);
+    EXPECT_EQ(parsed->latitude, DegreesToSemicircles(w.latitude));
+    EXPECT_EQ(parsed->longitude, DegreesToSemicircles(w.longitude));
+    EXPECT_EQ(parsed->altitude, w.altitude);
+    EXPECT_EQ(parsed->radius, w.radius);
+  }
+
+  // "Write 1 WP": the example line as we send it (the radius is always 400).
+  Waypoint w;
+  w.SetDescription("WP Name 1");
+  w.latitude = DegreesToSemicircles(47 + 0.847 / 60);
+  w.longitude = DegreesToSemicircles(8 + 18.466 / 60);
+  w.altitude = 2000;
+  EXPECT_EQ(WaypointUploadLine(w), "WP Name 1       ;N  47'00.847;E   8'18.466;  2000;   400\r\n");
+
+  // Its four answers, and the ends of a list.
+  struct Answer {
+    std::string_view line;
+    UploadAnswer kind;
+  };
+  for (const Answer& a : {Answer{" Done\r\n", UploadAnswer::Stored}, Answer{"full list\r\n", UploadAnswer::FullList},
+                          Answer{"Syntax Error\r\n", UploadAnswer::SyntaxError},
+                          Answer{"already exist\r\n", UploadAnswer::AlreadyExists},
+                          Answer{"ACT_22_00 Fail\r\n", UploadAnswer::Unknown}, Answer{"Don", UploadAnswer::Unknown}}) {
+    EXPECT_EQ(UploadAnswerOf(a.line), a.kind) << a.line;
+  }
+  EXPECT_EQ(KindOf(" Done\r\n"), LineKind::Done);
+  EXPECT_EQ(KindOf("No Data\r\n"), LineKind::NoData);
+
+  // "PA-Table": DeviceNr has four bytes, DeviceTyp one, SoftVers two.
+  const auto serial = ParameterBytes("RPA_00_67120000\r\n", 0);
+  const auto type = ParameterBytes("RPA_01_00\r\n", 1);
+  const auto software = ParameterBytes("RPA_02_1405\r\n", 2);
+  ASSERT_TRUE(serial && type && software);
+  ProductData product;
+  ASSERT_FALSE(ReadProduct(*serial, *type, *software, product));
+  EXPECT_EQ(ProductText(product), "Flytec 6015, SW 1.3.00, S/N 4711");
 }
 
 }  // namespace
