@@ -217,7 +217,10 @@ void FlymasterModel::Handle(const std::string& line, DeviceLink& link) {
   };
   if (line.starts_with("$PFMSNP,") && !config_.older) {
     send(Sentence("PFMSNP," + config_.model + ",," + config_.serial + "," + config_.software + ","));
-  } else if (line.starts_with("$PBRSNP,")) {
+  } else if (line.starts_with("$PFMSNP,")) {
+    send(Sentence("PFMSNP," + config_.model + ",HW:" + config_.hardware + ",FW:" + config_.software + "," +
+                  config_.serial));
+  } else if (line.starts_with("$PBRSNP,") && config_.answersPbrsnp) {
     send(Sentence("PBRSNP," + config_.model + ",," + config_.serial + "," + config_.software + ","));
   } else if (line.starts_with("$PFMDNL,LST,")) {
     const std::size_t count = config_.flights.size();

@@ -25,6 +25,11 @@ struct FlymasterWaypoint {
 
 struct FlymasterModelConfig {
   bool older = false;  // the packet generation ($PBRSNP, the F1 and B1NAV)
+  // The older generation also answers "$PFMSNP," as Flymaster's F1 document shows:
+  // "$PFMSNP,<model>,HW:<hardware>,FW:<software>,<serial>*cs". Without `answersPbrsnp` it is an
+  // F1 that answers only that request.
+  bool answersPbrsnp = true;
+  std::string hardware = "1";
   std::string model = "GpsSD";
   std::string serial = "4711";
   std::string software = "1.21";

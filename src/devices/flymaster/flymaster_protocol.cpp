@@ -80,14 +80,23 @@ int ParseProductAnswer(std::string_view line, Generation generation, ProductData
   if (identifier != "PFMSNP" && identifier != "PBRSNP") return -6;
   ProductData parsed;
   parsed.model = TrimmedCut(fields[1], kModelLength);
-  parsed.serial = TrimmedCut(fields[3], kModelLength);
-  parsed.software = TrimmedCut(fields[4], kSoftwareLength);
+  if (fields[2].starts_with("HW:") && fields[3].starts_with("FW:")) {
+    parsed.serial = TrimmedCut(fields[4], kModelLength);
+    parsed.software = TrimmedCut(fields[3].substr(3), kSoftwareLength);
+  } else {
+    parsed.serial = TrimmedCut(fields[3], kModelLength);
+    parsed.software = TrimmedCut(fields[4], kSoftwareLength);
+  }
   if (generation == Generation::Current) {
     if (!AcceptedByCurrentProtocol(parsed.model, parsed.software)) return -1;
     parsed.binaryTracks = true;
   }
   product = std::move(parsed);
   return 0;
+}
+
+std::string_view FlightListRequest(Generation generation) {
+  return generation == Generation::Current ? kFlightListRequest : kOlderFlightListRequest;
 }
 
 std::string OneTrackRequest(GarminTime start, Generation generation) {

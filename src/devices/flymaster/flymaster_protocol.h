@@ -25,7 +25,15 @@ enum class Generation { Older = 0, Current = 1 };
 
 inline constexpr std::string_view kCurrentProductRequest = "$PFMSNP,\n";
 inline constexpr std::string_view kOlderProductRequest = "$PBRSNP,*21\r\n";
+// The F1's own identification request, as Flymaster's "Requesting flights from Flymaster F1"
+// gives it; the older generation sends it every other round, for an F1 that does not answer
+// "$PBRSNP". Its answer is "$PFMSNP,<model>,HW:<n>,FW:<k.kk>,<serial>*cs".
+inline constexpr std::string_view kF1ProductRequest = "$PFMSNP,*3A\r\n";
+// The flight list request. The current generation keeps "*72" (the sum taken with the "$");
+// for the older generation the F1 document gives "*56", the sum of the characters between "$"
+// and "*" as NMEA counts it.
 inline constexpr std::string_view kFlightListRequest = "$PFMDNL,LST,*72\r\n";
+inline constexpr std::string_view kOlderFlightListRequest = "$PFMDNL,LST,*56\r\n";
 inline constexpr std::string_view kWaypointRequest = "$PFMWPL,*3c\r\n";
 inline constexpr std::string_view kPowerOffRequest = "$PFMOFF*14\r\n";
 
@@ -41,7 +49,12 @@ struct ProductData {
   bool binaryTracks = false;
 };
 
-// Parses a product answer line ("$" to LF, CR dropped). 0 on success, else the first failed
+// The flight list request of a generation.
+std::string_view FlightListRequest(Generation generation);
+
+// Parses a product answer line ("$" to LF, CR dropped); the F1's layout (hardware "HW:n" in
+// field 2, firmware "FW:k.kk" in field 3, the serial number in field 4) is told apart from the
+// other (serial number in field 3, software in field 4) by those prefixes. 0 on success, else the first failed
 // check: -1 a bad checksum digit (or, current generation, a model or firmware it refuses), -2
 // characters after the checksum, -3 a checksum mismatch, -4 fewer than 5 fields, -6 another
 // identifier.

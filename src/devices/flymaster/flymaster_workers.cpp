@@ -165,9 +165,11 @@ int DownloadPacketTrack(AccessBlock& block, int index, PacketTrack& track) {
 
 int RequestProductData(AccessBlock& block, Generation generation, ProductData& product) {
   const int budget = block.connectSeconds >= 1 ? block.connectSeconds : kDefaultProductBudget;
-  const std::string_view request =
-      generation == Generation::Current ? kCurrentProductRequest : kOlderProductRequest;
   for (int requests = 0; 2 * requests < budget; ++requests) {
+    // The older generation asks every other round with the F1's own request.
+    const std::string_view request = generation == Generation::Current ? kCurrentProductRequest
+                                     : requests % 2 == 0                 ? kOlderProductRequest
+                                                                         : kF1ProductRequest;
     ShowAccessStatus(block, FillTemplate("Requesting product info (%)", {(budget - 2 * requests) / 2}));
     const auto sent = std::chrono::steady_clock::now();
     if (!Send(block, request)) {
@@ -208,7 +210,7 @@ int RequestProductData(AccessBlock& block, Generation generation, ProductData& p
 
 int ReadFlightList(AccessBlock& block) {
   ShowAccessStatus(block, "Requesting track list");
-  if (!Send(block, kFlightListRequest)) {
+  if (!Send(block, FlightListRequest(GenerationOf(block)))) {
     ShowAccessError(block, "E500 COM port write error", kListCaption);
     return -1;
   }

@@ -78,6 +78,26 @@ TEST(FlymasterE2e, BothGenerationsDeliverEveryFix) {
   }
 }
 
+// An F1 that answers only its own identification request ("$PFMSNP,*3A" in Flymaster's F1
+// document) is still found, with its serial number and firmware read from their places.
+TEST(FlymasterE2e, F1AnsweringOnlyItsOwnIdentification) {
+  auto config = Config(true);
+  config.model = "Flymaster F1";
+  config.software = "1.16";
+  config.serial = "4711";
+  config.answersPbrsnp = false;
+  Rig rig(config);
+  rig.framework.connectSeconds = 6;  // three rounds: "$PBRSNP", then "$PFMSNP"
+  rig.context.commandLineTracks = [] { return std::vector<int>{2}; };
+  ASSERT_EQ(rig.Run(AccessType::ReadTrackLog, CompleteTrackLogRead, 0), static_cast<int>(config.flights[2].size()))
+      << (rig.Errors().empty() ? std::string("no box") : rig.Errors().front());
+  std::vector<std::string> products;
+  for (const auto& e : rig.ui.Events()) {
+    if (e.kind == testing::UiEventKind::Product) products.push_back(e.text);
+  }
+  EXPECT_EQ(products, std::vector<std::string>{"Flymaster Flymaster F1  SN4711  SW1.16"});
+}
+
 TEST(FlymasterE2e, FlightListAndWaypoints) {
   Rig rig(Config(false));
   rig.context.unattended = true;

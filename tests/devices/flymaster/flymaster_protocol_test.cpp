@@ -53,6 +53,36 @@ TEST(FlymasterProduct, TrackRequestsOfBothGenerations) {
   EXPECT_EQ(older.substr(21), FormatText("*%02x\r\n", static_cast<unsigned>(NmeaChecksum("PFMDNL,210704120309,"))));
 }
 
+// The examples of Flymaster's "Requesting flights from Flymaster F1" (Rev. 4), byte for byte.
+TEST(FlymasterProduct, F1DocumentExamples) {
+  // "2. Requesting device identification" and "3. Requesting flight list".
+  EXPECT_EQ(kF1ProductRequest, "$PFMSNP,*3A\r\n");
+  EXPECT_EQ(FlightListRequest(Generation::Older), "$PFMDNL,LST,*56\r\n");
+  EXPECT_EQ(FlightListRequest(Generation::Current), "$PFMDNL,LST,*72\r\n");  // kept as the current units take it
+  // "4. Requesting a flight": "$PFMDNL,070601141532,*1D" for flight 052 of the example list
+  // (the checksum digits in lower case, as the instrument itself writes them in its list).
+  EXPECT_EQ(OneTrackRequest(CalendarToGarminTime(CalendarTime{2007, 6, 0, 1, 14, 15, 32}), Generation::Older),
+            "$PFMDNL,070601141532,*1d\r\n");
+  // The example list lines carry the NMEA sum of the characters between "$" and "*".
+  for (const std::string_view line : {"$PFMLST,062,052,01.06.07,14:15:32,00:32:58*33",
+                                      "$PFMLST,062,053,01.06.07,12:29:45,00:02:46*37",
+                                      "$PFMLST,062,054,01.06.07,11:53:15,00:33:00*3b",
+                                      "$PFMLST,062,055,01.06.07,11:46:35,00:06:17*3c",
+                                      "$PFMLST,062,056,01.06.07,11:41:51,00:04:29*35"}) {
+    const std::size_t star = line.find('*');
+    EXPECT_EQ(FormatText("%02x", static_cast<unsigned>(NmeaChecksum(line.substr(1, star - 1)))), line.substr(star + 1))
+        << line;
+  }
+  // The identification answer "$PFMSNP,Flymaster F1,HW:n,FW:k.kk,jjjjj*cs": model, hardware,
+  // firmware, serial number.
+  ProductData product;
+  ASSERT_EQ(ParseProductAnswer(WithChecksum("PFMSNP,Flymaster F1,HW:2,FW:1.16,01234"), Generation::Older, product), 0);
+  EXPECT_EQ(product.model, "Flymaster F1");
+  EXPECT_EQ(product.serial, "01234");
+  EXPECT_EQ(product.software, "1.16");
+  EXPECT_FALSE(product.binaryTracks);
+}
+
 TEST(FlymasterBinary, ConvertsKeyAndDeltaRecords) {
   // A key position, then a delta: longitude counted west-positive on the instrument.
   std::vector<std::uint8_t> data(4096, 0);
