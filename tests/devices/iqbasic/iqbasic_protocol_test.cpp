@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "geo/units.h"
+#include "track/igc/igc_device_parser.h"
 
 namespace logwell::iqbasic {
 namespace {
@@ -212,6 +213,30 @@ TEST(IqBasicCodec, DocumentExamples) {
   }
   EXPECT_EQ(KindOf(" Done\r\n"), LineKind::Done);
   EXPECT_EQ(KindOf("No Data\r\n"), LineKind::NoData);
+
+  // "Get IGC Flight (Action $21)": the example answer (its elided lines left out) reads line by
+  // line as the instrument's IGC text.
+  igc::IgcDeviceLineParser igcLines(igc::IgcDeviceVariant::IqBasic);
+  for (const std::string_view line : {
+           "AFLY000A 00010\r", "HFDTE091009\r", "HFFXA010\r", "HFPLTPILOT:not set         \r",
+           "HFGTYGLIDERTYPE: not set         \r", "HFGIDGLIDERID: not set         \r", "HFDTM100GPSDATUM:WGS84\r",
+           "HFRFWFIRMWAREVERSION: 1.1.07  Ger\r", "HFRHWHARDWAREVERSION:1.00\r", "HFFTYFRTYPE:Brauniger,IQ-Basic GPS\r",
+           "HFGPS:FASTRAX,IT321,20\r", "HFPRSPRESSALTSENSOR:INTERSEMA,MS5401BM,12000\r", "HFTZNUTCOFFSET:  1\r",
+           "HFATS1013.3\r", "I033638FXA3940SIU4143TAS\r", "F08320109122627\r",
+           "B0832014700785N00818451EA005730033000904000\r", "F0832330912142627\r", "E083233STA\r",
+           "B0838194700842N00818464EA003940044900106000\r",
+           "GED0E339A2CDFC90374F664B36BA80B6DA5503AA490D896D0BE5F817012D9F997\r"}) {
+    ASSERT_EQ(igcLines.ParseLine(line), 0) << line;
+  }
+  ASSERT_EQ(igcLines.Points().size(), 2u);
+  const TrackPoint& first = igcLines.Points().front();
+  EXPECT_EQ(first.time, CalendarToGarminTime(CalendarTime{2009, 10, 0, 9, 8, 32, 1}));
+  EXPECT_EQ(first.latitude, DegreesToSemicircles(47 + 0.785 / 60));
+  EXPECT_EQ(first.longitude, DegreesToSemicircles(8 + 18.451 / 60));
+  EXPECT_EQ(first.pressureAltitude, 573);
+  EXPECT_EQ(first.gpsAltitude, 3300);
+  EXPECT_EQ(igcLines.Manufacturer(), "FLY");
+  EXPECT_EQ(igcLines.GRecordCount(), 1);
 
   // "PA-Table": DeviceNr has four bytes, DeviceTyp one, SoftVers two.
   const auto serial = ParameterBytes("RPA_00_67120000\r\n", 0);
