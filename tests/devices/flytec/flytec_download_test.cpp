@@ -129,8 +129,13 @@ TEST(FlytecDownload, ProductAnswerWithWrongChecksumIsSilenceAndTheRequestIsRepea
   EXPECT_EQ(rig.ReadTrackLog(), 1);
   EXPECT_GE(std::chrono::steady_clock::now() - start, 2000ms);
   const auto status = rig.ui.StatusTexts();
-  EXPECT_NE(std::find(status.begin(), status.end(), "Requesting product info (15)"), status.end());
-  EXPECT_NE(std::find(status.begin(), status.end(), "Requesting product info (14)"), status.end());
+  // Each request says what it waits for and how long at most.
+  const std::string port = rig.instrument->DevicePath();
+  for (const std::string request : {"Requesting product info (15)", "Requesting product info (14)"}) {
+    const std::string waiting = request + ": waiting for the instrument on " + port + " to answer (" +
+                                (request.ends_with("(15)") ? "30" : "28") + " s)";
+    EXPECT_NE(std::find(status.begin(), status.end(), waiting), status.end()) << waiting;
+  }
   EXPECT_EQ(rig.log.source.InstrumentName(), "Compeo+");
 }
 
