@@ -27,10 +27,11 @@ TEST(ConnectComPort, MissingPortFailsAtOnceWithTheReasonAndThePortsPresent) {
     EXPECT_EQ(ConnectComPort(block, 9600, false), -1);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << "TIMEOUT " << timeout;
     EXPECT_TRUE(ui.StatusTexts().empty());
-    ASSERT_EQ(ui.Boxes().size(), 1u);
-    EXPECT_EQ(ui.Boxes()[0].kind, UiEventKind::Error);
-    EXPECT_EQ(ui.Boxes()[0].caption, "Connecting to GPS on /dev/ttyLOGWELL-absent");
-    const std::string& text = ui.Boxes()[0].text;
+    const auto boxes = ui.Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].kind, UiEventKind::Error);
+    EXPECT_EQ(boxes[0].caption, "Connecting to GPS on /dev/ttyLOGWELL-absent");
+    const std::string& text = boxes[0].text;
     const std::string head =
         "Could not open serial port (sure it's the right one ?)\r\n"
         "/dev/ttyLOGWELL-absent: cannot be opened (No such file or directory)\r\n";

@@ -172,11 +172,12 @@ TEST_F(VirtualPortTest, PortIsHeldExclusively) {
   EXPECT_EQ(ConnectComPort(second, 9600, false, kQuick), -1);
   EXPECT_EQ(second.port, nullptr);
   EXPECT_TRUE(ui_.StatusTexts().empty());  // a busy port is not waited for
-  ASSERT_EQ(ui_.Boxes().size(), 1u);
-  EXPECT_EQ(ui_.Boxes()[0].caption, "Connecting to GPS on " + block_.portName);
-  EXPECT_TRUE(ui_.Boxes()[0].text.starts_with("Could not open serial port (sure it's the right one ?)\r\n" +
+  const auto boxes = ui_.Boxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].caption, "Connecting to GPS on " + block_.portName);
+  EXPECT_TRUE(boxes[0].text.starts_with("Could not open serial port (sure it's the right one ?)\r\n" +
                                               block_.portName + ": busy (another program holds it)\r\n"))
-      << ui_.Boxes()[0].text;
+      << boxes[0].text;
   // Once the first access lets go, the port opens again.
   ClosePort(block_);
   EXPECT_EQ(ConnectComPort(second, 9600, false, kQuick), 0);
@@ -256,7 +257,7 @@ TEST(NmeaStreamModel, StreamsFixesOfAFlightThroughTheSerialBackEnd) {
   AccessBlock block;
   block.owner = &ui;
   block.portName = instrument.DevicePath();
-  ASSERT_EQ(ConnectComPort(block, 4800, false, {std::chrono::milliseconds(10), std::chrono::milliseconds(0)}), 0);
+  ASSERT_EQ(ConnectComPort(block, 4800, false, ConnectTiming{std::chrono::milliseconds(0)}), 0);
 
   ChunkReader reader(2000);
   NmeaLineAssembler assembler;
