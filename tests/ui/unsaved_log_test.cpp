@@ -164,6 +164,7 @@ class UnsavedLogTest : public QObject {
     boxes.Answer("saveButton", [](QWidget* form) {  // the IGC file format form
       form->findChild<QLineEdit*>("pilot")->setText("Jane Doe");
       form->findChild<QLineEdit*>("serial")->setText("ABC");
+      form->findChild<QLineEdit*>("flightNumber")->setText("1");
     });
     boxes.Answer("", [&target](QWidget* dialog) {
       if (auto* files = qobject_cast<QFileDialog*>(dialog)) files->selectFile(QString::fromStdString(target.string()));
