@@ -167,7 +167,13 @@ class UnsavedLogTest : public QObject {
       form->findChild<QLineEdit*>("flightNumber")->setText("1");
     });
     boxes.Answer("", [&target](QWidget* dialog) {
-      if (auto* files = qobject_cast<QFileDialog*>(dialog)) files->selectFile(QString::fromStdString(target.string()));
+      if (auto* files = qobject_cast<QFileDialog*>(dialog)) {
+        // Folder and file named both ways, so that the choice does not wait on the folder listing.
+        const QString path = QString::fromStdString(target.string());
+        files->setDirectory(QString::fromStdString(target.parent_path().string()));
+        files->selectFile(path);
+        if (auto* name = files->findChild<QLineEdit*>("fileNameEdit")) name->setText(path);
+      }
     });
     QVERIFY(f.window->close());
     QVERIFY(fs::exists(target));
