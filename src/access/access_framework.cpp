@@ -242,8 +242,8 @@ int RequestWithProductBudget(AccessBlock& block, const std::function<int(AccessB
   constexpr std::chrono::milliseconds kSpacing{2000};
   const int budget = block.connectSeconds >= 1 ? block.connectSeconds : kDefaultBudgetSeconds;
   for (int requests = 0; 2 * requests < budget; ++requests) {
-    ShowAccessStatus(block, AwaitingAnswerText(block, FormatText("Requesting product info (%d)", (budget - 2 * requests) / 2),
-                                               budget - 2 * requests));
+    const std::string asking = FormatText("Requesting product info (%d)", (budget - 2 * requests) / 2);
+    ShowAccessStatus(block, AwaitingAnswerText(block, asking, budget - 2 * requests));
     const auto started = std::chrono::steady_clock::now();
     const int outcome = attempt(block);
     if (outcome != 0) return outcome > 0 ? 0 : -1;
