@@ -87,7 +87,9 @@ struct AccessBlock {
   // Wakes a pause at once (used by the abort).
   void WakePause();
 
-  int connectSeconds = 0;  // TIMEOUT option of an unattended run; 0: the default 30 attempts
+  // TIMEOUT option of an unattended run: how long the instrument is waited for (a serial port
+  // that cannot be opened is not); 0: the default 30 s.
+  int connectSeconds = 0;
 
  private:
   std::mutex pauseMutex_;

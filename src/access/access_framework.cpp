@@ -7,6 +7,8 @@
 #include <utility>
 
 #include "access/debug_buffer.h"
+#include "access/error_words.h"
+#include "access/port_list.h"
 #include "base/text.h"
 #include "base/ui.h"
 
@@ -222,19 +224,26 @@ void ShowAccessProduct(AccessBlock& block, std::string_view text) {
 }
 
 void ShowAccessError(AccessBlock& block, std::string_view text, std::string_view caption) {
-  if (block.owner != nullptr) block.owner->ShowErrorBox(text, caption);
+  if (block.owner != nullptr) block.owner->ShowErrorBox(WithErrorWords(text, block.protocolType), caption);
 }
 
 }  // namespace logwell
 
 namespace logwell {
 
+std::string AwaitingAnswerText(const AccessBlock& block, std::string_view request, int secondsLeft) {
+  const std::string where = block.portName.empty() ? "" : " on " + ResolvePortPath(block.portName);
+  return std::string(request) + ": waiting for the instrument" + where + " to answer (" +
+         std::to_string(secondsLeft) + " s)";
+}
+
 int RequestWithProductBudget(AccessBlock& block, const std::function<int(AccessBlock&)>& attempt) {
   constexpr int kDefaultBudgetSeconds = 30;
   constexpr std::chrono::milliseconds kSpacing{2000};
   const int budget = block.connectSeconds >= 1 ? block.connectSeconds : kDefaultBudgetSeconds;
   for (int requests = 0; 2 * requests < budget; ++requests) {
-    ShowAccessStatus(block, FormatText("Requesting product info (%d)", (budget - 2 * requests) / 2));
+    const std::string asking = FormatText("Requesting product info (%d)", (budget - 2 * requests) / 2);
+    ShowAccessStatus(block, AwaitingAnswerText(block, asking, budget - 2 * requests));
     const auto started = std::chrono::steady_clock::now();
     const int outcome = attempt(block);
     if (outcome != 0) return outcome > 0 ? 0 : -1;

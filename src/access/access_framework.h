@@ -109,7 +109,13 @@ class AccessFramework {
 // once the text has been shown or the box closed.
 void ShowAccessStatus(AccessBlock& block, std::string_view text);
 void ShowAccessProduct(AccessBlock& block, std::string_view text);
+// A numbered error ("E204 COM port read error") gets its words (access/error_words.h) below it.
 void ShowAccessError(AccessBlock& block, std::string_view text, std::string_view caption);
+
+// A status line of the requests that wait for the instrument's first answer: the request's own
+// text, then what is waited for and how long at most ("Requesting product info (15): waiting
+// for the instrument on /dev/ttyUSB0 to answer (30 s)").
+std::string AwaitingAnswerText(const AccessBlock& block, std::string_view request, int secondsLeft);
 
 // The product-data step's retry budget, the same for every family: block.connectSeconds (when
 // at least 1, else 30) seconds, one attempt every 2 s with "Requesting product info (%)"

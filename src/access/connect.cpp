@@ -1,7 +1,6 @@
 #include "access/connect.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 
 #include "access/debug_buffer.h"
@@ -51,28 +50,18 @@ int ConnectAttempts(int timeoutSeconds) {
 
 int ConnectComPort(AccessBlock& block, int baudRate, bool xonXoff, const ConnectTiming& timing) {
   block.port.reset();
-  const int attempts = ConnectAttempts(block.connectSeconds);
-  const std::string devicePath = ResolvePortPath(block.portName);
-  std::unique_ptr<SerialPort> port;
-  for (int attempt = 0; attempt < attempts && !port; ++attempt) {
-    if (block.Aborted()) {
-      Status(block, "Transfer aborted");
-      return -1;
-    }
-    int error = 0;
-    port = SerialPort::Open(devicePath, error);
-    if (port) break;
-    char text[48];
-    std::snprintf(text, sizeof text, "Connecting to GPS (%d)", attempts - attempt);
-    Status(block, text);
-    block.Pause(timing.betweenAttempts);
+  if (block.Aborted()) {
+    Status(block, "Transfer aborted");
+    return -1;
   }
+  const std::string devicePath = ResolvePortPath(block.portName);
+  int error = 0;
+  std::unique_ptr<SerialPort> port = SerialPort::Open(devicePath, error);
   if (!port) {
-    if (block.Aborted()) {
-      Status(block, "Transfer aborted");
-      return -1;
-    }
-    ErrorBox(block, "Could not open serial port (sure it's the right one ?)", ConnectCaption(block));
+    ErrorBox(block,
+             "Could not open serial port (sure it's the right one ?)\r\n" +
+                 PortOpenFailureDetail(devicePath, error, EnumerateSerialPortPaths()),
+             ConnectCaption(block));
     return -1;
   }
   block.Pause(timing.settle);

@@ -13,12 +13,12 @@
 
 namespace logwell {
 
-// Attempts when no TIMEOUT option is given: one a second for half a minute.
+// Attempts of the accesses that wait for a device to appear (Garmin USB, HID) when no TIMEOUT
+// option is given: one a second for half a minute.
 inline constexpr int kDefaultConnectAttempts = 30;
 inline constexpr int kMaxConnectAttempts = 86400;
 
 struct ConnectTiming {
-  std::chrono::milliseconds betweenAttempts{1000};
   std::chrono::milliseconds settle{100};  // after opening and after configuring
 };
 
@@ -27,7 +27,9 @@ struct ConnectTiming {
 int ConnectAttempts(int timeoutSeconds);
 
 // Opens block.portName (a device path, or "COMn") and configures it: 0, or -1 after the
-// failure was shown. Attempts come from block.connectSeconds (the TIMEOUT option).
+// failure was shown. A port that is missing, busy or not permitted fails at once: the box says
+// why and lists the serial ports that do exist. (Waiting is for an instrument that does not
+// answer yet; the product requests do that, with the TIMEOUT option as their budget.)
 int ConnectComPort(AccessBlock& block, int baudRate, bool xonXoff, const ConnectTiming& timing = {});
 
 // Applies the line settings again at a new rate (XON/XOFF off) in the middle of a protocol;

@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <memory>
+#include <system_error>
 
 #include "access/access_block.h"
 #include "base/text.h"
@@ -57,6 +59,30 @@ std::string PortNameForNumber(int number) { return "COM" + std::to_string(number
 std::string ResolvePortPath(std::string_view portName) {
   if (const auto number = ComNumber(portName)) return "/dev/ttyS" + std::to_string(*number - 1);
   return std::string(portName);
+}
+
+std::string PortOpenProblem(int error) {
+  if (error == EBUSY) return "busy (another program holds it)";
+  if (error == EACCES || error == EPERM) {
+    return "not permitted (join the dialout group: sudo usermod -aG dialout $USER, then log in again)";
+  }
+  return "cannot be opened (" + std::generic_category().message(error) + ")";
+}
+
+std::string PortOpenFailureDetail(std::string_view devicePath, int error,
+                                  const std::optional<std::vector<std::string>>& present) {
+  std::string detail = std::string(devicePath) + ": " + PortOpenProblem(error);
+  if (!present) return detail + "\r\nThe serial ports present could not be listed.";
+  std::vector<std::string> others;
+  for (const std::string& port : *present) {
+    if (port != devicePath) others.push_back(port);
+  }
+  if (others.empty()) {
+    return detail + "\r\nNo other serial port is present: is the instrument plugged in and switched on?";
+  }
+  detail += "\r\nSerial ports present:";
+  for (const std::string& port : others) detail += " " + port;
+  return detail;
 }
 
 bool NaturalLess(std::string_view a, std::string_view b) {

@@ -38,6 +38,15 @@ std::optional<std::vector<SerialPortInfo>> EnumerateSerialPorts();
 // The paths of EnumerateSerialPorts, or nothing.
 std::optional<std::vector<std::string>> EnumerateSerialPortPaths();
 
+// Why a port could not be opened, for an errno value of SerialPort::Open: "busy (another
+// program holds it)", "not permitted (join the dialout group: ...)" or the system's reason.
+std::string PortOpenProblem(int error);
+
+// The lines under "Could not open serial port": the port and its problem, then the serial ports
+// that do exist (or that none does), so that the right one can be named at once.
+std::string PortOpenFailureDetail(std::string_view devicePath, int error,
+                                  const std::optional<std::vector<std::string>>& present);
+
 // Orders device paths so that ttyUSB2 comes before ttyUSB10.
 bool NaturalLess(std::string_view a, std::string_view b);
 

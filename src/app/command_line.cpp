@@ -900,7 +900,7 @@ spaces: /PILOT="Jane Doe"):
     /COM=N | /COM=DEVICE  serial port COMN (/dev/ttyS<N-1>), or a device path
     /USB                  Garmin over USB
     /GPS=NAME             the instrument: a GPS value below (default GARMIN)
-    /TIMEOUT=SECONDS      connection attempts, 0 to 86400
+    /TIMEOUT=SECONDS      wait for the instrument to answer, 0 to 86400
     /PWROFF               switch a Garmin or older Flymaster off after reading
     /TRACK=N[,N...]       tracks to download (at most 20), numbered from 0 in
                           the instrument's list: /TRACK=0 is its first track

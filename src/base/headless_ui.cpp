@@ -56,7 +56,11 @@ HeadlessUi::HeadlessUi(std::FILE* out, std::FILE* err, bool quiet)
 
 void HeadlessUi::Print(std::FILE* stream, std::string_view caption, std::string_view text) {
   const std::string cutCaption = CutBoxText(caption);
-  const std::string cutText = CutBoxText(text);
+  // The details below a message go on lines of their own, indented under it.
+  std::string cutText = CutBoxText(text);
+  for (std::size_t at = cutText.find("\r\n"); at != std::string::npos; at = cutText.find("\r\n", at)) {
+    cutText.replace(at, 2, "\n  ");
+  }
   std::lock_guard lock(mutex_);
   lastIsStatus_ = false;
   if (cutCaption.empty()) {

@@ -1,11 +1,17 @@
 #include "base/ui.h"
 
+#include <algorithm>
 #include <system_error>
 
 namespace logwell {
 
 std::string CutBoxText(std::string_view text) {
-  return std::string(text.substr(0, kMaxBoxTextLength));
+  // The message is cut; the lines below it (a file and its reason, what an error code means
+  // and what to try) are its details and stay whole.
+  const std::size_t lineEnd = text.find("\r\n");
+  std::string cut(text.substr(0, std::min(lineEnd, kMaxBoxTextLength)));
+  if (lineEnd != std::string_view::npos) cut += text.substr(lineEnd);
+  return cut;
 }
 
 void Ui::ShowSystemError(int errorNumber, std::string_view caption) {

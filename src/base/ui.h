@@ -13,7 +13,8 @@ namespace logwell {
 
 enum class Answer { Ok, Cancel, Yes, No };
 
-// Captions and texts of message boxes are cut to this many characters.
+// Captions and texts of message boxes are cut to this many characters; the lines after the first
+// line of a text (its details: a file and its reason, what an error code means) are not cut.
 inline constexpr std::size_t kMaxBoxTextLength = 99;
 std::string CutBoxText(std::string_view text);
 // "path" or "path: reason" for an errno value (0: no reason).

@@ -66,11 +66,15 @@ struct ProbeResult {
   std::string serial;
   std::string software;
   std::string extra;  // a further field of the answer, where the instrument sends one
+  // The command line's GPS value for the instrument that answered, where the probe tells a
+  // variant apart (FLYMASTEROLD, DIGIFLYAIR); empty: the family's own.
+  std::string_view gpsOption;
 };
 using ProbeFunction = ProbeResult (*)(const std::string& devicePath, const ProbeReport& report);
 
 struct InstrumentFamily {
   std::string_view name;                  // "Flytec/Brauniger", for lists and messages
+  std::string_view gpsOption;             // the command line's GPS value: "IQCOMPEO"
   std::vector<ProtocolType> protocols;    // the columns of the access table it fills
   TrackSourceKind sourceKind = TrackSourceKind::None;
 

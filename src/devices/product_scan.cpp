@@ -1,8 +1,5 @@
 #include "devices/product_scan.h"
 
-#include <cerrno>
-#include <cstring>
-
 #include "access/port_list.h"
 #include "access/serial_port.h"
 #include "base/text.h"
@@ -14,11 +11,7 @@ namespace {
 std::string OpenProblem(const std::string& port) {
   int error = 0;
   if (SerialPort::Open(port, error)) return {};
-  if (error == EBUSY) return "busy (another program holds it)";
-  if (error == EACCES || error == EPERM) {
-    return "not permitted (add yourself to the dialout group and log in again)";
-  }
-  return FormatText("cannot be opened (%s)", std::strerror(error));
+  return PortOpenProblem(error);
 }
 
 }  // namespace
@@ -39,6 +32,7 @@ std::vector<ScanFinding> ScanPorts(const std::vector<std::string>& ports, const 
         ProbeResult result = family.probe(port, report);
         if (result.found) {
           finding.family = std::string(family.name);
+          finding.gpsOption = std::string(result.gpsOption.empty() ? family.gpsOption : result.gpsOption);
           finding.product = std::move(result);
           break;
         }
@@ -56,14 +50,16 @@ std::string ScanFindingLine(const ScanFinding& finding) {
   // Some instruments (Garmin receivers on a serial line, Magellan receivers, MTK loggers) tell no
   // serial number.
   return finding.port + ": " + finding.family + ", " + finding.product.model + ", firmware " +
-         finding.product.software + (finding.product.serial.empty() ? "" : ", serial " + finding.product.serial);
+         finding.product.software + (finding.product.serial.empty() ? "" : ", serial " + finding.product.serial) +
+         "; use /GPS=" + finding.gpsOption;
 }
 
 std::string ScanFindingJson(const ScanFinding& finding) {
   std::string json = "{\"port\":" + JsonText(finding.port);
   if (!finding.problem.empty()) return json + ",\"problem\":" + JsonText(finding.problem) + "}";
   if (finding.family.empty()) return json + ",\"family\":null}";
-  return json + ",\"family\":" + JsonText(finding.family) + ",\"model\":" + JsonText(finding.product.model) +
+  return json + ",\"family\":" + JsonText(finding.family) + ",\"gps\":" + JsonText(finding.gpsOption) +
+         ",\"model\":" + JsonText(finding.product.model) +
          ",\"firmware\":" + JsonText(finding.product.software) + ",\"serial\":" +
          JsonText(finding.product.serial) + "}";
 }

@@ -12,6 +12,7 @@ namespace logwell {
 struct ScanFinding {
   std::string port;
   std::string family;  // empty: nothing answered or the port could not be used
+  std::string gpsOption;  // the GPS value that reads the instrument found ("IQCOMPEO")
   ProbeResult product;
   std::string problem;  // "busy", "not permitted ...", "cannot be opened (...)"; empty otherwise
 };
@@ -22,8 +23,8 @@ std::vector<std::string> CandidateScanPorts();
 // Scans each port. `report` carries the product and status lines as a person would see them.
 std::vector<ScanFinding> ScanPorts(const std::vector<std::string>& ports, const ProbeReport& report = {});
 
-// One finding as a line ("PORT: FAMILY, MODEL, firmware SW, serial SN"; "PORT: no instrument";
-// "PORT: busy") and as a JSON object.
+// One finding as a line ("PORT: FAMILY, MODEL, firmware SW, serial SN; use /GPS=VALUE";
+// "PORT: no instrument"; "PORT: busy ...") and as a JSON object (with "gps": VALUE).
 std::string ScanFindingLine(const ScanFinding& finding);
 std::string ScanFindingJson(const ScanFinding& finding);
 

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -154,14 +155,20 @@ TEST(LogwellCli, AnalyseOpensWithTheContestClaim) {
   EXPECT_NE(run.out.find("\nDistance analysis (loop gap 800 m)\n"), std::string::npos);
 }
 
-// An access that cannot start (here: no such port) ends with 1 and its message on stderr; the
-// table's own refusal of a cell the GPS table does not allow is in the unattended tests, since
-// the command line refuses every such cell before any access.
+// An access that cannot start (here: no such port) ends with 1 and its message on stderr, at
+// once: the reason and the ports that exist, no countdown. The table's own refusal of a cell the
+// GPS table does not allow is in the unattended tests, since the command line refuses every such
+// cell before any access.
 TEST(LogwellCli, AccessThatCannotStartFailsWithOne) {
-  const CliRun run = RunCli("/COM=/nonexistent/ttyX /GPS=DSX '/PILOT=Jane Doe' /KML_LOG=out /TIMEOUT=1 /EXIT /WIN=0");
+  const auto start = std::chrono::steady_clock::now();
+  const CliRun run = RunCli("/COM=/nonexistent/ttyX /GPS=DSX '/PILOT=Jane Doe' /KML_LOG=out /EXIT /WIN=0");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(run.err,
-            "Connecting to GPS on /nonexistent/ttyX: Could not open serial port (sure it's the right one ?)\n");
+  EXPECT_TRUE(run.err.starts_with("Connecting to GPS on /nonexistent/ttyX: Could not open serial port (sure it's the "
+                                  "right one ?)\n  /nonexistent/ttyX: cannot be opened (No such file or directory)\n  "))
+      << run.err;
+  EXPECT_EQ(run.err.find("Connecting to GPS ("), std::string::npos);
+  EXPECT_TRUE(run.out.empty()) << run.out;
   EXPECT_FALSE(std::filesystem::exists("out"));
 }
 

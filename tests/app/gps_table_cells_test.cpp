@@ -36,5 +36,24 @@ TEST(GpsTable, EveryPromisedCellHasAWorker) {
   EXPECT_GT(promised, 2 * kGpsCodeCount);  // the walk really went through the table
 }
 
+// The scan tells each instrument's GPS value: every family's value (and each variant a probe
+// names) is one the command line takes, and its track log read reaches that family.
+TEST(GpsTable, EveryFamilyNamesAGpsValueThatReadsIt) {
+  const auto readsWith = [](std::string_view value, const InstrumentFamily& family) {
+    const auto code = FindGpsCode(value);
+    if (!code) return false;
+    const auto access = GpsAccessFor(*code, GpsColumn::TrackLogRead, false);
+    return access && FamilyOf(access->protocol) == &family;
+  };
+  for (const InstrumentFamily& family : InstrumentFamilies()) {
+    EXPECT_TRUE(readsWith(family.gpsOption, family)) << family.name << ": /GPS=" << family.gpsOption;
+  }
+  const auto* flymaster = FamilyOf(ProtocolType::Flymaster);
+  const auto* digifly = FamilyOf(ProtocolType::Digifly);
+  ASSERT_TRUE(flymaster != nullptr && digifly != nullptr);
+  EXPECT_TRUE(readsWith("FLYMASTEROLD", *flymaster));
+  EXPECT_TRUE(readsWith("DIGIFLYAIR", *digifly));
+}
+
 }  // namespace
 }  // namespace logwell

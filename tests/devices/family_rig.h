@@ -75,10 +75,12 @@ class FamilyRig {
     return result;
   }
 
+  // The modules' error messages: the first line of each error box (the words under a numbered
+  // message are access/error_words' own, tested there and in the hang-up cases).
   std::vector<std::string> Errors() const {
     std::vector<std::string> texts;
     for (const auto& e : ui.Boxes()) {
-      if (e.kind == UiEventKind::Error) texts.push_back(e.text);
+      if (e.kind == UiEventKind::Error) texts.push_back(e.text.substr(0, e.text.find("\r\n")));
     }
     return texts;
   }

@@ -7,6 +7,7 @@ namespace logwell::ascent {
 InstrumentFamily Family() {
   InstrumentFamily family;
   family.name = "Ascent";
+  family.gpsOption = "ASCENT";
   family.protocols = {ProtocolType::Ascent};
   family.sourceKind = TrackSourceKind::Digifly;  // code 12, shared by Digifly and Ascent
   family.canErase = true;

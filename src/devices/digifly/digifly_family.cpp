@@ -8,6 +8,7 @@ namespace logwell::digifly {
 InstrumentFamily Family() {
   InstrumentFamily family;
   family.name = "Digifly";
+  family.gpsOption = "LEONARDO";
   family.protocols = {ProtocolType::Digifly};
   family.sourceKind = TrackSourceKind::Digifly;
   family.shortWaypointNames = true;

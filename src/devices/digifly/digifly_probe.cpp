@@ -43,6 +43,7 @@ ProbeResult ProbeDigifly(const std::string& devicePath, const ProbeReport& repor
     result.model = product->model;
     result.serial = product->serial;
     result.software = product->software;
+    if (baudRate == kAirBaudRate) result.gpsOption = "DIGIFLYAIR";
     report.Product(ProductText(*product));
     return result;
   }

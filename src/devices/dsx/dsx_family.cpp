@@ -8,6 +8,7 @@ namespace logwell::dsx {
 InstrumentFamily Family() {
   InstrumentFamily family;
   family.name = "DSX";
+  family.gpsOption = "DSX";
   family.protocols = {ProtocolType::Dsx};
   family.sourceKind = TrackSourceKind::Dsx;
   family.deliversOwnIgc = true;

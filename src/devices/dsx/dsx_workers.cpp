@@ -34,7 +34,8 @@ int OpenConnection(AccessBlock& block, ProductData& product) {
   ShowAccessStatus(block, "Opening connection to DSX");
   const int budget = block.connectSeconds >= 1 ? block.connectSeconds : kDefaultConnectSeconds;
   for (int attempt = 0; attempt < budget; ++attempt) {
-    ShowAccessStatus(block, FormatText("Opening connection (%d)", budget - attempt));
+    ShowAccessStatus(block, AwaitingAnswerText(block, FormatText("Opening connection (%d)", budget - attempt),
+                                               budget - attempt));
     if (!Send(block, kConnectRequest)) {
       ShowAccessError(block, "COM port write error", kConnectCaption);
       return -1;

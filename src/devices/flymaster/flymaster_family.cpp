@@ -8,6 +8,7 @@ namespace logwell::flymaster {
 InstrumentFamily Family() {
   InstrumentFamily family;
   family.name = "Flymaster";
+  family.gpsOption = "FLYMASTER";
   family.protocols = {ProtocolType::Flymaster};
   family.sourceKind = TrackSourceKind::Flymaster;
   family.pilotIds = true;  // as identity waypoints, like a Flytec

@@ -40,6 +40,7 @@ std::optional<ProbeResult> ReadProbeAnswer(const std::string& answer, Generation
     return std::nullopt;
   }
   result.found = true;
+  if (generation == Generation::Older) result.gpsOption = "FLYMASTEROLD";
   result.serial = std::string(fields[3]);
   result.software = std::string(fields[4]);
   if (fields.size() > 5) result.extra = std::string(fields[5]);

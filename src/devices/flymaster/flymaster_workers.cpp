@@ -170,7 +170,8 @@ int RequestProductData(AccessBlock& block, Generation generation, ProductData& p
     const std::string_view request = generation == Generation::Current ? kCurrentProductRequest
                                      : requests % 2 == 0                 ? kOlderProductRequest
                                                                          : kF1ProductRequest;
-    ShowAccessStatus(block, FillTemplate("Requesting product info (%)", {(budget - 2 * requests) / 2}));
+    const std::string asking = FillTemplate("Requesting product info (%)", {(budget - 2 * requests) / 2});
+    ShowAccessStatus(block, AwaitingAnswerText(block, asking, budget - 2 * requests));
     const auto sent = std::chrono::steady_clock::now();
     if (!Send(block, request)) {
       ShowAccessError(block, "COM port write error", "Requesting GPS product data");

@@ -9,6 +9,7 @@ namespace logwell::flytec {
 InstrumentFamily Family() {
   InstrumentFamily family;
   family.name = "Flytec/Brauniger";
+  family.gpsOption = "IQCOMPEO";
   family.protocols = {ProtocolType::Flytec, ProtocolType::FlytecAllTracks};
   family.sourceKind = TrackSourceKind::Flytec;
   family.deliversOwnIgc = true;

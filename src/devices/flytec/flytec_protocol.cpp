@@ -97,7 +97,8 @@ bool SendText(AccessBlock& block, std::string_view text) { return WritePortText(
 int RequestProductData(AccessBlock& block, ProductData& product) {
   const int budget = block.connectSeconds >= 1 ? block.connectSeconds : kDefaultProductBudget;
   for (int requests = 0; 2 * requests < budget; ++requests) {
-    ShowAccessStatus(block, FillTemplate("Requesting product info (%)", {(budget - 2 * requests) / 2}));
+    const std::string asking = FillTemplate("Requesting product info (%)", {(budget - 2 * requests) / 2});
+    ShowAccessStatus(block, AwaitingAnswerText(block, asking, budget - 2 * requests));
     if (!SendText(block, kProductRequest)) {
       ShowAccessError(block, "COM port write error", "Requesting GPS product data");
       return -1;

@@ -8,6 +8,7 @@ namespace logwell::garmin {
 InstrumentFamily Family() {
   InstrumentFamily family;
   family.name = "Garmin";
+  family.gpsOption = "GARMIN";
   family.protocols = {ProtocolType::GarminSerial, ProtocolType::GarminUsb};
   family.sourceKind = TrackSourceKind::Garmin;
   family.registerWorkers = RegisterGarminWorkers;

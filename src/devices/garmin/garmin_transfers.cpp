@@ -126,7 +126,8 @@ int RequestProductData(Session& session) {
   std::optional<ProductData> product;
   for (int requests = 0; !product && 2 * requests < budget; ++requests) {
     if (block.Aborted()) return -1;  // the frame shows "Transfer aborted"
-    ShowAccessStatus(block, FillTemplate("Requesting product info (%)", {(budget - 2 * requests) / 2}));
+    const std::string asking = FillTemplate("Requesting product info (%)", {(budget - 2 * requests) / 2});
+    ShowAccessStatus(block, AwaitingAnswerText(block, asking, budget - 2 * requests));
     session.link.ResetParser();
     session.link.Send(Packet{kPidProductRequest, {}});
     for (int answers = 0; answers < 2; ++answers) {

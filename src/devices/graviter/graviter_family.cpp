@@ -7,6 +7,7 @@ namespace logwell::graviter {
 InstrumentFamily Family() {
   InstrumentFamily family;
   family.name = "Graviter";
+  family.gpsOption = "GRAVITER";
   family.protocols = {ProtocolType::Graviter};
   family.sourceKind = TrackSourceKind::Graviter;
   family.unverified =

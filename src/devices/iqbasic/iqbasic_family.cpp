@@ -8,6 +8,7 @@ namespace logwell::iqbasic {
 InstrumentFamily Family() {
   InstrumentFamily family;
   family.name = "IQ Basic/Flytec 6015";
+  family.gpsOption = "IQBASIC";
   family.protocols = {ProtocolType::IqBasic};
   family.sourceKind = TrackSourceKind::IqBasic;
   family.deliversOwnIgc = true;

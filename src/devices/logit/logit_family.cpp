@@ -8,6 +8,7 @@ namespace logwell::logit {
 InstrumentFamily Family() {
   InstrumentFamily family;
   family.name = "LogIt/Tracklogger";
+  family.gpsOption = "LOGIT";
   family.protocols = {ProtocolType::LogIt};
   family.sourceKind = TrackSourceKind::LogIt;
   family.canErase = true;

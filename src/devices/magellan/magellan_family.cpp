@@ -8,6 +8,7 @@ namespace logwell::magellan {
 InstrumentFamily Family() {
   InstrumentFamily family;
   family.name = "Magellan";
+  family.gpsOption = "MAGELLAN";
   family.protocols = {ProtocolType::Magellan};
   family.sourceKind = TrackSourceKind::Magellan;
   family.pilotIds = true;

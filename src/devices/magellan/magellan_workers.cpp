@@ -100,7 +100,8 @@ int RequestProduct(Line& line) {
   for (int request = 0; request < budget; ++request) {
     const int rate = request % 2 == 0 ? kPortRate : kFactoryRate;
     if (request > 0 && ReconfigureComPort(block, rate) != 0) return -1;
-    ShowAccessStatus(block, FormatText("Requesting product info (%d)", budget - request));
+    ShowAccessStatus(block, AwaitingAnswerText(block, FormatText("Requesting product info (%d)", budget - request),
+                                               budget - request));
     if (!line.session.Write(kVersionCommand)) {
       ShowAccessError(block, "COM port write error", kAccessCaption);
       return -1;

@@ -8,6 +8,7 @@ namespace logwell::mlr {
 InstrumentFamily Family() {
   InstrumentFamily family;
   family.name = "MLR/Leonardo";
+  family.gpsOption = "MLR";
   family.protocols = {ProtocolType::Mlr, ProtocolType::MlrFastWaypoints, ProtocolType::MlrSecondVariant};
   family.sourceKind = TrackSourceKind::Mlr;
   family.pilotIds = true;

@@ -8,6 +8,7 @@ namespace logwell::mtk {
 InstrumentFamily Family() {
   InstrumentFamily family;
   family.name = "MTK/Pentagram/Holux";
+  family.gpsOption = "MTK";
   family.protocols = {ProtocolType::Mtk};
   family.sourceKind = TrackSourceKind::Mtk;
   family.canErase = true;

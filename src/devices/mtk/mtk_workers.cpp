@@ -90,7 +90,8 @@ int RequestProduct(AccessBlock& block) {
         ReconfigureComPort(block, request % 2 == 0 ? 115200 : 38400) != 0) {
       return -1;
     }
-    ShowAccessStatus(block, FormatText("Requesting product info (%d)", budget - request));
+    ShowAccessStatus(block, AwaitingAnswerText(block, FormatText("Requesting product info (%d)", budget - request),
+                                               budget - request));
     std::string firmware;
     const Wait wait = Exchange(block, kProductRequest, kProductWait, [&](const Answer& a) {
       if (a.kind != Answer::Kind::Product) return false;

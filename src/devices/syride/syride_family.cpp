@@ -7,6 +7,7 @@ namespace logwell::syride {
 InstrumentFamily Family() {
   InstrumentFamily family;
   family.name = "Syride";
+  family.gpsOption = "SYRIDE";
   family.protocols = {ProtocolType::Syride};
   family.sourceKind = TrackSourceKind::Syride;
   family.shortWaypointNames = true;

@@ -7,6 +7,7 @@ namespace logwell::topnav {
 InstrumentFamily Family() {
   InstrumentFamily family;
   family.name = "Top Navigator/XC Trainer";
+  family.gpsOption = "TOPNAV";
   family.protocols = {ProtocolType::TopNavigator, ProtocolType::XcTrainer, ProtocolType::TopNavigatorMxp,
                       ProtocolType::XcTrainerMxp};
   family.sourceKind = TrackSourceKind::TopNavigator;

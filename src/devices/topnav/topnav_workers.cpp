@@ -78,7 +78,7 @@ int WaitForStartRecord(AccessBlock& block, ChunkReader& reader, std::string_view
   std::optional<std::string> fault;
   bool found = false;
   for (int left = budget; left > 0 && !found; --left) {
-    ShowAccessStatus(block, FormatText("Waiting for data (%d)", left));
+    ShowAccessStatus(block, AwaitingAnswerText(block, FormatText("Waiting for data (%d)", left), left));
     const ReadResult end = reader.ReadUntil(block, milliseconds(1000), [&](std::uint8_t byte) {
       if (!collector.Feed(byte)) return false;
       const std::string line = collector.Line();

@@ -572,6 +572,8 @@ void MainWindow::InstallCompletionTargets() {
     OnWindowThread(this, [this, &download] {
       foundCompId_ = download.foundCompId;
       foundCivlId_ = download.foundCivlId;
+      // The open flight stays until now, when the downloaded one replaces it.
+      CurrentTrackLog().Clear();
       TakeOverDownload(CurrentTrackLog(), std::move(download.log), services_.ui,
                        MakeDownloadFilter(Filters(), services_.ui));
       RefreshView(ViewMode::TrackLog);
@@ -816,7 +818,41 @@ void MainWindow::OnAbort() {
 
 void MainWindow::OnExit() { close(); }
 
+bool MainWindow::SettleUnsavedLog(const QString& question) {
+  TrackLog& log = CurrentTrackLog();
+  if (log.Empty() || log.saved != 0 || services_.unattended || services_.ui.Hidden()) return true;
+  QMessageBox box(QMessageBox::Question, "Unsaved track log", question,
+                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+  box.setObjectName("unsavedLogBox");
+  box.button(QMessageBox::Save)->setObjectName("Save");
+  box.button(QMessageBox::Discard)->setObjectName("Discard");
+  box.button(QMessageBox::Cancel)->setObjectName("Cancel");
+  box.setDefaultButton(QMessageBox::Save);
+  box.setEscapeButton(QMessageBox::Cancel);
+  switch (box.exec()) {
+    case QMessageBox::Discard: return true;
+    case QMessageBox::Save: break;
+    default: return false;
+  }
+  // The instrument's own IGC text where it sent one (its signature intact), else the log as an
+  // IGC file; a save that was cancelled or failed keeps the log and stops the caller.
+  if (log.rawIgc && !log.rawIgc->text.empty()) {
+    igc::SaveIgcLogFromGps(log, services_.ui, igcMemory_);
+  } else {
+    std::vector<int> rows(static_cast<std::size_t>(log.Count()));
+    std::iota(rows.begin(), rows.end(), 0);
+    igc::IgcCommandContext context;
+    context.selectedRows = rows;
+    igc::SaveLogInIgcFormat(log, context, services_.ui, igcMemory_);
+  }
+  return log.saved != 0;
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
+  if (!SettleUnsavedLog("The track log shown is not saved. Save it before Logwell closes?")) {
+    event->ignore();
+    return;
+  }
   // The way out: stop a running access, give it its time to end, keep the settings.
   if (services_.access.AccessCurrent()) {
     services_.access.gpsBusy = 0;
@@ -983,9 +1019,11 @@ void MainWindow::RunInstrumentCommand(const InstrumentCommand& command) {
   std::optional<PilotData> pilotData;
   switch (command.access) {
     case AccessType::ReadTrackLog:
-      if (!AskBeforeReplacing(CurrentTrackLog(), ui, services_.unattended)) return;
-      CurrentTrackLog().Clear();
-      RefreshView(ViewMode::TrackLog);
+      // The log shown stays until a downloaded track replaces it (a cancelled or failed
+      // download leaves it as it was).
+      if (!SettleUnsavedLog("The track log shown is not saved. Save it before a downloaded track replaces it?")) {
+        return;
+      }
       break;
     case AccessType::EraseTrackLog:
       if (const InstrumentFamily* family = FamilyOf(command.protocol);

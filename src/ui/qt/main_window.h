@@ -210,6 +210,11 @@ class MainWindow final : public QMainWindow {
   double DialogUnitX() const;
   double DialogUnitY() const;
 
+  // Before the unsaved track log is dropped: asks "Save", "Discard" or "Cancel" (nobody is asked
+  // in an unattended or hidden run). True when the caller may go on: saved, discarded, or
+  // nothing to lose.
+  bool SettleUnsavedLog(const QString& question);
+
   // Command handlers.
   void OnAbort();
   void OnExit();

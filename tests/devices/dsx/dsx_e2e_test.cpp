@@ -73,7 +73,10 @@ TEST(DsxE2e, ServedRealFlightArrivesFixForFix) {
   EXPECT_EQ(rig.log.source.InstrumentText(), "DSX TRACER, S/N 1234, SW 3.4");
   const auto status = rig.ui.StatusTexts();
   EXPECT_NE(std::find(status.begin(), status.end(), "Opening connection to DSX"), status.end());
-  EXPECT_NE(std::find(status.begin(), status.end(), "Opening connection (2)"), status.end());
+  // The connection request says what it waits for.
+  const std::string waiting = "Opening connection (2): waiting for the instrument on " + rig.instrument->DevicePath() +
+                              " to answer (2 s)";
+  EXPECT_NE(std::find(status.begin(), status.end(), waiting), status.end()) << waiting;
 }
 
 TEST(DsxE2e, PilotDataSendsTheFieldsThatAreNotBlank) {

@@ -45,14 +45,14 @@ TEST(ProductScan, FindsEachFamilyAndReportsEmptyAndUnusablePorts) {
                                    garminPort.DevicePath(), emptyPort.DevicePath(), "/dev/logwell-no-such-port"},
                                   report);
   ASSERT_EQ(findings.size(), 6u);
-  EXPECT_EQ(ScanFindingLine(findings[0]), flytecPort.DevicePath() + ": Flytec/Brauniger, 6030, firmware 1.20, serial 1234567");
-  EXPECT_EQ(ScanFindingLine(findings[1]), currentPort.DevicePath() + ": Flymaster, GpsSD, firmware 1.21, serial 800");
-  EXPECT_EQ(ScanFindingLine(findings[2]), olderPort.DevicePath() + ": Flymaster, B1NAV, firmware 2.07, serial 900");
-  EXPECT_EQ(ScanFindingLine(findings[3]), garminPort.DevicePath() + ": Garmin, VIRTUAL GPS Software Version 3.60, firmware 3.60");
+  EXPECT_EQ(ScanFindingLine(findings[0]), flytecPort.DevicePath() + ": Flytec/Brauniger, 6030, firmware 1.20, serial 1234567; use /GPS=IQCOMPEO");
+  EXPECT_EQ(ScanFindingLine(findings[1]), currentPort.DevicePath() + ": Flymaster, GpsSD, firmware 1.21, serial 800; use /GPS=FLYMASTER");
+  EXPECT_EQ(ScanFindingLine(findings[2]), olderPort.DevicePath() + ": Flymaster, B1NAV, firmware 2.07, serial 900; use /GPS=FLYMASTEROLD");
+  EXPECT_EQ(ScanFindingLine(findings[3]), garminPort.DevicePath() + ": Garmin, VIRTUAL GPS Software Version 3.60, firmware 3.60; use /GPS=GARMIN");
   EXPECT_EQ(ScanFindingLine(findings[4]), emptyPort.DevicePath() + ": no instrument");
   EXPECT_EQ(findings[5].problem.rfind("cannot be opened", 0), 0u) << findings[5].problem;
   EXPECT_EQ(ScanFindingJson(findings[1]), "{\"port\":\"" + currentPort.DevicePath() +
-                                              "\",\"family\":\"Flymaster\",\"model\":\"GpsSD\",\"firmware\":\"1.21\","
+                                              "\",\"family\":\"Flymaster\",\"gps\":\"FLYMASTER\",\"model\":\"GpsSD\",\"firmware\":\"1.21\","
                                               "\"serial\":\"800\"}");
   // The checks in their order and with their texts.
   ASSERT_GE(products.size(), 2u);

@@ -129,8 +129,13 @@ TEST(FlytecDownload, ProductAnswerWithWrongChecksumIsSilenceAndTheRequestIsRepea
   EXPECT_EQ(rig.ReadTrackLog(), 1);
   EXPECT_GE(std::chrono::steady_clock::now() - start, 2000ms);
   const auto status = rig.ui.StatusTexts();
-  EXPECT_NE(std::find(status.begin(), status.end(), "Requesting product info (15)"), status.end());
-  EXPECT_NE(std::find(status.begin(), status.end(), "Requesting product info (14)"), status.end());
+  // Each request says what it waits for and how long at most.
+  const std::string port = rig.instrument->DevicePath();
+  for (const std::string request : {"Requesting product info (15)", "Requesting product info (14)"}) {
+    const std::string waiting = request + ": waiting for the instrument on " + port + " to answer (" +
+                                (request.ends_with("(15)") ? "30" : "28") + " s)";
+    EXPECT_NE(std::find(status.begin(), status.end(), waiting), status.end()) << waiting;
+  }
   EXPECT_EQ(rig.log.source.InstrumentName(), "Compeo+");
 }
 
@@ -155,7 +160,12 @@ TEST(FlytecDownload, PositionBeforeTheDateHeaderIsFormatError25) {
   Preload(rig.log);
   rig.ui.ScriptChoice(std::vector<int>{0});
   EXPECT_EQ(rig.ReadTrackLog(), -1);
-  EXPECT_EQ(Errors(rig), (std::vector<UiEvent>{{UiEventKind::Error, "Read GPS track log", "E206 Format error 25"}}));
+  EXPECT_EQ(Errors(rig), (std::vector<UiEvent>{{UiEventKind::Error, "Read GPS track log",
+                                                 "E206 Format error 25\r\nA line of the flight the instrument sent could "
+                                                 "not be read: positions came before the date of the flight (HFDTE "
+                                                 "line). The line was garbled on the way or that entry in the "
+                                                 "instrument's memory is damaged: try again; if it happens again, "
+                                                 "check that entry on the instrument."}}));
   ExpectUnchanged(rig);
 }
 
@@ -210,13 +220,19 @@ TEST(FlytecDownload, LineFaultsEndWithTheirMessageAndLeaveTheTrackLogAlone) {
     const char* name;
     sim::Fault fault;
     const char* request;
-    const char* error;  // empty: the download succeeds after a repeated request
+    const char* error;  // the whole box text; empty: the download succeeds after a repeated request
   };
   sim::Fault hangUp{sim::Fault::Kind::HangUp};
   hangUp.offset = 3000;
   const Case cases[] = {
-      {"garbage before the track", sim::Fault{sim::Fault::Kind::Garbage}, "PBRTR", "E205 Bad record type (FF)"},
-      {"hang-up mid-track", hangUp, "PBRTR", "E203 COM port read error"},
+      {"garbage before the track", sim::Fault{sim::Fault::Kind::Garbage}, "PBRTR",
+       "E205 Bad record type (FF)\r\nThe instrument's answer was garbled or not in the form this instrument type "
+       "sends: check the cable, that no other program uses the port and that the instrument type (/GPS=) is its "
+       "own, then try again."},
+      // The instrument unplugged in the middle: the code, then what happened and what to try.
+      {"hang-up mid-track", hangUp, "PBRTR",
+       "E203 COM port read error\r\nThe instrument stopped answering or was unplugged: check the cable and that the "
+       "instrument is switched on, then try again."},
       {"track never sent", sim::Fault{sim::Fault::Kind::DropLine}, "PBRTR", "No points detected"},
       {"dropped product answer", sim::Fault{sim::Fault::Kind::DropLine}, "PBRSNP", ""},
   };

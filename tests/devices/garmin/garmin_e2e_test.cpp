@@ -305,7 +305,7 @@ TEST(GarminE2e, ProductScanFindsTheReceiver) {
   report.productLine = [&](std::string_view line) { products.emplace_back(line); };
   const auto findings = ScanPorts({port.DevicePath()}, report);
   ASSERT_EQ(findings.size(), 1u);
-  EXPECT_EQ(ScanFindingLine(findings[0]), port.DevicePath() + ": Garmin, VIRTUAL GPS Software Version 3.60, firmware 3.60");
+  EXPECT_EQ(ScanFindingLine(findings[0]), port.DevicePath() + ": Garmin, VIRTUAL GPS Software Version 3.60, firmware 3.60; use /GPS=GARMIN");
   EXPECT_EQ(findings[0].product.extra, "130");
   EXPECT_NE(std::find(products.begin(), products.end(), "Checking for Garmin"), products.end());
 }

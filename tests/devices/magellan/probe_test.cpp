@@ -23,9 +23,9 @@ TEST(ProductScan, FindsMagellanAndMtk) {
   report.productLine = [&](std::string_view line) { products.emplace_back(line); };
   const auto findings = ScanPorts({magellanPort.DevicePath(), mtkPort.DevicePath()}, report);
   ASSERT_EQ(findings.size(), 2u);
-  EXPECT_EQ(ScanFindingLine(findings[0]), magellanPort.DevicePath() + ": Magellan, MERIDIAN GOLD, firmware 5.22");
+  EXPECT_EQ(ScanFindingLine(findings[0]), magellanPort.DevicePath() + ": Magellan, MERIDIAN GOLD, firmware 5.22; use /GPS=MAGELLAN");
   EXPECT_EQ(ScanFindingLine(findings[1]),
-            mtkPort.DevicePath() + ": MTK/Pentagram/Holux, Pentagram, firmware AXN_1.0-B_1.3_C01,0001");
+            mtkPort.DevicePath() + ": MTK/Pentagram/Holux, Pentagram, firmware AXN_1.0-B_1.3_C01,0001; use /GPS=MTK");
   EXPECT_NE(std::find(products.begin(), products.end(), "Checking for Magellan"), products.end());
   EXPECT_NE(std::find(products.begin(), products.end(), "Checking for MTK logger"), products.end());
 }
