@@ -23,6 +23,9 @@ constexpr milliseconds kTransferSilence{3000};
 constexpr milliseconds kFirstFrameWait{4000};
 // Lets the stop command leave the line before the port is closed (18 bytes at 4800 baud).
 constexpr milliseconds kAfterStop{100};
+// The start command takes some 50 ms on the line at 4800 baud and the rate changes at once, so
+// the change waits until it has surely left; the unit starts sending a second after it.
+constexpr milliseconds kBeforeRateChange{300};
 constexpr milliseconds kBetweenUploads{100};
 constexpr std::size_t kSentenceLength = 120;
 constexpr std::size_t kMaxFields = 20;
@@ -85,6 +88,10 @@ int DownloadTrackLog(AccessBlock& block, const FamilyEnvironment& context) {
   ShowAccessStatus(block, "Requesting track log");
   if (!Send(block, fast ? kStartTrackAt38400 : kStartTrackAt19200)) {
     ShowAccessError(block, "E202 COM port write error", kTrackCaption);
+    return -1;
+  }
+  if (!block.Pause(kBeforeRateChange)) {
+    StopUnit(block);
     return -1;
   }
   if (ReconfigureComPort(block, fast ? kTrackOnlyBaudRate : kTrackBaudRate) < 0) {
