@@ -141,13 +141,17 @@ std::string MlrModel::Identity() const {
 }
 
 void MlrModel::OnReceived(std::span<const std::uint8_t> bytes, DeviceLink& link) {
+  // The unit listens at 4800 baud; at any other rate it hears noise. A pseudo-terminal tells
+  // only the host's rate now, not the one the bytes were written at: bytes that waited while
+  // the host changed its rate count as sent at the rate of the last look before they came.
   const int rate = link.LineRate();
+  const bool heard = rate == -1 || rate == kCommandRate || polledRate_ == kCommandRate;
+  polledRate_ = rate;
   for (const std::uint8_t byte : bytes) {
     if (byte == '$') line_.clear();
     if (byte == '\n') {
       if (!line_.empty() && line_.back() == '\r') line_.pop_back();
-      // The unit listens at 4800 baud; at any other rate it hears noise.
-      if (rate == -1 || rate == kCommandRate) Handle(line_, link);
+      if (heard) Handle(line_, link);
       line_.clear();
     } else if (line_.size() < 200) {
       line_ += static_cast<char>(byte);
@@ -156,6 +160,7 @@ void MlrModel::OnReceived(std::span<const std::uint8_t> bytes, DeviceLink& link)
 }
 
 void MlrModel::OnIdle(DeviceLink& link) {
+  polledRate_ = link.LineRate();
   const auto now = Clock::now();
   std::unique_lock lock(mutex_);
   if (identityRepeating_ && now >= nextIdentity_) {

@@ -74,6 +74,7 @@ class MlrModel final : public InstrumentModel {
   MlrModelConfig config_;
   VirtualInstrument* instrument_ = nullptr;
   std::string line_;
+  int polledRate_ = -1;  // the host's rate at the model thread's last look
   mutable std::mutex mutex_;
   bool identityRepeating_ = false;
   std::chrono::steady_clock::time_point nextIdentity_{};
