@@ -164,7 +164,7 @@ TEST(MlrE2e, FaultsLeaveTheLogAloneAndTheUnitStopped) {
       {"silent unit", "PMLR,24", sim::Fault{sim::Fault::Kind::Silence}, "No valid response from GPS"},
       {"bad sum", "PMLR,24", changed, "E205 Bad checksum"},
       {"no frame", "PMLR,24", noise, "Unsupported record (tracklog frame 8B 01 58)"},
-      {"hang-up mid-tracklog", "PMLR,24", hangUp, "", true},
+      {"hang-up mid-tracklog", "PMLR,24", hangUp, "COM port read error", true},
       {"identification never comes", "PMLR,26", sim::Fault{sim::Fault::Kind::Silence}, "No valid response from GPS"},
   };
   for (const Case& c : cases) {
@@ -227,35 +227,46 @@ TEST(MlrE2e, ProductScanLeavesTheUnitAsItFoundIt) {
   EXPECT_EQ(sent.find("$PMLR,24,"), std::string::npos);
 }
 
-TEST(MlrUnattended, TrackLogSavedOrExitCodeOne) {
+TEST(MlrUnattended, TrackLogSavedOrExitCodeOneAndNoFile) {
   const fs::path dir = fs::temp_directory_path() / ("logwell-mlr-" + std::to_string(::getpid()));
   fs::remove_all(dir);
   fs::create_directories(dir);
-  for (const bool broken : {false, true}) {
-    SCOPED_TRACE(broken);
+  sim::Fault changed{sim::Fault::Kind::CorruptByte};
+  changed.offset = 40;
+  sim::Fault hangUp{sim::Fault::Kind::HangUp};
+  hangUp.offset = 300;
+  struct Case {
+    const char* name;
+    std::vector<sim::Fault> faults;  // on the tracklog
+    std::string message;             // empty: saved
+  };
+  const Case cases[] = {
+      {"saved", {}, ""},
+      {"silence", {sim::Fault{sim::Fault::Kind::Silence}}, "No valid response from GPS"},
+      {"hang-up", {hangUp}, "COM port read error"},
+      {"bad-sum", {changed}, "E205 Bad checksum"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     sim::MlrModelConfig config;
     config.points = GeneratedFlight();
-    if (broken) {
-      sim::Fault changed{sim::Fault::Kind::CorruptByte};
-      changed.offset = 40;
-      config.faultsFor["PMLR,24"] = {changed};
-    }
+    if (!c.faults.empty()) config.faultsFor["PMLR,24"] = c.faults;
     sim::VirtualInstrument instrument(std::make_unique<sim::MlrModel>(config));
     testing::ScriptedUi ui;
     CompetitionState competition;
     CommandLineHandlers handlers;
     AddCompetitionHandlers(handlers, competition);
-    const fs::path out = dir / (broken ? "broken.igc" : "saved.igc");
+    const fs::path out = dir / (std::string(c.name) + ".igc");
     ParseResult parsed = ParseCommandLine(
         "/COM=" + instrument.DevicePath() + " /GPS=MLR /IGC_LOG=" + out.string() + " /EXIT /WIN=0", ui, handlers);
     ASSERT_TRUE(parsed.options);
-    EXPECT_EQ(RunHeadlessJob(*parsed.options, ui, competition), broken ? 1 : 0)
+    EXPECT_EQ(RunHeadlessJob(*parsed.options, ui, competition), c.message.empty() ? 0 : 1)
         << (ui.StatusTexts().empty() ? std::string() : ui.StatusTexts().back());
-    EXPECT_EQ(fs::exists(out), !broken);
-    if (broken) {
+    EXPECT_EQ(fs::exists(out), c.message.empty());
+    if (!c.message.empty()) {
       const auto boxes = ui.Boxes();
       ASSERT_FALSE(boxes.empty());
-      EXPECT_EQ(boxes.back().text, "E205 Bad checksum");
+      EXPECT_EQ(boxes.back().text, c.message);
     }
   }
   fs::remove_all(dir);
