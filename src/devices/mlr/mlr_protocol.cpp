@@ -219,6 +219,16 @@ TracklogReader::Status TracklogReader::Feed(std::uint8_t byte) {
   frame_.push_back(byte);
   if (length_ == 0) {
     const auto length = FrameLength(frame_);
+    if (!length && !started_) {
+      // Noise before the first frame (a rate change can leave some) may hold a 0x8B: look for
+      // the start again from the byte after it.
+      const std::vector<std::uint8_t> rest(frame_.begin() + 1, frame_.end());
+      frame_.clear();
+      for (const std::uint8_t b : rest) {
+        if (const Status status = Feed(b); status != Status::More) return status;
+      }
+      return Status::More;
+    }
     if (!length) {
       fault_ = FrameRefusal(frame_);
       return Status::Fault;

@@ -85,8 +85,9 @@ struct TrackFrame {
 // record …"), or nothing.
 std::optional<std::string> DecodeFrame(std::span<const std::uint8_t> bytes, TrackFrame& frame);
 
-// Reads a tracklog byte by byte: bytes before the first frame are skipped; then frames must
-// follow one another with their numbers counting up from 1 (modulo 256), from "DEBUT" to "FIN".
+// Reads a tracklog byte by byte: bytes before the first frame are skipped (a 0x8B among them
+// that begins no frame as well); then frames must follow one another with nothing between them,
+// their numbers counting up from 1 (modulo 256), from "DEBUT" to "FIN".
 class TracklogReader {
  public:
   enum class Status { More, Done, Fault };
