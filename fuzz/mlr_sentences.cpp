@@ -1,6 +1,6 @@
-// Fuzz target: the MLR sentence parsers on the same input, split at line feeds: the product
-// answer, the transfer count, $GPRMC/$GPGGA pairs and $GPWPL. A waypoint that parses must come
-// back through the upload sentence at the same place.
+// Fuzz target: the MLR decoders on the same input: the whole input as tracklog bytes, then split
+// at line feeds, the identification, the waypoint count and $GPWPL. A waypoint that parses must
+// come back through the upload sentence at the same place.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -11,8 +11,13 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace logwell::mlr;
+  TracklogReader reader;
+  for (std::size_t i = 0; i < size; ++i) {
+    const TracklogReader::Status status = reader.Feed(data[i]);
+    if (status == TracklogReader::Status::Fault && reader.Fault().empty()) std::abort();
+    if (status != TracklogReader::Status::More) break;
+  }
   std::string_view text(reinterpret_cast<const char*>(data), size);
-  FixInProgress fix;
   while (!text.empty()) {
     const std::size_t end = std::min(text.find('\n'), text.size());
     std::string line(text.substr(0, end));
@@ -22,12 +27,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ProductData product;
     if (!ParseProductAnswer(fields, product) && ProductText(product).empty()) std::abort();
     (void)ParseTransferCount(fields);
-    logwell::TrackPoint point;
-    if (fix.pending) {
-      (void)ParseGga(fields, fix, point);
-    } else {
-      (void)ParseRmc(fields, fix);
-    }
     logwell::Waypoint waypoint;
     if (!ParseWaypoint(fields, waypoint)) {
       if (waypoint.Id().empty()) waypoint.SetId("X");

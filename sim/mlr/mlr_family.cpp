@@ -25,12 +25,14 @@ std::unique_ptr<InstrumentModel> MakeMlr(const MlrOptions& options) {
 ModelFactory ReadMlrOptions(SimArguments& arguments) {
   MlrOptions options;
   while (arguments.Next()) {
-    if (arguments.Is("--maker")) {
-      options.config.maker = arguments.Text();
-    } else if (arguments.Is("--model")) {
+    if (arguments.Is("--model")) {
       options.config.model = arguments.Text();
+    } else if (arguments.Is("--name")) {
+      options.config.name = arguments.Text();
+    } else if (arguments.Is("--serial")) {
+      options.config.serial = arguments.Text();
     } else if (arguments.Is("--software")) {
-      options.config.software = static_cast<int>(arguments.Number(0, 99999));
+      options.config.software = arguments.Text();
     } else if (arguments.Is("--igc")) {
       options.igcFile = arguments.Text();
     } else if (!ReadFlightOption(arguments, options.flight) && !ReadFaultOption(arguments, options.config.faultsFor)) {
@@ -43,10 +45,10 @@ ModelFactory ReadMlrOptions(SimArguments& arguments) {
 }  // namespace
 
 extern const SimFamily kMlrFamily{
-    "mlr", "an MLR unit (or Digifly, CPilot, CoMo) with a generated or IGC flight (protocol unverified)",
-    "[--maker MLR|Digifly|CPilot|CoMo] [--model NAME] [--software N] [--igc FILE]\n"
+    "mlr", "an MLR unit with a generated or IGC flight (MLR's protocol document; waypoints unverified)",
+    "[--model TYPE] [--name TEXT] [--serial TEXT] [--software D.DD] [--igc FILE]\n"
     "[--seed N] [--minutes N] [--fault REQUEST=KIND[@N]]...\n"
-    "REQUEST: PMLR,24, PMLR,59,1, PMLR,59,2\n"
+    "REQUEST: PMLR,26 (identification), PMLR,24 (tracklog), PMLR,59,2 (waypoints)\n"
     "KIND: silence, delay@MS, corrupt-byte@AT, corrupt-checksum, garbage, drop, hangup@BYTES",
     ReadMlrOptions};
 

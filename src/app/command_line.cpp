@@ -750,7 +750,7 @@ namespace {
 constexpr std::string_view kGpsInstruments[kGpsCodeCount] = {
     "Garmin receivers on a serial port; with /USB, Garmin receivers on USB",
     "MLR and Leonardo units, and the Digifly, CPilot and CoMo units that speak the MLR protocol "
-    "(protocol unverified: no public description)",
+    "(track log from MLR's protocol document; waypoint transfer unverified)",
     "Top Navigator (TNCM), track log and waypoint upload at 9600 baud (protocol partly unverified)",
     "LogIt and Tracklogger, track log at 57600 baud (protocol unverified: no public description)",
     "Flytec 5020, 5030, 6020, 6030; Brauniger IQ-Compeo, Compeo, Compeo+, Competino, "
@@ -761,7 +761,7 @@ constexpr std::string_view kGpsInstruments[kGpsCodeCount] = {
     "XC Trainer with MXP, track log at 57600 baud (protocol partly unverified)",
     "Flymaster Live, Nav, Gps, Vario, GpsSD, GpsSD+, LiveSD, NavSD",
     "DSX flight recorders (protocol unverified: no public description)",
-    "MLR units, fast waypoint download only (protocol unverified)",
+    "MLR units, fast waypoint download only (waypoint transfer unverified)",
     "IQ Basic, Flytec 6015 (from the maker's protocol document; not checked against an instrument)",
     "MTK, Pentagram and Holux loggers",
     "Digifly Leonardo Pro (protocol unverified: no public description)",

@@ -13,8 +13,8 @@ InstrumentFamily Family() {
   family.sourceKind = TrackSourceKind::Mlr;
   family.pilotIds = true;
   family.unverified =
-      "MLR / Leonardo: protocol unverified (no public description of its product answer and "
-      "transfers; only the NMEA 0183 sentences are standard)";
+      "MLR / Leonardo: waypoint transfer unverified (MLR's protocol document describes the "
+      "identification and the tracklog only; no unit has been checked)";
   family.registerWorkers = RegisterMlrWorkers;
   family.probe = ProbeMlr;
   return family;

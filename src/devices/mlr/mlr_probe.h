@@ -1,6 +1,6 @@
 #pragma once
-// The product scan's question to one port: the MLR product request at 4800 baud. It is the
-// request every MLR transfer starts with and asks for nothing but the unit's product data.
+// The product scan's question to one port: the identification request at 4800 baud, then the
+// stop command that ends the identification's repetition. It starts no transfer.
 #include <string>
 
 #include "devices/family.h"

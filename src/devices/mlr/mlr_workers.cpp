@@ -19,9 +19,17 @@ using std::chrono::milliseconds;
 constexpr milliseconds kProductAnswerWindow{1000};
 constexpr milliseconds kAfterProductPause{200};
 constexpr milliseconds kTransferSilence{3000};
+// The tracklog starts a second after its command; the first frame may take this long.
+constexpr milliseconds kFirstFrameWait{4000};
+// Lets the stop command leave the line before the port is closed (18 bytes at 4800 baud).
+constexpr milliseconds kAfterStop{100};
+// The start command takes some 50 ms on the line at 4800 baud and the rate changes at once, so
+// the change waits until it has surely left; the unit starts sending a second after it.
+constexpr milliseconds kBeforeRateChange{300};
 constexpr milliseconds kBetweenUploads{100};
 constexpr std::size_t kSentenceLength = 120;
 constexpr std::size_t kMaxFields = 20;
+constexpr std::size_t kFrameChunk = 512;
 
 constexpr std::string_view kProductCaption = "Reading product data";
 constexpr std::string_view kTrackCaption = "Read GPS track log";
@@ -29,6 +37,14 @@ constexpr std::string_view kWaypointCaption = "Read GPS waypoints";
 constexpr std::string_view kUploadCaption = "Send waypoints";
 
 bool Send(AccessBlock& block, std::string_view text) { return WritePortText(block, text) == 0; }
+
+// Ends whatever the unit repeats (the tracklog, the identification): the stop command at 4800
+// baud. It is sent after every request that starts one, whatever came of it, so that no unit is
+// left sending; a port that can no longer be set or written is past caring.
+void StopUnit(AccessBlock& block) {
+  if (!block.port || !block.port->Configure(kBaudRate, false)) return;
+  if (Send(block, kStop)) block.Pause(kAfterStop);
+}
 
 using ItemHandler = std::function<std::optional<std::string>(std::span<const std::string_view>, int&)>;
 
@@ -51,50 +67,85 @@ bool ReadTransfer(AccessBlock& block, std::string_view caption, std::string_view
 
 int RequestProductData(AccessBlock& block, ProductData& product) {
   return RequestWithProductBudget(block, [&product](AccessBlock& b) {
-    const int answer = RequestNmeaAnswer(
-        b, kProductRequest, kProductAnswerWindow, kSentenceLength, kMaxFields, kProductCaption,
-        [](NmeaFields fields) { return fields.size() >= 2 && fields[0] == "$PMLR" && fields[1] == "24"; },
-        [&product](NmeaFields fields) { return ParseProductAnswer(fields, product); });
+    const int answer = RequestNmeaAnswer(b, kIdentityRequest, kProductAnswerWindow, kSentenceLength, kMaxFields,
+                                         kProductCaption, IsIdentityAnswer,
+                                         [&product](NmeaFields fields) { return ParseProductAnswer(fields, product); });
+    // The unit repeats its identification until it is stopped.
+    StopUnit(b);
     if (answer <= 0) return answer;
     const std::string text = ProductText(product);
     ShowAccessStatus(b, "Product data read");
     ShowAccessProduct(b, text);
     b.source.SetInstrumentName(product.maker);
     b.source.SetInstrumentText(text);
-    b.source.SetInstrumentId(product.maker + ": " + product.model);
+    b.source.SetInstrumentId(product.maker + ": " + (product.serial.empty() ? product.model : product.serial));
     return b.Pause(kAfterProductPause) ? 1 : -1;
   });
 }
 
 int DownloadTrackLog(AccessBlock& block, const FamilyEnvironment& context) {
+  const bool fast = block.protocolType == ProtocolType::MlrSecondVariant;
   ShowAccessStatus(block, "Requesting track log");
-  if (!Send(block, TransferRequest(kTrackTransfer))) {
+  if (!Send(block, fast ? kStartTrackAt38400 : kStartTrackAt19200)) {
     ShowAccessError(block, "E202 COM port write error", kTrackCaption);
     return -1;
   }
-  std::vector<TrackPoint> points;
-  FixInProgress fix;
-  const bool complete = ReadTransfer(block, kTrackCaption, "points",
-                                     [&](std::span<const std::string_view> fields, int& received) -> std::optional<std::string> {
-    if (!fix.pending) return ParseRmc(fields, fix);
-    TrackPoint point;
-    if (auto refusal = ParseGga(fields, fix, point)) return refusal;
-    if (points.empty()) {
-      point.segmentStart = 1;
-      ShowAccessStatus(block, "Receiving track log");
+  if (!block.Pause(kBeforeRateChange)) {
+    StopUnit(block);
+    return -1;
+  }
+  if (ReconfigureComPort(block, fast ? kTrackOnlyBaudRate : kTrackBaudRate) < 0) {
+    StopUnit(block);
+    return -1;
+  }
+  TracklogReader reader;
+  TracklogReader::Status status = TracklogReader::Status::More;
+  std::size_t reported = 0;
+  ChunkReader chunks(kFrameChunk, TraceForm::HexDump);
+  auto handler = [&](std::uint8_t byte) {
+    status = reader.Feed(byte);
+    const std::vector<TrackPoint>& points = reader.Points();
+    if (points.size() > reported) {
+      if (reported == 0) ShowAccessStatus(block, "Receiving track log");
+      for (; reported < points.size(); ++reported) {
+        if (context.reportPosition) context.reportPosition(points[reported]);
+        if ((reported + 1) % 100 == 0) ShowAccessStatus(block, FormatText("Track position %zu", reported + 1));
+      }
     }
-    if (context.reportPosition) context.reportPosition(point);
-    points.push_back(point);
-    ++received;
-    if (received % 100 == 0) ShowAccessStatus(block, FormatText("Track position %d", received));
-    return std::nullopt;
+    return status != TracklogReader::Status::More;
+  };
+  // The first frame comes a second after the command; then the line is never quiet for long.
+  ReadResult end = chunks.ReadUntil(block, kFirstFrameWait, [&](std::uint8_t byte) {
+    if (handler(byte)) return true;
+    return reader.Started();
   });
-  if (!complete) return -1;
+  if (end == ReadResult::Complete && status == TracklogReader::Status::More) {
+    end = chunks.ReadUntilSilence(block, kTransferSilence, handler);
+  }
+  StopUnit(block);
+  if (end == ReadResult::Aborted) return -1;
+  if (end == ReadResult::ReadError) {
+    ShowAccessError(block, "COM port read error", kTrackCaption);
+    return -1;
+  }
+  if (status == TracklogReader::Status::Fault) {
+    ShowAccessError(block, reader.Fault(), kTrackCaption);
+    return -1;
+  }
+  if (status != TracklogReader::Status::Done) {
+    ShowAccessError(block,
+                    reader.Started() ? FormatText("Transfer incomplete (%zu points, no end frame)", reader.Points().size())
+                                     : std::string("No valid response from GPS"),
+                    kTrackCaption);
+    return -1;
+  }
+  std::vector<TrackPoint> points = std::move(reader.Points());
   ShowAccessStatus(block, FormatText("%d points received", static_cast<int>(points.size())));
   if (points.empty()) {
     ShowAccessError(block, "No points detected", kTrackCaption);
     return -1;
   }
+  points.front().segmentStart = 1;
   block.points = std::move(points);
   return static_cast<int>(block.points.size());
 }
@@ -182,7 +233,7 @@ bool RegisterMlrWorkers(AccessTable& table, const FamilyEnvironment& context) {
   ok &= table.Register(AccessType::ReadWaypoints, ProtocolType::MlrFastWaypoints,
                        SerialWorker(context, RunReadWaypoints, false, kBaudRate, false));
   ok &= table.Register(AccessType::ReadTrackLog, ProtocolType::MlrSecondVariant,
-                       SerialWorker(context, RunReadTrackLog, true, kTrackOnlyBaudRate, false));
+                       SerialWorker(context, RunReadTrackLog, true, kBaudRate, false));
   return ok;
 }
 
