@@ -79,7 +79,9 @@ class SettingsStore {
 
   // Reads the user's file, or the system-wide copy when the user has none. A file that exists
   // but cannot be read is reported ("Registry access error") and leaves every value at its
-  // default, and Save will then write nothing. Returns false in that case.
+  // default, and Save will then write nothing. Returns false in that case. A secret in a file
+  // that group or others may read is reported with the command that fixes it, and refused
+  // (SecretRefused).
   bool Load(const SettingsPaths& paths, Ui& ui);
   // Writes the file atomically (only after a successful Load). A file made in this run gets
   // every value; an existing one gets the values that differ from their defaults and every
@@ -90,6 +92,12 @@ class SettingsStore {
 
   bool IsOpen() const { return open_; }
   bool FileExisted() const { return existed_; }
+  // True while the file's values hold a secret (the remembered web-logbook password); Save then
+  // writes the file for its owner alone (mode 0600), whatever mode it had.
+  bool HoldsSecret() const;
+  // True when the file read held a secret while other users could read it: Load said so and how
+  // to fix it, and the secret is not to be used. A secret set in this run lifts the refusal.
+  bool SecretRefused() const { return secretRefused_; }
 
   const std::string& Text(Setting setting) const;
   std::int64_t Number(Setting setting) const;
@@ -129,6 +137,8 @@ class SettingsStore {
   std::filesystem::path userFile_;
   bool open_ = false;
   bool existed_ = false;
+  bool secretRefused_ = false;
+  std::filesystem::path refusedFile_;  // the readable file the secret came from
 };
 
 // Text values are written between double quotes with \\, \" and \xHH escapes for control

@@ -97,9 +97,14 @@ class OnlineWindowTest : public QObject {
       Type(ask, "logbookPassword", "s\u00e9cret&x");
       Type(ask, "logbookModel", "Ozone Rush 5");
       if (auto* classId = ask->findChild<QSpinBox*>("logbookClass")) classId->setValue(2);
+      if (auto* remember = ask->findChild<QCheckBox*>("logbookRemember")) remember->setChecked(true);
     });
     upload->click();
-    QTRY_COMPARE_WITH_TIMEOUT(dialog->Status()->text(), QString("Track uploaded"), 20000);
+    // The status says where the password went (no keyring on the test's session).
+    QTRY_VERIFY_WITH_TIMEOUT(dialog->Status()->text().startsWith("Track uploaded. Password remembered in the "),
+                             20000);
+    QVERIFY2(f.settings.HoldsSecret() || dialog->Status()->text().contains("keyring"),
+             qPrintable(dialog->Status()->text()));
     // The account is remembered, the password not as text.
     QCOMPARE(f.settings.Text(Setting::TrackvaultUserId), std::string("pilot"));
     QCOMPARE(f.settings.Text(Setting::TrackvaultModel), std::string("Ozone Rush 5"));
