@@ -65,10 +65,14 @@ constexpr std::array<SettingRow, kSettingCount> kRows = {{
     {"WindowLayout", K::Text, kShortTextSize},
     {"RecentFiles", K::Text, kRecentFilesSize}, {"CsvIntervals", K::Text, kShortTextSize},
     {"ContestRules", K::Text, kShortTextSize},
+    {"FtpTls", K::Number, 4}, {"FtpCaFile", K::Text, kFolderSize},
+    {"LogbookAllowHttp", K::Number, 4}, {"LogbookLoginInQuery", K::Number, 4},
 }};
 static_assert(kRows[static_cast<std::size_t>(Setting::TrackvaultTandem)].name == "TrackvaultTandem");
 static_assert(kRows[static_cast<std::size_t>(Setting::ValidationAddress)].name ==
               "ValidationAddress");
+static_assert(kRows[static_cast<std::size_t>(Setting::LogbookLoginInQuery)].name ==
+              "LogbookLoginInQuery");
 
 constexpr std::size_t Index(Setting setting) { return static_cast<std::size_t>(setting); }
 
@@ -79,7 +83,7 @@ void NumberDefault(Setting setting, std::int64_t& number) {
   switch (setting) {
     case Setting::Port: case Setting::LogFilter: case Setting::LogExportExt:
     case Setting::LogImportExt: case Setting::WptExportExt: case Setting::WptImportExt:
-    case Setting::FtpLocalFileExt:
+    case Setting::FtpLocalFileExt: case Setting::FtpTls:
       number = 1; break;
     case Setting::CompTimeStart: number = 555674400; break;
     case Setting::TrackGapTime: number = 1200; break;

@@ -41,8 +41,14 @@ enum class Setting : int {
   // The contest whose claim the pictures, the statistics and the KML files give first
   // ("xcontest", "olc", "ffvl", "xcleague").
   ContestRules,
+  // FTP sends through TLS (1, the default) or in the clear (0), and a certificate file to trust
+  // besides the system's (a self-signed server).
+  FtpTls, FtpCaFile,
+  // 1 lets the web logbook use a plain "http://" address; 1 puts the login into the request's
+  // address instead of its body, for a service that reads it only there.
+  LogbookAllowHttp, LogbookLoginInQuery,
 };
-inline constexpr std::size_t kSettingCount = 80;
+inline constexpr std::size_t kSettingCount = 84;
 // (The enumerator for the "DownloadFilter" value is UseDownloadFilter, apart from the filter type.)
 
 enum class SettingKind { Text, Number, Binary };

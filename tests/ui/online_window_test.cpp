@@ -78,6 +78,7 @@ class OnlineWindowTest : public QObject {
                            serverDir.string()});
     QVERIFY(server.Port() > 0);
     f.settings.SetText(Setting::LogbookAddress, server.Address() + "/");
+    f.settings.SetNumber(Setting::LogbookAllowHttp, 1);  // the loopback stand-in has no TLS
     f.window->RunCommand(40140);  // the test track
     f.window->RunCommand(40042);  // every row
     f.window->RunCommand(40115);
@@ -168,6 +169,11 @@ class OnlineWindowTest : public QObject {
       Type(dialog, "ftpUser", "pilot");
       Type(dialog, "ftpPassword", "s3cret");
       if (auto* passive = dialog->findChild<QCheckBox*>("ftpPassive")) passive->setChecked(true);
+      // TLS is the default; the plain test server needs it off.
+      if (auto* tls = dialog->findChild<QCheckBox*>("ftpTls")) {
+        QVERIFY(tls->isChecked());
+        tls->setChecked(false);
+      }
     });
     f.window->RunCommand(40203);
     QTRY_VERIFY_WITH_TIMEOUT(boxes.Seen().size() >= 2, 20000);
@@ -175,6 +181,7 @@ class OnlineWindowTest : public QObject {
     QCOMPARE(logwell::testing::ReadWholeFile(home / "club flight.igc"),
              logwell::testing::ReadWholeFile(RealIgc()));
     QCOMPARE(f.settings.Text(Setting::FtpAddress), address.toStdString());
+    QCOMPARE(f.settings.Number(Setting::FtpTls), 0);  // the choice is remembered
   }
 };
 

@@ -176,6 +176,8 @@ void StatisticsDialog::Upload() {
   config.address = settings_->Text(Setting::LogbookAddress);
   while (!config.address.empty() && config.address.back() == '/') config.address.pop_back();
   config.homePage = settings_->Text(Setting::LogbookHomePage);
+  config.allowPlainHttp = settings_->Number(Setting::LogbookAllowHttp) != 0;
+  config.credentialsInQuery = settings_->Number(Setting::LogbookLoginInQuery) != 0;
   if (config.address.empty()) {
     ui_.ShowErrorBox("No web logbook server configured (LogbookAddress)", caption);
     return;
@@ -219,7 +221,8 @@ void StatisticsDialog::Upload() {
     account.password = password->text().toStdString();
     account.brandModel = model->text().toStdString();
     account.classId = classId->value();
-    const std::string_view missing = online::MissingAccountField(account);
+    std::string_view missing = online::MissingAccountField(account);
+    if (missing.empty()) missing = online::BadAccountField(account);
     if (!missing.empty()) {
       ui_.ShowErrorBox(missing, caption);  // the dialog stays open
       return;
