@@ -56,7 +56,7 @@ TEST(PilotListCsv, ReadsFieldsHeadersAndLineEnds) {
 TEST(PilotListCsv, LineBreaksInQuotesAndControlCharacters) {
   const PilotList pilots = Parse(
       "\"Jane\r\nDoe\",17,1234\r\n"
-      "\"Esc\x1B]0;x\x07ape\",5,6,\"GPS\x1B[2J\"\n"
+      "\"Esc\x1B]0;x\x07" "ape\",5,6,\"GPS\x1B[2J\"\n"
       "\"Open quote,8,9\n"
       "Last,1,2\n");
   ASSERT_EQ(pilots.size(), 4u);
