@@ -7,6 +7,10 @@
 #include <fstream>
 #include <string>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "online/loopback_server.h"
 #include "support/fixtures.h"
 
@@ -98,6 +102,45 @@ TEST(OnlineCli, VerbsReportAndExit) {
   EXPECT_NE(run.output.find("File sent"), std::string::npos);
   EXPECT_EQ(logwell::testing::ReadWholeFile(home / "copy.igc"),
             logwell::testing::ReadWholeFile(igc));
+}
+
+// While an upload waits on a server that never answers, the password is no longer in the
+// process's environment: LOGWELL_PASSWORD was taken out (and its bytes wiped) when read.
+TEST(OnlineCli, PasswordLeavesTheEnvironmentOnceRead) {
+  LOGWELL_REQUIRE_FIXTURES(fixtures);
+  const std::string igc = (fixtures / "igc" / "18BF14K1.igc").string();
+  LoopbackServer silent({"/usr/bin/python3", "-c",
+                         "import socket,time\n"
+                         "s=socket.socket(); s.bind(('127.0.0.1',0)); s.listen(1)\n"
+                         "print(s.getsockname()[1], flush=True)\n"
+                         "c=s.accept(); time.sleep(60)\n"});
+  ASSERT_GT(silent.Port(), 0);
+  const pid_t child = fork();
+  if (child == 0) {
+    setenv("LOGWELL_PASSWORD", "pw-in-env-7431", 1);
+    setenv("XDG_CONFIG_HOME", "/nonexistent", 1);
+    std::freopen("/dev/null", "w", stdout);
+    std::freopen("/dev/null", "w", stderr);
+    const std::string server = "127.0.0.1:" + std::to_string(silent.Port());
+    execl(LOGWELL_CLI_PATH, LOGWELL_CLI_PATH, "ftp-send", igc.c_str(), "--server", server.c_str(),
+          "--user", "pilot", "--remote", "x.igc", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  ASSERT_GT(child, 0);
+  // Once the program runs (its environment block holds the variable's name) it reads the
+  // password at once and then waits on the server's greeting.
+  const std::string environ = "/proc/" + std::to_string(child) + "/environ";
+  for (int i = 0; i < 50 && logwell::testing::ReadWholeFile(environ).find("LOGWELL_PASSWORD=") ==
+                                std::string::npos;
+       ++i) {
+    usleep(100000);
+  }
+  usleep(1000000);
+  const std::string environment = logwell::testing::ReadWholeFile(environ);
+  kill(child, SIGTERM);
+  waitpid(child, nullptr, 0);
+  EXPECT_NE(environment.find("XDG_CONFIG_HOME=/nonexistent"), std::string::npos) << environment;
+  EXPECT_EQ(environment.find("pw-in-env-7431"), std::string::npos);
 }
 
 }  // namespace
