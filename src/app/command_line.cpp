@@ -806,9 +806,9 @@ constexpr CliVerb kCliVerbs[] = {
      "    Sends an IGC file to the online validation service (ValidationAddress in\n"
      "    the settings, or --server); exit code 0 only when it passed.\n"},
     {"ftp-send", "FILE --server HOST[:PORT] --user U --remote NAME",
-     "    Sends a file to an FTP server in binary mode; --passive uses passive\n"
-     "    mode, --tls logs in and sends through TLS (AUTH TLS), --tls-control\n"
-     "    protects the commands only, --cacert FILE trusts a server certificate.\n"
+     "    Sends a file to an FTP server in binary mode, through TLS (AUTH TLS);\n"
+     "    --passive uses passive mode, --tls-control protects the commands only,\n"
+     "    --cacert FILE trusts a server certificate, --no-tls sends in the clear.\n"
      "    The password is taken as for upload.\n"},
     {"scan", "[--json] [PORT...]",
      "    Asks every serial port (or the PORTs named) which instrument answers and\n"

@@ -63,6 +63,12 @@ bool KeyringStore(const std::string& user, const std::string& password) {
   if (error != nullptr) g_error_free(error);
   return stored != FALSE;
 }
+
+void KeyringClear(const std::string& user) {
+  GError* error = nullptr;
+  secret_password_clear_sync(Schema(), nullptr, &error, "user", user.c_str(), nullptr);
+  if (error != nullptr) g_error_free(error);
+}
 #endif
 
 }  // namespace
@@ -118,6 +124,8 @@ std::optional<std::string> RecallPassword(const SettingsStore& settings, std::st
     if (auto found = KeyringLookup(std::string(user))) return found;
   }
 #endif
+  // A password from a file others could read is not used (Load said how to fix the file).
+  if (settings.SecretRefused()) return std::nullopt;
   const auto& value = settings.Binary(Setting::TrackvaultPassword);
   if (std::all_of(value.begin(), value.end(), [](std::uint8_t b) { return b == 0; })) return std::nullopt;
   return UnscramblePassword(value, user);
@@ -139,6 +147,25 @@ PasswordPlace RememberPassword(SettingsStore& settings, std::string_view user, s
   }
   settings.SetBinary(Setting::TrackvaultPassword, *scrambled);
   return PasswordPlace::SettingsFile;
+}
+
+void ForgetPassword(SettingsStore& settings, std::string_view user) {
+  settings.SetBinary(Setting::TrackvaultPassword, std::vector<std::uint8_t>(kScrambledSize, 0));
+#ifdef LOGWELL_HAVE_LIBSECRET
+  if (!user.empty() && KeyringAvailable()) KeyringClear(std::string(user));
+#else
+  static_cast<void>(user);
+#endif
+}
+
+std::string_view PasswordPlaceText(PasswordPlace place) {
+  switch (place) {
+    case PasswordPlace::Keyring: return "Password remembered in the desktop keyring";
+    case PasswordPlace::SettingsFile:
+      return "Password remembered in the settings file (scrambled, readable by you alone)";
+    case PasswordPlace::NotKept: break;
+  }
+  return "Password not remembered";
 }
 
 }  // namespace logwell

@@ -21,6 +21,10 @@ std::optional<std::string> RecallPassword(const SettingsStore& settings, std::st
 // Remembers the password of `user` and says where; a password too long for the settings value
 // and no keyring: NotKept. Remembering in the keyring clears the settings value.
 PasswordPlace RememberPassword(SettingsStore& settings, std::string_view user, std::string_view password);
+// Drops the password of `user` from the keyring and the settings value (not to be remembered).
+void ForgetPassword(SettingsStore& settings, std::string_view user);
+// What the window tells the user about where the password went.
+std::string_view PasswordPlaceText(PasswordPlace place);
 
 // The settings value's form: 40 bytes whatever the password (at most 38 bytes), bound to the
 // user name; Unscramble refuses a value of another user or a damaged one.

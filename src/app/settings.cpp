@@ -1,7 +1,9 @@
 #include "app/settings.h"
 
 #include <ini.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -63,10 +65,14 @@ constexpr std::array<SettingRow, kSettingCount> kRows = {{
     {"WindowLayout", K::Text, kShortTextSize},
     {"RecentFiles", K::Text, kRecentFilesSize}, {"CsvIntervals", K::Text, kShortTextSize},
     {"ContestRules", K::Text, kShortTextSize},
+    {"FtpTls", K::Number, 4}, {"FtpCaFile", K::Text, kFolderSize},
+    {"LogbookAllowHttp", K::Number, 4}, {"LogbookLoginInQuery", K::Number, 4},
 }};
 static_assert(kRows[static_cast<std::size_t>(Setting::TrackvaultTandem)].name == "TrackvaultTandem");
 static_assert(kRows[static_cast<std::size_t>(Setting::ValidationAddress)].name ==
               "ValidationAddress");
+static_assert(kRows[static_cast<std::size_t>(Setting::LogbookLoginInQuery)].name ==
+              "LogbookLoginInQuery");
 
 constexpr std::size_t Index(Setting setting) { return static_cast<std::size_t>(setting); }
 
@@ -77,7 +83,7 @@ void NumberDefault(Setting setting, std::int64_t& number) {
   switch (setting) {
     case Setting::Port: case Setting::LogFilter: case Setting::LogExportExt:
     case Setting::LogImportExt: case Setting::WptExportExt: case Setting::WptImportExt:
-    case Setting::FtpLocalFileExt:
+    case Setting::FtpLocalFileExt: case Setting::FtpTls:
       number = 1; break;
     case Setting::CompTimeStart: number = 555674400; break;
     case Setting::TrackGapTime: number = 1200; break;
@@ -349,6 +355,7 @@ void SettingsStore::SetBinary(Setting setting, std::span<const std::uint8_t> byt
   std::vector<std::uint8_t>& stored = values_[Index(setting)].binary;
   stored.assign(row.size, 0);
   for (std::size_t i = 0; i < bytes.size() && i < row.size; ++i) stored[i] = bytes[i];
+  if (setting == Setting::TrackvaultPassword) secretRefused_ = false;  // this run's own value
 }
 
 bool SettingsStore::IsDefault(Setting setting) const {
@@ -382,6 +389,8 @@ bool SettingsStore::ReadFile(const std::filesystem::path& file, bool fromUserFil
   ParseState state;
   // Lines the reader cannot parse are skipped; the values around them still count.
   ini_parse_file(stream, OnIniValue, &state);
+  struct stat info {};
+  const bool othersMayRead = ::fstat(fileno(stream), &info) == 0 && (info.st_mode & 044) != 0;
   std::fclose(stream);
   for (auto& [name, raw] : state.entries) {
     bool known = false;
@@ -396,7 +405,16 @@ bool SettingsStore::ReadFile(const std::filesystem::path& file, bool fromUserFil
     }
     if (!known && fromUserFile) unknown_.push_back({name, raw});
   }
+  if (othersMayRead && HoldsSecret()) {
+    secretRefused_ = true;
+    refusedFile_ = file;
+  }
   return true;
+}
+
+bool SettingsStore::HoldsSecret() const {
+  const std::vector<std::uint8_t>& password = Binary(Setting::TrackvaultPassword);
+  return std::any_of(password.begin(), password.end(), [](std::uint8_t b) { return b != 0; });
 }
 
 bool SettingsStore::Load(const SettingsPaths& paths, Ui& ui) {
@@ -404,6 +422,8 @@ bool SettingsStore::Load(const SettingsPaths& paths, Ui& ui) {
   inFile_.fill(false);
   unknown_.clear();
   open_ = false;
+  secretRefused_ = false;
+  refusedFile_.clear();
   userFile_ = paths.userFile;
   std::error_code error;
   existed_ = std::filesystem::exists(paths.userFile, error);
@@ -415,6 +435,12 @@ bool SettingsStore::Load(const SettingsPaths& paths, Ui& ui) {
   } else if (!paths.defaultFile.empty() && std::filesystem::exists(paths.defaultFile, error)) {
     // An unreadable system-wide copy is no worse than none: the defaults stand.
     ReadFile(paths.defaultFile, false);
+  }
+  if (secretRefused_) {
+    // The command goes where a file's name goes: on its own line in a box, whole in a terminal.
+    ui.ShowFileError("The web logbook password is not used: others may read the settings file. "
+                     "To fix, run",
+                     "Settings file", "chmod 600 '" + refusedFile_.string() + "'");
   }
   open_ = true;
   return true;
@@ -449,7 +475,16 @@ bool SettingsStore::Save() {
   if (!open_) return false;
   std::error_code ignored;  // a folder that cannot be made fails the write below
   std::filesystem::create_directories(userFile_.parent_path(), ignored);
-  // The file holds account passwords: a new one is the user's alone.
+  // The file holds account passwords: a new one is the user's alone, and so is an existing one
+  // as soon as it holds a secret (the writer keeps a replaced file's mode, so the old file is
+  // narrowed first; it holds no newer secret than the one being written).
+  if (HoldsSecret()) {
+    struct stat info {};
+    if (::stat(userFile_.c_str(), &info) == 0 && (info.st_mode & 077) != 0 &&
+        ::chmod(userFile_.c_str(), 0600) != 0) {
+      return false;
+    }
+  }
   if (const int error = WriteFileAtomically(userFile_, RenderFile(), WriteMode::Replace, 0600)) {
     errno = error;
     return false;

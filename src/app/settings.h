@@ -41,8 +41,14 @@ enum class Setting : int {
   // The contest whose claim the pictures, the statistics and the KML files give first
   // ("xcontest", "olc", "ffvl", "xcleague").
   ContestRules,
+  // FTP sends through TLS (1, the default) or in the clear (0), and a certificate file to trust
+  // besides the system's (a self-signed server).
+  FtpTls, FtpCaFile,
+  // 1 lets the web logbook use a plain "http://" address; 1 puts the login into the request's
+  // address instead of its body, for a service that reads it only there.
+  LogbookAllowHttp, LogbookLoginInQuery,
 };
-inline constexpr std::size_t kSettingCount = 80;
+inline constexpr std::size_t kSettingCount = 84;
 // (The enumerator for the "DownloadFilter" value is UseDownloadFilter, apart from the filter type.)
 
 enum class SettingKind { Text, Number, Binary };
@@ -79,7 +85,9 @@ class SettingsStore {
 
   // Reads the user's file, or the system-wide copy when the user has none. A file that exists
   // but cannot be read is reported ("Registry access error") and leaves every value at its
-  // default, and Save will then write nothing. Returns false in that case.
+  // default, and Save will then write nothing. Returns false in that case. A secret in a file
+  // that group or others may read is reported with the command that fixes it, and refused
+  // (SecretRefused).
   bool Load(const SettingsPaths& paths, Ui& ui);
   // Writes the file atomically (only after a successful Load). A file made in this run gets
   // every value; an existing one gets the values that differ from their defaults and every
@@ -90,6 +98,12 @@ class SettingsStore {
 
   bool IsOpen() const { return open_; }
   bool FileExisted() const { return existed_; }
+  // True while the file's values hold a secret (the remembered web-logbook password); Save then
+  // writes the file for its owner alone (mode 0600), whatever mode it had.
+  bool HoldsSecret() const;
+  // True when the file read held a secret while other users could read it: Load said so and how
+  // to fix it, and the secret is not to be used. A secret set in this run lifts the refusal.
+  bool SecretRefused() const { return secretRefused_; }
 
   const std::string& Text(Setting setting) const;
   std::int64_t Number(Setting setting) const;
@@ -129,6 +143,8 @@ class SettingsStore {
   std::filesystem::path userFile_;
   bool open_ = false;
   bool existed_ = false;
+  bool secretRefused_ = false;
+  std::filesystem::path refusedFile_;  // the readable file the secret came from
 };
 
 // Text values are written between double quotes with \\, \" and \xHH escapes for control

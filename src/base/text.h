@@ -69,6 +69,14 @@ std::string LowerExtension(const std::filesystem::path& path);
 // "%" past the last number stays as it is).
 std::string FillTemplate(std::string_view text, std::initializer_list<long long> numbers);
 
+// True when the text holds an ASCII control character (below 0x20, or DEL), which would let it
+// end a protocol line or a form field early.
+bool HasControlCharacter(std::string_view text);
+// The text with each ASCII control character (tabs and line breaks included) and each C1
+// control (U+0080..U+009F as UTF-8) dropped: text from a server, a file or a person that goes to
+// a terminal, a message or a file name.
+std::string WithoutControlCharacters(std::string_view text);
+
 // A JSON string literal of the text: quoted, with quotes, backslashes and control bytes escaped.
 std::string JsonText(std::string_view text);
 

@@ -14,6 +14,7 @@
 #include "app/password_store.h"
 #include "app/settings.h"
 #include "base/headless_ui.h"
+#include "base/secret.h"
 #include "online/ftp_send.h"
 #include "online/validation.h"
 #include "online/web_logbook.h"
@@ -30,8 +31,10 @@ int Refuse(const CliVerb& verb, const std::string& problem) {
 
 // The password: LOGWELL_PASSWORD, else (for the web logbook) the one the window remembered for
 // this user, else asked on the terminal without echo. Never argv.
+// LOGWELL_PASSWORD leaves the environment as it is read, so that no child process and no look at
+// /proc/<pid>/environ finds it later.
 std::optional<std::string> Password(const SettingsStore* settings = nullptr, std::string_view user = {}) {
-  if (const char* fromEnvironment = std::getenv("LOGWELL_PASSWORD")) return fromEnvironment;
+  if (auto fromEnvironment = TakeEnvironmentSecret("LOGWELL_PASSWORD")) return fromEnvironment;
   if (settings != nullptr) {
     if (auto remembered = RecallPassword(*settings, user)) return remembered;
   }
@@ -136,6 +139,8 @@ int RunUpload(const CliVerb& verb, std::span<const char* const> arguments) {
   online::LogbookConfig config;
   config.address = WithoutSlash(server.empty() ? settings.Text(Setting::LogbookAddress) : server);
   config.homePage = server.empty() ? settings.Text(Setting::LogbookHomePage) : "";
+  config.allowPlainHttp = settings.Number(Setting::LogbookAllowHttp) != 0;
+  config.credentialsInQuery = settings.Number(Setting::LogbookLoginInQuery) != 0;
   if (config.address.empty()) {
     ui.ShowErrorBox("No web logbook address configured: set LogbookAddress in the settings "
                     "file or give --server",
@@ -152,16 +157,19 @@ int RunUpload(const CliVerb& verb, std::span<const char* const> arguments) {
       online::LogbookKmlBody(std::move(read->points), read->timeIsUtc != 0,
                              read->altitudeFlag != 0, "unknown", "", ui);
   if (!body) return kExitFailed;
-  const std::optional<std::string> password = Password(&settings, account.user);
+  const SecretHold hold;  // no core file holds the password
+  std::optional<std::string> password = Password(&settings, account.user);
   if (!password || password->empty()) {
     ui.ShowErrorBox("Missing password", online::kLogbookCaption);
     return kExitFailed;
   }
-  account.password = *password;
+  account.password = std::move(*password);
+  WipeSecret(*password);
   DebugBuffer::Global().Clear();
   const online::LogbookOutcome outcome = OnWorker([&](std::stop_token stop) {
     return online::UploadToLogbook(config, account, *body, GlobalTrace(), PrintStatus(), stop);
   });
+  WipeSecret(account.password);
   if (!outcome.ok) {
     ui.ShowErrorBox(outcome.error, online::kLogbookCaption);
     return kExitFailed;
@@ -229,7 +237,9 @@ int RunFtpSend(const CliVerb& verb, std::span<const char* const> arguments) {
     } else if (argument == "--passive") {
       request.passive = true;
     } else if (argument == "--tls") {
-      request.requireTls = true;
+      request.requireTls = true;  // the default; kept for the scripts that ask for it
+    } else if (argument == "--no-tls") {
+      request.requireTls = false;
     } else if (argument == "--tls-control") {
       request.requireTls = true;
       request.tlsControlOnly = true;
@@ -246,16 +256,19 @@ int RunFtpSend(const CliVerb& verb, std::span<const char* const> arguments) {
   if (request.user.empty()) return Refuse(verb, "--user is missing");
   if (request.remoteName.empty()) return Refuse(verb, "--remote is missing");
   HeadlessUi ui;
-  const std::optional<std::string> password = Password();
+  const SecretHold hold;  // no core file holds the password
+  std::optional<std::string> password = Password();
   if (!password) {
     ui.ShowErrorBox("Missing password", online::kFtpCaption);
     return kExitFailed;
   }
-  request.password = *password;
+  request.password = std::move(*password);
+  WipeSecret(*password);
   DebugBuffer::Global().Clear();
   const online::FtpOutcome outcome = OnWorker([&](std::stop_token stop) {
     return online::SendFileByFtp(request, GlobalTrace(), {}, stop);
   });
+  WipeSecret(request.password);
   if (!outcome.ok) {
     ui.ShowErrorBox(outcome.message, online::kFtpCaption);
     return kExitFailed;

@@ -75,7 +75,10 @@ std::vector<std::string> CsvFields(std::string_view line) {
           ++at;
           break;
         } else {
-          field += line[at++];
+          // A line break inside the quotes (the record runs on) counts as a space.
+          if (line[at] == '\r' && at + 1 < line.size() && line[at + 1] == '\n') ++at;
+          field += line[at] == '\r' || line[at] == '\n' ? ' ' : line[at];
+          ++at;
         }
       }
       const std::size_t comma = std::min(line.find(',', at), line.size());
@@ -92,12 +95,37 @@ std::vector<std::string> CsvFields(std::string_view line) {
   return fields;
 }
 
+// Where the record that starts at `at` ends: the first line break outside double quotes. A
+// quote that never closes ends its record at the line's end, as a one-line record.
+std::size_t RecordEnd(std::string_view text, std::size_t at) {
+  const std::size_t lineEnd = std::min(text.find_first_of("\r\n", at), text.size());
+  bool fieldStart = true;
+  for (std::size_t i = at; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\r' || c == '\n') return i;
+    if (c == ',') {
+      fieldStart = true;
+    } else if (fieldStart && c == '"') {
+      // A quoted field, as CsvFields reads it: to the closing quote, "" standing for one.
+      ++i;
+      while (i < text.size() && !(text[i] == '"' && (i + 1 >= text.size() || text[i + 1] != '"'))) {
+        i += text[i] == '"' ? 2 : 1;
+      }
+      if (i >= text.size()) return lineEnd;
+      fieldStart = false;
+    } else if (c != ' ' && c != '\t') {
+      fieldStart = false;
+    }
+  }
+  return text.size();
+}
+
 PilotList ParseCsv(std::string_view text) {
   PilotList pilots;
   bool first = true;
   std::size_t at = 0;
   while (at < text.size()) {
-    const std::size_t end = std::min(text.find_first_of("\r\n", at), text.size());
+    const std::size_t end = RecordEnd(text, at);
     const std::string_view line = text.substr(at, end - at);
     at = end + (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n' ? 2 : 1);
     if (IsBlank(line, kBlanks)) continue;
@@ -107,11 +135,12 @@ PilotList ParseCsv(std::string_view text) {
     first = false;
     if (header) continue;
     PilotRecord pilot;
-    pilot.name = CutCharacters(fields[0], kMaxPilotNameCharacters);
+    // Names go into file names and onto terminals: no control characters.
+    pilot.name = CutCharacters(WithoutControlCharacters(fields[0]), kMaxPilotNameCharacters);
     pilot.compId = fields.size() > 1 ? CsvId(fields[1], "Bad CompId number") : -1;
     pilot.civlId = fields.size() > 2 ? CsvId(fields[2], "Bad CivlId number") : -1;
     for (std::size_t d = 0; d < kPilotDeviceCount && 3 + d < fields.size(); ++d) {
-      pilot.devices[d] = CutCharacters(fields[3 + d], kMaxPilotDeviceCharacters);
+      pilot.devices[d] = CutCharacters(WithoutControlCharacters(fields[3 + d]), kMaxPilotDeviceCharacters);
     }
     pilots.push_back(std::move(pilot));
   }
@@ -170,7 +199,8 @@ PilotList ParseFs(std::string_view text) {
         throw ListFailure{PilotMessage("Bad/missing comp. ID", number)};
       }
       pilot.emplace();
-      pilot->name = CutCharacters(DecodeXmlEntities(Trim(*name, kBlanks)), kMaxPilotNameCharacters);
+      pilot->name = CutCharacters(WithoutControlCharacters(DecodeXmlEntities(Trim(*name, kBlanks))),
+                                  kMaxPilotNameCharacters);
       pilot->compId = id.value;
       civlId(e.attributes, "CIVLID");
     } else if (pilot && e.kind == Kind::Open && e.name == "FsCivlPilot" && pilot->civlId < 0) {
@@ -205,7 +235,8 @@ PilotList ParseRace(std::string_view text) {
       if (!fields) return;
       const std::size_t number = pilots.size() + 1;
       PilotRecord pilot;
-      pilot.name = fields->first.empty() ? fields->last : fields->first + " " + fields->last;
+      pilot.name = WithoutControlCharacters(
+          fields->first.empty() ? fields->last : fields->first + " " + fields->last);
       if (pilot.name.empty()) throw ListFailure{PilotMessage("Missing name", number)};
       if (CharacterCount(pilot.name) > kMaxPilotNameCharacters) {
         throw ListFailure{PilotMessage("Name too long", number)};

@@ -182,7 +182,9 @@ void ReadOffsets(std::string_view text, GarminTime first, std::vector<TrackPoint
     TrackPoint point;
     point.time = static_cast<GarminTime>(time);
     point.segmentStart = points.empty() ? 1u : 0u;
-    if (!AppendTrackPoint(points, point)) throw ReadFailure(std::string(kTrackLogMemoryError));
+    if (!AppendTrackPoint(points, point)) {
+      throw ReadFailure(std::string(TrackPointsFailure(points.size() + 1)));
+    }
   }
 }
 

@@ -45,7 +45,7 @@ struct Transfer {
       std::string reply(text);
       while (!reply.empty() && (reply.back() == '\n' || reply.back() == '\r')) reply.pop_back();
       self.Line("FTP< " + reply);
-      self.lastReply = reply;
+      self.lastReply = WithoutControlCharacters(reply);
     }
     return 0;
   }
@@ -125,8 +125,18 @@ FtpOutcome SendFileByFtp(const FtpRequest& request, const TraceSink& trace,
     outcome.message = "Missing remote file name";
     return outcome;
   }
-  if (host->find_first_of("/?#@ ") != std::string::npos) {
-    outcome.message = "CheckConnection(): bad server name \"" + *host + "\"";
+  if (host->find_first_of("/?#@ ") != std::string::npos || HasControlCharacter(*host)) {
+    outcome.message = "CheckConnection(): bad server name \"" + WithoutControlCharacters(*host) + "\"";
+    return outcome;
+  }
+  // A line break would end the USER or PASS command early and send the rest as commands of
+  // their own.
+  if (HasControlCharacter(request.user) || HasControlCharacter(request.password)) {
+    outcome.message = "Connect(): control character in the user name or password";
+    return outcome;
+  }
+  if (HasControlCharacter(request.remoteName)) {
+    outcome.message = "PutFile(): control character in the remote name";
     return outcome;
   }
   const InternetBusy busy = InternetBusy::TryAcquire();
@@ -154,6 +164,8 @@ FtpOutcome SendFileByFtp(const FtpRequest& request, const TraceSink& trace,
   }
   Transfer transfer{&trace, &status, stop, {request.password}, {}, -1};
   CURL* h = curl.get();
+  char errorText[CURL_ERROR_SIZE] = {};
+  curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorText);
   const std::string url = "ftp://" + *host + "/" + RemotePath(request.remoteName);
   curl_easy_setopt(h, CURLOPT_URL, url.c_str());
   curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "ftp");
@@ -189,9 +201,11 @@ FtpOutcome SendFileByFtp(const FtpRequest& request, const TraceSink& trace,
     outcome.message = std::string(kFtpSentText);
     return outcome;
   }
-  outcome.message = FormatText("%s(): %s", StepOf(code),
-                               code == CURLE_ABORTED_BY_CALLBACK ? "Cancelled"
-                                                                 : curl_easy_strerror(code));
+  // The transport's own account where it gave one ("SSL certificate problem: ...").
+  const std::string reason = code == CURLE_ABORTED_BY_CALLBACK ? std::string("Cancelled")
+                             : errorText[0] != '\0'            ? WithoutControlCharacters(errorText)
+                                                               : std::string(curl_easy_strerror(code));
+  outcome.message = std::string(StepOf(code)) + "(): " + reason;
   // The server's own words when it refused.
   if (!transfer.lastReply.empty() &&
       (transfer.lastReply.front() == '4' || transfer.lastReply.front() == '5')) {

@@ -1,6 +1,6 @@
 #pragma once
-// Sending one file to an FTP server in binary mode, through TLS (explicit "AUTH TLS") when the
-// user asks for it. Failures read "Step(): reason", the step being ours
+// Sending one file to an FTP server in binary mode, through TLS (explicit "AUTH TLS") unless the
+// user turns it off: a server without TLS is refused before the user name and password go out. Failures read "Step(): reason", the step being ours
 // (CheckConnection, Connect, OpenFile, PutFile) and the reason the transport's text, followed
 // by the server's last reply when the server refused.
 #include <filesystem>
@@ -27,7 +27,7 @@ struct FtpRequest {
   std::filesystem::path localFile;
   std::string remoteName;
   bool passive = false;
-  bool requireTls = false;  // "AUTH TLS" before the login, and protected data connections
+  bool requireTls = true;   // "AUTH TLS" before the login, and protected data connections
   bool tlsControlOnly = false;  // with requireTls: only the commands (and the password)
   std::string caFile;       // trust this certificate file too (self-signed servers)
   long connectTimeoutMs = 20000;

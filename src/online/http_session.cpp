@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <mutex>
+#include <random>
 
 #include "base/text.h"
 #include "base/version.h"
@@ -37,7 +38,28 @@ std::string_view FirstLine(std::string_view text) {
   return text.substr(0, std::min(text.find_first_of("\r\n"), text.size()));
 }
 
+// The transport's detailed text ("SSL certificate problem: self-signed certificate") when it
+// gave one, else the text of the code.
+std::string TransportText(CURLcode code, const char* detail) {
+  if (detail != nullptr && *detail != '\0') return WithoutControlCharacters(detail);
+  return curl_easy_strerror(code);
+}
+
 }  // namespace
+
+std::string NewFormBoundary(std::initializer_list<std::string_view> contents) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::random_device random;
+  for (;;) {
+    std::string boundary = "----------------LogwellForm";
+    for (int i = 0; i < 32; ++i) boundary.push_back(kHex[random() & 15]);
+    bool inContent = false;
+    for (const std::string_view content : contents) {
+      inContent |= content.find(boundary) != std::string_view::npos;
+    }
+    if (!inContent) return boundary;
+  }
+}
 
 InternetBusy InternetBusy::TryAcquire() {
   bool expected = false;
@@ -96,6 +118,7 @@ struct HttpSession::Impl {
   std::size_t sent = 0;
   std::size_t limit = 0;
   int state = 0;
+  char errorText[CURL_ERROR_SIZE] = {};
 
   void Line(std::string_view text) const {
     if (!trace) return;
@@ -228,6 +251,7 @@ HttpSession::HttpSession(std::string baseAddress, TraceSink trace, std::stop_tok
   curl_easy_setopt(curl, CURLOPT_HEADERDATA, impl_.get());
   curl_easy_setopt(curl, CURLOPT_READFUNCTION, &Impl::OnRead);
   curl_easy_setopt(curl, CURLOPT_READDATA, impl_.get());
+  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, impl_->errorText);
 }
 
 HttpSession::~HttpSession() = default;
@@ -248,6 +272,7 @@ HttpResult HttpSession::Send(const HttpRequest& request) {
   impl.body = request.body;
   impl.sent = 0;
   impl.limit = request.responseLimit;
+  impl.errorText[0] = '\0';
 
   const std::string url = base_ + request.path;
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
@@ -297,7 +322,7 @@ HttpResult HttpSession::Send(const HttpRequest& request) {
     result.transport = code == CURLE_OPERATION_TIMEDOUT        ? Transport::TimedOut
                        : code == CURLE_ABORTED_BY_CALLBACK ? Transport::Cancelled
                                                            : Transport::Failed;
-    result.error = curl_easy_strerror(code);
+    result.error = TransportText(code, impl.errorText);
   }
   impl.Line(FormatText("ProcessRequest main result: %d, %d", impl.state, static_cast<int>(code)));
   if (code != CURLE_OK) impl.Line("Transport error: " + result.error);
@@ -306,14 +331,17 @@ HttpResult HttpSession::Send(const HttpRequest& request) {
   return result;
 }
 
-bool HttpSession::CheckReachable(const std::string& url, long timeoutMs) {
+std::string HttpSession::CheckReachable(const std::string& url, long timeoutMs) {
   CurlHandle probe(curl_easy_init());
-  if (!probe) return false;
+  if (!probe) return "could not create a transfer handle";
   impl_->CommonOptions(probe.get());
+  char errorText[CURL_ERROR_SIZE] = {};
+  curl_easy_setopt(probe.get(), CURLOPT_ERRORBUFFER, errorText);
   curl_easy_setopt(probe.get(), CURLOPT_URL, url.c_str());
   curl_easy_setopt(probe.get(), CURLOPT_NOBODY, 1L);
   curl_easy_setopt(probe.get(), CURLOPT_TIMEOUT_MS, timeoutMs);
-  return curl_easy_perform(probe.get()) == CURLE_OK;
+  const CURLcode code = curl_easy_perform(probe.get());
+  return code == CURLE_OK ? std::string() : TransportText(code, errorText);
 }
 
 }  // namespace logwell::online

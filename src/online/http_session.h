@@ -8,6 +8,7 @@
 // and meant for a worker thread; a stop request ends a transfer within about a second.
 #include <cstddef>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <stop_token>
 #include <string>
@@ -86,8 +87,10 @@ class HttpSession {
   // after a stop, such as a logout.
   void SetStopToken(std::stop_token stop);
 
-  // A reachability check: any HTTP answer of `url` within `timeoutMs` counts.
-  bool CheckReachable(const std::string& url, long timeoutMs);
+  // A reachability check: any HTTP answer of `url` within `timeoutMs` counts. Empty when
+  // reached, else the transport's own account of what failed (a refused connection, a
+  // certificate that is not trusted, ...).
+  std::string CheckReachable(const std::string& url, long timeoutMs);
 
   struct Impl;
 
@@ -96,6 +99,10 @@ class HttpSession {
   std::string setupError_;
   std::unique_ptr<Impl> impl_;
 };
+
+// A multipart form boundary drawn at random for each form, found in none of `contents`, so that
+// no field or file can end its part early or add parts of its own.
+std::string NewFormBoundary(std::initializer_list<std::string_view> contents);
 
 // Escapes `text` for a URL query value (RFC 3986 unreserved characters stay).
 std::string UrlEscape(std::string_view text);

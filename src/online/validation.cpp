@@ -15,23 +15,25 @@ namespace {
 std::string SafeFormName(std::string_view name) {
   std::string out(name);
   for (char& c : out) {
-    if (c == '"' || c == '\r' || c == '\n' || c == '\\') c = '?';
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\' || byte < 0x20 || byte == 0x7F) c = '?';
   }
   return out;
 }
 
 }  // namespace
 
-std::string BuildValidationForm(std::string_view fileName, std::string_view fileBytes) {
+std::string BuildValidationForm(std::string_view fileName, std::string_view fileBytes,
+                                std::string_view boundary) {
   std::string form;
   form.reserve(fileBytes.size() + 1000);
-  form.append("--").append(kValidationBoundary).append("\r\n");
+  form.append("--").append(boundary).append("\r\n");
   form.append("Content-Disposition: form-data; name=\"igcfile\"; filename=\"")
       .append(SafeFormName(fileName))
       .append("\"\r\n");
   form.append("Content-Type: application/octet-stream\r\n\r\n");
   form.append(fileBytes);
-  form.append("\r\n--").append(kValidationBoundary).append("--\r\n");
+  form.append("\r\n--").append(boundary).append("--\r\n");
   return form;
 }
 
@@ -66,11 +68,13 @@ ValidationOutcome SendForValidation(const ValidationConfig& config, const Valida
     outcome.error = session.SetupError();
     return outcome;
   }
-  if (!session.CheckReachable(config.address + "/", config.timeoutMs)) {
-    outcome.error = "Could not connect to validation server";
+  if (const std::string reason = session.CheckReachable(config.address + "/", config.timeoutMs);
+      !reason.empty()) {
+    outcome.error = "Could not connect to validation server: " + reason;
     return outcome;
   }
-  const std::string form = BuildValidationForm(input.fileName, input.bytes);
+  const std::string boundary = NewFormBoundary({input.bytes, input.fileName});
+  const std::string form = BuildValidationForm(input.fileName, input.bytes, boundary);
   show("Connecting to validation server");
   HttpRequest request;
   request.verb = "POST";
@@ -80,7 +84,7 @@ ValidationOutcome SendForValidation(const ValidationConfig& config, const Valida
   request.headers = {
       "Accept: " + std::string(kValidationAccept),
       "Referer: " + config.address + std::string(kValidationReferrerPath),
-      "Content-Type: multipart/form-data; boundary=" + std::string(kValidationBoundary),
+      "Content-Type: multipart/form-data; boundary=" + boundary,
   };
   request.responseLimit = kValidationResponseSize;
   request.timeoutMs = config.timeoutMs;
@@ -106,10 +110,15 @@ ValidationOutcome SendForValidation(const ValidationConfig& config, const Valida
   }
   show("Validation completed");
   if (trace) trace(result.body + "\r\n");
-  outcome.reachedServer = true;
   outcome.response = std::move(result.body);
   const std::optional<ValidationReply> reply = ParseValidationReply(outcome.response);
-  outcome.passed = reply && reply->Passed();
+  if (!reply) {
+    // The reply is at fault, not the file: no verdict, and the track log stays.
+    outcome.error = std::string(kUnreadableReplyText);
+    return outcome;
+  }
+  outcome.reachedServer = true;
+  outcome.passed = reply->Passed();
   return outcome;
 }
 

@@ -19,7 +19,6 @@ class Ui;
 
 namespace logwell::online {
 
-inline constexpr std::string_view kValidationBoundary = "BoundaryForLogwellOnlineIgcValidation";
 inline constexpr std::string_view kValidationPath = "/api/vali/json";
 inline constexpr std::string_view kValidationReferrerPath = "/validation.html";
 inline constexpr std::string_view kValidationAccept =
@@ -29,8 +28,14 @@ inline constexpr long kValidationTimeoutMs = 30000;
 inline constexpr std::string_view kValidationCaption = "Online IGC validation";
 inline constexpr std::string_view kReadIgcCaption = "Read IGC log";
 
-// The multipart form of one file; quotes and line breaks in the name become "?".
-std::string BuildValidationForm(std::string_view fileName, std::string_view fileBytes);
+// The multipart form of one file, its part ended by `boundary` (NewFormBoundary); quotes,
+// backslashes and control characters in the name become "?".
+std::string BuildValidationForm(std::string_view fileName, std::string_view fileBytes,
+                                std::string_view boundary);
+
+// The answer when the service's reply cannot be read: no verdict on the file.
+inline constexpr std::string_view kUnreadableReplyText =
+    "unreadable reply from the validation service";
 
 struct ValidationInput {
   std::string fileName;  // the last path component
@@ -47,7 +52,7 @@ struct ValidationConfig {
 };
 
 struct ValidationOutcome {
-  bool reachedServer = false;
+  bool reachedServer = false;  // the service answered with a verdict it could be read for
   std::string error;     // why not, when it did not
   std::string response;  // the answer, at most kValidationResponseSize bytes
   bool passed = false;

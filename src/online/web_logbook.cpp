@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "base/secret.h"
 #include "base/text.h"
 #include "base/ui.h"
 #include "kml/kml_save.h"
@@ -15,8 +16,9 @@ namespace {
 
 constexpr long kLogoutAfterStopTimeoutMs = 5000;
 
-void AppendPart(std::string& form, std::string_view name, std::string_view value) {
-  form.append("--").append(kLogbookBoundary).append("\r\n");
+void AppendPart(std::string& form, std::string_view boundary, std::string_view name,
+                std::string_view value) {
+  form.append("--").append(boundary).append("\r\n");
   form.append("Content-Disposition: form-data; name=\"").append(name).append("\"\r\n\r\n");
   form.append(value).append("\r\n");
 }
@@ -89,21 +91,29 @@ std::string_view MissingAccountField(const LogbookAccount& account) {
   return {};
 }
 
-std::string BuildLogbookForm(int classId, std::string_view brandModel, std::string_view kmlBody) {
+std::string_view BadAccountField(const LogbookAccount& account) {
+  if (HasControlCharacter(account.user)) return "Control character in user ID";
+  if (HasControlCharacter(account.password)) return "Control character in password";
+  if (HasControlCharacter(account.brandModel)) return "Control character in model";
+  return {};
+}
+
+std::string BuildLogbookForm(int classId, std::string_view brandModel, std::string_view kmlBody,
+                             std::string_view boundary) {
   std::string form;
   form.reserve(kmlBody.size() + 4000);
-  AppendPart(form, "form", "trip_form");
-  AppendPart(form, "start", "x");
-  AppendPart(form, "class_id", FormatText("%d", classId));
-  AppendPart(form, "brandmodel", brandModel);
-  AppendPart(form, "cnt", "1");
-  AppendPart(form, "description", " ");
-  form.append("--").append(kLogbookBoundary).append("\r\n");
+  AppendPart(form, boundary, "form", "trip_form");
+  AppendPart(form, boundary, "start", "x");
+  AppendPart(form, boundary, "class_id", FormatText("%d", classId));
+  AppendPart(form, boundary, "brandmodel", brandModel);
+  AppendPart(form, boundary, "cnt", "1");
+  AppendPart(form, boundary, "description", " ");
+  form.append("--").append(boundary).append("\r\n");
   form.append("Content-Disposition: form-data; name=\"tracklog\"; filename=\"")
       .append(kLogbookTrackFileName)
       .append("\"\r\nContent-Type: application/kml\r\n\r\n");
   form.append(kml::kKmlBareDocumentStart).append(kmlBody).append(kml::kKmlBareDocumentEnd).append("\r\n");
-  form.append("--").append(kLogbookBoundary).append("--\r\n");
+  form.append("--").append(boundary).append("--\r\n");
   return form;
 }
 
@@ -149,6 +159,14 @@ LogbookOutcome UploadToLogbook(const LogbookConfig& config, const LogbookAccount
     outcome.error = std::string(missing);
     return outcome;
   }
+  if (const std::string_view bad = BadAccountField(account); !bad.empty()) {
+    outcome.error = std::string(bad);
+    return outcome;
+  }
+  if (StartsWithIgnoringCase(config.address, "http://") && !config.allowPlainHttp) {
+    outcome.error = std::string(kLogbookPlainHttpText);
+    return outcome;
+  }
   const InternetBusy busy = InternetBusy::TryAcquire();
   if (!busy.Held()) {
     outcome.error = std::string(kBusyText);
@@ -160,8 +178,9 @@ LogbookOutcome UploadToLogbook(const LogbookConfig& config, const LogbookAccount
     return outcome;
   }
   const std::string home = config.homePage.empty() ? config.address + "/" : config.homePage;
-  if (!up.Session().CheckReachable(home, config.stepTimeoutMs)) {
-    outcome.error = "Could not contact Trackvault server";
+  if (const std::string reason = up.Session().CheckReachable(home, config.stepTimeoutMs);
+      !reason.empty()) {
+    outcome.error = "Could not contact Trackvault server: " + reason;
     return outcome;
   }
 
@@ -193,24 +212,35 @@ LogbookOutcome UploadToLogbook(const LogbookConfig& config, const LogbookAccount
   };
   const auto user = [&outcome] { return static_cast<long long>(outcome.userId); };
 
-  HttpRequest login = Get(FormatText(
-      "/tv.html?l=2&a=37&form=login&url=&login_name=%s&pw=%s&login=Login&lng=en",
-      UrlEscape(account.user).c_str(), UrlEscape(account.password).c_str()));
+  // The credentials as a urlencoded form: in the body, or (for a service that takes them there
+  // only) in the address.
+  std::string credentials =
+      "login_name=" + UrlEscape(account.user) + "&pw=" + UrlEscape(account.password);
+  HttpRequest login;
+  if (config.credentialsInQuery) {
+    login = Get("/tv.html?l=2&a=37&form=login&url=&" + credentials + "&login=Login&lng=en");
+  } else {
+    login = Get("/tv.html?l=2&a=37&form=login&url=&login=Login&lng=en");
+    login.body = credentials;
+    login.headers.emplace_back("Content-Type: application/x-www-form-urlencoded");
+  }
   login.verb = "POST";
   login.withBody = true;
   bool good = redirected("Start login", login, config.address + "/tv.html?l=2&a=28&user_id=",
                          false, outcome.userId, "Start login: Could not get user id");
+  WipeSecret(login.path);
+  WipeSecret(credentials);
   if (good) {
     good = simple("Finish login", Get(FormatText("/tv.html?l=2&a=28&user_id=%lld", user())), 200);
   }
   if (good) {
-    const std::string form = BuildLogbookForm(account.classId, account.brandModel, kmlBody);
+    const std::string boundary = NewFormBoundary({kmlBody, account.brandModel});
+    const std::string form = BuildLogbookForm(account.classId, account.brandModel, kmlBody, boundary);
     HttpRequest upload = Get(FormatText("/tv.html?l=2&user_id=%lld&a=30&no_start=y", user()));
     upload.verb = "POST";
     upload.withBody = true;
     upload.body = form;
-    upload.headers.push_back("Content-Type: multipart/form-data; boundary=" +
-                             std::string(kLogbookBoundary));
+    upload.headers.push_back("Content-Type: multipart/form-data; boundary=" + boundary);
     good = redirected(
         "Upload track", upload,
         config.address + FormatText("/tv.html?l=2&user_id=%lld&a=34&trip_id=", user()), true,

@@ -22,6 +22,10 @@ bool AppendTrackPoint(std::vector<TrackPoint>& points, const TrackPoint& point) 
   return true;
 }
 
+std::string_view TrackPointsFailure(std::size_t wanted, std::string_view memoryText) {
+  return wanted > kMaxTrackPoints ? kTooManyFixesError : memoryText;
+}
+
 bool ReserveTrackPoints(std::vector<TrackPoint>& points, std::size_t count) {
   if (count > kMaxTrackPoints) return false;
   try {

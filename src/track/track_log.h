@@ -27,6 +27,11 @@ inline constexpr std::size_t kInitialTrackCapacity = 1000;
 // damaged record count or a hostile file from eating all memory.
 inline constexpr std::size_t kMaxTrackPoints = 8'000'000;
 inline constexpr std::string_view kTrackLogMemoryError = "Track log memory allocation";
+inline constexpr std::string_view kTooManyFixesError = "too many fixes (limit 8,000,000)";
+// Why room for `wanted` points could not be had: the limit when it is past it, else memory
+// (`memoryText`). For a failed AppendTrackPoint `wanted` is the size plus one.
+std::string_view TrackPointsFailure(std::size_t wanted,
+                                    std::string_view memoryText = kTrackLogMemoryError);
 
 // Adds one point, growing the room as described above. Returns false, with `points`
 // unchanged, when the limit is reached or memory runs out; the caller then reports

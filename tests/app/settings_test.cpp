@@ -39,8 +39,8 @@ class SettingsTest : public ::testing::Test {
 };
 
 TEST(SettingsTable, HasTheValuesWithTheirDefaults) {
-  ASSERT_EQ(SettingRows().size(), 80u);
-  EXPECT_EQ(SettingRows().back().name, "ContestRules");
+  ASSERT_EQ(SettingRows().size(), 84u);
+  EXPECT_EQ(SettingRows().back().name, "LogbookLoginInQuery");
   EXPECT_EQ(SettingRows().front().name, "PilotListName");
   EXPECT_EQ(SettingRows()[69].name, "TrackvaultPassword");
   SettingsStore store("/home/pilot/Documents");
@@ -58,6 +58,8 @@ TEST(SettingsTable, HasTheValuesWithTheirDefaults) {
   EXPECT_EQ(store.Text(Setting::IgcGliderType), "None");
   EXPECT_EQ(store.Text(Setting::OlcRegion), "");
   EXPECT_EQ(store.Text(Setting::ContestRules), "xcontest");
+  EXPECT_EQ(store.Number(Setting::FtpTls), 1);  // FTP through TLS unless turned off
+  EXPECT_EQ(store.Number(Setting::LogbookAllowHttp), 0);
   EXPECT_EQ(store.Text(Setting::FtpUserId), store.Text(Setting::FtpAddress));
   EXPECT_EQ(store.Binary(Setting::TrackvaultPassword), std::vector<std::uint8_t>(40, 0));
 }

@@ -82,5 +82,17 @@ TEST(Case, OnlyAsciiLettersChange) {
   EXPECT_FALSE(StartsWithIgnoringCase("Air", "AIRFIELD"));
 }
 
+// Text from a server or a file on its way to a terminal or a name: no escape sequences, no line
+// breaks; letters of any script stay.
+TEST(ControlCharacters, FoundAndDropped) {
+  EXPECT_FALSE(HasControlCharacter("Zoë Ñandú 😀"));
+  for (const char* text : {"a\rb", "a\nb", "\x1B[2J", "tab\t", "del\x7F"}) {
+    EXPECT_TRUE(HasControlCharacter(text)) << text;
+  }
+  EXPECT_EQ(WithoutControlCharacters("Jane\x1B]0;owned\x07 Doe\r\n"), "Jane]0;owned Doe");
+  EXPECT_EQ(WithoutControlCharacters("a\xC2\x9B" "31mb Zoë"), "a31mb Zoë");  // C1 CSI
+  EXPECT_EQ(WithoutControlCharacters("\xC2\xA0\xC2"), "\xC2\xA0\xC2");         // NBSP, cut text
+}
+
 }  // namespace
 }  // namespace logwell

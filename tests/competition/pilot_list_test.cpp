@@ -50,6 +50,23 @@ TEST(PilotListCsv, ReadsFieldsHeadersAndLineEnds) {
   EXPECT_EQ(pilots[3], Pilot("Smith, John", 8, 9));
 }
 
+// A name goes into file names and onto terminals: a line break inside quotes keeps the record
+// whole, and control characters (an escape sequence) are dropped; a quote that never closes
+// still ends its record at the line's end.
+TEST(PilotListCsv, LineBreaksInQuotesAndControlCharacters) {
+  const PilotList pilots = Parse(
+      "\"Jane\r\nDoe\",17,1234\r\n"
+      "\"Esc\x1B]0;x\x07" "ape\",5,6,\"GPS\x1B[2J\"\n"
+      "\"Open quote,8,9\n"
+      "Last,1,2\n");
+  ASSERT_EQ(pilots.size(), 4u);
+  EXPECT_EQ(pilots[0], Pilot("Jane Doe", 17, 1234));
+  EXPECT_EQ(pilots[1].name, "Esc]0;xape");
+  EXPECT_EQ(pilots[1].devices[0], "GPS[2J");
+  EXPECT_EQ(pilots[2].name, "Open quote,8,9");
+  EXPECT_EQ(pilots[3], Pilot("Last", 1, 2));
+}
+
 TEST(PilotListCsv, WritesWhatItReadsBack) {
   PilotList pilots{Pilot("Jane Doe", 17, 1234), Pilot("Smith, \"Jo\"", -1, 5),
                    Pilot("Nobody", -1, -1)};

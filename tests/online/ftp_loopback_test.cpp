@@ -36,6 +36,7 @@ class FtpLoopback : public ::testing::Test {
     request.password = "s3cret";
     request.localFile = local_;
     request.remoteName = "club flight.igc";
+    request.requireTls = false;  // the plain test server; the TLS cases ask for it
     return request;
   }
 
@@ -86,6 +87,41 @@ TEST_F(FtpLoopback, FailuresNameTheStepAndTheReason) {
   EXPECT_FALSE(std::filesystem::exists(home_ / "club flight.igc"));
 }
 
+// TLS unless turned off: a server that cannot is refused before the user name and password go
+// out. A line break in the user name or password would send commands of its own after PASS.
+TEST_F(FtpLoopback, NothingGoesOutInTheClearOrAsInjectedCommands) {
+  LoopbackServer server({"/usr/bin/python3", ScriptPath("ftp_server.py"), home_.string(), "plain"});
+  ASSERT_GT(server.Port(), 0);
+  FtpRequest request = Request(server);
+  request.requireTls = FtpRequest{}.requireTls;
+  std::string trace;
+  FtpOutcome outcome = SendFileByFtp(request, [&](std::string_view t) { trace.append(t); }, {}, {});
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_EQ(outcome.message.substr(0, 11), "Connect(): ") << outcome.message;
+  EXPECT_EQ(trace.find("FTP> USER"), std::string::npos) << trace;
+  EXPECT_FALSE(std::filesystem::exists(home_ / "club flight.igc"));
+
+  std::ofstream(home_ / "victim.igc") << "keep me";
+  struct Case {
+    std::string user, password, remote, message;
+  };
+  const Case cases[] = {
+      {"pilot", "s3cret\r\nDELE victim.igc", "a.igc",
+       "Connect(): control character in the user name or password"},
+      {"pilot\r\nDELE victim.igc", "s3cret", "a.igc",
+       "Connect(): control character in the user name or password"},
+      {"pilot", "s3cret", "a\r\nDELE victim.igc", "PutFile(): control character in the remote name"},
+  };
+  for (const Case& c : cases) {
+    request = Request(server);
+    request.user = c.user;
+    request.password = c.password;
+    request.remoteName = c.remote;
+    EXPECT_EQ(SendFileByFtp(request, {}, {}, {}).message, c.message);
+    EXPECT_TRUE(std::filesystem::exists(home_ / "victim.igc")) << c.user << c.password << c.remote;
+  }
+}
+
 TEST_F(FtpLoopback, TlsWhenAsked) {
   const auto cert = dir_ / "cert.pem";
   const auto key = dir_ / "key.pem";
@@ -113,13 +149,14 @@ TEST_F(FtpLoopback, TlsWhenAsked) {
     EXPECT_EQ(logwell::testing::ReadWholeFile(home_ / "club flight.igc"), sent_);
     std::filesystem::remove(home_ / "club flight.igc");
   }
-  // Without trust in the certificate the transfer stops before the login.
+  // Without trust in the certificate the transfer stops before the login, and says why.
   FtpRequest request = Request(server);
   request.requireTls = true;
   std::string trace;
-  EXPECT_EQ(SendFileByFtp(request, [&](std::string_view t) { trace.append(t); }, {}, {})
-                .message.substr(0, 11),
-            "Connect(): ");
+  const std::string message =
+      SendFileByFtp(request, [&](std::string_view t) { trace.append(t); }, {}, {}).message;
+  EXPECT_EQ(message.substr(0, 11), "Connect(): ") << message;
+  EXPECT_NE(message.find("certificate"), std::string::npos) << message;
   EXPECT_EQ(trace.find("FTP> USER"), std::string::npos);
 }
 

@@ -84,7 +84,8 @@ TEST(ResponseCheck, StatusAndLocationNumbers) {
 }
 
 TEST(LogbookForm, PartsInOrderAroundTheKmlDocument) {
-  const std::string form = BuildLogbookForm(3, "Ozone Rush", "<Folder/>\r\n");
+  const std::string form =
+      BuildLogbookForm(3, "Ozone Rush", "<Folder/>\r\n", "---------------------------19868644317078");
   const std::string b = "-----------------------------19868644317078";
   std::size_t at = 0;
   for (const std::string& piece :
@@ -113,10 +114,18 @@ TEST(OnlineText, SecretsMaskedAndServerNames) {
   EXPECT_EQ(FtpHostOf("ftp.club.org:2121").value(), "ftp.club.org:2121");
   EXPECT_FALSE(FtpHostOf("http://").has_value());
   EXPECT_EQ(ServiceUserAgent().substr(0, 8), "Logwell ");
-  EXPECT_EQ(BuildValidationForm("a\"b.igc", "DATA"),
+  EXPECT_EQ(BuildValidationForm("a\"b\x1B.igc", "DATA", "BoundaryForLogwellOnlineIgcValidation"),
             "--BoundaryForLogwellOnlineIgcValidation\r\nContent-Disposition: form-data; "
-            "name=\"igcfile\"; filename=\"a?b.igc\"\r\nContent-Type: application/octet-stream"
+            "name=\"igcfile\"; filename=\"a?b?.igc\"\r\nContent-Type: application/octet-stream"
             "\r\n\r\nDATA\r\n--BoundaryForLogwellOnlineIgcValidation--\r\n");
+}
+
+TEST(OnlineText, FormBoundariesAreDrawnAndAvoidTheContent) {
+  const std::string first = NewFormBoundary({});
+  const std::string second = NewFormBoundary({first});
+  EXPECT_NE(first, second);
+  EXPECT_GE(first.size(), 40u);
+  EXPECT_EQ(first.find_first_of("\r\n\"; "), std::string::npos);
 }
 
 }  // namespace

@@ -77,9 +77,13 @@ std::string FlightKmlBody() {
 LogbookConfig ConfigFor(const Service& service) {
   LogbookConfig config;
   config.address = service.server.Address();
+  config.allowPlainHttp = true;  // the stand-in speaks plain HTTP
   config.pause = std::chrono::milliseconds(0);
   return config;
 }
+
+// The boundary a multipart form opens with ("--" and the boundary on its first line).
+std::string FormBoundary(const std::string& form) { return form.substr(2, form.find("\r\n") - 2); }
 
 const LogbookAccount kAccount{"pilot", kPassword, "Ozone Rush 5", 2};
 
@@ -99,7 +103,7 @@ TEST(WebLogbookLoopback, SixStepsDeliverTheWholeFlight) {
                                              "Query comps", "Logging out from Trackvault",
                                              "Logging out from Trackvault (2)"}));
   const std::string requests = service.Requests();
-  EXPECT_NE(requests.find("POST /tv.html?l=2&a=37&form=login&url=&login_name=pilot&pw=s%C3%A9cret%26x&login=Login&lng=en\n"
+  EXPECT_NE(requests.find("POST /tv.html?l=2&a=37&form=login&url=&login=Login&lng=en\n"
                           "GET /tv.html?l=2&a=28&user_id=4711\n"
                           "POST /tv.html?l=2&user_id=4711&a=30&no_start=y\n"
                           "GET /tv.html?l=2&user_id=4711&a=34&trip_id=99\n"
@@ -107,11 +111,20 @@ TEST(WebLogbookLoopback, SixStepsDeliverTheWholeFlight) {
             std::string::npos)
       << requests;
 
-  // The uploaded KML document is well formed and holds every fix.
+  // The login went in the body, never in an address a log keeps.
+  EXPECT_EQ(logwell::testing::ReadWholeFile(service.dir / "body-1.bin"),
+            "login_name=pilot&pw=s%C3%A9cret%26x");
+  EXPECT_EQ(requests.find("cret"), std::string::npos);
+
+  // The uploaded KML document is well formed and holds every fix; the form's boundary is drawn
+  // for this upload.
   const std::string form = logwell::testing::ReadWholeFile(service.dir / "body-2.bin");
+  const std::string boundary = FormBoundary(form);
+  EXPECT_GE(boundary.size(), 40u) << boundary;
+  EXPECT_EQ(form, BuildLogbookForm(2, "Ozone Rush 5", body, boundary));
   const std::string start = "Content-Type: application/kml\r\n\r\n";
   const std::size_t from = form.find(start) + start.size();
-  const std::size_t to = form.rfind("\r\n-----------------------------19868644317078--\r\n");
+  const std::size_t to = form.rfind("\r\n--" + boundary + "--\r\n");
   ASSERT_NE(to, std::string::npos);
   const std::filesystem::path kml = service.dir / "upload.kml";
   std::ofstream(kml, std::ios::binary) << form.substr(from, to - from);
@@ -131,17 +144,47 @@ TEST(WebLogbookLoopback, SixStepsDeliverTheWholeFlight) {
         "Processing REQ_STATE_POST_SEND_DATA (4096, 0)\r\n", "Processing REQ_STATE_POST_COMPLETE\r\n",
         "ProcessRequest main result: 7, 0\r\n", "Processing requests completed\r\n",
         "WinInet: Connected to Server\r\n", "WinInet: Cookie Received\r\n",
-        "WinInet: Cookie sent\r\n", "pw=****&login=Login"}) {
+        "WinInet: Cookie sent\r\n"}) {
     EXPECT_NE(trace.find(line), std::string::npos) << line;
   }
   EXPECT_EQ(trace.find("cret"), std::string::npos);
-  // Only the login request carried the password.
-  std::size_t carrying = 0;
-  for (std::size_t at = requests.find("s%C3%A9cret"); at != std::string::npos;
-       at = requests.find("s%C3%A9cret", at + 1)) {
-    ++carrying;
+  // Each upload draws its own boundary.
+  Service again("normal");
+  ASSERT_TRUE(UploadToLogbook(ConfigFor(again), kAccount, body, {}, {}, {}).ok);
+  EXPECT_NE(FormBoundary(logwell::testing::ReadWholeFile(again.dir / "body-2.bin")), boundary);
+}
+
+// What must not go out: a plain http:// address unless allowed; a line break in a field, which
+// would add fields of its own to the form or lines to the request. The login in the address is
+// still there for a service that takes it only so.
+TEST(WebLogbookLoopback, UnsafeRequestsAreRefusedBeforeAnythingIsSent) {
+  Service service("normal");
+  const std::string body = FlightKmlBody();
+  LogbookConfig config = ConfigFor(service);
+  config.allowPlainHttp = false;
+  EXPECT_EQ(UploadToLogbook(config, kAccount, body, {}, {}, {}).error,
+            "Refused: http:// sends the password unprotected; use https:// or set LogbookAllowHttp=1");
+  struct Case {
+    LogbookAccount account;
+    const char* error;
+  };
+  const Case cases[] = {
+      {{"pilot", kPassword, "Rush\r\n--x\r\nContent-Disposition: form-data; name=\"class_id\"\r\n\r\n9", 2},
+       "Control character in model"},
+      {{"pilot\r\nX-Injected: 1", kPassword, "Rush", 2}, "Control character in user ID"},
+      {{"pilot", "s3cret\n", "Rush", 2}, "Control character in password"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(UploadToLogbook(ConfigFor(service), c.account, body, {}, {}, {}).error, c.error);
   }
-  EXPECT_EQ(carrying, 1u);
+  EXPECT_FALSE(std::filesystem::exists(service.dir / "requests.log"));
+
+  config = ConfigFor(service);
+  config.credentialsInQuery = true;
+  ASSERT_TRUE(UploadToLogbook(config, kAccount, body, {}, {}, {}).ok);
+  EXPECT_NE(service.Requests().find("POST /tv.html?l=2&a=37&form=login&url=&login_name=pilot&"
+                                    "pw=s%C3%A9cret%26x&login=Login&lng=en\n"),
+            std::string::npos);
 }
 
 TEST(WebLogbookLoopback, MisbehavingServerGivesTheStepErrorAndStillLogsOut) {
@@ -222,11 +265,20 @@ TEST(WebLogbookLoopback, MissingConfigurationAndAccountSaySo) {
   EXPECT_EQ(UploadToLogbook(config, kAccount, "", {}, {}, {}).error,
             "No web logbook server configured");
   config.address = "http://127.0.0.1:9";
+  config.allowPlainHttp = true;
   LogbookAccount account = kAccount;
   account.brandModel.clear();
   EXPECT_EQ(UploadToLogbook(config, account, "", {}, {}, {}).error, "Missing model");
-  EXPECT_EQ(UploadToLogbook(config, kAccount, "", {}, {}, {}).error,
-            "Could not contact Trackvault server");
+  // The transport says why: nothing listens, or the server cannot speak TLS.
+  const std::string refused = UploadToLogbook(config, kAccount, "", {}, {}, {}).error;
+  EXPECT_EQ(refused.substr(0, 37), "Could not contact Trackvault server: ") << refused;
+  EXPECT_NE(refused.find("127.0.0.1"), std::string::npos) << refused;
+  Service plain("normal");
+  config.address = "https://127.0.0.1:" + std::to_string(plain.server.Port());
+  const std::string tls = UploadToLogbook(config, kAccount, "", {}, {}, {}).error;
+  EXPECT_EQ(tls.substr(0, 37), "Could not contact Trackvault server: ") << tls;
+  EXPECT_GT(tls.size(), 37u) << tls;
+  EXPECT_NE(tls.find("SSL"), std::string::npos) << tls;
 }
 
 ValidationInput RealIgc() {
@@ -252,8 +304,9 @@ TEST(ValidationLoopback, VerdictsAndFaults) {
   const Case cases[] = {
       {"normal", true, true, ""},
       {"fail_validation", true, false, ""},
-      {"uescape_validation", true, false, ""},
-      {"big_validation", true, false, ""},
+      // A reply that cannot be read is no verdict on the file.
+      {"uescape_validation", false, false, "unreadable reply from the validation service"},
+      {"big_validation", false, false, "unreadable reply from the validation service"},
       {"error_validation", false, false, "Validation server error (HTTP 500)"},
       {"drop_validation", false, false, "Validation request failed: "},
       {"slow_validation", false, false, "Validation timed out"},
@@ -273,16 +326,19 @@ TEST(ValidationLoopback, VerdictsAndFaults) {
     if (std::string(c.mode) == "big_validation") {
       EXPECT_EQ(outcome.response.size(), 1000u);
     }
-    if (c.reached) {
+    if (c.reached || outcome.error == kUnreadableReplyText) {
       EXPECT_EQ(shown.back(), "Validation completed");
       // The server got the file byte for byte inside the form.
       const std::string form = logwell::testing::ReadWholeFile(service.dir / "body-1.bin");
-      EXPECT_EQ(form, BuildValidationForm("18BF14K1.igc", input.bytes));
+      EXPECT_EQ(form, BuildValidationForm("18BF14K1.igc", input.bytes, FormBoundary(form)));
       EXPECT_NE(service.Requests().find("POST /api/vali/json\n"), std::string::npos);
     }
     // What the user sees: the track log is replaced only when the server answered.
     logwell::testing::ScriptedUi ui;
     EXPECT_EQ(ReportValidation(input, outcome, ui), c.reached) << c.mode;
+    ASSERT_EQ(ui.Boxes().size(), 1u);
+    const std::string box = c.reached ? (c.passed ? "Validation OK" : "Validation ERROR") : c.error;
+    EXPECT_EQ(ui.Boxes()[0].text.substr(0, box.size()), box) << c.mode;
   }
 }
 

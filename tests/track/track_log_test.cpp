@@ -33,6 +33,10 @@ TEST(TrackCapacity, RefusesAnnouncedCountsBeyondTheLimit) {
   EXPECT_GE(points.capacity(), 5000u);
   EXPECT_FALSE(ReserveTrackPoints(points, kMaxTrackPoints + 1));
   EXPECT_EQ(kTrackLogMemoryError, "Track log memory allocation");
+  // The readers say which it was: the limit, or memory that ran out below it.
+  EXPECT_EQ(TrackPointsFailure(kMaxTrackPoints + 1), "too many fixes (limit 8,000,000)");
+  EXPECT_EQ(TrackPointsFailure(kMaxTrackPoints), "Track log memory allocation");
+  EXPECT_EQ(TrackPointsFailure(10, "Memory allocation error"), "Memory allocation error");
 }
 
 TEST(TrackLog, InstrumentTextsKeepTheirLimitsWithoutSplittingCharacters) {

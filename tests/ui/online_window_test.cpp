@@ -78,6 +78,7 @@ class OnlineWindowTest : public QObject {
                            serverDir.string()});
     QVERIFY(server.Port() > 0);
     f.settings.SetText(Setting::LogbookAddress, server.Address() + "/");
+    f.settings.SetNumber(Setting::LogbookAllowHttp, 1);  // the loopback stand-in has no TLS
     f.window->RunCommand(40140);  // the test track
     f.window->RunCommand(40042);  // every row
     f.window->RunCommand(40115);
@@ -97,9 +98,14 @@ class OnlineWindowTest : public QObject {
       Type(ask, "logbookPassword", "s\u00e9cret&x");
       Type(ask, "logbookModel", "Ozone Rush 5");
       if (auto* classId = ask->findChild<QSpinBox*>("logbookClass")) classId->setValue(2);
+      if (auto* remember = ask->findChild<QCheckBox*>("logbookRemember")) remember->setChecked(true);
     });
     upload->click();
-    QTRY_COMPARE_WITH_TIMEOUT(dialog->Status()->text(), QString("Track uploaded"), 20000);
+    // The status says where the password went (no keyring on the test's session).
+    QTRY_VERIFY_WITH_TIMEOUT(dialog->Status()->text().startsWith("Track uploaded. Password remembered in the "),
+                             20000);
+    QVERIFY2(f.settings.HoldsSecret() || dialog->Status()->text().contains("keyring"),
+             qPrintable(dialog->Status()->text()));
     // The account is remembered, the password not as text.
     QCOMPARE(f.settings.Text(Setting::TrackvaultUserId), std::string("pilot"));
     QCOMPARE(f.settings.Text(Setting::TrackvaultModel), std::string("Ozone Rush 5"));
@@ -163,6 +169,11 @@ class OnlineWindowTest : public QObject {
       Type(dialog, "ftpUser", "pilot");
       Type(dialog, "ftpPassword", "s3cret");
       if (auto* passive = dialog->findChild<QCheckBox*>("ftpPassive")) passive->setChecked(true);
+      // TLS is the default; the plain test server needs it off.
+      if (auto* tls = dialog->findChild<QCheckBox*>("ftpTls")) {
+        QVERIFY(tls->isChecked());
+        tls->setChecked(false);
+      }
     });
     f.window->RunCommand(40203);
     QTRY_VERIFY_WITH_TIMEOUT(boxes.Seen().size() >= 2, 20000);
@@ -170,6 +181,7 @@ class OnlineWindowTest : public QObject {
     QCOMPARE(logwell::testing::ReadWholeFile(home / "club flight.igc"),
              logwell::testing::ReadWholeFile(RealIgc()));
     QCOMPARE(f.settings.Text(Setting::FtpAddress), address.toStdString());
+    QCOMPARE(f.settings.Number(Setting::FtpTls), 0);  // the choice is remembered
   }
 };
 

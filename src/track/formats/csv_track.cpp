@@ -137,7 +137,7 @@ class CsvLineReader {
     }
     point.segmentStart = points.empty() ? 1 : 0;
     if (!AppendTrackPoint(points, point)) {
-      ui_.ShowErrorBox(kTrackLogMemoryError, kDecodingTrackLogCaption);
+      ui_.ShowErrorBox(TrackPointsFailure(points.size() + 1), kDecodingTrackLogCaption);
       return false;
     }
     return true;

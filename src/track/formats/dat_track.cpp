@@ -79,7 +79,7 @@ std::optional<FileReadResult> ReadDatTrack(std::string_view bytes, Ui& ui) {
 
   FileReadResult result;
   if (!ReserveTrackPoints(result.points, static_cast<std::size_t>(count))) {
-    return fail(kTrackLogMemoryError);
+    return fail(TrackPointsFailure(static_cast<std::size_t>(count)));
   }
   for (std::uint64_t record = 0; record < count; ++record) {
     const std::size_t first = static_cast<std::size_t>(kHeaderWords + record * recordWords);

@@ -204,7 +204,7 @@ class GpxTrackReader {
     point.latitude = formats::DegreesToSemicircles(*latitude);
     point.longitude = formats::DegreesToSemicircles(*longitude);
     point.segmentStart = segment_.empty() ? 1 : 0;
-    if (!AppendTrackPoint(segment_, point)) return Refuse(kTrackLogMemoryError);
+    if (!AppendTrackPoint(segment_, point)) return Refuse(TrackPointsFailure(segment_.size() + 1));
     return true;
   }
 

@@ -152,7 +152,7 @@ std::optional<FileReadResult> ReadMagellanLog(std::string_view text, Ui& ui,
     if (parsed == MagellanTrackLine::NotValid) continue;
     point.segmentStart = result.points.empty() ? 1 : 0;
     if (!AppendTrackPoint(result.points, point)) {
-      ui.ShowErrorBox(kTrackLogMemoryError, kDecodingTrackLogCaption);
+      ui.ShowErrorBox(TrackPointsFailure(result.points.size() + 1), kDecodingTrackLogCaption);
       return std::nullopt;
     }
   }

@@ -84,7 +84,9 @@ std::optional<FileReadResult> ReadPltTrack(std::string_view text, Ui& ui) {
     auto point = ParsePointLine(lines[index]);
     if (!point) return fail(FormatText("Bad line %d", static_cast<int>(index + 1)));
     point->segmentStart = result.points.empty() ? 1 : 0;
-    if (!AppendTrackPoint(result.points, *point)) return fail(kTrackLogMemoryError);
+    if (!AppendTrackPoint(result.points, *point)) {
+      return fail(TrackPointsFailure(result.points.size() + 1));
+    }
   }
   if (std::cmp_less(result.points.size(), *announced)) return fail("Missing line(s)");
   if (result.points.empty()) return fail("Missing line(s)");

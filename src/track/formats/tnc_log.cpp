@@ -196,7 +196,8 @@ std::optional<FileReadResult> ReadTncLog(std::string_view text, Ui& ui) {
   }
   FileReadResult result;
   if (!ReserveTrackPoints(result.points, static_cast<std::size_t>(header.count))) {
-    ui.ShowErrorBox(kTrackLogMemoryError, kDecodingTrackLogCaption);
+    ui.ShowErrorBox(TrackPointsFailure(static_cast<std::size_t>(header.count)),
+                    kDecodingTrackLogCaption);
     return std::nullopt;
   }
   for (int block = 1; block <= header.count; ++block) {

@@ -320,7 +320,9 @@ std::string TextDecoder::BRecord(std::string_view line) {
   point.pressureAltitude = *pressure;
   point.gpsAltitude = *gnss * 10;
   if (line[24] == 'V') point.quality = kFixMarkedInvalid;
-  if (!AppendTrackPoint(result_.points, point)) return "Memory allocation error";
+  if (!AppendTrackPoint(result_.points, point)) {
+    return std::string(TrackPointsFailure(result_.points.size() + 1, "Memory allocation error"));
+  }
   return {};
 }
 

@@ -13,6 +13,7 @@
 #include "access/access_framework.h"
 #include "access/debug_buffer.h"
 #include "app/settings.h"
+#include "base/secret.h"
 #include "online/ftp_send.h"
 #include "online/validation.h"
 #include "track/track_log.h"
@@ -97,6 +98,11 @@ void MainWindow::OnSendFtp() {
   auto* passive = new QCheckBox("Passive mode");
   passive->setChecked(settings.Number(Setting::FtpPassiveMode) != 0);
   auto* tls = new QCheckBox("Log in and send through TLS");
+  tls->setChecked(settings.Number(Setting::FtpTls) != 0);
+  // A certificate to trust besides the system's, for a server that signs its own.
+  auto* caFile = new QLineEdit(QString::fromStdString(settings.Text(Setting::FtpCaFile)));
+  auto* caBrowse = new QPushButton("...");
+  caFile->setObjectName("ftpCaFile");
   local->setObjectName("ftpLocal");
   server->setObjectName("ftpServer");
   remote->setObjectName("ftpRemote");
@@ -114,11 +120,20 @@ void MainWindow::OnSendFtp() {
   form->addRow("Password", password);
   form->addRow(passive);
   form->addRow(tls);
+  auto* caRow = new QHBoxLayout;
+  caRow->addWidget(caFile);
+  caRow->addWidget(caBrowse);
+  form->addRow("Server certificate", caRow);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
   form->addRow(buttons);
   connect(browse, &QPushButton::clicked, &dialog, [&] {
     const QString file = QFileDialog::getOpenFileName(&dialog, "Select track for FTP");
     if (!file.isEmpty()) local->setText(file);
+  });
+  connect(caBrowse, &QPushButton::clicked, &dialog, [&] {
+    const QString file = QFileDialog::getOpenFileName(&dialog, "Server certificate", QString(),
+                                                      "Certificates (*.pem *.crt);;All files (*)");
+    if (!file.isEmpty()) caFile->setText(file);
   });
   connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
   connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
@@ -137,6 +152,8 @@ void MainWindow::OnSendFtp() {
   settings.SetText(Setting::FtpRemoteName, remote->text().toStdString());
   settings.SetText(Setting::FtpUserId, user->text().toStdString());
   settings.SetNumber(Setting::FtpPassiveMode, passive->isChecked() ? 1 : 0);
+  settings.SetNumber(Setting::FtpTls, tls->isChecked() ? 1 : 0);
+  settings.SetText(Setting::FtpCaFile, caFile->text().toStdString());
 
   online::FtpRequest request;
   request.server = server->text().toStdString();
@@ -146,11 +163,15 @@ void MainWindow::OnSendFtp() {
   request.localFile = local->text().toStdString();
   request.passive = passive->isChecked();
   request.requireTls = tls->isChecked();
+  request.caFile = caFile->text().toStdString();
+  password->clear();
   DebugBuffer::Global().Clear();
   QtUi& ui = services_.ui;
-  onlineWorker_ = std::jthread([this, &ui, request = std::move(request)](std::stop_token stop) {
+  onlineWorker_ = std::jthread([this, &ui, request = std::move(request)](std::stop_token stop) mutable {
+    const SecretHold hold;  // no core file holds the password
     const online::FtpOutcome outcome = online::SendFileByFtp(
         request, DebugTrace(), [&ui](std::string_view text) { ui.ShowStatus(text); }, stop);
+    WipeSecret(request.password);
     if (stop.stop_requested()) return;
     QMetaObject::invokeMethod(
         this,

@@ -1,6 +1,7 @@
 #include "ui/qt/statistics_dialog.h"
 #include "ui/qt/qt_text.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -19,6 +20,7 @@
 #include "base/ui.h"
 #include "kml/kml_save.h"
 #include "online/web_logbook.h"
+#include "base/secret.h"
 #include "base/text.h"
 
 namespace logwell::qt {
@@ -174,6 +176,8 @@ void StatisticsDialog::Upload() {
   config.address = settings_->Text(Setting::LogbookAddress);
   while (!config.address.empty() && config.address.back() == '/') config.address.pop_back();
   config.homePage = settings_->Text(Setting::LogbookHomePage);
+  config.allowPlainHttp = settings_->Number(Setting::LogbookAllowHttp) != 0;
+  config.credentialsInQuery = settings_->Number(Setting::LogbookLoginInQuery) != 0;
   if (config.address.empty()) {
     ui_.ShowErrorBox("No web logbook server configured (LogbookAddress)", caption);
     return;
@@ -185,8 +189,11 @@ void StatisticsDialog::Upload() {
   auto* user = new QLineEdit(QString::fromStdString(settings_->Text(Setting::TrackvaultUserId)));
   auto* password = new QLineEdit;
   password->setEchoMode(QLineEdit::Password);
-  if (const auto remembered = RecallPassword(*settings_, settings_->Text(Setting::TrackvaultUserId))) {
+  auto* remember = new QCheckBox("Remember the password");
+  if (auto remembered = RecallPassword(*settings_, settings_->Text(Setting::TrackvaultUserId))) {
     password->setText(QString::fromStdString(*remembered));
+    WipeSecret(*remembered);
+    remember->setChecked(true);
   }
   auto* model = new QLineEdit(QString::fromStdString(settings_->Text(Setting::TrackvaultModel)));
   auto* classId = new QSpinBox;
@@ -196,6 +203,7 @@ void StatisticsDialog::Upload() {
   password->setObjectName("logbookPassword");
   model->setObjectName("logbookModel");
   classId->setObjectName("logbookClass");
+  remember->setObjectName("logbookRemember");
   for (QLineEdit* field : {user, password, model}) {
     field->setMaxLength(static_cast<int>(online::kLogbookFieldSize) - 1);
   }
@@ -203,6 +211,7 @@ void StatisticsDialog::Upload() {
   form->addRow("Password", password);
   form->addRow("Brand/model", model);
   form->addRow("Class", classId);
+  form->addRow(remember);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
   form->addRow(buttons);
   online::LogbookAccount account;
@@ -212,7 +221,8 @@ void StatisticsDialog::Upload() {
     account.password = password->text().toStdString();
     account.brandModel = model->text().toStdString();
     account.classId = classId->value();
-    const std::string_view missing = online::MissingAccountField(account);
+    std::string_view missing = online::MissingAccountField(account);
+    if (missing.empty()) missing = online::BadAccountField(account);
     if (!missing.empty()) {
       ui_.ShowErrorBox(missing, caption);  // the dialog stays open
       return;
@@ -221,7 +231,16 @@ void StatisticsDialog::Upload() {
   });
   if (ask.exec() != QDialog::Accepted) return;
   settings_->SetText(Setting::TrackvaultUserId, account.user);
-  RememberPassword(*settings_, account.user, account.password);
+  // Remembered only when asked; the status line says where it went.
+  PasswordPlace place = PasswordPlace::NotKept;
+  if (remember->isChecked()) {
+    place = RememberPassword(*settings_, account.user, account.password);
+  } else {
+    ForgetPassword(*settings_, account.user);
+  }
+  status_->setText(QString::fromUtf8(PasswordPlaceText(place).data(),
+                                     static_cast<qsizetype>(PasswordPlaceText(place).size())));
+  password->clear();
   settings_->SetText(Setting::TrackvaultModel, account.brandModel);
   settings_->SetNumber(Setting::TrackvaultClass, account.classId);
 
@@ -237,23 +256,28 @@ void StatisticsDialog::Upload() {
         },
         Qt::QueuedConnection);
   };
-  uploadThread_ = std::jthread([this, config, account, body = std::move(*body),
-                                show](std::stop_token stop) {
+  const QString placeText = QString::fromUtf8(PasswordPlaceText(place).data(),
+                                              static_cast<qsizetype>(PasswordPlaceText(place).size()));
+  uploadThread_ = std::jthread([this, config, account, body = std::move(*body), show,
+                                placeText](std::stop_token stop) mutable {
+    const SecretHold hold;
     const online::LogbookOutcome outcome = online::UploadToLogbook(
         config, account, body,
         [](std::string_view text) { DebugBuffer::Global().AppendText(text); }, show, stop);
+    WipeSecret(account.password);
     if (stop.stop_requested()) return;
     QMetaObject::invokeMethod(
         this,
-        [this, outcome] {
+        [this, outcome, placeText] {
           if (outcome.ok) {
-            status_->setText("Track uploaded");
+            status_->setText("Track uploaded. " + placeText);
           } else {
             ui_.ShowErrorBox(outcome.error, online::kLogbookCaption);
           }
         },
         Qt::QueuedConnection);
   });
+  WipeSecret(account.password);  // the worker has its own copy
 }
 
 }  // namespace logwell::qt
