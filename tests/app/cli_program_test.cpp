@@ -58,7 +58,7 @@ TEST(LogwellCli, RefusedCommandLineExitsWithTwoAndSaysWhy) {
        "Parsing command line: Unsupported GPS for IGC track log download\n"},
       {"/FOO", "Parsing command line: Unrecognized command: /FOO\n"},
       {"/COM=1 /GPS=FLYMASTER /KML_LOG=a.kml -o x",
-       "Parsing command line: Error at position 38: \"-o\" is not an option; options begin "
+       "Parsing command line: Argument 4: \"-o\" is not an option; options begin "
        "with \"/\"\n"},
       {"-o x", "logwell-cli: unknown option \"-o\"; the verbs are convert, flights, analyse, pilots, upload, validate, ftp-send, scan; options "
                "begin with \"/\" (see logwell-cli --help)\n"},
