@@ -14,11 +14,14 @@ enum class WriteMode {
   CreateOnly,  // an existing file is left alone and the write fails with EEXIST
 };
 
-// The permission bits of a file the writer creates: rw-r--r--, whatever the umask.
-inline constexpr unsigned kNewFileMode = 0644;
+// The permission bits a new file is asked for; the process's umask takes its bits away, as
+// it does for open() and for the files of every other program (rw-r--r-- under umask 022,
+// rw------- under umask 077).
+inline constexpr unsigned kNewFileMode = 0666;
 
-// Writes `bytes` as the whole content of `path`. A new file gets `newFileMode` exactly (the
-// umask does not apply); a replaced one keeps the bits it had. Returns 0, or the errno value of
+// Writes `bytes` as the whole content of `path`. A new file gets `newFileMode` less the bits of
+// the umask (a file that must stay the user's own, such as one holding a password, asks for
+// 0600); a replaced one keeps the bits it had. Returns 0, or the errno value of
 // the step that failed; the target is then unchanged and no temporary file is left behind.
 // Once the new content has its name the folder is flushed too, so that the name survives a
 // crash.

@@ -73,12 +73,34 @@ class Umask {
   mode_t old_;
 };
 
+TEST_P(AtomicWrite, NewFilesFollowTheUmask) {
+  const struct {
+    mode_t umask;
+    unsigned asked;
+    unsigned made;
+  } cases[] = {
+      {077, kNewFileMode, 0600}, {022, kNewFileMode, 0644}, {002, kNewFileMode, 0664},
+      {027, kNewFileMode, 0640}, {022, 0600, 0600},         {077, 0600, 0600},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << std::oct << "umask " << c.umask << " asked " << c.asked);
+    const Umask mask(c.umask);
+    const fs::path path = folder_ / "track.igc";
+    fs::remove(path);
+    ASSERT_EQ(Write(path, "B1", WriteMode::CreateOnly, c.asked), 0);
+    EXPECT_EQ(Mode(path), c.made);
+    fs::remove(path);
+    ASSERT_EQ(Write(path, "B1", WriteMode::Replace, c.asked), 0);
+    EXPECT_EQ(Mode(path), c.made);
+  }
+}
+
 TEST_P(AtomicWrite, CreatesAndReplacesWithTheRightPermissions) {
   const Umask strict(077);
   const fs::path path = folder_ / "track.igc";
   ASSERT_EQ(Write(path, "first"), 0);
   EXPECT_EQ(testing::ReadWholeFile(path), "first");
-  EXPECT_EQ(Mode(path), 0644u);  // not cut down by the umask
+  EXPECT_EQ(Mode(path), 0600u);  // the umask holds back the others' bits
 
   ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
   ASSERT_EQ(Write(path, "second, longer", WriteMode::Replace, 0600), 0);
