@@ -477,6 +477,29 @@ TEST_F(UnattendedRun, SavesNameTheirFileAndWhatHappenedToIt) {
   EXPECT_FALSE(fs::exists(dir / "missing"));
 }
 
+// Without OVERWRITE a save creates its file only when the name is free at the moment it is
+// made, not after a look that a file made in between escapes: a name held by something a look
+// cannot see (here a link to a file not there yet) is left as it is, for every track format.
+TEST_F(UnattendedRun, SaveWithoutOverwriteCreatesItsFileOnlyWhereTheNameIsFree) {
+  StartInstrument();
+  for (const std::string name : {"f.kml", "f.plt", "f.mps"}) {
+    SCOPED_TRACE(name);
+    const std::string option = name.ends_with(".kml") ? "/KML_LOG=" : name.ends_with(".plt") ? "/OZI_LOG=" : "/MPS_LOG=";
+    fs::create_symlink(dir / ("later-" + name), dir / name);
+    ui.Clear();
+    EXPECT_EQ(Run("/COM=%dev /GPS=IQCOMPEO " + option + "%dir/" + name + " /EXIT /WIN=0"), 1);
+    EXPECT_EQ(Errors(), (std::vector<UiEvent>{{UiEventKind::Error, "Download track log",
+                                               "File exists, not replaced; use /OVERWRITE"}}));
+    EXPECT_TRUE(fs::is_symlink(dir / name));
+    EXPECT_FALSE(fs::exists(dir / ("later-" + name)));
+    // OVERWRITE replaces the name itself, never the file it points to.
+    ui.Clear();
+    EXPECT_EQ(Run("/COM=%dev /GPS=IQCOMPEO " + option + "%dir/" + name + " /OVERWRITE /EXIT /WIN=0"), 0);
+    EXPECT_FALSE(fs::is_symlink(dir / name));
+    EXPECT_FALSE(fs::exists(dir / ("later-" + name)));
+  }
+}
+
 TEST_F(UnattendedRun, FailedDownloadExitsWithOneAndWritesNothing) {
   StartInstrument(true);
   Follower follower(dir / "follower");
