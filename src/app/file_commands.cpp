@@ -95,14 +95,25 @@ int WriteIgcFile(const std::filesystem::path& out, const FileReadResult& read, U
 
 }  // namespace
 
-std::optional<FileReadResult> ReadAnyTrackFile(const std::filesystem::path& path, Ui& ui) {
+namespace {
+
+// ReadAnyTrackFile, from `content` when the file has been read already.
+std::optional<FileReadResult> ReadAnyTrackContent(const std::filesystem::path& path, Ui& ui,
+                                                  std::optional<std::string> content) {
   RegisterKmlAndIgcReaders();
   const TrackFileType* type = FindTrackFileTypeByName(OpenTrackFileTypes(), path);
   if (type == nullptr) {
     ui.ShowErrorBox("File contains invalid extension", "Read track log");
     return std::nullopt;
   }
+  if (content) return ReadTrackLogContent(std::move(*content), type->code, ui);
   return ReadTrackLogFile(path, type->code, ui);
+}
+
+}  // namespace
+
+std::optional<FileReadResult> ReadAnyTrackFile(const std::filesystem::path& path, Ui& ui) {
+  return ReadAnyTrackContent(path, ui, std::nullopt);
 }
 
 
@@ -146,6 +157,10 @@ bool ConvertFromCommandLine(const CommandLineOptions& options, Ui& ui) {
 
 int CheckKmlFile(const std::filesystem::path& path, Ui& ui) {
   const ReadFileResult read = ReadWholeFile(path);
+  if (read.status == ReadStatus::TooLarge) {
+    ui.ShowFileError(FileTooLargeText(read.size), kKmlReadCaption, path.string());
+    return kExitFailed;
+  }
   if (read.status != ReadStatus::Ok) {
     ui.ShowErrorBox("File open error", kKmlReadCaption);
     return kExitFailed;
@@ -204,15 +219,24 @@ int WriteTrackByExtension(const std::filesystem::path& out, FileReadResult read,
 }
 
 int ConvertAnyTrackFile(const std::filesystem::path& in, const std::filesystem::path& out,
-                        Ui& ui) {
+                        Ui& ui, std::optional<std::string> content) {
   const std::string to = LowerExtension(out);
   if (to != ".kml" && to != ".igc") {
     RegisterKmlAndIgcReaders();
-    return ConvertTrackFile(in, out, ui);
+    return ConvertTrackFile(in, out, ui, {}, std::move(content));
   }
   if (to == ".igc" && LowerExtension(in) == ".igc") {
     // IGC to IGC: the file's own records, headers and security record included, unchanged.
-    const ReadFileResult file = ReadWholeFile(in);
+    ReadFileResult file;
+    if (content) {
+      file.bytes = std::move(*content);
+    } else {
+      file = ReadWholeFile(in);
+    }
+    if (file.status == ReadStatus::TooLarge) {
+      ui.ShowFileError(FileTooLargeText(file.size), "Read track log", in.string());
+      return -1;
+    }
     if (file.status != ReadStatus::Ok) {
       ui.ShowErrorBox("Error opening track log file", "Read track log");
       return -1;
@@ -229,7 +253,7 @@ int ConvertAnyTrackFile(const std::filesystem::path& in, const std::filesystem::
     }
     return 0;
   }
-  std::optional<FileReadResult> read = ReadAnyTrackFile(in, ui);
+  std::optional<FileReadResult> read = ReadAnyTrackContent(in, ui, std::move(content));
   if (!read) return -1;
   return WriteTrackByExtension(out, std::move(*read), ui);
 }

@@ -239,6 +239,12 @@ int WriteFileAtomically(const std::filesystem::path& path, std::string_view byte
   return atomic_file_detail::WriteThroughNamedFile(path, bytes, mode, newFileMode);
 }
 
+std::string FileTooLargeText(std::uintmax_t size) {
+  constexpr std::uintmax_t kMegabyte = 1024 * 1024;
+  return "File too large: " + std::to_string((size + kMegabyte - 1) / kMegabyte) +
+         " MB, the limit is " + std::to_string(kMaxReadFileBytes / kMegabyte) + " MB";
+}
+
 ReadFileResult ReadWholeFile(const std::filesystem::path& path) {
   ReadFileResult result;
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -257,8 +263,12 @@ ReadFileResult ReadWholeFile(const std::filesystem::path& path) {
     result.status = ReadStatus::Empty;
     return result;
   }
+  if (static_cast<std::uintmax_t>(info.st_size) > kMaxReadFileBytes) {
+    result.status = ReadStatus::TooLarge;
+    result.size = static_cast<std::uintmax_t>(info.st_size);
+    return result;
+  }
   try {
-    if (static_cast<std::uintmax_t>(info.st_size) > kMaxReadFileBytes) throw std::bad_alloc();
     result.bytes.resize(static_cast<std::size_t>(info.st_size));
   } catch (const std::bad_alloc&) {
     result.status = ReadStatus::NoMemory;

@@ -35,16 +35,20 @@ int WriteThroughNamedFile(const std::filesystem::path& path, std::string_view by
                           WriteMode mode, unsigned newFileMode);
 }  // namespace atomic_file_detail
 
-enum class ReadStatus { Ok, OpenFailed, NotAFile, Empty, ReadFailed, NoMemory };
+enum class ReadStatus { Ok, OpenFailed, NotAFile, Empty, ReadFailed, NoMemory, TooLarge };
 struct ReadFileResult {
   ReadStatus status = ReadStatus::Ok;
   int errorNumber = 0;  // errno for OpenFailed and ReadFailed
+  std::uintmax_t size = 0;  // the file's size in bytes, for TooLarge
   std::string bytes;
 };
 
 // No track, waypoint or airspace file comes near this; reading a larger one would only exhaust
 // memory.
 inline constexpr std::uintmax_t kMaxReadFileBytes = 512u * 1024u * 1024u;
+
+// The message for a file beyond kMaxReadFileBytes: "File too large: 600 MB, the limit is 512 MB".
+std::string FileTooLargeText(std::uintmax_t size);
 
 // The whole content of a regular file.
 ReadFileResult ReadWholeFile(const std::filesystem::path& path);

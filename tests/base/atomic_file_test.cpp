@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -189,6 +190,21 @@ TEST_P(AtomicWrite, ARelativePathWritesIntoTheWorkingFolder) {
   fs::current_path(before);
   EXPECT_EQ(result, 0);
   EXPECT_EQ(Names(), (std::vector<std::string>{"here.txt"}));
+}
+
+// A file beyond the read limit is refused by its size before any memory is taken for it, and
+// the message says so instead of blaming the memory.
+TEST(ReadWholeFile, RefusesAFileBeyondTheLimitBySize) {
+  const fs::path path =
+      fs::temp_directory_path() / ("logwell_large_" + std::to_string(::getpid()) + ".igc");
+  { std::ofstream(path) << "A"; }
+  fs::resize_file(path, kMaxReadFileBytes + 1);  // sparse: no disk space used
+  const ReadFileResult read = logwell::ReadWholeFile(path);
+  fs::remove(path);
+  EXPECT_EQ(read.status, ReadStatus::TooLarge);
+  EXPECT_EQ(read.size, kMaxReadFileBytes + 1);
+  EXPECT_TRUE(read.bytes.empty());
+  EXPECT_EQ(FileTooLargeText(read.size), "File too large: 513 MB, the limit is 512 MB");
 }
 
 INSTANTIATE_TEST_SUITE_P(Writers, AtomicWrite,
