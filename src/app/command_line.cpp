@@ -809,12 +809,14 @@ constexpr CliVerb kCliVerbs[] = {
      "    Prints the flights stored in the instrument on stdout, one line each: its\n"
      "    TRACK number, the date and time it started (UTC) and its length. Download\n"
      "    one with /TRACK=N, or every one to its own file with /TRACK=ALL.\n"},
-    {"analyse", "FILE... [--json] [--exact] [--rules R] [--geojson]",
+    {"analyse", "FILE... [--json] [--exact] [--time-limit S] [--rules R] [--geojson]",
      "    Prints the contest claim first (XContest unless --rules names others),\n"
      "    then the flight statistics of a track file, its distance analysis and its\n"
      "    scores; --json prints one JSON object, --filters applies the vario filter\n"
      "    and the speed analysis first. --exact adds the proven optimum over every\n"
-     "    fix (free distance, free and FAI triangle); --rules olc|xcontest|ffvl|\n"
+     "    fix (free distance, free and FAI triangle), stopping after --time-limit\n"
+     "    seconds (60; 0 for none) with the best found, marked not proven;\n"
+     "    --rules olc|xcontest|ffvl|\n"
      "    xcleague (any case) scores it by that contest's definitions (xcleague: the\n"
      "    UK XC League's National league, XC League Rules 2024); --geojson prints\n"
      "    the claim as GeoJSON.\n"

@@ -1,6 +1,9 @@
 #include "app/file_commands.h"
 
+#include <atomic>
+#include <condition_variable>
 #include <mutex>
+#include <stop_token>
 #include <thread>
 #include <optional>
 #include <vector>
@@ -472,8 +475,27 @@ int AnalyseTrackFile(const std::filesystem::path& path, const AnalyseOptions& op
   if (options.exact || options.rules || options.geojson) {
     // The proven optimum replaces the thinned searches. Named rules score the claim: a kind
     // that cannot beat it is not proven further.
-    const ContestScoring contest = ScoreContest(points, rules, {}, {},
+    // A track can be made to keep the search busy for hours: after the time limit it stops with
+    // the best found so far, which the report marks as not proven.
+    std::atomic<bool> halt{false};
+    ExactOptions exactOptions;
+    exactOptions.halt = &halt;
+    std::optional<std::jthread> timer;
+    if (options.timeLimit.count() > 0) {
+      timer.emplace([&halt, limit = options.timeLimit](std::stop_token stop) {
+        std::mutex mutex;
+        std::condition_variable_any wake;
+        std::unique_lock lock(mutex);
+        if (!wake.wait_for(lock, stop, limit, [] { return false; })) halt = true;
+      });
+    }
+    const ContestScoring contest = ScoreContest(points, rules, {}, exactOptions,
                                                 options.rules ? ContestScope::Claim : ContestScope::EveryKind);
+    timer.reset();  // stops the timer once the search is over
+    if (halt) {
+      ui.ShowStatus(FormatText("Time limit of %lld s reached: the best found is given, not proven",
+                               static_cast<long long>(options.timeLimit.count())));
+    }
     const ContestClaim claim{rules, contest};
     if (options.geojson) {
       output = ContestGeoJson(points, contest, utc);

@@ -58,6 +58,9 @@ struct AnalyseOptions {
   std::optional<ContestRules> rules;   // scores by a contest's definitions (implies exact)
   bool geojson = false;                // the claim as GeoJSON instead of the report
   int threads = 2;                     // for the triangle searches
+  // The exact optimiser stops after this long with the best it has found, which is then
+  // reported as not proven; zero lets it run to the proof.
+  std::chrono::seconds timeLimit{60};
 };
 
 // `logwell-cli analyse FILE`: the flight statistics, the seven distances and the three OLC
