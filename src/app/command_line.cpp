@@ -696,9 +696,8 @@ ParseResult ParseArguments(std::span<const char* const> arguments, Ui& ui,
     const std::string_view word = WithoutEnclosingQuotes(argument);
     if (!word.starts_with('/')) {
       constexpr std::size_t kShown = 40;
-      const std::string shown = word.size() <= kShown
-                                    ? std::string(word)
-                                    : std::string(word.substr(0, kShown)) + "...";
+      const std::string shown =
+          word.size() <= kShown ? std::string(word) : std::string(CutUtf8(word, kShown)) + "...";
       return Refuse(ui, FormatText("Argument %zu: \"%s\" is not an option; options begin with \"/\"",
                                    position, shown.c_str()));
     }
@@ -809,17 +808,16 @@ constexpr CliVerb kCliVerbs[] = {
      "    Prints the flights stored in the instrument on stdout, one line each: its\n"
      "    TRACK number, the date and time it started (UTC) and its length. Download\n"
      "    one with /TRACK=N, or every one to its own file with /TRACK=ALL.\n"},
-    {"analyse", "FILE... [--json] [--exact] [--time-limit S] [--rules R] [--geojson]",
+    {"analyse", "FILE... [--json] [--exact] [--rules R] [--geojson]",
      "    Prints the contest claim first (XContest unless --rules names others),\n"
      "    then the flight statistics of a track file, its distance analysis and its\n"
      "    scores; --json prints one JSON object, --filters applies the vario filter\n"
      "    and the speed analysis first. --exact adds the proven optimum over every\n"
      "    fix (free distance, free and FAI triangle), stopping after --time-limit\n"
-     "    seconds (60; 0 for none) with the best found, marked not proven;\n"
-     "    --rules olc|xcontest|ffvl|\n"
-     "    xcleague (any case) scores it by that contest's definitions (xcleague: the\n"
-     "    UK XC League's National league, XC League Rules 2024); --geojson prints\n"
-     "    the claim as GeoJSON.\n"
+     "    S seconds (60; 0: none) with the best found, marked not proven; --rules\n"
+     "    olc|xcontest|ffvl|xcleague (any case) scores it by that contest's\n"
+     "    definitions (xcleague: the UK XC League's National league, XC League\n"
+     "    Rules 2024); --geojson prints the claim as GeoJSON.\n"
      "    Several files with --json are scored on all cores, one JSON object a\n"
      "    line in the order given; a file that fails gets a line of its own.\n"},
     {"pilots", "LIST",
