@@ -482,19 +482,23 @@ TEST_F(UnattendedRun, SavesNameTheirFileAndWhatHappenedToIt) {
 // cannot see (here a link to a file not there yet) is left as it is, for every track format.
 TEST_F(UnattendedRun, SaveWithoutOverwriteCreatesItsFileOnlyWhereTheNameIsFree) {
   StartInstrument();
-  for (const std::string name : {"f.kml", "f.plt", "f.mps"}) {
+  const std::vector<std::string> names = {"f.kml", "f.plt", "f.mps"};
+  for (const std::string& name : names) fs::create_symlink(dir / ("later-" + name), dir / name);
+  const std::string saves = "/KML_LOG=%dir/f.kml /OZI_LOG=%dir/f.plt /MPS_LOG=%dir/f.mps";
+  EXPECT_EQ(Run("/COM=%dev /GPS=IQCOMPEO " + saves + " /EXIT /WIN=0"), 1);
+  const UiEvent refused{UiEventKind::Error, "Download track log",
+                        "File exists, not replaced; use /OVERWRITE"};
+  EXPECT_EQ(Errors(), (std::vector<UiEvent>{refused, refused, refused}));
+  for (const std::string& name : names) {
     SCOPED_TRACE(name);
-    const std::string option = name.ends_with(".kml") ? "/KML_LOG=" : name.ends_with(".plt") ? "/OZI_LOG=" : "/MPS_LOG=";
-    fs::create_symlink(dir / ("later-" + name), dir / name);
-    ui.Clear();
-    EXPECT_EQ(Run("/COM=%dev /GPS=IQCOMPEO " + option + "%dir/" + name + " /EXIT /WIN=0"), 1);
-    EXPECT_EQ(Errors(), (std::vector<UiEvent>{{UiEventKind::Error, "Download track log",
-                                               "File exists, not replaced; use /OVERWRITE"}}));
     EXPECT_TRUE(fs::is_symlink(dir / name));
     EXPECT_FALSE(fs::exists(dir / ("later-" + name)));
-    // OVERWRITE replaces the name itself, never the file it points to.
-    ui.Clear();
-    EXPECT_EQ(Run("/COM=%dev /GPS=IQCOMPEO " + option + "%dir/" + name + " /OVERWRITE /EXIT /WIN=0"), 0);
+  }
+  // OVERWRITE replaces the name itself, never the file it points to.
+  ui.Clear();
+  EXPECT_EQ(Run("/COM=%dev /GPS=IQCOMPEO " + saves + " /OVERWRITE /EXIT /WIN=0"), 0);
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
     EXPECT_FALSE(fs::is_symlink(dir / name));
     EXPECT_FALSE(fs::exists(dir / ("later-" + name)));
   }
