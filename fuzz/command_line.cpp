@@ -3,8 +3,10 @@
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/command_line.h"
 
@@ -45,5 +47,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                          [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
   if (upper.find("NOTIFY") != std::string::npos) return 0;
   logwell::ParseCommandLine(text, ui);
+  // The same bytes as process arguments, split where a NUL ends one: each is one option.
+  std::vector<std::string> words;
+  std::size_t at = 0;
+  while (at <= text.size()) {
+    const std::size_t end = std::min(text.find('\0', at), text.size());
+    words.emplace_back(text.substr(at, end - at));
+    at = end + 1;
+  }
+  std::vector<const char*> arguments;
+  for (const std::string& word : words) arguments.push_back(word.c_str());
+  const logwell::ParseResult parsed = logwell::ParseArguments(arguments, ui);
+  // An option's value never starts another option: the run does what the last argument says.
+  if (parsed.options && words.size() == 1 && words[0].starts_with("/PILOT=") &&
+      parsed.options->action != logwell::CommandAction::None) {
+    std::abort();
+  }
   return 0;
 }

@@ -1,1 +1,1 @@
-logwell_fuzz(kml_track SOURCE kml_track.cpp DEPENDS logwell_track_formats SEEDS tracks)
+logwell_fuzz(kml_track SOURCE kml_track.cpp DEPENDS logwell_track_formats SEEDS tracks kml_deep)

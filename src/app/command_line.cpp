@@ -657,43 +657,69 @@ ParseResult ParseCommandLine(std::string_view text, Ui& ui, const CommandLineHan
   return {ParseOutcome::Go, std::move(options)};
 }
 
-std::string JoinArguments(std::span<const char* const> arguments) {
-  std::string text;
-  for (const char* argument : arguments) {
-    const std::string_view arg(argument);
-    if (arg.empty()) continue;
-    if (!text.empty()) text.push_back(' ');
-    const std::size_t equals = arg.find('=');
-    if (arg.find(' ') == std::string_view::npos || arg.front() == '"') {
-      text.append(arg);
-    } else if (arg.front() == '/' && equals != std::string_view::npos &&
-               arg.find(' ') > equals) {
-      // "/PILOT=Jane Doe" becomes /PILOT="Jane Doe": the tokeniser quotes values only.
-      const std::string_view value = arg.substr(equals + 1);
-      text.append(arg.substr(0, equals + 1));
-      if (value.front() == '"') {
-        text.append(value);
-      } else {
-        text.append("\"").append(value).append("\"");
-      }
-    } else {
-      text.append("\"").append(arg).append("\"");
-    }
+namespace {
+
+// A text wrapped in one pair of double quotes, without them; any other text as it is.
+std::string_view WithoutEnclosingQuotes(std::string_view text) {
+  if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
+    return text.substr(1, text.size() - 2);
   }
   return text;
 }
 
+}  // namespace
+
 ParseResult ParseArguments(std::span<const char* const> arguments, Ui& ui,
                            const CommandLineHandlers& handlers) {
-  if (arguments.size() == 1) {
+  // The arguments given, each with its position counted from 1 for the messages.
+  std::vector<std::pair<std::size_t, std::string_view>> words;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    if (arguments[i] != nullptr && *arguments[i] != '\0') words.emplace_back(i + 1, arguments[i]);
+  }
+  if (words.empty()) return {};
+  if (words.size() == 1) {
     // Absolute paths begin with "/" like the options, so only the file's existence can tell
     // "/home/pilot/flight.igc" from an option.
     std::error_code ignored;
-    if (std::filesystem::is_regular_file(arguments[0], ignored)) {
-      return OpenFileResult(arguments[0]);
+    const std::string_view only = WithoutEnclosingQuotes(words[0].second);
+    if (std::filesystem::is_regular_file(std::filesystem::path(words[0].second), ignored)) {
+      return OpenFileResult(words[0].second);
+    }
+    if (!only.empty() && only.front() != '/') return OpenFileResult(only);
+  }
+
+  // Every argument is one option, "/KEYWORD" or "/KEYWORD=value", whatever its value holds:
+  // spaces, quotes and "/" inside a value never start another option.
+  auto options = std::make_unique<CommandLineOptions>();
+  OptionContext context{ui, handlers};
+  for (const auto& [position, argument] : words) {
+    const std::string_view word = WithoutEnclosingQuotes(argument);
+    if (!word.starts_with('/')) {
+      constexpr std::size_t kShown = 40;
+      const std::string shown =
+          word.size() <= kShown ? std::string(word) : std::string(CutUtf8(word, kShown)) + "...";
+      return Refuse(ui, FormatText("Argument %zu: \"%s\" is not an option; options begin with \"/\"",
+                                   position, shown.c_str()));
+    }
+    const std::size_t equals = word.find('=');
+    const std::string_view typed = word.substr(0, equals);
+    options->keyword.clear();
+    for (const char c : typed.substr(1, kMaxKeywordLength)) {
+      options->keyword.push_back(c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c);
+    }
+    const std::string_view value =
+        equals == std::string_view::npos ? std::string_view() : word.substr(equals + 1);
+    // A value may come quoted, as in the one-text form; the quotes are not part of it.
+    options->value = CutBytes(WithoutEnclosingQuotes(value), kMaxValueLength);
+    if (const OptionError failure = ApplyOption(*options, context, typed)) {
+      if (failure->empty()) return {ParseOutcome::BadCommandLine, nullptr};
+      return Refuse(ui, *failure);
     }
   }
-  return ParseCommandLine(JoinArguments(arguments), ui, handlers);
+
+  const ParseOutcome outcome = CheckAtEnd(*options, ui, handlers);
+  if (outcome != ParseOutcome::Go) return {outcome, nullptr};
+  return {ParseOutcome::Go, std::move(options)};
 }
 
 std::string ResolveComPort(std::string_view portName) {
@@ -787,10 +813,11 @@ constexpr CliVerb kCliVerbs[] = {
      "    then the flight statistics of a track file, its distance analysis and its\n"
      "    scores; --json prints one JSON object, --filters applies the vario filter\n"
      "    and the speed analysis first. --exact adds the proven optimum over every\n"
-     "    fix (free distance, free and FAI triangle); --rules olc|xcontest|ffvl|\n"
-     "    xcleague (any case) scores it by that contest's definitions (xcleague: the\n"
-     "    UK XC League's National league, XC League Rules 2024); --geojson prints\n"
-     "    the claim as GeoJSON.\n"
+     "    fix (free distance, free and FAI triangle), stopping after --time-limit\n"
+     "    S seconds (60; 0: none) with the best found, marked not proven; --rules\n"
+     "    olc|xcontest|ffvl|xcleague (any case) scores it by that contest's\n"
+     "    definitions (xcleague: the UK XC League's National league, XC League\n"
+     "    Rules 2024); --geojson prints the claim as GeoJSON.\n"
      "    Several files with --json are scored on all cores, one JSON object a\n"
      "    line in the order given; a file that fails gets a line of its own.\n"},
     {"pilots", "LIST",

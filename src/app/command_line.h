@@ -160,12 +160,11 @@ bool FeedCommandLineCharacter(CommandLineOptions& options, char c, bool& error);
 ParseResult ParseCommandLine(std::string_view text, Ui& ui,
                              const CommandLineHandlers& handlers = {});
 
-// The arguments of a Linux process as one command-line text: arguments are joined by spaces,
-// and one that holds a space is quoted (only its value, for an option "/KEY=value").
-std::string JoinArguments(std::span<const char* const> arguments);
-
-// ParseCommandLine over the process arguments (without the program name). A single argument
-// that names an existing file opens it, whatever its first character.
+// The process arguments (without the program name), each one option "/KEYWORD[=value]" with
+// the value taken whole: its spaces, quotes and slashes are part of it, and one pair of
+// double quotes around it is removed. Empty arguments are skipped. A single argument that
+// names an existing file, or that does not begin with "/", opens that file. The options are
+// applied and checked as ParseCommandLine does.
 ParseResult ParseArguments(std::span<const char* const> arguments, Ui& ui,
                            const CommandLineHandlers& handlers = {});
 

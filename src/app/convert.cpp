@@ -412,7 +412,8 @@ int ConvertAnyFile(const std::filesystem::path& input, const std::filesystem::pa
                    const ConvertOptions& options, Ui& ui, std::vector<std::string>& notes) {
   // Only the first bytes decide; the converters read the file themselves with their own
   // messages, so a file that cannot be read here is left to them to report.
-  const ReadFileResult file = ReadWholeFile(input);
+  // The file is read once: what converts it takes these bytes instead of reading it again.
+  ReadFileResult file = ReadWholeFile(input);
   const std::string from = LowerExtension(input);
   if (file.status == ReadStatus::Ok && (from == ".gpx" || from == ".kml") &&
       !IsOpenAirInput(input, file.bytes)) {
@@ -428,20 +429,27 @@ int ConvertAnyFile(const std::filesystem::path& input, const std::filesystem::pa
     ui.ShowErrorBox(FormatText("No track %zu: the file holds one", *options.track), "Convert");
     return 1;
   }
-  switch (ClassifyConversionInput(input, file.bytes, output)) {
+  const FileContent content = ClassifyConversionInput(input, file.bytes, output);
+  if (content != FileContent::Track) {
+    // The airspace and waypoint readers read their file themselves; these bytes go first.
+    file.bytes = std::string();
+  }
+  switch (content) {
     case FileContent::Airspace:
       return ConvertAirspaceFile(input, output, ui);
     case FileContent::Waypoints:
       return ConvertWaypointFile(input, output, ui, &notes) >= 0 ? 0 : 1;
     case FileContent::Track: {
-      if (kml::ConvertAnyTrackFile(input, output, ui) != 0) return 1;
-      if (from == ".igc" && LowerExtension(output) != ".igc") {
-        const std::size_t headers = CountIgcHeaderTexts(file.bytes);
-        if (headers > 0) {
-          notes.push_back(Plural(headers, "IGC header record", "IGC header records") +
-                          " (pilot, glider, competition, logger) not written: " +
-                          FormatName(LowerExtension(output)) + " output keeps none of them");
-        }
+      const std::size_t headers = from == ".igc" && LowerExtension(output) != ".igc"
+                                      ? CountIgcHeaderTexts(file.bytes)
+                                      : 0;
+      std::optional<std::string> bytes;
+      if (file.status == ReadStatus::Ok) bytes = std::move(file.bytes);
+      if (kml::ConvertAnyTrackFile(input, output, ui, std::move(bytes)) != 0) return 1;
+      if (headers > 0) {
+        notes.push_back(Plural(headers, "IGC header record", "IGC header records") +
+                        " (pilot, glider, competition, logger) not written: " +
+                        FormatName(LowerExtension(output)) + " output keeps none of them");
       }
       return 0;
     }

@@ -1,6 +1,9 @@
 #include "app/file_commands.h"
 
+#include <atomic>
+#include <condition_variable>
 #include <mutex>
+#include <stop_token>
 #include <thread>
 #include <optional>
 #include <vector>
@@ -95,14 +98,25 @@ int WriteIgcFile(const std::filesystem::path& out, const FileReadResult& read, U
 
 }  // namespace
 
-std::optional<FileReadResult> ReadAnyTrackFile(const std::filesystem::path& path, Ui& ui) {
+namespace {
+
+// ReadAnyTrackFile, from `content` when the file has been read already.
+std::optional<FileReadResult> ReadAnyTrackContent(const std::filesystem::path& path, Ui& ui,
+                                                  std::optional<std::string> content) {
   RegisterKmlAndIgcReaders();
   const TrackFileType* type = FindTrackFileTypeByName(OpenTrackFileTypes(), path);
   if (type == nullptr) {
     ui.ShowErrorBox("File contains invalid extension", "Read track log");
     return std::nullopt;
   }
+  if (content) return ReadTrackLogContent(std::move(*content), type->code, ui);
   return ReadTrackLogFile(path, type->code, ui);
+}
+
+}  // namespace
+
+std::optional<FileReadResult> ReadAnyTrackFile(const std::filesystem::path& path, Ui& ui) {
+  return ReadAnyTrackContent(path, ui, std::nullopt);
 }
 
 
@@ -146,6 +160,10 @@ bool ConvertFromCommandLine(const CommandLineOptions& options, Ui& ui) {
 
 int CheckKmlFile(const std::filesystem::path& path, Ui& ui) {
   const ReadFileResult read = ReadWholeFile(path);
+  if (read.status == ReadStatus::TooLarge) {
+    ui.ShowFileError(FileTooLargeText(read.size), kKmlReadCaption, path.string());
+    return kExitFailed;
+  }
   if (read.status != ReadStatus::Ok) {
     ui.ShowErrorBox("File open error", kKmlReadCaption);
     return kExitFailed;
@@ -204,15 +222,24 @@ int WriteTrackByExtension(const std::filesystem::path& out, FileReadResult read,
 }
 
 int ConvertAnyTrackFile(const std::filesystem::path& in, const std::filesystem::path& out,
-                        Ui& ui) {
+                        Ui& ui, std::optional<std::string> content) {
   const std::string to = LowerExtension(out);
   if (to != ".kml" && to != ".igc") {
     RegisterKmlAndIgcReaders();
-    return ConvertTrackFile(in, out, ui);
+    return ConvertTrackFile(in, out, ui, {}, std::move(content));
   }
   if (to == ".igc" && LowerExtension(in) == ".igc") {
     // IGC to IGC: the file's own records, headers and security record included, unchanged.
-    const ReadFileResult file = ReadWholeFile(in);
+    ReadFileResult file;
+    if (content) {
+      file.bytes = std::move(*content);
+    } else {
+      file = ReadWholeFile(in);
+    }
+    if (file.status == ReadStatus::TooLarge) {
+      ui.ShowFileError(FileTooLargeText(file.size), "Read track log", in.string());
+      return -1;
+    }
     if (file.status != ReadStatus::Ok) {
       ui.ShowErrorBox("Error opening track log file", "Read track log");
       return -1;
@@ -229,7 +256,7 @@ int ConvertAnyTrackFile(const std::filesystem::path& in, const std::filesystem::
     }
     return 0;
   }
-  std::optional<FileReadResult> read = ReadAnyTrackFile(in, ui);
+  std::optional<FileReadResult> read = ReadAnyTrackContent(in, ui, std::move(content));
   if (!read) return -1;
   return WriteTrackByExtension(out, std::move(*read), ui);
 }
@@ -448,8 +475,27 @@ int AnalyseTrackFile(const std::filesystem::path& path, const AnalyseOptions& op
   if (options.exact || options.rules || options.geojson) {
     // The proven optimum replaces the thinned searches. Named rules score the claim: a kind
     // that cannot beat it is not proven further.
-    const ContestScoring contest = ScoreContest(points, rules, {}, {},
+    // A track can be made to keep the search busy for hours: after the time limit it stops with
+    // the best found so far, which the report marks as not proven.
+    std::atomic<bool> halt{false};
+    ExactOptions exactOptions;
+    exactOptions.halt = &halt;
+    std::optional<std::jthread> timer;
+    if (options.timeLimit.count() > 0) {
+      timer.emplace([&halt, limit = options.timeLimit](std::stop_token stop) {
+        std::mutex mutex;
+        std::condition_variable_any wake;
+        std::unique_lock lock(mutex);
+        if (!wake.wait_for(lock, stop, limit, [] { return false; })) halt = true;
+      });
+    }
+    const ContestScoring contest = ScoreContest(points, rules, {}, exactOptions,
                                                 options.rules ? ContestScope::Claim : ContestScope::EveryKind);
+    timer.reset();  // stops the timer once the search is over
+    if (halt) {
+      ui.ShowStatus(FormatText("Time limit of %lld s reached: the best found is given, not proven",
+                               static_cast<long long>(options.timeLimit.count())));
+    }
     const ContestClaim claim{rules, contest};
     if (options.geojson) {
       output = ContestGeoJson(points, contest, utc);

@@ -42,9 +42,9 @@ int SaveCommandLineKml(const TrackLog& log, const CommandLineOptions& options, U
 // `logwell-cli convert IN OUT`: every position read, no filter; the output format by OUT's
 // extension (.kml, .igc and the other track formats). Returns 0 or -1 after one message.
 // An IGC file converted to IGC is copied record for record (its own headers, no new download
-// line).
+// line). `content`, when given, is IN already read whole: the file is then not read again.
 int ConvertAnyTrackFile(const std::filesystem::path& in, const std::filesystem::path& out,
-                        Ui& ui);
+                        Ui& ui, std::optional<std::string> content = std::nullopt);
 
 // Writes one track in the format of OUT's extension: .igc, .kml or a type of the save table.
 // Returns 0 or -1 after one message.
@@ -58,6 +58,9 @@ struct AnalyseOptions {
   std::optional<ContestRules> rules;   // scores by a contest's definitions (implies exact)
   bool geojson = false;                // the claim as GeoJSON instead of the report
   int threads = 2;                     // for the triangle searches
+  // The exact optimiser stops after this long with the best it has found, which is then
+  // reported as not proven; zero lets it run to the proof.
+  std::chrono::seconds timeLimit{60};
 };
 
 // `logwell-cli analyse FILE`: the flight statistics, the seven distances and the three OLC

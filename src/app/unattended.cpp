@@ -236,15 +236,16 @@ bool HoldsSameFlight(const std::string& name, TrackFileCode code, std::string_vi
 enum class SaveWrite { Written, AlreadySaved, Failed };
 
 // Creates or replaces the file of a save under the run's rules: with OVERWRITE the file is
-// replaced; without it an existing file that holds the same flight (a track file of format
-// `code`) is kept as the save, and any other is left alone (a hidden run gives up without
-// asking, a visible one asks).
+// replaced; without it the file is created only where no file of that name exists at the moment
+// of its creation (a file another program makes while this one writes is never replaced), and an
+// existing file that holds the same flight (a track file of format `code`) is kept as the save;
+// any other is left alone (a hidden run gives up without asking, a visible one asks).
 SaveWrite WriteSaveFile(UnattendedProgram& program, const std::string& name, std::string_view bytes,
                         std::optional<TrackFileCode> code = std::nullopt) {
   const CommandLineOptions& options = *program.options;
   Ui& ui = *program.ui;
-  std::error_code error;
-  if (!options.overwrite && std::filesystem::exists(name, error)) {
+  int failure = WriteFileAtomically(name, bytes, options.overwrite ? WriteMode::Replace : WriteMode::CreateOnly);
+  if (failure == EEXIST && !options.overwrite) {
     if (code && HoldsSameFlight(name, *code, bytes)) {
       ui.ShowStatus("Flight already saved as " + name);
       return SaveWrite::AlreadySaved;
@@ -256,8 +257,9 @@ SaveWrite WriteSaveFile(UnattendedProgram& program, const std::string& name, std
     if (ui.AskYesNo("File already exists, overwrite ?", "File creation", Answer::No) != Answer::Yes) {
       return SaveWrite::Failed;
     }
+    failure = WriteFileAtomically(name, bytes, WriteMode::Replace);
   }
-  if (const int failure = WriteFileAtomically(name, bytes); failure != 0) {
+  if (failure != 0) {
     ui.ShowFileError("Error opening file", kStartCaption, name, failure);
     return SaveWrite::Failed;
   }

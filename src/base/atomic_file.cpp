@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
+#include <mutex>
 #include <new>
 #include <string>
 #include <vector>
@@ -67,12 +69,34 @@ int WriteAll(int fd, std::string_view bytes) {
   return 0;
 }
 
-// A replaced file keeps the bits it had; a new one gets `newFileMode`. fchmod sets them exactly,
-// past the umask (and past mkstemp's owner-only bits).
+// The process's umask. Linux shows it in /proc/self/status, which leaves it untouched; only
+// without that line is it read the classic way, by setting and restoring it (under a lock, as
+// the two calls are not one step for other threads of this writer).
+mode_t CurrentUmask() {
+  if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
+    char line[256];
+    unsigned mask = 0;
+    bool found = false;
+    while (!found && std::fgets(line, sizeof line, status) != nullptr) {
+      found = std::sscanf(line, "Umask: %o", &mask) == 1;
+    }
+    std::fclose(status);
+    if (found) return static_cast<mode_t>(mask & 0777);
+  }
+  static std::mutex lock;
+  const std::lock_guard<std::mutex> guard(lock);
+  const mode_t mask = ::umask(022);
+  ::umask(mask);
+  return mask;
+}
+
+// A replaced file keeps the bits it had; a new one gets `newFileMode` less the umask's bits, as
+// open() would give it. fchmod then sets them exactly (past the owner-only bits that the
+// temporary file is made with, so that nobody else can open it while it is written).
 mode_t ModeFor(const std::filesystem::path& path, unsigned newFileMode) {
   struct stat info {};
   if (::stat(path.c_str(), &info) == 0) return info.st_mode & 07777;
-  return static_cast<mode_t>(newFileMode & 07777);
+  return static_cast<mode_t>(newFileMode & 07777) & ~CurrentUmask();
 }
 
 // Gives the file its permission bits and content and flushes it to the disk.
@@ -215,6 +239,12 @@ int WriteFileAtomically(const std::filesystem::path& path, std::string_view byte
   return atomic_file_detail::WriteThroughNamedFile(path, bytes, mode, newFileMode);
 }
 
+std::string FileTooLargeText(std::uintmax_t size) {
+  constexpr std::uintmax_t kMegabyte = 1024 * 1024;
+  return "File too large: " + std::to_string((size + kMegabyte - 1) / kMegabyte) +
+         " MB, the limit is " + std::to_string(kMaxReadFileBytes / kMegabyte) + " MB";
+}
+
 ReadFileResult ReadWholeFile(const std::filesystem::path& path) {
   ReadFileResult result;
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -233,8 +263,12 @@ ReadFileResult ReadWholeFile(const std::filesystem::path& path) {
     result.status = ReadStatus::Empty;
     return result;
   }
+  if (static_cast<std::uintmax_t>(info.st_size) > kMaxReadFileBytes) {
+    result.status = ReadStatus::TooLarge;
+    result.size = static_cast<std::uintmax_t>(info.st_size);
+    return result;
+  }
   try {
-    if (static_cast<std::uintmax_t>(info.st_size) > kMaxReadFileBytes) throw std::bad_alloc();
     result.bytes.resize(static_cast<std::size_t>(info.st_size));
   } catch (const std::bad_alloc&) {
     result.status = ReadStatus::NoMemory;

@@ -14,11 +14,14 @@ enum class WriteMode {
   CreateOnly,  // an existing file is left alone and the write fails with EEXIST
 };
 
-// The permission bits of a file the writer creates: rw-r--r--, whatever the umask.
-inline constexpr unsigned kNewFileMode = 0644;
+// The permission bits a new file is asked for; the process's umask takes its bits away, as
+// it does for open() and for the files of every other program (rw-r--r-- under umask 022,
+// rw------- under umask 077).
+inline constexpr unsigned kNewFileMode = 0666;
 
-// Writes `bytes` as the whole content of `path`. A new file gets `newFileMode` exactly (the
-// umask does not apply); a replaced one keeps the bits it had. Returns 0, or the errno value of
+// Writes `bytes` as the whole content of `path`. A new file gets `newFileMode` less the bits of
+// the umask (a file that must stay the user's own, such as one holding a password, asks for
+// 0600); a replaced one keeps the bits it had. Returns 0, or the errno value of
 // the step that failed; the target is then unchanged and no temporary file is left behind.
 // Once the new content has its name the folder is flushed too, so that the name survives a
 // crash.
@@ -32,16 +35,20 @@ int WriteThroughNamedFile(const std::filesystem::path& path, std::string_view by
                           WriteMode mode, unsigned newFileMode);
 }  // namespace atomic_file_detail
 
-enum class ReadStatus { Ok, OpenFailed, NotAFile, Empty, ReadFailed, NoMemory };
+enum class ReadStatus { Ok, OpenFailed, NotAFile, Empty, ReadFailed, NoMemory, TooLarge };
 struct ReadFileResult {
   ReadStatus status = ReadStatus::Ok;
   int errorNumber = 0;  // errno for OpenFailed and ReadFailed
+  std::uintmax_t size = 0;  // the file's size in bytes, for TooLarge
   std::string bytes;
 };
 
 // No track, waypoint or airspace file comes near this; reading a larger one would only exhaust
 // memory.
 inline constexpr std::uintmax_t kMaxReadFileBytes = 512u * 1024u * 1024u;
+
+// The message for a file beyond kMaxReadFileBytes: "File too large: 600 MB, the limit is 512 MB".
+std::string FileTooLargeText(std::uintmax_t size);
 
 // The whole content of a regular file.
 ReadFileResult ReadWholeFile(const std::filesystem::path& path);

@@ -163,7 +163,7 @@ int AnalyseMany(const std::vector<std::string>& files, kml::AnalyseOptions optio
   return allOk ? kExitOk : kExitFailed;
 }
 
-// analyse FILE... [--json] [--filters] [--exact] [--rules NAME] [--geojson]
+// analyse FILE... [--json] [--filters] [--exact] [--time-limit SECONDS] [--rules NAME] [--geojson]
 int RunAnalyse(const CliVerb& verb, std::span<const char* const> arguments) {
   kml::AnalyseOptions options;
   std::vector<std::string> files;
@@ -175,6 +175,15 @@ int RunAnalyse(const CliVerb& verb, std::span<const char* const> arguments) {
       options.filters = true;
     } else if (argument == "--exact") {
       options.exact = true;
+    } else if (argument == "--time-limit") {
+      const std::string_view seconds = i + 1 < arguments.size() ? arguments[++i] : "";
+      unsigned long value = 0;
+      const auto [end, error] = std::from_chars(seconds.data(), seconds.data() + seconds.size(), value);
+      if (seconds.empty() || error != std::errc() || end != seconds.data() + seconds.size() ||
+          value > 86400 * 365) {
+        return RefuseVerb(verb, "--time-limit needs a whole number of seconds (0: no limit)");
+      }
+      options.timeLimit = std::chrono::seconds(value);
     } else if (argument == "--geojson") {
       options.geojson = true;
     } else if (argument == "--rules") {

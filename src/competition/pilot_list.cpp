@@ -317,6 +317,9 @@ std::optional<PilotList> ReadPilotListFile(const std::filesystem::path& path, Ui
     case ReadStatus::NoMemory:
       ui.ShowErrorBox("File buffer memory allocation", kDecodingPilotListCaption);
       return std::nullopt;
+    case ReadStatus::TooLarge:
+      ui.ShowFileError(FileTooLargeText(file.size), kDecodingPilotListCaption, path.string());
+      return std::nullopt;
     case ReadStatus::ReadFailed:
       ui.ShowFileError("Database file read error", kDecodingPilotListCaption, path.string(),
                        file.errorNumber);

@@ -34,6 +34,7 @@ std::string ReadForBatch(const std::filesystem::path& path) {
     case ReadStatus::Ok: return std::move(read.bytes);
     case ReadStatus::Empty: throw BatchFailure("Empty file");
     case ReadStatus::NoMemory: throw BatchFailure("Memory allocation  error");
+    case ReadStatus::TooLarge: throw BatchFailure(FileTooLargeText(read.size));
     case ReadStatus::ReadFailed: throw BatchFailure("File read error");
     case ReadStatus::NotAFile: throw BatchFailure("File size read error");
     default: throw BatchFailure("File open error");

@@ -195,6 +195,9 @@ std::optional<std::string> ReadExisting(const std::filesystem::path& path, Ui& u
     case ReadStatus::NoMemory:
       ui.ShowErrorBox("File buffer memory allocation", kLogbookCaption);
       break;
+    case ReadStatus::TooLarge:
+      ui.ShowFileError(FileTooLargeText(read.size), kLogbookCaption, path.string());
+      break;
     case ReadStatus::ReadFailed:
       ui.ShowErrorBox("Error reading existing file", kLogbookCaption);
       break;

@@ -113,6 +113,7 @@ int ReadWaypointFile(const std::filesystem::path& path, WaypointReadContext& con
     case ReadStatus::NotAFile: context.ui.ShowErrorBox("Error opening waypoint file", caption); return -1;
     case ReadStatus::Empty: context.ui.ShowErrorBox("File is empty", caption); return -1;
     case ReadStatus::NoMemory: context.ui.ShowErrorBox("File buffer memory allocation", caption); return -1;
+    case ReadStatus::TooLarge: context.ui.ShowFileError(FileTooLargeText(file.size), caption, path.string()); return -1;
     case ReadStatus::ReadFailed:
       context.ui.ShowErrorBox(
           std::string("Waypoint file read error: ") + std::strerror(file.errorNumber), caption);

@@ -3,6 +3,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <chrono>
 #include <cstdint>
@@ -59,7 +61,7 @@ TEST(LogwellCli, RefusedCommandLineExitsWithTwoAndSaysWhy) {
        "Parsing command line: Unsupported GPS for IGC track log download\n"},
       {"/FOO", "Parsing command line: Unrecognized command: /FOO\n"},
       {"/COM=1 /GPS=FLYMASTER /KML_LOG=a.kml -o x",
-       "Parsing command line: Error at position 38: \"-o\" is not an option; options begin "
+       "Parsing command line: Argument 4: \"-o\" is not an option; options begin "
        "with \"/\"\n"},
       {"-o x", "logwell-cli: unknown option \"-o\"; the verbs are convert, flights, analyse, pilots, upload, validate, ftp-send, scan; options "
                "begin with \"/\" (see logwell-cli --help)\n"},
@@ -98,6 +100,8 @@ TEST(LogwellCli, VerbsCheckTheirArguments) {
       {"analyse a.igc b.igc", "logwell-cli analyse: several files need --json\n"},
       {"analyse a.igc --rules fai", "logwell-cli analyse: unknown rules \"fai\"; the rules are olc, xcontest, ffvl and xcleague\n"},
       {"analyse a.igc --jsn", "logwell-cli analyse: unknown option \"--jsn\"\n"},
+      {"analyse a.igc --exact --time-limit soon",
+       "logwell-cli analyse: --time-limit needs a whole number of seconds (0: no limit)\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.arguments);
@@ -111,6 +115,42 @@ TEST(LogwellCli, VerbsCheckTheirArguments) {
   const CliRun run = RunCli("convert --help");
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_TRUE(run.out.starts_with("usage: logwell-cli convert IN OUT [--track N]\n")) << run.out;
+}
+
+// A track of many fixes on one circle offers the exact optimiser countless near-equal triangles;
+// it would search for minutes. --time-limit stops it with the best found, marked not proven.
+TEST(LogwellCli, ExactSearchStopsAtItsTimeLimit) {
+  const auto dir = std::filesystem::temp_directory_path() /
+                   ("logwell-time-limit-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const auto file = dir / "circle.igc";
+  {
+    std::string igc = "AXXX001 circle\r\nHFDTE260523\r\n";
+    const auto minutes = [](double degrees, int width) {
+      const int whole = static_cast<int>(degrees);
+      const int thousandths = static_cast<int>((degrees - whole) * 60000.0 + 0.5);
+      return logwell::FormatText("%0*d%05d", width, whole, thousandths);
+    };
+    for (int s = 0; s < 60'000; ++s) {
+      const double angle = 2.0 * 3.141592653589793 * s / 997.0;
+      igc += logwell::FormatText("B%02d%02d%02d%sN%sEA0100001000\r\n", s / 3600 % 24, s / 60 % 60,
+                                 s % 60, minutes(45.0 + 0.2 * std::cos(angle), 2).c_str(),
+                                 minutes(8.0 + 0.28 * std::sin(angle), 3).c_str());
+    }
+    std::ofstream(file, std::ios::binary) << igc;
+  }
+  const auto start = std::chrono::steady_clock::now();
+  const CliRun run = RunCli("analyse --exact --json --time-limit 1 '" + file.string() + "'");
+  const auto took = std::chrono::steady_clock::now() - start;
+  std::filesystem::remove_all(dir);
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_LT(took, std::chrono::seconds(30));
+  EXPECT_NE(run.out.find("\"proven\": false"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("\"proven\": true"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\"km\": "), std::string::npos) << run.out;
+  EXPECT_NE(run.err.find("Time limit of 1 s reached: the best found is given, not proven\n"),
+            std::string::npos)
+      << run.err;
 }
 
 // Several files: one JSON line each, in the order given, a file that fails on its own line.

@@ -343,17 +343,64 @@ TEST(CommandLine, HandlersRunTheConversionsAndTheCompetitionList) {
                                              "fs flights.fs", "competition special"}));
 }
 
-TEST(CommandLine, ArgumentsAreJoinedSoThatShellWordsSurvive) {
-  const std::vector<const char*> args = {"/PILOT=Jane Doe", "/GPS=flymaster", "/ID=\"A B\"",
-                                         "", "/KML_LOG=my flight.kml"};
-  EXPECT_EQ(JoinArguments(args),
-            "/PILOT=\"Jane Doe\" /GPS=flymaster /ID=\"A B\" /KML_LOG=\"my flight.kml\"");
+// Each process argument is one option with its value taken whole: a value holding spaces,
+// quotes or what looks like another option never becomes a second option.
+TEST(CommandLine, EachArgumentIsOneOption) {
   ScriptedUi ui;
-  const ParseResult result = ParseArguments(args, ui);
+  std::vector<const char*> args = {"/PILOT=Jane Doe", "/GPS=flymaster", "/ID=\"A B\"", "",
+                                   "/KML_LOG=my \"best\" flight.kml"};
+  ParseResult result = ParseArguments(args, ui);
   ASSERT_EQ(result.outcome, ParseOutcome::Go);
   EXPECT_EQ(result.options->pilotName, "Jane Doe");
   EXPECT_EQ(result.options->gliderId, "A B");
-  EXPECT_EQ(result.options->fileName, "my flight.kml");
+  EXPECT_EQ(result.options->action, CommandAction::KmlLog);
+  EXPECT_EQ(result.options->fileName, "my \"best\" flight.kml");
+
+  args = {"/LOGFILE=my \"best\" flight.igc"};
+  result = ParseArguments(args, ui);
+  ASSERT_EQ(result.outcome, ParseOutcome::Go);
+  EXPECT_EQ(result.options->action, CommandAction::LogFile);
+  EXPECT_EQ(result.options->fileName, "my \"best\" flight.igc");
+
+  // A plain file name with quotes, as one argument.
+  args = {"my \"best\" flight.igc"};
+  result = ParseArguments(args, ui);
+  ASSERT_EQ(result.outcome, ParseOutcome::Go);
+  EXPECT_EQ(result.options->action, CommandAction::LogFile);
+  EXPECT_EQ(result.options->fileName, "my \"best\" flight.igc");
+
+  // Options hidden in the value of another are part of that value.
+  args = {"/PILOT=Jane /EXIT /WIN=0", "/KML_LOG=a.kml"};
+  result = ParseArguments(args, ui);
+  ASSERT_EQ(result.outcome, ParseOutcome::Go);
+  EXPECT_EQ(result.options->pilotName, "Jane /EXIT /WIN=0");
+  EXPECT_FALSE(result.options->exitWhenDone);
+  EXPECT_EQ(result.options->showCommand, ShowCommand::Normal);
+  EXPECT_TRUE(ui.Boxes().empty());
+}
+
+TEST(CommandLine, AnOptionInsideAQuotedValueDoesNotRun) {
+  std::vector<std::string> converted;
+  CommandLineHandlers handlers;
+  handlers.convertIgcToKml = [&converted](const CommandLineOptions& options, Ui&) {
+    converted.push_back(options.fileName);
+    return false;
+  };
+  ScriptedUi ui;
+  const std::vector<const char*> args = {"/IGC2KML=\"inj/a.igc\" /LOGFILE=inj/x"};
+  const ParseResult result = ParseArguments(args, ui, handlers);
+  EXPECT_EQ(result.outcome, ParseOutcome::Failed);
+  EXPECT_EQ(result.options, nullptr);
+  EXPECT_EQ(converted, std::vector<std::string>{"\"inj/a.igc\" /LOGFILE=inj/x"});
+}
+
+TEST(CommandLine, AnArgumentThatIsNoOptionIsRefused) {
+  ScriptedUi ui;
+  const std::vector<const char*> args = {"/KML_LOG=a.kml", "", "b.kml"};
+  const ParseResult result = ParseArguments(args, ui);
+  EXPECT_EQ(result.outcome, ParseOutcome::BadCommandLine);
+  EXPECT_EQ(ui.Boxes(), std::vector<UiEvent>{ParseError(
+                            "Argument 3: \"b.kml\" is not an option; options begin with \"/\"")});
 }
 
 TEST(CommandLine, SingleArgumentNamingAnExistingFileOpensIt) {

@@ -477,6 +477,33 @@ TEST_F(UnattendedRun, SavesNameTheirFileAndWhatHappenedToIt) {
   EXPECT_FALSE(fs::exists(dir / "missing"));
 }
 
+// Without OVERWRITE a save creates its file only when the name is free at the moment it is
+// made, not after a look that a file made in between escapes: a name held by something a look
+// cannot see (here a link to a file not there yet) is left as it is, for every track format.
+TEST_F(UnattendedRun, SaveWithoutOverwriteCreatesItsFileOnlyWhereTheNameIsFree) {
+  StartInstrument();
+  const std::vector<std::string> names = {"f.kml", "f.plt", "f.mps"};
+  for (const std::string& name : names) fs::create_symlink(dir / ("later-" + name), dir / name);
+  const std::string saves = "/KML_LOG=%dir/f.kml /OZI_LOG=%dir/f.plt /MPS_LOG=%dir/f.mps";
+  EXPECT_EQ(Run("/COM=%dev /GPS=IQCOMPEO " + saves + " /EXIT /WIN=0"), 1);
+  const UiEvent refused{UiEventKind::Error, "Download track log",
+                        "File exists, not replaced; use /OVERWRITE"};
+  EXPECT_EQ(Errors(), (std::vector<UiEvent>{refused, refused, refused}));
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    EXPECT_TRUE(fs::is_symlink(dir / name));
+    EXPECT_FALSE(fs::exists(dir / ("later-" + name)));
+  }
+  // OVERWRITE replaces the name itself, never the file it points to.
+  ui.Clear();
+  EXPECT_EQ(Run("/COM=%dev /GPS=IQCOMPEO " + saves + " /OVERWRITE /EXIT /WIN=0"), 0);
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    EXPECT_FALSE(fs::is_symlink(dir / name));
+    EXPECT_FALSE(fs::exists(dir / ("later-" + name)));
+  }
+}
+
 TEST_F(UnattendedRun, FailedDownloadExitsWithOneAndWritesNothing) {
   StartInstrument(true);
   Follower follower(dir / "follower");

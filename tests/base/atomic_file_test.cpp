@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -73,12 +74,34 @@ class Umask {
   mode_t old_;
 };
 
+TEST_P(AtomicWrite, NewFilesFollowTheUmask) {
+  const struct {
+    mode_t umask;
+    unsigned asked;
+    unsigned made;
+  } cases[] = {
+      {077, kNewFileMode, 0600}, {022, kNewFileMode, 0644}, {002, kNewFileMode, 0664},
+      {027, kNewFileMode, 0640}, {022, 0600, 0600},         {077, 0600, 0600},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << std::oct << "umask " << c.umask << " asked " << c.asked);
+    const Umask mask(c.umask);
+    const fs::path path = folder_ / "track.igc";
+    fs::remove(path);
+    ASSERT_EQ(Write(path, "B1", WriteMode::CreateOnly, c.asked), 0);
+    EXPECT_EQ(Mode(path), c.made);
+    fs::remove(path);
+    ASSERT_EQ(Write(path, "B1", WriteMode::Replace, c.asked), 0);
+    EXPECT_EQ(Mode(path), c.made);
+  }
+}
+
 TEST_P(AtomicWrite, CreatesAndReplacesWithTheRightPermissions) {
   const Umask strict(077);
   const fs::path path = folder_ / "track.igc";
   ASSERT_EQ(Write(path, "first"), 0);
   EXPECT_EQ(testing::ReadWholeFile(path), "first");
-  EXPECT_EQ(Mode(path), 0644u);  // not cut down by the umask
+  EXPECT_EQ(Mode(path), 0600u);  // the umask holds back the others' bits
 
   ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
   ASSERT_EQ(Write(path, "second, longer", WriteMode::Replace, 0600), 0);
@@ -167,6 +190,21 @@ TEST_P(AtomicWrite, ARelativePathWritesIntoTheWorkingFolder) {
   fs::current_path(before);
   EXPECT_EQ(result, 0);
   EXPECT_EQ(Names(), (std::vector<std::string>{"here.txt"}));
+}
+
+// A file beyond the read limit is refused by its size before any memory is taken for it, and
+// the message says so instead of blaming the memory.
+TEST(ReadWholeFile, RefusesAFileBeyondTheLimitBySize) {
+  const fs::path path =
+      fs::temp_directory_path() / ("logwell_large_" + std::to_string(::getpid()) + ".igc");
+  { std::ofstream(path) << "A"; }
+  fs::resize_file(path, kMaxReadFileBytes + 1);  // sparse: no disk space used
+  const ReadFileResult read = logwell::ReadWholeFile(path);
+  fs::remove(path);
+  EXPECT_EQ(read.status, ReadStatus::TooLarge);
+  EXPECT_EQ(read.size, kMaxReadFileBytes + 1);
+  EXPECT_TRUE(read.bytes.empty());
+  EXPECT_EQ(FileTooLargeText(read.size), "File too large: 513 MB, the limit is 512 MB");
 }
 
 INSTANTIATE_TEST_SUITE_P(Writers, AtomicWrite,

@@ -88,8 +88,14 @@ class OtherKmlReader {
  public:
   explicit OtherKmlReader(OtherKmlRead& read) : read_(read) {}
 
-  void Start(std::string_view name) {
+  void Start(std::string_view name, unsigned long line) {
     if (names_.empty() && name != "kml") throw Failure{"No <kml> root element"};
+    if (names_.size() >= kMaxOtherKmlNesting) {
+      throw Failure{FormatText("Nesting limit exceeded at tag <%s> at line %lu: elements are "
+                               "nested more than %zu deep",
+                               std::string(CutUtf8(name, kMaxShownText)).c_str(), line,
+                               kMaxOtherKmlNesting)};
+    }
     names_.emplace_back(name);
     text_.clear();
     if (name == "Placemark") {
@@ -291,7 +297,10 @@ struct ParseState {
 
 void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char**) {
   auto* state = static_cast<ParseState*>(data);
-  state->Run([&] { state->reader.Start(LocalName(name)); });
+  state->Run([&] {
+    state->reader.Start(LocalName(name),
+                        static_cast<unsigned long>(XML_GetCurrentLineNumber(state->parser)));
+  });
 }
 
 void XMLCALL OnEnd(void* data, const XML_Char*) {
@@ -307,6 +316,11 @@ void XMLCALL OnText(void* data, const XML_Char* text, int length) {
 }  // namespace
 
 std::optional<OtherKmlRead> ReadOtherKmlTracks(std::string_view text, std::string& error) {
+  if (text.size() > kMaxOtherKmlBytes) {
+    error = FormatText("File too large: %zu MB, the limit is %zu MB", text.size() >> 20,
+                       kMaxOtherKmlBytes >> 20);
+    return std::nullopt;
+  }
   OtherKmlRead read;
   try {
     const std::unique_ptr<XML_ParserStruct, ParserFree> parser(XML_ParserCreateNS(nullptr, ' '));

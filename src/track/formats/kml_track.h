@@ -17,6 +17,11 @@
 namespace logwell {
 
 inline constexpr std::size_t kMaxOtherKmlTracks = 100;
+// Elements open inside one another, the <kml> root counted. Map viewers' own files nest folders
+// a few levels deep; a file nested deeper is refused before it can use up memory and time.
+inline constexpr std::size_t kMaxOtherKmlNesting = 100;
+// The largest text read, as for every file the program reads whole.
+inline constexpr std::size_t kMaxOtherKmlBytes = 512u * 1024u * 1024u;
 
 struct OtherKmlTrack {
   std::string name;  // the placemark's name, may be empty
@@ -30,7 +35,8 @@ struct OtherKmlRead {
 };
 
 // Reads every track of a KML text. Nothing, with the reason in `error`, when the text is not
-// well-formed XML, has no <kml> root element or holds more than kMaxOtherKmlTracks tracks.
+// well-formed XML, has no <kml> root element, holds more than kMaxOtherKmlTracks tracks, nests
+// elements more than kMaxOtherKmlNesting deep or is longer than kMaxOtherKmlBytes.
 std::optional<OtherKmlRead> ReadOtherKmlTracks(std::string_view text, std::string& error);
 
 }  // namespace logwell

@@ -16,6 +16,7 @@ std::optional<std::string> ReadTrackFileBytes(const std::filesystem::path& path,
       break;
     case ReadStatus::Empty: ui.ShowErrorBox("File is empty", kReadTrackLogCaption); break;
     case ReadStatus::NoMemory: ui.ShowErrorBox("File buffer memory allocation", kReadTrackLogCaption); break;
+    case ReadStatus::TooLarge: ui.ShowFileError(FileTooLargeText(file.size), kReadTrackLogCaption, path.string()); break;
     case ReadStatus::ReadFailed:
       ui.ShowFileError("Track log file read error", kReadTrackLogCaption, path.string(),
                        file.errorNumber);

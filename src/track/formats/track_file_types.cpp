@@ -138,9 +138,14 @@ std::optional<FileReadResult> DecodeTrackFile(TrackFileCode code, std::string_vi
 
 std::optional<FileReadResult> ReadTrackLogFile(const std::filesystem::path& path,
                                                TrackFileCode code, Ui& ui) {
-  const std::optional<std::string> bytes = ReadTrackFileBytes(path, ui);
+  std::optional<std::string> bytes = ReadTrackFileBytes(path, ui);
   if (!bytes) return std::nullopt;
-  std::optional<FileReadResult> result = DecodeTrackFile(code, *bytes, ui);
+  return ReadTrackLogContent(std::move(*bytes), code, ui);
+}
+
+std::optional<FileReadResult> ReadTrackLogContent(std::string content, TrackFileCode code, Ui& ui) {
+  std::optional<FileReadResult> result = DecodeTrackFile(code, content, ui);
+  content = std::string();  // the positions are all that is kept
   if (result && result->points.empty()) {
     ui.ShowStatus("No positions found");
     return std::nullopt;
@@ -237,14 +242,15 @@ int SaveTrackLogFile(const std::filesystem::path& path, TrackFileCode code,
 }
 
 int ConvertTrackFile(const std::filesystem::path& in, const std::filesystem::path& out, Ui& ui,
-                     const TrackSaveOptions& options) {
+                     const TrackSaveOptions& options, std::optional<std::string> content) {
   const TrackFileType* from = FindTrackFileTypeByName(OpenTrackFileTypes(), in);
   const TrackFileType* to = FindTrackFileTypeByName(SaveTrackFileTypes(), out);
   if (from == nullptr || to == nullptr) {
     ui.ShowErrorBox("File contains invalid extension", "Convert track log");
     return -1;
   }
-  std::optional<FileReadResult> read = ReadTrackLogFile(in, from->code, ui);
+  std::optional<FileReadResult> read = content ? ReadTrackLogContent(std::move(*content), from->code, ui)
+                                               : ReadTrackLogFile(in, from->code, ui);
   if (!read) return -1;
   return SaveTrackLogFile(out, to->code, std::move(read->points), ui, options,
                           VarioFilterFunction{}) > 0

@@ -64,6 +64,8 @@ std::optional<FileReadResult> DecodeTrackFile(TrackFileCode code, std::string_vi
 // found" in the status line when it holds none. Nothing when there is nothing to take over.
 std::optional<FileReadResult> ReadTrackLogFile(const std::filesystem::path& path,
                                                TrackFileCode code, Ui& ui);
+// The same for a file already read whole, `content`, which is let go once it is decoded.
+std::optional<FileReadResult> ReadTrackLogContent(std::string content, TrackFileCode code, Ui& ui);
 // Open and take over (asking about backward times and about replacing the current log).
 FileTakeOver OpenTrackLogFile(TrackLog& log, const std::filesystem::path& path,
                               TrackFileCode code, Ui& ui);
@@ -105,8 +107,9 @@ int SaveRawTopNavLog(const std::filesystem::path& path, std::string_view raw, Ui
 
 // `logwell-cli convert IN OUT`: reads any track file of the open table and writes every point
 // in the format of OUT's extension, without filter. Returns 0 or a negative value after one
-// message.
+// message. `content`, when given, is IN already read whole: the file is then not read again.
 int ConvertTrackFile(const std::filesystem::path& in, const std::filesystem::path& out, Ui& ui,
-                     const TrackSaveOptions& options = {});
+                     const TrackSaveOptions& options = {},
+                     std::optional<std::string> content = std::nullopt);
 
 }  // namespace logwell

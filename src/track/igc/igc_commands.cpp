@@ -416,6 +416,7 @@ std::optional<IgcFileContent> ReadIgcFile(const std::filesystem::path& path, Ui&
     case ReadStatus::Empty: ui.ShowErrorBox("File is empty", kReadIgcCaption); return std::nullopt;
     case ReadStatus::ReadFailed: ui.ShowErrorBox("IGC track log file read error", kReadIgcCaption); return std::nullopt;
     case ReadStatus::NoMemory: ui.ShowErrorBox("Memory allocation error", kReadIgcCaption); return std::nullopt;
+    case ReadStatus::TooLarge: ui.ShowFileError(FileTooLargeText(file.size), kReadIgcCaption, path.string()); return std::nullopt;
   }
   std::optional<ChosenIgcFlight> chosen = ChooseIgcFlight(file.bytes, ui);
   if (!chosen) return std::nullopt;
@@ -491,6 +492,7 @@ int VerifyIgcFile(const std::filesystem::path& path, Ui& ui) {
     case ReadStatus::Empty: ui.ShowErrorBox("File is empty", kReadTrackCaption); return -1;
     case ReadStatus::ReadFailed: ui.ShowErrorBox("Track log file read error", kReadTrackCaption); return -1;
     case ReadStatus::NoMemory: ui.ShowErrorBox("File buffer memory allocation", kReadTrackCaption); return -1;
+    case ReadStatus::TooLarge: ui.ShowFileError(FileTooLargeText(file.size), kReadTrackCaption, path.string()); return -1;
   }
   const SecurityCheckResult result = CheckSecurityRecord(file.bytes);
   const std::string_view message = SecurityCheckMessage(result);

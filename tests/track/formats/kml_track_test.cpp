@@ -116,5 +116,43 @@ TEST(OtherKmlTracks, RefusesWhatItCannotRead) {
   }
 }
 
+// Elements nested inside one another are read up to kMaxOtherKmlNesting levels, <kml> counted;
+// a file nested deeper is refused at once, however deep it goes and whether or not it is closed.
+TEST(OtherKmlTracks, RefusesNestingBeyondItsLimit) {
+  const std::string track =
+      "<Placemark><gx:Track><when>2024-06-01T10:00:00Z</when><gx:coord>8 45 500</gx:coord>"
+      "</gx:Track></Placemark>";
+  const auto nested = [&](std::size_t levels, bool closed) {
+    // <kml> and <Document> are two levels, the placemark's deepest elements three more.
+    std::string text = "<?xml version=\"1.0\"?>\n<kml xmlns:gx=\"http://www.google.com/kml/ext/2.2\">"
+                       "<Document>";
+    for (std::size_t i = 0; i < levels; ++i) text += "<Folder>";
+    text += track;
+    if (closed) {
+      for (std::size_t i = 0; i < levels; ++i) text += "</Folder>";
+      text += "</Document></kml>";
+    }
+    return text;
+  };
+  std::string error;
+  const auto deepest = ReadOtherKmlTracks(nested(kMaxOtherKmlNesting - 5, true), error);
+  ASSERT_TRUE(deepest) << error;
+  EXPECT_EQ(deepest->tracks.size(), 1u);
+
+  const std::string limit = "Nesting limit exceeded at tag <when> at line 2: elements are nested "
+                            "more than 100 deep";
+  EXPECT_FALSE(ReadOtherKmlTracks(nested(kMaxOtherKmlNesting - 4, true), error));
+  EXPECT_EQ(error, limit);
+  EXPECT_FALSE(ReadOtherKmlTracks(nested(kMaxOtherKmlNesting - 4, false), error));
+  EXPECT_EQ(error, limit);
+
+  // Millions of levels: refused where the limit is passed, without reading on.
+  std::string deep = "<kml>";
+  for (int i = 0; i < 2'000'000; ++i) deep += "<a>";
+  EXPECT_FALSE(ReadOtherKmlTracks(deep, error));
+  EXPECT_EQ(error, "Nesting limit exceeded at tag <a> at line 1: elements are nested more than "
+                   "100 deep");
+}
+
 }  // namespace
 }  // namespace logwell
