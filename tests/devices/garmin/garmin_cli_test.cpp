@@ -73,7 +73,8 @@ class GarminCli : public ::testing::Test {
   std::vector<std::string> Errors() const {
     std::vector<std::string> texts;
     for (const auto& e : ui.Boxes())
-      if (e.kind == testing::UiEventKind::Error) texts.push_back(e.caption + ": " + e.text);
+      if (e.kind == testing::UiEventKind::Error)
+        texts.push_back(e.caption + ": " + e.text.substr(0, e.text.find("\r\n")));
     return texts;
   }
   std::vector<std::string> Files() const {
