@@ -400,6 +400,7 @@ void SaveForCompetition(UnattendedProgram& program) {
   request.windowEnd = competition.windowEnd;
   request.filters.speedAnalysis = !options.noCheck;
   request.nowUtc = CurrentUtcCalendar();
+  request.taskDay = options.compDate;
   const CompetitionSaveResult saved =
       SaveLogForCompetition(log, log.points, request, *program.ui);
   if (saved.status == CompetitionSaveStatus::Failed) {
