@@ -16,6 +16,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <set>
 #include <sstream>
@@ -110,17 +111,33 @@ class UnattendedRun : public ::testing::Test {
                        const std::vector<GarminTime>& starts = {At(2023, 5, 26, 10, 0, 0)},
                        std::map<std::string, std::vector<sim::Fault>> faults = {},
                        std::vector<sim::FlytecWaypoint> waypoints = {}) {
+    std::vector<std::string> flights;
+    for (const GarminTime start : starts) flights.push_back(FlytecFlight(start));
+    StartServing(std::move(flights), std::move(faults), std::move(waypoints), silent);
+  }
+
+  // The IGC text a virtual Flytec holds for a generated flight of ten minutes from `start`;
+  // `edit` may change the fixes first.
+  static std::string FlytecFlight(GarminTime start,
+                                  const std::function<void(std::vector<TrackPoint>&)>& edit = {}) {
+    sim::FlightPlan plan;
+    plan.startTime = start;
+    plan.duration = std::chrono::minutes(10);
+    plan.fixInterval = std::chrono::seconds(5);
+    std::vector<TrackPoint> points = sim::GenerateFlight(plan);
+    if (edit) edit(points);
+    const sim::FlytecModelConfig defaults;
+    return sim::FlytecIgcText(points, defaults.serial, defaults.pilot);
+  }
+
+  // A virtual Flytec serving these IGC texts, in the order of its track list.
+  void StartServing(std::vector<std::string> flights,
+                    std::map<std::string, std::vector<sim::Fault>> faults = {},
+                    std::vector<sim::FlytecWaypoint> waypoints = {}, bool silent = false) {
     sim::FlytecModelConfig config;
     config.model = "COMPEO+";
     config.waypoints = std::move(waypoints);
-    for (const GarminTime start : starts) {
-      sim::FlightPlan plan;
-      plan.startTime = start;
-      plan.duration = std::chrono::minutes(10);
-      plan.fixInterval = std::chrono::seconds(5);
-      config.flights.push_back(
-          sim::FlytecIgcText(sim::GenerateFlight(plan), config.serial, config.pilot));
-    }
+    config.flights = std::move(flights);
     flight = config.flights.front();
     config.faultsFor = std::move(faults);
     if (silent) config.faultsFor["PBRSNP"] = {sim::Fault{sim::Fault::Kind::Silence}};
@@ -695,6 +712,64 @@ TEST_F(UnattendedRun, CompetitionDownloadWithoutAListTakesTheCommandLinesPilot) 
   EXPECT_EQ(Run("/COM=%dev /GPS=IQCOMPEO /COMP_LOG=IGC /COMP_DIR=%dir/missing /EXIT /WIN=0"), 1);
   ASSERT_FALSE(Errors().empty());
   EXPECT_EQ(Errors().front().text, "Folder not found");
+}
+
+TEST_F(UnattendedRun, CompetitionFileIsTheServedTextEvenWhereTheSpeedAnalysisWouldCut) {
+  // A fix 55 km off in the middle: the speed analysis (on: no /NOCHECK) would remove it.
+  const std::string served = FlytecFlight(At(2023, 5, 26, 10, 0, 0), [](std::vector<TrackPoint>& p) {
+    p[60].latitude += sim::DegreesToSemicircles(0.5);
+  });
+  StartServing({served}, {}, IdentityWaypoints(18, 5678));
+  std::ofstream(dir / "pilots.csv", std::ios::binary) << kPilots;
+  fs::create_directories(dir / "comp");
+  ASSERT_EQ(Run("/COM=%dev /GPS=IQCOMPEO /COMP_LOG=IGC /COMP_FS=%dir/pilots.csv "
+                "/COMP_DIR=%dir/comp /EXIT /WIN=0"),
+            0);
+  const auto files = FilesIn(dir / "comp");
+  ASSERT_EQ(files.size(), 2u);
+  EXPECT_EQ(files[0], "John Roe.20230526-100000.5678.18.igc");  // the flight's date and time
+  EXPECT_EQ(Read(dir / "comp" / files[0]), served);
+  EXPECT_EQ(ui.Boxes().back().text, "File saved, signed by the instrument, not verified");
+  const auto statuses = ui.StatusTexts();
+  EXPECT_NE(std::find_if(statuses.begin(), statuses.end(),
+                         [](const std::string& s) {
+                           return s.starts_with("The instrument's own file is kept whole") &&
+                                  s.ends_with(", 1 would be removed by the filters");
+                         }),
+            statuses.end());
+}
+
+TEST_F(UnattendedRun, CompetitionDeskCatchesTamperedFlightsSharedTracksAndOtherDays) {
+  std::ofstream(dir / "pilots.csv", std::ios::binary) << kPilots;
+  fs::create_directories(dir / "comp");
+  const std::string line = "/COM=%dev /GPS=IQCOMPEO /COMP_LOG=IGC /COMP_FS=%dir/pilots.csv "
+                           "/COMP_DIR=%dir/comp /EXIT /WIN=0";
+  // One altitude changed after the instrument signed the flight: saved, never "signature OK".
+  std::string tampered = FlytecFlight(At(2023, 5, 26, 10, 0, 0));
+  const std::size_t fix = tampered.find("\nB") + 1;
+  tampered[fix + 30] = tampered[fix + 30] == '9' ? '8' : '9';
+  StartServing({tampered});
+  ASSERT_EQ(Run(line + " /COMPID=17"), 0);
+  EXPECT_NE(ui.Boxes().back().text, "File saved, signature OK");
+  EXPECT_EQ(ui.Boxes().back().text, "File saved, signed by the instrument, not verified");
+  const auto files = FilesIn(dir / "comp");
+  ASSERT_EQ(files.size(), 2u);
+
+  // The same instrument handed in for another pilot: refused, naming the first pilot.
+  StartServing({tampered});
+  ui.Clear();
+  EXPECT_EQ(Run(line + " /COMPID=18"), 1);
+  ASSERT_FALSE(Errors().empty());
+  EXPECT_EQ(Errors().back().text, "Not saved: same flight as Jane Doe, comp. 17");
+  EXPECT_EQ(FilesIn(dir / "comp"), files);
+
+  // A flight of another day than the task's.
+  StartServing({FlytecFlight(At(2007, 8, 3, 11, 0, 0))});
+  ui.Clear();
+  EXPECT_EQ(Run(line + " /COMPID=18 /COMP_DATE=2023-05-26"), 1);
+  ASSERT_FALSE(Errors().empty());
+  EXPECT_EQ(Errors().back().text, "Flight of 2007-08-03, not of the task day 2023-05-26");
+  EXPECT_EQ(FilesIn(dir / "comp"), files);
 }
 
 }  // namespace
