@@ -321,7 +321,14 @@ constexpr OptionEntry kOptions[] = {
     {"DAT2KML",
      [](O& o, V v, C&) { return FileAction(o, v, A::DatToKml, "Missing DAT/KML file name"); }},
     {"LOGFILE",
-     [](O& o, V v, C&) { return FileAction(o, v, A::LogFile, "Missing track log file name"); }},
+     [](O& o, V v, C&) -> OptionError {
+       // With COMP_LOG (before or after) the file is filed for the competition.
+       const bool competition = o.action == A::CompLog;
+       if (auto error = FileAction(o, v, A::LogFile, "Missing track log file name")) return error;
+       o.compLogFile = o.fileName;
+       if (competition) o.action = A::CompLog;
+       return std::nullopt;
+     }},
     {"COMP_LOG", ApplyCompLog},
     {"COMP_SPECIAL", [](O& o, V, C&) { return SetFlag(o.compSpecial); }},
     {"COMP_DIR",

@@ -233,6 +233,15 @@ JobOutcome RunEveryFlight(CommandLineOptions& options, JobHost& host, JobTargets
 }  // namespace
 
 JobOutcome RunCommandLineJob(CommandLineOptions& options, JobHost& host) {
+  if (options.action == CommandAction::CompLog && !options.compLogFile.empty()) {
+    UnattendedProgram program;
+    program.options = &options;
+    program.ui = host.ui;
+    program.framework = host.framework;
+    program.log = host.log;
+    program.competition = host.competition;
+    return {FileForCompetition(program), program.saveFailed};
+  }
   if (!UnattendedAccessFor(options)) return RunFileJob(options, host);
   JobTargets targets(host.framework->targets);
   if (options.allTracks) return RunEveryFlight(options, host, targets);

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -167,7 +168,7 @@ class UnattendedRun : public ::testing::Test {
 
   // Runs a command line; `%dev` stands for the instrument's device, `%dir` for the folder.
   int Run(std::string commandLine) {
-    for (const auto& [key, value] : {std::pair<std::string, std::string>{"%dev", instrument->DevicePath()},
+    for (const auto& [key, value] : {std::pair<std::string, std::string>{"%dev", instrument ? instrument->DevicePath() : ""},
                                      {"%dir", dir.string()}}) {
       for (std::size_t at; (at = commandLine.find(key)) != std::string::npos;) commandLine.replace(at, key.size(), value);
     }
@@ -770,6 +771,36 @@ TEST_F(UnattendedRun, CompetitionDeskCatchesTamperedFlightsSharedTracksAndOtherD
   ASSERT_FALSE(Errors().empty());
   EXPECT_EQ(Errors().back().text, "Flight of 2007-08-03, not of the task day 2023-05-26");
   EXPECT_EQ(FilesIn(dir / "comp"), files);
+}
+
+TEST_F(UnattendedRun, PhoneIgcFileIsFiledForAPilotWithoutAnyInstrument) {
+  std::ofstream(dir / "pilots.csv", std::ios::binary) << kPilots;
+  fs::create_directories(dir / "comp");
+  // Another program's IGC file, its own G record included.
+  std::string phone = FlytecFlight(At(2023, 5, 26, 10, 0, 0));
+  phone.replace(0, 4, "AXCT");
+  std::ofstream(dir / "phone.igc", std::ios::binary) << phone;
+  const auto started = std::chrono::steady_clock::now();
+  ASSERT_EQ(Run("/LOGFILE=%dir/phone.igc /COMP_LOG=IGC /COMP_FS=%dir/pilots.csv /COMPID=17 "
+                "/COMP_DIR=%dir/comp /COMP_DATE=2023-05-26 /EXIT /WIN=0"),
+            0)
+      << ui.LastStatus();
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));  // no GPS waited for
+  for (const std::string& status : ui.StatusTexts()) EXPECT_EQ(status.find("Connecting"), std::string::npos);
+  const auto files = FilesIn(dir / "comp");
+  ASSERT_EQ(files.size(), 2u);
+  EXPECT_EQ(files[0], "Jane Doe.20230526-100000.1234.17.igc");
+  EXPECT_EQ(Read(dir / "comp" / files[0]), phone);
+  EXPECT_EQ(ui.Boxes().back().text, "File saved, signed by the instrument, not verified");
+
+  // The same file again for another pilot, in the other order of the options: refused.
+  ui.Clear();
+  EXPECT_EQ(Run("/COMP_LOG=IGC /LOGFILE=%dir/phone.igc /COMP_FS=%dir/pilots.csv /COMPID=18 "
+                "/COMP_DIR=%dir/comp /EXIT /WIN=0"),
+            1);
+  ASSERT_FALSE(Errors().empty());
+  EXPECT_EQ(Errors().back().text, "Not saved: same flight as Jane Doe, comp. 17");
+  EXPECT_EQ(FilesIn(dir / "comp").size(), 2u);
 }
 
 }  // namespace

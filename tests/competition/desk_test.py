@@ -175,6 +175,34 @@ class DeskReads(unittest.TestCase):
                                         r"\d\d:\d\d:\d\d-\d\d:\d\d:\d\d, \d+ fixes")
 
 
+class DeskFilesFromElsewhere(unittest.TestCase):
+    def setUp(self):
+        self.folder = Path(tempfile.mkdtemp(prefix="logwell-desk-"))
+        (self.folder / "pilots.csv").write_text(PILOTS, encoding="utf-8")
+
+    def tearDown(self):
+        shutil.rmtree(self.folder)
+
+    def test_a_phone_igc_is_filed_for_a_pilot(self):
+        phone = self.folder.parent / f"{self.folder.name}-phone.igc"
+        with Instrument(served=phone, seed=5):
+            pass
+        text = phone.read_bytes().replace(b"AFLY", b"AXCT", 1)
+        phone.write_bytes(text)
+        self.addCleanup(phone.unlink)
+        run = desk(self.folder, "file", "Gregor Zupan", str(phone))
+        self.assertEqual(run.returncode, 0, run.stdout + run.stderr)
+        self.assertIn("Gregor Zupan (comp. 107, CIVL 40107): saved", run.stdout)
+        saved = list(self.folder.glob("Gregor Zupan.*.40107.107.igc"))
+        self.assertEqual(len(saved), 1)
+        self.assertEqual(saved[0].read_bytes(), text)
+        # Filed again for the same pilot: recognised; for another: refused.
+        self.assertEqual(desk(self.folder, "file", "107", str(phone)).returncode, 0)
+        run = desk(self.folder, "file", "105", str(phone))
+        self.assertEqual(run.returncode, 1)
+        self.assertIn("same flight as Gregor Zupan, comp. 107", run.stdout)
+
+
 if __name__ == "__main__":
     parser = argparse.ArgumentParser()
     parser.add_argument("--sim", required=True)
