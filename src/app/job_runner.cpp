@@ -134,6 +134,11 @@ JobOutcome RunOneAccess(CommandLineOptions& options, JobHost& host, JobTargets& 
                         SaveCounts* counts = nullptr) {
   AccessFramework& framework = *host.framework;
   UnattendedProgram program = ProgramFor(options, host, targets);
+  // The pilot check of a competition download refers to this run's program.
+  struct ForgetPilotCheck {
+    CompletionTargets& targets;
+    ~ForgetPilotCheck() { targets.identifyPilot = nullptr; }
+  } forget{framework.targets};
   if (RunUnattended(program) < 0 || framework.exitCode != 0) {
     framework.WaitForGpsAccessEnd();
     return {kExitFailed, program.saveFailed};

@@ -99,6 +99,8 @@ int StartCtrUpload(UnattendedProgram& program, const UnattendedAccess& access) {
 // Action 11: a time window or folder the command line gives replaces the competition's, and the
 // download runs in competition mode, so that the instrument's waypoints are first read for the
 // pilot's IDs.
+std::optional<CompetitionPilot> CompetitionPilotFor(const UnattendedProgram& program);
+
 // The competition's time window and folder as the command line gives them; false (said) when
 // the program has no competition mode or the folder cannot take the files.
 bool PrepareCompetitionSave(UnattendedProgram& program) {
@@ -124,6 +126,13 @@ int StartCompetitionDownload(UnattendedProgram& program, const UnattendedAccess&
   const CommandLineOptions& options = *program.options;
   if (!PrepareCompetitionSave(program)) return -1;
   program.framework->targets.competitionMode = true;
+  // The pilot is named (or refused) from the IDs found before the track is requested: a
+  // refusal costs seconds, not the flight.
+  program.framework->targets.identifyPilot = [&program](int compId, int civlId) {
+    program.foundCompId = compId;
+    program.foundCivlId = civlId;
+    return CompetitionPilotFor(program).has_value();
+  };
   program.framework->targets.competitionDashNames = options.compSpecial;
   return StartAccess(program, access);
 }
