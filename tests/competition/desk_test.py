@@ -31,8 +31,10 @@ def desk(folder, *arguments):
 class Instrument:
     """A virtual Flytec serving `flights` (IGC files), or a generated flight written to `served`."""
 
-    def __init__(self, flights=None, served=None, seed=1):
-        command = [SIM, "flytec", "--model", "COMPEO+", "--minutes", "10", "--seed", str(seed)]
+    def __init__(self, flights=None, served=None, seed=1, family="flytec"):
+        command = [SIM, family, "--minutes", "10", "--seed", str(seed)]
+        if family == "flytec":
+            command += ["--model", "COMPEO+"]
         if flights:
             command += ["--flights", ",".join(str(f) for f in flights)]
         if served:
@@ -173,6 +175,23 @@ class DeskReads(unittest.TestCase):
         status = desk(self.folder, "status")
         self.assertRegex(status.stdout, r"Eva Example: .*, flight \d{4}-\d\d-\d\d "
                                         r"\d\d:\d\d:\d\d-\d\d:\d\d:\d\d, \d+ fixes")
+
+
+class DeskPorts(unittest.TestCase):
+    def setUp(self):
+        self.folder = Path(tempfile.mkdtemp(prefix="logwell-desk-"))
+        (self.folder / "pilots.csv").write_text(PILOTS, encoding="utf-8")
+
+    def tearDown(self):
+        shutil.rmtree(self.folder)
+
+    def test_read_without_gps_finds_the_family_first(self):
+        with Instrument(family="flymaster") as instrument:
+            run = desk(self.folder, "read", instrument.device, "--compid", "105")
+        self.assertEqual(run.returncode, 0, run.stdout + run.stderr)
+        self.assertIn("found Flymaster", run.stdout)
+        self.assertIn("reading as FLYMASTER", run.stdout)
+        self.assertEqual(len(list(self.folder.glob("Eva Example.*.40105.105.igc"))), 1)
 
 
 class DeskFilesFromElsewhere(unittest.TestCase):
