@@ -81,14 +81,9 @@ std::string_view FirstLineStarting(std::string_view text, char letter) {
   return {};
 }
 
-struct IgcFile {
-  std::string text;
-  bool instrumentText = false;
-};
-
-std::optional<IgcFile> IgcTextFor(const TrackLog& log, const std::vector<TrackPoint>& points,
+std::optional<std::string> IgcTextFor(const TrackLog& log, const std::vector<TrackPoint>& points,
                                   bool instrumentText, const CompetitionPilot& pilot, Ui& ui) {
-  if (instrumentText) return IgcFile{log.rawIgc->text, true};
+  if (instrumentText) return log.rawIgc->text;
   const std::string compId = pilot.compId >= 0 ? FormatText("%d", pilot.compId) : std::string();
   igc::IgcEncodeInput input;
   input.points = points;
@@ -106,7 +101,7 @@ std::optional<IgcFile> IgcTextFor(const TrackLog& log, const std::vector<TrackPo
     ui.ShowErrorBox("Memory allocation error", kCompetitionSaveCaption);
     return std::nullopt;
   }
-  return IgcFile{std::move(encoded->text), false};
+  return std::move(encoded->text);
 }
 
 std::optional<std::string> KmlTextFor(const TrackLog& log, std::vector<TrackPoint> points,
@@ -236,14 +231,14 @@ CompetitionSaveResult SaveLogForCompetition(const TrackLog& log,
     ui.ShowErrorBox("Too long filename", kCompetitionSaveCaption);
     return result;
   }
-  const std::optional<IgcFile> igc = IgcTextFor(log, points, instrumentText, request.pilot, ui);
+  const std::optional<std::string> igc = IgcTextFor(log, points, instrumentText, request.pilot, ui);
   if (!igc) return result;
 
   // The same flight saved before for this pilot is left alone; saved for another pilot, it is
   // refused: one flight belongs to one pilot.
   const CompetitionPilot& pilot = request.pilot;
   const SameFlightFiles same =
-      FindSameFlight(request.folder, PilotNamePart(pilot) + ".", IdPart(pilot) + ".igc", igc->text);
+      FindSameFlight(request.folder, PilotNamePart(pilot) + ".", IdPart(pilot) + ".igc", *igc);
   if (same.ownPilot) {
     result.status = CompetitionSaveStatus::AlreadyProcessed;
     result.files.push_back(*same.ownPilot);
@@ -261,7 +256,7 @@ CompetitionSaveResult SaveLogForCompetition(const TrackLog& log,
   const std::optional<std::string> kml = KmlTextFor(log, points, pilot, ui);
   if (!kml) return result;
   for (const auto& [extension, text] :
-       {std::pair<std::string_view, std::string_view>{".igc", igc->text}, {".kml", *kml}}) {
+       {std::pair<std::string_view, std::string_view>{".igc", *igc}, {".kml", *kml}}) {
     const std::string file = base + std::string(extension);
     if (const int failure = WriteFileAtomically(file, text, WriteMode::CreateOnly)) {
       ui.ShowFileError("File write error", kCompetitionSaveCaption, file, failure);
@@ -272,7 +267,7 @@ CompetitionSaveResult SaveLogForCompetition(const TrackLog& log,
   result.status = CompetitionSaveStatus::Written;
   result.positions = instrumentText ? log.points.size() : points.size();
   result.instrumentText = instrumentText;
-  result.signature = CheckCompetitionSignature(igc->text);
+  result.signature = CheckCompetitionSignature(*igc);
   ui.ShowStatus(FormatText("File \"%s\" written", (base + ".igc").c_str()));
   if (instrumentText && points.size() < log.points.size()) {
     const std::size_t outside = log.points.size() - kept;

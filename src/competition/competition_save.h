@@ -41,7 +41,7 @@ struct CompetitionSaveRequest {
   GarminTime windowStart = 0;  // 0: the window is open at that end
   GarminTime windowEnd = 0;
   FilterSettings filters;
-  CalendarTime nowUtc;  // the time of the save: the file names' time for a flight without one
+  CalendarTime nowUtc;  // the time of the save (the file names follow the flight's first fix)
   GarminTime taskDay = 0;  // midnight (UTC) of the task's day; 0: flights of any day are taken
 };
 
