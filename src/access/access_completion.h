@@ -59,6 +59,10 @@ struct CompletionTargets {
   // read in competition mode; the flag says whether it succeeded.
   std::function<void(bool success)> postUnattendedDone;
   std::function<void(bool success)> postCompetitionDone;
+  // Competition mode: after the waypoint scan and before the track is requested, the IDs found
+  // (-1: none) are put to the program, which names the pilot or refuses (and says why); a
+  // refusal ends the access without asking for the track. None: every download goes on.
+  std::function<bool(int compId, int civlId)> identifyPilot;
 
   // How the program runs; changed only while no access is current.
   bool unattended = false;       // an unattended run from the command line

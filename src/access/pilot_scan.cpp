@@ -18,4 +18,11 @@ void ScanForPilotIds(AccessBlock& block, const Waypoint& waypoint) {
   ShowAccessStatus(block, PilotIdentityStatusText(found));
 }
 
+bool PilotIdsAccepted(AccessBlock& block) {
+  if (block.framework == nullptr || !block.framework->targets.identifyPilot) return true;
+  if (block.framework->targets.identifyPilot(block.foundCompId, block.foundCivlId)) return true;
+  ShowAccessStatus(block, "Pilot not identified: track not requested");
+  return false;
+}
+
 }  // namespace logwell

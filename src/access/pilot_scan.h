@@ -18,4 +18,8 @@ bool ScansForPilotIds(const AccessBlock& block);
 // found) once something is found.
 void ScanForPilotIds(AccessBlock& block, const Waypoint& waypoint);
 
+// After the scan, before the track is requested: whether the program takes the IDs found (a
+// refusal has been said; the worker then ends the access without asking for the track).
+bool PilotIdsAccepted(AccessBlock& block);
+
 }  // namespace logwell

@@ -189,6 +189,18 @@ OptionError ApplyFilterStart(CommandLineOptions& o, std::string_view value, Opti
   return std::nullopt;
 }
 
+// COMP_DATE=YYYY-MM-DD (or YYYYMMDD): the task's day; flights of other days are refused.
+OptionError ApplyCompDate(CommandLineOptions& o, std::string_view value, OptionContext&) {
+  std::string digits;
+  for (const char c : value) {
+    if (c != '-') digits.push_back(c);
+  }
+  const auto day = digits.size() == 8 ? ParseFilterTime(digits + "000000") : std::nullopt;
+  if (!day) return "Bad competition task date";
+  o.compDate = *day;
+  return std::nullopt;
+}
+
 OptionError ApplyFilterEnd(CommandLineOptions& o, std::string_view value, OptionContext&) {
   const auto time = ParseFilterTime(value);
   if (!time) return "Bad track log stop filter time";
@@ -309,7 +321,14 @@ constexpr OptionEntry kOptions[] = {
     {"DAT2KML",
      [](O& o, V v, C&) { return FileAction(o, v, A::DatToKml, "Missing DAT/KML file name"); }},
     {"LOGFILE",
-     [](O& o, V v, C&) { return FileAction(o, v, A::LogFile, "Missing track log file name"); }},
+     [](O& o, V v, C&) -> OptionError {
+       // With COMP_LOG (before or after) the file is filed for the competition.
+       const bool competition = o.action == A::CompLog;
+       if (auto error = FileAction(o, v, A::LogFile, "Missing track log file name")) return error;
+       o.compLogFile = o.fileName;
+       if (competition) o.action = A::CompLog;
+       return std::nullopt;
+     }},
     {"COMP_LOG", ApplyCompLog},
     {"COMP_SPECIAL", [](O& o, V, C&) { return SetFlag(o.compSpecial); }},
     {"COMP_DIR",
@@ -321,6 +340,7 @@ constexpr OptionEntry kOptions[] = {
     {"COMP_FS", ApplyCompFs},
     {"COMPID", [](O& o, V v, C&) { return ApplySignedNumber(o.compId, v, "Bad COMPID value"); }},
     {"CIVLID", [](O& o, V v, C&) { return ApplySignedNumber(o.civlId, v, "Bad CIVLID value"); }},
+    {"COMP_DATE", ApplyCompDate},
     {"FILTER", ApplyFilterStart},
     {"FILTEREND", ApplyFilterEnd},
     {"NOTIFY", ApplyNotify},
@@ -952,6 +972,7 @@ spaces: /PILOT="Jane Doe"):
 
   Pilot and competition
     /PILOT=NAME  /ID=GLIDER  /COMPID=N  /CIVLID=N  /COMP_DIR=FOLDER
+    /COMP_DATE=YYYY-MM-DD
     /COMP_FS=FILE  /COMP_SPECIAL  /NOCHECK  /NOSPLIT  /NOLOOPOPT
     /FILTER=YYYYMMDDhhmmss  /FILTEREND=YYYYMMDDhhmmss
 

@@ -106,6 +106,9 @@ struct CommandLineOptions {
   int civlId = -1;
   GarminTime filterStart = 0;
   GarminTime filterEnd = 0;
+  GarminTime compDate = 0;
+  // LOGFILE given with COMP_LOG: the track file filed for the competition (no instrument).
+  std::string compLogFile;  // midnight UTC of the task's day (COMP_DATE); 0: any day
   std::string compDir;
   bool compSpecial = false;
   bool noSplit = false;

@@ -134,6 +134,11 @@ JobOutcome RunOneAccess(CommandLineOptions& options, JobHost& host, JobTargets& 
                         SaveCounts* counts = nullptr) {
   AccessFramework& framework = *host.framework;
   UnattendedProgram program = ProgramFor(options, host, targets);
+  // The pilot check of a competition download refers to this run's program.
+  struct ForgetPilotCheck {
+    CompletionTargets& targets;
+    ~ForgetPilotCheck() { targets.identifyPilot = nullptr; }
+  } forget{framework.targets};
   if (RunUnattended(program) < 0 || framework.exitCode != 0) {
     framework.WaitForGpsAccessEnd();
     return {kExitFailed, program.saveFailed};
@@ -233,6 +238,15 @@ JobOutcome RunEveryFlight(CommandLineOptions& options, JobHost& host, JobTargets
 }  // namespace
 
 JobOutcome RunCommandLineJob(CommandLineOptions& options, JobHost& host) {
+  if (options.action == CommandAction::CompLog && !options.compLogFile.empty()) {
+    UnattendedProgram program;
+    program.options = &options;
+    program.ui = host.ui;
+    program.framework = host.framework;
+    program.log = host.log;
+    program.competition = host.competition;
+    return {FileForCompetition(program), program.saveFailed};
+  }
   if (!UnattendedAccessFor(options)) return RunFileJob(options, host);
   JobTargets targets(host.framework->targets);
   if (options.allTracks) return RunEveryFlight(options, host, targets);

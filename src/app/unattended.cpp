@@ -17,6 +17,7 @@
 #include "base/atomic_file.h"
 #include "base/silent_ui.h"
 #include "track/igc/igc_commands.h"
+#include "track/igc/igc_reader.h"
 #include "track/formats/mps_track.h"
 #include "track/formats/plt_track.h"
 #include "kml/kml_save.h"
@@ -98,12 +99,16 @@ int StartCtrUpload(UnattendedProgram& program, const UnattendedAccess& access) {
 // Action 11: a time window or folder the command line gives replaces the competition's, and the
 // download runs in competition mode, so that the instrument's waypoints are first read for the
 // pilot's IDs.
-int StartCompetitionDownload(UnattendedProgram& program, const UnattendedAccess& access) {
+std::optional<CompetitionPilot> CompetitionPilotFor(const UnattendedProgram& program);
+
+// The competition's time window and folder as the command line gives them; false (said) when
+// the program has no competition mode or the folder cannot take the files.
+bool PrepareCompetitionSave(UnattendedProgram& program) {
   const CommandLineOptions& options = *program.options;
   Ui& ui = *program.ui;
   if (program.competition == nullptr) {
     ui.ShowErrorBox("Competition mode is not available in this program", kCompetitionSaveCaption);
-    return -1;
+    return false;
   }
   CompetitionState& competition = *program.competition;
   if (options.filterStart != 0) competition.windowStart = options.filterStart;
@@ -112,9 +117,22 @@ int StartCompetitionDownload(UnattendedProgram& program, const UnattendedAccess&
   if (const int problem = SaveFolderProblem(competition.folder); problem != 0) {
     ui.ShowFileError(problem == ENOENT || problem == ENOTDIR ? "Folder not found" : "Folder not writable",
                      kCompetitionSaveCaption, competition.folder.string(), problem);
-    return -1;
+    return false;
   }
+  return true;
+}
+
+int StartCompetitionDownload(UnattendedProgram& program, const UnattendedAccess& access) {
+  const CommandLineOptions& options = *program.options;
+  if (!PrepareCompetitionSave(program)) return -1;
   program.framework->targets.competitionMode = true;
+  // The pilot is named (or refused) from the IDs found before the track is requested: a
+  // refusal costs seconds, not the flight.
+  program.framework->targets.identifyPilot = [&program](int compId, int civlId) {
+    program.foundCompId = compId;
+    program.foundCivlId = civlId;
+    return CompetitionPilotFor(program).has_value();
+  };
   program.framework->targets.competitionDashNames = options.compSpecial;
   return StartAccess(program, access);
 }
@@ -402,6 +420,7 @@ void SaveForCompetition(UnattendedProgram& program) {
   request.windowEnd = competition.windowEnd;
   request.filters.speedAnalysis = !options.noCheck;
   request.nowUtc = CurrentUtcCalendar();
+  request.taskDay = options.compDate;
   const CompetitionSaveResult saved =
       SaveLogForCompetition(log, log.points, request, *program.ui);
   if (saved.status == CompetitionSaveStatus::Failed) {
@@ -411,6 +430,33 @@ void SaveForCompetition(UnattendedProgram& program) {
   if (saved.status == CompetitionSaveStatus::Written) log.saved = 1;
   program.written.insert(program.written.end(), saved.files.begin(), saved.files.end());
 }
+
+}  // namespace
+
+int FileForCompetition(UnattendedProgram& program) {
+  if (!PrepareCompetitionSave(program)) return kExitFailed;
+  CommandLineOptions& read = *program.options;
+  read.fileName = read.compLogFile;
+  TrackLog& log = *program.log;
+  log = TrackLog{};  // the file alone is filed, never added to a log held before
+  if (kml::ReadCommandLineTrackFile(log, read, *program.ui) != 0) return kExitFailed;
+  // An IGC file of one flight is filed as it is, its own signature kept.
+  if (std::filesystem::path(read.fileName).extension() == ".igc" ||
+      std::filesystem::path(read.fileName).extension() == ".IGC") {
+    const ReadFileResult file = ReadWholeFile(read.fileName);
+    if (file.status == ReadStatus::Ok && igc::DecodeIgcFlights(file.bytes).flights.size() == 1) {
+      log.rawIgc.emplace();
+      log.rawIgc->text = file.bytes;
+      log.rawIgc->firstFixTime = log.Empty() ? 0 : log.points.front().time;
+    } else {
+      log.rawIgc.reset();
+    }
+  }
+  SaveForCompetition(program);
+  return program.saveFailed ? kExitFailed : kExitOk;
+}
+
+namespace {
 
 // Downloaded waypoints as an OziExplorer (action 5) or GEO (action 15) waypoint file.
 void SaveWaypoints(UnattendedProgram& program, bool geo) {

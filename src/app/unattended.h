@@ -54,6 +54,11 @@ int SaveFolderProblem(const std::filesystem::path& folder);
 // failed and the run ends when done).
 int RunUnattended(UnattendedProgram& program);
 
+// LOGFILE with COMP_LOG: the track file (a phone's or another program's) is read and saved for
+// the competition with the checks of a download (pilot, task day, same flight, signature); no
+// instrument is asked. Returns the exit code.
+int FileForCompetition(UnattendedProgram& program);
+
 // The completion step of the run's access: saves what it delivered and reports to the notify
 // channel. Returns 1 when the program must now close.
 int OnUnattendedDone(UnattendedProgram& program, bool success);

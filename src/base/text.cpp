@@ -73,6 +73,21 @@ std::string AsUtf8(std::string_view text) {
   return utf8;
 }
 
+std::string Windows1252ToUtf8(std::string_view text) {
+  // 0x80 to 0x9F; everything else is Latin-1.
+  static constexpr std::uint16_t kHigh[32] = {
+      0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+      0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+  std::string utf8;
+  utf8.reserve(text.size() * 2);
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    AppendUtf8(utf8, byte >= 0x80 && byte < 0xA0 ? kHigh[byte - 0x80] : byte);
+  }
+  return utf8;
+}
+
 std::string_view TrimLeading(std::string_view text, std::string_view blanks) {
   const std::size_t first = text.find_first_not_of(blanks);
   return first == std::string_view::npos ? std::string_view() : text.substr(first);

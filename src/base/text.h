@@ -45,6 +45,9 @@ bool IsUtf8(std::string_view text);
 void AppendUtf8(std::string& out, std::uint32_t code);
 // A name or other text as UTF-8: kept when it already is, else read as Latin-1.
 std::string AsUtf8(std::string_view text);
+// A Windows-1252 text (what spreadsheets write as "ANSI") as UTF-8; the five bytes that code
+// page leaves undefined become U+FFFD.
+std::string Windows1252ToUtf8(std::string_view text);
 
 // Rounds half away from zero, then truncates; NaN gives 0 and values beyond the 32-bit range
 // are clamped, so that no input can reach an undefined conversion.

@@ -22,6 +22,7 @@
 #include "app/command_line.h"
 #include "app/competition_mode.h"
 #include "app/convert.h"
+#include "app/gps_table.h"
 #include "app/job_runner.h"
 #include "base/headless_ui.h"
 #include "base/text.h"
@@ -235,6 +236,21 @@ int RunPilots(const CliVerb& verb, std::span<const char* const> arguments) {
 }
 
 // scan [--json] [PORT...]: the instrument behind each port, one line a port on stdout.
+// The GPS name whose track log read the family of a scan finding answers (the first in the
+// table), or nothing when the table has none for it.
+std::optional<std::string_view> GpsNameForFamily(std::string_view familyName) {
+  for (const InstrumentFamily& family : InstrumentFamilies()) {
+    if (family.name != familyName) continue;
+    for (const GpsTypeEntry& entry : kGpsTypes) {
+      if (entry.trackLogRead && std::ranges::find(family.protocols, entry.trackLogRead->protocol) !=
+                                    family.protocols.end()) {
+        return entry.name;
+      }
+    }
+  }
+  return std::nullopt;
+}
+
 int RunScan(const CliVerb& verb, std::span<const char* const> arguments) {
   bool json = false;
   std::vector<std::string> ports;
@@ -255,7 +271,10 @@ int RunScan(const CliVerb& verb, std::span<const char* const> arguments) {
   bool found = false;
   for (const ScanFinding& finding : ScanPorts(ports)) {
     found |= !finding.family.empty();
-    const std::string line = json ? ScanFindingJson(finding) : ScanFindingLine(finding);
+    std::string line = json ? ScanFindingJson(finding) : ScanFindingLine(finding);
+    // The GPS name that reads the family found, for scripts that go on to read the port.
+    const auto gps = GpsNameForFamily(finding.family);
+    if (json && gps) line.insert(line.size() - 1, ",\"gps\":\"" + std::string(*gps) + "\"");
     std::printf("%s\n", line.c_str());
     std::fflush(stdout);
   }

@@ -1,6 +1,8 @@
 #include "competition/pilot_list.h"
 
 #include <charconv>
+#include <map>
+#include <tuple>
 #include <new>
 #include <system_error>
 
@@ -15,7 +17,6 @@ namespace logwell {
 namespace {
 
 constexpr std::string_view kBlanks = " \t";
-constexpr std::size_t kMaxCsvFields = 7;
 
 struct ListFailure {
   std::string text;
@@ -50,21 +51,43 @@ std::optional<std::int32_t> ParseNumber(std::string_view text) {
 }
 
 // An ID field of the CSV format: empty or negative is none (-1).
-std::int32_t CsvId(std::string_view field, std::string_view message) {
+std::int32_t CsvId(std::string_view field, std::string_view message, std::size_t line) {
   if (field.empty()) return -1;
   const auto value = ParseNumber(field);
-  if (!value) throw ListFailure{std::string(message)};
+  if (!value) {
+    throw ListFailure{FormatText("%.*s on line %zu", static_cast<int>(message.size()),
+                                 message.data(), line)};
+  }
   return *value < 0 ? -1 : *value;
+}
+
+// The separator of a CSV list: whichever of comma, semicolon and tab its first line holds most
+// of outside double quotes (spreadsheets write semicolons where the comma is the decimal sign);
+// a comma when it holds none.
+char DetectSeparator(std::string_view line) {
+  std::size_t comma = 0, semicolon = 0, tab = 0;
+  bool quoted = false;
+  for (const char c : line) {
+    if (c == '"') quoted = !quoted;
+    if (quoted) continue;
+    comma += c == ',';
+    semicolon += c == ';';
+    tab += c == '\t';
+  }
+  if (semicolon > comma && semicolon >= tab) return ';';
+  if (tab > comma && tab > semicolon) return '\t';
+  return ',';
 }
 
 // The fields of one CSV line. A field that begins with a double quote runs to the closing
 // quote, a doubled quote inside standing for one.
-std::vector<std::string> CsvFields(std::string_view line) {
+std::vector<std::string> CsvFields(std::string_view line, char separator) {
+  const std::string_view blanks = separator == '\t' ? std::string_view(" ") : kBlanks;
   std::vector<std::string> fields;
   std::size_t at = 0;
   while (true) {
     std::string field;
-    while (at < line.size() && (line[at] == ' ' || line[at] == '\t')) ++at;
+    while (at < line.size() && blanks.find(line[at]) != std::string_view::npos) ++at;
     if (at < line.size() && line[at] == '"') {
       ++at;
       while (at < line.size()) {
@@ -81,29 +104,29 @@ std::vector<std::string> CsvFields(std::string_view line) {
           ++at;
         }
       }
-      const std::size_t comma = std::min(line.find(',', at), line.size());
-      at = comma;
+      at = std::min(line.find(separator, at), line.size());
     } else {
-      const std::size_t comma = std::min(line.find(',', at), line.size());
-      field = std::string(Trim(line.substr(at, comma - at), kBlanks));
-      at = comma;
+      const std::size_t end = std::min(line.find(separator, at), line.size());
+      field = std::string(Trim(line.substr(at, end - at), blanks));
+      at = end;
     }
     fields.push_back(std::move(field));
     if (at >= line.size()) break;
-    ++at;  // the comma
+    ++at;  // the separator
   }
   return fields;
 }
 
 // Where the record that starts at `at` ends: the first line break outside double quotes. A
-// quote that never closes ends its record at the line's end, as a one-line record.
+// quote that never closes ends its record at the line's end, as a one-line record. Any of the
+// separators a list may use starts a field: the separator is not known before the first record.
 std::size_t RecordEnd(std::string_view text, std::size_t at) {
   const std::size_t lineEnd = std::min(text.find_first_of("\r\n", at), text.size());
   bool fieldStart = true;
   for (std::size_t i = at; i < text.size(); ++i) {
     const char c = text[i];
     if (c == '\r' || c == '\n') return i;
-    if (c == ',') {
+    if (c == ',' || c == ';' || c == '\t') {
       fieldStart = true;
     } else if (fieldStart && c == '"') {
       // A quoted field, as CsvFields reads it: to the closing quote, "" standing for one.
@@ -120,27 +143,83 @@ std::size_t RecordEnd(std::string_view text, std::size_t at) {
   return text.size();
 }
 
+// Where each value of a CSV line is: by the header's column names, else in the written order
+// (name, competition ID, CIVL ID, four devices).
+struct CsvColumns {
+  std::size_t name = 0;
+  std::size_t compId = 1;
+  std::size_t civlId = 2;
+  std::array<std::size_t, kPilotDeviceCount> devices{3, 4, 5, 6};
+};
+
+constexpr std::size_t kNoColumn = static_cast<std::size_t>(-1);
+
+CsvColumns HeaderColumns(const std::vector<std::string>& header, std::size_t line) {
+  const auto find = [&header](std::string_view name) {
+    for (std::size_t i = 0; i < header.size(); ++i) {
+      if (EqualsIgnoringCase(header[i], name)) return i;
+    }
+    return kNoColumn;
+  };
+  CsvColumns columns;
+  columns.name = 0;
+  columns.compId = find("CompId");
+  columns.civlId = find("CivlId");
+  for (const auto& [column, name] : {std::pair{columns.compId, "CompId"}, {columns.civlId, "CivlId"}}) {
+    if (column == kNoColumn) {
+      throw ListFailure{FormatText("The header on line %zu has no column %s", line, name)};
+    }
+  }
+  for (std::size_t d = 0; d < kPilotDeviceCount; ++d) {
+    // A header without device columns leaves them in the written order.
+    const std::size_t device = find(FormatText("Device%zu", d + 1));
+    columns.devices[d] = device != kNoColumn ? device : 3 + d;
+  }
+  return columns;
+}
+
 PilotList ParseCsv(std::string_view text) {
   PilotList pilots;
-  bool first = true;
+  std::map<std::int32_t, std::size_t> compIdLines;
+  std::map<std::int32_t, std::size_t> civlIdLines;
+  std::optional<char> separator;
+  CsvColumns columns;
   std::size_t at = 0;
+  std::size_t lineNumber = 0;
   while (at < text.size()) {
     const std::size_t end = RecordEnd(text, at);
     const std::string_view line = text.substr(at, end - at);
     at = end + (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n' ? 2 : 1);
+    ++lineNumber;
     if (IsBlank(line, kBlanks)) continue;
-    std::vector<std::string> fields = CsvFields(line);
-    if (fields.size() > kMaxCsvFields) fields.resize(kMaxCsvFields);
-    const bool header = first && EqualsIgnoringCase(fields[0], "Name");
-    first = false;
-    if (header) continue;
+    const bool first = !separator;
+    if (first) separator = DetectSeparator(line);
+    const std::vector<std::string> fields = CsvFields(line, *separator);
+    if (first && EqualsIgnoringCase(fields[0], "Name")) {
+      columns = HeaderColumns(fields, lineNumber);
+      continue;
+    }
+    const auto field = [&fields](std::size_t column) -> std::string_view {
+      return column < fields.size() ? std::string_view(fields[column]) : std::string_view();
+    };
     PilotRecord pilot;
     // Names go into file names and onto terminals: no control characters.
-    pilot.name = CutCharacters(WithoutControlCharacters(fields[0]), kMaxPilotNameCharacters);
-    pilot.compId = fields.size() > 1 ? CsvId(fields[1], "Bad CompId number") : -1;
-    pilot.civlId = fields.size() > 2 ? CsvId(fields[2], "Bad CivlId number") : -1;
-    for (std::size_t d = 0; d < kPilotDeviceCount && 3 + d < fields.size(); ++d) {
-      pilot.devices[d] = CutCharacters(WithoutControlCharacters(fields[3 + d]), kMaxPilotDeviceCharacters);
+    pilot.name = CutCharacters(WithoutControlCharacters(field(columns.name)), kMaxPilotNameCharacters);
+    pilot.compId = CsvId(field(columns.compId), "Bad CompId number", lineNumber);
+    pilot.civlId = CsvId(field(columns.civlId), "Bad CivlId number", lineNumber);
+    for (std::size_t d = 0; d < kPilotDeviceCount; ++d) {
+      pilot.devices[d] =
+          CutCharacters(WithoutControlCharacters(field(columns.devices[d])), kMaxPilotDeviceCharacters);
+    }
+    // One ID names one pilot: a list that gives an ID twice is refused whole.
+    for (const auto& [id, lines, label] :
+         {std::tuple{pilot.compId, &compIdLines, "Comp. ID"}, {pilot.civlId, &civlIdLines, "CIVL ID"}}) {
+      if (id < 0) continue;
+      const auto [earlier, added] = lines->emplace(id, lineNumber);
+      if (!added) {
+        throw ListFailure{FormatText("%s %d on line %zu is already on line %zu", label, id,
+                                     lineNumber, earlier->second)};
+      }
     }
     pilots.push_back(std::move(pilot));
   }
@@ -269,13 +348,21 @@ std::string CsvField(std::string_view text) {
 
 }  // namespace
 
-std::optional<PilotList> ParsePilotList(std::string_view bytes, std::string& error) {
+std::optional<PilotList> ParsePilotList(std::string_view bytes, std::string& error,
+                                        std::string* notice) {
   try {
     XmlTagScanner scanner(bytes);
     const XmlTag first = scanner.Next();
     PilotList pilots;
     if (first.result == XmlScanResult::EndOfText) {
-      pilots = ParseCsv(StripUtf8Bom(bytes));
+      const std::string_view text = StripUtf8Bom(bytes);
+      if (IsUtf8(text)) {
+        pilots = ParseCsv(text);
+      } else {
+        // Spreadsheets save "CSV" in the Windows code page.
+        pilots = ParseCsv(Windows1252ToUtf8(text));
+        if (notice != nullptr) *notice = std::string(kWindows1252ListNotice);
+      }
     } else {
       const bool race = first.name == "RACE";
       const std::string_view before = StripUtf8Bom(bytes.substr(0, bytes.find('<')));
@@ -326,8 +413,10 @@ std::optional<PilotList> ReadPilotListFile(const std::filesystem::path& path, Ui
       return std::nullopt;
   }
   std::string error;
-  auto pilots = ParsePilotList(file.bytes, error);
+  std::string notice;
+  auto pilots = ParsePilotList(file.bytes, error, &notice);
   if (!pilots) ui.ShowErrorBox(error, kDecodingPilotListCaption);
+  if (pilots && !notice.empty()) ui.ShowStatus(notice);
   return pilots;
 }
 

@@ -30,10 +30,18 @@ struct PilotRecord {
 
 using PilotList = std::vector<PilotRecord>;
 
+inline constexpr std::string_view kWindows1252ListNotice =
+    "The pilot list is not UTF-8: read as Windows-1252";
+
 // The pilots of a pilot list file's bytes: CSV when it holds no XML tag, else the format its
 // first tag names. Nothing, with the message in `error`, when any part of it is wrong: a list
-// is taken whole or not at all.
-std::optional<PilotList> ParsePilotList(std::string_view bytes, std::string& error);
+// is taken whole or not at all. A CSV list is separated by commas, semicolons or tabs (what
+// its first line holds most of); a first line beginning with "Name" is the header, which must
+// name the columns CompId and CivlId; an ID given twice, or one that is not a number, refuses
+// the list with the line. CSV text that is not UTF-8 is read as Windows-1252, and `notice` says
+// so.
+std::optional<PilotList> ParsePilotList(std::string_view bytes, std::string& error,
+                                        std::string* notice = nullptr);
 
 // Reads and parses a pilot list file; failures are shown (caption "Decoding pilot list file").
 std::optional<PilotList> ReadPilotListFile(const std::filesystem::path& path, Ui& ui);

@@ -12,10 +12,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <set>
 #include <sstream>
@@ -110,17 +112,33 @@ class UnattendedRun : public ::testing::Test {
                        const std::vector<GarminTime>& starts = {At(2023, 5, 26, 10, 0, 0)},
                        std::map<std::string, std::vector<sim::Fault>> faults = {},
                        std::vector<sim::FlytecWaypoint> waypoints = {}) {
+    std::vector<std::string> flights;
+    for (const GarminTime start : starts) flights.push_back(FlytecFlight(start));
+    StartServing(std::move(flights), std::move(faults), std::move(waypoints), silent);
+  }
+
+  // The IGC text a virtual Flytec holds for a generated flight of ten minutes from `start`;
+  // `edit` may change the fixes first.
+  static std::string FlytecFlight(GarminTime start,
+                                  const std::function<void(std::vector<TrackPoint>&)>& edit = {}) {
+    sim::FlightPlan plan;
+    plan.startTime = start;
+    plan.duration = std::chrono::minutes(10);
+    plan.fixInterval = std::chrono::seconds(5);
+    std::vector<TrackPoint> points = sim::GenerateFlight(plan);
+    if (edit) edit(points);
+    const sim::FlytecModelConfig defaults;
+    return sim::FlytecIgcText(points, defaults.serial, defaults.pilot);
+  }
+
+  // A virtual Flytec serving these IGC texts, in the order of its track list.
+  void StartServing(std::vector<std::string> flights,
+                    std::map<std::string, std::vector<sim::Fault>> faults = {},
+                    std::vector<sim::FlytecWaypoint> waypoints = {}, bool silent = false) {
     sim::FlytecModelConfig config;
     config.model = "COMPEO+";
     config.waypoints = std::move(waypoints);
-    for (const GarminTime start : starts) {
-      sim::FlightPlan plan;
-      plan.startTime = start;
-      plan.duration = std::chrono::minutes(10);
-      plan.fixInterval = std::chrono::seconds(5);
-      config.flights.push_back(
-          sim::FlytecIgcText(sim::GenerateFlight(plan), config.serial, config.pilot));
-    }
+    config.flights = std::move(flights);
     flight = config.flights.front();
     config.faultsFor = std::move(faults);
     if (silent) config.faultsFor["PBRSNP"] = {sim::Fault{sim::Fault::Kind::Silence}};
@@ -150,7 +168,7 @@ class UnattendedRun : public ::testing::Test {
 
   // Runs a command line; `%dev` stands for the instrument's device, `%dir` for the folder.
   int Run(std::string commandLine) {
-    for (const auto& [key, value] : {std::pair<std::string, std::string>{"%dev", instrument->DevicePath()},
+    for (const auto& [key, value] : {std::pair<std::string, std::string>{"%dev", instrument ? instrument->DevicePath() : ""},
                                      {"%dir", dir.string()}}) {
       for (std::size_t at; (at = commandLine.find(key)) != std::string::npos;) commandLine.replace(at, key.size(), value);
     }
@@ -703,8 +721,10 @@ TEST_F(UnattendedRun, CompetitionDownloadNeverGuessesThePilot) {
     } else {
       EXPECT_EQ(exitCode, 1) << c.extra;
       ASSERT_FALSE(Errors().empty());
-      EXPECT_EQ(Errors().back().text, c.error);
+      EXPECT_EQ(Errors().front().text, c.error);
       EXPECT_TRUE(FilesIn(dir / "comp").empty());
+      // Refused on the IDs before the track was asked for: the flight never crossed the line.
+      EXPECT_EQ(flytec->TrackRequests(), 0) << c.extra;
     }
   }
 }
@@ -722,6 +742,94 @@ TEST_F(UnattendedRun, CompetitionDownloadWithoutAListTakesTheCommandLinesPilot) 
   EXPECT_EQ(Run("/COM=%dev /GPS=IQCOMPEO /COMP_LOG=IGC /COMP_DIR=%dir/missing /EXIT /WIN=0"), 1);
   ASSERT_FALSE(Errors().empty());
   EXPECT_EQ(Errors().front().text, "Folder not found");
+}
+
+TEST_F(UnattendedRun, CompetitionFileIsTheServedTextEvenWhereTheSpeedAnalysisWouldCut) {
+  // A fix 55 km off in the middle: the speed analysis (on: no /NOCHECK) would remove it.
+  const std::string served = FlytecFlight(At(2023, 5, 26, 10, 0, 0), [](std::vector<TrackPoint>& p) {
+    p[60].latitude += sim::DegreesToSemicircles(0.5);
+  });
+  StartServing({served}, {}, IdentityWaypoints(18, 5678));
+  std::ofstream(dir / "pilots.csv", std::ios::binary) << kPilots;
+  fs::create_directories(dir / "comp");
+  ASSERT_EQ(Run("/COM=%dev /GPS=IQCOMPEO /COMP_LOG=IGC /COMP_FS=%dir/pilots.csv "
+                "/COMP_DIR=%dir/comp /EXIT /WIN=0"),
+            0);
+  const auto files = FilesIn(dir / "comp");
+  ASSERT_EQ(files.size(), 2u);
+  EXPECT_EQ(files[0], "John Roe.20230526-100000.5678.18.igc");  // the flight's date and time
+  EXPECT_EQ(Read(dir / "comp" / files[0]), served);
+  EXPECT_EQ(ui.Boxes().back().text, "File saved, signed by the instrument, not verified");
+  const auto statuses = ui.StatusTexts();
+  EXPECT_NE(std::find_if(statuses.begin(), statuses.end(),
+                         [](const std::string& s) {
+                           return s.starts_with("The instrument's own file is kept whole") &&
+                                  s.ends_with(", 1 would be removed by the filters");
+                         }),
+            statuses.end());
+}
+
+TEST_F(UnattendedRun, CompetitionDeskCatchesTamperedFlightsSharedTracksAndOtherDays) {
+  std::ofstream(dir / "pilots.csv", std::ios::binary) << kPilots;
+  fs::create_directories(dir / "comp");
+  const std::string line = "/COM=%dev /GPS=IQCOMPEO /COMP_LOG=IGC /COMP_FS=%dir/pilots.csv "
+                           "/COMP_DIR=%dir/comp /EXIT /WIN=0";
+  // One altitude changed after the instrument signed the flight: saved, never "signature OK".
+  std::string tampered = FlytecFlight(At(2023, 5, 26, 10, 0, 0));
+  const std::size_t fix = tampered.find("\nB") + 1;
+  tampered[fix + 30] = tampered[fix + 30] == '9' ? '8' : '9';
+  StartServing({tampered});
+  ASSERT_EQ(Run(line + " /COMPID=17"), 0);
+  EXPECT_NE(ui.Boxes().back().text, "File saved, signature OK");
+  EXPECT_EQ(ui.Boxes().back().text, "File saved, signed by the instrument, not verified");
+  const auto files = FilesIn(dir / "comp");
+  ASSERT_EQ(files.size(), 2u);
+
+  // The same instrument handed in for another pilot: refused, naming the first pilot.
+  StartServing({tampered});
+  ui.Clear();
+  EXPECT_EQ(Run(line + " /COMPID=18"), 1);
+  ASSERT_FALSE(Errors().empty());
+  EXPECT_EQ(Errors().back().text, "Not saved: same flight as Jane Doe, comp. 17");
+  EXPECT_EQ(FilesIn(dir / "comp"), files);
+
+  // A flight of another day than the task's.
+  StartServing({FlytecFlight(At(2007, 8, 3, 11, 0, 0))});
+  ui.Clear();
+  EXPECT_EQ(Run(line + " /COMPID=18 /COMP_DATE=2023-05-26"), 1);
+  ASSERT_FALSE(Errors().empty());
+  EXPECT_EQ(Errors().back().text, "Flight of 2007-08-03, not of the task day 2023-05-26");
+  EXPECT_EQ(FilesIn(dir / "comp"), files);
+}
+
+TEST_F(UnattendedRun, PhoneIgcFileIsFiledForAPilotWithoutAnyInstrument) {
+  std::ofstream(dir / "pilots.csv", std::ios::binary) << kPilots;
+  fs::create_directories(dir / "comp");
+  // Another program's IGC file, its own G record included.
+  std::string phone = FlytecFlight(At(2023, 5, 26, 10, 0, 0));
+  phone.replace(0, 4, "AXCT");
+  std::ofstream(dir / "phone.igc", std::ios::binary) << phone;
+  const auto started = std::chrono::steady_clock::now();
+  ASSERT_EQ(Run("/LOGFILE=%dir/phone.igc /COMP_LOG=IGC /COMP_FS=%dir/pilots.csv /COMPID=17 "
+                "/COMP_DIR=%dir/comp /COMP_DATE=2023-05-26 /EXIT /WIN=0"),
+            0)
+      << ui.LastStatus();
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));  // no GPS waited for
+  for (const std::string& status : ui.StatusTexts()) EXPECT_EQ(status.find("Connecting"), std::string::npos);
+  const auto files = FilesIn(dir / "comp");
+  ASSERT_EQ(files.size(), 2u);
+  EXPECT_EQ(files[0], "Jane Doe.20230526-100000.1234.17.igc");
+  EXPECT_EQ(Read(dir / "comp" / files[0]), phone);
+  EXPECT_EQ(ui.Boxes().back().text, "File saved, signed by the instrument, not verified");
+
+  // The same file again for another pilot, in the other order of the options: refused.
+  ui.Clear();
+  EXPECT_EQ(Run("/COMP_LOG=IGC /LOGFILE=%dir/phone.igc /COMP_FS=%dir/pilots.csv /COMPID=18 "
+                "/COMP_DIR=%dir/comp /EXIT /WIN=0"),
+            1);
+  ASSERT_FALSE(Errors().empty());
+  EXPECT_EQ(Errors().back().text, "Not saved: same flight as Jane Doe, comp. 17");
+  EXPECT_EQ(FilesIn(dir / "comp").size(), 2u);
 }
 
 }  // namespace

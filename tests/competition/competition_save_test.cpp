@@ -7,6 +7,7 @@
 #include "geo/units.h"
 #include "support/fixtures.h"
 #include "support/scripted_ui.h"
+#include "track/igc/igc_writer.h"
 #include "track/track_log.h"
 
 namespace logwell {
@@ -70,8 +71,9 @@ TEST_F(CompetitionSave, WritesIgcAndKmlOnceForTheSameFlight) {
   const auto first = SaveLogForCompetition(log, log.points, request, ui);
   ASSERT_EQ(first.status, CompetitionSaveStatus::Written);
   EXPECT_EQ(first.positions, 60u);
-  EXPECT_EQ(Files(), (std::vector<std::string>{"Jane Doe.20240601-180509.1234.17.igc",
-                                               "Jane Doe.20240601-180509.1234.17.kml"}));
+  // Named by the flight's first fix (1990-01-11 13:46:40 UTC), not by the time of the save.
+  EXPECT_EQ(Files(), (std::vector<std::string>{"Jane Doe.19900111-134640.1234.17.igc",
+                                               "Jane Doe.19900111-134640.1234.17.kml"}));
   const std::string igc = testing::ReadWholeFile(first.files[0]);
   EXPECT_NE(igc.find("HFPLTPILOT: Jane Doe"), std::string::npos);
   EXPECT_NE(igc.find("HFCIDCOMPETITIONID: 17"), std::string::npos);
@@ -80,6 +82,7 @@ TEST_F(CompetitionSave, WritesIgcAndKmlOnceForTheSameFlight) {
   EXPECT_NE(kml.find("civl_pilot_id=\"1234\" comp_pilot_id=\"17\""), std::string::npos);
   EXPECT_EQ(ui.LastStatus(), "File \"" + first.files[0].string() + "\" written");
   EXPECT_EQ(ui.Boxes().back().text, "File saved, NO signature");
+  EXPECT_EQ(first.signature, SignatureCheck::None);
 
   // The same flight read again a minute later is recognised and not saved twice.
   request.nowUtc.minute = 6;
@@ -96,24 +99,116 @@ TEST_F(CompetitionSave, WritesIgcAndKmlOnceForTheSameFlight) {
   EXPECT_EQ(Files().size(), 4u);
 }
 
-TEST_F(CompetitionSave, KeepsTheInstrumentsOwnSignedText) {
-  TrackLog log = Glide(30, 1'000'000);
+// An instrument's own IGC text for a log: what the log holds, under another maker's A record and
+// with that maker's G record (which only the maker or the online service can check).
+std::string InstrumentText(const TrackLog& log) {
+  igc::IgcEncodeInput input;
+  input.points = log.points;
+  input.loggerSerial = "123";
+  input.downloadTime = log.downloadTime;
+  std::string text = igc::EncodeIgc(input)->text;
+  text.replace(0, 4, "AFLY");
+  return text + "G3A9F00C2D1E8B7A6\r\n";
+}
+
+TEST_F(CompetitionSave, InstrumentsOwnTextIsSavedWholeWhateverTheWindowAndFilters) {
+  TrackLog log = Glide(60, 1'000'000);
+  log.points[30].latitude += DegreesToSemicircles(0.5);  // a fix 55 km off: the speed analysis cuts it
   log.rawIgc.emplace();
-  log.rawIgc->text = "AXYZ123\r\nB1000000000000N00000000EA0000000000\r\nGABCDEF\r\n";
+  log.rawIgc->text = InstrumentText(log);
   log.source.signState = SignState::Downloaded;
+  request.filters.speedAnalysis = true;
+  request.windowStart = log.points[5].time;
   const auto saved = SaveLogForCompetition(log, log.points, request, ui);
   ASSERT_EQ(saved.status, CompetitionSaveStatus::Written);
-  EXPECT_TRUE(saved.signatureOk);
+  EXPECT_TRUE(saved.instrumentText);
+  EXPECT_EQ(saved.positions, 60u);
   EXPECT_EQ(testing::ReadWholeFile(saved.files[0]), log.rawIgc->text);
-  EXPECT_EQ(ui.Boxes().back().text, "File saved, signature OK");
+  // What the window and the filters would have cut is said, not done.
+  const auto statuses = ui.StatusTexts();
+  EXPECT_NE(std::find(statuses.begin(), statuses.end(),
+                      "The instrument's own file is kept whole: 5 of its 60 fixes lie outside the "
+                      "time window, 1 would be removed by the filters"),
+            statuses.end());
+  // Another maker's record is not ours to check.
+  EXPECT_EQ(saved.signature, SignatureCheck::NotVerified);
+  EXPECT_EQ(ui.Boxes().back().text, "File saved, signed by the instrument, not verified");
+}
 
-  // A window that leaves fixes out cannot keep the instrument's text: ours is written.
-  request.windowStart = log.points[5].time;
-  request.nowUtc.minute = 7;
-  const auto cut = SaveLogForCompetition(log, log.points, request, ui);
-  ASSERT_EQ(cut.status, CompetitionSaveStatus::Written);
-  EXPECT_EQ(cut.positions, 25u);
-  EXPECT_NE(testing::ReadWholeFile(cut.files[0]), log.rawIgc->text);
+TEST_F(CompetitionSave, SignatureOkOnlyAfterARealCheck) {
+  TrackLog ours = Glide(30, 1'000'000);
+  ours.source.signState = SignState::Downloaded;
+  const auto written = SaveLogForCompetition(ours, ours.points, request, ui);
+  ASSERT_EQ(written.status, CompetitionSaveStatus::Written);
+  EXPECT_EQ(written.signature, SignatureCheck::Verified);
+  EXPECT_EQ(ui.Boxes().back().text, "File saved, signature OK");
+  const std::string signedText = testing::ReadWholeFile(written.files[0]);
+
+  // One altitude changed in a signed text, ours or another maker's: never "signature OK".
+  const std::size_t fix = signedText.find("\nB") + 1;
+  std::string tamperedOurs = signedText;
+  tamperedOurs[fix + 30] = tamperedOurs[fix + 30] == '9' ? '8' : '9';
+  TrackLog maker = Glide(30, 3'000'000);
+  std::string tamperedMaker = InstrumentText(maker);
+  const std::size_t makerFix = tamperedMaker.find("\nB") + 1;
+  tamperedMaker[makerFix + 30] = tamperedMaker[makerFix + 30] == '9' ? '8' : '9';
+  struct Case {
+    std::string text;
+    SignatureCheck check;
+    std::string_view box;
+  };
+  const Case cases[] = {
+      {tamperedOurs, SignatureCheck::Failed, "File saved, signature FAILED"},
+      {tamperedMaker, SignatureCheck::NotVerified,
+       "File saved, signed by the instrument, not verified"},
+  };
+  int second = 0;
+  for (const Case& c : cases) {
+    TrackLog log = Glide(30, 2'000'000 + 1000 * ++second);
+    log.rawIgc.emplace();
+    log.rawIgc->text = c.text;
+    log.source.signState = SignState::Downloaded;
+    request.pilot = {"Pilot " + std::to_string(second), second, -1};
+    const auto saved = SaveLogForCompetition(log, log.points, request, ui);
+    ASSERT_EQ(saved.status, CompetitionSaveStatus::Written) << c.box;
+    EXPECT_EQ(saved.signature, c.check);
+    EXPECT_EQ(ui.Boxes().back().text, c.box);
+    EXPECT_EQ(testing::ReadWholeFile(saved.files[0]), c.text);  // kept, and flagged
+  }
+}
+
+TEST_F(CompetitionSave, OneFlightBelongsToOnePilot) {
+  TrackLog log = Glide(60, 1'000'000);
+  log.rawIgc.emplace();
+  log.rawIgc->text = InstrumentText(log);
+  request.pilot = {"Eva Example", 105, 40105};
+  ASSERT_EQ(SaveLogForCompetition(log, log.points, request, ui).status,
+            CompetitionSaveStatus::Written);
+  const auto before = Files();
+
+  // The same instrument handed in for another pilot, and our own file of the same fixes.
+  TrackLog ours = log;
+  ours.rawIgc.reset();
+  for (const TrackLog* again : {&log, &ours}) {
+    request.pilot = {"Gregor Zupan", 107, -1};
+    EXPECT_EQ(SaveLogForCompetition(*again, again->points, request, ui).status,
+              CompetitionSaveStatus::Failed);
+    ASSERT_FALSE(ui.Boxes().empty());
+    EXPECT_EQ(ui.Boxes().back().text, "Not saved: same flight as Eva Example, comp. 105");
+    EXPECT_EQ(Files(), before);
+  }
+}
+
+TEST_F(CompetitionSave, FlightsOfAnotherDayThanTheTasksAreRefused) {
+  const TrackLog log = Glide(60, 1'000'000);  // 1990-01-11
+  request.taskDay = CalendarToGarminTime({1990, 1, 0, 12, 0, 0, 0});
+  EXPECT_EQ(SaveLogForCompetition(log, log.points, request, ui).status,
+            CompetitionSaveStatus::Failed);
+  EXPECT_EQ(ui.Boxes().back().text, "Flight of 1990-01-11, not of the task day 1990-01-12");
+  EXPECT_TRUE(Files().empty());
+  request.taskDay = CalendarToGarminTime({1990, 1, 0, 11, 0, 0, 0});
+  EXPECT_EQ(SaveLogForCompetition(log, log.points, request, ui).status,
+            CompetitionSaveStatus::Written);
 }
 
 TEST_F(CompetitionSave, RefusesWhatCannotBeSaved) {

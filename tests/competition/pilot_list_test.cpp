@@ -67,6 +67,25 @@ TEST(PilotListCsv, LineBreaksInQuotesAndControlCharacters) {
   EXPECT_EQ(pilots[3], Pilot("Last", 1, 2));
 }
 
+TEST(PilotListCsv, SpreadsheetSeparatorsColumnsAndWindows1252) {
+  // Semicolons (a spreadsheet where the comma is the decimal sign), columns by the header.
+  EXPECT_EQ(Parse("Name;CivlId;CompId\r\nEva Example;40105;105\r\n\"Zupan; Gregor\";;107\r\n"),
+            (PilotList{Pilot("Eva Example", 105, 40105), Pilot("Zupan; Gregor", 107, -1)}));
+  EXPECT_EQ(Parse("Name\tCompId\tCivlId\nAnn Lee\t3\t33\n"), (PilotList{Pilot("Ann Lee", 3, 33)}));
+  // A comma inside a name of a semicolon list is part of the name.
+  EXPECT_EQ(Parse("Doe, Jane;17;1234\n"), (PilotList{Pilot("Doe, Jane", 17, 1234)}));
+
+  std::string notice;
+  std::string error;
+  const auto latin = ParsePilotList("Name,CompId,CivlId\r\nM\xFCller \x80,5,6\r\n", error, &notice);
+  ASSERT_TRUE(latin.has_value()) << error;
+  EXPECT_EQ(latin->front().name, "M\xC3\xBCller \xE2\x82\xAC");  // "Müller €"
+  EXPECT_EQ(notice, "The pilot list is not UTF-8: read as Windows-1252");
+  notice.clear();
+  ASSERT_TRUE(ParsePilotList("M\xC3\xBCller,5,6\n", error, &notice).has_value());
+  EXPECT_EQ(notice, "");
+}
+
 TEST(PilotListCsv, WritesWhatItReadsBack) {
   PilotList pilots{Pilot("Jane Doe", 17, 1234), Pilot("Smith, \"Jo\"", -1, 5),
                    Pilot("Nobody", -1, -1)};
@@ -84,9 +103,13 @@ TEST(PilotList, RefusesTheWholeFile) {
     std::string_view message;
   };
   const Case cases[] = {
-      {"A,1,2\nName,CompId,CivlId\n", "Bad CompId number"},  // a header only on the first line
-      {"A,x1,2\n", "Bad CompId number"},
-      {"A,1,2b\n", "Bad CivlId number"},
+      {"A,1,2\nName,CompId,CivlId\n", "Bad CompId number on line 2"},  // a header only first
+      {"A,x1,2\n", "Bad CompId number on line 1"},
+      {"\r\nA,1,2\r\nB,3,2b\r\n", "Bad CivlId number on line 3"},
+      {"Name;CompId;CivlId\nA;101;7\nB;102;8\nC;101;9\n", "Comp. ID 101 on line 4 is already on line 2"},
+      {"A\t1\t7\nB\t2\t7\n", "CIVL ID 7 on line 2 is already on line 1"},
+      {"Name;CompId;CIVL\nA;1;2\n", "The header on line 1 has no column CivlId"},
+      {"Name;Comp;CivlId\nA;1;2\n", "The header on line 1 has no column CompId"},
       {"\r\n\n", "No pilots found"},
       {"<Fs></Fs>", "Missing opening tag '<?xml>'"},
       {"\xFF\xFE<?xml version=\"1.0\"?>", "Unknown BOM before opening tag '<?xml>'"},

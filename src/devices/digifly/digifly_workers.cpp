@@ -190,7 +190,9 @@ int RunReadTrackLog(AccessBlock& block, const FamilyEnvironment& context) {
   block.source.kind = TrackSourceKind::Digifly;
   ProductData product;
   if (RequestProductData(block, product) < 0) return -1;
-  if (ScansForPilotIds(block) && DownloadWaypoints(block, 0, true) < 0) return -1;
+  if (ScansForPilotIds(block) && (DownloadWaypoints(block, 0, true) < 0 || !PilotIdsAccepted(block))) {
+    return -1;
+  }
   if (ReadFlightList(block) < 0) return -1;
   if (!flytec::SelectTracks(block, context)) return -1;
   const int result = DownloadFlights(block, context);

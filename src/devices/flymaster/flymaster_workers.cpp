@@ -407,7 +407,9 @@ int RunWriteWaypoints(AccessBlock& block, const FamilyEnvironment& context) {
 int RunReadTrackLog(AccessBlock& block, const FamilyEnvironment& context) {
   ProductData product;
   if (RequestProductData(block, GenerationOf(block), product) < 0) return -1;
-  if (ScansForPilotIds(block) && DownloadWaypoints(block, true) < 0) return -1;
+  if (ScansForPilotIds(block) && (DownloadWaypoints(block, true) < 0 || !PilotIdsAccepted(block))) {
+    return -1;
+  }
   if (ReadFlightList(block) < 0) return -1;
   if (!flytec::SelectTracks(block, context)) return -1;
   const int result = DownloadTracks(block, context, product);

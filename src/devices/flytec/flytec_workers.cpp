@@ -20,7 +20,10 @@ bool OpenFlytecPort(AccessBlock& block) { return ConnectComPort(block, kBaudRate
 int RunReadTrackLog(AccessBlock& block, const FamilyEnvironment& context) {
   ProductData product;
   if (RequestProductData(block, product) < 0) return -1;
-  if (ScansForPilotIds(block) && DownloadWaypoints(block, context, true) < 0) return -1;
+  if (ScansForPilotIds(block)) {
+    if (DownloadWaypoints(block, context, true) < 0) return -1;
+    if (!PilotIdsAccepted(block)) return -1;
+  }
   bool trackListInUse = false;
   if (HasTrackList(product.model, product.software)) {
     if (ReadTrackList(block) < 0) return -1;

@@ -125,7 +125,7 @@ IgcEncodeResult Encode(const IgcEncodeInput& input) {
   std::string aRecordText(input.loggerSerial);
   aRecordText.push_back(' ');
   aRecordText.append(input.aRecordTail);
-  out.Header("AXLW", aRecordText);
+  out.Header(kOwnManufacturerRecord, aRecordText);
 
   const CalendarTime first =
       GarminTimeToCalendar(input.points.empty() ? 0 : input.points.front().time);

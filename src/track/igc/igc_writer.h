@@ -14,6 +14,9 @@
 
 namespace logwell::igc {
 
+// The A record this program's files open with: manufacturer X, logger code "LW".
+inline constexpr std::string_view kOwnManufacturerRecord = "AXLW";
+
 struct IgcEncodeInput {
   std::span<const TrackPoint> points;
   SignState signState = SignState::NotSignable;
