@@ -425,6 +425,7 @@ class MainWindowTest : public QObject {
     struct Served {
       int compId = -1;
       int civlId = -1;
+      int flight = 0;  // each download a flight of its own: one flight belongs to one pilot
     };
     auto served = std::make_shared<Served>();
     auto written = std::make_shared<std::vector<Waypoint>>();
@@ -432,8 +433,9 @@ class MainWindowTest : public QObject {
       table.Register(AccessType::ReadTrackLog, ProtocolType::Flytec,
                      FrameWorker({.openPort = {}, .run = [served](AccessBlock& block) {
                        block.points.resize(40);
+                       const GarminTime start = 1000000000u + static_cast<GarminTime>(served->flight++ * 3600);
                        for (std::size_t i = 0; i < 40; ++i) {
-                         block.points[i].time = 1000000000u + static_cast<GarminTime>(i * 10);
+                         block.points[i].time = start + static_cast<GarminTime>(i * 10);
                          block.points[i].latitude = 550000000 + static_cast<std::int32_t>(i) * 5000;
                          block.points[i].longitude = 95000000 + static_cast<std::int32_t>(i) * 5000;
                        }
@@ -479,11 +481,11 @@ class MainWindowTest : public QObject {
     QVERIFY(files()[0].starts_with("John Roe.") && files()[0].ends_with(".5678.18.igc"));
 
     // No IDs on the instrument: the pilot is asked for, then the IDs are offered for upload.
-    *served = {};
+    served->compId = served->civlId = -1;
     boxes.Answer("", [&](QWidget* dialog) { setText(dialog, "compId", "17"); });
     boxes.Answer("");    // "File saved, NO signature"
     boxes.Answer("OK");  // "No pilot ID"
-    QTest::qWait(1100);  // a new second: another save name
+    QTRY_VERIFY_WITH_TIMEOUT(!f.access.AccessCurrent(), 10000);  // the first read has ended
     f.window->RunCommand(40085);
     QTRY_COMPARE_WITH_TIMEOUT(written->size(), std::size_t{2}, 10000);
     QCOMPARE(files().size(), std::size_t{4});
