@@ -8,10 +8,8 @@
 #include <QtTest/QtTest>
 #include <filesystem>
 #include <memory>
+#include <functional>
 
-#include "access/access_framework.h"
-#include "access/access_table.h"
-#include "app/settings.h"
 #include "box_answerer.h"
 #include "devices/family.h"
 #include "devices/garmin/garmin_workers.h"
@@ -19,12 +17,9 @@
 #include "sim/garmin/garmin_model.h"
 #include "sim/virtual_instrument.h"
 #include "track/track_log.h"
-#include "ui/qt/list_model.h"
-#include "ui/qt/main_window.h"
-#include "ui/qt/qt_ui.h"
+#include "window_fixture.h"
 
 using namespace logwell;
-using logwell::qt::MainWindow;
 using logwell::testing::BoxAnswerer;
 namespace fs = std::filesystem;
 
@@ -33,9 +28,10 @@ namespace {
 const QString kDownloadQuestion = "The track log shown is not saved. Save it before a downloaded track replaces it?";
 const QString kExitQuestion = "The track log shown is not saved. Save it before Logwell closes?";
 
-// The window with the Garmin workers, reading from a virtual Garmin with a flight of `minutes`.
-struct Fixture {
-  Fixture(int minutes, bool paced) : folder(MakeFolder()) {
+// The window with the Garmin workers, reading from a virtual Garmin with a flight of `minutes`;
+// their progress reports reach the window as they do in the program.
+struct Fixture : testing::WindowFixture {
+  Fixture(int minutes, bool paced) {
     sim::FlightPlan plan;
     plan.duration = std::chrono::minutes(minutes);
     plan.fixInterval = std::chrono::seconds(5);
@@ -50,40 +46,24 @@ struct Fixture {
       if (progress) progress(text);
     };
     garmin::RegisterGarminWorkers(table, environment);
-    settings.Load({folder / "user" / "logwell.ini", folder / "etc" / "logwell.ini"}, ui);
-    window = std::make_unique<MainWindow>(MainWindow::Services{access, table, settings, ui, false});
-    progress = window->ProgressReporter();
     access.selectedPortName = [this] { return instrument->DevicePath(); };
-    access.InitGpsAccess();
-    window->show();
+    Open();
+    progress = window->ProgressReporter();
   }
   ~Fixture() {
+    // A transfer a failed check left running ends before the window goes.
     if (access.AccessCurrent()) access.AbortGpsAccess(nullptr);
     QTRY_VERIFY_WITH_TIMEOUT(!access.AccessCurrent(), 10000);
-    window.reset();
-    fs::remove_all(folder);
-    CurrentTrackLog() = TrackLog();
   }
-  static fs::path MakeFolder() {
-    std::string pattern = (fs::temp_directory_path() / "logwell-unsaved-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) return {};
-    return pattern;
-  }
-  // The test track: an unsaved log of its own.
-  int LoadTestTrack() {
+  // The test track, nothing selected: an unsaved log of its own.
+  int OpenTestTrack() {
     window->RunCommand(40140);
     return CurrentTrackLog().Count();
   }
 
-  fs::path folder;
   std::unique_ptr<sim::VirtualInstrument> instrument;
   int instrumentPoints = 0;
-  AccessTable table;
-  AccessFramework access{table};
-  SettingsStore settings{"/docs"};
-  qt::QtUi ui;
   std::function<void(std::string_view)> progress;
-  std::unique_ptr<MainWindow> window;
 };
 
 constexpr int kReadGarmin = 40029;
@@ -97,7 +77,7 @@ class UnsavedLogTest : public QObject {
   // While a download runs the open flight is still there; an aborted download leaves it as it was.
   void openFlightStaysWhileTheDownloadRuns() {
     Fixture f(30, true);
-    const int open = f.LoadTestTrack();
+    const int open = f.OpenTestTrack();
     QVERIFY(open > 0);
     BoxAnswerer boxes;
     boxes.Answer("Discard");
@@ -119,7 +99,7 @@ class UnsavedLogTest : public QObject {
   // Cancel keeps the log and starts nothing; Discard downloads, and the track replaces the log.
   void downloadIntoAnUnsavedLogAsksFirst() {
     Fixture f(2, false);
-    const int open = f.LoadTestTrack();
+    const int open = f.OpenTestTrack();
     BoxAnswerer boxes;
     boxes.Answer("Cancel");
     f.window->RunCommand(kReadGarmin);
@@ -148,7 +128,7 @@ class UnsavedLogTest : public QObject {
   // and closes, Discard closes; a saved log closes without a question.
   void exitWithAnUnsavedLogAsksFirst() {
     Fixture f(2, false);
-    f.LoadTestTrack();
+    f.OpenTestTrack();
     BoxAnswerer boxes;
     boxes.Answer("Cancel");
     QVERIFY(!f.window->close());
@@ -180,7 +160,7 @@ class UnsavedLogTest : public QObject {
     QCOMPARE(CurrentTrackLog().saved, 1);
 
     f.window->show();
-    f.LoadTestTrack();
+    f.OpenTestTrack();
     boxes.Clear();
     boxes.Answer("Discard");
     QVERIFY(f.window->close());
