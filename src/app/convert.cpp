@@ -174,6 +174,14 @@ std::optional<FileItems> ReadIgcFlights(std::string_view bytes, Ui& ui) {
 }
 
 bool HoldsSeveralIgcFlights(std::string_view bytes) {
+  // Each flight opens with an A record at the start of a line: a file with fewer than two is
+  // one flight at most and needs no decoding here (its conversion decodes it).
+  std::size_t aRecords = bytes.starts_with('A') ? 1 : 0;
+  for (std::size_t at = bytes.find("\nA"); at != std::string_view::npos && aRecords < 2;
+       at = bytes.find("\nA", at + 1)) {
+    ++aRecords;
+  }
+  if (aRecords < 2) return false;
   const igc::IgcFlightsResult decoded = igc::DecodeIgcFlights(bytes);
   return decoded.Ok() && decoded.flights.size() > 1;
 }
